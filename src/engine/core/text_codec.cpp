@@ -1,0 +1,128 @@
+#include "engine/core/text_codec.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "engine/core/error.h"
+
+namespace qv {
+namespace {
+
+iconv_t Handle(void* p) { return static_cast<iconv_t>(p); }
+const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);  // NOLINT: iconv's own failure value
+
+void ResetState(void* h) { iconv(Handle(h), nullptr, nullptr, nullptr, nullptr); }
+
+}  // namespace
+
+TextCodec::TextCodec(const std::string& charset) : charset_(charset) {
+  iconv_t to = iconv_open("UTF-8", charset.c_str());
+  iconv_t from = iconv_open(charset.c_str(), "UTF-8");
+  if (to == kInvalid || from == kInvalid) {
+    if (to != kInvalid) iconv_close(to);
+    if (from != kInvalid) iconv_close(from);
+    throw Error(errc::kNotSupported, "The code page " + charset + " is not supported on this system.");
+  }
+  toUtf8_ = to;
+  fromUtf8_ = from;
+}
+
+TextCodec::~TextCodec() {
+  if (toUtf8_) iconv_close(Handle(toUtf8_));
+  if (fromUtf8_) iconv_close(Handle(fromUtf8_));
+}
+
+TextCodec::TextCodec(TextCodec&& o) noexcept
+    : charset_(std::move(o.charset_)), toUtf8_(std::exchange(o.toUtf8_, nullptr)),
+      fromUtf8_(std::exchange(o.fromUtf8_, nullptr)) {}
+
+TextCodec& TextCodec::operator=(TextCodec&& o) noexcept {
+  if (this != &o) {
+    this->~TextCodec();
+    new (this) TextCodec(std::move(o));
+  }
+  return *this;
+}
+
+std::string TextCodec::ToUtf8(std::string_view bytes) const {
+  ResetState(toUtf8_);
+  std::string out;
+  out.resize(bytes.size() * 4 + 8);
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char* o = out.data();
+  std::size_t outLeft = out.size();
+  while (inLeft > 0) {
+    std::size_t r = iconv(Handle(toUtf8_), &in, &inLeft, &o, &outLeft);
+    if (r != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      std::size_t used = static_cast<std::size_t>(o - out.data());
+      out.resize(out.size() * 2);
+      o = out.data() + used;
+      outLeft = out.size() - used;
+      continue;
+    }
+    // An undefined byte (or a cut multibyte sequence): emit U+FFFD and step over one byte.
+    if (outLeft < 3) {
+      std::size_t used = static_cast<std::size_t>(o - out.data());
+      out.resize(out.size() + 16);
+      o = out.data() + used;
+      outLeft = out.size() - used;
+    }
+    *o++ = static_cast<char>(0xEF);
+    *o++ = static_cast<char>(0xBF);
+    *o++ = static_cast<char>(0xBD);
+    outLeft -= 3;
+    ++in;
+    --inLeft;
+    ResetState(toUtf8_);
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return out;
+}
+
+std::string TextCodec::ToUtf8(std::span<const std::uint8_t> bytes) const {
+  return ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool TextCodec::FromUtf8(std::string_view utf8, std::string& out) const {
+  ResetState(fromUtf8_);
+  out.resize(utf8.size() * 4 + 8);
+  char* in = const_cast<char*>(utf8.data());
+  std::size_t inLeft = utf8.size();
+  char* o = out.data();
+  std::size_t outLeft = out.size();
+  while (inLeft > 0) {
+    std::size_t r = iconv(Handle(fromUtf8_), &in, &inLeft, &o, &outLeft);
+    if (r == static_cast<std::size_t>(-1)) {
+      if (errno != E2BIG) return false;
+      std::size_t used = static_cast<std::size_t>(o - out.data());
+      out.resize(out.size() * 2);
+      o = out.data() + used;
+      outLeft = out.size() - used;
+      continue;
+    }
+    // glibc counts irreversible conversions in r: a character replaced by an approximation.
+    if (r > 0) return false;
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return true;
+}
+
+std::string TextCodec::CharsetForCodePage(int codePage) {
+  switch (codePage) {
+    case 0: return "CP437";
+    case 65001: return "UTF-8";
+    case 1200: return "UTF-16LE";
+    case 20866: return "KOI8-R";
+    case 28591: return "ISO-8859-1";
+    case 28592: return "ISO-8859-2";
+    case 28595: return "ISO-8859-5";
+    case 10000: return "MACINTOSH";
+    default: return "CP" + std::to_string(codePage);
+  }
+}
+
+}  // namespace qv

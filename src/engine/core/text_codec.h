@@ -1,0 +1,41 @@
+// Conversion between a file's code page and UTF-8 through iconv. Each codec owns its iconv
+// handles (no process-wide state); conversions that would lose a character fail instead.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+class TextCodec {
+ public:
+  // `charset` is an iconv name ("CP437", "CP1252", "UTF-16LE"). Throws qv::Error when iconv does
+  // not know it.
+  explicit TextCodec(const std::string& charset);
+  ~TextCodec();
+  TextCodec(const TextCodec&) = delete;
+  TextCodec& operator=(const TextCodec&) = delete;
+  TextCodec(TextCodec&&) noexcept;
+  TextCodec& operator=(TextCodec&&) noexcept;
+
+  const std::string& charset() const { return charset_; }
+
+  // Decodes bytes of the code page; a byte the code page does not define becomes U+FFFD.
+  std::string ToUtf8(std::span<const std::uint8_t> bytes) const;
+  std::string ToUtf8(std::string_view bytes) const;
+  // Encodes UTF-8 text; returns false (and leaves `out` unspecified) when a character has no
+  // code in the code page or the input is not valid UTF-8.
+  bool FromUtf8(std::string_view utf8, std::string& out) const;
+
+  // "CP437" for 437 and so on; the Windows code pages and the OEM ones iconv knows.
+  static std::string CharsetForCodePage(int codePage);
+
+ private:
+  std::string charset_;
+  void* toUtf8_ = nullptr;    // iconv_t
+  void* fromUtf8_ = nullptr;  // iconv_t
+};
+
+}  // namespace qv
