@@ -30,7 +30,7 @@ enum class TokenKind {
 
 struct Token {
   TokenKind kind = TokenKind::End;
-  std::string text;
+  std::string text;        // empty for punctuation
   std::size_t offset = 0;  // byte offset of the token's first character
   char quote = 0;          // '`' or '[' for QuotedName
 };

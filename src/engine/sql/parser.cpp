@@ -168,7 +168,28 @@ class Parser {
     }
     if (external.folder.empty()) Fail(number_, "the database names no folder", database.offset);
     target.external = std::move(external);
+    CheckFileName(target);
     return target;
+  }
+
+  // The Paradox table becomes a file in the folder, so its name must be a plain file name: no
+  // separator, no control character, not "." or "..", so nothing is written outside the folder.
+  void CheckFileName(const IntoTarget& target) const {
+    const std::string& n = target.name.text;
+    const std::string base = target.ExternalTableName();
+    std::string_view problem;
+    for (char ch : n) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (ch == '/' || ch == '\\') problem = "holds a path separator";
+      if (c < 0x20 || c == 0x7f) problem = "holds a control character";
+    }
+    if (problem.empty() && (base.empty() || base == "." || base == "..")) problem = "names no file";
+    if (!problem.empty()) {
+      Fail(errc::kInvalidName,
+           "the Paradox table name '" + TextNear(n, 0, 40) + "' " + std::string(problem) +
+               "; it must be a plain file name",
+           target.name.offset);
+    }
   }
 
   Statement ParseCreateTable() {
@@ -381,7 +402,7 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 
 std::string IntoTarget::ExternalTableName() const {
   const std::string& n = name.text;
-  if (n.size() > 3 && NamesEqual(std::string_view(n).substr(n.size() - 3), ".db")) return n.substr(0, n.size() - 3);
+  if (n.size() >= 3 && NamesEqual(std::string_view(n).substr(n.size() - 3), ".db")) return n.substr(0, n.size() - 3);
   return n;
 }
 
