@@ -237,8 +237,6 @@ class Parser {
     }
     try {
       c.column = ColumnForTypeName(c.typeName, c.typeArguments);
-    } catch (const SyntaxError&) {
-      throw;
     } catch (const qv::Error& e) {
       Fail(e.number(), e.description(), c.offset);
     }
