@@ -1,0 +1,42 @@
+// The page cipher of an encrypted Access database: the one object the page cache needs to turn
+// pages as stored into pages as read, and back. docs/formats/jet-encryption.md describes the
+// schemes and how each one keys a page by its number.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace qv::jet::crypto {
+
+enum class Scheme {
+  kNone,            // pages are stored in clear
+  kJetRc4,          // Jet3/Jet4 page encoding: RC4 keyed by the header's encoding key, no password
+  kRc4CryptoApi,    // Office RC4 CryptoAPI (structure versions 2.2/3.2/4.2): Access 2007 and 2010
+  kAesStandard,     // ECMA-376 standard encryption: AES-ECB, SHA-1, 50,000 hash spins
+  kAesNonStandard,  // the same without hash spins, written when the structure lacks the AES flag
+  kAgile,           // agile encryption (4.4): XML descriptor, AES-CBC, SHA-1 or SHA-2, spin count
+};
+
+// A short English name: "RC4 CryptoAPI", "agile AES", ...
+std::string_view SchemeName(Scheme scheme);
+
+class PageCodec {
+ public:
+  virtual ~PageCodec() = default;
+
+  // Decrypts one whole page in place. `pageNo` is the page's number in the file (its byte offset
+  // divided by the page size); the key of every page depends on it. Page 0 is never encrypted and
+  // is left as it is. A span that is not exactly one page gives kInvalidArgument.
+  virtual void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) = 0;
+
+  // The exact inverse of DecryptPage: EncryptPage(n, p) after DecryptPage(n, p) gives back the
+  // bytes that were stored.
+  virtual void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) = 0;
+
+  virtual Scheme scheme() const = 0;
+
+  // Codecs hold only key material fixed at opening; both calls may run on several threads at once.
+};
+
+}  // namespace qv::jet::crypto

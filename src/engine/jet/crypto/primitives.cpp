@@ -1,0 +1,140 @@
+// RC4 sits in OpenSSL 3's "legacy" provider, which EVP reaches only after loading that provider
+// into a library context (process-wide, or one per database). libcrypto 3 still exports the
+// low-level RC4 functions, which need no provider, so RC4 alone goes through them; the macro
+// must precede every OpenSSL header.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include "engine/jet/crypto/primitives.h"
+
+#include <memory>
+#include <string>
+
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rc4.h>
+
+#include "engine/core/bytes.h"
+#include "engine/core/error.h"
+
+namespace qv::jet::crypto {
+namespace {
+
+[[noreturn]] void ThrowLibraryFailure(const char* what) {
+  throw Error(errc::kGeneric, std::string("The cryptographic library failed (") + what + ").");
+}
+
+const EVP_MD* MdFor(HashAlgorithm algorithm) {
+  switch (algorithm) {
+    case HashAlgorithm::kSha1: return EVP_sha1();
+    case HashAlgorithm::kSha256: return EVP_sha256();
+    case HashAlgorithm::kSha384: return EVP_sha384();
+    case HashAlgorithm::kSha512: return EVP_sha512();
+  }
+  ThrowLibraryFailure("unknown digest");
+}
+
+struct MdCtxFree {
+  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+};
+struct CipherCtxFree {
+  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
+
+MdCtx NewMdCtx() {
+  MdCtx ctx(EVP_MD_CTX_new());
+  if (!ctx) ThrowLibraryFailure("digest context");
+  return ctx;
+}
+
+void DigestInto(EVP_MD_CTX* ctx, const EVP_MD* md, std::initializer_list<std::span<const std::uint8_t>> parts,
+                std::uint8_t* out) {
+  if (EVP_DigestInit_ex(ctx, md, nullptr) != 1) ThrowLibraryFailure("digest init");
+  for (auto part : parts) {
+    if (!part.empty() && EVP_DigestUpdate(ctx, part.data(), part.size()) != 1) ThrowLibraryFailure("digest");
+  }
+  unsigned int len = 0;
+  if (EVP_DigestFinal_ex(ctx, out, &len) != 1) ThrowLibraryFailure("digest final");
+}
+
+const EVP_CIPHER* AesCipher(Chaining chaining, std::size_t keySize) {
+  bool cbc = chaining == Chaining::kCbc;
+  switch (keySize) {
+    case 16: return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
+    case 24: return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
+    case 32: return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
+    default: break;
+  }
+  throw Error(errc::kGeneric, "An AES key must be 16, 24 or 32 bytes long.");
+}
+
+}  // namespace
+
+std::size_t DigestSize(HashAlgorithm algorithm) {
+  return static_cast<std::size_t>(EVP_MD_get_size(MdFor(algorithm)));
+}
+
+SecretBytes Digest(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts) {
+  const EVP_MD* md = MdFor(algorithm);
+  SecretBytes out(static_cast<std::size_t>(EVP_MD_get_size(md)));
+  MdCtx ctx = NewMdCtx();
+  DigestInto(ctx.get(), md, parts, out.data());
+  return out;
+}
+
+SecretBytes IteratedHash(HashAlgorithm algorithm, std::span<const std::uint8_t> salt,
+                         std::span<const std::uint8_t> password, std::uint32_t spinCount) {
+  const EVP_MD* md = MdFor(algorithm);
+  SecretBytes h(static_cast<std::size_t>(EVP_MD_get_size(md)));
+  MdCtx ctx = NewMdCtx();
+  DigestInto(ctx.get(), md, {salt, password}, h.data());
+  std::uint8_t counter[4];
+  for (std::uint32_t i = 0; i < spinCount; ++i) {
+    StoreU32(counter, i);
+    // The digest reads all of `h` before it writes the new value over it.
+    DigestInto(ctx.get(), md, {std::span<const std::uint8_t>(counter), h.span()}, h.data());
+  }
+  return h;
+}
+
+void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
+         std::span<const std::uint8_t> iv, std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  const EVP_CIPHER* cipher = AesCipher(chaining, key.size());
+  if (in.size() != out.size() || in.size() % 16 != 0) {
+    throw Error(errc::kInvalidArgument, "AES works on whole 16-byte blocks.");
+  }
+  if (chaining == Chaining::kCbc && iv.size() != 16) {
+    throw Error(errc::kInvalidArgument, "An AES initialisation vector must be 16 bytes long.");
+  }
+  if (in.empty()) return;
+  CipherCtx ctx(EVP_CIPHER_CTX_new());
+  if (!ctx) ThrowLibraryFailure("cipher context");
+  if (EVP_CipherInit_ex(ctx.get(), cipher, nullptr, key.data(),
+                        chaining == Chaining::kCbc ? iv.data() : nullptr, encrypt ? 1 : 0) != 1) {
+    ThrowLibraryFailure("cipher init");
+  }
+  EVP_CIPHER_CTX_set_padding(ctx.get(), 0);
+  int outLen = 0;
+  if (EVP_CipherUpdate(ctx.get(), out.data(), &outLen, in.data(), static_cast<int>(in.size())) != 1) {
+    ThrowLibraryFailure("cipher");
+  }
+  int finalLen = 0;
+  if (EVP_CipherFinal_ex(ctx.get(), out.data() + outLen, &finalLen) != 1 ||
+      static_cast<std::size_t>(outLen + finalLen) != in.size()) {
+    ThrowLibraryFailure("cipher final");
+  }
+}
+
+void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
+  if (key.empty()) throw Error(errc::kInvalidArgument, "An RC4 key cannot be empty.");
+  RC4_KEY schedule;
+  RC4_set_key(&schedule, static_cast<int>(key.size()), key.data());
+  if (!data.empty()) RC4(&schedule, data.size(), data.data(), data.data());
+  OPENSSL_cleanse(&schedule, sizeof schedule);
+}
+
+bool ConstantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+  return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+}  // namespace qv::jet::crypto

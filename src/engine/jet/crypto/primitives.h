@@ -1,0 +1,40 @@
+// The few cryptographic operations the Access encryption schemes need, each a thin wrapper over
+// OpenSSL's libcrypto: message digests, AES in ECB and CBC mode without padding, and the RC4
+// stream cipher. Nothing here keeps state between calls, so one codec may serve several threads.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+
+#include "engine/jet/crypto/secret_bytes.h"
+
+namespace qv::jet::crypto {
+
+enum class HashAlgorithm { kSha1, kSha256, kSha384, kSha512 };
+
+std::size_t DigestSize(HashAlgorithm algorithm);
+
+// The digest of the concatenation of `parts`.
+SecretBytes Digest(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts);
+
+// The Office "iterated hash": h = H(salt + password), then `spinCount` times h = H(LE32(i) + h).
+SecretBytes IteratedHash(HashAlgorithm algorithm, std::span<const std::uint8_t> salt,
+                         std::span<const std::uint8_t> password, std::uint32_t spinCount);
+
+enum class Chaining { kEcb, kCbc };
+
+// AES with a 16, 24 or 32 byte key over whole 16-byte blocks, no padding. `in` and `out` have the
+// same size and may be the same bytes. `iv` is ignored in ECB mode and must be 16 bytes in CBC mode.
+void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
+         std::span<const std::uint8_t> iv, std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
+
+// RC4 keyed with `key`, applied in place from the start of the key stream (the same call encrypts
+// and decrypts).
+void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data);
+
+// Compares two byte strings in time that does not depend on where they differ.
+bool ConstantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);
+
+}  // namespace qv::jet::crypto
