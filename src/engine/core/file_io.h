@@ -1,0 +1,54 @@
+// Plain file access for the engines: a read-only file read at absolute offsets (no shared file
+// position, so several readers of one file never disturb each other) and a write-only file with
+// its own buffer. Every failure is a qv::Error naming the file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace qv {
+
+class ReadOnlyFile {
+ public:
+  // Throws kFileNotFound when the file does not exist, kFileInUse when it cannot be opened.
+  explicit ReadOnlyFile(const std::filesystem::path& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  const std::string& name() const { return name_; }  // file name without folder, for messages
+  std::uint64_t size() const { return size_; }
+  // Reads exactly out.size() bytes at `offset`; a read past the end throws a corruption error
+  // whose place is `where` (or the file name when empty).
+  void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, const std::string& where = {}) const;
+
+ private:
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+  std::string name_;
+};
+
+class WriteOnlyFile {
+ public:
+  // Creates the file; fails (kFileInUse) if it exists already.
+  explicit WriteOnlyFile(const std::filesystem::path& path);
+  ~WriteOnlyFile();
+  WriteOnlyFile(const WriteOnlyFile&) = delete;
+  WriteOnlyFile& operator=(const WriteOnlyFile&) = delete;
+
+  void Write(std::span<const std::uint8_t> bytes);
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);  // rewrites earlier bytes
+  std::uint64_t position() const { return position_; }
+  // Flushes and closes; throws kDiskIo on any write failure seen so far.
+  void Close();
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string name_;
+  std::uint64_t position_ = 0;
+};
+
+}  // namespace qv

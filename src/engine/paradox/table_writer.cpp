@@ -1,0 +1,588 @@
+#include "engine/paradox/table_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <random>
+
+#include "engine/core/error.h"
+#include "engine/core/value_text.h"
+#include "engine/paradox/blob_file.h"
+#include "engine/paradox/field_codec.h"
+
+namespace fs = std::filesystem;
+
+namespace qv::paradox {
+
+namespace {
+
+std::string Upper(std::string s) {
+  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Characters of a UTF-8 string (lead bytes), for the 25-character rule.
+std::size_t Utf8Length(const std::string& s) {
+  return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+std::string Utf8Prefix(const std::string& s, std::size_t chars) {
+  std::size_t n = 0, i = 0;
+  for (; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+      if (n == chars) break;
+      ++n;
+    }
+  }
+  return s.substr(0, i);
+}
+
+struct LanguageDriver {
+  int codePage;
+  std::uint8_t sortOrder;
+  const char* name;
+};
+// Code page, sort-order byte and driver name as BDE-written tables carry them.
+constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}, {850, 0xB7, "intl850"}};
+
+bool IsFamilyExtension(std::string ext) {
+  ext = Upper(ext);
+  if (ext == ".DB" || ext == ".MB" || ext == ".PX" || ext == ".VAL" || ext == ".TV") return true;
+  auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+  if (ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') && hex(ext[2]) && hex(ext[3])) return true;  // .X01 .Y0A
+  if (ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') && ext[2] == 'G' && std::isalnum(static_cast<unsigned char>(ext[3])))
+    return true;  // .XG0 .YG0
+  return false;
+}
+
+std::string BaseName(const std::string& tableName) {
+  std::string base = tableName;
+  if (base.size() > 3 && Upper(base.substr(base.size() - 3)) == ".DB") base.resize(base.size() - 3);
+  return base;
+}
+
+std::vector<fs::path> FamilyFiles(const fs::path& folder, const std::string& base) {
+  std::vector<fs::path> out;
+  std::error_code ec;
+  const std::string want = Upper(base);
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path p = it->path();
+    if (Upper(p.stem().string()) == want && IsFamilyExtension(p.extension().string()) && !it->is_directory()) out.push_back(p);
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The .MB: a header block, then blocks of its own for values over 2 KiB and shared blocks of 64
+// slots (16-byte paragraphs) for smaller ones (docs/formats/paradox.md, "Blob file").
+class BlobWriter {
+ public:
+  explicit BlobWriter(const fs::path& path) : file_(path) {
+    Bytes head(kBlobBlockSize, 0);
+    // Header block as BDE writes it: type 0, one chunk, the change count, then fixed bytes.
+    static const std::uint8_t fixed[] = {0x00, 0x82, 0x73, 0x02, 0x00, 0x29, 0x00, 0x00, 0x10, 0x00, 0x10, 0x00, 0x10, 0x40,
+                                         0x00, 0x00, 0x08};
+    StoreU16(head.data() + 1, 1);
+    std::copy(std::begin(fixed), std::end(fixed), head.begin() + 5);
+    head[0x29] = 0xA1;
+    head[0x2A] = 0x02;
+    head[0x38] = 0x02;
+    head[0x39] = 0x10;
+    file_.Write(head);
+  }
+
+  // Stores a value and fills the 10-byte pointer.
+  void Store(std::span<const std::uint8_t> value, std::uint8_t* pointer) {
+    const auto size = static_cast<std::uint32_t>(value.size());
+    ++modifications_;
+    std::uint32_t word;
+    if (size > kSharedLimit) {
+      const std::uint64_t offset = file_.position();
+      if (offset > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
+      const std::uint64_t chunks = (kSingleBlobHeaderSize + std::uint64_t{size} + kBlobBlockSize - 1) / kBlobBlockSize;
+      if (chunks > 0xFFFF) throw Error(errc::kValueTooLong, "A value of " + std::to_string(size) + " bytes is too long for a Paradox blob.", file_Name());
+      std::uint8_t head[kSingleBlobHeaderSize] = {2};
+      StoreU16(head + 1, static_cast<std::uint16_t>(chunks));
+      StoreU32(head + 3, size);
+      StoreU16(head + 7, modifications_);
+      file_.Write(head);
+      file_.Write(value);
+      const std::size_t pad = static_cast<std::size_t>(chunks * kBlobBlockSize - kSingleBlobHeaderSize - size);
+      static const std::uint8_t zeros[kBlobBlockSize] = {};
+      file_.Write(std::span(zeros, pad));
+      word = static_cast<std::uint32_t>(offset) | 0xFFu;
+    } else {
+      const std::uint32_t paragraphs = (size + 15) / 16;
+      if (sharedOffset_ == 0 || nextSlot_ < 0 || freeParagraph_ + paragraphs > kBlobBlockSize / 16) StartShared();
+      const auto slot = static_cast<std::uint8_t>(nextSlot_--);
+      std::uint8_t* entry = shared_.data() + kSubBlockHeaderSize + std::size_t{slot} * kSubBlockSlotSize;
+      entry[0] = static_cast<std::uint8_t>(freeParagraph_);
+      entry[1] = static_cast<std::uint8_t>(paragraphs);
+      StoreU16(entry + 2, modifications_);
+      entry[4] = static_cast<std::uint8_t>(size - (paragraphs - 1) * 16);
+      std::copy(value.begin(), value.end(), shared_.begin() + freeParagraph_ * 16);
+      freeParagraph_ += paragraphs;
+      word = static_cast<std::uint32_t>(sharedOffset_) | slot;
+    }
+    StoreU32(pointer, word);
+    StoreU32(pointer + 4, size);
+    StoreU16(pointer + 8, modifications_);
+  }
+
+  void Close() {
+    FlushShared();
+    std::uint8_t count[2];
+    StoreU16(count, modifications_);
+    file_.WriteAt(3, count);
+    file_.Close();
+  }
+
+ private:
+  static constexpr std::uint32_t kSharedLimit = 2048;
+  static constexpr std::uint32_t kFirstDataParagraph = 21;  // after the header and the 64 slots
+
+  std::string file_Name() const { return "blob file"; }
+
+  void StartShared() {
+    FlushShared();
+    sharedOffset_ = file_.position();
+    if (sharedOffset_ > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
+    shared_.assign(kBlobBlockSize, 0);
+    shared_[0] = 3;
+    StoreU16(shared_.data() + 1, 1);
+    file_.Write(shared_);  // room now, contents when the block is full
+    nextSlot_ = static_cast<int>(kSubBlockSlots) - 1;  // BDE fills the slots from the last one down
+    freeParagraph_ = kFirstDataParagraph;
+  }
+  void FlushShared() {
+    if (sharedOffset_ != 0) file_.WriteAt(sharedOffset_, shared_);
+  }
+
+  WriteOnlyFile file_;
+  std::uint16_t modifications_ = 0;
+  std::uint64_t sharedOffset_ = 0;
+  Bytes shared_;
+  int nextSlot_ = -1;
+  std::uint32_t freeParagraph_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+FieldDef FieldForColumn(const Column& c) {
+  FieldDef f;
+  switch (c.type) {
+    case ColumnType::Boolean: f.type = FieldType::Logical; f.length = 1; break;
+    case ColumnType::Byte: case ColumnType::Int16: f.type = FieldType::Short; f.length = 2; break;
+    case ColumnType::Int32: f.type = FieldType::Long; f.length = 4; break;
+    case ColumnType::Int64: case ColumnType::Single: case ColumnType::Double: f.type = FieldType::Number; f.length = 8; break;
+    case ColumnType::Currency: f.type = FieldType::Money; f.length = 8; break;
+    case ColumnType::Decimal:
+      if (c.precision > 32 || c.scale > 32 || c.scale > c.precision)
+        throw Error(errc::kNotSupported, "Column '" + c.name + "' is a decimal of precision " + std::to_string(c.precision) +
+                                             " and scale " + std::to_string(c.scale) + ", wider than a Paradox BCD field.");
+      f.type = FieldType::Bcd; f.length = 17; f.decimals = c.scale; break;
+    case ColumnType::DateTime: f.type = FieldType::Timestamp; f.length = 8; break;
+    case ColumnType::Date: f.type = FieldType::Date; f.length = 4; break;
+    case ColumnType::Time: f.type = FieldType::Time; f.length = 4; break;
+    case ColumnType::Text:
+      if (c.size >= 1 && c.size <= 255) { f.type = FieldType::Alpha; f.length = static_cast<std::uint16_t>(c.size); }
+      else { f.type = FieldType::Memo; f.length = kMemoLeader + kBlobPointerSize; }
+      break;
+    case ColumnType::Memo: f.type = FieldType::Memo; f.length = kMemoLeader + kBlobPointerSize; break;
+    case ColumnType::Binary: case ColumnType::LongBinary: f.type = FieldType::Binary; f.length = kBlobPointerSize; break;
+    case ColumnType::Guid: f.type = FieldType::Alpha; f.length = 38; break;
+  }
+  return f;
+}
+
+std::vector<std::string> FieldNamesFor(const std::vector<Column>& columns) {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    std::string name = columns[i].name.empty() ? "Field" + std::to_string(i + 1) : columns[i].name;
+    if (Utf8Length(name) > kMaxFieldNameLength) name = Utf8Prefix(name, kMaxFieldNameLength);
+    auto taken = [&](const std::string& n) {
+      return std::any_of(names.begin(), names.end(), [&](const std::string& o) { return Upper(o) == Upper(n); });
+    };
+    if (taken(name)) {
+      for (int k = 2;; ++k) {
+        const std::string suffix = "~" + std::to_string(k);
+        std::string candidate = Utf8Prefix(name, kMaxFieldNameLength - suffix.size()) + suffix;
+        if (!taken(candidate)) { name = candidate; break; }
+      }
+    }
+    names.push_back(name);
+  }
+  return names;
+}
+
+std::optional<fs::path> FindTableFile(const fs::path& folder, const std::string& tableName) {
+  const std::string want = Upper(BaseName(tableName) + ".DB");
+  std::error_code ec;
+  std::optional<fs::path> loose;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (Upper(name) != want || it->is_directory()) continue;
+    if (name == BaseName(tableName) + ".DB" || name == BaseName(tableName) + ".db") return it->path();
+    if (!loose) loose = it->path();
+  }
+  return loose;
+}
+
+void DropTableFiles(const fs::path& folder, const std::string& tableName) {
+  const std::string base = BaseName(tableName);
+  auto db = FindTableFile(folder, base);
+  if (!db) throw Error(errc::kNoSuchTable, "Table '" + base + "' does not exist in '" + folder.string() + "'.", folder.string());
+  std::error_code ec;
+  // The .DB goes first: if it cannot be removed the table stays whole.
+  if (!fs::remove(*db, ec) || ec)
+    throw Error(errc::kFileInUse, "Could not delete '" + db->string() + "': " + ec.message() + ".", db->string());
+  std::string failed;
+  for (const auto& p : FamilyFiles(folder, base)) {
+    if (!fs::remove(p, ec) || ec) failed += (failed.empty() ? "" : ", ") + p.filename().string();
+  }
+  if (!failed.empty())
+    throw Error(errc::kFileInUse, "Table '" + base + "' was dropped but these files of it could not be deleted: " + failed + ".",
+                folder.string());
+}
+
+TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, const std::vector<Column>& columns,
+                         const WriteOptions& options)
+    : folder_(folder), tableName_(BaseName(tableName)), columns_(columns), codec_("CP437") {
+  if (tableName_.empty() || tableName_ == "." || tableName_ == ".." || tableName_.find('/') != std::string::npos ||
+      tableName_.find('\\') != std::string::npos || tableName_.find('\0') != std::string::npos)
+    throw Error(errc::kInvalidArgument, "'" + tableName + "' is not a usable Paradox table name.");
+  std::error_code ec;
+  if (!fs::is_directory(folder_, ec)) throw Error(errc::kFileNotFound, "Could not find folder '" + folder_.string() + "'.", folder_.string());
+  if (auto existing = FindTableFile(folder_, tableName_))
+    throw Error(errc::kTableExists, "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
+                existing->string());
+  if (columns_.empty() || columns_.size() > 255)
+    throw Error(errc::kInvalidArgument, "A Paradox table has 1 to 255 fields; '" + tableName_ + "' would have " +
+                                            std::to_string(columns_.size()) + ".");
+  const LanguageDriver* driver = nullptr;
+  for (const auto& d : kDrivers)
+    if (d.codePage == options.codePage) driver = &d;
+  if (!driver) throw Error(errc::kNotSupported, "Code page " + std::to_string(options.codePage) + " is not offered for new Paradox tables.");
+  codec_ = TextCodec(TextCodec::CharsetForCodePage(driver->codePage));
+
+  header_.fileType = kFileTypeUnkeyed;
+  header_.version = kVersion50;
+  header_.codePage = driver->codePage;
+  header_.sortOrder = driver->sortOrder;
+  header_.sortOrderName = driver->name;
+  names_ = FieldNamesFor(columns_);
+  std::uint32_t offset = 0;
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    FieldDef f = FieldForColumn(columns_[i]);
+    if (!codec_.FromUtf8(names_[i], f.rawName) || f.rawName.find('\0') != std::string::npos)
+      throw Error(errc::kInvalidArgument, "Field name '" + names_[i] + "' has a character that code page " +
+                                              std::to_string(driver->codePage) + " cannot hold.");
+    f.offset = offset;
+    offset += f.length;
+    header_.fields.push_back(f);
+  }
+  // Blocks hold at least 64 records (so 65,535 blocks hold millions of rows), 4 KiB at least.
+  std::uint32_t block = 4096;
+  while (block < 32768 && (block - kBlockHeaderSize) / offset < 64) block *= 2;
+  if (offset > block - kBlockHeaderSize)
+    throw Error(errc::kNotSupported, "The fields of '" + tableName_ + "' take " + std::to_string(offset) +
+                                         " bytes, more than a Paradox record can hold.");
+  header_.recordSize = static_cast<std::uint16_t>(offset);
+  header_.blockSizeK = static_cast<std::uint8_t>(block / 1024);
+  if (!codec_.FromUtf8(tableName_ + ".DB", header_.tableName)) header_.tableName = tableName_ + ".DB";
+  if (header_.tableName.size() > 78) header_.tableName.resize(78);
+
+  std::random_device rd;
+  const std::string tag = "~qv" + std::to_string(rd() % 1000000000u) + "-" + tableName_;
+  tempDb_ = folder_ / (tag + ".db-tmp");
+  tempMb_ = folder_ / (tag + ".mb-tmp");
+  const Bytes head = BuildHeader();
+  header_.headerSize = static_cast<std::uint16_t>(head.size());
+  db_ = std::make_unique<WriteOnlyFile>(tempDb_);
+  db_->Write(head);
+  if (std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDef& f) { return IsBlobType(f.type); })) {
+    try {
+      mb_ = std::make_unique<BlobWriter>(tempMb_);
+    } catch (...) {
+      db_.reset();
+      fs::remove(tempDb_, ec);
+      throw;
+    }
+  }
+  block_.assign(header_.blockSize(), 0);
+  record_.assign(header_.recordSize, 0);
+}
+
+TableWriter::~TableWriter() {
+  if (closed_) return;
+  mb_.reset();
+  db_.reset();
+  std::error_code ec;
+  fs::remove(tempDb_, ec);
+  fs::remove(tempMb_, ec);
+}
+
+Bytes TableWriter::BuildHeader() const {
+  // Layout of a BDE-written 5.x table header (docs/formats/paradox.md, "Table header").
+  const std::size_t nf = header_.fields.size();
+  std::size_t namesLength = 0;
+  for (const auto& f : header_.fields) namesLength += f.rawName.size() + 1;
+  const std::size_t nameSlot = 79;
+  const std::size_t used = 0x78 + nf * 2 + 4 + nf * 4 + nameSlot + namesLength + nf * 2 + header_.sortOrderName.size() + 1;
+  const std::size_t size = (used + 2047) / 2048 * 2048;
+  Bytes h(size, 0);
+  std::uint8_t* const p = &h.at(0);
+  StoreU16(p + 0x00, header_.recordSize);
+  StoreU16(p + 0x02, static_cast<std::uint16_t>(size));
+  p[0x04] = header_.fileType;
+  p[0x05] = header_.blockSizeK;
+  StoreU32(p + 0x06, header_.recordCount);
+  StoreU16(p + 0x0A, header_.fileBlocks);
+  StoreU16(p + 0x0C, header_.fileBlocks);
+  StoreU16(p + 0x0E, header_.fileBlocks ? 1 : 0);
+  StoreU16(p + 0x10, header_.fileBlocks);
+  StoreU16(p + 0x21, static_cast<std::uint16_t>(nf));
+  StoreU32(p + 0x25, kEncryptedElsewhere);
+  p[0x29] = header_.sortOrder;
+  p[0x2D] = 2;  // change counts
+  p[0x2E] = 1;
+  p[0x39] = header_.version;
+  StoreU16(p + 0x3A, header_.fileBlocks);
+  p[0x3E] = 0x1F;
+  p[0x3F] = 0x0F;
+  StoreU16(p + 0x51, static_cast<std::uint16_t>(used));
+  p[0x56] = 0x20;
+  StoreU16(p + 0x58, 0x010B);
+  StoreU16(p + 0x5A, 0x010B);
+  StoreU32(p + 0x60, static_cast<std::uint32_t>(std::time(nullptr)));
+  StoreU16(p + 0x64, static_cast<std::uint16_t>(nf + 1));
+  StoreU16(p + 0x66, static_cast<std::uint16_t>(0x20 + nf * 6 + 4 + nameSlot + namesLength));
+  StoreU16(p + 0x6A, static_cast<std::uint16_t>(header_.codePage));
+  p[0x6C] = 1;
+  p[0x6D] = 1;
+  StoreU16(p + 0x6E, static_cast<std::uint16_t>(0x18 + nf * 8 + 4 + nameSlot + namesLength + 8));
+  StoreU16(p + 0x70, 1);
+  std::size_t pos = 0x78;
+  for (const auto& f : header_.fields) {
+    p[pos++] = static_cast<std::uint8_t>(f.type);
+    p[pos++] = static_cast<std::uint8_t>(f.type == FieldType::Bcd ? f.decimals : f.length);
+  }
+  pos += 4 + nf * 4;  // the table-name and field-name pointers are memory addresses; zero will do
+  std::copy(header_.tableName.begin(), header_.tableName.end(), h.begin() + static_cast<std::ptrdiff_t>(pos));
+  pos += nameSlot;
+  for (const auto& f : header_.fields) {
+    std::copy(f.rawName.begin(), f.rawName.end(), h.begin() + static_cast<std::ptrdiff_t>(pos));
+    pos += f.rawName.size() + 1;
+  }
+  for (std::size_t i = 0; i < nf; ++i, pos += 2) StoreU16(p + pos, static_cast<std::uint16_t>(i + 1));
+  std::copy(header_.sortOrderName.begin(), header_.sortOrderName.end(), h.begin() + static_cast<std::ptrdiff_t>(pos));
+  return h;
+}
+
+void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
+  const FieldDef& f = header_.fields[i];
+  const Column& c = columns_[i];
+  const std::int64_t rowNumber = std::int64_t{header_.recordCount} + 1;
+  auto fail = [&](int number, const std::string& why) -> Error {
+    return Error(number, "Row " + std::to_string(rowNumber) + ", field '" + names_[i] + "' of table '" + tableName_ + "': " + why,
+                 tableName_ + ", row " + std::to_string(rowNumber) + ", field '" + names_[i] + "'");
+  };
+  auto wrongType = [&]() { return fail(errc::kTypeConversion, std::string("value does not match the column type ") + ColumnTypeName(c.type)); };
+  if (IsNull(v)) return;  // the record starts as zeros: blank
+  auto integer = [&]() -> std::int64_t {
+    if (auto p = std::get_if<std::int64_t>(&v)) return *p;
+    if (auto b = std::get_if<bool>(&v)) return *b ? 1 : 0;
+    throw wrongType();
+  };
+  auto real = [&]() -> double {
+    if (auto p = std::get_if<double>(&v)) return *p;
+    if (auto p = std::get_if<std::int64_t>(&v)) {
+      const double d = static_cast<double>(*p);
+      if (std::fabs(d) > 9007199254740992.0 || static_cast<std::int64_t>(d) != *p)
+        throw fail(errc::kValueTooLong, std::to_string(*p) + " is beyond what a Number field holds exactly (2^53)");
+      return d;
+    }
+    throw wrongType();
+  };
+  auto timestamp = [&]() -> const Timestamp& {
+    if (auto p = std::get_if<Timestamp>(&v)) return *p;
+    throw wrongType();
+  };
+  switch (f.type) {
+    case FieldType::Logical:
+      if (auto b = std::get_if<bool>(&v)) out[0] = *b ? 0x81 : 0x80;
+      else if (auto n = std::get_if<std::int64_t>(&v)) out[0] = *n ? 0x81 : 0x80;
+      else throw wrongType();
+      return;
+    case FieldType::Short: {
+      const std::int64_t n = integer();
+      if (n < -32767 || n > 32767) throw fail(errc::kValueTooLong, std::to_string(n) + " does not fit a Short field (-32767 to 32767)");
+      EncodeShort(out, static_cast<std::int16_t>(n));
+      return;
+    }
+    case FieldType::Long: {
+      const std::int64_t n = integer();
+      if (n < -2147483647LL || n > 2147483647LL)
+        throw fail(errc::kValueTooLong, std::to_string(n) + " does not fit a Long field (-2147483647 to 2147483647)");
+      EncodeLong(out, static_cast<std::int32_t>(n));
+      return;
+    }
+    case FieldType::Number: {
+      const double d = real();
+      if (!std::isfinite(d)) throw fail(errc::kTypeConversion, "a Number field cannot hold infinity or NaN");
+      EncodeDouble(out, d);
+      return;
+    }
+    case FieldType::Money: {
+      double d;
+      if (auto cur = std::get_if<Currency>(&v)) {
+        d = static_cast<double>(cur->scaled) / 10000.0;
+        if (std::fabs(d * 10000.0) >= 9.2e18 || std::llround(d * 10000.0) != cur->scaled)
+          throw fail(errc::kValueTooLong, FormatCurrency(*cur) + " has more digits than a Money field holds exactly");
+      } else {
+        d = real();
+      }
+      if (!std::isfinite(d)) throw fail(errc::kTypeConversion, "a Money field cannot hold infinity or NaN");
+      EncodeDouble(out, d);
+      return;
+    }
+    case FieldType::Bcd: {
+      std::string text;
+      if (auto dec = std::get_if<Decimal>(&v)) text = dec->text;
+      else if (auto n = std::get_if<std::int64_t>(&v)) text = std::to_string(*n);
+      else if (auto cur = std::get_if<Currency>(&v)) text = FormatCurrency(*cur);
+      else throw wrongType();
+      if (!EncodeBcd(out, f.decimals, text))
+        throw fail(errc::kValueTooLong, "'" + text + "' does not fit a BCD field with " + std::to_string(f.decimals) + " decimals");
+      return;
+    }
+    case FieldType::Timestamp: {
+      const Timestamp& t = timestamp();
+      const double ms = static_cast<double>(DaysFromTimestamp(t) * kMillisecondsPerDay + MillisecondOfDay(t));
+      EncodeDouble(out, ms);
+      return;
+    }
+    case FieldType::Date: {
+      const Timestamp& t = timestamp();
+      if (MillisecondOfDay(t) != 0) throw fail(errc::kTypeConversion, FormatTimestamp(t) + " has a time of day; a Date field holds none");
+      const std::int64_t days = DaysFromTimestamp(t);
+      if (days <= -2147483647LL || days > 2147483647LL) throw fail(errc::kValueTooLong, "date out of range");
+      EncodeLong(out, static_cast<std::int32_t>(days));
+      return;
+    }
+    case FieldType::Time: {
+      const Timestamp& t = timestamp();
+      if (t.year != 1899 || t.month != 12 || t.day != 30)
+        throw fail(errc::kTypeConversion, FormatTimestamp(t) + " has a date; a Time field holds the time of day only");
+      EncodeLong(out, static_cast<std::int32_t>(MillisecondOfDay(t)));
+      return;
+    }
+    case FieldType::Alpha: {
+      std::string text;
+      if (auto s = std::get_if<std::string>(&v)) text = *s;
+      else if (auto g = std::get_if<Guid>(&v)) text = FormatGuid(*g);
+      else throw wrongType();
+      if (text.empty()) return;  // Paradox keeps no difference between empty and blank
+      std::string bytes;
+      if (!codec_.FromUtf8(text, bytes))
+        throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
+      if (bytes.find('\0') != std::string::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
+      if (bytes.size() > f.length)
+        throw fail(errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
+      std::copy(bytes.begin(), bytes.end(), out);
+      return;
+    }
+    case FieldType::Memo: case FieldType::Binary: {
+      std::string encoded;
+      std::span<const std::uint8_t> data;
+      if (f.type == FieldType::Memo) {
+        const auto* s = std::get_if<std::string>(&v);
+        if (!s) throw wrongType();
+        if (!codec_.FromUtf8(*s, encoded))
+          throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
+        data = std::span(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
+      } else {
+        const auto* b = std::get_if<Bytes>(&v);
+        if (!b) throw wrongType();
+        data = *b;
+      }
+      if (data.empty()) return;
+      if (data.size() > 0x7FFFFFFFu) throw fail(errc::kValueTooLong, "the value is too long for a blob");
+      const std::size_t leader = f.length - kBlobPointerSize;
+      std::uint8_t* pointer = out + leader;
+      std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(leader, data.size())), out);
+      if (data.size() <= leader) {
+        StoreU32(pointer + 4, static_cast<std::uint32_t>(data.size()));
+        return;
+      }
+      try {
+        mb_->Store(data, pointer);
+      } catch (const Error& e) {
+        throw fail(e.number(), e.description());
+      }
+      return;
+    }
+    default:
+      throw wrongType();
+  }
+}
+
+void TableWriter::Append(const Row& row) {
+  if (closed_ || !db_) throw Error(errc::kInvalidArgument, "Table '" + tableName_ + "' is already closed.");
+  if (row.size() != columns_.size())
+    throw Error(errc::kInvalidArgument, "Row " + std::to_string(header_.recordCount + 1) + " has " + std::to_string(row.size()) +
+                                            " values for " + std::to_string(columns_.size()) + " fields.");
+  if (header_.recordCount == 0xFFFFFFFFu) throw Error(errc::kNotSupported, "Table '" + tableName_ + "' is full.");
+  std::fill(record_.begin(), record_.end(), 0);
+  for (std::size_t i = 0; i < row.size(); ++i) EncodeValue(i, row[i], record_.data() + header_.fields[i].offset);
+  if (inBlock_ == header_.recordsPerBlock()) FlushBlock(false);
+  if (inBlock_ == 0 && header_.fileBlocks == 0xFFFF)
+    throw Error(errc::kNotSupported, "Table '" + tableName_ + "' reached the 65,535 blocks a Paradox table can have.");
+  std::copy(record_.begin(), record_.end(), block_.begin() + static_cast<std::ptrdiff_t>(kBlockHeaderSize + std::size_t{inBlock_} * header_.recordSize));
+  if (inBlock_ == 0) ++header_.fileBlocks;
+  ++inBlock_;
+  ++header_.recordCount;
+}
+
+void TableWriter::FlushBlock(bool last) {
+  if (inBlock_ == 0) return;
+  const std::uint16_t number = header_.fileBlocks;
+  StoreU16(block_.data(), last ? 0 : static_cast<std::uint16_t>(number + 1));
+  StoreU16(block_.data() + 2, static_cast<std::uint16_t>(number - 1));
+  StoreU16(block_.data() + 4, static_cast<std::uint16_t>((inBlock_ - 1) * header_.recordSize));
+  db_->Write(block_);
+  std::fill(block_.begin(), block_.end(), 0);
+  inBlock_ = 0;
+}
+
+void TableWriter::Close() {
+  if (closed_) return;
+  if (!db_) throw Error(errc::kInvalidArgument, "Table '" + tableName_ + "' was abandoned.");
+  FlushBlock(true);
+  db_->WriteAt(0, BuildHeader());
+  db_->Close();
+  if (mb_) mb_->Close();
+  // Files of an earlier table of this name whose .DB is gone (an index, a stale .MB) would be
+  // taken for parts of the new table: they go before the new files take the name.
+  if (auto existing = FindTableFile(folder_, tableName_))
+    throw Error(errc::kTableExists, "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
+                existing->string());
+  std::error_code ec;
+  for (const auto& p : FamilyFiles(folder_, tableName_)) fs::remove(p, ec);
+  const fs::path finalDb = folder_ / (tableName_ + ".DB");
+  const fs::path finalMb = folder_ / (tableName_ + ".MB");
+  if (mb_) {
+    fs::rename(tempMb_, finalMb, ec);
+    if (ec) throw Error(errc::kDiskIo, "Could not rename the blob file into '" + finalMb.string() + "': " + ec.message() + ".", finalMb.string());
+  }
+  fs::rename(tempDb_, finalDb, ec);
+  if (ec) {
+    std::error_code ignored;
+    if (mb_) fs::remove(finalMb, ignored);
+    throw Error(errc::kDiskIo, "Could not rename the table into '" + finalDb.string() + "': " + ec.message() + ".", finalDb.string());
+  }
+  closed_ = true;
+}
+
+}  // namespace qv::paradox

@@ -1,0 +1,95 @@
+// Writes a new, unkeyed Paradox 5.x table (.DB, and .MB when it has memo or binary fields) from
+// engine-neutral columns and rows, as Paradox 5 for Windows and the BDE lay such a table out.
+// The files are written under temporary names in the target folder and renamed into place by
+// Close(), so a failure never leaves a half-written table under the real name.
+//
+// Column type -> Paradox field (docs/formats/paradox.md, "Writing: type mapping"):
+//   Boolean -> Logical L          Byte, Int16 -> Short S        Int32 -> Long I
+//   Int64 -> Number N (exact only up to 2^53)                   Single, Double -> Number N
+//   Currency -> Money $ (exact only where the double holds it)  Decimal(p,s) -> BCD # with s decimals
+//   DateTime -> Timestamp @       Date -> Date D                Time -> Time T
+//   Text(1..255) -> Alpha A(n)    Text(0 or >255), Memo -> Memo M (40-byte leader)
+//   Binary, LongBinary -> Binary B (no leader)                  Guid -> Alpha A38 "{...}"
+// A value the field cannot hold exactly fails the append with an error naming the row and field.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/file_io.h"
+#include "engine/core/text_codec.h"
+#include "engine/core/value.h"
+#include "engine/paradox/table_header.h"
+
+namespace qv::paradox {
+
+inline constexpr std::size_t kMaxFieldNameLength = 25;
+inline constexpr std::size_t kMemoLeader = 40;
+
+struct WriteOptions {
+  // Code page of the new table. 437 with the "ascii" language driver is what Paradox 5 for
+  // Windows used out of the box; 1252 ("ANSIINTL") and 850 ("intl850") are also offered.
+  int codePage = 437;
+};
+
+// The Paradox field that a column becomes (name not set). Throws kNotSupported for a column the
+// format cannot take (a Decimal wider than 32 digits).
+FieldDef FieldForColumn(const Column& column);
+
+// Field names: longer than 25 characters are cut to 25; a name equal (ignoring case) to an
+// earlier one gets "~2", "~3", ... in place of its last characters; an empty name becomes
+// "Field<n>". Names are returned in UTF-8.
+std::vector<std::string> FieldNamesFor(const std::vector<Column>& columns);
+
+class BlobWriter;
+
+class TableWriter {
+ public:
+  // Starts the table `tableName` in `folder`. Throws kTableExists when a .DB of that name exists
+  // in any letter case, kInvalidArgument for an unusable name, column list or field name.
+  TableWriter(const std::filesystem::path& folder, const std::string& tableName, const std::vector<Column>& columns,
+              const WriteOptions& options = {});
+  ~TableWriter();  // discards the temporary files unless Close() succeeded
+  TableWriter(const TableWriter&) = delete;
+  TableWriter& operator=(const TableWriter&) = delete;
+
+  const std::vector<FieldDef>& fields() const { return header_.fields; }
+  std::int64_t rowsWritten() const { return header_.recordCount; }
+
+  // Appends one row (one value per column). Throws qv::Error naming the row (1-based) and field
+  // when a value cannot be stored exactly; the table can still be closed or abandoned.
+  void Append(const Row& row);
+  // Finishes both files and renames them into place.
+  void Close();
+
+ private:
+  void EncodeValue(std::size_t field, const Value& value, std::uint8_t* out);
+  void FlushBlock(bool last);
+  Bytes BuildHeader() const;
+
+  std::filesystem::path folder_;
+  std::string tableName_;
+  std::vector<Column> columns_;
+  TableHeader header_;
+  TextCodec codec_;
+  std::vector<std::string> names_;  // UTF-8, for messages
+  std::filesystem::path tempDb_, tempMb_;
+  std::unique_ptr<WriteOnlyFile> db_;
+  std::unique_ptr<BlobWriter> mb_;
+  Bytes block_;
+  Bytes record_;
+  std::uint32_t inBlock_ = 0;
+  bool closed_ = false;
+};
+
+// Deletes every file of a table's family (.DB .MB .PX .VAL .TV .Xnn .Ynn .XGn .YGn), compared
+// without regard to letter case. Throws kNoSuchTable when there is no .DB.
+void DropTableFiles(const std::filesystem::path& folder, const std::string& tableName);
+// The table's .DB in `folder`, found without regard to letter case; `tableName` may carry ".db".
+std::optional<std::filesystem::path> FindTableFile(const std::filesystem::path& folder, const std::string& tableName);
+
+}  // namespace qv::paradox

@@ -1,0 +1,288 @@
+// Tables written by our engine read back identically through our reader and through pxlib
+// (pxdump), and every refusal names the row and the field.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "engine/core/error.h"
+#include "engine/core/value_text.h"
+#include "engine/paradox/paradox_folder.h"
+
+namespace fs = std::filesystem;
+using namespace qv;
+using namespace qv::paradox;
+
+namespace {
+
+struct TempFolder {
+  fs::path path;
+  TempFolder() {
+    char tmpl[] = "/tmp/qv-paradox-XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~TempFolder() { fs::remove_all(path); }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (auto& e : fs::directory_iterator(path)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+std::string Capture(const std::string& command, int* status = nullptr) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  char buf[1 << 16];
+  std::size_t n;
+  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  const int st = p ? pclose(p) : -1;
+  if (status) *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  return out;
+}
+
+std::vector<std::string> DumpLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("pxlib\t", 0) && line.rfind("paradoxdump\t", 0) && line.rfind("end\t", 0)) lines.push_back(line);
+  return lines;
+}
+
+// pxlib must read the file cleanly and see exactly what our dump sees.
+void ExpectPxlibAgrees(const fs::path& db) {
+  int theirsStatus = 0, oursStatus = 0;
+  const std::string theirs = Capture(std::string(QV_ORACLE_DIR) + "/pxdump -x '" + db.string() + "' 2>&1", &theirsStatus);
+  const std::string ours = Capture(std::string(PARADOXDUMP) + " -x '" + db.string() + "' 2>&1", &oursStatus);
+  EXPECT_EQ(theirsStatus, 0) << theirs.substr(0, 2000);
+  EXPECT_EQ(oursStatus, 0) << ours.substr(0, 2000);
+  EXPECT_NE(theirs.find("end\terrors=0\twarnings=0"), std::string::npos);
+  EXPECT_EQ(DumpLines(ours), DumpLines(theirs));
+}
+
+Column Col(const std::string& name, ColumnType type, std::uint32_t size = 0) {
+  Column c;
+  c.name = name;
+  c.type = type;
+  c.size = size;
+  return c;
+}
+
+Timestamp Ts(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+  Timestamp t;
+  t.year = y; t.month = static_cast<std::uint8_t>(mo); t.day = static_cast<std::uint8_t>(d);
+  t.hour = static_cast<std::uint8_t>(h); t.minute = static_cast<std::uint8_t>(mi); t.second = static_cast<std::uint8_t>(s);
+  t.millisecond = static_cast<std::uint16_t>(ms);
+  return t;
+}
+
+std::vector<Row> ReadAll(TableReader& t) {
+  std::vector<Row> rows;
+  Row r;
+  while (t.Next(r)) rows.push_back(r);
+  return rows;
+}
+
+}  // namespace
+
+TEST(ParadoxWriter, EveryColumnTypeRoundTrips) {
+  TempFolder dir;
+  ParadoxFolder db(dir.path);
+  Column dec = Col("Amount", ColumnType::Decimal);
+  dec.precision = 18;
+  dec.scale = 4;
+  const std::vector<Column> cols = {
+      Col("Flag", ColumnType::Boolean),    Col("Tiny", ColumnType::Byte),        Col("Small", ColumnType::Int16),
+      Col("Whole", ColumnType::Int32),     Col("Big", ColumnType::Int64),        Col("Single", ColumnType::Single),
+      Col("Real", ColumnType::Double),     Col("Price", ColumnType::Currency),   dec,
+      Col("When", ColumnType::DateTime),   Col("Day", ColumnType::Date),         Col("Clock", ColumnType::Time),
+      Col("Name", ColumnType::Text, 20),   Col("LongText", ColumnType::Text, 0), Col("Notes", ColumnType::Memo),
+      Col("Raw", ColumnType::Binary, 16),  Col("Picture", ColumnType::LongBinary), Col("Key", ColumnType::Guid)};
+  Guid g;
+  for (int i = 0; i < 16; ++i) g.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 17);
+  std::string bigMemo;
+  for (int i = 0; bigMemo.size() < 70000; ++i) bigMemo += "line " + std::to_string(i) + " \u00e9t\u00e9\r\n";
+  Bytes picture(5000);
+  for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<std::uint8_t>(i * 7);
+  std::vector<Row> rows = {
+      {true, std::int64_t{255}, std::int64_t{-32767}, std::int64_t{2147483647}, std::int64_t{9007199254740992}, 1.5, -0.0,
+       Currency{-123456789}, Decimal{"-12345678901234.5678"}, Ts(2024, 2, 29, 23, 59, 58, 999), Ts(1, 1, 1), Ts(1899, 12, 30, 12, 0, 0, 5),
+       std::string("Gr\u00fc\u00dfe \u2500 \u00f1"), std::string(300, 'x'), bigMemo, Bytes{0, 1, 2, 0}, picture, g},
+      {false, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, 0.0, 0.0, Currency{0}, Decimal{"0"},
+       Ts(1899, 12, 30), Ts(-100, 3, 1), Ts(1899, 12, 30), std::string("a"), std::string("short"), std::string("tiny memo"),
+       Bytes{0xFF}, Bytes(100, 0xAB), Value{}},
+      Row(cols.size(), Value{}),  // every field blank
+  };
+  auto out = db.CreateTable("alltypes", cols);
+  for (auto& r : rows) out->Append(r);
+  out->Close();
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"alltypes.DB", "alltypes.MB"}));
+
+  auto in = db.OpenTable("ALLTYPES");
+  EXPECT_EQ(in->header().version, kVersion50);
+  EXPECT_EQ(in->header().codePage, 437);
+  EXPECT_EQ(in->header().sortOrderName, "ascii");
+  ASSERT_EQ(in->rowCount(), 3);
+  auto back = ReadAll(*in);
+  ASSERT_EQ(back.size(), 3u);
+  // What each value becomes through the type mapping.
+  std::vector<Row> expected = rows;
+  expected[0][5] = 1.5;  // Single travels as double
+  expected[0][4] = 9007199254740992.0;
+  expected[1][4] = 0.0;
+  expected[0][7] = -12345.6789;
+  expected[1][7] = 0.0;
+  expected[1][8] = Decimal{"0.0000"};
+  expected[0][17] = FormatGuid(g);
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (std::size_t c = 0; c < cols.size(); ++c) EXPECT_EQ(back[r][c], expected[r][c]) << "row " << r << " col " << cols[c].name;
+  EXPECT_TRUE(std::signbit(std::get<double>(back[0][6])));  // -0.0 keeps its sign
+  ExpectPxlibAgrees(dir.path / "alltypes.DB");
+
+  // pxlib re-encoding from the header's code page gives back the exact text.
+  const std::string utf8 = Capture(std::string(QV_ORACLE_DIR) + "/pxdump -e UTF-8 '" + (dir.path / "alltypes.DB").string() + "'");
+  EXPECT_NE(utf8.find("\"Gr\u00fc\u00dfe \u2500 \u00f1\""), std::string::npos);
+}
+
+TEST(ParadoxWriter, EmptyOneRowAndManyBlocks) {
+  TempFolder dir;
+  ParadoxFolder db(dir.path);
+  const std::vector<Column> cols = {Col("ID", ColumnType::Int32), Col("Label", ColumnType::Text, 30), Col("Memo", ColumnType::Memo)};
+  db.CreateTable("empty", cols)->Close();
+  auto e = db.OpenTable("empty");
+  EXPECT_EQ(e->rowCount(), 0);
+  Row r;
+  EXPECT_FALSE(e->Next(r));
+  ExpectPxlibAgrees(dir.path / "empty.DB");
+
+  auto one = db.CreateTable("one", cols);
+  one->Append({std::int64_t{1}, std::string("only"), Value{}});
+  one->Close();
+  ExpectPxlibAgrees(dir.path / "one.DB");
+
+  auto many = db.CreateTable("many", cols);
+  const int n = 20000;
+  for (int i = 0; i < n; ++i)
+    many->Append({std::int64_t{i}, std::string("label ") + std::to_string(i),
+                  i % 3 ? Value{std::string(static_cast<std::size_t>(i % 3000), static_cast<char>('a' + i % 26))} : Value{}});
+  many->Close();
+  auto in = db.OpenTable("many");
+  EXPECT_GT(in->header().fileBlocks, 10);
+  int i = 0;
+  while (in->Next(r)) {
+    ASSERT_EQ(std::get<std::int64_t>(r[0]), i);
+    if (i % 3) ASSERT_EQ(std::get<std::string>(r[2]).size(), static_cast<std::size_t>(i % 3000)) << i;
+    else ASSERT_TRUE(IsNull(r[2]));
+    ++i;
+  }
+  EXPECT_EQ(i, n);
+  ExpectPxlibAgrees(dir.path / "many.DB");
+}
+
+TEST(ParadoxWriter, UnrepresentableValuesNameRowAndField) {
+  TempFolder dir;
+  ParadoxFolder db(dir.path);
+  const std::vector<Column> cols = {Col("Big", ColumnType::Int64), Col("Text", ColumnType::Text, 5), Col("Money", ColumnType::Currency),
+                                    Col("Small", ColumnType::Int16), Col("Memo", ColumnType::Memo)};
+  auto out = db.CreateTable("bad", cols);
+  out->Append({std::int64_t{1}, std::string("ok"), Currency{10000}, std::int64_t{1}, std::string("m")});
+  struct Case {
+    Row row;
+    std::string field;
+  };
+  const Case cases[] = {
+      {{std::int64_t{9007199254740993}, Value{}, Value{}, Value{}, Value{}}, "Big"},
+      {{Value{}, std::string("\u20ac"), Value{}, Value{}, Value{}}, "Text"},      // no euro sign in 437
+      {{Value{}, std::string("toolong"), Value{}, Value{}, Value{}}, "Text"},
+      {{Value{}, Value{}, Currency{9223372036854775807}, Value{}, Value{}}, "Money"},
+      {{Value{}, Value{}, Value{}, std::int64_t{-32768}, Value{}}, "Small"},       // the blank pattern
+      {{Value{}, Value{}, Value{}, Value{}, std::string("\u4e2d")}, "Memo"},
+      {{Value{}, 1.5, Value{}, Value{}, Value{}}, "Text"},
+  };
+  for (const auto& c : cases) {
+    try {
+      out->Append(c.row);
+      ADD_FAILURE() << "accepted a value for " << c.field;
+    } catch (const Error& e) {
+      EXPECT_NE(e.description().find("Row 2, field '" + c.field + "'"), std::string::npos) << e.description();
+    }
+  }
+  out->Close();
+  EXPECT_EQ(db.OpenTable("bad")->rowCount(), 1);
+}
+
+TEST(ParadoxWriter, FieldNamesAreShortenedAndMadeUnique) {
+  const std::vector<Column> cols = {Col("A very long column name that goes on", ColumnType::Int32),
+                                    Col("a very long column name that differs late", ColumnType::Int32), Col("", ColumnType::Int32),
+                                    Col("ID", ColumnType::Int32), Col("id", ColumnType::Int32)};
+  const auto names = FieldNamesFor(cols);
+  EXPECT_EQ(names[0], "A very long column name t");
+  EXPECT_EQ(names[1], "a very long column name~2");
+  EXPECT_EQ(names[2], "Field3");
+  EXPECT_EQ(names[3], "ID");
+  EXPECT_EQ(names[4], "id~2");
+  TempFolder dir;
+  ParadoxFolder db(dir.path);
+  db.CreateTable("names", cols)->Close();
+  auto reader = db.OpenTable("names");
+  const auto& read = reader->columns();
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(read[i].name, names[i]);
+}
+
+TEST(ParadoxWriter, CreateRefusesExistingTablesAndLeavesNothingOnFailure) {
+  TempFolder dir;
+  ParadoxFolder db(dir.path);
+  std::ofstream(dir.path / "Orders.db") << "x";
+  try {
+    db.CreateTable("ORDERS", {Col("A", ColumnType::Int32)});
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::kTableExists);
+  }
+  {
+    auto abandoned = db.CreateTable("half", {Col("M", ColumnType::Memo)});
+    abandoned->Append({std::string(5000, 'z')});
+  }  // never closed
+  EXPECT_EQ(dir.Files(), std::vector<std::string>{"Orders.db"});
+  // A stale index and .MB of a table whose .DB is gone do not survive into the new table.
+  std::ofstream(dir.path / "NEW.px") << "stale";
+  std::ofstream(dir.path / "new.mb") << "stale";
+  auto t = db.CreateTable("new", {Col("M", ColumnType::Memo)});
+  t->Append({std::string(3000, 'q')});
+  t->Close();
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"Orders.db", "new.DB", "new.MB"}));
+  EXPECT_EQ(std::get<std::string>(ReadAll(*db.OpenTable("NEW"))[0][0]), std::string(3000, 'q'));
+}
+
+TEST(ParadoxFolderApi, ListOpenAndDropIgnoreCase) {
+  TempFolder dir;
+  ParadoxFolder db(dir.path);
+  db.CreateTable("Orders", {Col("A", ColumnType::Int32)})->Close();
+  db.CreateTable("keep", {Col("A", ColumnType::Int32)})->Close();
+  for (const char* f : {"orders.px", "ORDERS.X02", "Orders.Y02", "orders.XG0", "ORDERS.YG0", "orders.val", "Orders.TV", "orders.mb",
+                        "ordersx.db", "orders.txt", "~tmp.db"})
+    std::ofstream(dir.path / f) << "x";
+  EXPECT_EQ(db.ListTables(), (std::vector<std::string>{"keep", "Orders", "ordersx"}));
+  EXPECT_TRUE(db.HasTable("ORDERS.DB"));
+  EXPECT_EQ(db.OpenTable("oRdErS")->columns()[0].adoType, 3);
+  db.DropTable("ORDERS");
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"keep.DB", "orders.txt", "ordersx.db", "~tmp.db"}));
+  try {
+    db.DropTable("orders");
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::kNoSuchTable);
+  }
+  try {
+    db.OpenTable("missing");
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::kNoSuchTable);
+  }
+}
