@@ -1,0 +1,65 @@
+// A connection to an Access database file: the entry point of the engine. Opening joins the
+// file's SharedFile in the FileRegistry (one page cache per file whatever the number of
+// connections), checks the password, sets up page decoding and reads the catalog.
+//
+//   qv::jet::OpenOptions o;
+//   o.password = "secret";
+//   auto db = qv::jet::Database::Open("/data/orders.mdb", o);
+//   for (auto& row : db->SchemaTables()) ...
+//   auto rows = db->ReadTable("Orders");  // qv::RowReader
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/row_reader.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/file_registry.h"
+#include "engine/jet/page_cipher.h"
+#include "engine/jet/table_cursor.h"
+#include "engine/jet/table_definition.h"
+
+namespace qv::jet {
+
+struct OpenOptions {
+  std::string password;  // UTF-8; the connection string's "Jet OLEDB:Database Password"
+  // Builds the page cipher of an encrypted .accdb (from the page-encryption library). Without
+  // one, such a file is refused with 3033 (3031 when no password was given).
+  PageCipherFactory cipherFactory;
+};
+
+class Database {
+ public:
+  // Throws qv::Error: 3024 missing file, 3343 not an Access file (or truncated header), 3031
+  // wrong or missing password, 3033 encrypted .accdb without a cipher, 3049 damaged catalog.
+  static std::unique_ptr<Database> Open(const std::string& path, const OpenOptions& options = {});
+
+  const std::string& path() const { return file_->path; }
+  const DatabaseHeader& header() const { return file_->header; }
+  PageStore& pages() { return *file_->pages; }
+  const std::shared_ptr<SharedFile>& sharedFile() const { return file_; }
+
+  // Every row of MSysObjects, in physical order.
+  const std::vector<CatalogEntry>& catalog() const { return catalog_; }
+  // The TABLES schema rowset (what OpenSchema(20) gives), in catalog order.
+  std::vector<SchemaTableRow> SchemaTables() const;
+  // User tables' names in catalog order.
+  std::vector<std::string> UserTableNames() const;
+
+  // The table named exactly `name` (type 1 objects, system tables included); throws 3376 when
+  // there is none.
+  const CatalogEntry& FindTable(const std::string& name) const;
+  TableDefinition ReadDefinition(const std::string& name);
+  std::unique_ptr<TableCursor> OpenCursor(const std::string& name);
+  std::unique_ptr<qv::RowReader> ReadTable(const std::string& name, const ReadOptions& options = {});
+
+ private:
+  explicit Database(std::shared_ptr<SharedFile> file) : file_(std::move(file)) {}
+  void LoadCatalog();
+
+  std::shared_ptr<SharedFile> file_;
+  std::vector<CatalogEntry> catalog_;
+};
+
+}  // namespace qv::jet

@@ -1,0 +1,67 @@
+#include "engine/jet/file_registry.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/core/error.h"
+
+namespace qv::jet {
+
+FileRegistry& FileRegistry::Instance() {
+  static FileRegistry registry;
+  return registry;
+}
+
+std::size_t FileRegistry::openCount() {
+  std::lock_guard lock(mu_);
+  std::size_t n = 0;
+  for (auto& [key, weak] : files_) n += weak.expired() ? 0 : 1;
+  return n;
+}
+
+std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int e = errno;
+    if (e == ENOENT || e == ENOTDIR)
+      throw Error(errc::kFileNotFound, "Could not find file '" + path + "'.", path);
+    throw Error(errc::kFileInUse, "Could not open file '" + path + "': " + std::strerror(e) + ".", path);
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw Error(errc::kNotADatabase, "Unrecognized database format '" + path + "': not a regular file.", path);
+  }
+  auto key = std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+  std::lock_guard lock(mu_);
+  if (auto it = files_.find(key); it != files_.end()) {
+    if (auto shared = it->second.lock()) {
+      ::close(fd);
+      return shared;
+    }
+  }
+  auto file = std::make_shared<SharedFile>();
+  file->path = path;
+  {
+    // Page 0 is read raw first: its version byte says how long a page is.
+    PageStore probe(path, ::dup(fd), 4096, static_cast<std::uint64_t>(st.st_size));
+    Bytes head = probe.ReadRaw(0, 4096);
+    try {
+      file->header = DecodeHeader(head, path);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+  }
+  file->pages = std::make_unique<PageStore>(path, fd, file->header.layout.pageSize,
+                                            static_cast<std::uint64_t>(st.st_size));
+  for (auto it = files_.begin(); it != files_.end();) it = it->second.expired() ? files_.erase(it) : std::next(it);
+  files_[key] = file;
+  return file;
+}
+
+}  // namespace qv::jet

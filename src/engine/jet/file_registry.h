@@ -1,0 +1,44 @@
+// The one process-wide registry of open database files. Every connection to a file goes through
+// it, so all connections to the same file (same device and inode, whatever path named it) share
+// one SharedFile: one descriptor, one decoded header, one page cache. The entry lives as long as a
+// connection holds it and disappears with the last one.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+
+#include "engine/jet/header.h"
+#include "engine/jet/page_store.h"
+
+namespace qv::jet {
+
+struct SharedFile {
+  std::string path;        // as the first connection named it
+  DatabaseHeader header;
+  std::unique_ptr<PageStore> pages;
+  std::mutex openMutex;    // serialises password checks and cipher set-up
+};
+
+class FileRegistry {
+ public:
+  static FileRegistry& Instance();
+
+  // Opens `path` or joins the connections that have it open. Throws 3024 (errc::kFileNotFound)
+  // when there is no such file, 3043 (kDiskIo) when it cannot be read, 3343 (kNotADatabase) when
+  // it is not an Access database. No password is checked here.
+  std::shared_ptr<SharedFile> Open(const std::string& path);
+
+  // Files open right now (for tests).
+  std::size_t openCount();
+
+ private:
+  FileRegistry() = default;
+  std::mutex mu_;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<SharedFile>> files_;
+};
+
+}  // namespace qv::jet

@@ -1,0 +1,87 @@
+#include "engine/jet/jet_text.h"
+
+namespace qv::jet {
+
+void AppendUtf8(std::string& out, std::uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+  } else {
+    out.push_back(static_cast<char>(0xf0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+  }
+}
+
+namespace {
+
+// Collects UTF-16 code units and pairs surrogates.
+class Utf16Sink {
+ public:
+  explicit Utf16Sink(std::string& out) : out_(out) {}
+  void Put(std::uint16_t u) {
+    if (pendingHigh_) {
+      if (u >= 0xdc00 && u <= 0xdfff) {
+        AppendUtf8(out_, 0x10000 + ((static_cast<std::uint32_t>(pendingHigh_) - 0xd800) << 10) + (u - 0xdc00));
+        pendingHigh_ = 0;
+        return;
+      }
+      AppendUtf8(out_, 0xfffd);
+      pendingHigh_ = 0;
+    }
+    if (u >= 0xd800 && u <= 0xdbff) {
+      pendingHigh_ = u;
+    } else if (u >= 0xdc00 && u <= 0xdfff) {
+      AppendUtf8(out_, 0xfffd);
+    } else {
+      AppendUtf8(out_, u);
+    }
+  }
+  void Finish() {
+    if (pendingHigh_) AppendUtf8(out_, 0xfffd);
+    pendingHigh_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  std::uint16_t pendingHigh_ = 0;
+};
+
+}  // namespace
+
+std::string DecodeJet4Text(std::span<const std::uint8_t> b) {
+  std::string out;
+  out.reserve(b.size());
+  Utf16Sink sink(out);
+  if (b.size() >= 2 && b[0] == 0xff && b[1] == 0xfe) {
+    bool oneByte = true;
+    std::size_t i = 2;
+    while (i < b.size()) {
+      if (b[i] == 0) {
+        oneByte = !oneByte;
+        ++i;
+      } else if (oneByte) {
+        sink.Put(b[i]);
+        ++i;
+      } else if (i + 1 < b.size()) {
+        sink.Put(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
+        i += 2;
+      } else {
+        break;
+      }
+    }
+  } else {
+    for (std::size_t i = 0; i + 1 < b.size(); i += 2) sink.Put(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
+  }
+  sink.Finish();
+  return out;
+}
+
+}  // namespace qv::jet

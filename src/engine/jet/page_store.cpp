@@ -1,0 +1,88 @@
+#include "engine/jet/page_store.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "engine/core/error.h"
+
+namespace qv::jet {
+
+PageStore::PageStore(std::string fileName, int fd, std::uint32_t pageSize, std::uint64_t fileSize,
+                     std::size_t cachePages)
+    : fileName_(std::move(fileName)), fd_(fd), pageSize_(pageSize),
+      pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize / pageSize, 0xffffffffu))),
+      capacity_(cachePages < 8 ? 8 : cachePages) {}
+
+PageStore::~PageStore() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void PageStore::SetCipher(std::shared_ptr<const PageCipher> cipher) {
+  std::lock_guard lock(mu_);
+  if (!cipher_) cipher_ = std::move(cipher);
+}
+
+bool PageStore::hasCipher() const {
+  std::lock_guard lock(mu_);
+  return cipher_ != nullptr;
+}
+
+std::string PageStore::Where(std::uint32_t page, std::size_t offset) const {
+  return qv::Where(fileName_, "page", page, static_cast<std::int64_t>(offset));
+}
+
+Bytes PageStore::ReadRaw(std::uint64_t offset, std::size_t length) const {
+  Bytes out(length);
+  std::size_t done = 0;
+  while (done < length) {
+    ssize_t n = ::pread(fd_, out.data() + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno),
+                  qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  out.resize(done);
+  return out;
+}
+
+PagePtr PageStore::ReadPage(std::uint32_t n) {
+  {
+    std::lock_guard lock(mu_);
+    auto it = index_.find(n);
+    if (it != index_.end()) {
+      lru_.splice(lru_.begin(), lru_, it->second);
+      return it->second->second;
+    }
+  }
+  if (n >= pageCount_) {
+    ThrowCorrupt("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) +
+                     " pages)",
+                 Where(n, 0));
+  }
+  auto page = std::make_shared<Bytes>(ReadRaw(static_cast<std::uint64_t>(n) * pageSize_, pageSize_));
+  if (page->size() != pageSize_) ThrowCorrupt("short read of a page", Where(n, page->size()));
+  std::shared_ptr<const PageCipher> cipher;
+  {
+    std::lock_guard lock(mu_);
+    cipher = cipher_;
+  }
+  if (cipher && n != 0) cipher->DecryptPage(n, std::span<std::uint8_t>(page->data(), page->size()));
+  std::lock_guard lock(mu_);
+  ++misses_;
+  auto it = index_.find(n);
+  if (it != index_.end()) return it->second->second;  // another thread won the race
+  lru_.emplace_front(n, page);
+  index_[n] = lru_.begin();
+  while (lru_.size() > capacity_) {
+    index_.erase(lru_.back().first);
+    lru_.pop_back();
+  }
+  return page;
+}
+
+}  // namespace qv::jet

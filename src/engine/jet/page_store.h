@@ -1,0 +1,69 @@
+// The pager: every page of a database file is read through here, once per cache miss, and
+// decoded through the file's PageCipher (old RC4 page encoding or .accdb page encryption) before
+// anyone sees it. Pages come back as shared, immutable buffers, so a reader can hold a page while
+// the cache moves on. One PageStore per open file, shared by all connections to that file (see
+// FileRegistry); it is safe to use from several threads.
+//
+// Writing will be added here: WritePage encrypts through the same cipher and goes through the
+// rollback journal; the cache then holds the new content for every connection.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "engine/core/bytes.h"
+#include "engine/jet/page_cipher.h"
+
+namespace qv::jet {
+
+using PagePtr = std::shared_ptr<const Bytes>;
+
+class PageStore {
+ public:
+  // Takes ownership of the open file descriptor `fd`.
+  PageStore(std::string fileName, int fd, std::uint32_t pageSize, std::uint64_t fileSize,
+            std::size_t cachePages = 512);
+  ~PageStore();
+  PageStore(const PageStore&) = delete;
+  PageStore& operator=(const PageStore&) = delete;
+
+  const std::string& fileName() const { return fileName_; }
+  std::uint32_t pageSize() const { return pageSize_; }
+  // Whole pages in the file (a partial last page does not count).
+  std::uint32_t pageCount() const { return pageCount_; }
+
+  // Installs the page decoder. Page 0 is never decoded. Later calls replace nothing: the first
+  // cipher stays (all connections share the decoded cache).
+  void SetCipher(std::shared_ptr<const PageCipher> cipher);
+  bool hasCipher() const;
+
+  // Page `n` in plain form. Throws kCorrupt naming the file and page when the page lies beyond
+  // the end of the file, and kDiskIo when the read fails.
+  PagePtr ReadPage(std::uint32_t n);
+
+  // Bytes [offset, offset + length) of the file as stored (no decoding); shorter at the end.
+  Bytes ReadRaw(std::uint64_t offset, std::size_t length) const;
+
+  // "file, page n, offset 0x..": the place text of errors.
+  std::string Where(std::uint32_t page, std::size_t offset) const;
+
+  std::uint64_t cacheMisses() const { return misses_; }
+
+ private:
+  std::string fileName_;
+  int fd_;
+  std::uint32_t pageSize_;
+  std::uint32_t pageCount_;
+  std::size_t capacity_;
+  mutable std::mutex mu_;
+  std::shared_ptr<const PageCipher> cipher_;
+  std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
+  std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
+  std::uint64_t misses_ = 0;
+};
+
+}  // namespace qv::jet

@@ -1,0 +1,35 @@
+#include "engine/jet/rc4_page_cipher.h"
+
+#include <utility>
+
+namespace qv::jet {
+
+void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
+  if (key.empty()) return;
+  std::array<std::uint8_t, 256> s{};
+  for (unsigned i = 0; i < 256; ++i) s[i] = static_cast<std::uint8_t>(i);
+  unsigned j = 0;
+  for (unsigned i = 0; i < 256; ++i) {
+    j = (j + s[i] + key[i % key.size()]) & 0xff;
+    std::swap(s[i], s[j]);
+  }
+  unsigned a = 0, b = 0;
+  for (auto& byte : data) {
+    a = (a + 1) & 0xff;
+    b = (b + s[a]) & 0xff;
+    std::swap(s[a], s[b]);
+    byte ^= s[(s[a] + s[b]) & 0xff];
+  }
+}
+
+void Rc4PageCipher::DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const {
+  std::array<std::uint8_t, 4> k = key_;
+  for (int i = 0; i < 4; ++i) k[i] ^= static_cast<std::uint8_t>(pageNo >> (8 * i));
+  Rc4Apply(k, page);
+}
+
+void Rc4PageCipher::EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const {
+  DecryptPage(pageNo, page);  // RC4 is its own inverse
+}
+
+}  // namespace qv::jet

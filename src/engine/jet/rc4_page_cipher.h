@@ -1,0 +1,27 @@
+// The old page encoding of Jet3 and Jet4 files: RC4 over each whole page, keyed with the 4-byte
+// database key of the header XOR the page number. It hides the data from a casual look and is
+// not encryption in any real sense; the same RC4 with a fixed key also masks part of page 0.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "engine/jet/page_cipher.h"
+
+namespace qv::jet {
+
+// RC4 keystream applied in place (encoding and decoding are the same operation).
+void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data);
+
+class Rc4PageCipher final : public PageCipher {
+ public:
+  explicit Rc4PageCipher(std::array<std::uint8_t, 4> databaseKey) : key_(databaseKey) {}
+  void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override;
+  void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override;
+
+ private:
+  std::array<std::uint8_t, 4> key_;
+};
+
+}  // namespace qv::jet

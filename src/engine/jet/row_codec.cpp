@@ -1,0 +1,262 @@
+#include "engine/jet/row_codec.h"
+
+#include <cmath>
+#include <set>
+
+#include "engine/core/error.h"
+#include "engine/jet/data_page.h"
+#include "engine/jet/jet_text.h"
+
+namespace qv::jet {
+
+namespace {
+
+std::string Hex2(std::size_t v) {
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "0x%zx", v);
+  return buf;
+}
+
+}  // namespace
+
+void RowSplitter::Split(std::span<const std::uint8_t> row, const std::string& where, std::vector<Cell>& cells) const {
+  const std::size_t n = row.size();
+  const std::size_t ccs = layout_.rowColumnCountSize;
+  auto corrupt = [&](const std::string& what, std::size_t off) {
+    ThrowCorrupt(what + " (row offset " + Hex2(off) + ")", where);
+  };
+  if (n < ccs) corrupt("row shorter than its column count", 0);
+  std::size_t rowColumns = ccs == 1 ? row[0] : LoadU16(row.data());
+  std::size_t maskSize = (rowColumns + 7) / 8;
+  if (n < ccs + maskSize) corrupt("row too short for its null mask", 0);
+  const std::uint8_t* mask = row.data() + n - maskSize;
+  std::size_t tailEnd = n - maskSize;  // everything before the null mask
+
+  // Offsets of the variable columns present in this row (plus the end of the last).
+  std::vector<std::size_t> varOffsets;
+  std::size_t varCount = 0;
+  if (table_.varColumns > 0) {
+    if (!layout_.jet3) {
+      if (tailEnd < ccs + 2) corrupt("row too short for its variable column count", tailEnd);
+      varCount = LoadU16(row.data() + tailEnd - 2);
+      std::size_t need = 2 + 2 * (varCount + 1);
+      if (tailEnd < ccs + need) corrupt("variable column table larger than the row", tailEnd);
+      for (std::size_t i = 0; i <= varCount; ++i) varOffsets.push_back(LoadU16(row.data() + tailEnd - 4 - 2 * i));
+    } else {
+      if (tailEnd < ccs + 1) corrupt("row too short for its variable column count", tailEnd);
+      varCount = row[tailEnd - 1];
+      std::size_t jumps = (n - 1) / 256;
+      std::size_t need = 1 + jumps + varCount + 1;
+      if (tailEnd < ccs + need) corrupt("variable column table larger than the row", tailEnd);
+      std::size_t tableAt = tailEnd - 1 - jumps - 1;  // var_table[0]
+      for (std::size_t i = 0; i <= varCount; ++i) {
+        std::size_t high = 0;
+        for (std::size_t k = 0; k < jumps; ++k) {
+          std::uint8_t j = row[tailEnd - 2 - k];
+          if (j != 0xff && j <= i) ++high;
+        }
+        varOffsets.push_back(row[tableAt - i] + 256 * high);
+      }
+    }
+    for (std::size_t i = 0; i < varOffsets.size(); ++i) {
+      if (varOffsets[i] > n || (i > 0 && varOffsets[i] < varOffsets[i - 1]))
+        corrupt("variable column offset " + std::to_string(varOffsets[i]) + " out of order or past the row", tailEnd);
+    }
+  }
+
+  cells.resize(table_.columns.size());
+  for (std::size_t i = 0; i < table_.columns.size(); ++i) {
+    const ColumnDef& c = table_.columns[i];
+    Cell& cell = cells[i];
+    cell = Cell{};
+    bool present = c.number < rowColumns;
+    bool bit = present && (mask[c.number / 8] & (1u << (c.number % 8))) != 0;
+    if (c.type == col_type::kBoolean) {
+      cell.null = false;
+      cell.flag = bit;
+      continue;
+    }
+    if (!bit) continue;
+    if (c.fixedLength()) {
+      std::size_t at = ccs + c.fixedOffset;
+      std::size_t len = c.length;
+      if (at > n || len > n - at)
+        corrupt("fixed column '" + c.name + "' runs past the end of the row", at);
+      cell.null = false;
+      cell.bytes = row.subspan(at, len);
+    } else {
+      if (c.varIndex >= varCount) continue;  // added after this row was written
+      std::size_t a = varOffsets[c.varIndex], b = varOffsets[c.varIndex + 1];
+      cell.null = false;
+      cell.bytes = row.subspan(a, b - a);
+    }
+  }
+}
+
+ValueDecoder::ValueDecoder(PageStore& store, const DatabaseHeader& header) : store_(store), header_(header) {
+  if (header.layout.jet3)
+    codec_ = std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(header.codePage ? header.codePage : 1252));
+}
+
+std::string ValueDecoder::DecodeText(std::span<const std::uint8_t> bytes) const {
+  if (codec_) return codec_->ToUtf8(bytes);
+  return DecodeJet4Text(bytes);
+}
+
+Bytes ValueDecoder::ReadLongValue(std::span<const std::uint8_t> field, const std::string& where) const {
+  if (field.empty()) return {};
+  if (field.size() < 12) ThrowCorrupt("long value field shorter than its 12-byte header", where);
+  std::uint32_t head = LoadU32(field.data());
+  std::uint32_t length = head & 0x3fffffff;
+  std::uint8_t kind = static_cast<std::uint8_t>(head >> 24) & 0xc0;
+  const Layout& l = header_.layout;
+  if (kind == 0x80) {  // inline, right after the header
+    if (length > field.size() - 12)
+      ThrowCorrupt("inline long value of " + std::to_string(length) + " bytes overruns its field", where);
+    return Bytes(field.begin() + 12, field.begin() + 12 + length);
+  }
+  RowPointer ptr = RowPointer::Decode(LoadU32(field.data() + 4));
+  if (kind == 0x40) {  // one row of an LVAL page
+    RowRef r = ReadRowAt(store_, l, ptr);
+    if (length > r.bytes.size())
+      ThrowCorrupt("long value of " + std::to_string(length) + " bytes is longer than its row (" +
+                       std::to_string(r.bytes.size()) + ")",
+                   store_.Where(ptr.page, r.slot.start));
+    return Bytes(r.bytes.begin(), r.bytes.begin() + length);
+  }
+  if (kind != 0) ThrowCorrupt("unknown long value kind", where);
+  // A chain of LVAL rows, each starting with the pointer to the next.
+  Bytes out;
+  out.reserve(std::min<std::size_t>(length, 64u << 20));
+  std::set<std::uint32_t> seen;
+  while (out.size() < length) {
+    if (ptr.null()) ThrowCorrupt("long value chain ends after " + std::to_string(out.size()) + " of " +
+                                     std::to_string(length) + " bytes", where);
+    if (!seen.insert(ptr.Encode()).second) ThrowCorrupt("long value chain loops", store_.Where(ptr.page, 0));
+    RowRef r = ReadRowAt(store_, l, ptr);
+    if (r.bytes.size() < 4) ThrowCorrupt("long value chain row shorter than its pointer", store_.Where(ptr.page, r.slot.start));
+    std::size_t take = std::min<std::size_t>(r.bytes.size() - 4, length - out.size());
+    out.insert(out.end(), r.bytes.begin() + 4, r.bytes.begin() + 4 + take);
+    ptr = RowPointer::Decode(LoadU32(r.bytes.data()));
+  }
+  return out;
+}
+
+Timestamp DateFromDouble(double v, const std::string& where) {
+  if (!std::isfinite(v) || v < -4000000.0 || v > 3000000.0)
+    ThrowCorrupt("date value out of range", where);
+  // The whole part counts days from 1899-12-30 (towards zero), the fraction is always the time
+  // of day: -1.25 is 1899-12-29 06:00.
+  double whole = std::trunc(v);
+  double frac = std::fabs(v - whole);
+  std::int64_t ms = std::llround(frac * 86400000.0);
+  std::int64_t days = static_cast<std::int64_t>(whole);
+  if (ms >= 86400000) {
+    ms -= 86400000;
+    days += 1;
+  }
+  std::int64_t y;
+  unsigned m, d;
+  CivilFromDays(days + DaysFromCivil(1899, 12, 30), y, m, d);
+  Timestamp t;
+  t.year = static_cast<std::int32_t>(y);
+  t.month = static_cast<std::uint8_t>(m);
+  t.day = static_cast<std::uint8_t>(d);
+  t.hour = static_cast<std::uint8_t>(ms / 3600000);
+  t.minute = static_cast<std::uint8_t>(ms / 60000 % 60);
+  t.second = static_cast<std::uint8_t>(ms / 1000 % 60);
+  t.millisecond = static_cast<std::uint16_t>(ms % 1000);
+  return t;
+}
+
+ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> b, const std::string& where) {
+  // 19 digits of days, ':', 12 digits of seconds and 7 of 100 ns, ':', the precision digit.
+  if (b.size() < 39) ThrowCorrupt("Date/Time Extended value shorter than 39 bytes", where);
+  auto digits = [&](std::size_t at, std::size_t len) {
+    std::int64_t v = 0;
+    for (std::size_t i = at; i < at + len; ++i) {
+      if (b[i] < '0' || b[i] > '9') ThrowCorrupt("Date/Time Extended value holds a non-digit", where);
+      v = v * 10 + (b[i] - '0');
+    }
+    return v;
+  };
+  ExtendedDate e;
+  e.days = digits(0, 19);
+  e.seconds = digits(20, 12);
+  e.ticks = digits(32, 7);
+  if (e.days > 3652059 || e.seconds >= 86400) ThrowCorrupt("Date/Time Extended value out of range", where);
+  return e;
+}
+
+std::string NumericText(std::span<const std::uint8_t> b, std::uint8_t scale) {
+  __extension__ typedef unsigned __int128 U128;
+  U128 v = 0;
+  for (int word = 0; word < 4; ++word) v = (v << 32) | LoadU32(b.data() + 1 + 4 * word);
+  std::string digits;
+  while (v > 0) {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
+    v /= 10;
+  }
+  while (digits.size() < static_cast<std::size_t>(scale) + 1) digits.insert(digits.begin(), '0');
+  if (scale > 0) digits.insert(digits.end() - scale, '.');
+  if (b[0] & 0x80) digits.insert(digits.begin(), '-');
+  return digits;
+}
+
+qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const std::string& where) const {
+  if (c.type == col_type::kBoolean) return cell.flag;
+  if (cell.null) return std::monostate{};
+  auto b = cell.bytes;
+  auto need = [&](std::size_t len) {
+    if (b.size() < len)
+      ThrowCorrupt("column '" + c.name + "' holds " + std::to_string(b.size()) + " bytes, needs " + std::to_string(len), where);
+  };
+  switch (c.type) {
+    case col_type::kByte: need(1); return static_cast<std::int64_t>(b[0]);
+    case col_type::kInt16: need(2); return static_cast<std::int64_t>(static_cast<std::int16_t>(LoadU16(b.data())));
+    case col_type::kInt32:
+    case col_type::kComplex: need(4); return static_cast<std::int64_t>(static_cast<std::int32_t>(LoadU32(b.data())));
+    case col_type::kBigInt: need(8); return static_cast<std::int64_t>(LoadU64(b.data()));
+    case col_type::kCurrency: need(8); return Currency{static_cast<std::int64_t>(LoadU64(b.data()))};
+    case col_type::kSingle: need(4); return static_cast<double>(LoadF32(b.data()));
+    case col_type::kDouble: need(8); return LoadF64(b.data());
+    case col_type::kDateTime: need(8); return DateFromDouble(LoadF64(b.data()), where);
+    case col_type::kDateTimeExt: {
+      ExtendedDate e = ParseExtendedDate(b, where);
+      std::int64_t y;
+      unsigned m, d;
+      CivilFromDays(e.days + DaysFromCivil(1, 1, 1), y, m, d);
+      Timestamp t;
+      t.year = static_cast<std::int32_t>(y);
+      t.month = static_cast<std::uint8_t>(m);
+      t.day = static_cast<std::uint8_t>(d);
+      t.hour = static_cast<std::uint8_t>(e.seconds / 3600);
+      t.minute = static_cast<std::uint8_t>(e.seconds / 60 % 60);
+      t.second = static_cast<std::uint8_t>(e.seconds % 60);
+      t.millisecond = static_cast<std::uint16_t>(e.ticks / 10000);  // finer digits are dropped
+      return t;
+    }
+    case col_type::kGuid: {
+      need(16);
+      Guid g;
+      // Stored as a little-endian Data1/Data2/Data3 followed by 8 bytes in order.
+      const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+      for (int i = 0; i < 16; ++i) g.bytes[static_cast<std::size_t>(i)] = b[static_cast<std::size_t>(order[i])];
+      return g;
+    }
+    case col_type::kNumeric: need(17); return Decimal{NumericText(b, c.scale)};
+    case col_type::kBinary: return Bytes(b.begin(), b.end());
+    case col_type::kText: return DecodeText(b);
+    case col_type::kMemo: {
+      Bytes raw = ReadLongValue(b, where);
+      return DecodeText(raw);
+    }
+    case col_type::kOle: return ReadLongValue(b, where);
+    default:
+      throw Error(errc::kNotSupported,
+                  "Column '" + c.name + "' has the type code " + std::to_string(c.type) + ", which this engine cannot read.",
+                  where);
+  }
+}
+
+}  // namespace qv::jet

@@ -1,0 +1,75 @@
+// Rows of a data page. A row holds its column count, the fixed-length columns at their
+// descriptors' offsets, the variable-length columns, then (read from the row's end backwards) the
+// null mask, the count of variable columns and their offset table (Jet3 adds a jump table for
+// rows longer than 256 bytes). Booleans live in the null mask itself. Columns added after a row
+// was written are missing from it and read as NULL; deleted columns leave unused space.
+// See docs/formats/jet.md, "Rows".
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/text_codec.h"
+#include "engine/core/value.h"
+#include "engine/jet/header.h"
+#include "engine/jet/page_store.h"
+#include "engine/jet/table_definition.h"
+
+namespace qv::jet {
+
+// One column of one row as stored: its bytes (empty for NULL) or, for Yes/No, its bit.
+struct Cell {
+  bool null = true;
+  bool flag = false;  // Yes/No value
+  std::span<const std::uint8_t> bytes;
+};
+
+// Splits a row into cells, one per column of the definition (definition order).
+class RowSplitter {
+ public:
+  RowSplitter(const TableDefinition& table, const Layout& layout) : table_(table), layout_(layout) {}
+  // `where` names the row's page and offset for errors.
+  void Split(std::span<const std::uint8_t> row, const std::string& where, std::vector<Cell>& cells) const;
+
+ private:
+  const TableDefinition& table_;
+  const Layout& layout_;
+};
+
+// Turns cells into values, following long values into LVAL pages.
+class ValueDecoder {
+ public:
+  ValueDecoder(PageStore& store, const DatabaseHeader& header);
+  qv::Value Decode(const ColumnDef& column, const Cell& cell, const std::string& where) const;
+
+  // The whole content of a long value (memo/OLE) from its 12-byte (or longer, inline) field.
+  Bytes ReadLongValue(std::span<const std::uint8_t> field, const std::string& where) const;
+  // Text of a text or memo column's stored bytes.
+  std::string DecodeText(std::span<const std::uint8_t> bytes) const;
+
+ private:
+  PageStore& store_;
+  const DatabaseHeader& header_;
+  std::unique_ptr<TextCodec> codec_;  // Jet3 code page
+};
+
+// Access date/time (days since 1899-12-30, the fraction being the time of day even for negative
+// days) to a civil timestamp, rounded to the millisecond. Throws kCorrupt beyond years -9999..9999.
+qv::Timestamp DateFromDouble(double days, const std::string& where);
+
+// The Date/Time Extended text of ACE17: 19 digits of days since 0001-01-01, ':', 12 digits of
+// seconds of the day followed by 7 digits of 100-ns units, ':', the precision ("7").
+struct ExtendedDate {
+  std::int64_t days = 0;
+  std::int64_t seconds = 0;
+  std::int64_t ticks = 0;  // 100 ns
+};
+ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> bytes, const std::string& where);
+
+// Decimal text with exactly `scale` fraction digits from a 17-byte Numeric field.
+std::string NumericText(std::span<const std::uint8_t> bytes, std::uint8_t scale);
+
+}  // namespace qv::jet

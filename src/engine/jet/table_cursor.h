@@ -1,0 +1,73 @@
+// Reads a table's rows in physical order: the data pages its usage map marks, in page order, and
+// on each page the rows in slot order. Deleted rows are skipped; an overflow slot is followed to
+// the row it points to. Memory stays the same whatever the table's size: one page at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/row_reader.h"
+#include "engine/jet/data_page.h"
+#include "engine/jet/file_registry.h"
+#include "engine/jet/row_codec.h"
+#include "engine/jet/table_definition.h"
+#include "engine/jet/usage_map.h"
+
+namespace qv::jet {
+
+class TableCursor {
+ public:
+  TableCursor(std::shared_ptr<SharedFile> file, TableDefinition table);
+
+  const TableDefinition& definition() const { return table_; }
+  // The next live row as cells (valid until the next call), or false at the end.
+  bool NextRow(std::vector<Cell>& cells);
+  // Where the current row lives (for error texts and dumps).
+  RowPointer position() const { return position_; }
+  std::string Where() const;
+  const ValueDecoder& decoder() const { return decoder_; }
+  PageStore& pages() { return *file_->pages; }
+
+ private:
+  bool LoadNextPage();
+
+  std::shared_ptr<SharedFile> file_;
+  TableDefinition table_;
+  UsageMap map_;
+  RowSplitter splitter_;
+  ValueDecoder decoder_;
+  PagePtr page_;
+  std::unique_ptr<DataPageReader> reader_;
+  std::uint32_t nextFrom_ = 0;
+  bool done_ = false;
+  std::uint16_t slot_ = 0;
+  RowPointer position_;
+  PagePtr overflowPage_;
+  std::uint16_t overflowStart_ = 0;
+};
+
+struct ReadOptions {
+  // Complex columns (attachments, multi-value lists, version history) live in hidden tables.
+  // false: opening the reader fails with 3251 naming the column; true: they are left out of the
+  // stream.
+  bool skipComplexColumns = false;
+};
+
+// The engine-neutral stream of a table's rows (one qv::Value per column, definition order).
+class TableRowReader final : public qv::RowReader {
+ public:
+  TableRowReader(std::unique_ptr<TableCursor> cursor, const ReadOptions& options);
+  const std::vector<Column>& columns() const override { return columns_; }
+  std::int64_t rowCount() const override { return cursor_->definition().rowCount; }
+  bool Next(Row& row) override;
+
+ private:
+  std::unique_ptr<TableCursor> cursor_;
+  std::vector<Column> columns_;
+  std::vector<std::size_t> picked_;  // definition index of each streamed column
+  std::vector<Cell> cells_;
+};
+
+}  // namespace qv::jet
