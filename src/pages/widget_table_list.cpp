@@ -1,0 +1,63 @@
+#include "pages/widget_table_list.h"
+
+#include "shell/failure.h"
+
+namespace qv::pages {
+namespace {
+constexpr int kInvalidPropertyValue = 380;
+}
+
+QListWidgetItem* WidgetTableList::Item(int row) const {
+  QListWidgetItem* item = (row >= 0 && row < list_->count()) ? list_->item(row) : nullptr;
+  if (item == nullptr) {
+    shell::Fail(kInvalidPropertyValue, QStringLiteral("Invalid list position %1.").arg(row));
+  }
+  return item;
+}
+
+QString WidgetTableList::text(int row) const {
+  return Item(row)->text();
+}
+
+bool WidgetTableList::isSelected(int row) const {
+  return Item(row)->isSelected();
+}
+
+void WidgetTableList::SetSelected(int row, bool selected) {
+  Item(row)->setSelected(selected);
+}
+
+int WidgetTableList::selectedCount() const {
+  return static_cast<int>(list_->selectedItems().size());
+}
+
+void WidgetTableList::SetCurrentRow(int row) {
+  if (row == -1) {
+    list_->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    return;
+  }
+  list_->setCurrentItem(Item(row), QItemSelectionModel::NoUpdate);
+}
+
+void WidgetTableList::Add(const QString& text) {
+  QStringList texts;
+  texts.reserve(list_->count());
+  for (int i = 0; i < list_->count(); ++i) texts << list_->item(i)->text();
+  list_->insertItem(shell::SortedInsertRow(texts, text), text);
+}
+
+void WidgetTableList::RemoveAt(int row) {
+  Item(row);  // checks the position
+  const bool was_current = list_->currentRow() == row;
+  delete list_->takeItem(row);
+  if (was_current) SetCurrentRow(-1);
+}
+
+void WidgetProgress::SetValue(int percent) {
+  if (percent < 0 || percent > 100) {
+    shell::Fail(kInvalidPropertyValue, QStringLiteral("Invalid progress value %1.").arg(percent));
+  }
+  bar_->setValue(percent);
+}
+
+}  // namespace qv::pages

@@ -1,0 +1,44 @@
+#include "shell/error_report.h"
+
+#include "shell/app_title.h"
+#include "shell/product.h"
+
+namespace qv::shell {
+
+QString LocationText(const QString& location) {
+  return QStringLiteral("in ") + QString::fromUtf8(kLocationWord) + QLatin1Char('.') + location +
+         QLatin1Char(' ');
+}
+
+QString ErrorReportText(const QString& description, const QString& location, int label,
+                        const std::optional<QString>& statement) {
+  QString text = description;
+  text += QStringLiteral("\r\n");
+  text += LocationText(location);
+  text += QStringLiteral("at line ");
+  text += QString::number(label);
+  text += QStringLiteral("\r\r");
+  text += QStringLiteral("Please email screenshot of this message to ");
+  text += QString::fromUtf8(kSupportAddress);
+  if (statement) {
+    text += QStringLiteral("\r\rsql: ");
+    text += *statement;
+  }
+  return text;
+}
+
+QString ShortErrorText(const QString& description, int number) {
+  return description + QStringLiteral(" (Error Number = ") + QString::number(number) + QLatin1Char(')');
+}
+
+void ShowErrorReport(WindowSystem& windows, const QString& description, const QString& location, int label,
+                     const std::optional<QString>& statement) {
+  windows.ShowMessage({ErrorReportText(description, location, label, statement),
+                       QString::fromUtf8(kErrorReportTitle), Buttons::kOk, Icon::kWarning});
+}
+
+void ShowShortError(WindowSystem& windows, const QString& description, int number) {
+  windows.ShowMessage({ShortErrorText(description, number), AppTitle(), Buttons::kOk, Icon::kNone});
+}
+
+}  // namespace qv::shell

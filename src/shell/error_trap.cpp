@@ -1,0 +1,15 @@
+#include "shell/error_trap.h"
+
+#include "shell/error_report.h"
+
+namespace qv::shell {
+
+void ErrorTrap::Report(const Failure& failure) {
+  ++reports_;
+  std::optional<QString> statement;
+  if (variant_ == Variant::kWithStatement) statement = statement_;
+  // A failure while the report itself is shown is not handled further: it propagates.
+  ShowErrorReport(windows_, failure.description, location_, label_, statement);
+}
+
+}  // namespace qv::shell

@@ -1,0 +1,29 @@
+#include "shell/failure.h"
+
+#include <exception>
+#include <new>
+
+#include "engine/core/error.h"
+
+namespace qv::shell {
+
+Failure CurrentFailure() {
+  try {
+    throw;
+  } catch (const qv::Error& e) {
+    QString text = QString::fromStdString(e.description());
+    return {e.number(), text};
+  } catch (const std::bad_alloc&) {
+    return {failure_number::kOutOfMemory, QStringLiteral("Out of memory")};
+  } catch (const std::exception& e) {
+    return {failure_number::kInternal, QString::fromUtf8(e.what())};
+  } catch (...) {
+    return {failure_number::kInternal, QStringLiteral("Internal error")};
+  }
+}
+
+void Fail(int number, const QString& description) {
+  throw qv::Error(number, description.toStdString());
+}
+
+}  // namespace qv::shell

@@ -1,0 +1,28 @@
+// What an error trap catches: a number and a description. Engine errors keep their own; other
+// failures of the program get the numbers of the classic runtime that support pages know.
+#pragma once
+
+#include <QString>
+
+namespace qv::shell {
+
+namespace failure_number {
+inline constexpr int kOutOfMemory = 7;
+inline constexpr int kInternal = 51;
+inline constexpr int kFileNotFound = 53;
+inline constexpr int kPathFileAccess = 75;
+inline constexpr int kInvalidPicture = 481;
+}  // namespace failure_number
+
+struct Failure {
+  int number = 0;
+  QString description;
+};
+
+// Turns the exception being handled into a Failure; call only inside a catch block.
+Failure CurrentFailure();
+
+// Throws a qv::Error with the given number and description (a failure of the program, not of a file).
+[[noreturn]] void Fail(int number, const QString& description);
+
+}  // namespace qv::shell

@@ -1,0 +1,74 @@
+#include "shell/memory_table_list.h"
+
+#include "shell/failure.h"
+
+namespace qv::shell {
+namespace {
+constexpr int kInvalidArgument = 380;  // "Invalid property value", as a list box gives it
+}
+
+void MemoryTableList::CheckRow(int row) const {
+  if (row < 0 || row >= count()) Fail(kInvalidArgument, QStringLiteral("Invalid list position %1.").arg(row));
+}
+
+QString MemoryTableList::text(int row) const {
+  CheckRow(row);
+  return items_[static_cast<std::size_t>(row)].text;
+}
+
+bool MemoryTableList::isSelected(int row) const {
+  CheckRow(row);
+  return items_[static_cast<std::size_t>(row)].selected;
+}
+
+void MemoryTableList::SetSelected(int row, bool selected) {
+  CheckRow(row);
+  items_[static_cast<std::size_t>(row)].selected = selected;
+}
+
+int MemoryTableList::selectedCount() const {
+  int n = 0;
+  for (const Item& item : items_) n += item.selected ? 1 : 0;
+  return n;
+}
+
+void MemoryTableList::SetCurrentRow(int row) {
+  if (row != -1) CheckRow(row);
+  current_ = row;
+}
+
+QStringList MemoryTableList::texts() const {
+  QStringList out;
+  for (const Item& item : items_) out << item.text;
+  return out;
+}
+
+void MemoryTableList::Add(const QString& text) {
+  const int row = SortedInsertRow(texts(), text);
+  items_.insert(items_.begin() + row, Item{text, false});
+  if (current_ >= row) ++current_;
+}
+
+void MemoryTableList::RemoveAt(int row) {
+  CheckRow(row);
+  items_.erase(items_.begin() + row);
+  if (current_ == row) {
+    current_ = -1;
+  } else if (current_ > row) {
+    --current_;
+  }
+}
+
+void MemoryTableList::Clear() {
+  items_.clear();
+  current_ = -1;
+}
+
+void MemoryProgress::SetValue(int percent) {
+  if (percent < 0 || percent > 100)
+    Fail(kInvalidArgument, QStringLiteral("Invalid progress value %1.").arg(percent));
+  value_ = percent;
+  history_.push_back(percent);
+}
+
+}  // namespace qv::shell

@@ -1,0 +1,35 @@
+// The per-user settings store: three texts under organisation "Kestrune", group "Quorvella".
+// Nothing is cached: every read and every save goes to the store at once.
+#pragma once
+
+#include <QString>
+
+namespace qv::shell {
+
+inline constexpr char kParadoxFolderKey[] = "ParadoxFolder";
+inline constexpr char kAccessFileKey[] = "AccessMDBFile";
+inline constexpr char kAccessPasswordKey[] = "AccessPassword";
+
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  // The stored text, or the empty text when the key or group is missing. Throws a Failure
+  // (qv::Error) when the store cannot be read.
+  virtual QString Read(const QString& key) = 0;
+  // Creates or replaces the key; the text is kept exactly as given.
+  virtual void Save(const QString& key, const QString& text) = 0;
+};
+
+// The store through QSettings in the platform's native format. Its file holds the password in
+// clear text, so it is created readable and writable by its owner only.
+class QSettingsStore : public SettingsStore {
+ public:
+  QString Read(const QString& key) override;
+  // A failed save has no report (the text boxes' change events carry none); it is written to
+  // the program's warning output.
+  void Save(const QString& key, const QString& text) override;
+  // Where the settings live; for tests and the note in the README.
+  static QString FilePath();
+};
+
+}  // namespace qv::shell

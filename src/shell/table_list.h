@@ -1,0 +1,40 @@
+// What operations see of the table page: its two table lists, its progress bar and its pointer.
+// The pages implement these over Qt widgets; MemoryTableList serves tests without a window.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace qv::shell {
+
+// A list of table names kept sorted without regard to case, with extended multiple selection
+// and a current row (-1 when there is none). Positions count from 0.
+class TableList {
+ public:
+  virtual ~TableList() = default;
+  virtual int count() const = 0;
+  virtual QString text(int row) const = 0;
+  virtual bool isSelected(int row) const = 0;
+  virtual void SetSelected(int row, bool selected) = 0;
+  virtual int selectedCount() const = 0;
+  virtual int currentRow() const = 0;
+  virtual void SetCurrentRow(int row) = 0;
+  // The new item takes its sorted place; an item equal to others (ignoring case) goes after them.
+  virtual void Add(const QString& text) = 0;
+  virtual void RemoveAt(int row) = 0;
+  virtual void Clear() = 0;
+};
+
+// Where a new item goes in a list sorted without regard to case: after every item that does not
+// sort after it.
+int SortedInsertRow(const QStringList& items, const QString& text);
+
+// The progress bar, 0 to 100.
+class ProgressIndicator {
+ public:
+  virtual ~ProgressIndicator() = default;
+  virtual int value() const = 0;
+  virtual void SetValue(int percent) = 0;
+};
+
+}  // namespace qv::shell
