@@ -42,7 +42,7 @@ struct LanguageDriver {
   const char* name;
 };
 // Code page, sort-order byte and driver name as BDE-written tables carry them.
-constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}, {850, 0xB7, "intl850"}};
+constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}};
 
 bool IsFamilyExtension(std::string ext) {
   ext = Upper(ext);

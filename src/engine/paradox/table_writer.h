@@ -33,7 +33,7 @@ inline constexpr std::size_t kMemoLeader = 40;
 
 struct WriteOptions {
   // Code page of the new table. 437 with the "ascii" language driver is what Paradox 5 for
-  // Windows used out of the box; 1252 ("ANSIINTL") and 850 ("intl850") are also offered.
+  // Windows used out of the box; 1252 ("ANSIINTL") is also offered.
   int codePage = 437;
 };
 
