@@ -22,7 +22,7 @@ read -r our_sec our_kb < <(measure "$build/tools/paradoxdump/paradoxdump" "$work
 read -r px_sec px_kb < <(measure "$pxdump" "$work/table/BENCH.DB")
 sizes=$(du -k "$work/table/BENCH.DB" "$work/table/BENCH.MB" | awk '{printf "%s %s KiB; ", $2, $1}' | sed "s|$work/table/||g")
 
-echo "rows: $rows ($sizes)"
+echo "rows: $rows ($sizes) load:$(uptime | sed 's/.*load average//')"
 echo "write: ours ${w_sec}s, cp ${cp_sec}s, ratio $(awk -v a="$w_sec" -v b="$cp_sec" 'BEGIN{ if (b < 0.01) b = 0.01; printf "%.1f", a/b }') (goal <= 4)"
 echo "dump:  ours ${our_sec}s, pxdump ${px_sec}s, speed-up $(awk -v a="$px_sec" -v b="$our_sec" 'BEGIN{ if (b < 0.01) b = 0.01; printf "%.1f", a/b }') (goal >= 5)"
 echo "peak memory: write $((w_kb / 1024)) MiB, dump $((our_kb / 1024)) MiB (goal <= 64), pxdump $((px_kb / 1024)) MiB"

@@ -85,7 +85,8 @@ void WriteOnlyFile::Flush() {
 void WriteOnlyFile::Write(std::span<const std::uint8_t> bytes) {
   if (fd_ < 0) throw Error(errc::kDiskIo, "'" + name_ + "' is already closed.", name_);
   if (buffer_.size() + bytes.size() > kWriteBuffer) Flush();
-  if (bytes.size() >= kWriteBuffer) {
+  if (bytes.size() >= kWriteBuffer / 2) {  // large pieces skip the copy into the buffer
+    Flush();
     WriteOut(position_, bytes.data(), bytes.size());
     position_ += bytes.size();
     bufferStart_ = position_;

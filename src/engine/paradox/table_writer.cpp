@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <random>
 
@@ -121,7 +122,7 @@ class BlobWriter {
       entry[1] = static_cast<std::uint8_t>(paragraphs);
       StoreU16(entry + 2, modifications_);
       entry[4] = static_cast<std::uint8_t>(size - (paragraphs - 1) * 16);
-      std::copy(value.begin(), value.end(), shared_.begin() + freeParagraph_ * 16);
+      std::memcpy(shared_.data() + freeParagraph_ * 16, value.data(), value.size());
       freeParagraph_ += paragraphs;
       word = static_cast<std::uint32_t>(sharedOffset_) | slot;
     }
@@ -310,7 +311,8 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
       throw;
     }
   }
-  block_.assign(header_.blockSize(), 0);
+  blocksPerWrite_ = std::max<std::uint32_t>(1, (1u << 20) / header_.blockSize());
+  blocks_.assign(std::size_t{blocksPerWrite_} * header_.blockSize(), 0);
   record_.assign(header_.recordSize, 0);
 }
 
@@ -501,7 +503,7 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       if (bytes.find('\0') != std::string_view::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
       if (bytes.size() > f.length)
         throw fail(errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
-      std::copy(bytes.begin(), bytes.end(), out);
+      std::memcpy(out, bytes.data(), bytes.size());
       return;
     }
     case FieldType::Memo: case FieldType::Binary: {
@@ -523,7 +525,7 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       if (data.size() > 0x7FFFFFFFu) throw fail(errc::kValueTooLong, "the value is too long for a blob");
       const std::size_t leader = f.length - kBlobPointerSize;
       std::uint8_t* pointer = out + leader;
-      std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(leader, data.size())), out);
+      std::memcpy(out, data.data(), std::min(leader, data.size()));
       if (data.size() <= leader) {
         StoreU32(pointer + 4, static_cast<std::uint32_t>(data.size()));
         return;
@@ -551,7 +553,9 @@ void TableWriter::Append(const Row& row) {
   if (inBlock_ == header_.recordsPerBlock()) FlushBlock(false);
   if (inBlock_ == 0 && header_.fileBlocks == 0xFFFF)
     throw Error(errc::kNotSupported, "Table '" + tableName_ + "' reached the 65,535 blocks a Paradox table can have.");
-  std::copy(record_.begin(), record_.end(), block_.begin() + static_cast<std::ptrdiff_t>(kBlockHeaderSize + std::size_t{inBlock_} * header_.recordSize));
+  std::copy(record_.begin(), record_.end(),
+            blocks_.begin() + static_cast<std::ptrdiff_t>(std::size_t{blockIndex_} * header_.blockSize() + kBlockHeaderSize +
+                                                          std::size_t{inBlock_} * header_.recordSize));
   if (inBlock_ == 0) ++header_.fileBlocks;
   ++inBlock_;
   ++header_.recordCount;
@@ -560,12 +564,18 @@ void TableWriter::Append(const Row& row) {
 void TableWriter::FlushBlock(bool last) {
   if (inBlock_ == 0) return;
   const std::uint16_t number = header_.fileBlocks;
-  StoreU16(block_.data(), last ? 0 : static_cast<std::uint16_t>(number + 1));
-  StoreU16(block_.data() + 2, static_cast<std::uint16_t>(number - 1));
-  StoreU16(block_.data() + 4, static_cast<std::uint16_t>((inBlock_ - 1) * header_.recordSize));
-  db_->Write(block_);
-  std::fill(block_.begin(), block_.end(), 0);
+  std::uint8_t* block = blocks_.data() + std::size_t{blockIndex_} * header_.blockSize();
+  StoreU16(block, last ? 0 : static_cast<std::uint16_t>(number + 1));
+  StoreU16(block + 2, static_cast<std::uint16_t>(number - 1));
+  StoreU16(block + 4, static_cast<std::uint16_t>((inBlock_ - 1) * header_.recordSize));
   inBlock_ = 0;
+  // Finished blocks leave in large writes, straight from this buffer.
+  if (++blockIndex_ == blocksPerWrite_ || last) {
+    const std::size_t used = std::size_t{blockIndex_} * header_.blockSize();
+    db_->Write(std::span<const std::uint8_t>(blocks_.data(), used));
+    std::fill(blocks_.begin(), blocks_.begin() + static_cast<std::ptrdiff_t>(used), 0);
+    blockIndex_ = 0;
+  }
 }
 
 void TableWriter::Close() {

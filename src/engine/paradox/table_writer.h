@@ -83,7 +83,9 @@ class TableWriter {
   std::filesystem::path tempDb_, tempMb_;
   std::unique_ptr<WriteOnlyFile> db_;
   std::unique_ptr<BlobWriter> mb_;
-  Bytes block_;
+  Bytes blocks_;                    // the blocks not yet written, up to 1 MiB of them
+  std::uint32_t blocksPerWrite_ = 1;
+  std::uint32_t blockIndex_ = 0;    // the block being filled, within blocks_
   Bytes record_;
   std::uint32_t inBlock_ = 0;
   bool closed_ = false;
