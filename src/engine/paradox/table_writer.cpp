@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <random>
 
@@ -42,7 +43,7 @@ struct LanguageDriver {
   const char* name;
 };
 // Code page, sort-order byte and driver name as BDE-written tables carry them.
-constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}, {850, 0xB7, "intl850"}};
+constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}};
 
 bool IsFamilyExtension(std::string ext) {
   ext = Upper(ext);
@@ -121,7 +122,7 @@ class BlobWriter {
       entry[1] = static_cast<std::uint8_t>(paragraphs);
       StoreU16(entry + 2, modifications_);
       entry[4] = static_cast<std::uint8_t>(size - (paragraphs - 1) * 16);
-      std::copy(value.begin(), value.end(), shared_.begin() + freeParagraph_ * 16);
+      std::memcpy(shared_.data() + freeParagraph_ * 16, value.data(), value.size());
       freeParagraph_ += paragraphs;
       word = static_cast<std::uint32_t>(sharedOffset_) | slot;
     }
@@ -310,7 +311,8 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
       throw;
     }
   }
-  block_.assign(header_.blockSize(), 0);
+  blocksPerWrite_ = std::max<std::uint32_t>(1, (1u << 20) / header_.blockSize());
+  blocks_.assign(std::size_t{blocksPerWrite_} * header_.blockSize(), 0);
   record_.assign(header_.recordSize, 0);
 }
 
@@ -378,6 +380,17 @@ Bytes TableWriter::BuildHeader() const {
   for (std::size_t i = 0; i < nf; ++i, pos += 2) StoreU16(p + pos, static_cast<std::uint16_t>(i + 1));
   std::copy(header_.sortOrderName.begin(), header_.sortOrderName.end(), h.begin() + static_cast<std::ptrdiff_t>(pos));
   return h;
+}
+
+bool TableWriter::EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const {
+  // The code pages offered for new tables all keep ASCII unchanged.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    out = utf8;
+    return true;
+  }
+  if (!codec_.FromUtf8(utf8, scratch)) return false;
+  out = scratch;
+  return true;
 }
 
 void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
@@ -479,27 +492,28 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       return;
     }
     case FieldType::Alpha: {
-      std::string text;
-      if (auto s = std::get_if<std::string>(&v)) text = *s;
-      else if (auto g = std::get_if<Guid>(&v)) text = FormatGuid(*g);
-      else throw wrongType();
-      if (text.empty()) return;  // Paradox keeps no difference between empty and blank
-      std::string bytes;
-      if (!codec_.FromUtf8(text, bytes))
+      std::string guidText, scratch;
+      const std::string* text = std::get_if<std::string>(&v);
+      if (auto g = std::get_if<Guid>(&v)) text = &(guidText = FormatGuid(*g));
+      if (!text) throw wrongType();
+      if (text->empty()) return;  // Paradox keeps no difference between empty and blank
+      std::string_view bytes;
+      if (!EncodeText(*text, scratch, bytes))
         throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
-      if (bytes.find('\0') != std::string::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
+      if (bytes.find('\0') != std::string_view::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
       if (bytes.size() > f.length)
         throw fail(errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
-      std::copy(bytes.begin(), bytes.end(), out);
+      std::memcpy(out, bytes.data(), bytes.size());
       return;
     }
     case FieldType::Memo: case FieldType::Binary: {
-      std::string encoded;
+      std::string scratch;
       std::span<const std::uint8_t> data;
       if (f.type == FieldType::Memo) {
         const auto* s = std::get_if<std::string>(&v);
         if (!s) throw wrongType();
-        if (!codec_.FromUtf8(*s, encoded))
+        std::string_view encoded;
+        if (!EncodeText(*s, scratch, encoded))
           throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
         data = std::span(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
       } else {
@@ -511,7 +525,7 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       if (data.size() > 0x7FFFFFFFu) throw fail(errc::kValueTooLong, "the value is too long for a blob");
       const std::size_t leader = f.length - kBlobPointerSize;
       std::uint8_t* pointer = out + leader;
-      std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(std::min(leader, data.size())), out);
+      std::memcpy(out, data.data(), std::min(leader, data.size()));
       if (data.size() <= leader) {
         StoreU32(pointer + 4, static_cast<std::uint32_t>(data.size()));
         return;
@@ -539,7 +553,9 @@ void TableWriter::Append(const Row& row) {
   if (inBlock_ == header_.recordsPerBlock()) FlushBlock(false);
   if (inBlock_ == 0 && header_.fileBlocks == 0xFFFF)
     throw Error(errc::kNotSupported, "Table '" + tableName_ + "' reached the 65,535 blocks a Paradox table can have.");
-  std::copy(record_.begin(), record_.end(), block_.begin() + static_cast<std::ptrdiff_t>(kBlockHeaderSize + std::size_t{inBlock_} * header_.recordSize));
+  std::copy(record_.begin(), record_.end(),
+            blocks_.begin() + static_cast<std::ptrdiff_t>(std::size_t{blockIndex_} * header_.blockSize() + kBlockHeaderSize +
+                                                          std::size_t{inBlock_} * header_.recordSize));
   if (inBlock_ == 0) ++header_.fileBlocks;
   ++inBlock_;
   ++header_.recordCount;
@@ -548,12 +564,18 @@ void TableWriter::Append(const Row& row) {
 void TableWriter::FlushBlock(bool last) {
   if (inBlock_ == 0) return;
   const std::uint16_t number = header_.fileBlocks;
-  StoreU16(block_.data(), last ? 0 : static_cast<std::uint16_t>(number + 1));
-  StoreU16(block_.data() + 2, static_cast<std::uint16_t>(number - 1));
-  StoreU16(block_.data() + 4, static_cast<std::uint16_t>((inBlock_ - 1) * header_.recordSize));
-  db_->Write(block_);
-  std::fill(block_.begin(), block_.end(), 0);
+  std::uint8_t* block = blocks_.data() + std::size_t{blockIndex_} * header_.blockSize();
+  StoreU16(block, last ? 0 : static_cast<std::uint16_t>(number + 1));
+  StoreU16(block + 2, static_cast<std::uint16_t>(number - 1));
+  StoreU16(block + 4, static_cast<std::uint16_t>((inBlock_ - 1) * header_.recordSize));
   inBlock_ = 0;
+  // Finished blocks leave in large writes, straight from this buffer.
+  if (++blockIndex_ == blocksPerWrite_ || last) {
+    const std::size_t used = std::size_t{blockIndex_} * header_.blockSize();
+    db_->Write(std::span<const std::uint8_t>(blocks_.data(), used));
+    std::fill(blocks_.begin(), blocks_.begin() + static_cast<std::ptrdiff_t>(used), 0);
+    blockIndex_ = 0;
+  }
 }
 
 void TableWriter::Close() {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/file_io.h"
@@ -32,7 +33,7 @@ inline constexpr std::size_t kMemoLeader = 40;
 
 struct WriteOptions {
   // Code page of the new table. 437 with the "ascii" language driver is what Paradox 5 for
-  // Windows used out of the box; 1252 ("ANSIINTL") and 850 ("intl850") are also offered.
+  // Windows used out of the box; 1252 ("ANSIINTL") is also offered.
   int codePage = 437;
 };
 
@@ -69,6 +70,8 @@ class TableWriter {
  private:
   void EncodeValue(std::size_t field, const Value& value, std::uint8_t* out);
   void FlushBlock(bool last);
+  // Text in the table's code page: `out` views either `utf8` itself or `scratch`.
+  bool EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const;
   Bytes BuildHeader() const;
 
   std::filesystem::path folder_;
@@ -80,7 +83,9 @@ class TableWriter {
   std::filesystem::path tempDb_, tempMb_;
   std::unique_ptr<WriteOnlyFile> db_;
   std::unique_ptr<BlobWriter> mb_;
-  Bytes block_;
+  Bytes blocks_;                    // the blocks not yet written, up to 1 MiB of them
+  std::uint32_t blocksPerWrite_ = 1;
+  std::uint32_t blockIndex_ = 0;    // the block being filled, within blocks_
   Bytes record_;
   std::uint32_t inBlock_ = 0;
   bool closed_ = false;
