@@ -7,6 +7,10 @@
 namespace qv {
 namespace {
 
+// Currency parsing accumulates up to 19 digits plus four decimals: a 128-bit integer keeps it
+// exact without overflow checks on every digit.
+__extension__ typedef unsigned __int128 Wide;
+
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -153,11 +157,11 @@ std::optional<Currency> ParseCurrency(std::string_view text) {
   std::string_view frac = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
   if (whole.empty() && frac.empty()) return std::nullopt;
   if (frac.size() > 4) return std::nullopt;  // more than four decimals would be rounded: refuse
-  unsigned __int128 mag = 0;
+  Wide mag = 0;
   for (char c : whole) {
     if (c < '0' || c > '9') return std::nullopt;
     mag = mag * 10 + static_cast<unsigned>(c - '0');
-    if (mag > (static_cast<unsigned __int128>(1) << 64)) return std::nullopt;
+    if (mag > (static_cast<Wide>(1) << 64)) return std::nullopt;
   }
   unsigned fracValue = 0;
   for (std::size_t i = 0; i < 4; ++i) {
@@ -169,8 +173,8 @@ std::optional<Currency> ParseCurrency(std::string_view text) {
     fracValue = fracValue * 10 + digit;
   }
   mag = mag * 10000 + fracValue;
-  const unsigned __int128 limit = negative ? (static_cast<unsigned __int128>(1) << 63)
-                                           : (static_cast<unsigned __int128>(1) << 63) - 1;
+  const Wide limit = negative ? (static_cast<Wide>(1) << 63)
+                                           : (static_cast<Wide>(1) << 63) - 1;
   if (mag > limit) return std::nullopt;
   std::int64_t scaled = negative ? static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(mag))
                                  : static_cast<std::int64_t>(mag);
