@@ -26,7 +26,7 @@ void ReadEverything(const std::string& path, const std::string& password) {
     if (!e.isTable()) continue;
     try {
       ReadOptions skip;
-      skip.skipComplexColumns = true;
+      skip.skipUnreadableColumns = true;
       auto reader = db->ReadTable(e.name, skip);
       Row row;
       while (reader->Next(row)) {
