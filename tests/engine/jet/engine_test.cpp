@@ -281,6 +281,8 @@ TEST(JetCatalog, NamesAreKeptExactlyAsStored) {
   ASSERT_EQ(names.size(), 1u);
   EXPECT_NE(names[0].find(' '), std::string::npos);
   EXPECT_EQ(ErrorNumberOf([&] { db->ReadDefinition("no such table"); }), errc::kNoSuchTable);
+  auto test = Database::Open(Corpus("jackcess/src/test/data/V2000/testV2000.mdb"));
+  EXPECT_EQ(test->ReadDefinition("TABLE1").name, "Table1");  // names compare without case
 }
 
 TEST(JetDefinition, ColumnsCarryTypesSizesFlagsAndAdoNumbers) {
