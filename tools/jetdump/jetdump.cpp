@@ -144,8 +144,8 @@ int PrintRows(Database& db, const std::string& name) {
       if (i) line += '\t';
       AppendValueText(line, row[i]);
     }
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
   }
   return 0;
 }
@@ -153,6 +153,8 @@ int PrintRows(Database& db, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  static char outBuffer[1 << 16];
+  std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
   OpenOptions options;
   if (const char* env = std::getenv("JETDUMP_PASSWORD")) options.password = env;
   std::vector<std::string> tables, positional;
