@@ -1,6 +1,6 @@
 // jetdump: looks inside an Access database with our own engine.
 //
-//   jetdump [options] FILE [header|catalog|schema|tabledefs|pages|rows]
+//   jetdump [options] FILE [header|catalog|schema|tabledefs|pages|rows|cells]
 //     --password=PW   database password (or the JETDUMP_PASSWORD environment variable)
 //     --table=NAME    only this table (repeatable) for tabledefs, rows and --json
 //     --json          the tables as the mdb-reader oracle (dump.js) prints them
@@ -9,6 +9,7 @@
 // Without a command it prints the header and the schema rows. Exit status: 0 ok, 1 a table
 // could not be read, 2 the file could not be opened. The stored password is never printed.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,24 +81,59 @@ void PrintDefinition(Database& db, const std::string& name) {
 void PrintPages(Database& db) {
   auto& store = db.pages();
   for (std::uint32_t p = 0; p < store.pageCount(); ++p) {
-    auto page = store.ReadPage(p);
-    std::uint8_t type = (*page)[0];
-    std::printf("page %u: type 0x%02x", p, type);
-    if (type == page_type::kData) {
-      bool lval = std::memcmp(page->data() + 4, "LVAL", 4) == 0;
-      std::printf(lval ? " LVAL" : " data of tdef %u", qv::LoadU32(page->data() + 4));
-      DataPageReader r(store, db.header().layout, p, *page);
-      std::printf(", %u rows", r.rowCount());
-    } else if (type == page_type::kTableDef) {
-      std::printf(" table definition, next %u", qv::LoadU32(page->data() + 4));
+    try {
+      auto page = store.ReadPage(p);
+      std::uint8_t type = (*page)[0];
+      std::printf("page %u: type 0x%02x", p, type);
+      if (type == page_type::kData) {
+        bool lval = std::memcmp(page->data() + 4, "LVAL", 4) == 0;
+        if (lval) std::printf(" LVAL");
+        else std::printf(" data of tdef %u", qv::LoadU32(page->data() + 4));
+        DataPageReader r(store, db.header().layout, p, *page);
+        std::printf(", %u rows", r.rowCount());
+      } else if (type == page_type::kTableDef) {
+        std::printf(" table definition, next %u", qv::LoadU32(page->data() + 4));
+      }
+      std::printf("\n");
+    } catch (const qv::Error& e) {
+      std::printf(" damaged: %s\n", e.description().c_str());  // go on with the next page
     }
-    std::printf("\n");
   }
 }
 
-std::string RowText(const qv::Value& v) {
-  auto t = qv::FormatValueText(v);
-  return t ? *t : "NULL";
+// Every stored cell as hexadecimal, for looking at encodings the decoder does not know yet.
+void PrintCells(Database& db, const std::string& name) {
+  auto cursor = db.OpenCursor(name);
+  std::vector<Cell> cells;
+  while (cursor->NextRow(cells)) {
+    std::printf("row at page %u slot %u\n", cursor->position().page, cursor->position().row);
+    const auto& cols = cursor->definition().columns;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      if (cols[i].type == col_type::kBoolean) {
+        std::printf("  %-20s %s\n", cols[i].name.c_str(), cells[i].flag ? "true" : "false");
+      } else if (cells[i].null) {
+        std::printf("  %-20s NULL\n", cols[i].name.c_str());
+      } else {
+        std::printf("  %-20s %s\n", cols[i].name.c_str(), qv::ToHex(cells[i].bytes).c_str());
+      }
+    }
+  }
+}
+
+// Appends the text form of a value (the engines' locale-independent form; NULL for null).
+void AppendValueText(std::string& line, const qv::Value& v) {
+  if (auto s = std::get_if<std::string>(&v)) {
+    line += *s;
+  } else if (auto i = std::get_if<std::int64_t>(&v)) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, *i);
+    line.append(buf, r.ptr);
+  } else if (auto b = std::get_if<bool>(&v)) {
+    line += *b ? "true" : "false";
+  } else {
+    auto t = qv::FormatValueText(v);
+    line += t ? *t : "NULL";
+  }
 }
 
 int PrintRows(Database& db, const std::string& name) {
@@ -106,14 +142,15 @@ int PrintRows(Database& db, const std::string& name) {
   for (std::size_t i = 0; i < cols.size(); ++i) std::printf("%s%s", i ? "\t" : "", cols[i].name.c_str());
   std::printf("\n");
   qv::Row row;
+  std::string line;
   while (reader->Next(row)) {
-    std::string line;
+    line.clear();
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (i) line += '\t';
-      line += RowText(row[i]);
+      AppendValueText(line, row[i]);
     }
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
   }
   return 0;
 }
@@ -121,6 +158,8 @@ int PrintRows(Database& db, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  static char outBuffer[1 << 16];
+  std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
   OpenOptions options;
   if (const char* env = std::getenv("JETDUMP_PASSWORD")) options.password = env;
   std::vector<std::string> tables, positional;
@@ -139,7 +178,7 @@ int main(int argc, char** argv) {
   if (positional.empty() || positional.size() > 2) {
     std::fprintf(stderr,
                  "usage: jetdump [--password=PW] [--table=NAME]... [--json [--sort-rows]] FILE "
-                 "[header|catalog|schema|tabledefs|pages|rows]\n");
+                 "[header|catalog|schema|tabledefs|pages|rows|cells]\n");
     return 2;
   }
   const std::string file = positional[0];
@@ -176,6 +215,8 @@ int main(int argc, char** argv) {
     if (command == "tabledefs")
       for (const auto& t : tables) PrintDefinition(*db, t);
     if (command == "pages") PrintPages(*db);
+    if (command == "cells")
+      for (const auto& t : tables) PrintCells(*db, t);
     if (command == "rows")
       for (const auto& t : tables) {
         std::printf("== %s\n", t.c_str());

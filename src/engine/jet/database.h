@@ -24,8 +24,9 @@ namespace qv::jet {
 
 struct OpenOptions {
   std::string password;  // UTF-8; the connection string's "Jet OLEDB:Database Password"
-  // Builds the page cipher of an encrypted .accdb (from the page-encryption library). Without
-  // one, such a file is refused with 3033 (3031 when no password was given).
+  // Builds the page cipher of an encrypted .accdb. Empty: the page-encryption library's own
+  // (DefaultOfficeCipherFactory); when the build has none, such a file is refused with 3033
+  // (3031 when no password was given).
   PageCipherFactory cipherFactory;
 };
 
@@ -47,8 +48,9 @@ class Database {
   // User tables' names in catalog order.
   std::vector<std::string> UserTableNames() const;
 
-  // The table named exactly `name` (type 1 objects, system tables included); throws 3376 when
-  // there is none.
+  // The table named `name` (type 1 objects, system tables included): the exact name first, then
+  // without regard to (ASCII) letter case, as Access compares names. Throws 3376 when there is
+  // none.
   const CatalogEntry& FindTable(const std::string& name) const;
   TableDefinition ReadDefinition(const std::string& name);
   std::unique_ptr<TableCursor> OpenCursor(const std::string& name);

@@ -64,7 +64,7 @@ bool TableCursor::NextRow(std::vector<Cell>& cells) {
       s = r.slot;
       bytes = r.bytes;
     }
-    splitter_.Split(bytes, Where(), cells);
+    splitter_.Split(bytes, place(), cells);
     return true;
   }
 }
@@ -75,11 +75,13 @@ TableRowReader::TableRowReader(std::unique_ptr<TableCursor> cursor, const ReadOp
   bool jet3 = cursor_->pages().pageSize() == 2048;
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& c = def.columns[i];
-    if (c.type == col_type::kComplex) {
-      if (options.skipComplexColumns) continue;
+    if (!c.readable()) {
+      if (options.skipUnreadableColumns) continue;
       throw Error(errc::kNotSupported,
-                  "Column '" + c.name + "' of table '" + def.name +
-                      "' is an attachment, multi-value or version-history column, which cannot be read yet.",
+                  "Column '" + c.name + "' of table '" + def.name + "' is " +
+                      (c.type == col_type::kComplex ? "an attachment, multi-value or version-history column"
+                                                    : "a calculated column of a non-text type") +
+                      ", which cannot be read yet.",
                   cursor_->pages().fileName());
     }
     picked_.push_back(i);
@@ -91,9 +93,10 @@ bool TableRowReader::Next(Row& row) {
   if (!cursor_->NextRow(cells_)) return false;
   const auto& def = cursor_->definition();
   row.resize(picked_.size());
+  const Place place = cursor_->place();
   for (std::size_t k = 0; k < picked_.size(); ++k) {
     std::size_t i = picked_[k];
-    row[k] = cursor_->decoder().Decode(def.columns[i], cells_[i], cursor_->Where());
+    cursor_->decoder().DecodeInto(def.columns[i], cells_[i], place, row[k]);
   }
   return true;
 }

@@ -10,6 +10,7 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "engine/jet/office_cipher.h"
 #include "test_support.h"
 
 namespace qv::jet {
@@ -46,10 +47,11 @@ TEST_P(JetCorpusFile, ReadsTheSameAsMdbReader) {
   try {
     db = Database::Open(path, options);
   } catch (const Error& e) {
-    // .accdb page encryption comes with the page-encryption library; until it is plugged in the
+    // .accdb page encryption comes with the page-encryption library; in a build without it the
     // file must be recognised and refused cleanly: 3031 without a password, 3033 with one.
     auto file = FileRegistry::Instance().Open(path);
     ASSERT_TRUE(file->header.officeEncrypted()) << rel << ": " << e.what();
+    ASSERT_FALSE(DefaultOfficeCipherFactory()) << rel << ": " << e.what();
     EXPECT_EQ(e.number(), errc::kEncrypted) << e.what();
     try {
       Database::Open(path, {});
@@ -65,7 +67,23 @@ TEST_P(JetCorpusFile, ReadsTheSameAsMdbReader) {
   oracleArgs.push_back(path);
   if (!password.empty()) oracleArgs.push_back(password);
   RunResult oracle = RunCommand(oracleArgs);
-  ASSERT_NE(oracle.status, 2) << "the oracle cannot open " << rel << " but we can: " << oracle.err;
+  if (oracle.status == 2) {
+    // Oracle defect 6: mdb-reader cannot open some encryption schemes (agile AES-128/SHA-1, some
+    // RC4 CryptoAPI and non-standard providers). We read them: every user table must stream as
+    // many rows as its definition counts.
+    ASSERT_TRUE(db->header().officeEncrypted()) << "the oracle cannot open " << rel << ": " << oracle.err;
+    ASSERT_FALSE(db->UserTableNames().empty());
+    for (const auto& name : db->UserTableNames()) {
+      ReadOptions skip;
+      skip.skipUnreadableColumns = true;
+      auto reader = db->ReadTable(name, skip);
+      Row row;
+      std::int64_t n = 0;
+      while (reader->Next(row)) ++n;
+      EXPECT_EQ(n, reader->rowCount()) << name;
+    }
+    return;
+  }
   std::vector<DumpTable> expected = ParseDump(oracle.out);
 
   // The user tables we list are the oracle's, less the names Access hides (defect 2); those
@@ -109,9 +127,15 @@ TEST_P(JetCorpusFile, ReadsTheSameAsMdbReader) {
     // Oracle defect 4: attachments are rendered by mdb-reader as decoded file lists, while our
     // JSON shows the key into the hidden attachment table; those columns are left out here and
     // the attachment rows are checked by AttachmentKeysMatchTheHiddenTable.
+    // Oracle defect 5: calculated columns (ACE14+) come back from mdb-reader as their raw
+    // wrapped bytes; ours are unwrapped (text) or refused (other types). They are left out here
+    // and checked in CalculatedTextColumnsAreUnwrapped.
     std::vector<std::size_t> complexColumns;
+    TableDefinition def = db->ReadDefinition(e.name);
     for (std::size_t c = 0; c < e.columns.size(); ++c)
-      if (e.columns[c].find("\"type\":\"complex\"") != std::string::npos) complexColumns.push_back(c);
+      if (e.columns[c].find("\"type\":\"complex\"") != std::string::npos ||
+          (c < def.columns.size() && def.columns[c].calculated()))
+        complexColumns.push_back(c);
     ASSERT_EQ(a.rows.size(), e.rows.size());
     for (std::size_t r = 0; r < e.rows.size(); ++r) {
       if (complexColumns.empty()) {
@@ -123,6 +147,37 @@ TEST_P(JetCorpusFile, ReadsTheSameAsMdbReader) {
       for (auto c : complexColumns) ea[c] = aa[c] = "";
       EXPECT_EQ(aa, ea) << "row " << r;
     }
+  }
+}
+
+// The second, independent reader: mdbtools' mdb-export must find as many rows in every user
+// table as we stream (it skips deleted rows and follows overflow rows in its own way).
+TEST_P(JetCorpusFile, RowCountsMatchMdbExport) {
+  const std::string rel = GetParam();
+  const std::string path = CorpusDir() + "/" + rel;
+  auto passwords = Passwords();
+  OpenOptions options;
+  options.password = passwords.count(rel) ? passwords[rel] : "";
+  std::unique_ptr<Database> db;
+  try {
+    db = Database::Open(path, options);
+  } catch (const Error& e) {
+    ASSERT_FALSE(DefaultOfficeCipherFactory()) << e.what();
+    GTEST_SKIP() << "not readable in this build (encrypted .accdb): " << e.what();
+  }
+  if (db->header().officeEncrypted()) GTEST_SKIP() << "mdbtools opens no encrypted .accdb";
+  for (const auto& name : db->UserTableNames()) {
+    auto cursor = db->OpenCursor(name);
+    std::vector<Cell> cells;
+    std::int64_t ours = 0;
+    while (cursor->NextRow(cells)) ++ours;
+    // A row end no value contains, binary as hexadecimal.
+    const std::string end = "<<qv-row-end>>";
+    RunResult r = RunCommand({"mdb-export", "-H", "-b", "hex", "-R", end, path, name});
+    ASSERT_EQ(r.status, 0) << rel << " " << name << ": " << r.err;
+    std::int64_t theirs = 0;
+    for (auto at = r.out.find(end); at != std::string::npos; at = r.out.find(end, at + end.size())) ++theirs;
+    EXPECT_EQ(ours, theirs) << rel << ", table " << name;
   }
 }
 
