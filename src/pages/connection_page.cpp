@@ -90,6 +90,12 @@ void ConnectionPage::Build() {
   Place(push_button1_, 7080, 300, 450, 345);
   lbl_password_ = MakeLabel(frame2_, "lblPassword", QStringLiteral("Password (if required):"));
   Place(lbl_password_, 240, 840, 1950, 225);
+  // Font hinting here can make a caption a pixel or two wider than the designed label; a label
+  // grows to its caption (into the free space before the box beside it) instead of clipping it.
+  for (QLabel* label : {label2_, label5_, lbl_password_}) {
+    const int needed = QFontMetrics(label->font()).horizontalAdvance(label->text()) + 1;
+    if (label->width() < needed) label->resize(needed, label->height());
+  }
   text3_ = MakeText(frame2_, "Text3");
   text3_->setEchoMode(QLineEdit::Password);
   Place(text3_, 2280, 800, 5265, 345);

@@ -5,6 +5,7 @@
 // usage: paradoxdump [-H] [-x] [-n] FILE.DB
 //   -H header and fields only   -x full hex for Binary/OLE/Graphic   -n attach no blob file
 // Exit status: 0 clean, 1 cannot open, 2 values that could not be read (listed on stderr).
+#include <charconv>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +35,20 @@ void Putf(const char* fmt, auto... args) {
   char buf[64];
   const int n = std::snprintf(buf, sizeof buf, fmt, args...);
   out.append(buf, static_cast<std::size_t>(n));
+}
+
+void PutInt(long long v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, static_cast<std::size_t>(r.ptr - buf));
+}
+// Zero-padded to `width` digits, sign first, as printf's %0*ld does.
+void PutPadded(long long v, int width) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v);
+  if (v < 0) { out += '-'; --width; }
+  for (int n = static_cast<int>(r.ptr - buf); n < width; ++n) out += '0';
+  out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
 void PutQuoted(const std::uint8_t* s, std::size_t len) {
@@ -83,10 +98,26 @@ std::uint32_t Crc32(const std::uint8_t* p, std::size_t n) {
 void PutDate(std::int64_t days) {
   const Timestamp t = TimestampFromDays(days);
   const long year = t.year <= 0 ? t.year - 1L : t.year;
-  Putf("%04ld-%02d-%02d", year, t.month, t.day);
+  PutPadded(year, 4);
+  out += '-';
+  PutPadded(t.month, 2);
+  out += '-';
+  PutPadded(t.day, 2);
 }
 
-void PutTimeMs(long ms) { Putf("%02ld:%02ld:%02ld.%03ld", ms / 3600000L, (ms / 60000L) % 60, (ms / 1000L) % 60, ms % 1000L); }
+void PutTimeMs(long ms) {
+  if (ms < 0) {  // only a damaged value; keep printf's form
+    Putf("%02ld:%02ld:%02ld.%03ld", ms / 3600000L, (ms / 60000L) % 60, (ms / 1000L) % 60, ms % 1000L);
+    return;
+  }
+  PutPadded(ms / 3600000L, 2);
+  out += ':';
+  PutPadded((ms / 60000L) % 60, 2);
+  out += ':';
+  PutPadded((ms / 1000L) % 60, 2);
+  out += '.';
+  PutPadded(ms % 1000L, 3);
+}
 
 int errors = 0;
 
@@ -103,7 +134,7 @@ void PutField(const TableReader& table, std::size_t i, bool hexAll) {
     }
     case FieldType::Short: {
       auto v = DecodeShort(p);
-      if (v) Putf("%d", *v); else Put("NULL");
+      if (v) PutInt(*v); else Put("NULL");
       return;
     }
     case FieldType::Long: case FieldType::AutoIncrement: case FieldType::Date: case FieldType::Time: {
@@ -111,7 +142,7 @@ void PutField(const TableReader& table, std::size_t i, bool hexAll) {
       if (!v) Put("NULL");
       else if (f.type == FieldType::Date) PutDate(*v);
       else if (f.type == FieldType::Time) PutTimeMs(*v);
-      else Putf("%ld", static_cast<long>(*v));
+      else PutInt(*v);
       return;
     }
     case FieldType::Number: case FieldType::Money: case FieldType::Timestamp: {
@@ -249,12 +280,22 @@ int main(int argc, char** argv) {
     else Put(std::string("blobfile\t") + (table->hasBlobFields() ? "MISSING" : "none") + "\n");
   }
   if (!headerOnly) {
+    Flush();
+    std::vector<std::string> quotedNames;
+    for (const auto& f : h.fields) {
+      out.clear();
+      out += '\t';
+      PutQuoted(f.rawName);
+      out += '\t';
+      quotedNames.push_back(out);
+    }
+    out.clear();
     try {
       while (table->NextRecord()) {
         for (std::size_t i = 0; i < h.fields.size(); ++i) {
-          Putf("rec\t%" PRId64 "\t", table->recordNumber());
-          PutQuoted(h.fields[i].rawName);
-          Put("\t");
+          Put("rec\t");
+          PutInt(table->recordNumber());
+          Put(quotedNames[i]);
           PutField(*table, i, hexAll);
           Put("\n");
         }

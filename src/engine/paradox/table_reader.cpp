@@ -18,6 +18,10 @@ std::string Lower(std::string s) {
 
 constexpr std::size_t kHeaderReadLimit = 0xFFFF;
 
+bool IsAscii(std::span<const std::uint8_t> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b < 0x80; });
+}
+
 }  // namespace
 
 int AdoTypeFor(FieldType type) {
@@ -85,6 +89,7 @@ TableReader::TableReader(const std::filesystem::path& dbPath, const OpenOptions&
                     "' is protected by a password (encrypted); it cannot be read without being decrypted in Paradox first.",
                 file_.name());
   codec_ = TextCodec(options.charsetOverride.empty() ? CharsetForHeader(header_) : options.charsetOverride);
+  asciiCompatible_ = codec_.ToUtf8(std::string_view("AZaz09 ~")) == "AZaz09 ~";
   for (const auto& f : header_.fields) columns_.push_back(ColumnFor(f, codec_.ToUtf8(f.rawName)));
   visited_.assign(std::size_t{header_.fileBlocks} + 1, false);
   if (hasBlobFields()) {
@@ -172,8 +177,8 @@ std::optional<Bytes> TableReader::ReadBlobBytes(std::size_t i) const {
   if (ptr.size == 0) return std::nullopt;
   const std::size_t leader = f.length - kBlobPointerSize;
   if (ptr.size <= leader) return Bytes(data.begin(), data.begin() + ptr.size);
-  const std::string fieldName = codec_.ToUtf8(f.rawName);
   if (!blob_) {
+    const std::string fieldName = codec_.ToUtf8(f.rawName);
     const std::string what = blobPath_ ? "cannot be read: " + blobError_
                                        : "is missing";
     throw Error(blobPath_ ? errc::kCorrupt : errc::kFileNotFound,
@@ -184,6 +189,7 @@ std::optional<Bytes> TableReader::ReadBlobBytes(std::size_t i) const {
   try {
     return blob_->Read(ptr);
   } catch (const Error& e) {
+    const std::string fieldName = codec_.ToUtf8(f.rawName);
     throw Error(e.number(), e.description() + " [field '" + fieldName + "' of record " + std::to_string(recordNumber() + 1) +
                                 ", " + FieldWhere(i) + "]",
                 e.where());
@@ -201,7 +207,10 @@ Value TableReader::DecodeField(std::size_t i) const {
     case FieldType::Alpha: {
       const auto* end = std::find(p, p + f.length, std::uint8_t{0});
       if (end == p) return {};
-      return codec_.ToUtf8(std::span<const std::uint8_t>(p, static_cast<std::size_t>(end - p)));
+      const std::span<const std::uint8_t> text(p, static_cast<std::size_t>(end - p));
+      // Every code page a table can name keeps ASCII as it is: no conversion needed for it.
+      if (asciiCompatible_ && IsAscii(text)) return std::string(text.begin(), text.end());
+      return codec_.ToUtf8(text);
     }
     case FieldType::Short: {
       auto v = DecodeShort(p);
@@ -258,6 +267,7 @@ Value TableReader::DecodeField(std::size_t i) const {
     case FieldType::Memo: {
       auto bytes = ReadBlobBytes(i);
       if (!bytes) return {};
+      if (asciiCompatible_ && IsAscii(*bytes)) return std::string(bytes->begin(), bytes->end());
       return codec_.ToUtf8(std::span<const std::uint8_t>(*bytes));
     }
     case FieldType::FormattedMemo: case FieldType::Binary: {

@@ -72,6 +72,7 @@ class TableReader final : public RowReader {
   ReadOnlyFile file_;
   TableHeader header_;
   TextCodec codec_;
+  bool asciiCompatible_ = false;  // the code page maps bytes below 0x80 to ASCII
   std::vector<Column> columns_;
   std::optional<std::filesystem::path> blobPath_;
   std::unique_ptr<BlobFile> blob_;

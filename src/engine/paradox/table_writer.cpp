@@ -380,6 +380,15 @@ Bytes TableWriter::BuildHeader() const {
   return h;
 }
 
+bool TableWriter::EncodeText(const std::string& utf8, std::string& out) const {
+  // The code pages offered for new tables all keep ASCII unchanged.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    out = utf8;
+    return true;
+  }
+  return codec_.FromUtf8(utf8, out);
+}
+
 void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
   const FieldDef& f = header_.fields[i];
   const Column& c = columns_[i];
@@ -485,7 +494,7 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       else throw wrongType();
       if (text.empty()) return;  // Paradox keeps no difference between empty and blank
       std::string bytes;
-      if (!codec_.FromUtf8(text, bytes))
+      if (!EncodeText(text, bytes))
         throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
       if (bytes.find('\0') != std::string::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
       if (bytes.size() > f.length)
@@ -499,7 +508,7 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       if (f.type == FieldType::Memo) {
         const auto* s = std::get_if<std::string>(&v);
         if (!s) throw wrongType();
-        if (!codec_.FromUtf8(*s, encoded))
+        if (!EncodeText(*s, encoded))
           throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
         data = std::span(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
       } else {

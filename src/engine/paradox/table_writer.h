@@ -69,6 +69,7 @@ class TableWriter {
  private:
   void EncodeValue(std::size_t field, const Value& value, std::uint8_t* out);
   void FlushBlock(bool last);
+  bool EncodeText(const std::string& utf8, std::string& out) const;
   Bytes BuildHeader() const;
 
   std::filesystem::path folder_;
