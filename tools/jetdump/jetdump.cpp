@@ -4,6 +4,7 @@
 //     --password=PW   database password (or the JETDUMP_PASSWORD environment variable)
 //     --table=NAME    only this table (repeatable) for tabledefs, rows and --json
 //     --json          the tables as the mdb-reader oracle (dump.js) prints them
+//     --sort-rows     with --json: rows ordered by their JSON text (as dump.js --sort-rows)
 //
 // Without a command it prints the header and the schema rows. Exit status: 0 ok, 1 a table
 // could not be read, 2 the file could not be opened. The stored password is never printed.
@@ -123,12 +124,13 @@ int main(int argc, char** argv) {
   OpenOptions options;
   if (const char* env = std::getenv("JETDUMP_PASSWORD")) options.password = env;
   std::vector<std::string> tables, positional;
-  bool json = false;
+  bool json = false, sortRows = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a.rfind("--password=", 0) == 0) options.password = a.substr(11);
     else if (a.rfind("--table=", 0) == 0) tables.push_back(a.substr(8));
     else if (a == "--json") json = true;
+    else if (a == "--sort-rows") sortRows = true;
     else if (a.rfind("--", 0) == 0) {
       std::fprintf(stderr, "jetdump: unknown option %s\n", a.c_str());
       return 2;
@@ -136,7 +138,7 @@ int main(int argc, char** argv) {
   }
   if (positional.empty() || positional.size() > 2) {
     std::fprintf(stderr,
-                 "usage: jetdump [--password=PW] [--table=NAME]... [--json] FILE "
+                 "usage: jetdump [--password=PW] [--table=NAME]... [--json [--sort-rows]] FILE "
                  "[header|catalog|schema|tabledefs|pages|rows]\n");
     return 2;
   }
@@ -160,7 +162,7 @@ int main(int argc, char** argv) {
       std::string out = "{\n \"file\": " + tools::JsonString(Basename(file)) + ",\n \"format\": " +
                         tools::JsonString(VersionName(db->header().version)) + ",\n \"tables\": [\n";
       for (std::size_t i = 0; i < tables.size(); ++i) {
-        std::string t = tools::TableJson(*db, tables[i]);
+        std::string t = tools::TableJson(*db, tables[i], sortRows);
         if (t.find("\n   \"error\": ") != std::string::npos) status = 1;
         out += t + (i + 1 < tables.size() ? ",\n" : "\n");
       }

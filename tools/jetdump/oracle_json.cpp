@@ -1,5 +1,6 @@
 #include "oracle_json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -170,7 +171,7 @@ std::string ColumnJson(const ColumnDef& c) {
 std::string JsNumber(double v) { return ShortestJs(v); }
 std::string JsFloat32(float v) { return ShortestJs(v); }
 
-std::string TableJson(Database& db, const std::string& name) {
+std::string TableJson(Database& db, const std::string& name, bool sortRows) {
   std::string out = "  {\n   \"name\": " + JsonString(name);
   try {
     auto cursor = db.OpenCursor(name);
@@ -180,16 +181,27 @@ std::string TableJson(Database& db, const std::string& name) {
     for (std::size_t i = 0; i < def.columns.size(); ++i)
       out += std::string(i ? ",\n" : "\n") + "    " + ColumnJson(def.columns[i]);
     out += def.columns.empty() ? "]" : "\n   ]";
-    std::string rows;
+    std::vector<std::string> lines;
     std::vector<Cell> cells;
+    std::string rows;
     std::size_t n = 0;
     while (cursor->NextRow(cells)) {
-      rows += std::string(n++ ? ",\n" : "\n") + "    [";
+      std::string line = "[";
       for (std::size_t i = 0; i < def.columns.size(); ++i) {
-        if (i) rows += ",";
-        rows += RenderCell(def.columns[i], cells[i], cursor->decoder(), cursor->Where());
+        if (i) line += ",";
+        line += RenderCell(def.columns[i], cells[i], cursor->decoder(), cursor->Where());
       }
-      rows += "]";
+      line += "]";
+      if (sortRows) {
+        lines.push_back(std::move(line));
+      } else {
+        rows += std::string(n ? ",\n" : "\n") + "    " + line;
+      }
+      ++n;
+    }
+    if (sortRows) {
+      std::sort(lines.begin(), lines.end());
+      for (std::size_t i = 0; i < lines.size(); ++i) rows += std::string(i ? ",\n" : "\n") + "    " + lines[i];
     }
     out += ",\n   \"rows\": [" + rows + (n ? "\n   ]" : "]");
   } catch (const Error& e) {

@@ -17,6 +17,7 @@ std::string JsNumber(double v);
 std::string JsFloat32(float v);
 
 // One table object as dump.js prints it ("  {" ... "  }" lines without the trailing comma).
-std::string TableJson(Database& db, const std::string& name);
+// `sortRows` orders the rows by their JSON text (dump.js --sort-rows).
+std::string TableJson(Database& db, const std::string& name, bool sortRows = false);
 
 }  // namespace qv::jet::tools

@@ -27,10 +27,6 @@ RowSlot DataPageReader::Slot(std::uint16_t i) const {
   std::uint32_t end = layout_.pageSize;
   if (i > 0) end = LoadU16(page_.data() + at - 2) & kRowOffsetMask;
   std::size_t headerEnd = layout_.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(rowCount_);
-  if (s.deleted) {
-    s.end = s.start;
-    return s;
-  }
   if (s.start < headerEnd || end > layout_.pageSize || s.start > end)
     ThrowCorrupt("row " + std::to_string(i) + " has a bad offset 0x" + ToHex(std::span<const std::uint8_t>(page_.data() + at, 2)),
                  Where(at));
@@ -38,7 +34,7 @@ RowSlot DataPageReader::Slot(std::uint16_t i) const {
   return s;
 }
 
-RowRef ReadRowAt(PageStore& store, const Layout& layout, RowPointer ptr) {
+RowRef ReadRowAt(PageStore& store, const Layout& layout, RowPointer ptr, bool overflowTarget) {
   RowRef ref;
   ref.page = store.ReadPage(ptr.page);
   DataPageReader reader(store, layout, ptr.page, *ref.page);
@@ -47,7 +43,7 @@ RowRef ReadRowAt(PageStore& store, const Layout& layout, RowPointer ptr) {
                      std::to_string(reader.rowCount()),
                  reader.Where(layout.dataRowCountOffset));
   ref.slot = reader.Slot(ptr.row);
-  if (ref.slot.deleted) ThrowCorrupt("row pointer names a deleted row " + std::to_string(ptr.row), reader.Where(0));
+  if (ref.slot.deleted && !overflowTarget) ThrowCorrupt("row pointer names a deleted row " + std::to_string(ptr.row), reader.Where(0));
   ref.bytes = reader.Bytes(ref.slot);
   return ref;
 }

@@ -2,7 +2,8 @@
 // towards its header; the row offset table after the header gives each row's start, flagged
 // 0x8000 when the row was deleted and 0x4000 when the slot only holds a 4-byte pointer to the
 // row's real place on another page (an "overflow" row). A row ends where the previous row starts
-// (row 0 at the end of the page). Long-value (LVAL) pages use the same layout with "LVAL" where a
+// (row 0 at the end of the page). The row an overflow slot points to is itself flagged deleted,
+// so a scan in slot order meets each row once, at its overflow slot. Long-value (LVAL) pages use the same layout with "LVAL" where a
 // data page names its table. See docs/formats/jet.md, "Data pages".
 #pragma once
 
@@ -60,12 +61,13 @@ class DataPageReader {
 };
 
 // The page that holds `ptr` and the span of that row. The pointer must name a live row on a data
-// or LVAL page; anything else is reported as damage at `origin` (the place that held the pointer).
+// or LVAL page; anything else is reported as damage. The row an overflow slot points to carries
+// the deleted flag (so that a scan does not meet it twice): `overflowTarget` accepts that.
 struct RowRef {
   PagePtr page;
   std::span<const std::uint8_t> bytes;
   RowSlot slot;
 };
-RowRef ReadRowAt(PageStore& store, const Layout& layout, RowPointer ptr);
+RowRef ReadRowAt(PageStore& store, const Layout& layout, RowPointer ptr, bool overflowTarget = false);
 
 }  // namespace qv::jet

@@ -170,8 +170,8 @@ Timestamp DateFromDouble(double v, const std::string& where) {
 }
 
 ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> b, const std::string& where) {
-  // 19 digits of days, a separator, 12 digits of seconds, a separator, 7 digits of 100 ns.
-  if (b.size() < 40) ThrowCorrupt("Date/Time Extended value shorter than 40 bytes", where);
+  // 19 digits of days, ':', 12 digits of seconds and 7 of 100 ns, ':', the precision digit.
+  if (b.size() < 39) ThrowCorrupt("Date/Time Extended value shorter than 39 bytes", where);
   auto digits = [&](std::size_t at, std::size_t len) {
     std::int64_t v = 0;
     for (std::size_t i = at; i < at + len; ++i) {
@@ -183,7 +183,7 @@ ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> b, const std::strin
   ExtendedDate e;
   e.days = digits(0, 19);
   e.seconds = digits(20, 12);
-  e.ticks = digits(33, 7);
+  e.ticks = digits(32, 7);
   if (e.days > 3652059 || e.seconds >= 86400) ThrowCorrupt("Date/Time Extended value out of range", where);
   return e;
 }

@@ -60,8 +60,8 @@ class ValueDecoder {
 // days) to a civil timestamp, rounded to the millisecond. Throws kCorrupt beyond years -9999..9999.
 qv::Timestamp DateFromDouble(double days, const std::string& where);
 
-// The Date/Time Extended text of ACE17 ("days:seconds.fraction" in fixed-width digits):
-// days since 0001-01-01, seconds of the day and 100-ns units.
+// The Date/Time Extended text of ACE17: 19 digits of days since 0001-01-01, ':', 12 digits of
+// seconds of the day followed by 7 digits of 100-ns units, ':', the precision ("7").
 struct ExtendedDate {
   std::int64_t days = 0;
   std::int64_t seconds = 0;

@@ -57,7 +57,7 @@ bool TableCursor::NextRow(std::vector<Cell>& cells) {
       if (bytes.size() < 4) ThrowCorrupt("overflow row shorter than its pointer", Where());
       if (++hops > 8) ThrowCorrupt("overflow rows point on too often (a loop?)", Where());
       RowPointer target = RowPointer::Decode(LoadU32(bytes.data()));
-      RowRef r = ReadRowAt(*file_->pages, l, target);
+      RowRef r = ReadRowAt(*file_->pages, l, target, true);
       overflowPage_ = r.page;
       overflowStart_ = r.slot.start;
       position_ = target;
