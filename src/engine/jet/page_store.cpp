@@ -95,6 +95,10 @@ void PageStore::PutPage(std::uint32_t n, PagePtr plain) {
   std::lock_guard lock(mu_);
   if (n > pageCount_) ThrowCorrupt("page written beyond the end of the file", Where(n, 0));
   if (n == pageCount_) ++pageCount_;
+  if (undoActive_ && !undo_.count(n)) {
+    auto d = dirty_.find(n);
+    undo_[n] = d == dirty_.end() ? nullptr : d->second;
+  }
   dirty_[n] = std::move(plain);
   if (auto it = index_.find(n); it != index_.end()) {
     lru_.erase(it->second);
@@ -107,18 +111,32 @@ PageStore::DirtyState PageStore::SaveDirty() const {
   return {dirty_, pageCount_};
 }
 
-void PageStore::RestoreDirty(DirtyState state) {
+void PageStore::BeginUndo() {
   std::lock_guard lock(mu_);
-  dirty_ = std::move(state.pages);
-  pageCount_ = state.pageCount;
-  for (auto it = lru_.begin(); it != lru_.end();) {
-    if (it->first >= pageCount_ || dirty_.count(it->first)) {
-      index_.erase(it->first);
-      it = lru_.erase(it);
-    } else {
-      ++it;
+  undoActive_ = true;
+  undo_.clear();
+  undoPageCount_ = pageCount_;
+}
+
+void PageStore::EndUndo(bool keep) {
+  std::lock_guard lock(mu_);
+  if (!keep) {
+    for (auto& [n, old] : undo_) {
+      if (old) dirty_[n] = old;
+      else dirty_.erase(n);
+    }
+    pageCount_ = undoPageCount_;
+    for (auto it = lru_.begin(); it != lru_.end();) {
+      if (it->first >= pageCount_ || undo_.count(it->first)) {
+        index_.erase(it->first);
+        it = lru_.erase(it);
+      } else {
+        ++it;
+      }
     }
   }
+  undo_.clear();
+  undoActive_ = false;
 }
 
 void PageStore::MarkClean(std::uint32_t diskPages) {

@@ -72,8 +72,11 @@ class PageStore {
     std::uint32_t pageCount = 0;
   };
   DirtyState SaveDirty() const;
-  // Puts back a state taken by SaveDirty (undoes an operation that failed half-way).
-  void RestoreDirty(DirtyState state);
+  // Undo of one operation: from BeginUndo on, the first PutPage of each page remembers what the
+  // page was; EndUndo(false) puts every such page (and the page count) back, EndUndo(true) keeps
+  // the changes. Operations do not nest.
+  void BeginUndo();
+  void EndUndo(bool keep);
   // After a checkpoint wrote every dirty page: they become ordinary cached pages.
   void MarkClean(std::uint32_t diskPages);
   std::size_t dirtyCount() const;
@@ -98,6 +101,9 @@ class PageStore {
   bool writable_ = false;
   std::uint32_t diskPageCount_ = 0;
   std::map<std::uint32_t, PagePtr> dirty_;
+  bool undoActive_ = false;
+  std::unordered_map<std::uint32_t, PagePtr> undo_;  // null: the page was not dirty
+  std::uint32_t undoPageCount_ = 0;
 };
 
 }  // namespace qv::jet

@@ -182,14 +182,17 @@ void FileWriter::Checkpoint() {
 }
 
 WriteOperation::WriteOperation(SharedFile& file)
-    : lock_(file.writeMutex), writer_(FileWriter::Attach(file)), before_(file.pages->SaveDirty()) {}
+    : lock_(file.writeMutex), writer_(FileWriter::Attach(file)) {
+  writer_.pages().BeginUndo();
+}
 
 WriteOperation::~WriteOperation() {
-  if (!done_) writer_.pages().RestoreDirty(std::move(before_));
+  if (!done_) writer_.pages().EndUndo(false);
 }
 
 void WriteOperation::Commit() {
   done_ = true;
+  writer_.pages().EndUndo(true);
   writer_.MaybeCheckpoint();
 }
 

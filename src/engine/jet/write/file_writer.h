@@ -79,7 +79,6 @@ class WriteOperation {
  private:
   std::unique_lock<std::recursive_mutex> lock_;
   FileWriter& writer_;
-  PageStore::DirtyState before_;
   bool done_ = false;
 };
 

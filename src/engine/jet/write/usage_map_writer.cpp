@@ -1,5 +1,7 @@
 #include "engine/jet/write/usage_map_writer.h"
 
+#include <vector>
+
 #include "engine/core/error.h"
 
 namespace qv::jet {
@@ -58,7 +60,24 @@ bool UsageMapWriter::Set(RowPointer map, std::uint32_t page, bool on) {
         }
       }
       std::uint32_t newStart = lowest - lowest % 8;
-      if (highest - newStart >= bits) return false;
+      if (highest - newStart >= bits) {
+        if (!allocate_ || rowLen < 9) return false;
+        // Promote in place to a reference map: the same row then holds (length - 1) / 4 bitmap
+        // page numbers, each page covering (page size - 4) * 8 pages.
+        std::vector<std::uint32_t> marked;
+        for (std::uint64_t b = 0; b < bits; ++b)
+          if ((p[rowAt + 5 + b / 8] >> (b % 8)) & 1) marked.push_back(static_cast<std::uint32_t>(start + b));
+        std::uint32_t perPage = (layout_.pageSize - 4) * 8;
+        std::size_t slots = (rowLen - 1) / 4;
+        for (std::uint32_t q : marked)
+          if (q / perPage >= slots) return false;
+        if (page / perPage >= slots) return false;
+        std::fill(p.begin() + static_cast<std::ptrdiff_t>(rowAt), p.begin() + static_cast<std::ptrdiff_t>(rowAt + rowLen), 0);
+        p[rowAt] = 1;
+        PutPage(store_, map.page, std::move(p));
+        for (std::uint32_t q : marked) Set(map, q, true);
+        return Set(map, page, true);
+      }
       Bytes fresh(rowLen - 5, 0);
       for (std::uint64_t b = 0; b < bits; ++b) {
         if ((p[rowAt + 5 + b / 8] >> (b % 8)) & 1) {
