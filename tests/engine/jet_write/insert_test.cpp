@@ -321,3 +321,52 @@ TEST(Insert, TablesWithIndexesAreRefusedBeforeAnythingIsWritten) {
 
 }  // namespace
 }  // namespace qv::jet
+
+namespace qv::jet {
+namespace {
+
+TEST(JetwriteTool, InsertsTsvLinesAndReportsBadOnes) {
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2003/testPromotionV2003.mdb", "p.mdb");
+  std::string tsv = dir.Path("rows.tsv");
+  {
+    std::ofstream out(tsv, std::ios::binary);
+    out << "1\t7\t2.5\thello \xce\xa9\ta\tb\tc\td\te\t1.25\n"      // good
+        << "\\N\t3\t-1e300\tx\\ty\t\t\t\t\t\t\n"                    // good: NULL, an escaped tab
+        << "abc\t1\t\t\t\t\t\t\t\t\n"                              // ID is not a number
+        << "1\t2\n";                                               // too few values
+  }
+  int st = 0;
+  std::string tool = std::string(QV_BINARY_DIR) + "/tools/jetwrite/jetwrite";
+  std::string out = testing::Run(tool + " insert " + testing::Quote(path) + " jobDB1 " + testing::Quote(tsv) + " 2>&1", &st);
+  EXPECT_EQ(st, 1) << out;
+  EXPECT_NE(out.find("2 rows inserted into 'jobDB1', 2 refused"), std::string::npos) << out;
+  EXPECT_NE(out.find("line 3: error 3464"), std::string::npos) << out;
+  EXPECT_NE(out.find("line 4: error 3001"), std::string::npos) << out;
+  auto db = Database::Open(path);
+  auto rows = db->ReadTable("jobDB1");
+  qv::Row r;
+  ASSERT_TRUE(rows->Next(r));
+  EXPECT_EQ(std::get<std::string>(r[3]), "hello \xce\xa9");
+  EXPECT_EQ(std::get<double>(r[9]), 1.25);
+  ASSERT_TRUE(rows->Next(r));
+  EXPECT_TRUE(IsNull(r[0]));
+  EXPECT_EQ(std::get<std::string>(r[3]), "x\ty");
+  EXPECT_FALSE(rows->Next(r));
+  if (testing::HaveMdbTools()) {
+    std::string json = testing::Run("mdb-json " + testing::Quote(path) + " jobDB1");
+    EXPECT_NE(json.find("\"JobName\":\"hello \xce\xa9\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"PhaseNumber\":-1e+300"), std::string::npos) << json;
+  }
+  // Access 97 files are read-only for this version: refused with a clear error, exit status 2.
+  std::string j3 = dir.Copy("jackcess/src/test/data/V1997/delTestV1997.mdb", "j3.mdb");
+  Bytes before = testing::ReadFileBytes(j3);
+  out = testing::Run(tool + " insert " + testing::Quote(j3) + " Table " + testing::Quote(tsv) + " 2>&1", &st);
+  EXPECT_EQ(st, 2);
+  EXPECT_NE(out.find("error 3251"), std::string::npos) << out;
+  EXPECT_NE(out.find("Access 97"), std::string::npos) << out;
+  EXPECT_EQ(testing::ReadFileBytes(j3), before);
+}
+
+}  // namespace
+}  // namespace qv::jet

@@ -17,6 +17,7 @@ constexpr std::size_t kLongValueHeader = 12;
 
 TableInserter::TableInserter(Database& db, const std::string& table)
     : file_(db.sharedFile()), def_(db.ReadDefinition(table)) {
+  FileWriter::Attach(*file_);  // refuses read-only files, Jet3 and encrypted .accdb at once
   CheckWritable();
 }
 
