@@ -1,6 +1,6 @@
 // jetdump: looks inside an Access database with our own engine.
 //
-//   jetdump [options] FILE [header|catalog|schema|tabledefs|pages|rows]
+//   jetdump [options] FILE [header|catalog|schema|tabledefs|pages|rows|cells]
 //     --password=PW   database password (or the JETDUMP_PASSWORD environment variable)
 //     --table=NAME    only this table (repeatable) for tabledefs, rows and --json
 //     --json          the tables as the mdb-reader oracle (dump.js) prints them
@@ -95,6 +95,25 @@ void PrintPages(Database& db) {
   }
 }
 
+// Every stored cell as hexadecimal, for looking at encodings the decoder does not know yet.
+void PrintCells(Database& db, const std::string& name) {
+  auto cursor = db.OpenCursor(name);
+  std::vector<Cell> cells;
+  while (cursor->NextRow(cells)) {
+    std::printf("row at page %u slot %u\n", cursor->position().page, cursor->position().row);
+    const auto& cols = cursor->definition().columns;
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      if (cols[i].type == col_type::kBoolean) {
+        std::printf("  %-20s %s\n", cols[i].name.c_str(), cells[i].flag ? "true" : "false");
+      } else if (cells[i].null) {
+        std::printf("  %-20s NULL\n", cols[i].name.c_str());
+      } else {
+        std::printf("  %-20s %s\n", cols[i].name.c_str(), qv::ToHex(cells[i].bytes).c_str());
+      }
+    }
+  }
+}
+
 std::string RowText(const qv::Value& v) {
   auto t = qv::FormatValueText(v);
   return t ? *t : "NULL";
@@ -139,7 +158,7 @@ int main(int argc, char** argv) {
   if (positional.empty() || positional.size() > 2) {
     std::fprintf(stderr,
                  "usage: jetdump [--password=PW] [--table=NAME]... [--json [--sort-rows]] FILE "
-                 "[header|catalog|schema|tabledefs|pages|rows]\n");
+                 "[header|catalog|schema|tabledefs|pages|rows|cells]\n");
     return 2;
   }
   const std::string file = positional[0];
@@ -176,6 +195,8 @@ int main(int argc, char** argv) {
     if (command == "tabledefs")
       for (const auto& t : tables) PrintDefinition(*db, t);
     if (command == "pages") PrintPages(*db);
+    if (command == "cells")
+      for (const auto& t : tables) PrintCells(*db, t);
     if (command == "rows")
       for (const auto& t : tables) {
         std::printf("== %s\n", t.c_str());

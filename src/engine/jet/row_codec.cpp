@@ -203,9 +203,31 @@ std::string NumericText(std::span<const std::uint8_t> b, std::uint8_t scale) {
   return digits;
 }
 
+std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> b, const std::string& where) {
+  if (b.empty()) return b;
+  if (b.size() < 20) ThrowCorrupt("calculated value shorter than its 20-byte wrapper", where);
+  std::uint32_t len = LoadU32(b.data() + 16);
+  if (len > b.size() - 20) ThrowCorrupt("calculated value longer than its field", where);
+  return b.subspan(20, len);
+}
+
 qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const std::string& where) const {
   if (c.type == col_type::kBoolean) return cell.flag;
   if (cell.null) return std::monostate{};
+  if (c.calculated()) {
+    // The wrapper holds the result in the expression's result type, which the column's
+    // properties name (a Double column may hold a Currency result): only text is certain.
+    // A text result longer than a text column is typed text of length 0 and kept as a long value.
+    if (c.type == col_type::kText && c.length > 0) return DecodeText(UnwrapCalculated(cell.bytes, where));
+    if (c.type == col_type::kText || c.type == col_type::kMemo) {
+      Bytes raw = ReadLongValue(cell.bytes, where);
+      return DecodeText(UnwrapCalculated(raw, where));
+    }
+    throw Error(errc::kNotSupported,
+                "Column '" + c.name + "' is a calculated " + TypeName(c.type) +
+                    " column, whose stored result type this engine cannot read yet.",
+                where);
+  }
   auto b = cell.bytes;
   auto need = [&](std::size_t len) {
     if (b.size() < len)

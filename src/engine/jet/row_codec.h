@@ -69,6 +69,10 @@ struct ExtendedDate {
 };
 ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> bytes, const std::string& where);
 
+// The value inside a calculated column's field (ACE14+): 16 bytes, a 32-bit length, the value
+// stored as its type stores it.
+std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> field, const std::string& where);
+
 // Decimal text with exactly `scale` fraction digits from a 17-byte Numeric field.
 std::string NumericText(std::span<const std::uint8_t> bytes, std::uint8_t scale);
 

@@ -75,11 +75,13 @@ TableRowReader::TableRowReader(std::unique_ptr<TableCursor> cursor, const ReadOp
   bool jet3 = cursor_->pages().pageSize() == 2048;
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& c = def.columns[i];
-    if (c.type == col_type::kComplex) {
-      if (options.skipComplexColumns) continue;
+    if (!c.readable()) {
+      if (options.skipUnreadableColumns) continue;
       throw Error(errc::kNotSupported,
-                  "Column '" + c.name + "' of table '" + def.name +
-                      "' is an attachment, multi-value or version-history column, which cannot be read yet.",
+                  "Column '" + c.name + "' of table '" + def.name + "' is " +
+                      (c.type == col_type::kComplex ? "an attachment, multi-value or version-history column"
+                                                    : "a calculated column of a non-text type") +
+                      ", which cannot be read yet.",
                   cursor_->pages().fileName());
     }
     picked_.push_back(i);

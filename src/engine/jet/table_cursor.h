@@ -49,10 +49,11 @@ class TableCursor {
 };
 
 struct ReadOptions {
-  // Complex columns (attachments, multi-value lists, version history) live in hidden tables.
-  // false: opening the reader fails with 3251 naming the column; true: they are left out of the
-  // stream.
-  bool skipComplexColumns = false;
+  // Columns that cannot be read yet (ColumnDef::readable): complex columns (attachments,
+  // multi-value lists, version history, kept in hidden tables) and calculated columns of other
+  // types than text. false: opening the reader fails with 3251 naming the column; true: they are
+  // left out of the stream.
+  bool skipUnreadableColumns = false;
 };
 
 // The engine-neutral stream of a table's rows (one qv::Value per column, definition order).

@@ -109,9 +109,15 @@ TEST_P(JetCorpusFile, ReadsTheSameAsMdbReader) {
     // Oracle defect 4: attachments are rendered by mdb-reader as decoded file lists, while our
     // JSON shows the key into the hidden attachment table; those columns are left out here and
     // the attachment rows are checked by AttachmentKeysMatchTheHiddenTable.
+    // Oracle defect 5: calculated columns (ACE14+) come back from mdb-reader as their raw
+    // wrapped bytes; ours are unwrapped (text) or refused (other types). They are left out here
+    // and checked in CalculatedTextColumnsAreUnwrapped.
     std::vector<std::size_t> complexColumns;
+    TableDefinition def = db->ReadDefinition(e.name);
     for (std::size_t c = 0; c < e.columns.size(); ++c)
-      if (e.columns[c].find("\"type\":\"complex\"") != std::string::npos) complexColumns.push_back(c);
+      if (e.columns[c].find("\"type\":\"complex\"") != std::string::npos ||
+          (c < def.columns.size() && def.columns[c].calculated()))
+        complexColumns.push_back(c);
     ASSERT_EQ(a.rows.size(), e.rows.size());
     for (std::size_t r = 0; r < e.rows.size(); ++r) {
       if (complexColumns.empty()) {
