@@ -27,7 +27,7 @@ std::size_t FileRegistry::openCount() {
 std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path) {
   bool writable = true;
   int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+  if (fd < 0 && errno != ENOENT && errno != ENOTDIR) {  // read-only file or medium, a folder, ...
     writable = false;
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   }

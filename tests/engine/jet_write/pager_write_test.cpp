@@ -59,6 +59,10 @@ TEST(PagerWrite, ChangesAreSharedAtOnceAndReachTheDiskAtCheckpoint) {
       EXPECT_EQ(b->pages().pageCount(), pages + 1);
       // Nothing on disk yet (less than a second, few pages).
       EXPECT_EQ(testing::ReadFileBytes(path), original);
+      // A connection's Close puts it there.
+      CheckpointIfWritten(*b->sharedFile());
+      EXPECT_EQ(testing::ReadFileBytes(path).size(), original.size() + 4096);
+      EXPECT_FALSE(std::filesystem::exists(JournalPathFor(path)));
     }
     Bytes after = testing::ReadFileBytes(path);
     ASSERT_EQ(after.size(), original.size() + 4096) << rel;

@@ -181,6 +181,11 @@ void FileWriter::Checkpoint() {
   ps.MarkClean(state.pageCount);
 }
 
+void CheckpointIfWritten(SharedFile& file) {
+  std::lock_guard lock(file.writeMutex);
+  if (auto* w = dynamic_cast<FileWriter*>(file.writeState.get())) w->Checkpoint();
+}
+
 WriteOperation::WriteOperation(SharedFile& file)
     : lock_(file.writeMutex), writer_(FileWriter::Attach(file)) {
   writer_.pages().BeginUndo();

@@ -63,6 +63,10 @@ class FileWriter final : public FileWriteState {
   std::uint32_t nextFreeScan_ = 2;  // where the search for reusable free pages goes on
 };
 
+// Writes the changes waiting in memory for `file` to disk now, when it has been written at all
+// (a connection calls this at its Close; the last connection's close checkpoints anyway).
+void CheckpointIfWritten(SharedFile& file);
+
 // One change to the file. Holds the file's write lock; when destroyed without Commit() (an
 // exception went through), every page the change touched returns to its state before it.
 class WriteOperation {
