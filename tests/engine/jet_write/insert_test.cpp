@@ -3,12 +3,14 @@
 // counts the rows, and the tables we did not touch are unchanged.
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include <gtest/gtest.h>
 
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
+#include "engine/jet/usage_map.h"
 #include "engine/jet/write/table_inserter.h"
 #include "test_files.h"
 
@@ -366,6 +368,54 @@ TEST(JetwriteTool, InsertsTsvLinesAndReportsBadOnes) {
   EXPECT_NE(out.find("error 3251"), std::string::npos) << out;
   EXPECT_NE(out.find("Access 97"), std::string::npos) << out;
   EXPECT_EQ(testing::ReadFileBytes(j3), before);
+}
+
+}  // namespace
+}  // namespace qv::jet
+
+namespace qv::jet {
+namespace {
+
+// ACE keeps a page map per long-value column (listed after the column names of the definition);
+// the LVAL pages we add for a column must be in that column's map, and in no other.
+TEST(Insert, AceLongValuePagesGoIntoTheirColumnsMap) {
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2010/fixedNumericTestV2010.accdb", "n.accdb");
+  auto db = Database::Open(path);
+  std::uint32_t before = db->pages().pageCount();
+  TableDefinition t = db->ReadDefinition("test");
+  PagePtr tdef = db->pages().ReadPage(t.firstPage);
+  std::size_t at = 0x3f + 25 * t.columns.size();
+  for (std::size_t i = 0; i < t.columns.size(); ++i) at += 2 + LoadU16(tdef->data() + at);
+  ASSERT_NE(LoadU16(tdef->data() + at), 0xffff) << "the memo column should have its own map";
+  std::uint16_t column = LoadU16(tdef->data() + at);
+  RowPointer owned = RowPointer::Decode(LoadU32(tdef->data() + at + 2));
+  TableInserter ins(*db, "test");
+  qv::Row row(t.columns.size());
+  std::size_t memo = 0;
+  for (std::size_t i = 0; i < t.columns.size(); ++i)
+    if (t.columns[i].number == column) memo = i;
+  for (int k = 0; k < 6; ++k) {
+    row[memo] = std::string(3000 + 2000 * static_cast<std::size_t>(k), static_cast<char>('a' + k));
+    ins.Insert(row);
+  }
+  UsageMap map = UsageMap::Read(db->pages(), db->header().layout, owned);
+  std::set<std::uint32_t> listed;
+  for (auto p : map.Pages()) listed.insert(p);
+  int lvalPages = 0;
+  for (std::uint32_t p = before; p < db->pages().pageCount(); ++p) {
+    PagePtr page = db->pages().ReadPage(p);
+    if ((*page)[0] == page_type::kData && LoadU32(page->data() + 4) == 0x4c41564cu) {
+      ++lvalPages;
+      EXPECT_TRUE(listed.count(p)) << "LVAL page " << p << " is not in the column's map";
+    }
+  }
+  EXPECT_GE(lvalPages, 6);
+  auto rows = db->ReadTable("test");
+  qv::Row r;
+  int n = 0;
+  while (rows->Next(r)) ++n;
+  EXPECT_EQ(n, 7);
 }
 
 }  // namespace

@@ -19,6 +19,24 @@ TableInserter::TableInserter(Database& db, const std::string& table)
     : file_(db.sharedFile()), def_(db.ReadDefinition(table)) {
   FileWriter::Attach(*file_);  // refuses read-only files, Jet3 and encrypted .accdb at once
   CheckWritable();
+  ReadLongValueMaps();
+}
+
+void TableInserter::ReadLongValueMaps() {
+  // After the column descriptors and names (no index sections: indexed tables are refused):
+  // u16 column number, u32 owned-pages map, u32 free-space map per long-value column, then 0xffff.
+  const Layout& l = file_->header.layout;
+  if (l.jet3 || def_.pages.size() != 1) return;
+  PagePtr page = file_->pages->ReadPage(def_.firstPage);
+  ByteView v(*page, file_->pages->Where(def_.firstPage, 0));
+  std::size_t at = l.tdefRealIndexStart + def_.columns.size() * l.columnEntrySize;
+  for (std::size_t i = 0; i < def_.columns.size(); ++i) at += 2 + v.U16(at);
+  std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
+  while (at + 2 <= end && v.U16(at) != 0xffff) {
+    if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", file_->pages->Where(def_.firstPage, at));
+    lvalMaps_[v.U16(at)] = {v.U32(at + 2), v.U32(at + 6)};
+    at += 10;
+  }
 }
 
 void TableInserter::CheckWritable() const {
@@ -76,12 +94,15 @@ std::uint64_t TableInserter::InsertAll(qv::RowReader& rows) {
   return n;
 }
 
-Bytes TableInserter::PlaceLongValue(FileWriter& w, const Bytes& data) {
+Bytes TableInserter::PlaceLongValue(FileWriter& w, const Bytes& data, std::uint16_t column) {
   const Layout& l = w.layout();
+  std::uint32_t& hint = lvalHints_[lvalMaps_.count(column) ? column : 0xffff];
+  std::pair<std::uint32_t, std::uint32_t> maps{0, 0};
+  if (auto it = lvalMaps_.find(column); it != lvalMaps_.end()) maps = it->second;
   Bytes field(kLongValueHeader, 0);
   const std::size_t maxRow = MaxRowSize(l);
   if (data.size() <= maxRow) {
-    RowPointer at = PlaceRow(w, data, kLvalOwner, lvalHint_, false);
+    RowPointer at = PlaceRow(w, data, kLvalOwner, hint, maps, false);
     StoreU32(field.data(), static_cast<std::uint32_t>(data.size()) | 0x40000000u);
     StoreU32(field.data() + 4, at.Encode());
     return field;
@@ -96,7 +117,7 @@ Bytes TableInserter::PlaceLongValue(FileWriter& w, const Bytes& data) {
     Bytes row(4 + len);
     StoreU32(row.data(), next.Encode());
     std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(from), len, row.begin() + 4);
-    next = PlaceRow(w, row, kLvalOwner, lvalHint_, false);
+    next = PlaceRow(w, row, kLvalOwner, hint, maps, false);
   }
   if (data.size() > 0x3fffffffu) throw Error(errc::kValueTooLong, "A long value is larger than 1 GiB.", file_->path);
   StoreU32(field.data(), static_cast<std::uint32_t>(data.size()));
@@ -105,7 +126,7 @@ Bytes TableInserter::PlaceLongValue(FileWriter& w, const Bytes& data) {
 }
 
 RowPointer TableInserter::PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint,
-                                   bool tableRow) {
+                                   std::pair<std::uint32_t, std::uint32_t> maps, bool scanTable) {
   const Layout& l = w.layout();
   PageStore& ps = w.pages();
   auto tryPage = [&](std::uint32_t n, RowPointer& at) {
@@ -122,7 +143,7 @@ RowPointer TableInserter::PlaceRow(FileWriter& w, const Bytes& row, std::uint32_
   };
   RowPointer at;
   if (tryPage(hint, at)) return at;
-  if (tableRow && !scanned_) {
+  if (scanTable && !scanned_) {
     // First row of this inserter: the last page the table already owns may have room.
     scanned_ = true;
     UsageMap used = UsageMap::Read(ps, l, RowPointer::Decode(def_.usedPagesPointer));
@@ -142,16 +163,16 @@ RowPointer TableInserter::PlaceRow(FileWriter& w, const Bytes& row, std::uint32_
   auto slot = AddRow(l, p, row);
   if (!slot) throw Error(errc::kValueTooLong, "A row of " + std::to_string(row.size()) + " bytes does not fit a page.", file_->path);
   PutPage(ps, n, std::move(p));
-  if (tableRow) {
-    UsageMapWriter maps(ps, l, [&w] { return w.AllocatePage(); });
-    if (!maps.Set(RowPointer::Decode(def_.usedPagesPointer), n, true))
+  if (maps.first != 0) {
+    UsageMapWriter writer(ps, l, [&w] { return w.AllocatePage(); });
+    if (!writer.Set(RowPointer::Decode(maps.first), n, true))
       throw Error(errc::kNotSupported,
-                  "The page map of table '" + def_.name + "' cannot list page " + std::to_string(n) + ".", ps.Where(n, 0));
+                  "A page map of table '" + def_.name + "' cannot list page " + std::to_string(n) + ".", ps.Where(n, 0));
     // The free-space map lists the page being filled; the one before is full now.
-    if (def_.freePagesPointer != 0) {
-      RowPointer freeMap = RowPointer::Decode(def_.freePagesPointer);
-      if (hint != 0) maps.Set(freeMap, hint, false);
-      maps.Set(freeMap, n, true);
+    if (maps.second != 0) {
+      RowPointer freeMap = RowPointer::Decode(maps.second);
+      if (hint != 0) writer.Set(freeMap, hint, false);
+      writer.Set(freeMap, n, true);
     }
   }
   hint = n;
@@ -203,7 +224,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells) 
       if (content[i].empty()) continue;
       cells[i].bytes.resize(kLongValueHeader);  // placed below
     }
-    cells[i].bytes = PlaceLongValue(w, content[i]);
+    cells[i].bytes = PlaceLongValue(w, content[i], def_.columns[i].number);
   }
   Bytes row = BuildRow(def_, cells);
   if (row.size() > MaxRowSize(l))
@@ -211,7 +232,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells) 
                 "The record is too large: a row of table '" + def_.name + "' would take " + std::to_string(row.size()) +
                     " bytes, a page holds " + std::to_string(MaxRowSize(l)) + ".",
                 file_->path);
-  PlaceRow(w, row, def_.firstPage, dataHint_, true);
+  PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
   // The definition: one more row, and the autonumber counter.
   tdef = CopyPage(ps, def_.firstPage);
   StoreU32(tdef.data() + l.tdefRowCount, LoadU32(tdef.data() + l.tdefRowCount) + 1);

@@ -10,6 +10,7 @@
 // dates). See docs/formats/jet-writing.md, "Inserting rows".
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -36,13 +37,18 @@ class TableInserter {
   void CheckWritable() const;
   std::vector<EncodedValue> Encode(const qv::Row& values);
   void Store(WriteOperation& op, std::vector<EncodedValue>& cells);
-  Bytes PlaceLongValue(FileWriter& w, const Bytes& data);
-  RowPointer PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint, bool tableRow);
+  Bytes PlaceLongValue(FileWriter& w, const Bytes& data, std::uint16_t column);
+  // `maps`: the page maps a new page goes into (owned pages, free-space pages; 0 = none).
+  RowPointer PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint,
+                      std::pair<std::uint32_t, std::uint32_t> maps, bool scanTable);
+  void ReadLongValueMaps();
 
   std::shared_ptr<SharedFile> file_;
   TableDefinition def_;
   std::uint32_t dataHint_ = 0;
-  std::uint32_t lvalHint_ = 0;
+  std::map<std::uint16_t, std::uint32_t> lvalHints_;  // per column (ACE keeps a map per column)
+  // ACE: each long-value column's owned-pages and free-space maps, listed after the names.
+  std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> lvalMaps_;
   bool scanned_ = false;
 };
 
