@@ -7,6 +7,9 @@
 //       \t, \n, \r and \\ stand for a tab, a line feed, a carriage return and a backslash.
 //       Each line is one insert: a bad line is reported (line number and reason) and skipped.
 //
+//   jetwrite [--password=PW] drop FILE TABLE
+//       drops the table (its name compared without regard to case).
+//
 // Exit status: 0 when everything was written, 1 when some lines were refused, 2 when the
 // database or the table cannot be used at all.
 #include <cstring>
@@ -16,12 +19,14 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
 
 namespace {
 
 int Usage() {
-  std::cerr << "usage: jetwrite [--password=PW] insert FILE TABLE [TSV]\n";
+  std::cerr << "usage: jetwrite [--password=PW] insert FILE TABLE [TSV]\n"
+               "       jetwrite [--password=PW] drop FILE TABLE\n";
   return 2;
 }
 
@@ -102,6 +107,14 @@ int main(int argc, char** argv) {
         return Insert(file, table, in, password);
       }
       return Insert(file, table, std::cin, password);
+    }
+    if (command == "drop" && argc - i == 2) {
+      qv::jet::OpenOptions options;
+      options.password = password;
+      auto db = qv::jet::Database::Open(argv[i], options);
+      qv::jet::DropTable(*db, argv[i + 1]);
+      std::cout << "dropped '" << argv[i + 1] << "'\n";
+      return 0;
     }
     return Usage();
   } catch (const qv::Error& e) {
