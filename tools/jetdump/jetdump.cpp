@@ -81,18 +81,23 @@ void PrintDefinition(Database& db, const std::string& name) {
 void PrintPages(Database& db) {
   auto& store = db.pages();
   for (std::uint32_t p = 0; p < store.pageCount(); ++p) {
-    auto page = store.ReadPage(p);
-    std::uint8_t type = (*page)[0];
-    std::printf("page %u: type 0x%02x", p, type);
-    if (type == page_type::kData) {
-      bool lval = std::memcmp(page->data() + 4, "LVAL", 4) == 0;
-      std::printf(lval ? " LVAL" : " data of tdef %u", qv::LoadU32(page->data() + 4));
-      DataPageReader r(store, db.header().layout, p, *page);
-      std::printf(", %u rows", r.rowCount());
-    } else if (type == page_type::kTableDef) {
-      std::printf(" table definition, next %u", qv::LoadU32(page->data() + 4));
+    try {
+      auto page = store.ReadPage(p);
+      std::uint8_t type = (*page)[0];
+      std::printf("page %u: type 0x%02x", p, type);
+      if (type == page_type::kData) {
+        bool lval = std::memcmp(page->data() + 4, "LVAL", 4) == 0;
+        if (lval) std::printf(" LVAL");
+        else std::printf(" data of tdef %u", qv::LoadU32(page->data() + 4));
+        DataPageReader r(store, db.header().layout, p, *page);
+        std::printf(", %u rows", r.rowCount());
+      } else if (type == page_type::kTableDef) {
+        std::printf(" table definition, next %u", qv::LoadU32(page->data() + 4));
+      }
+      std::printf("\n");
+    } catch (const qv::Error& e) {
+      std::printf(" damaged: %s\n", e.description().c_str());  // go on with the next page
     }
-    std::printf("\n");
   }
 }
 
@@ -144,8 +149,8 @@ int PrintRows(Database& db, const std::string& name) {
       if (i) line += '\t';
       AppendValueText(line, row[i]);
     }
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
   }
   return 0;
 }
@@ -153,6 +158,8 @@ int PrintRows(Database& db, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  static char outBuffer[1 << 16];
+  std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
   OpenOptions options;
   if (const char* env = std::getenv("JETDUMP_PASSWORD")) options.password = env;
   std::vector<std::string> tables, positional;
