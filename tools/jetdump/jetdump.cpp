@@ -81,18 +81,23 @@ void PrintDefinition(Database& db, const std::string& name) {
 void PrintPages(Database& db) {
   auto& store = db.pages();
   for (std::uint32_t p = 0; p < store.pageCount(); ++p) {
-    auto page = store.ReadPage(p);
-    std::uint8_t type = (*page)[0];
-    std::printf("page %u: type 0x%02x", p, type);
-    if (type == page_type::kData) {
-      bool lval = std::memcmp(page->data() + 4, "LVAL", 4) == 0;
-      std::printf(lval ? " LVAL" : " data of tdef %u", qv::LoadU32(page->data() + 4));
-      DataPageReader r(store, db.header().layout, p, *page);
-      std::printf(", %u rows", r.rowCount());
-    } else if (type == page_type::kTableDef) {
-      std::printf(" table definition, next %u", qv::LoadU32(page->data() + 4));
+    try {
+      auto page = store.ReadPage(p);
+      std::uint8_t type = (*page)[0];
+      std::printf("page %u: type 0x%02x", p, type);
+      if (type == page_type::kData) {
+        bool lval = std::memcmp(page->data() + 4, "LVAL", 4) == 0;
+        if (lval) std::printf(" LVAL");
+        else std::printf(" data of tdef %u", qv::LoadU32(page->data() + 4));
+        DataPageReader r(store, db.header().layout, p, *page);
+        std::printf(", %u rows", r.rowCount());
+      } else if (type == page_type::kTableDef) {
+        std::printf(" table definition, next %u", qv::LoadU32(page->data() + 4));
+      }
+      std::printf("\n");
+    } catch (const qv::Error& e) {
+      std::printf(" damaged: %s\n", e.description().c_str());  // go on with the next page
     }
-    std::printf("\n");
   }
 }
 

@@ -27,11 +27,16 @@ RowSlot DataPageReader::Slot(std::uint16_t i) const {
   std::uint32_t end = layout_.pageSize;
   if (i > 0) end = LoadU16(page_.data() + at - 2) & kRowOffsetMask;
   std::size_t headerEnd = layout_.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(rowCount_);
-  if (s.start < headerEnd || end > layout_.pageSize || s.start > end)
-    ThrowCorrupt("row " + std::to_string(i) + " has a bad offset 0x" + ToHex(std::span<const std::uint8_t>(page_.data() + at, 2)),
-                 Where(at));
+  if (s.start < headerEnd || end > layout_.pageSize || s.start > end) [[unlikely]]
+    BadSlot(i, at);
   s.end = static_cast<std::uint16_t>(end);
   return s;
+}
+
+void DataPageReader::BadSlot(std::uint16_t i, std::size_t at) const {
+  ThrowCorrupt("row " + std::to_string(i) + " has a bad offset 0x" +
+                   ToHex(std::span<const std::uint8_t>(page_.data() + at, 2)),
+               Where(at));
 }
 
 RowRef ReadRowAt(PageStore& store, const Layout& layout, RowPointer ptr, bool overflowTarget) {

@@ -53,6 +53,7 @@ class DataPageReader {
   std::string Where(std::size_t offset) const { return store_.Where(pageNo_, offset); }
 
  private:
+  [[noreturn, gnu::cold, gnu::noinline]] void BadSlot(std::uint16_t i, std::size_t at) const;
   const PageStore& store_;
   const Layout& layout_;
   std::uint32_t pageNo_;

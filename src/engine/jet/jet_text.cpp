@@ -63,6 +63,11 @@ class Utf16Sink {
 std::string DecodeJet4Text(std::span<const std::uint8_t> b) {
   std::string out;
   out.reserve(b.size());
+  AppendJet4Text(b, out);
+  return out;
+}
+
+void AppendJet4Text(std::span<const std::uint8_t> b, std::string& out) {
   Utf16Sink sink(out);
   if (b.size() >= 2 && b[0] == 0xff && b[1] == 0xfe) {
     bool oneByte = true;
@@ -85,7 +90,6 @@ std::string DecodeJet4Text(std::span<const std::uint8_t> b) {
     for (std::size_t i = 0; i + 1 < b.size(); i += 2) sink.Put(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
   }
   sink.Finish();
-  return out;
 }
 
 }  // namespace qv::jet

@@ -13,6 +13,8 @@ namespace qv::jet {
 // UTF-16LE (compressed or not) to UTF-8. Unpaired surrogates become U+FFFD; an odd trailing
 // byte is ignored.
 std::string DecodeJet4Text(std::span<const std::uint8_t> bytes);
+// The same, appended to `out` (which keeps its capacity from value to value).
+void AppendJet4Text(std::span<const std::uint8_t> bytes, std::string& out);
 
 // Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& out, std::uint32_t cp);

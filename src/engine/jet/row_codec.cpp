@@ -212,6 +212,17 @@ std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> b, 
   return b.subspan(20, len);
 }
 
+void ValueDecoder::DecodeInto(const ColumnDef& c, const Cell& cell, const Place& where, qv::Value& out) const {
+  if (c.type == col_type::kText && !cell.null && !c.calculated() && !codec_) {
+    std::string* s = std::get_if<std::string>(&out);
+    if (!s) s = &out.emplace<std::string>();
+    s->clear();
+    AppendJet4Text(cell.bytes, *s);
+    return;
+  }
+  out = Decode(c, cell, where);
+}
+
 qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place& where) const {
   if (c.type == col_type::kBoolean) return cell.flag;
   if (cell.null) return std::monostate{};

@@ -61,6 +61,8 @@ class ValueDecoder {
  public:
   ValueDecoder(PageStore& store, const DatabaseHeader& header);
   qv::Value Decode(const ColumnDef& column, const Cell& cell, const Place& where) const;
+  // The same into `out`, reusing the text buffer `out` may already hold (row after row).
+  void DecodeInto(const ColumnDef& column, const Cell& cell, const Place& where, qv::Value& out) const;
 
   // The whole content of a long value (memo/OLE) from its 12-byte (or longer, inline) field.
   Bytes ReadLongValue(std::span<const std::uint8_t> field, const Place& where) const;

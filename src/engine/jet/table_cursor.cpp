@@ -96,7 +96,7 @@ bool TableRowReader::Next(Row& row) {
   const Place place = cursor_->place();
   for (std::size_t k = 0; k < picked_.size(); ++k) {
     std::size_t i = picked_[k];
-    row[k] = cursor_->decoder().Decode(def.columns[i], cells_[i], place);
+    cursor_->decoder().DecodeInto(def.columns[i], cells_[i], place, row[k]);
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <fstream>
 
 #include "engine/core/error.h"
@@ -232,6 +233,20 @@ TEST(JetRegistry, ConnectionsToOneFileShareItsPageCache) {
   EXPECT_FALSE(weak.expired());
   b.reset();
   EXPECT_TRUE(weak.expired());
+}
+
+TEST(JetRegistry, ConnectionsReadTheSharedCacheFromSeveralThreads) {
+  std::string path = Corpus("jackcess/src/test/data/V2000/compIndexTestV2000.mdb");
+  auto expected = AllRows(*Database::Open(path), "Table1");
+  std::vector<std::thread> threads;
+  std::vector<std::vector<Row>> got(4);
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      auto db = Database::Open(path);
+      for (int round = 0; round < 5; ++round) got[static_cast<std::size_t>(t)] = AllRows(*db, "Table1");
+    });
+  for (auto& th : threads) th.join();
+  for (const auto& rows : got) EXPECT_EQ(rows, expected);
 }
 
 TEST(JetRegistry, EveryConnectionProvesThePassword) {
