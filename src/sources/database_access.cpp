@@ -36,7 +36,8 @@ std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
 
 void Connection::Close() {
   if (!provider_) throw Error(kErrClosed, "Operation is not allowed when the connection is closed.");
-  provider_.reset();
+  auto provider = std::move(provider_);  // closed even when writing the last changes fails
+  provider->Close();
 }
 
 // --- Field ---

@@ -33,6 +33,8 @@ class Provider {
   virtual std::unique_ptr<qv::RowReader> Query(std::string_view sql) = 0;
   // Runs any statement; a plain select is run and its rows discarded.
   virtual void Execute(std::string_view sql) = 0;
+  // Ends the connection's work: changes waiting in memory are written.
+  virtual void Close() {}
 };
 
 struct ProviderOptions {

@@ -192,27 +192,59 @@ TEST(RecordsetSelect, RowsAndValuesMatchMdbExport) {
   EXPECT_EQ(ErrorNumber([&] { rs.Eof(); }), qv::sources::kErrClosed);
 }
 
-TEST(AccessProvider, StatementsThatWouldChangeTheFileAreRefusedAndWriteNothing) {
+// delTestV2000: one table "Table" of two Text(50) columns and no index.
+const std::string kInsertable = "jackcess/src/test/data/V2000/delTestV2000.mdb";
+
+TEST(AccessProvider, StatementsTheWriteSideCannotDoYetAreRefusedAndWriteNothing) {
   TempFolder dir;
   const fs::path copy = dir.path / "test.mdb";
-  fs::copy_file(kAccess + "jackcess/src/test/data/V2000/testV2000.mdb", copy);
+  fs::copy_file(kAccess + kInsertable, copy);
   const std::string before = FileBytes(copy);
   Connection cn;
   cn.CursorLocation = qv::sources::kUseServer;
   cn.Mode = qv::sources::kModeReadWrite;
   cn.Open(Jet4(copy.string()));
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `New` (`a` TEXT(10), `b` LONG)"); }), 3251);
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table1` VALUES ('x', NULL)"); }), 3251);
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE Table1"); }), 3251);
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT a1.* INTO [Copy] FROM [Table1] AS a1"); }), 3251);
-  // A table that does not exist is named as such before anything else.
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE [Table]"); }), 3251);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT a1.* INTO [Copy] FROM [Table] AS a1"); }), 3251);
+  // A wrong number of values, a value too long for its column, a table that is not there.
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x')"); }), 3346);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x', '" + std::string(51, 'y') + "')"); }),
+            qv::errc::kValueTooLong);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO NoSuchTable VALUES (1)"); }), qv::errc::kNoSuchTable);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE NoSuchTable"); }), qv::errc::kNoSuchTable);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT * FROM NoSuchTable"); }), qv::errc::kNoSuchTable);
   // Malformed statements give the parser's positioned syntax errors.
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELEC * FROM Table1"); }), 3129);
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT * FROM Table1 WHERE 1"); }), 3142);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELEC * FROM [Table]"); }), 3129);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT * FROM [Table] WHERE 1"); }), 3142);
   cn.Close();
   EXPECT_EQ(FileBytes(copy), before);
+}
+
+TEST(AccessProvider, InsertIntoATableReadsBackThroughMdbtools) {
+  TempFolder dir;
+  const fs::path copy = dir.path / "test.mdb";
+  fs::copy_file(kAccess + kInsertable, copy);
+  Connection cn;
+  cn.CursorLocation = qv::sources::kUseServer;
+  cn.Mode = qv::sources::kModeReadWrite;
+  cn.Open(Jet4(copy.string()));
+  cn.Execute("INSERT INTO `table` VALUES ('Zoë''s', NULL);");
+  cn.Execute("insert into [Table] values ('', 'last')");
+  Recordset rs;
+  rs.Open("SELECT * FROM [Table]", cn);
+  EXPECT_EQ(rs.RecordCount(), 4);
+  rs.Close();
+  cn.Close();
+  const auto rows = Lines(Capture("mdb-export -H -d '|' -Q '" + copy.string() + "' Table"));
+  EXPECT_EQ(rows, (std::vector<std::string>{"z|y", "v|u", "Zoë's|", "|last"}));
+  // A table with indexes is refused before anything is written.
+  fs::copy_file(kAccess + "jackcess/src/test/data/V2000/testV2000.mdb", dir.path / "indexed.mdb");
+  cn.Open(Jet4((dir.path / "indexed.mdb").string()));
+  EXPECT_EQ(ErrorNumber([&] {
+              cn.Execute("INSERT INTO Table1 VALUES ('a','b','7','1','2','3','2001-01-01 00:00:00','1','true')");
+            }),
+            3251);
 }
 
 TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
