@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "pages/program.h"
+#include "sources/connection_actions.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -11,7 +12,12 @@ int main(int argc, char* argv[]) {
   // "Next >" switches pages, neither may be visible for a moment.
   app.setQuitOnLastWindowClosed(false);
 
-  qv::pages::Program program({});
+  // "Next >", "Test Connection" and the last steps of start-up run on our own providers.
+  qv::sources::ConnectionActions connection_actions;
+  qv::pages::Program::Options options;
+  options.connection_actions = &connection_actions;
+  options.startup_jump = &connection_actions;
+  qv::pages::Program program(std::move(options));
   program.Start();
   if (program.ended()) return 0;
   return app.exec();

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "engine/core/error.h"
+#include "engine/jet/rollback_journal.h"
 
 namespace qv::jet {
 
@@ -24,7 +25,12 @@ std::size_t FileRegistry::openCount() {
 }
 
 std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  bool writable = true;
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0 && errno != ENOENT && errno != ENOTDIR) {  // read-only file or medium, a folder, ...
+    writable = false;
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  }
   if (fd < 0) {
     int e = errno;
     if (e == ENOENT || e == ENOTDIR)
@@ -46,6 +52,12 @@ std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path) {
   }
   auto file = std::make_shared<SharedFile>();
   file->path = path;
+  try {
+    if (RecoverJournal(path, fd, writable) && ::fstat(fd, &st) != 0) throw Error(errc::kDiskIo, "Cannot stat '" + path + "'.", path);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
   {
     // Page 0 is read raw first: its version byte says how long a page is.
     PageStore probe(path, ::dup(fd), 4096, static_cast<std::uint64_t>(st.st_size));
@@ -59,6 +71,7 @@ std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path) {
   }
   file->pages = std::make_unique<PageStore>(path, fd, file->header.layout.pageSize,
                                             static_cast<std::uint64_t>(st.st_size));
+  file->pages->SetWritable(writable);
   for (auto it = files_.begin(); it != files_.end();) it = it->second.expired() ? files_.erase(it) : std::next(it);
   files_[key] = file;
   return file;

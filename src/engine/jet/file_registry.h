@@ -16,11 +16,21 @@
 
 namespace qv::jet {
 
+// What the write side keeps per open file (journal, page allocator, checkpoint clock). It lives
+// in SharedFile so that every connection writing to the file shares it; it is destroyed before
+// the page store, which lets it checkpoint when the last connection goes.
+class FileWriteState {
+ public:
+  virtual ~FileWriteState() = default;
+};
+
 struct SharedFile {
   std::string path;        // as the first connection named it
   DatabaseHeader header;
   std::unique_ptr<PageStore> pages;
   std::mutex openMutex;    // serialises password checks and cipher set-up
+  std::recursive_mutex writeMutex;  // held by a connection for the whole of one write operation
+  std::unique_ptr<FileWriteState> writeState;  // created by the first writer
 };
 
 class FileRegistry {
@@ -29,7 +39,9 @@ class FileRegistry {
 
   // Opens `path` or joins the connections that have it open. Throws 3024 (errc::kFileNotFound)
   // when there is no such file, 3043 (kDiskIo) when it cannot be read, 3343 (kNotADatabase) when
-  // it is not an Access database. No password is checked here.
+  // it is not an Access database. No password is checked here. A file is opened for reading and
+  // writing when the process may write it (read-only otherwise: writes are then refused); an
+  // interrupted checkpoint found beside it (rollback_journal.h) is undone first.
   std::shared_ptr<SharedFile> Open(const std::string& path);
 
   // Files open right now (for tests).

@@ -4,16 +4,20 @@
 // the cache moves on. One PageStore per open file, shared by all connections to that file (see
 // FileRegistry); it is safe to use from several threads.
 //
-// Writing will be added here: WritePage encrypts through the same cipher and goes through the
-// rollback journal; the cache then holds the new content for every connection.
+// Writing: PutPage keeps new page content in memory (shared by every connection); the write side
+// checkpoints it to disk through the rollback journal (docs/formats/jet-writing.md).
 #pragma once
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "engine/core/bytes.h"
 #include "engine/jet/page_cipher.h"
@@ -34,7 +38,7 @@ class PageStore {
   const std::string& fileName() const { return fileName_; }
   std::uint32_t pageSize() const { return pageSize_; }
   // Whole pages in the file (a partial last page does not count).
-  std::uint32_t pageCount() const { return pageCount_; }
+  std::uint32_t pageCount() const;
 
   // Installs the page decoder. Page 0 is never decoded. Later calls replace nothing: the first
   // cipher stays (all connections share the decoded cache).
@@ -53,6 +57,36 @@ class PageStore {
 
   std::uint64_t cacheMisses() const { return misses_; }
 
+  // ---- Hooks of the write side (src/engine/jet/write). Pages written by a connection stay in
+  // memory as "dirty" pages until the next checkpoint puts them on disk through the rollback
+  // journal; every reader of this store sees them at once. ----
+
+  // True when the file was opened for writing.
+  bool writable() const { return writable_; }
+  void SetWritable(bool w) { writable_ = w; }
+  // Gives page `n` new plain content. `n` may be pageCount() (the file grows by one page).
+  void PutPage(std::uint32_t n, PagePtr plain);
+  // The dirty pages in page order, and the page count they imply.
+  struct DirtyState {
+    std::map<std::uint32_t, PagePtr> pages;
+    std::uint32_t pageCount = 0;
+  };
+  DirtyState SaveDirty() const;
+  // Undo of one operation: from BeginUndo on, the first PutPage of each page remembers what the
+  // page was; EndUndo(false) puts every such page (and the page count) back, EndUndo(true) keeps
+  // the changes. Operations do not nest.
+  void BeginUndo();
+  void EndUndo(bool keep);
+  // After a checkpoint wrote every dirty page: they become ordinary cached pages.
+  void MarkClean(std::uint32_t diskPages);
+  std::size_t dirtyCount() const;
+  // Pages on disk at the last checkpoint.
+  std::uint32_t diskPageCount() const;
+  // Plain page content to the bytes stored on disk (through the cipher, when there is one).
+  void EncodeForDisk(std::uint32_t n, Bytes& page) const;
+  void WriteRaw(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  void Sync();
+
  private:
   std::string fileName_;
   int fd_;
@@ -64,6 +98,12 @@ class PageStore {
   std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
   std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
   std::uint64_t misses_ = 0;
+  bool writable_ = false;
+  std::uint32_t diskPageCount_ = 0;
+  std::map<std::uint32_t, PagePtr> dirty_;
+  bool undoActive_ = false;
+  std::unordered_map<std::uint32_t, PagePtr> undo_;  // null: the page was not dirty
+  std::uint32_t undoPageCount_ = 0;
 };
 
 }  // namespace qv::jet

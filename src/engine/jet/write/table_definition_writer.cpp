@@ -1,0 +1,165 @@
+#include "engine/jet/write/table_definition_writer.h"
+
+#include "engine/core/error.h"
+#include "engine/jet/write/value_encoder.h"
+
+namespace qv::jet {
+
+namespace {
+constexpr std::uint32_t kTableMagic = 1625;
+constexpr std::size_t kColumnStart = 0x3f;
+
+void Put16(Bytes& b, std::uint16_t v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, std::uint32_t v) {
+  Put16(b, static_cast<std::uint16_t>(v));
+  Put16(b, static_cast<std::uint16_t>(v >> 16));
+}
+}  // namespace
+
+std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout) {
+  if (layout.jet3) throw Error(errc::kNotSupported, "Access 97 (Jet3) tables cannot be created by this version.");
+  std::vector<ColumnDef> out;
+  std::uint16_t fixedOffset = 0, varIndex = 0;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const qv::Column& c = columns[i];
+    ColumnDef d;
+    d.name = c.name;
+    d.number = static_cast<std::uint16_t>(i);
+    d.flags = col_flag::kNullable;  // 0x02: set on every column Access makes
+    std::uint16_t fixedLength = 0;
+    switch (c.type) {
+      case ColumnType::Boolean: d.type = col_type::kBoolean; d.length = 1; break;
+      case ColumnType::Byte: d.type = col_type::kByte; fixedLength = 1; break;
+      case ColumnType::Int16: d.type = col_type::kInt16; fixedLength = 2; break;
+      case ColumnType::Int32: d.type = col_type::kInt32; fixedLength = 4; break;
+      case ColumnType::Int64: d.type = col_type::kBigInt; fixedLength = 8; break;
+      case ColumnType::Single: d.type = col_type::kSingle; fixedLength = 4; break;
+      case ColumnType::Double: d.type = col_type::kDouble; fixedLength = 8; break;
+      case ColumnType::Currency: d.type = col_type::kCurrency; fixedLength = 8; break;
+      case ColumnType::DateTime:
+      case ColumnType::Date:
+      case ColumnType::Time: d.type = col_type::kDateTime; fixedLength = 8; break;
+      case ColumnType::Guid: d.type = col_type::kGuid; fixedLength = 16; break;
+      case ColumnType::Decimal:
+        d.type = col_type::kNumeric;
+        fixedLength = 17;
+        d.precision = c.precision ? c.precision : 18;
+        d.scale = c.scale;
+        if (d.precision > 28 || d.scale > d.precision)
+          throw Error(errc::kInvalidArgument, "Column '" + c.name + "': DECIMAL(" + std::to_string(d.precision) + "," +
+                                                  std::to_string(d.scale) + ") is not a valid precision and scale.");
+        break;
+      case ColumnType::Text: {
+        std::uint32_t size = c.size ? c.size : 255;
+        if (size > 255)
+          throw Error(errc::kInvalidArgument, "Column '" + c.name + "': TEXT(" + std::to_string(size) +
+                                                  ") is longer than 255 characters (use MEMO).");
+        d.type = col_type::kText;
+        d.length = static_cast<std::uint16_t>(size * 2);
+        d.extFlags = 0x01;  // compressed Unicode, as Access makes text columns
+        break;
+      }
+      case ColumnType::Memo: d.type = col_type::kMemo; d.extFlags = 0x01; break;
+      case ColumnType::Binary: {
+        std::uint32_t size = c.size ? c.size : 255;
+        if (size > 255)
+          throw Error(errc::kInvalidArgument, "Column '" + c.name + "': BINARY(" + std::to_string(size) +
+                                                  ") is longer than 255 bytes.");
+        d.type = col_type::kBinary;
+        d.length = static_cast<std::uint16_t>(size);
+        break;
+      }
+      case ColumnType::LongBinary: d.type = col_type::kOle; break;
+    }
+    if (c.autoIncrement) {
+      if (d.type != col_type::kInt32)
+        throw Error(errc::kNotSupported, "Column '" + c.name + "': only a Long column can count automatically.");
+      d.flags |= col_flag::kAutoLong;
+    }
+    if (fixedLength) {
+      d.flags |= col_flag::kFixedLength;
+      d.length = fixedLength;
+      d.fixedOffset = fixedOffset;
+      fixedOffset = static_cast<std::uint16_t>(fixedOffset + fixedLength);
+    } else if (d.type == col_type::kBoolean) {
+      d.flags |= col_flag::kFixedLength;
+    } else {
+      d.varIndex = varIndex++;
+    }
+    out.push_back(std::move(d));
+  }
+  return out;
+}
+
+Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
+                            const std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>>& longValueMaps,
+                            const Layout& l) {
+  if (l.jet3) throw Error(errc::kNotSupported, "Access 97 (Jet3) table definitions are not written by this version.");
+  if (!t.realIndexes.empty() || !t.indexes.empty())
+    throw Error(errc::kNotSupported, "Table definitions with indexes are not written by this version.");
+  Bytes b(kColumnStart, 0);
+  b[0] = page_type::kTableDef;
+  b[1] = 0x01;
+  StoreU32(b.data() + 0x0c, kTableMagic);
+  StoreU32(b.data() + l.tdefRowCount, t.rowCount);
+  StoreU32(b.data() + l.tdefAutoNumber, t.nextAutoNumber);
+  StoreU32(b.data() + 0x18, 1);
+  b[l.tdefTableType] = t.tableType ? t.tableType : 0x4e;
+  std::uint16_t varCount = 0, maxNumber = 0;
+  for (const auto& c : t.columns) {
+    if (!c.fixedLength()) ++varCount;
+    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
+  }
+  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
+  StoreU16(b.data() + l.tdefVarColumns, varCount);
+  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
+  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
+  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+  for (const auto& c : t.columns) {
+    b.push_back(c.type);
+    Put32(b, kTableMagic);
+    Put16(b, c.number);
+    Put16(b, c.varIndex);
+    Put16(b, c.number);
+    if (c.type == col_type::kNumeric) {
+      b.push_back(c.precision);
+      b.push_back(c.scale);
+      Put16(b, 0);
+    } else {
+      Put16(b, sort.id);
+      b.push_back(0);
+      b.push_back(c.type == col_type::kText || c.type == col_type::kMemo ? sort.version : 0);
+    }
+    b.push_back(c.flags);
+    b.push_back(c.extFlags);
+    Put32(b, 0);
+    Put16(b, c.fixedLength() ? c.fixedOffset : 0);
+    Put16(b, c.length);
+  }
+  for (const auto& c : t.columns) {
+    std::size_t units = 0;
+    bool valid = true;
+    Bytes name = EncodeJet4Text(c.name, false, units, valid);
+    if (!valid) throw Error(errc::kInvalidArgument, "Column name '" + c.name + "' is not valid UTF-8.");
+    Put16(b, static_cast<std::uint16_t>(name.size()));
+    b.insert(b.end(), name.begin(), name.end());
+  }
+  for (const auto& [number, maps] : longValueMaps) {
+    Put16(b, number);
+    Put32(b, maps.first);
+    Put32(b, maps.second);
+  }
+  Put16(b, 0xffff);
+  if (b.size() > l.pageSize)
+    throw Error(errc::kNotSupported, "The definition of table '" + t.name + "' (" + std::to_string(b.size()) +
+                                         " bytes) needs more than one page, which this version does not write.");
+  StoreU32(b.data() + 8, static_cast<std::uint32_t>(b.size()));
+  StoreU16(b.data() + 2, static_cast<std::uint16_t>(l.pageSize - 8 - b.size()));
+  b.resize(l.pageSize, 0);
+  return b;
+}
+
+}  // namespace qv::jet

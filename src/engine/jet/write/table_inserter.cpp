@@ -1,0 +1,243 @@
+#include "engine/jet/write/table_inserter.h"
+
+#include <algorithm>
+
+#include "engine/core/error.h"
+#include "engine/jet/usage_map.h"
+#include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/row_builder.h"
+
+namespace qv::jet {
+
+namespace {
+// Long values up to this size stay inside the row when the row has room.
+constexpr std::size_t kInlineLongValue = 256;
+constexpr std::size_t kLongValueHeader = 12;
+}  // namespace
+
+TableInserter::TableInserter(Database& db, const std::string& table)
+    : file_(db.sharedFile()), def_(db.ReadDefinition(table)) {
+  FileWriter::Attach(*file_);  // refuses read-only files, Jet3 and encrypted .accdb at once
+  CheckWritable();
+  ReadLongValueMaps();
+}
+
+void TableInserter::ReadLongValueMaps() {
+  // After the column descriptors and names (no index sections: indexed tables are refused):
+  // u16 column number, u32 owned-pages map, u32 free-space map per long-value column, then 0xffff.
+  const Layout& l = file_->header.layout;
+  if (l.jet3 || def_.pages.size() != 1) return;
+  PagePtr page = file_->pages->ReadPage(def_.firstPage);
+  ByteView v(*page, file_->pages->Where(def_.firstPage, 0));
+  std::size_t at = l.tdefRealIndexStart + def_.columns.size() * l.columnEntrySize;
+  for (std::size_t i = 0; i < def_.columns.size(); ++i) at += 2 + v.U16(at);
+  std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
+  while (at + 2 <= end && v.U16(at) != 0xffff) {
+    if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", file_->pages->Where(def_.firstPage, at));
+    lvalMaps_[v.U16(at)] = {v.U32(at + 2), v.U32(at + 6)};
+    at += 10;
+  }
+}
+
+void TableInserter::CheckWritable() const {
+  const std::string& f = file_->path;
+  auto refuse = [&](const std::string& why) {
+    throw Error(errc::kNotSupported, "Rows cannot be added to table '" + def_.name + "': " + why + ".", f);
+  };
+  if (def_.tableType != 0x4e) refuse("it is a system table");
+  if (!def_.realIndexes.empty() || !def_.indexes.empty())
+    refuse("it has indexes, which this version cannot keep up to date yet");
+  for (const auto& c : def_.columns) {
+    if (c.type == col_type::kComplex) refuse("column '" + c.name + "' is an attachment or multi-value column");
+    if (c.calculated()) refuse("column '" + c.name + "' is a calculated column");
+    if (c.type == col_type::kDateTimeExt) refuse("column '" + c.name + "' is a Date/Time Extended column");
+    if (c.autoGuid()) refuse("column '" + c.name + "' is an automatic replication ID");
+  }
+}
+
+std::vector<EncodedValue> TableInserter::Encode(const qv::Row& values) {
+  if (values.size() != def_.columns.size())
+    throw Error(errc::kInvalidArgument,
+                "Table '" + def_.name + "' has " + std::to_string(def_.columns.size()) + " columns but " +
+                    std::to_string(values.size()) + " values were given.",
+                file_->path);
+  std::vector<EncodedValue> cells;
+  cells.reserve(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) cells.push_back(EncodeValue(def_.columns[i], values[i], def_.name));
+  return cells;
+}
+
+void TableInserter::Insert(const qv::Row& values) {
+  std::vector<EncodedValue> cells = Encode(values);  // throws before anything is written
+  WriteOperation op(*file_);
+  Store(op, cells);
+  op.Commit();
+}
+
+std::uint64_t TableInserter::InsertAll(qv::RowReader& rows) {
+  std::uint64_t n = 0;
+  qv::Row row;
+  bool more = true;
+  while (more) {
+    WriteOperation op(*file_);
+    for (int k = 0; k < 256; ++k) {
+      if (!rows.Next(row)) {
+        more = false;
+        break;
+      }
+      std::vector<EncodedValue> cells = Encode(row);
+      Store(op, cells);
+      ++n;
+    }
+    op.Commit();
+  }
+  return n;
+}
+
+Bytes TableInserter::PlaceLongValue(FileWriter& w, const Bytes& data, std::uint16_t column) {
+  const Layout& l = w.layout();
+  std::uint32_t& hint = lvalHints_[lvalMaps_.count(column) ? column : 0xffff];
+  std::pair<std::uint32_t, std::uint32_t> maps{0, 0};
+  if (auto it = lvalMaps_.find(column); it != lvalMaps_.end()) maps = it->second;
+  Bytes field(kLongValueHeader, 0);
+  const std::size_t maxRow = MaxRowSize(l);
+  if (data.size() <= maxRow) {
+    RowPointer at = PlaceRow(w, data, kLvalOwner, hint, maps, false);
+    StoreU32(field.data(), static_cast<std::uint32_t>(data.size()) | 0x40000000u);
+    StoreU32(field.data() + 4, at.Encode());
+    return field;
+  }
+  // A chain: each row holds the pointer to the next (0 at the end) and then its piece. The pieces
+  // are written last to first so each knows its successor.
+  const std::size_t piece = maxRow - 4;
+  std::size_t count = (data.size() + piece - 1) / piece;
+  RowPointer next{};
+  for (std::size_t i = count; i-- > 0;) {
+    std::size_t from = i * piece, len = std::min(piece, data.size() - from);
+    Bytes row(4 + len);
+    StoreU32(row.data(), next.Encode());
+    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(from), len, row.begin() + 4);
+    next = PlaceRow(w, row, kLvalOwner, hint, maps, false);
+  }
+  if (data.size() > 0x3fffffffu) throw Error(errc::kValueTooLong, "A long value is larger than 1 GiB.", file_->path);
+  StoreU32(field.data(), static_cast<std::uint32_t>(data.size()));
+  StoreU32(field.data() + 4, next.Encode());
+  return field;
+}
+
+RowPointer TableInserter::PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint,
+                                   std::pair<std::uint32_t, std::uint32_t> maps, bool scanTable) {
+  const Layout& l = w.layout();
+  PageStore& ps = w.pages();
+  auto tryPage = [&](std::uint32_t n, RowPointer& at) {
+    if (n == 0 || n >= ps.pageCount()) return false;
+    PagePtr cur = ps.ReadPage(n);
+    if ((*cur)[0] != page_type::kData || LoadU32(cur->data() + 4) != owner) return false;
+    if (RoomForRow(l, *cur) < row.size()) return false;
+    Bytes p(cur->begin(), cur->end());
+    auto slot = AddRow(l, p, row);
+    if (!slot) return false;
+    PutPage(ps, n, std::move(p));
+    at = {n, *slot};
+    return true;
+  };
+  RowPointer at;
+  if (tryPage(hint, at)) return at;
+  if (scanTable && !scanned_) {
+    // First row of this inserter: the last page the table already owns may have room.
+    scanned_ = true;
+    UsageMap used = UsageMap::Read(ps, l, RowPointer::Decode(def_.usedPagesPointer));
+    std::uint32_t last = 0;
+    for (std::uint32_t q : used.Pages()) {
+      if (q >= ps.pageCount()) break;
+      PagePtr cur = ps.ReadPage(q);
+      if ((*cur)[0] == page_type::kData && LoadU32(cur->data() + 4) == owner) last = q;
+    }
+    if (last && tryPage(last, at)) {
+      hint = last;
+      return at;
+    }
+  }
+  std::uint32_t n = w.AllocatePage();
+  Bytes p = NewDataPage(l, owner);
+  auto slot = AddRow(l, p, row);
+  if (!slot) throw Error(errc::kValueTooLong, "A row of " + std::to_string(row.size()) + " bytes does not fit a page.", file_->path);
+  PutPage(ps, n, std::move(p));
+  if (maps.first != 0) {
+    UsageMapWriter writer(ps, l, [&w] { return w.AllocatePage(); });
+    if (!writer.Set(RowPointer::Decode(maps.first), n, true))
+      throw Error(errc::kNotSupported,
+                  "A page map of table '" + def_.name + "' cannot list page " + std::to_string(n) + ".", ps.Where(n, 0));
+    // The free-space map lists the page being filled; the one before is full now.
+    if (maps.second != 0) {
+      RowPointer freeMap = RowPointer::Decode(maps.second);
+      if (hint != 0) writer.Set(freeMap, hint, false);
+      writer.Set(freeMap, n, true);
+    }
+  }
+  hint = n;
+  return {n, *slot};
+}
+
+void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells) {
+  FileWriter& w = op.writer();
+  const Layout& l = w.layout();
+  PageStore& ps = w.pages();
+  Bytes tdef = CopyPage(ps, def_.firstPage);
+  if (tdef[0] != page_type::kTableDef) ThrowCorrupt("table definition page changed type", ps.Where(def_.firstPage, 0));
+  std::uint32_t autoNumber = LoadU32(tdef.data() + l.tdefAutoNumber);
+  // Autonumbers: a NULL gets the next number; a given number moves the counter past it.
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const ColumnDef& c = def_.columns[i];
+    if (!c.autoLong() || c.type != col_type::kInt32) continue;
+    if (cells[i].null) {
+      ++autoNumber;
+      cells[i].null = false;
+      cells[i].bytes.resize(4);
+      StoreU32(cells[i].bytes.data(), autoNumber);
+    } else {
+      std::int32_t given = static_cast<std::int32_t>(LoadU32(cells[i].bytes.data()));
+      if (given > static_cast<std::int32_t>(autoNumber)) autoNumber = static_cast<std::uint32_t>(given);
+    }
+  }
+  // Long values: small ones inline, the rest on LVAL pages; the row must fit one page.
+  std::vector<std::size_t> longs;
+  std::vector<Bytes> content(cells.size());
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (!def_.columns[i].longValue() || cells[i].null) continue;
+    longs.push_back(i);
+    content[i] = std::move(cells[i].bytes);
+    Bytes field(kLongValueHeader, 0);
+    if (content[i].size() <= kInlineLongValue) {
+      StoreU32(field.data(), static_cast<std::uint32_t>(content[i].size()) | 0x80000000u);
+      field.insert(field.end(), content[i].begin(), content[i].end());
+    }
+    cells[i].bytes = std::move(field);
+  }
+  auto rowSize = [&] { return BuildRow(def_, cells).size(); };
+  // Move inline values out, largest first, while the row is too long.
+  std::sort(longs.begin(), longs.end(), [&](std::size_t a, std::size_t b) { return content[a].size() > content[b].size(); });
+  for (std::size_t i : longs) {
+    bool inlined = cells[i].bytes.size() > kLongValueHeader || content[i].empty();
+    if (inlined && !content[i].empty() && rowSize() <= MaxRowSize(l)) continue;
+    if (inlined) {
+      if (content[i].empty()) continue;
+      cells[i].bytes.resize(kLongValueHeader);  // placed below
+    }
+    cells[i].bytes = PlaceLongValue(w, content[i], def_.columns[i].number);
+  }
+  Bytes row = BuildRow(def_, cells);
+  if (row.size() > MaxRowSize(l))
+    throw Error(errc::kValueTooLong,
+                "The record is too large: a row of table '" + def_.name + "' would take " + std::to_string(row.size()) +
+                    " bytes, a page holds " + std::to_string(MaxRowSize(l)) + ".",
+                file_->path);
+  PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
+  // The definition: one more row, and the autonumber counter.
+  tdef = CopyPage(ps, def_.firstPage);
+  StoreU32(tdef.data() + l.tdefRowCount, LoadU32(tdef.data() + l.tdefRowCount) + 1);
+  StoreU32(tdef.data() + l.tdefAutoNumber, autoNumber);
+  PutPage(ps, def_.firstPage, std::move(tdef));
+}
+
+}  // namespace qv::jet

@@ -1,0 +1,55 @@
+// Adding rows to a table. Each Insert is one WriteOperation: the values are converted first (a
+// value that does not fit throws before anything is written), then long values go to LVAL pages,
+// the row goes to the table's last data page with room (or a new page, marked in the table's
+// usage maps), and the table definition's row count (and autonumber) follow. When Insert
+// returns, every connection to the file sees the row.
+//
+// Refused with 3251 before anything is written: tables with indexes (keeping index pages in step
+// is not done yet, and a stale index is never left behind), system tables, linked tables, and
+// columns of kinds this version cannot write (attachments, multi-value, calculated, extended
+// dates). See docs/formats/jet-writing.md, "Inserting rows".
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/core/row_reader.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/value_encoder.h"
+
+namespace qv::jet {
+
+class TableInserter {
+ public:
+  TableInserter(Database& db, const std::string& table);
+
+  const TableDefinition& definition() const { return def_; }
+
+  // One value per column in definition order; typed values or literal text (value_encoder.h).
+  void Insert(const qv::Row& values);
+  // Every row of `rows` (columns in the same order and number), many rows per operation. A bad
+  // row stops the copy with an error; the rows before it stay (as separate inserts would).
+  std::uint64_t InsertAll(qv::RowReader& rows);
+
+ private:
+  void CheckWritable() const;
+  std::vector<EncodedValue> Encode(const qv::Row& values);
+  void Store(WriteOperation& op, std::vector<EncodedValue>& cells);
+  Bytes PlaceLongValue(FileWriter& w, const Bytes& data, std::uint16_t column);
+  // `maps`: the page maps a new page goes into (owned pages, free-space pages; 0 = none).
+  RowPointer PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint,
+                      std::pair<std::uint32_t, std::uint32_t> maps, bool scanTable);
+  void ReadLongValueMaps();
+
+  std::shared_ptr<SharedFile> file_;
+  TableDefinition def_;
+  std::uint32_t dataHint_ = 0;
+  std::map<std::uint16_t, std::uint32_t> lvalHints_;  // per column (ACE keeps a map per column)
+  // ACE: each long-value column's owned-pages and free-space maps, listed after the names.
+  std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> lvalMaps_;
+  bool scanned_ = false;
+};
+
+}  // namespace qv::jet

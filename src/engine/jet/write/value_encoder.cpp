@@ -1,0 +1,320 @@
+#include "engine/jet/write/value_encoder.h"
+
+#include <cmath>
+#include <limits>
+
+#include "engine/core/error.h"
+#include "engine/core/value_text.h"
+
+namespace qv::jet {
+
+namespace {
+
+std::string Shown(const qv::Value& v) {
+  auto t = FormatValueText(v);
+  if (!t) return "NULL";
+  if (t->size() > 60) return t->substr(0, 57) + "...";
+  return *t;
+}
+
+[[noreturn]] void Mismatch(const ColumnDef& c, const qv::Value& v, const std::string& table, const char* why) {
+  throw Error(errc::kTypeConversion,
+              "Data type mismatch: the value '" + Shown(v) + "' cannot be stored in column '" + c.name + "' (" +
+                  TypeName(c.type) + ") of table '" + table + "': " + why + ".",
+              table + "." + c.name);
+}
+
+[[noreturn]] void TooLong(const ColumnDef& c, const std::string& table, std::size_t have, std::size_t max,
+                          const char* unit) {
+  throw Error(errc::kValueTooLong,
+              "The field is too small for the data: column '" + c.name + "' of table '" + table + "' holds at most " +
+                  std::to_string(max) + " " + unit + ", the value has " + std::to_string(have) + ".",
+              table + "." + c.name);
+}
+
+std::optional<std::int64_t> AsInteger(const qv::Value& v) {
+  if (auto p = std::get_if<std::int64_t>(&v)) return *p;
+  if (auto p = std::get_if<bool>(&v)) return *p ? -1 : 0;
+  if (auto p = std::get_if<double>(&v)) {
+    // Access rounds a fractional value into an integer column (half to even).
+    if (!std::isfinite(*p) || std::fabs(*p) > 9.2e18) return std::nullopt;
+    return static_cast<std::int64_t>(std::nearbyint(*p));
+  }
+  if (auto p = std::get_if<Currency>(&v)) {
+    std::int64_t q = p->scaled / 10000, r = p->scaled % 10000;
+    if (r > 5000 || (r == 5000 && (q & 1))) ++q;
+    if (r < -5000 || (r == -5000 && (q & 1))) --q;
+    return q;
+  }
+  if (auto p = std::get_if<std::string>(&v)) {
+    if (auto i = ParseInteger(*p)) return i;
+    if (auto d = ParseDouble(*p)) {
+      if (!std::isfinite(*d) || std::fabs(*d) > 9.2e18) return std::nullopt;
+      return static_cast<std::int64_t>(std::nearbyint(*d));
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<double> AsDouble(const qv::Value& v) {
+  if (auto p = std::get_if<double>(&v)) return *p;
+  if (auto p = std::get_if<std::int64_t>(&v)) return static_cast<double>(*p);
+  if (auto p = std::get_if<bool>(&v)) return *p ? -1.0 : 0.0;
+  if (auto p = std::get_if<Currency>(&v)) return static_cast<double>(p->scaled) / 10000.0;
+  if (auto p = std::get_if<Decimal>(&v)) return ParseDouble(p->text);
+  if (auto p = std::get_if<std::string>(&v)) return ParseDouble(*p);
+  return std::nullopt;
+}
+
+void AppendUtf16(std::vector<std::uint16_t>& out, std::uint32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(static_cast<std::uint16_t>(0xd800 + (cp >> 10)));
+    out.push_back(static_cast<std::uint16_t>(0xdc00 + (cp & 0x3ff)));
+  } else {
+    out.push_back(static_cast<std::uint16_t>(cp));
+  }
+}
+
+bool Utf8ToUtf16(const std::string& s, std::vector<std::uint16_t>& out) {
+  for (std::size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    std::uint32_t cp;
+    std::size_t len;
+    if (c < 0x80) { cp = c; len = 1; }
+    else if ((c & 0xe0) == 0xc0) { cp = c & 0x1f; len = 2; }
+    else if ((c & 0xf0) == 0xe0) { cp = c & 0x0f; len = 3; }
+    else if ((c & 0xf8) == 0xf0) { cp = c & 0x07; len = 4; }
+    else return false;
+    if (i + len > s.size()) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xc0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3f);
+    }
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) ||
+        (cp >= 0xd800 && cp <= 0xdfff))
+      return false;
+    AppendUtf16(out, cp);
+    i += len;
+  }
+  return true;
+}
+
+}  // namespace
+
+Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units, bool& valid) {
+  std::vector<std::uint16_t> u;
+  valid = Utf8ToUtf16(utf8, u);
+  units = u.size();
+  Bytes out;
+  if (!valid) return out;
+  bool narrow = compress && !u.empty();
+  for (auto ch : u) narrow = narrow && ch >= 0x01 && ch <= 0xff;
+  if (narrow) {
+    out.reserve(2 + u.size());
+    out.push_back(0xff);
+    out.push_back(0xfe);
+    for (auto ch : u) out.push_back(static_cast<std::uint8_t>(ch));
+    return out;
+  }
+  out.resize(u.size() * 2);
+  for (std::size_t i = 0; i < u.size(); ++i) StoreU16(out.data() + 2 * i, u[i]);
+  return out;
+}
+
+double DateToDouble(const qv::Timestamp& t) {
+  std::int64_t days = DaysFromCivil(t.year, t.month, t.day) - DaysFromCivil(1899, 12, 30);
+  double frac = (static_cast<double>(t.hour) * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) /
+                86400000.0;
+  return days < 0 ? static_cast<double>(days) - frac : static_cast<double>(days) + frac;
+}
+
+bool EncodeNumeric(const std::string& textIn, std::uint8_t precision, std::uint8_t scale, Bytes& out) {
+  std::string_view text = textIn;
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  bool negative = false;
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  std::string whole, frac;
+  bool point = false;
+  for (char ch : text) {
+    if (ch == '.' && !point) {
+      point = true;
+    } else if (ch >= '0' && ch <= '9') {
+      (point ? frac : whole) += ch;
+    } else {
+      return false;
+    }
+  }
+  if (whole.empty() && frac.empty()) return false;
+  // Round half away from zero to `scale` digits.
+  bool roundUp = frac.size() > scale && frac[scale] >= '5';
+  if (frac.size() > scale) frac.resize(scale);
+  while (frac.size() < scale) frac += '0';
+  std::string digits = whole + frac;
+  __extension__ typedef unsigned __int128 U128;
+  U128 v = 0;
+  for (char ch : digits) {
+    if (v > (~static_cast<U128>(0)) / 10 - 10) return false;
+    v = v * 10 + static_cast<unsigned>(ch - '0');
+  }
+  if (roundUp) ++v;
+  U128 limit = 1;
+  for (int i = 0; i < precision; ++i) limit *= 10;
+  if (precision < 1 || precision > 28 || v >= limit) return false;
+  out.assign(17, 0);
+  out[0] = (negative && v != 0) ? 0x80 : 0x00;
+  for (int word = 0; word < 4; ++word)
+    StoreU32(out.data() + 1 + 4 * word, static_cast<std::uint32_t>(v >> (32 * (3 - word))));
+  return true;
+}
+
+EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table) {
+  EncodedValue out;
+  qv::Value v = in;
+  // Literal text of a non-text column: the empty text is NULL, as in a statement.
+  if (auto s = std::get_if<std::string>(&v); s && s->empty() && c.type != col_type::kText && c.type != col_type::kMemo)
+    v = std::monostate{};
+  if (c.type == col_type::kBoolean) {
+    out.null = false;
+    if (IsNull(v)) return out;  // Yes/No has no NULL: it is No
+    if (auto b = std::get_if<bool>(&v)) out.flag = *b;
+    else if (auto s = std::get_if<std::string>(&v)) {
+      auto b2 = ParseBoolean(*s);
+      if (!b2) Mismatch(c, v, table, "not a Yes/No value");
+      out.flag = *b2;
+    } else if (auto i = AsInteger(v)) out.flag = *i != 0;
+    else Mismatch(c, v, table, "not a Yes/No value");
+    return out;
+  }
+  // "Required" is a column property Access keeps outside the definition (flag 0x02 only says the
+  // column may be updated), so NULL is accepted here.
+  if (IsNull(v)) return out;
+  out.null = false;
+  Bytes& b = out.bytes;
+  auto integer = [&](std::int64_t lo, std::int64_t hi, std::size_t size) {
+    auto i = AsInteger(v);
+    if (!i) Mismatch(c, v, table, "not a number");
+    if (*i < lo || *i > hi) Mismatch(c, v, table, "out of the column's range");
+    b.resize(size);
+    if (size == 1) b[0] = static_cast<std::uint8_t>(*i);
+    else if (size == 2) StoreU16(b.data(), static_cast<std::uint16_t>(*i));
+    else if (size == 4) StoreU32(b.data(), static_cast<std::uint32_t>(*i));
+    else StoreU64(b.data(), static_cast<std::uint64_t>(*i));
+  };
+  switch (c.type) {
+    case col_type::kByte: integer(0, 255, 1); break;
+    case col_type::kInt16: integer(-32768, 32767, 2); break;
+    case col_type::kInt32: integer(INT32_MIN, INT32_MAX, 4); break;
+    case col_type::kBigInt: integer(INT64_MIN, INT64_MAX, 8); break;
+    case col_type::kCurrency: {
+      std::optional<Currency> cur;
+      if (auto p = std::get_if<Currency>(&v)) cur = *p;
+      else if (auto q1 = std::get_if<std::int64_t>(&v)) {
+        if (*q1 > INT64_MAX / 10000 || *q1 < INT64_MIN / 10000) Mismatch(c, v, table, "out of the currency range");
+        cur = Currency{*q1 * 10000};
+      } else if (auto q2 = std::get_if<std::string>(&v)) cur = ParseCurrency(*q2);
+      else if (auto d = AsDouble(v)) {
+        if (!std::isfinite(*d) || std::fabs(*d) > 9.2e14) Mismatch(c, v, table, "out of the currency range");
+        cur = Currency{std::llround(*d * 10000.0)};
+      }
+      if (!cur) Mismatch(c, v, table, "not a currency amount (at most four decimals)");
+      b.resize(8);
+      StoreU64(b.data(), static_cast<std::uint64_t>(cur->scaled));
+      break;
+    }
+    case col_type::kSingle: {
+      auto d = AsDouble(v);
+      if (!d) Mismatch(c, v, table, "not a number");
+      if (std::isfinite(*d) && std::fabs(*d) > std::numeric_limits<float>::max())
+        Mismatch(c, v, table, "out of the single-precision range");
+      b.resize(4);
+      StoreF32(b.data(), static_cast<float>(*d));
+      break;
+    }
+    case col_type::kDouble: {
+      auto d = AsDouble(v);
+      if (!d) Mismatch(c, v, table, "not a number");
+      b.resize(8);
+      StoreF64(b.data(), *d);
+      break;
+    }
+    case col_type::kDateTime: {
+      std::optional<Timestamp> t;
+      if (auto p = std::get_if<Timestamp>(&v)) t = *p;
+      else if (auto q3 = std::get_if<std::string>(&v)) t = ParseTimestamp(*q3);
+      if (!t || !IsValidDate(t->year, t->month, t->day) || t->hour > 23 || t->minute > 59 || t->second > 59 ||
+          t->millisecond > 999)
+        Mismatch(c, v, table, "not a date and time (yyyy-mm-dd hh:mm:ss)");
+      if (t->year < 100 || t->year > 9999) Mismatch(c, v, table, "Access dates run from the year 100 to 9999");
+      b.resize(8);
+      StoreF64(b.data(), DateToDouble(*t));
+      break;
+    }
+    case col_type::kGuid: {
+      std::optional<Guid> g;
+      if (auto p = std::get_if<Guid>(&v)) g = *p;
+      else if (auto q4 = std::get_if<std::string>(&v)) g = ParseGuid(*q4);
+      if (!g) Mismatch(c, v, table, "not a GUID");
+      const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+      b.resize(16);
+      for (int i = 0; i < 16; ++i) b[static_cast<std::size_t>(order[i])] = g->bytes[static_cast<std::size_t>(i)];
+      break;
+    }
+    case col_type::kNumeric: {
+      std::string text;
+      if (auto p = std::get_if<Decimal>(&v)) text = p->text;
+      else if (auto q5 = std::get_if<std::string>(&v)) text = *q5;
+      else if (auto q6 = std::get_if<std::int64_t>(&v)) text = std::to_string(*q6);
+      else if (auto q7 = std::get_if<Currency>(&v)) text = FormatCurrency(*q7);
+      else if (auto q8 = std::get_if<double>(&v)) text = FormatDouble(*q8);
+      else if (auto q9 = std::get_if<bool>(&v)) text = *q9 ? "-1" : "0";
+      if (text.find_first_of("eE") != std::string::npos) {
+        // A double in exponent form: write it out with enough fixed digits.
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(c.scale) + 1, std::strtod(text.c_str(), nullptr));
+        text = buf;
+      }
+      if (!EncodeNumeric(text, c.precision, c.scale, b))
+        Mismatch(c, v, table, ("not a decimal number of at most " + std::to_string(c.precision) + " digits").c_str());
+      break;
+    }
+    case col_type::kText:
+    case col_type::kMemo: {
+      std::string text;
+      if (auto p = std::get_if<std::string>(&v)) text = *p;
+      else if (auto t = FormatValueText(v)) text = *t;
+      std::size_t units = 0;
+      bool valid = true;
+      b = EncodeJet4Text(text, (c.extFlags & 0x01) != 0, units, valid);
+      if (!valid) Mismatch(c, v, table, "the text is not valid UTF-8");
+      if (c.type == col_type::kText && units > c.length / 2u) TooLong(c, table, units, c.length / 2u, "characters");
+      break;
+    }
+    case col_type::kBinary:
+    case col_type::kOle: {
+      if (auto p = std::get_if<Bytes>(&v)) b = *p;
+      else if (auto q10 = std::get_if<std::string>(&v)) {
+        if (!FromHex(*q10, b)) Mismatch(c, v, table, "binary values are written as hexadecimal");
+      } else if (auto q11 = std::get_if<Guid>(&v)) {
+        b.assign(q11->bytes.begin(), q11->bytes.end());
+      } else {
+        Mismatch(c, v, table, "not a binary value");
+      }
+      if (c.type == col_type::kBinary && b.size() > c.length) TooLong(c, table, b.size(), c.length, "bytes");
+      break;
+    }
+    default:
+      throw Error(errc::kNotSupported,
+                  "Column '" + c.name + "' of table '" + table + "' has a type (" + TypeName(c.type) +
+                      ") this version cannot write.",
+                  table + "." + c.name);
+  }
+  return out;
+}
+
+}  // namespace qv::jet

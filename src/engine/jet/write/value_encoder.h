@@ -1,0 +1,39 @@
+// Values to the bytes a row stores for a column (Jet4 and ACE). Each value may come typed
+// (qv::Value of the matching kind) or as literal text, which is converted by the column's type:
+// whole and decimal numbers with a point, dates as "yyyy-mm-dd hh:mm:ss", "yyyy-mm-dd" or
+// "hh:mm:ss", booleans (true/false, yes/no, on/off, -1/1/0), GUIDs with or without braces, and
+// binary as hexadecimal. A value that does not fit the column throws 3464 (it cannot be
+// converted) or 3163 (too long), naming the column and the value. Layouts: docs/formats/
+// jet-writing.md, "Values".
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/core/value.h"
+#include "engine/jet/table_definition.h"
+
+namespace qv::jet {
+
+struct EncodedValue {
+  bool null = true;
+  bool flag = false;   // Yes/No: the bit kept in the null mask
+  Bytes bytes;         // the stored bytes; for memo/OLE the whole long value (not yet placed)
+};
+
+// `table` names the table in errors.
+EncodedValue EncodeValue(const ColumnDef& column, const qv::Value& value, const std::string& table);
+
+// Access date/time (days since 1899-12-30; before that day the fraction still counts forwards
+// from midnight: 1899-12-29 06:00 is -1.25) of a civil timestamp.
+double DateToDouble(const qv::Timestamp& t);
+
+// Jet4 text: "compressed" (FF FE, then one byte per character) when every character is in
+// U+0001..U+00FF and `compress` is set, UTF-16LE otherwise. `units` gets the UTF-16 length.
+Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units, bool& valid);
+
+// The 17 bytes of a Decimal (Numeric) column holding `text` at `scale`, or false when the value
+// has more digits than `precision` allows or is not a number.
+bool EncodeNumeric(const std::string& text, std::uint8_t precision, std::uint8_t scale, Bytes& out);
+
+}  // namespace qv::jet

@@ -1,0 +1,134 @@
+// The Access provider: a database file opened through the jet engine. Selects stream the table's
+// rows; "SELECT * INTO [Paradox 5.x;Database=FOLDER].[NAME.db] FROM [TABLE]" reads the table and
+// writes a new Paradox 5.x table through the Paradox engine (type mapping in
+// src/engine/paradox/table_writer.h). Statements that change the Access file itself need the
+// engine's write side: INSERT INTO runs on its table inserter (tables without indexes); CREATE
+// TABLE, DROP TABLE and copies inside the file are refused with 3251 until the write side can
+// do them, and nothing is written.
+#include <filesystem>
+#include <string>
+#include <variant>
+
+#include "engine/core/error.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/table_inserter.h"
+#include "engine/paradox/paradox_folder.h"
+#include "engine/providers/open_providers.h"
+#include "engine/sql/parser.h"
+
+namespace qv::providers {
+namespace {
+
+// "Number of query values and destination fields are not the same."
+constexpr int kValueCountMismatch = 3346;
+
+class AccessProvider final : public Provider {
+ public:
+  explicit AccessProvider(std::unique_ptr<qv::jet::Database> db) : db_(std::move(db)) {}
+
+  // Changes still waiting in memory reach the disk now (the last connection's close would write
+  // them anyway).
+  void Close() override { qv::jet::CheckpointIfWritten(*db_->sharedFile()); }
+
+  std::vector<SchemaRow> SchemaTables() override {
+    std::vector<SchemaRow> out;
+    for (auto& row : db_->SchemaTables()) out.push_back({row.tableName, row.tableType});
+    return out;
+  }
+
+  std::unique_ptr<qv::RowReader> Query(std::string_view sql) override {
+    const qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    const auto* select = std::get_if<qv::sql::SelectStatement>(&statement);
+    if (select == nullptr || select->into)
+      throw Error(errc::kNotSupported, "This statement returns no rows: " + StatementExcerpt(sql), db_->path());
+    return db_->ReadTable(TableName(select->from.text));
+  }
+
+  void Execute(std::string_view sql) override {
+    const qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    if (const auto* select = std::get_if<qv::sql::SelectStatement>(&statement)) {
+      if (!select->into) {
+        auto rows = db_->ReadTable(TableName(select->from.text));
+        qv::Row row;
+        while (rows->Next(row)) {
+        }
+        return;
+      }
+      if (select->into->external) return CopyToParadox(*select);
+    }
+    if (const auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
+    // CREATE TABLE, DROP TABLE and SELECT ... INTO a table of this database change
+    // the Access file. Check what can be checked, so the user hears of a wrong name first.
+    if (const auto* drop = std::get_if<qv::sql::DropTableStatement>(&statement)) TableName(drop->table.text);
+    if (const auto* select = std::get_if<qv::sql::SelectStatement>(&statement)) TableName(select->from.text);
+    throw Error(errc::kNotSupported,
+                "Changing an Access database is not supported yet; nothing was written to '" + db_->path() +
+                    "'. Statement: " + StatementExcerpt(sql),
+                db_->path());
+  }
+
+ private:
+  // The stored name of the table `name` refers to: an exact match first, else the one that
+  // matches without regard to letter case, as the Access engine finds names.
+  std::string TableName(const std::string& name) const {
+    const qv::jet::CatalogEntry* loose = nullptr;
+    for (const auto& e : db_->catalog()) {
+      if (!e.isTable()) continue;
+      if (e.name == name) return e.name;
+      if (loose == nullptr && qv::sql::NamesEqual(e.name, name)) loose = &e;
+    }
+    if (loose != nullptr) return loose->name;
+    throw Error(errc::kNoSuchTable,
+                "The table '" + name + "' does not exist in the database '" + db_->path() + "'.", db_->path());
+  }
+
+  // One row of literal values; each is converted by its column's type (the write side's value
+  // encoder reads the engines' locale-independent text forms).
+  void Insert(const qv::sql::InsertStatement& insert) {
+    qv::jet::TableInserter inserter(*db_, TableName(insert.table.text));
+    const auto& columns = inserter.definition().columns;
+    if (insert.values.size() != columns.size())
+      throw Error(kValueCountMismatch,
+                  "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.values.size()) +
+                      " values for " + std::to_string(columns.size()) + " fields.",
+                  db_->path());
+    qv::Row row;
+    row.reserve(insert.values.size());
+    for (const auto& literal : insert.values) {
+      if (literal.kind == qv::sql::Literal::Kind::Null)
+        row.emplace_back(std::monostate{});
+      else
+        row.emplace_back(literal.text);
+    }
+    inserter.Insert(row);
+  }
+
+  void CopyToParadox(const qv::sql::SelectStatement& select) {
+    const auto& target = *select.into;
+    auto rows = db_->ReadTable(TableName(select.from.text));
+    const std::filesystem::path folder(target.external->folder);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+      throw Error(errc::kFileNotFound, "The Paradox folder '" + target.external->folder + "' does not exist.",
+                  target.external->folder);
+    const qv::paradox::ParadoxFolder paradox(folder);
+    auto writer = paradox.CreateTable(target.ExternalTableName(), rows->columns());
+    qv::Row row;
+    while (rows->Next(row)) writer->Append(row);
+    writer->Close();  // the table appears under its name only now; on failure it never does
+  }
+
+  std::unique_ptr<qv::jet::Database> db_;
+};
+
+}  // namespace
+
+std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs, const ProviderOptions& options) {
+  qv::jet::OpenOptions open;
+  open.password = cs.password;
+  open.cipherFactory = options.cipherFactory ? options.cipherFactory : EncryptionCipherFactory();
+  return std::make_unique<AccessProvider>(qv::jet::Database::Open(cs.dataSource, open));
+}
+
+}  // namespace qv::providers

@@ -1,0 +1,323 @@
+// The providers through the database access interface, on corpus files (read in place, or copies
+// where a statement could write) and on tables our engines write, checked against mdbtools and
+// pxlib (pxdump).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/core/error.h"
+#include "engine/core/value_text.h"
+#include "sources/database_access.h"
+
+namespace fs = std::filesystem;
+using qv::sources::Connection;
+using qv::sources::Recordset;
+
+namespace {
+
+const std::string kAccess = std::string(QV_SHARED_DIR) + "/corpus/access/";
+const std::string kParadox = std::string(QV_SHARED_DIR) + "/corpus/paradox/";
+
+std::string Jet4(const std::string& file, const std::string& password = "") {
+  return "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=" + file + ";JET OLEDB:Database Password=" + password;
+}
+std::string Ace12(const std::string& file, const std::string& password = "") {
+  return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + file + ";JET OLEDB:Database Password=" + password;
+}
+std::string ParadoxCs(const std::string& folder) {
+  return "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=" + folder + ";Dbq=" +
+         folder + ";CollatingSequence=ASCII;";
+}
+
+struct TempFolder {
+  fs::path path;
+  TempFolder() {
+    char tmpl[] = "/tmp/qv_providers_XXXXXX";
+    path = mkdtemp(tmpl);
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return out;
+  char buf[4096];
+  std::size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  pclose(p);
+  return out;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) out.push_back(line);
+  return out;
+}
+
+int ErrorNumber(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const qv::Error& e) {
+    EXPECT_FALSE(e.description().empty());
+    return e.number();
+  }
+  return 0;
+}
+
+std::vector<std::string> UserTables(Connection& cn) {
+  std::vector<std::string> names;
+  auto rs = cn.OpenSchema(qv::sources::kSchemaTables);
+  while (!rs->Eof()) {
+    if (std::get<std::string>(rs->Fields("TABLE_TYPE").Value()) == "TABLE")
+      names.push_back(std::get<std::string>(rs->Fields("TABLE_NAME").Value()));
+    rs->MoveNext();
+  }
+  rs->Close();
+  return names;
+}
+
+std::string FileBytes(const fs::path& p) {
+  std::string out(static_cast<std::size_t>(fs::file_size(p)), '\0');
+  FILE* f = std::fopen(p.c_str(), "rb");
+  if (f == nullptr) return {};
+  out.resize(std::fread(out.data(), 1, out.size(), f));
+  std::fclose(f);
+  return out;
+}
+
+}  // namespace
+
+TEST(ConnectionOpen, FailuresCarryTheirNumbers) {
+  Connection cn;
+  EXPECT_EQ(ErrorNumber([&] { cn.Open("Provider=Nonsense.1;Data Source=x"); }), 3706);
+  EXPECT_EQ(ErrorNumber([&] { cn.Open("Data Source=x.mdb"); }), 3001);
+  EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4("/nonexistent/shop.mdb")); }), qv::errc::kFileNotFound);
+  EXPECT_EQ(ErrorNumber([&] { cn.Open(ParadoxCs("/nonexistent/folder")); }), qv::errc::kFileNotFound);
+  const std::string locked = kAccess + "mdb-reader/test/password/data/V2000_with-password.mdb";
+  EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked, "wrong")); }), qv::errc::kWrongPassword);
+  EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked)); }), qv::errc::kWrongPassword);
+  EXPECT_FALSE(cn.IsOpen());
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE x"); }), qv::sources::kErrClosed);
+  cn.Open(Jet4(locked, "password"));
+  EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked, "password")); }), qv::sources::kErrAlreadyOpen);
+  EXPECT_FALSE(UserTables(cn).empty());
+  EXPECT_EQ(ErrorNumber([&] { cn.OpenSchema(4); }), 3251);
+  cn.Close();
+}
+
+TEST(ConnectionSchema, UserTablesMatchMdbtools) {
+  for (const char* rel : {"jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V1997/testV1997.mdb",
+                          "jackcess/src/test/data/V2003/indexTestV2003.mdb"}) {
+    SCOPED_TRACE(rel);
+    const std::string file = kAccess + rel;
+    Connection cn;
+    cn.Open(Jet4(file));
+    auto ours = UserTables(cn);
+    auto theirs = Lines(Capture("mdb-tables -1 '" + file + "'"));
+    std::sort(ours.begin(), ours.end());
+    std::sort(theirs.begin(), theirs.end());
+    EXPECT_EQ(ours, theirs);
+  }
+}
+
+TEST(ConnectionSchema, EncryptedAccdbOpensThroughThePageCipher) {
+  const std::string file = kAccess + "jackcessencrypt/src/test/data/db2007-enc.accdb";
+  Connection cn;
+  EXPECT_EQ(ErrorNumber([&] { cn.Open(Ace12(file, "wrong")); }), qv::errc::kWrongPassword);
+  cn.Open(Ace12(file, "Test123"));
+  const auto tables = UserTables(cn);
+  ASSERT_FALSE(tables.empty());
+  Recordset rs;
+  rs.Open("SELECT * FROM [" + tables.front() + "]", cn);
+  EXPECT_GT(rs.FieldCount(), 0);
+  std::int64_t n = 0;
+  while (!rs.Eof()) {
+    ++n;
+    rs.MoveNext();
+  }
+  EXPECT_EQ(n, rs.RecordCount());
+}
+
+TEST(RecordsetSelect, RowsAndValuesMatchMdbExport) {
+  const std::string file = kAccess + "jackcess/src/test/data/V2003/compIndexTestV2003.mdb";
+  Connection cn;
+  cn.CursorLocation = qv::sources::kUseClient;
+  cn.Open(Jet4(file));
+  const auto tables = UserTables(cn);
+  ASSERT_EQ(tables.size(), 1u);
+  Recordset rs;
+  // Names are found without regard to letter case, in brackets or backquotes, with or without ';'.
+  std::string upper = tables[0];
+  for (auto& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  rs.Open("select * from `" + upper + "`;", cn);
+  const auto exported = Lines(Capture("mdb-export -H -d '|' -Q '" + file + "' '" + tables[0] + "'"));
+  EXPECT_EQ(rs.RecordCount(), static_cast<std::int64_t>(exported.size()));
+  const auto header = Lines(Capture("mdb-export -d '|' -Q '" + file + "' '" + tables[0] + "' | head -1"));
+  ASSERT_EQ(header.size(), 1u);
+  std::string names;
+  for (int i = 0; i < rs.FieldCount(); ++i) names += (i ? "|" : "") + rs.Fields(i).name();
+  EXPECT_EQ(names, header[0]);
+  std::vector<std::string> ours;
+  while (!rs.Eof()) {
+    std::string line;
+    for (int i = 0; i < rs.FieldCount(); ++i) {
+      const auto& v = rs.Fields(i).Value();
+      line += (i ? "|" : "") + (qv::IsNull(v) ? std::string() : qv::FormatValueText(v).value_or(""));
+    }
+    ours.push_back(line);
+    rs.MoveNext();
+  }
+  auto theirs = exported;
+  std::sort(ours.begin(), ours.end());
+  std::sort(theirs.begin(), theirs.end());
+  EXPECT_EQ(ours, theirs);
+  EXPECT_EQ(ErrorNumber([&] { rs.Fields(0).Value(); }), qv::sources::kErrNoCurrentRecord);
+  EXPECT_EQ(ErrorNumber([&] { rs.MoveNext(); }), qv::sources::kErrNoCurrentRecord);
+  EXPECT_EQ(ErrorNumber([&] { rs.Fields(rs.FieldCount()); }), 3265);
+  EXPECT_EQ(ErrorNumber([&] { rs.Fields("no such field"); }), 3265);
+  rs.Close();
+  EXPECT_EQ(ErrorNumber([&] { rs.Eof(); }), qv::sources::kErrClosed);
+}
+
+// delTestV2000: one table "Table" of two Text(50) columns and no index.
+const std::string kInsertable = "jackcess/src/test/data/V2000/delTestV2000.mdb";
+
+TEST(AccessProvider, StatementsTheWriteSideCannotDoYetAreRefusedAndWriteNothing) {
+  TempFolder dir;
+  const fs::path copy = dir.path / "test.mdb";
+  fs::copy_file(kAccess + kInsertable, copy);
+  const std::string before = FileBytes(copy);
+  Connection cn;
+  cn.CursorLocation = qv::sources::kUseServer;
+  cn.Mode = qv::sources::kModeReadWrite;
+  cn.Open(Jet4(copy.string()));
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `New` (`a` TEXT(10), `b` LONG)"); }), 3251);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE [Table]"); }), 3251);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT a1.* INTO [Copy] FROM [Table] AS a1"); }), 3251);
+  // A wrong number of values, a value too long for its column, a table that is not there.
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x')"); }), 3346);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x', '" + std::string(51, 'y') + "')"); }),
+            qv::errc::kValueTooLong);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO NoSuchTable VALUES (1)"); }), qv::errc::kNoSuchTable);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE NoSuchTable"); }), qv::errc::kNoSuchTable);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT * FROM NoSuchTable"); }), qv::errc::kNoSuchTable);
+  // Malformed statements give the parser's positioned syntax errors.
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELEC * FROM [Table]"); }), 3129);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT * FROM [Table] WHERE 1"); }), 3142);
+  cn.Close();
+  EXPECT_EQ(FileBytes(copy), before);
+}
+
+TEST(AccessProvider, InsertIntoATableReadsBackThroughMdbtools) {
+  TempFolder dir;
+  const fs::path copy = dir.path / "test.mdb";
+  fs::copy_file(kAccess + kInsertable, copy);
+  Connection cn;
+  cn.CursorLocation = qv::sources::kUseServer;
+  cn.Mode = qv::sources::kModeReadWrite;
+  cn.Open(Jet4(copy.string()));
+  cn.Execute("INSERT INTO `table` VALUES ('Zoë''s', NULL);");
+  cn.Execute("insert into [Table] values ('', 'last')");
+  Recordset rs;
+  rs.Open("SELECT * FROM [Table]", cn);
+  EXPECT_EQ(rs.RecordCount(), 4);
+  rs.Close();
+  cn.Close();
+  const auto rows = Lines(Capture("mdb-export -H -d '|' -Q '" + copy.string() + "' Table"));
+  EXPECT_EQ(rows, (std::vector<std::string>{"z|y", "v|u", "Zoë's|", "|last"}));
+  // A table with indexes is refused before anything is written.
+  fs::copy_file(kAccess + "jackcess/src/test/data/V2000/testV2000.mdb", dir.path / "indexed.mdb");
+  cn.Open(Jet4((dir.path / "indexed.mdb").string()));
+  EXPECT_EQ(ErrorNumber([&] {
+              cn.Execute("INSERT INTO Table1 VALUES ('a','b','7','1','2','3','2001-01-01 00:00:00','1','true')");
+            }),
+            3251);
+}
+
+TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
+  TempFolder dir;
+  const std::string file = kAccess + "jackcess/src/test/data/V2000/testV2000.mdb";
+  Connection cn;
+  cn.Open(Jet4(file));
+  cn.Execute("select * into [Paradox 5.x;Database=" + dir.path.string() + "].[TABLE1.db] from [Table1]");
+  ASSERT_TRUE(fs::exists(dir.path / "TABLE1.DB") || fs::exists(dir.path / "TABLE1.db"));
+  // The same statement again meets the table it made.
+  EXPECT_EQ(ErrorNumber([&] {
+              cn.Execute("select * into [Paradox 5.x;Database=" + dir.path.string() + "].[TABLE1.db] from [Table1]");
+            }),
+            qv::errc::kTableExists);
+  // A folder that does not exist.
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("select * into [Paradox 5.x;Database=/nonexistent/x].[T.db] from [Table1]"); }),
+            qv::errc::kFileNotFound);
+
+  Recordset src;
+  src.Open("SELECT * FROM [Table1]", cn);
+  Connection px;
+  px.CursorLocation = qv::sources::kUseClient;
+  px.Open(ParadoxCs(dir.path.string()));
+  EXPECT_EQ(UserTables(px), std::vector<std::string>{"TABLE1"});
+  Recordset copy;
+  copy.Open("SELECT * FROM `TABLE1`", px);
+  ASSERT_EQ(copy.FieldCount(), src.FieldCount());
+  EXPECT_EQ(copy.RecordCount(), src.RecordCount());
+  while (!src.Eof()) {
+    ASSERT_FALSE(copy.Eof());
+    for (int i = 0; i < src.FieldCount(); ++i) {
+      SCOPED_TRACE(src.Fields(i).name());
+      EXPECT_EQ(copy.Fields(i).name(), src.Fields(i).name());
+      EXPECT_EQ(qv::IsNull(copy.Fields(i).Value()), qv::IsNull(src.Fields(i).Value()));
+    }
+    src.MoveNext();
+    copy.MoveNext();
+  }
+  EXPECT_TRUE(copy.Eof());
+  copy.Close();
+
+  // The independent reader sees the same number of records.
+  fs::path db;
+  for (auto& e : fs::directory_iterator(dir.path))
+    if (e.path().stem() == "TABLE1" && (e.path().extension() == ".DB" || e.path().extension() == ".db")) db = e.path();
+  const std::string dump = Capture(std::string(QV_ORACLE_DIR) + "/pxdump '" + db.string() + "' 2>&1");
+  EXPECT_NE(dump.find("TABLE1"), std::string::npos) << dump.substr(0, 400);
+
+  // The Paradox provider drops the table with its family, and then knows it no more.
+  px.Execute("DROP TABLE `TABLE1`");
+  EXPECT_TRUE(UserTables(px).empty());
+  EXPECT_EQ(ErrorNumber([&] { px.Execute("DROP TABLE `TABLE1`"); }), qv::errc::kNoSuchTable);
+  EXPECT_EQ(ErrorNumber([&] { px.Execute("CREATE TABLE `X` (`a` TEXT(10))"); }), 3251);
+  EXPECT_TRUE(fs::is_empty(dir.path));
+}
+
+TEST(ParadoxProvider, ReadsCorpusTablesWithTheirCounts) {
+  Connection cn;
+  cn.CursorLocation = qv::sources::kUseClient;
+  cn.Open(ParadoxCs(kParadox + "Rparadox"));
+  const auto tables = UserTables(cn);
+  EXPECT_NE(std::find(tables.begin(), tables.end(), "mushrooms"), tables.end());
+  Recordset rs;
+  rs.Open("SELECT * FROM mushrooms", cn);
+  const std::string dump = Capture(std::string(QV_ORACLE_DIR) + "/pxdump '" + kParadox + "Rparadox/mushrooms.db' 2>/dev/null");
+  std::int64_t n = 0;
+  while (!rs.Eof()) {
+    ++n;
+    rs.MoveNext();
+  }
+  EXPECT_EQ(n, rs.RecordCount());
+  EXPECT_GT(n, 0);
+  EXPECT_EQ(ErrorNumber([&] { rs.Open("SELECT * FROM nothere", cn); }), qv::sources::kErrAlreadyOpen);
+  rs.Close();
+  EXPECT_EQ(ErrorNumber([&] { rs.Open("SELECT * FROM nothere", cn); }), qv::errc::kNoSuchTable);
+}

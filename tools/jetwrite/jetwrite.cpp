@@ -1,0 +1,126 @@
+// jetwrite: changes an Access database from the shell, through the engine's write side, for
+// tests, benchmarks and debugging.
+//
+//   jetwrite [--password=PW] insert FILE TABLE [TSV]
+//       adds one row per line of TSV (standard input when absent): values separated by tabs, in
+//       the table's column order, as literal text converted by the column's type; \N is NULL;
+//       \t, \n, \r and \\ stand for a tab, a line feed, a carriage return and a backslash.
+//       Each line is one insert: a bad line is reported (line number and reason) and skipped.
+//
+//   jetwrite [--password=PW] drop FILE TABLE
+//       drops the table (its name compared without regard to case).
+//
+// Exit status: 0 when everything was written, 1 when some lines were refused, 2 when the
+// database or the table cannot be used at all.
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "engine/core/error.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/table_dropper.h"
+#include "engine/jet/write/table_inserter.h"
+
+namespace {
+
+int Usage() {
+  std::cerr << "usage: jetwrite [--password=PW] insert FILE TABLE [TSV]\n"
+               "       jetwrite [--password=PW] drop FILE TABLE\n";
+  return 2;
+}
+
+// One TSV line to literal values (std::monostate for \N).
+qv::Row ParseLine(const std::string& line) {
+  qv::Row row;
+  std::string cur;
+  bool null = false;
+  auto flush = [&] {
+    if (null) row.emplace_back(std::monostate{});
+    else row.emplace_back(cur);
+    cur.clear();
+    null = false;
+  };
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '\t') {
+      flush();
+    } else if (c == '\\' && i + 1 < line.size()) {
+      char e = line[++i];
+      if (e == 'N' && cur.empty()) null = true;
+      else if (e == 't') cur += '\t';
+      else if (e == 'n') cur += '\n';
+      else if (e == 'r') cur += '\r';
+      else cur += e;
+    } else {
+      cur += c;
+    }
+  }
+  flush();
+  return row;
+}
+
+int Insert(const std::string& file, const std::string& table, std::istream& in, const std::string& password) {
+  qv::jet::OpenOptions options;
+  options.password = password;
+  auto db = qv::jet::Database::Open(file, options);
+  qv::jet::TableInserter inserter(*db, table);
+  std::string line;
+  std::uint64_t lineNo = 0, written = 0, refused = 0;
+  while (std::getline(in, line)) {
+    ++lineNo;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    try {
+      inserter.Insert(ParseLine(line));
+      ++written;
+    } catch (const qv::Error& e) {
+      ++refused;
+      std::cerr << "line " << lineNo << ": error " << e.number() << ": " << e.description() << "\n";
+    }
+  }
+  std::cout << written << " rows inserted into '" << table << "'";
+  if (refused) std::cout << ", " << refused << " refused";
+  std::cout << "\n";
+  return refused ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string password;
+  int i = 1;
+  for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+    if (std::strncmp(argv[i], "--password=", 11) == 0) password = argv[i] + 11;
+    else return Usage();
+  }
+  if (i >= argc) return Usage();
+  std::string command = argv[i++];
+  try {
+    if (command == "insert" && (argc - i == 2 || argc - i == 3)) {
+      std::string file = argv[i], table = argv[i + 1];
+      if (argc - i == 3) {
+        std::ifstream in(argv[i + 2]);
+        if (!in) {
+          std::cerr << "jetwrite: cannot read '" << argv[i + 2] << "'\n";
+          return 2;
+        }
+        return Insert(file, table, in, password);
+      }
+      return Insert(file, table, std::cin, password);
+    }
+    if (command == "drop" && argc - i == 2) {
+      qv::jet::OpenOptions options;
+      options.password = password;
+      auto db = qv::jet::Database::Open(argv[i], options);
+      qv::jet::DropTable(*db, argv[i + 1]);
+      std::cout << "dropped '" << argv[i + 1] << "'\n";
+      return 0;
+    }
+    return Usage();
+  } catch (const qv::Error& e) {
+    std::cerr << "jetwrite: error " << e.number() << ": " << e.description();
+    if (!e.where().empty()) std::cerr << " (" << e.where() << ")";
+    std::cerr << "\n";
+    return 2;
+  }
+}
