@@ -127,7 +127,7 @@ class AccessProvider final : public Provider {
 std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs, const ProviderOptions& options) {
   qv::jet::OpenOptions open;
   open.password = cs.password;
-  open.cipherFactory = options.cipherFactory ? options.cipherFactory : EncryptionCipherFactory();
+  open.cipherFactory = options.cipherFactory;  // empty: the engine's own page-encryption adapter
   return std::make_unique<AccessProvider>(qv::jet::Database::Open(cs.dataSource, open));
 }
 

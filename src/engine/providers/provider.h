@@ -51,7 +51,4 @@ std::unique_ptr<Provider> OpenProvider(std::string_view connectionString, const 
 // TABLE_TYPE (the first two always NULL, as for a file database).
 std::unique_ptr<qv::RowReader> SchemaRowReader(std::vector<SchemaRow> rows);
 
-// The cipher factory that hands encrypted .accdb pages to the page-encryption library.
-qv::jet::PageCipherFactory EncryptionCipherFactory();
-
 }  // namespace qv::providers
