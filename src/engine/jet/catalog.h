@@ -25,7 +25,8 @@ struct CatalogEntry {
   std::int32_t id = 0;
   std::int32_t parentId = 0;
   std::string name;
-  int type = 0;                 // MSysObjects.Type & 0x7f
+  int type = 0;                 // MSysObjects.Type as stored (forms, reports, macros and modules
+                                // have the high bit set: -32768, -32764, -32766, -32761)
   std::uint32_t flags = 0;
   std::string database;         // linked tables: the other file
   std::string foreignName;      // linked tables: the name there

@@ -1,6 +1,7 @@
 #include "engine/jet/database.h"
 
 #include "engine/core/error.h"
+#include "engine/jet/office_cipher.h"
 #include "engine/jet/rc4_page_cipher.h"
 
 namespace qv::jet {
@@ -18,7 +19,8 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
       if (options.password.empty())
         throw Error(errc::kWrongPassword,
                     "Not a valid password: the database '" + path + "' is encrypted with a password.", path);
-      if (!options.cipherFactory)
+      PageCipherFactory factory = options.cipherFactory ? options.cipherFactory : DefaultOfficeCipherFactory();
+      if (!factory)
         throw Error(errc::kEncrypted,
                     "The database '" + path +
                         "' is encrypted with a password (Office page encryption), which this version cannot open.",
@@ -32,7 +34,7 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
       req.versionByte = static_cast<std::uint8_t>(h.version);
       req.password = options.password;
       // Every connection proves the password, even when the cipher is already installed.
-      std::shared_ptr<const PageCipher> cipher = options.cipherFactory(req);
+      std::shared_ptr<const PageCipher> cipher = factory(req);
       if (!cipher) throw Error(errc::kEncrypted, "No page cipher for the encrypted database '" + path + "'.", path);
       file->pages->SetCipher(std::move(cipher));
     } else {
@@ -87,7 +89,7 @@ void Database::LoadCatalog() {
     CatalogEntry e;
     e.id = static_cast<std::int32_t>(asInt(value(cId)));
     e.name = asText(value(cName));
-    e.type = static_cast<int>(asInt(value(cType)) & 0x7f);
+    e.type = static_cast<int>(asInt(value(cType)));
     e.flags = static_cast<std::uint32_t>(asInt(value(cFlags)));
     e.parentId = static_cast<std::int32_t>(asInt(value(cParent)));
     e.database = asText(value(cDb));

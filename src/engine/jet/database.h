@@ -24,8 +24,9 @@ namespace qv::jet {
 
 struct OpenOptions {
   std::string password;  // UTF-8; the connection string's "Jet OLEDB:Database Password"
-  // Builds the page cipher of an encrypted .accdb (from the page-encryption library). Without
-  // one, such a file is refused with 3033 (3031 when no password was given).
+  // Builds the page cipher of an encrypted .accdb. Empty: the page-encryption library's own
+  // (DefaultOfficeCipherFactory); when the build has none, such a file is refused with 3033
+  // (3031 when no password was given).
   PageCipherFactory cipherFactory;
 };
 

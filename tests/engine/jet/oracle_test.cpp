@@ -10,6 +10,7 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "engine/jet/office_cipher.h"
 #include "test_support.h"
 
 namespace qv::jet {
@@ -46,10 +47,11 @@ TEST_P(JetCorpusFile, ReadsTheSameAsMdbReader) {
   try {
     db = Database::Open(path, options);
   } catch (const Error& e) {
-    // .accdb page encryption comes with the page-encryption library; until it is plugged in the
+    // .accdb page encryption comes with the page-encryption library; in a build without it the
     // file must be recognised and refused cleanly: 3031 without a password, 3033 with one.
     auto file = FileRegistry::Instance().Open(path);
     ASSERT_TRUE(file->header.officeEncrypted()) << rel << ": " << e.what();
+    ASSERT_FALSE(DefaultOfficeCipherFactory()) << rel << ": " << e.what();
     EXPECT_EQ(e.number(), errc::kEncrypted) << e.what();
     try {
       Database::Open(path, {});
@@ -65,7 +67,23 @@ TEST_P(JetCorpusFile, ReadsTheSameAsMdbReader) {
   oracleArgs.push_back(path);
   if (!password.empty()) oracleArgs.push_back(password);
   RunResult oracle = RunCommand(oracleArgs);
-  ASSERT_NE(oracle.status, 2) << "the oracle cannot open " << rel << " but we can: " << oracle.err;
+  if (oracle.status == 2) {
+    // Oracle defect 6: mdb-reader cannot open some encryption schemes (agile AES-128/SHA-1, some
+    // RC4 CryptoAPI and non-standard providers). We read them: every user table must stream as
+    // many rows as its definition counts.
+    ASSERT_TRUE(db->header().officeEncrypted()) << "the oracle cannot open " << rel << ": " << oracle.err;
+    ASSERT_FALSE(db->UserTableNames().empty());
+    for (const auto& name : db->UserTableNames()) {
+      ReadOptions skip;
+      skip.skipUnreadableColumns = true;
+      auto reader = db->ReadTable(name, skip);
+      Row row;
+      std::int64_t n = 0;
+      while (reader->Next(row)) ++n;
+      EXPECT_EQ(n, reader->rowCount()) << name;
+    }
+    return;
+  }
   std::vector<DumpTable> expected = ParseDump(oracle.out);
 
   // The user tables we list are the oracle's, less the names Access hides (defect 2); those
@@ -144,8 +162,10 @@ TEST_P(JetCorpusFile, RowCountsMatchMdbExport) {
   try {
     db = Database::Open(path, options);
   } catch (const Error& e) {
-    GTEST_SKIP() << "not readable yet (encrypted .accdb): " << e.what();
+    ASSERT_FALSE(DefaultOfficeCipherFactory()) << e.what();
+    GTEST_SKIP() << "not readable in this build (encrypted .accdb): " << e.what();
   }
+  if (db->header().officeEncrypted()) GTEST_SKIP() << "mdbtools opens no encrypted .accdb";
   for (const auto& name : db->UserTableNames()) {
     auto cursor = db->OpenCursor(name);
     std::vector<Cell> cells;

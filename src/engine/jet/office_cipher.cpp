@@ -1,0 +1,41 @@
+#include "engine/jet/office_cipher.h"
+
+#if defined(QV_JET_HAS_CRYPTO)
+#include "engine/jet/crypto/encryption.h"
+#endif
+
+namespace qv::jet {
+
+#if defined(QV_JET_HAS_CRYPTO)
+namespace {
+
+// Adapts the library's codec to the pager's hook. The codec is safe to call from several
+// threads at once and keeps only derived keys, wiped when it is destroyed.
+class OfficePageCipher final : public PageCipher {
+ public:
+  explicit OfficePageCipher(std::unique_ptr<crypto::PageCodec> codec) : codec_(std::move(codec)) {}
+  void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
+    codec_->DecryptPage(pageNo, page);
+  }
+  void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
+    codec_->EncryptPage(pageNo, page);
+  }
+
+ private:
+  std::unique_ptr<crypto::PageCodec> codec_;
+};
+
+}  // namespace
+
+PageCipherFactory DefaultOfficeCipherFactory() {
+  return [](const PageCipherRequest& req) -> std::unique_ptr<PageCipher> {
+    auto codec = crypto::OpenEncryption(req.rawHeaderPage, req.password, req.pageSize, req.fileName);
+    if (!codec) return nullptr;
+    return std::make_unique<OfficePageCipher>(std::move(codec));
+  };
+}
+#else
+PageCipherFactory DefaultOfficeCipherFactory() { return {}; }
+#endif
+
+}  // namespace qv::jet
