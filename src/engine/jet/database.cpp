@@ -48,6 +48,17 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
   return db;
 }
 
+void Database::RefreshCatalog() {
+  std::vector<CatalogEntry> old;
+  old.swap(catalog_);
+  try {
+    LoadCatalog();
+  } catch (...) {
+    catalog_.swap(old);
+    throw;
+  }
+}
+
 void Database::LoadCatalog() {
   TableDefinition def = ReadTableDefinition(*file_->pages, file_->header, kCatalogPage, "MSysObjects");
   auto find = [&](const char* name) -> int {

@@ -43,6 +43,8 @@ class Database {
 
   // Every row of MSysObjects, in physical order.
   const std::vector<CatalogEntry>& catalog() const { return catalog_; }
+  // Reads the catalog again (after this or another connection created or dropped a table).
+  void RefreshCatalog();
   // The TABLES schema rowset (what OpenSchema(20) gives), in catalog order.
   std::vector<SchemaTableRow> SchemaTables() const;
   // User tables' names in catalog order.

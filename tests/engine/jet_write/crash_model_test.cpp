@@ -15,6 +15,7 @@
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
 #include "engine/jet/usage_map.h"
+#include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
 #include "test_files.h"
 
@@ -162,6 +163,41 @@ TEST(Model, RandomInsertsWithReopeningsMatchTheModel) {
     ASSERT_EQ(ReadAll(*db, kTable), model);
     EXPECT_EQ(db->ReadDefinition(kTable).rowCount, model.size());
     CheckPages(*db);
+  }
+}
+
+// Inserts, drops and reopenings mixed: pages a dropped table gave back are filled by another
+// table, and the page accounting never double-books a page.
+TEST(Model, DroppedPagesAreRefilledWithoutDoubleBooking) {
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2003/queryTestV2003.mdb", "q.mdb");
+  auto fill = [&](const char* table, int rows, int seed) {
+    auto db = Database::Open(path);
+    TableInserter ins(*db, table);
+    for (int i = 0; i < rows; ++i) {
+      qv::Row r(ins.definition().columns.size());
+      for (std::size_t c = 0; c < r.size(); ++c) r[c] = std::string(10 + static_cast<std::size_t>(i * 7 + seed) % 40, static_cast<char>('a' + c));
+      ins.Insert(r);
+    }
+  };
+  fill("Table1", 800, 1);
+  std::uint32_t grown = 0;
+  {
+    auto db = Database::Open(path);
+    grown = db->pages().pageCount();
+    DropTable(*db, "Table1");
+    CheckPages(*db);
+  }
+  fill("Table2", 700, 2);
+  auto db = Database::Open(path);
+  EXPECT_LE(db->pages().pageCount(), grown + 2) << "Table2 should take the pages Table1 gave back";
+  EXPECT_EQ(ReadAll(*db, "Table2").size(), 700u);
+  EXPECT_TRUE(ReadAll(*db, "Table3").empty());
+  CheckPages(*db);
+  if (testing::HaveMdbTools()) {
+    int st = 0;
+    EXPECT_EQ(std::stoul(testing::Run("mdb-count " + testing::Quote(path) + " Table2", &st)), 700u);
+    EXPECT_EQ(testing::Run("mdb-tables -1 " + testing::Quote(path)), "Table2\nTable3\n");
   }
 }
 

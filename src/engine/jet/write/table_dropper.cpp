@@ -277,6 +277,7 @@ void DropTable(Database& db, const std::string& name) {
     if (ptr != 0 && LiveRow(ps, l, RowPointer::Decode(ptr))) MarkDeleted(ps, l, RowPointer::Decode(ptr));
   for (std::uint32_t p : toFree) op.writer().FreePage(p);
   op.Commit();
+  db.RefreshCatalog();
 }
 
 }  // namespace qv::jet
