@@ -1,6 +1,7 @@
 // Quorvella: moves whole tables between an Access database and a folder of Paradox tables.
 #include <QApplication>
 
+#include "operations/table_operations.h"
 #include "pages/program.h"
 
 int main(int argc, char* argv[]) {
@@ -11,7 +12,10 @@ int main(int argc, char* argv[]) {
   // "Next >" switches pages, neither may be visible for a moment.
   app.setQuitOnLastWindowClosed(false);
 
-  qv::pages::Program program({});
+  qv::ops::TableOperations table_operations;
+  qv::pages::Program::Options options;
+  options.table_operations = &table_operations;
+  qv::pages::Program program(options);
   program.Start();
   if (program.ended()) return 0;
   return app.exec();
