@@ -25,7 +25,8 @@
 #include "engine/core/error.h"
 #include "engine/paradox/paradox_folder.h"
 #include "operations/handlers.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "operations/value_rendering.h"
 #include "shell/memory_table_list.h"
@@ -62,6 +63,18 @@ struct Fields : qv::shell::ConnectionFields {
   QString accessPassword() const override { return {}; }
 };
 
+std::string AccessString(const QString& file) {
+  Fields fields;
+  fields.file = file;
+  return qv::sources::AccessConnectionString(QString(), QString(), fields).toStdString();
+}
+
+std::string ParadoxString(const QString& folder) {
+  Fields fields;
+  fields.folder = folder;
+  return qv::sources::ParadoxConnectionString(fields).toStdString();
+}
+
 double PeakMiB() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -97,7 +110,7 @@ void WriteTable(const QString& folder, std::int64_t rows) {
 
 bool AccessWrites(const QString& db) {
   qv::sources::Connection cn;
-  cn.Open(qv::ops::seam::AccessConnectionString(db, QString()).toStdString());
+  cn.Open(AccessString(db));
   try {
     cn.Execute("CREATE TABLE `probe`(`a` INT);");
     cn.Execute("DROP TABLE `probe`");
@@ -139,7 +152,7 @@ int main(int argc, char** argv) {
     ThrottledWindows windows;
     qv::sources::Connection cn;
     cn.CursorLocation = qv::sources::kUseClient;
-    cn.Open(qv::ops::seam::ParadoxConnectionString(paradox_folder).toStdString());
+    cn.Open(ParadoxString(paradox_folder));
     qv::sources::Recordset rs;
     rs.Open("SELECT * FROM `BIG`", cn);
     qv::shell::MemoryProgress progress;
@@ -195,8 +208,8 @@ int main(int argc, char** argv) {
     {
       qv::sources::Connection pcn, acn;
       pcn.CursorLocation = qv::sources::kUseClient;
-      pcn.Open(qv::ops::seam::ParadoxConnectionString(paradox_folder).toStdString());
-      acn.Open(qv::ops::seam::AccessConnectionString(mdb, QString()).toStdString());
+      pcn.Open(ParadoxString(paradox_folder));
+      acn.Open(AccessString(mdb));
       qv::sources::Recordset rs;
       rs.Open("SELECT * FROM `BIG`", pcn);
       std::string create = "CREATE TABLE `BIG2`(";
@@ -234,7 +247,7 @@ int main(int argc, char** argv) {
     start = Clock::now();
     {
       qv::sources::Connection acn;
-      acn.Open(qv::ops::seam::AccessConnectionString(mdb, QString()).toStdString());
+      acn.Open(AccessString(mdb));
       acn.Execute(qv::ops::CopyToParadoxStatement(out2, QStringLiteral("BIG"), QStringLiteral("BIG")).toStdString());
     }
     const double engine2 = Seconds(start);

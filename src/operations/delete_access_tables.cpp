@@ -1,7 +1,8 @@
 // "Delete Table/s" of the Access list: every selected table is dropped, without a question, and
 // taken out of the list. The database is opened before the selection is looked at.
 #include "operations/handlers.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "shell/error_trap.h"
 
@@ -12,13 +13,13 @@ void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects&
   shell::TableList& list = page.page.access_list;
   std::unique_ptr<sources::Connection> access;
 
-  trap.Step(100, [&] { access = objects.CreateConnection(); });
+  trap.Step(100, [&] { access = sources::MakeConnection(objects); });
   trap.Step(102, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
   trap.Step(104, [&] { Use(access).CursorLocation = sources::kUseServer; });
   trap.Step(106, [&] { Use(access).Mode = sources::kModeReadWrite; });
   trap.Step(108, [&] {
     Use(access).Open(
-        seam::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword()).toStdString());
+        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
   });
   if (trap.Test(110, [&] { return list.currentRow() == -1; })) {
     trap.Step(122, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to delete.")); });

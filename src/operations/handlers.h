@@ -34,9 +34,11 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
 // table already has the new name (ignoring case) the user is asked "Would you like to overwrite
 // NEW?"; Yes drops it first, No changes nothing and gives false. A new name equal to the old one
 // changes nothing (false); one that differs only in letter case goes through a temporary name.
-// No trap of its own: a failure ends it and reaches the caller's trap.
+// No trap of its own: a failure ends it and reaches the caller's trap. `fields` are the
+// connection page's boxes, which the Access source reads when `file` is empty.
 bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects, const QString& old_name,
-                       const QString& new_name, const QString& file, const QString& password);
+                       const QString& new_name, const QString& file, const QString& password,
+                       const shell::ConnectionFields& fields);
 
 // An object that the factory could not make: the failure the runtime gives for an unset object.
 template <typename T>

@@ -2,7 +2,8 @@
 // engine has no rename statement, so the table is copied under the new name and the old one is
 // dropped. The list then shows the new name in place of the old one.
 #include "operations/handlers.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "shell/error_trap.h"
 
@@ -14,17 +15,18 @@ void Run(sources::Connection& connection, const QString& statement) { connection
 }  // namespace
 
 bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects, const QString& old_name,
-                       const QString& new_name, const QString& file, const QString& password) {
+                       const QString& new_name, const QString& file, const QString& password,
+                       const shell::ConnectionFields& fields) {
   // The same name: nothing to do, and the overwrite question must never offer to drop the table
   // that is being renamed.
   if (new_name == old_name) return false;
   const bool case_only = new_name.compare(old_name, Qt::CaseInsensitive) == 0;
 
-  auto connection = objects.CreateConnection();
+  auto connection = sources::MakeConnection(objects);
   sources::Connection& db = Use(connection);
-  db.Open(seam::AccessConnectionString(file, password).toStdString());
+  db.Open(sources::AccessConnectionString(file, password, fields).toStdString());
   bool result = true;
-  if (!case_only && seam::AccessTableExists(objects, file, password, new_name)) {
+  if (!case_only && sources::AccessTableExists(file, password, new_name, fields, objects)) {
     if (shell::AskYesNo(windows, QStringLiteral("Would you like to overwrite ") + new_name + QStringLiteral("?"),
                         QStringLiteral("Overwrite?"))) {
       Run(db, DropStatement(new_name));
@@ -37,7 +39,7 @@ bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& o
       // Access finds names without regard to case, so the copy cannot target the new spelling
       // while the old table exists: it goes through a name no table has.
       QString temporary;
-      for (int n = 1; temporary.isEmpty() || seam::AccessTableExists(objects, file, password, temporary); ++n)
+      for (int n = 1; temporary.isEmpty() || sources::AccessTableExists(file, password, temporary, fields, objects); ++n)
         temporary = QStringLiteral("~rename%1 ").arg(n) + old_name;
       Run(db, CopyTableStatement(old_name, temporary));
       Run(db, DropStatement(old_name));
@@ -83,7 +85,7 @@ void RenameAccessTableClick(shell::TablePageContext& page, sources::DatabaseObje
     bool renamed = false;
     trap.Step(120, [&] {
       renamed = RenameAccessTable(page.windows, objects, old_name, answer, page.fields.accessFile(),
-                                  page.fields.accessPassword());
+                                  page.fields.accessPassword(), page.fields);
     });
     if (renamed) {
       trap.Step(122, [&] { list.RemoveAt(row); });

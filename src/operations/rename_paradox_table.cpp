@@ -8,7 +8,8 @@
 #include "operations/handlers.h"
 #include "operations/list_box.h"
 #include "operations/paradox_name.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "operations/table_files.h"
 #include "shell/error_trap.h"
@@ -28,10 +29,10 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
   shell::TableList& list = page.page.paradox_list;
   std::unique_ptr<sources::Connection> paradox;
 
-  trap.Step(100, [&] { paradox = objects.CreateConnection(); });
+  trap.Step(100, [&] { paradox = sources::MakeConnection(objects); });
   trap.Step(102, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
   trap.Step(104, [&] {
-    Use(paradox).Open(seam::ParadoxConnectionString(page.fields.paradoxFolder()).toStdString());
+    Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString());
   });
   if (trap.Test(106, [&] { return list.currentRow() == -1; })) {
     trap.Step(134, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to rename.")); });

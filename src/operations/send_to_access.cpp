@@ -7,7 +7,8 @@
 
 #include "operations/handlers.h"
 #include "operations/list_box.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "operations/value_rendering.h"
 #include "shell/error_trap.h"
@@ -72,9 +73,9 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
   std::unique_ptr<sources::Connection> paradox;
   std::unique_ptr<sources::Recordset> records;
 
-  trap.Step(100, [&] { access = objects.CreateConnection(); });
-  trap.Step(102, [&] { paradox = objects.CreateConnection(); });
-  trap.Step(104, [&] { records = objects.CreateRecordset(); });
+  trap.Step(100, [&] { access = sources::MakeConnection(objects); });
+  trap.Step(102, [&] { paradox = sources::MakeConnection(objects); });
+  trap.Step(104, [&] { records = sources::MakeRecordset(objects); });
   if (trap.Test(108, [&] { return paradox_list.currentRow() == -1; })) {
     trap.Step(272, [&] { shell::ShowOk(windows, QStringLiteral("Please select a table to send.")); });
     return;
@@ -82,13 +83,13 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
   trap.Step(110, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
   trap.Step(112, [&] { Use(paradox).CursorLocation = sources::kUseClient; });
   trap.Step(114, [&] {
-    Use(paradox).Open(seam::ParadoxConnectionString(page.fields.paradoxFolder()).toStdString());
+    Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString());
   });
   trap.Step(116, [&] { Use(access).CursorLocation = sources::kUseServer; });
   trap.Step(118, [&] { Use(access).Mode = sources::kModeReadWrite; });
   trap.Step(120, [&] {
     Use(access).Open(
-        seam::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword()).toStdString());
+        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
   });
 
   InsertStatement insert(trap.statement);

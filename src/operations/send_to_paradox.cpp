@@ -5,7 +5,8 @@
 #include "operations/handlers.h"
 #include "operations/list_box.h"
 #include "operations/paradox_name.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "shell/error_trap.h"
 
@@ -22,8 +23,8 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
   std::unique_ptr<sources::Connection> access;
   std::unique_ptr<sources::Connection> paradox;
 
-  trap.Step(100, [&] { access = objects.CreateConnection(); });
-  trap.Step(102, [&] { paradox = objects.CreateConnection(); });
+  trap.Step(100, [&] { access = sources::MakeConnection(objects); });
+  trap.Step(102, [&] { paradox = sources::MakeConnection(objects); });
   if (trap.Test(108, [&] { return access_list.currentRow() == -1; })) {
     trap.Step(192, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to send.")); });
     return;
@@ -31,13 +32,13 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
   trap.Step(110, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
   trap.Step(112, [&] { Use(paradox).CursorLocation = sources::kUseClient; });
   trap.Step(114, [&] {
-    Use(paradox).Open(seam::ParadoxConnectionString(page.fields.paradoxFolder()).toStdString());
+    Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString());
   });
   trap.Step(116, [&] { Use(access).CursorLocation = sources::kUseServer; });
   trap.Step(118, [&] { Use(access).Mode = sources::kModeReadWrite; });
   trap.Step(120, [&] {
     Use(access).Open(
-        seam::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword()).toStdString());
+        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
   });
 
   const int count = trap.Value(122, 0, [&] { return access_list.count(); });
@@ -87,7 +88,7 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
     });
   }
 
-  trap.Step(176, [&] { seam::AddTablesToParadoxListbox(page.windows, paradox_list, page.fields.paradoxFolder()); });
+  trap.Step(176, [&] { sources::AddTablesToParadoxListbox(paradox_list, page.fields, page.windows); });
   trap.Step(184, [&] { shell::ShowOk(page.windows, QStringLiteral("Done.")); });
   trap.Step(186, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });
   trap.Step(188, [&] { Use(access).Close(); });

@@ -7,7 +7,8 @@
 
 #include "engine/core/value_text.h"
 #include "operations/handlers.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "shell/app_title.h"
 #include "sources/database_access.h"
 #include "test_support.h"
@@ -33,7 +34,7 @@ class AccessTablesTest : public ::testing::Test {
   // Rows of an Access table as text cells ("<NULL>" for NULL), through the interface.
   std::vector<std::vector<std::string>> AccessCells(const QString& table) {
     sources::Connection cn;
-    cn.Open(seam::AccessConnectionString(page.fields.file, QString()).toStdString());
+    cn.Open(testing::AccessString(page.fields.file));
     sources::Recordset rs;
     rs.Open(("SELECT * FROM `" + table + "`").toStdString(), cn);
     std::vector<std::vector<std::string>> out;
@@ -45,7 +46,7 @@ class AccessTablesTest : public ::testing::Test {
     return out;
   }
   bool AccessHas(const QString& table) {
-    return seam::AccessTableExists(objects, page.fields.file, QString(), table);
+    return sources::AccessTableExists(page.fields.file, QString(), table, page.fields, objects);
   }
 
   QTemporaryDir access_dir;

@@ -6,7 +6,8 @@
 
 #include "engine/core/value_text.h"
 #include "operations/handlers.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "shell/app_title.h"
 #include "sources/database_access.h"
 #include "test_support.h"
@@ -22,7 +23,7 @@ const QStringList kDonorTables{"Designation", "Donation Detail", "Donation Type"
 // Every cell of an Access table in its text form, through the database access interface.
 std::vector<std::vector<std::string>> AccessCells(const QString& file, const QString& table) {
   sources::Connection cn;
-  cn.Open(seam::AccessConnectionString(file, QString()).toStdString());
+  cn.Open(testing::AccessString(file));
   sources::Recordset rs;
   rs.Open(("SELECT * FROM `" + table + "`").toStdString(), cn);
   std::vector<std::vector<std::string>> out;

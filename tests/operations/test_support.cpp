@@ -7,7 +7,8 @@
 
 #include "engine/core/error.h"
 #include "engine/paradox/paradox_folder.h"
-#include "operations/source_seam.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 #include "shell/error_report.h"
 #include "sources/database_access.h"
 
@@ -66,6 +67,17 @@ QString CorpusFile(const QString& relative) {
   return QDir(QStringLiteral(QV_SHARED_DIR "/corpus")).filePath(relative);
 }
 
+std::string AccessString(const QString& file) {
+  Fields fields;
+  return sources::AccessConnectionString(file, QString(), fields).toStdString();
+}
+
+std::string ParadoxString(const QString& folder) {
+  Fields fields;
+  fields.folder = folder;
+  return sources::ParadoxConnectionString(fields).toStdString();
+}
+
 QString CopyInto(const QString& file, const QString& folder) {
   const QString to = QDir(folder).filePath(QFileInfo(file).fileName());
   QFile::remove(to);
@@ -80,7 +92,7 @@ bool AccessWritesSupported() {
       CopyInto(CorpusFile(QStringLiteral("access/jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb")),
                dir.path());
   sources::Connection cn;
-  cn.Open(seam::AccessConnectionString(db, QString()).toStdString());
+  cn.Open(AccessString(db));
   try {
     cn.Execute("CREATE TABLE `probe`(`a` INT);");
     return true;

@@ -50,6 +50,9 @@ struct TestPage {
 };
 
 QString CorpusFile(const QString& relative);
+// The connection strings of an Access file without password and of a Paradox folder.
+std::string AccessString(const QString& file);
+std::string ParadoxString(const QString& folder);
 // Copies a file into `folder` and returns the copy's path.
 QString CopyInto(const QString& file, const QString& folder);
 // True when the Access provider changes databases (CREATE/INSERT/DROP); false while it refuses

@@ -1,0 +1,168 @@
+// "Next >", "Test Connection" and the start-up jump through the real pages on the offscreen
+// platform, with the samples the build writes beside the program and corpus Access files read in
+// place.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "../pages/gui_fixture.h"
+#include "sources/connection_actions.h"
+
+namespace {
+
+using qv::shell::MessageRequest;
+
+const QString kAccess = QStringLiteral(QV_SHARED_DIR "/corpus/access/");
+const QString kTestDb = kAccess + "jackcess/src/test/data/V2000/testV2000.mdb";
+
+QStringList Items(QListWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+  return out;
+}
+
+QStringList MdbTables(const QString& file) {
+  QStringList out;
+  FILE* p = popen(("mdb-tables -1 '" + file.toStdString() + "'").c_str(), "r");
+  char line[1024];
+  while (p && fgets(line, sizeof line, p)) out << QString::fromUtf8(line).trimmed();
+  if (p) pclose(p);
+  out.removeAll(QString());
+  out.sort(Qt::CaseInsensitive);
+  return out;
+}
+
+QStringList Texts(const std::vector<MessageRequest>& messages) {
+  QStringList out;
+  for (auto& m : messages) out << m.text;
+  return out;
+}
+
+struct NoObjects : qv::sources::DatabaseObjects {
+  std::unique_ptr<qv::sources::Connection> CreateConnection() override { return nullptr; }
+};
+
+class SourcesGuiTest : public qv::testing::GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    options_.connection_actions = &actions_;
+    options_.startup_jump = &actions_;
+  }
+  void UseObjects(qv::sources::DatabaseObjects& objects) {
+    custom_ = std::make_unique<qv::sources::ConnectionActions>(objects);
+    options_.connection_actions = custom_.get();
+    options_.startup_jump = custom_.get();
+  }
+  QString Samples() const { return qv::testing::BuiltProgramFolder() + "/Samples"; }
+
+  qv::sources::ConnectionActions actions_;
+  std::unique_ptr<qv::sources::ConnectionActions> custom_;
+};
+
+const QStringList kSampleTables{"ORDERLOG", "STOCK", "SUPPLIER"};
+
+}  // namespace
+
+TEST_F(SourcesGuiTest, NextOnTheSamplesFillsBothListsAndShowsTheTablePage) {
+  Start();
+  form1().push_button4_->click();  // "Load Sample/Example Database" of the Paradox side
+  EXPECT_EQ(form1().text1_->text(), Samples());
+  form1().push_button7_->click();
+  EXPECT_EQ(form1().text2_->text(), Samples() + "/sample.mdb");
+  form1().text2_->setText(kTestDb);  // the sample database is not written yet: a corpus file stands in
+  form1().push_button2_->click();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(program_->tablePageCreated());
+  EXPECT_TRUE(form2().isVisible());
+  EXPECT_FALSE(form1().isVisible());
+  EXPECT_EQ(Items(form2().list2_), kSampleTables);
+  EXPECT_EQ(Items(form2().list1_), MdbTables(kTestDb));
+  EXPECT_TRUE(windows_.messages().empty());
+  EXPECT_EQ(form1().pointer(), qv::shell::kPointerDefault);
+}
+
+TEST_F(SourcesGuiTest, NextDoesNothingVisibleWithoutTablesOrWithoutTheFile) {
+  QTemporaryDir empty;
+  Start();
+  form1().text1_->setText(empty.path());
+  form1().text2_->setText(kTestDb);
+  form1().push_button2_->click();
+  EXPECT_FALSE(program_->tablePageCreated());
+  EXPECT_TRUE(form1().isVisible());
+  form1().text1_->setText(Samples());
+  form1().text2_->setText(empty.path() + "/missing.mdb");
+  form1().push_button2_->click();
+  EXPECT_FALSE(program_->tablePageCreated());
+  EXPECT_TRUE(form1().isVisible());
+  EXPECT_TRUE(windows_.messages().empty());
+  EXPECT_EQ(form1().pointer(), qv::shell::kPointerDefault);
+}
+
+TEST_F(SourcesGuiTest, WrongPasswordShowsTheErrorThenUnableToAccessAndOpensTheTablePage) {
+  Start();
+  form1().text1_->setText(Samples());
+  form1().text2_->setText(kAccess + "mdb-reader/test/password/data/V2000_with-password.mdb");
+  form1().text3_->setText(QStringLiteral("not it"));
+  form1().push_button2_->click();
+  QCoreApplication::processEvents();
+  const QStringList texts = Texts(windows_.messages());
+  ASSERT_EQ(texts.size(), 2);
+  EXPECT_TRUE(texts[0].endsWith(" (Error Number = 3031)")) << texts[0].toStdString();
+  EXPECT_EQ(texts[1], "Unable to access the database");
+  EXPECT_EQ(windows_.messages()[1].title, windows_.messages()[0].title);
+  ASSERT_TRUE(program_->tablePageCreated());
+  EXPECT_TRUE(form2().isVisible());
+  EXPECT_EQ(form2().list1_->count(), 0);
+  EXPECT_EQ(Items(form2().list2_), kSampleTables);
+}
+
+TEST_F(SourcesGuiTest, TestConnectionOnAGoodAndABadFolder) {
+  QTemporaryDir empty;
+  Start();
+  form1().text1_->setText(Samples());
+  form1().push_button3_->click();
+  form1().text1_->setText(empty.path());
+  form1().push_button3_->click();
+  form1().text1_->clear();
+  form1().push_button3_->click();
+  EXPECT_EQ(Texts(windows_.messages()),
+            (QStringList{"Connection successful.", "Could not connect.", "Could not connect."}));
+  for (const auto& m : windows_.messages()) EXPECT_EQ(m.icon, qv::shell::Icon::kNone);
+  EXPECT_EQ(form1().pointer(), qv::shell::kPointerDefault);
+  EXPECT_FALSE(program_->tablePageCreated());
+}
+
+TEST_F(SourcesGuiTest, StartUpJumpsToTheTablePageWhenTheStoredPlacesAreUsable) {
+  Store("ParadoxFolder", Samples());
+  Store("AccessMDBFile", kTestDb);
+  Start();
+  ASSERT_TRUE(program_->tablePageCreated());
+  EXPECT_TRUE(form2().isVisible());
+  EXPECT_FALSE(form1().isVisible());
+  EXPECT_EQ(Items(form2().list2_), kSampleTables);
+  EXPECT_EQ(Items(form2().list1_), MdbTables(kTestDb));
+  EXPECT_TRUE(windows_.messages().empty());
+}
+
+TEST_F(SourcesGuiTest, StartUpStaysOnTheConnectionPageWhenTheFileIsGone) {
+  Store("ParadoxFolder", Samples());
+  Store("AccessMDBFile", Samples() + "/gone.mdb");
+  Store("AccessPassword", "pw");
+  Start();
+  EXPECT_FALSE(program_->tablePageCreated());
+  EXPECT_TRUE(form1().isVisible());
+  EXPECT_EQ(form1().text3_->text(), "pw");
+  EXPECT_TRUE(windows_.messages().empty());
+}
+
+TEST_F(SourcesGuiTest, StartUpSaysOnceThatAccessIsMissingWhenNoConnectionCanBeMade) {
+  NoObjects none;
+  UseObjects(none);
+  Start();
+  EXPECT_TRUE(form1().isVisible());
+  ASSERT_EQ(windows_.messages().size(), 1u);
+  EXPECT_EQ(windows_.messages()[0].text, QString::fromLatin1(qv::sources::kAccessNotInstalled));
+  EXPECT_EQ(windows_.messages()[0].buttons, qv::shell::Buttons::kOk);
+}
