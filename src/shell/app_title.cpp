@@ -1,7 +1,5 @@
 #include "shell/app_title.h"
 
-#include <QGuiApplication>
-
 #include "shell/product.h"
 
 namespace qv::shell {
@@ -21,18 +19,21 @@ QString ShortenedAppTitle(const QString& product_name) {
   return title;
 }
 
-void SetAppTitle() {
-  QGuiApplication::setApplicationDisplayName(ShortenedAppTitle(QString::fromUtf8(kProductName)));
+namespace {
+// The one application title of the running program. It is not the application's display name:
+// on X11 Qt appends a display name to every window title, so message boxes with a title of
+// their own ("Application Error") would not show that title exactly.
+QString& CurrentTitle() {
+  static QString title;
+  return title;
 }
+}  // namespace
+
+void SetAppTitle() { CurrentTitle() = ShortenedAppTitle(QString::fromUtf8(kProductName)); }
 
 QString AppTitle() {
-  const QString shown = QGuiApplication::applicationDisplayName();
-  // Before SetAppTitle the display name falls back to the executable's name; the product name
-  // is the better title then.
-  if (shown.isEmpty() || shown == QCoreApplication::applicationName()) {
-    return ShortenedAppTitle(QString::fromUtf8(kProductName));
-  }
-  return shown;
+  const QString& title = CurrentTitle();
+  return title.isEmpty() ? ShortenedAppTitle(QString::fromUtf8(kProductName)) : title;
 }
 
 }  // namespace qv::shell

@@ -11,8 +11,7 @@ inline constexpr int kMaxAppTitleLength = 40;
 // characters. A text of 40 characters or fewer comes back unchanged.
 QString ShortenedAppTitle(const QString& product_name);
 
-// Makes the shortened product name the application title. The title is kept as the
-// application's display name, so the window system shows it where it shows one.
+// Makes the shortened product name the application title.
 void SetAppTitle();
 
 // The current application title; the product name until SetAppTitle has run.

@@ -9,6 +9,7 @@
 // Without a command it prints the header and the schema rows. Exit status: 0 ok, 1 a table
 // could not be read, 2 the file could not be opened. The stored password is never printed.
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -114,9 +115,20 @@ void PrintCells(Database& db, const std::string& name) {
   }
 }
 
-std::string RowText(const qv::Value& v) {
-  auto t = qv::FormatValueText(v);
-  return t ? *t : "NULL";
+// Appends the text form of a value (the engines' locale-independent form; NULL for null).
+void AppendValueText(std::string& line, const qv::Value& v) {
+  if (auto s = std::get_if<std::string>(&v)) {
+    line += *s;
+  } else if (auto i = std::get_if<std::int64_t>(&v)) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, *i);
+    line.append(buf, r.ptr);
+  } else if (auto b = std::get_if<bool>(&v)) {
+    line += *b ? "true" : "false";
+  } else {
+    auto t = qv::FormatValueText(v);
+    line += t ? *t : "NULL";
+  }
 }
 
 int PrintRows(Database& db, const std::string& name) {
@@ -125,14 +137,15 @@ int PrintRows(Database& db, const std::string& name) {
   for (std::size_t i = 0; i < cols.size(); ++i) std::printf("%s%s", i ? "\t" : "", cols[i].name.c_str());
   std::printf("\n");
   qv::Row row;
+  std::string line;
   while (reader->Next(row)) {
-    std::string line;
+    line.clear();
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (i) line += '\t';
-      line += RowText(row[i]);
+      AppendValueText(line, row[i]);
     }
+    line += '\n';
     std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
   }
   return 0;
 }
@@ -140,6 +153,8 @@ int PrintRows(Database& db, const std::string& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  static char outBuffer[1 << 16];
+  std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
   OpenOptions options;
   if (const char* env = std::getenv("JETDUMP_PASSWORD")) options.password = env;
   std::vector<std::string> tables, positional;

@@ -97,11 +97,11 @@ std::string IsoFromUnixMs(std::int64_t ms) {
   return year + buf;
 }
 
-std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder& dec, const std::string& where) {
+std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder& dec, const Place& where) {
   if (c.type == col_type::kBoolean) return cell.flag ? "true" : "false";
   if (cell.null) return "null";
   if (!c.readable()) {
-    if (c.type == col_type::kComplex) return JsonString(std::to_string(static_cast<std::int32_t>(ByteView(cell.bytes, where).U32(0))));
+    if (c.type == col_type::kComplex) return JsonString(std::to_string(static_cast<std::int32_t>(ByteView(cell.bytes, where.str()).U32(0))));
     return JsonString(ToHex(cell.bytes));  // calculated, result type unknown: the stored bytes
   }
   if (c.type == col_type::kSingle) {
@@ -193,7 +193,7 @@ std::string TableJson(Database& db, const std::string& name, bool sortRows) {
       std::string line = "[";
       for (std::size_t i = 0; i < def.columns.size(); ++i) {
         if (i) line += ",";
-        line += RenderCell(def.columns[i], cells[i], cursor->decoder(), cursor->Where());
+        line += RenderCell(def.columns[i], cells[i], cursor->decoder(), cursor->place());
       }
       line += "]";
       if (sortRows) {

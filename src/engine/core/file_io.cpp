@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 #include "engine/core/error.h"
@@ -50,42 +51,72 @@ void ReadOnlyFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, con
   }
 }
 
+namespace {
+constexpr std::size_t kWriteBuffer = 1 << 20;
+}
+
 WriteOnlyFile::WriteOnlyFile(const std::filesystem::path& path) : name_(path.string()) {
-  file_ = std::fopen(path.c_str(), "wbxe");
-  if (!file_)
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd_ < 0)
     throw Error(errc::kFileInUse, "Could not create file '" + name_ + "': " + std::strerror(errno) + ".", name_);
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
+  buffer_.reserve(kWriteBuffer);
 }
 
 WriteOnlyFile::~WriteOnlyFile() {
-  if (file_) std::fclose(file_);
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void WriteOnlyFile::WriteOut(std::uint64_t offset, const std::uint8_t* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw Error(errc::kDiskIo, "Could not write '" + name_ + "': " + std::strerror(errno) + ".", name_);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+void WriteOnlyFile::Flush() {
+  if (!buffer_.empty()) WriteOut(bufferStart_, reinterpret_cast<const std::uint8_t*>(buffer_.data()), buffer_.size());
+  bufferStart_ = position_;
+  buffer_.clear();
 }
 
 void WriteOnlyFile::Write(std::span<const std::uint8_t> bytes) {
-  if (!file_) throw Error(errc::kDiskIo, "'" + name_ + "' is already closed.", name_);
-  if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
-    throw Error(errc::kDiskIo, "Could not write '" + name_ + "': " + std::strerror(errno) + ".", name_);
+  if (fd_ < 0) throw Error(errc::kDiskIo, "'" + name_ + "' is already closed.", name_);
+  if (buffer_.size() + bytes.size() > kWriteBuffer) Flush();
+  if (bytes.size() >= kWriteBuffer) {
+    WriteOut(position_, bytes.data(), bytes.size());
+    position_ += bytes.size();
+    bufferStart_ = position_;
+    return;
+  }
+  buffer_.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   position_ += bytes.size();
 }
 
 void WriteOnlyFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (!file_) throw Error(errc::kDiskIo, "'" + name_ + "' is already closed.", name_);
-  const std::uint64_t keep = position_;
-  if (std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
-    throw Error(errc::kDiskIo, "Could not seek in '" + name_ + "'.", name_);
-  position_ = offset;
-  Write(bytes);
-  if (std::fseek(file_, static_cast<long>(keep), SEEK_SET) != 0)
-    throw Error(errc::kDiskIo, "Could not seek in '" + name_ + "'.", name_);
-  position_ = keep;
+  if (fd_ < 0) throw Error(errc::kDiskIo, "'" + name_ + "' is already closed.", name_);
+  if (offset + bytes.size() > position_) throw Error(errc::kDiskIo, "Rewrite past the end of '" + name_ + "'.", name_);
+  // The part before the buffer goes to the file, the part inside the buffer is patched there.
+  const std::uint64_t end = offset + bytes.size();
+  if (offset < bufferStart_) {
+    const std::size_t direct = static_cast<std::size_t>(std::min(end, bufferStart_) - offset);
+    WriteOut(offset, bytes.data(), direct);
+  }
+  if (end > bufferStart_) {
+    const std::uint64_t from = std::max(offset, bufferStart_);
+    std::memcpy(buffer_.data() + (from - bufferStart_), bytes.data() + (from - offset), static_cast<std::size_t>(end - from));
+  }
 }
 
 void WriteOnlyFile::Close() {
-  if (!file_) return;
-  const bool ok = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (!ok || !closed) throw Error(errc::kDiskIo, "Could not finish writing '" + name_ + "'.", name_);
+  if (fd_ < 0) return;
+  Flush();
+  const bool synced = ::fsync(fd_) == 0;
+  const bool closed = ::close(fd_) == 0;
+  fd_ = -1;
+  if (!synced || !closed) throw Error(errc::kDiskIo, "Could not finish writing '" + name_ + "'.", name_);
 }
 
 }  // namespace qv

@@ -39,16 +39,23 @@ class WriteOnlyFile {
   WriteOnlyFile(const WriteOnlyFile&) = delete;
   WriteOnlyFile& operator=(const WriteOnlyFile&) = delete;
 
+  // Appends at the end.
   void Write(std::span<const std::uint8_t> bytes);
-  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);  // rewrites earlier bytes
+  // Rewrites bytes written earlier (patched in the buffer when they are still there).
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   std::uint64_t position() const { return position_; }
-  // Flushes and closes; throws kDiskIo on any write failure seen so far.
+  // Flushes, syncs to disk and closes; throws kDiskIo on any failure.
   void Close();
 
  private:
-  std::FILE* file_ = nullptr;
+  void Flush();
+  void WriteOut(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
+
+  int fd_ = -1;
   std::string name_;
-  std::uint64_t position_ = 0;
+  std::uint64_t position_ = 0;   // end of the file as written so far
+  std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
+  std::string buffer_;
 };
 
 }  // namespace qv

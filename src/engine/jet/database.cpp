@@ -103,6 +103,15 @@ std::vector<std::string> Database::UserTableNames() const {
 const CatalogEntry& Database::FindTable(const std::string& name) const {
   for (const auto& e : catalog_)
     if (e.isTable() && e.name == name) return e;
+  // Access compares object names without regard to case.
+  auto lower = [](std::string s) {
+    for (auto& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+  };
+  const std::string wanted = lower(name);
+  for (const auto& e : catalog_)
+    if (e.isTable() && lower(e.name) == wanted) return e;
   throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + path() + "'.", path());
 }
 

@@ -47,8 +47,9 @@ class Database {
   // User tables' names in catalog order.
   std::vector<std::string> UserTableNames() const;
 
-  // The table named exactly `name` (type 1 objects, system tables included); throws 3376 when
-  // there is none.
+  // The table named `name` (type 1 objects, system tables included): the exact name first, then
+  // without regard to (ASCII) letter case, as Access compares names. Throws 3376 when there is
+  // none.
   const CatalogEntry& FindTable(const std::string& name) const;
   TableDefinition ReadDefinition(const std::string& name);
   std::unique_ptr<TableCursor> OpenCursor(const std::string& name);

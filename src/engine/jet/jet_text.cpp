@@ -27,6 +27,10 @@ class Utf16Sink {
  public:
   explicit Utf16Sink(std::string& out) : out_(out) {}
   void Put(std::uint16_t u) {
+    if (u < 0x80 && !pendingHigh_) {  // the common case, kept short
+      out_.push_back(static_cast<char>(u));
+      return;
+    }
     if (pendingHigh_) {
       if (u >= 0xdc00 && u <= 0xdfff) {
         AppendUtf8(out_, 0x10000 + ((static_cast<std::uint32_t>(pendingHigh_) - 0xd800) << 10) + (u - 0xdc00));

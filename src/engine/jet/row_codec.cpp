@@ -19,11 +19,11 @@ std::string Hex2(std::size_t v) {
 
 }  // namespace
 
-void RowSplitter::Split(std::span<const std::uint8_t> row, const std::string& where, std::vector<Cell>& cells) const {
+void RowSplitter::Split(std::span<const std::uint8_t> row, const Place& where, std::vector<Cell>& cells) {
   const std::size_t n = row.size();
   const std::size_t ccs = layout_.rowColumnCountSize;
   auto corrupt = [&](const std::string& what, std::size_t off) {
-    ThrowCorrupt(what + " (row offset " + Hex2(off) + ")", where);
+    ThrowCorrupt(what + " (row offset " + Hex2(off) + ")", where.str());
   };
   if (n < ccs) corrupt("row shorter than its column count", 0);
   std::size_t rowColumns = ccs == 1 ? row[0] : LoadU16(row.data());
@@ -33,7 +33,8 @@ void RowSplitter::Split(std::span<const std::uint8_t> row, const std::string& wh
   std::size_t tailEnd = n - maskSize;  // everything before the null mask
 
   // Offsets of the variable columns present in this row (plus the end of the last).
-  std::vector<std::size_t> varOffsets;
+  std::vector<std::size_t>& varOffsets = varOffsets_;
+  varOffsets.clear();
   std::size_t varCount = 0;
   if (table_.varColumns > 0) {
     if (!layout_.jet3) {
@@ -103,16 +104,16 @@ std::string ValueDecoder::DecodeText(std::span<const std::uint8_t> bytes) const 
   return DecodeJet4Text(bytes);
 }
 
-Bytes ValueDecoder::ReadLongValue(std::span<const std::uint8_t> field, const std::string& where) const {
+Bytes ValueDecoder::ReadLongValue(std::span<const std::uint8_t> field, const Place& where) const {
   if (field.empty()) return {};
-  if (field.size() < 12) ThrowCorrupt("long value field shorter than its 12-byte header", where);
+  if (field.size() < 12) ThrowCorrupt("long value field shorter than its 12-byte header", where.str());
   std::uint32_t head = LoadU32(field.data());
   std::uint32_t length = head & 0x3fffffff;
   std::uint8_t kind = static_cast<std::uint8_t>(head >> 24) & 0xc0;
   const Layout& l = header_.layout;
   if (kind == 0x80) {  // inline, right after the header
     if (length > field.size() - 12)
-      ThrowCorrupt("inline long value of " + std::to_string(length) + " bytes overruns its field", where);
+      ThrowCorrupt("inline long value of " + std::to_string(length) + " bytes overruns its field", where.str());
     return Bytes(field.begin() + 12, field.begin() + 12 + length);
   }
   RowPointer ptr = RowPointer::Decode(LoadU32(field.data() + 4));
@@ -124,14 +125,14 @@ Bytes ValueDecoder::ReadLongValue(std::span<const std::uint8_t> field, const std
                    store_.Where(ptr.page, r.slot.start));
     return Bytes(r.bytes.begin(), r.bytes.begin() + length);
   }
-  if (kind != 0) ThrowCorrupt("unknown long value kind", where);
+  if (kind != 0) ThrowCorrupt("unknown long value kind", where.str());
   // A chain of LVAL rows, each starting with the pointer to the next.
   Bytes out;
   out.reserve(std::min<std::size_t>(length, 64u << 20));
   std::set<std::uint32_t> seen;
   while (out.size() < length) {
     if (ptr.null()) ThrowCorrupt("long value chain ends after " + std::to_string(out.size()) + " of " +
-                                     std::to_string(length) + " bytes", where);
+                                     std::to_string(length) + " bytes", where.str());
     if (!seen.insert(ptr.Encode()).second) ThrowCorrupt("long value chain loops", store_.Where(ptr.page, 0));
     RowRef r = ReadRowAt(store_, l, ptr);
     if (r.bytes.size() < 4) ThrowCorrupt("long value chain row shorter than its pointer", store_.Where(ptr.page, r.slot.start));
@@ -142,9 +143,9 @@ Bytes ValueDecoder::ReadLongValue(std::span<const std::uint8_t> field, const std
   return out;
 }
 
-Timestamp DateFromDouble(double v, const std::string& where) {
+Timestamp DateFromDouble(double v, const Place& where) {
   if (!std::isfinite(v) || v < -4000000.0 || v > 3000000.0)
-    ThrowCorrupt("date value out of range", where);
+    ThrowCorrupt("date value out of range", where.str());
   // The whole part counts days from 1899-12-30 (towards zero), the fraction is always the time
   // of day: -1.25 is 1899-12-29 06:00.
   double whole = std::trunc(v);
@@ -169,13 +170,13 @@ Timestamp DateFromDouble(double v, const std::string& where) {
   return t;
 }
 
-ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> b, const std::string& where) {
+ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> b, const Place& where) {
   // 19 digits of days, ':', 12 digits of seconds and 7 of 100 ns, ':', the precision digit.
-  if (b.size() < 39) ThrowCorrupt("Date/Time Extended value shorter than 39 bytes", where);
+  if (b.size() < 39) ThrowCorrupt("Date/Time Extended value shorter than 39 bytes", where.str());
   auto digits = [&](std::size_t at, std::size_t len) {
     std::int64_t v = 0;
     for (std::size_t i = at; i < at + len; ++i) {
-      if (b[i] < '0' || b[i] > '9') ThrowCorrupt("Date/Time Extended value holds a non-digit", where);
+      if (b[i] < '0' || b[i] > '9') ThrowCorrupt("Date/Time Extended value holds a non-digit", where.str());
       v = v * 10 + (b[i] - '0');
     }
     return v;
@@ -184,7 +185,7 @@ ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> b, const std::strin
   e.days = digits(0, 19);
   e.seconds = digits(20, 12);
   e.ticks = digits(32, 7);
-  if (e.days > 3652059 || e.seconds >= 86400) ThrowCorrupt("Date/Time Extended value out of range", where);
+  if (e.days > 3652059 || e.seconds >= 86400) ThrowCorrupt("Date/Time Extended value out of range", where.str());
   return e;
 }
 
@@ -203,15 +204,15 @@ std::string NumericText(std::span<const std::uint8_t> b, std::uint8_t scale) {
   return digits;
 }
 
-std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> b, const std::string& where) {
+std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> b, const Place& where) {
   if (b.empty()) return b;
-  if (b.size() < 20) ThrowCorrupt("calculated value shorter than its 20-byte wrapper", where);
+  if (b.size() < 20) ThrowCorrupt("calculated value shorter than its 20-byte wrapper", where.str());
   std::uint32_t len = LoadU32(b.data() + 16);
-  if (len > b.size() - 20) ThrowCorrupt("calculated value longer than its field", where);
+  if (len > b.size() - 20) ThrowCorrupt("calculated value longer than its field", where.str());
   return b.subspan(20, len);
 }
 
-qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const std::string& where) const {
+qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place& where) const {
   if (c.type == col_type::kBoolean) return cell.flag;
   if (cell.null) return std::monostate{};
   if (c.calculated()) {
@@ -226,12 +227,12 @@ qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const std::
     throw Error(errc::kNotSupported,
                 "Column '" + c.name + "' is a calculated " + TypeName(c.type) +
                     " column, whose stored result type this engine cannot read yet.",
-                where);
+                where.str());
   }
   auto b = cell.bytes;
   auto need = [&](std::size_t len) {
     if (b.size() < len)
-      ThrowCorrupt("column '" + c.name + "' holds " + std::to_string(b.size()) + " bytes, needs " + std::to_string(len), where);
+      ThrowCorrupt("column '" + c.name + "' holds " + std::to_string(b.size()) + " bytes, needs " + std::to_string(len), where.str());
   };
   switch (c.type) {
     case col_type::kByte: need(1); return static_cast<std::int64_t>(b[0]);
@@ -277,7 +278,7 @@ qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const std::
     default:
       throw Error(errc::kNotSupported,
                   "Column '" + c.name + "' has the type code " + std::to_string(c.type) + ", which this engine cannot read.",
-                  where);
+                  where.str());
   }
 }
 

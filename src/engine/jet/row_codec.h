@@ -20,6 +20,22 @@
 
 namespace qv::jet {
 
+// Where a value lives, for error texts. Building the text costs more than decoding a value, so
+// it is only produced when an error needs it: either fixed text or a callback.
+class Place {
+ public:
+  Place() = default;
+  Place(const char* text) : text_(text) {}            // NOLINT: plain text converts
+  Place(std::string text) : text_(std::move(text)) {}  // NOLINT
+  Place(const void* context, std::string (*describe)(const void*)) : context_(context), describe_(describe) {}
+  std::string str() const { return describe_ ? describe_(context_) : text_; }
+
+ private:
+  std::string text_;
+  const void* context_ = nullptr;
+  std::string (*describe_)(const void*) = nullptr;
+};
+
 // One column of one row as stored: its bytes (empty for NULL) or, for Yes/No, its bit.
 struct Cell {
   bool null = true;
@@ -32,21 +48,22 @@ class RowSplitter {
  public:
   RowSplitter(const TableDefinition& table, const Layout& layout) : table_(table), layout_(layout) {}
   // `where` names the row's page and offset for errors.
-  void Split(std::span<const std::uint8_t> row, const std::string& where, std::vector<Cell>& cells) const;
+  void Split(std::span<const std::uint8_t> row, const Place& where, std::vector<Cell>& cells);
 
  private:
   const TableDefinition& table_;
   const Layout& layout_;
+  std::vector<std::size_t> varOffsets_;  // reused from row to row
 };
 
 // Turns cells into values, following long values into LVAL pages.
 class ValueDecoder {
  public:
   ValueDecoder(PageStore& store, const DatabaseHeader& header);
-  qv::Value Decode(const ColumnDef& column, const Cell& cell, const std::string& where) const;
+  qv::Value Decode(const ColumnDef& column, const Cell& cell, const Place& where) const;
 
   // The whole content of a long value (memo/OLE) from its 12-byte (or longer, inline) field.
-  Bytes ReadLongValue(std::span<const std::uint8_t> field, const std::string& where) const;
+  Bytes ReadLongValue(std::span<const std::uint8_t> field, const Place& where) const;
   // Text of a text or memo column's stored bytes.
   std::string DecodeText(std::span<const std::uint8_t> bytes) const;
 
@@ -58,7 +75,7 @@ class ValueDecoder {
 
 // Access date/time (days since 1899-12-30, the fraction being the time of day even for negative
 // days) to a civil timestamp, rounded to the millisecond. Throws kCorrupt beyond years -9999..9999.
-qv::Timestamp DateFromDouble(double days, const std::string& where);
+qv::Timestamp DateFromDouble(double days, const Place& where);
 
 // The Date/Time Extended text of ACE17: 19 digits of days since 0001-01-01, ':', 12 digits of
 // seconds of the day followed by 7 digits of 100-ns units, ':', the precision ("7").
@@ -67,11 +84,11 @@ struct ExtendedDate {
   std::int64_t seconds = 0;
   std::int64_t ticks = 0;  // 100 ns
 };
-ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> bytes, const std::string& where);
+ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> bytes, const Place& where);
 
 // The value inside a calculated column's field (ACE14+): 16 bytes, a 32-bit length, the value
 // stored as its type stores it.
-std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> field, const std::string& where);
+std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> field, const Place& where);
 
 // Decimal text with exactly `scale` fraction digits from a 17-byte Numeric field.
 std::string NumericText(std::span<const std::uint8_t> bytes, std::uint8_t scale);

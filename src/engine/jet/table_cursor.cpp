@@ -64,7 +64,7 @@ bool TableCursor::NextRow(std::vector<Cell>& cells) {
       s = r.slot;
       bytes = r.bytes;
     }
-    splitter_.Split(bytes, Where(), cells);
+    splitter_.Split(bytes, place(), cells);
     return true;
   }
 }
@@ -93,9 +93,10 @@ bool TableRowReader::Next(Row& row) {
   if (!cursor_->NextRow(cells_)) return false;
   const auto& def = cursor_->definition();
   row.resize(picked_.size());
+  const Place place = cursor_->place();
   for (std::size_t k = 0; k < picked_.size(); ++k) {
     std::size_t i = picked_[k];
-    row[k] = cursor_->decoder().Decode(def.columns[i], cells_[i], cursor_->Where());
+    row[k] = cursor_->decoder().Decode(def.columns[i], cells_[i], place);
   }
   return true;
 }

@@ -27,6 +27,10 @@ class TableCursor {
   // Where the current row lives (for error texts and dumps).
   RowPointer position() const { return position_; }
   std::string Where() const;
+  // The same, produced only when an error asks for it.
+  Place place() const {
+    return Place(this, [](const void* self) { return static_cast<const TableCursor*>(self)->Where(); });
+  }
   const ValueDecoder& decoder() const { return decoder_; }
   PageStore& pages() { return *file_->pages; }
 

@@ -5,7 +5,7 @@
 namespace qv::jet {
 
 UsageMap UsageMap::Read(PageStore& store, const Layout& layout, RowPointer ptr) {
-  UsageMap map(store, layout);
+  UsageMap map(store);
   RowRef row = ReadRowAt(store, layout, ptr);
   ByteView v(row.bytes, store.Where(ptr.page, row.slot.start));
   map.kind_ = v.U8(0);

@@ -27,9 +27,8 @@ class UsageMap {
   std::vector<std::uint32_t> Pages();
 
  private:
-  UsageMap(PageStore& store, const Layout& layout) : store_(&store), layout_(&layout) {}
+  explicit UsageMap(PageStore& store) : store_(&store) {}
   PageStore* store_;
-  const Layout* layout_;
   std::uint8_t kind_ = 0;
   std::uint32_t inlineStart_ = 0;
   Bytes inlineBits_;

@@ -42,7 +42,7 @@ struct LanguageDriver {
   const char* name;
 };
 // Code page, sort-order byte and driver name as BDE-written tables carry them.
-constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}, {850, 0xB7, "intl850"}};
+constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}};
 
 bool IsFamilyExtension(std::string ext) {
   ext = Upper(ext);
@@ -380,13 +380,15 @@ Bytes TableWriter::BuildHeader() const {
   return h;
 }
 
-bool TableWriter::EncodeText(const std::string& utf8, std::string& out) const {
+bool TableWriter::EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const {
   // The code pages offered for new tables all keep ASCII unchanged.
   if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
     out = utf8;
     return true;
   }
-  return codec_.FromUtf8(utf8, out);
+  if (!codec_.FromUtf8(utf8, scratch)) return false;
+  out = scratch;
+  return true;
 }
 
 void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
@@ -488,27 +490,28 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       return;
     }
     case FieldType::Alpha: {
-      std::string text;
-      if (auto s = std::get_if<std::string>(&v)) text = *s;
-      else if (auto g = std::get_if<Guid>(&v)) text = FormatGuid(*g);
-      else throw wrongType();
-      if (text.empty()) return;  // Paradox keeps no difference between empty and blank
-      std::string bytes;
-      if (!EncodeText(text, bytes))
+      std::string guidText, scratch;
+      const std::string* text = std::get_if<std::string>(&v);
+      if (auto g = std::get_if<Guid>(&v)) text = &(guidText = FormatGuid(*g));
+      if (!text) throw wrongType();
+      if (text->empty()) return;  // Paradox keeps no difference between empty and blank
+      std::string_view bytes;
+      if (!EncodeText(*text, scratch, bytes))
         throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
-      if (bytes.find('\0') != std::string::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
+      if (bytes.find('\0') != std::string_view::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
       if (bytes.size() > f.length)
         throw fail(errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
       std::copy(bytes.begin(), bytes.end(), out);
       return;
     }
     case FieldType::Memo: case FieldType::Binary: {
-      std::string encoded;
+      std::string scratch;
       std::span<const std::uint8_t> data;
       if (f.type == FieldType::Memo) {
         const auto* s = std::get_if<std::string>(&v);
         if (!s) throw wrongType();
-        if (!EncodeText(*s, encoded))
+        std::string_view encoded;
+        if (!EncodeText(*s, scratch, encoded))
           throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
         data = std::span(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
       } else {

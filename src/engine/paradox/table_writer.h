@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/file_io.h"
@@ -32,7 +33,7 @@ inline constexpr std::size_t kMemoLeader = 40;
 
 struct WriteOptions {
   // Code page of the new table. 437 with the "ascii" language driver is what Paradox 5 for
-  // Windows used out of the box; 1252 ("ANSIINTL") and 850 ("intl850") are also offered.
+  // Windows used out of the box; 1252 ("ANSIINTL") is also offered.
   int codePage = 437;
 };
 
@@ -69,7 +70,8 @@ class TableWriter {
  private:
   void EncodeValue(std::size_t field, const Value& value, std::uint8_t* out);
   void FlushBlock(bool last);
-  bool EncodeText(const std::string& utf8, std::string& out) const;
+  // Text in the table's code page: `out` views either `utf8` itself or `scratch`.
+  bool EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const;
   Bytes BuildHeader() const;
 
   std::filesystem::path folder_;

@@ -281,6 +281,8 @@ TEST(JetCatalog, NamesAreKeptExactlyAsStored) {
   ASSERT_EQ(names.size(), 1u);
   EXPECT_NE(names[0].find(' '), std::string::npos);
   EXPECT_EQ(ErrorNumberOf([&] { db->ReadDefinition("no such table"); }), errc::kNoSuchTable);
+  auto test = Database::Open(Corpus("jackcess/src/test/data/V2000/testV2000.mdb"));
+  EXPECT_EQ(test->ReadDefinition("TABLE1").name, "Table1");  // names compare without case
 }
 
 TEST(JetDefinition, ColumnsCarryTypesSizesFlagsAndAdoNumbers) {
@@ -299,7 +301,8 @@ TEST(JetDefinition, ColumnsCarryTypesSizesFlagsAndAdoNumbers) {
 
   auto num = Database::Open(Corpus("jackcess/src/test/data/V2000/fixedNumericTestV2000.mdb"));
   bool sawDecimal = false;
-  for (const auto& c : num->ReadTable(num->UserTableNames()[0])->columns())
+  auto numReader = num->ReadTable(num->UserTableNames()[0]);
+  for (const auto& c : numReader->columns())
     if (c.type == ColumnType::Decimal) {
       sawDecimal = true;
       EXPECT_EQ(c.adoType, 131);
@@ -308,7 +311,8 @@ TEST(JetDefinition, ColumnsCarryTypesSizesFlagsAndAdoNumbers) {
   EXPECT_TRUE(sawDecimal);
   auto big = Database::Open(Corpus("mdb-reader/test/data/V2016/bigint.accdb"));
   bool sawBig = false;
-  for (const auto& c : big->ReadTable(big->UserTableNames()[0])->columns()) sawBig |= c.adoType == 20;
+  auto bigReader = big->ReadTable(big->UserTableNames()[0]);
+  for (const auto& c : bigReader->columns()) sawBig |= c.adoType == 20;
   EXPECT_TRUE(sawBig);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "engine/core/error.h"
@@ -163,6 +164,15 @@ TEST(ParadoxReader, CodePages) {
     ++n;
   }
   EXPECT_EQ(n, 2197);
+  // NOTE1251's header says 936 (GBK) but its memo text is 1251 Cyrillic: nothing in the file
+  // tells, so the header is followed unless the caller names the real character set.
+  TableReader lying(Corpus("paradoxdriver/history/NOTE1251.DB"), OpenOptions{"CP1251"});
+  EXPECT_EQ(TableReader(Corpus("paradoxdriver/history/NOTE1251.DB")).charset(), "CP936");
+  bool cyrillic = false;
+  while (lying.Next(a))
+    for (auto& v : a)
+      if (auto s = std::get_if<std::string>(&v)) cyrillic = cyrillic || s->find("\u0430") != std::string::npos || s->find("\u043e") != std::string::npos;
+  EXPECT_TRUE(cyrillic);
   // Code page 0 with the Roman-8 language driver.
   TableReader r8(Corpus("paradoxdriver/db/ROMAN8.db"));
   EXPECT_EQ(r8.charset(), "HP-ROMAN8");
@@ -177,4 +187,78 @@ TEST(ParadoxReader, StreamsLargeKeyedTableInBlockOrder) {
   std::int64_t n = 0;
   while (t.Next(row)) ++n;
   EXPECT_EQ(n, 43185);
+}
+
+namespace {
+
+struct DamagedCopy {
+  fs::path dir, db;
+  explicit DamagedCopy(const std::string& rel) {
+    char tmpl[] = "/tmp/qv-pxdmg-XXXXXX";
+    dir = mkdtemp(tmpl);
+    db = dir / "T.DB";
+    fs::copy_file(Corpus(rel), db);
+  }
+  ~DamagedCopy() { fs::remove_all(dir); }
+  void Poke(std::size_t offset, std::vector<std::uint8_t> bytes) {
+    std::fstream f(db, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(offset));
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  // Reads to the end; returns the error that stopped it.
+  Error ReadError() {
+    try {
+      TableReader t(db);
+      Row row;
+      while (t.Next(row)) {
+      }
+    } catch (const Error& e) {
+      return e;
+    }
+    return Error(0, "no error");
+  }
+};
+
+}  // namespace
+
+TEST(ParadoxReader, DamagedStructuresAreNamedWithBlockAndOffset) {
+  // tblsttes: 16 KiB blocks, header 2048, several blocks in its list.
+  {
+    DamagedCopy c("paradoxdriver/geog/County.DB");
+    TableReader t(c.db);
+    const auto first = t.header().firstBlock;
+    const std::size_t at = t.header().headerSize + std::size_t{first - 1u} * t.header().blockSize();
+    c.Poke(at, {static_cast<std::uint8_t>(first), static_cast<std::uint8_t>(first >> 8)});  // next = itself
+    const Error e = c.ReadError();
+    EXPECT_EQ(e.number(), errc::kCorrupt);
+    EXPECT_NE(e.description().find("loops"), std::string::npos) << e.description();
+    EXPECT_NE(e.where().find("T.DB, block " + std::to_string(first)), std::string::npos) << e.where();
+  }
+  {
+    DamagedCopy c("paradoxdriver/geog/County.DB");
+    TableReader t(c.db);
+    const std::size_t at = t.header().headerSize + std::size_t{t.header().firstBlock - 1u} * t.header().blockSize();
+    c.Poke(at, {0xFF, 0x7F});  // next block far beyond the file
+    const Error e = c.ReadError();
+    EXPECT_NE(e.description().find("block list names block 32767"), std::string::npos) << e.description();
+  }
+  {
+    DamagedCopy c("Rparadox/TypSammlung.DB");
+    c.Poke(0x02, {0xFF, 0xFF});  // header size beyond the file
+    const Error e = c.ReadError();
+    EXPECT_NE(e.description().find("header size"), std::string::npos) << e.description();
+    EXPECT_NE(e.where().find("offset 0x2"), std::string::npos) << e.where();
+  }
+  {
+    DamagedCopy c("Rparadox/TypSammlung.DB");
+    c.Poke(0x06, {0xFF, 0xFF, 0x00, 0x00});  // more records than the blocks hold
+    EXPECT_NE(c.ReadError().description().find("more than its"), std::string::npos);
+  }
+  {
+    DamagedCopy c("paradoxReader/PCLDATA/PCL.DB");
+    fs::resize_file(c.db, 409 + 10 * 1024 + 100);  // 1 KiB blocks after a 409-byte header: cut in block 11
+    const Error e = c.ReadError();
+    EXPECT_EQ(e.number(), errc::kCorrupt);
+    EXPECT_NE(e.where().find("block"), std::string::npos) << e.where();
+  }
 }

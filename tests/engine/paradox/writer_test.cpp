@@ -150,6 +150,22 @@ TEST(ParadoxWriter, EveryColumnTypeRoundTrips) {
   EXPECT_NE(utf8.find("\"Gr\u00fc\u00dfe \u2500 \u00f1\""), std::string::npos);
 }
 
+TEST(ParadoxWriter, OtherCodePagesOnRequest) {
+  TempFolder dir;
+  ParadoxFolder db(dir.path);
+  auto out = db.CreateTable("ansi", {Col("Name", ColumnType::Text, 20)}, WriteOptions{1252});
+  out->Append({std::string("\u20ac 5 \u2013 caf\u00e9")});  // euro and en dash exist in 1252 only
+  out->Close();
+  auto in = db.OpenTable("ansi");
+  EXPECT_EQ(in->header().codePage, 1252);
+  EXPECT_EQ(in->header().sortOrderName, "ANSIINTL");
+  Row r;
+  ASSERT_TRUE(in->Next(r));
+  EXPECT_EQ(std::get<std::string>(r[0]), "\u20ac 5 \u2013 caf\u00e9");
+  ExpectPxlibAgrees(dir.path / "ansi.DB");
+  EXPECT_THROW(db.CreateTable("x", {Col("A", ColumnType::Int32)}, WriteOptions{65001}), Error);
+}
+
 TEST(ParadoxWriter, EmptyOneRowAndManyBlocks) {
   TempFolder dir;
   ParadoxFolder db(dir.path);
