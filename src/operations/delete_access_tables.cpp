@@ -28,8 +28,13 @@ void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects&
     const int count = trap.Value(112, 0, [&] { return list.count(); });
     for (int i = count - 1; i >= 0; --i) {
       if (!trap.Test(114, [&] { return list.isSelected(i); })) continue;
-      trap.Step(116, [&] { Use(access).Execute(DropStatementWithSemicolon(list.text(i)).toStdString()); });
-      trap.Step(118, [&] { list.RemoveAt(i); });
+      // A table the database did not drop stays in the list: the report says why.
+      bool dropped = false;
+      trap.Step(116, [&] {
+        Use(access).Execute(DropStatementWithSemicolon(list.text(i)).toStdString());
+        dropped = true;
+      });
+      if (dropped) trap.Step(118, [&] { list.RemoveAt(i); });
     }
   }
   trap.Step(124, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });

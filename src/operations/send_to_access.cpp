@@ -111,8 +111,14 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     }
     if (answer == Answer::kNo) continue;
     if (answer == Answer::kYes) {
-      trap.Step(138, [&] { Use(access).Execute(DropStatement(name).toStdString()); });
-      trap.Step(140, [&] { RemoveFromListbox(access_list, name); });
+      // The entry goes only with the table; a refused drop is reported and the CREATE TABLE
+      // that follows fails on the table still there.
+      bool dropped = false;
+      trap.Step(138, [&] {
+        Use(access).Execute(DropStatement(name).toStdString());
+        dropped = true;
+      });
+      if (dropped) trap.Step(140, [&] { RemoveFromListbox(access_list, name); });
     }
 
     // A table whose select or CREATE TABLE failed is left after the report: its rows would
