@@ -1,6 +1,7 @@
 // Quorvella: moves whole tables between an Access database and a folder of Paradox tables.
 #include <QApplication>
 
+#include "operations/table_operations.h"
 #include "pages/program.h"
 #include "sources/connection_actions.h"
 
@@ -12,11 +13,14 @@ int main(int argc, char* argv[]) {
   // "Next >" switches pages, neither may be visible for a moment.
   app.setQuitOnLastWindowClosed(false);
 
-  // "Next >", "Test Connection" and the last steps of start-up run on our own providers.
+  // "Next >", "Test Connection" and the last steps of start-up run on our own providers, and so
+  // do the table page's six operation buttons.
   qv::sources::ConnectionActions connection_actions;
+  qv::ops::TableOperations table_operations;
   qv::pages::Program::Options options;
   options.connection_actions = &connection_actions;
   options.startup_jump = &connection_actions;
+  options.table_operations = &table_operations;
   qv::pages::Program program(std::move(options));
   program.Start();
   if (program.ended()) return 0;

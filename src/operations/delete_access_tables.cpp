@@ -1,0 +1,45 @@
+// "Delete Table/s" of the Access list: every selected table is dropped, without a question, and
+// taken out of the list. The database is opened before the selection is looked at.
+#include "operations/handlers.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
+#include "operations/statements.h"
+#include "shell/error_trap.h"
+
+namespace qv::ops {
+
+void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects& objects) {
+  shell::ErrorTrap trap(page.windows, QString::fromLatin1(kDeleteAccessLocation));
+  shell::TableList& list = page.page.access_list;
+  std::unique_ptr<sources::Connection> access;
+
+  trap.Step(100, [&] { access = sources::MakeConnection(objects); });
+  trap.Step(102, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
+  trap.Step(104, [&] { Use(access).CursorLocation = sources::kUseServer; });
+  trap.Step(106, [&] { Use(access).Mode = sources::kModeReadWrite; });
+  trap.Step(108, [&] {
+    Use(access).Open(
+        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
+  });
+  if (trap.Test(110, [&] { return list.currentRow() == -1; })) {
+    trap.Step(122, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to delete.")); });
+  } else {
+    // From the last position to the first, so the positions still to be visited stay valid.
+    const int count = trap.Value(112, 0, [&] { return list.count(); });
+    for (int i = count - 1; i >= 0; --i) {
+      if (!trap.Test(114, [&] { return list.isSelected(i); })) continue;
+      // A table the database did not drop stays in the list: the report says why.
+      bool dropped = false;
+      trap.Step(116, [&] {
+        Use(access).Execute(DropStatementWithSemicolon(list.text(i)).toStdString());
+        dropped = true;
+      });
+      if (dropped) trap.Step(118, [&] { list.RemoveAt(i); });
+    }
+  }
+  trap.Step(124, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });
+  // The connection goes when the handler ends; closing it here is what its release does.
+  if (access && access->IsOpen()) access->Close();
+}
+
+}  // namespace qv::ops

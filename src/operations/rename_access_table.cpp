@@ -1,0 +1,98 @@
+// "Rename Table" of the Access list, and RenameAccessTable, which does the work: the Access
+// engine has no rename statement, so the table is copied under the new name and the old one is
+// dropped. The list then shows the new name in place of the old one.
+#include "operations/handlers.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
+#include "operations/statements.h"
+#include "shell/error_trap.h"
+
+namespace qv::ops {
+namespace {
+
+void Run(sources::Connection& connection, const QString& statement) { connection.Execute(statement.toStdString()); }
+
+}  // namespace
+
+bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects, const QString& old_name,
+                       const QString& new_name, const QString& file, const QString& password,
+                       const shell::ConnectionFields& fields) {
+  // The same name: nothing to do, and the overwrite question must never offer to drop the table
+  // that is being renamed.
+  if (new_name == old_name) return false;
+  const bool case_only = new_name.compare(old_name, Qt::CaseInsensitive) == 0;
+
+  auto connection = sources::MakeConnection(objects);
+  sources::Connection& db = Use(connection);
+  db.Open(sources::AccessConnectionString(file, password, fields).toStdString());
+  bool result = true;
+  if (!case_only && sources::AccessTableExists(file, password, new_name, fields, objects)) {
+    if (shell::AskYesNo(windows, QStringLiteral("Would you like to overwrite ") + new_name + QStringLiteral("?"),
+                        QStringLiteral("Overwrite?"))) {
+      Run(db, DropStatement(new_name));
+    } else {
+      result = false;
+    }
+  }
+  if (result) {
+    if (case_only) {
+      // Access finds names without regard to case, so the copy cannot target the new spelling
+      // while the old table exists: it goes through a name no table has.
+      QString temporary;
+      for (int n = 1; temporary.isEmpty() || sources::AccessTableExists(file, password, temporary, fields, objects); ++n)
+        temporary = QStringLiteral("~rename%1 ").arg(n) + old_name;
+      Run(db, CopyTableStatement(old_name, temporary));
+      Run(db, DropStatement(old_name));
+      Run(db, CopyTableStatement(temporary, new_name));
+      Run(db, DropStatement(temporary));
+    } else {
+      Run(db, CopyTableStatement(old_name, new_name));
+      Run(db, DropStatement(old_name));
+    }
+  }
+  db.Close();
+  return result;
+}
+
+void RenameAccessTableClick(shell::TablePageContext& page, sources::DatabaseObjects& objects) {
+  shell::ErrorTrap trap(page.windows, QString::fromLatin1(kRenameAccessLocation));
+  shell::TableList& list = page.page.access_list;
+
+  if (trap.Test(100, [&] { return list.selectedCount() != 1; })) {
+    trap.Step(130, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select just one table to rename.")); });
+    return;
+  }
+  if (trap.Test(102, [&] { return list.currentRow() == -1; })) {
+    trap.Step(128, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to rename.")); });
+    return;
+  }
+  trap.Step(104, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
+  QString old_name;
+  int row = -1;
+  const int count = trap.Value(106, 0, [&] { return list.count(); });
+  for (int i = 0; i < count; ++i) {
+    if (!trap.Test(108, [&] { return list.isSelected(i); })) continue;
+    trap.Step(110, [&] { old_name = list.text(i); });
+    trap.Step(112, [&] { row = i; });
+  }
+  QString answer;
+  trap.Step(116, [&] {
+    answer = shell::InputBox(page.windows,
+                             QStringLiteral("Enter new name of ") + list.text(list.currentRow()) + QStringLiteral(":"),
+                             old_name);
+  });
+  if (trap.Test(118, [&] { return !answer.isEmpty(); })) {
+    bool renamed = false;
+    trap.Step(120, [&] {
+      renamed = RenameAccessTable(page.windows, objects, old_name, answer, page.fields.accessFile(),
+                                  page.fields.accessPassword(), page.fields);
+    });
+    if (renamed) {
+      trap.Step(122, [&] { list.RemoveAt(row); });
+      trap.Step(124, [&] { list.Add(answer); });
+    }
+  }
+  trap.Step(126, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });
+}
+
+}  // namespace qv::ops

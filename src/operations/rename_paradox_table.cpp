@@ -1,0 +1,104 @@
+// "Rename Table" of the Paradox list: the table's files in the Paradox folder take the new name,
+// the whole family together (.DB with its .MB, indexes and the rest), so memo and blob values stay
+// with their table. The new name must be a plain file name; a table already under that name is
+// replaced only when the user says so, as on the Access side.
+#include <QDir>
+#include <QFileInfo>
+
+#include "operations/handlers.h"
+#include "operations/list_box.h"
+#include "operations/paradox_name.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
+#include "operations/statements.h"
+#include "operations/table_files.h"
+#include "shell/error_trap.h"
+
+namespace qv::ops {
+namespace {
+
+// The path of `name`'s table file in the folder, keeping the extension's letter case of `like`.
+QString TablePathLike(const QString& folder, const QString& name, const QString& like) {
+  return QDir(folder).filePath(name + QFileInfo(like).fileName().right(3));
+}
+
+}  // namespace
+
+void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects& objects) {
+  shell::ErrorTrap trap(page.windows, QString::fromLatin1(kRenameParadoxLocation));
+  shell::TableList& list = page.page.paradox_list;
+  std::unique_ptr<sources::Connection> paradox;
+
+  trap.Step(100, [&] { paradox = sources::MakeConnection(objects); });
+  trap.Step(102, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
+  trap.Step(104, [&] {
+    Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString());
+  });
+  if (trap.Test(106, [&] { return list.currentRow() == -1; })) {
+    trap.Step(134, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to rename.")); });
+  } else if (trap.Test(108, [&] { return list.selectedCount() != 1; })) {
+    trap.Step(132, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select just one table to rename.")); });
+  } else {
+    const int count = trap.Value(110, 0, [&] { return list.count(); });
+    for (int i = count - 1; i >= 0; --i) {
+      if (!trap.Test(112, [&] { return list.isSelected(i); })) continue;
+      QString old_name;
+      QString answer;
+      trap.Step(114, [&] { old_name = list.text(i); });
+      trap.Step(116, [&] {
+        answer = shell::InputBox(page.windows, QStringLiteral("Enter new name of ") + old_name + QStringLiteral(":"),
+                                 old_name);
+      });
+      if (trap.Test(118, [&] { return !answer.isEmpty(); })) {
+        bool renamed = false;
+        bool replaced = false;
+        trap.Step(120, [&] {
+          const QString folder = page.fields.paradoxFolder();
+          CheckParadoxName(answer);
+          if (answer == old_name) return;  // nothing changes; the table stays as it is
+          const QStringList old_files = TableFiles(folder, old_name);
+          if (old_files.isEmpty())
+            shell::Fail(shell::failure_number::kFileNotFound,
+                        QStringLiteral("The table %1 has no file in the folder '%2' (a table listed from a subfolder "
+                                       "is renamed in its own folder), so it keeps its name.")
+                            .arg(old_name, folder));
+          const QString source = old_files.front();
+          const bool case_only = answer.compare(old_name, Qt::CaseInsensitive) == 0;
+          if (!case_only && !TableFiles(folder, answer).isEmpty()) {
+            if (!shell::AskYesNo(page.windows, QStringLiteral("Would you like to overwrite ") + answer + QStringLiteral("?"),
+                                 QStringLiteral("Overwrite?")))
+              return;
+            // The table under the new name goes with its whole family before the rename.
+            Use(paradox).Execute(DropStatement(answer).toStdString());
+            replaced = true;
+          }
+          if (case_only) {
+            // Where names ignore case the old and the new file are one file; a temporary name
+            // keeps the copy from landing on its own source.
+            QString temporary;
+            for (int n = 1; temporary.isEmpty() || !TableFiles(folder, temporary).isEmpty(); ++n)
+              temporary = QStringLiteral("~ren%1").arg(n);
+            const QString temporary_path = TablePathLike(folder, temporary, source);
+            if (!RenameFile(page.windows, source, temporary_path)) return;
+            renamed = RenameFile(page.windows, temporary_path, TablePathLike(folder, answer, source));
+            if (!renamed) RenameFile(page.windows, temporary_path, source);  // back to where it was
+            return;
+          }
+          renamed = RenameFile(page.windows, source, TablePathLike(folder, answer, source));
+        });
+        if (renamed || replaced) {
+          if (renamed) trap.Step(124, [&] { list.RemoveAt(i); });
+          if (replaced) trap.Step(124, [&] { RemoveFromListbox(list, answer); });
+          if (renamed) trap.Step(126, [&] { list.Add(answer); });
+          trap.Step(128, [&] {
+            if (list.count() > 0) list.SetCurrentRow(0);
+          });
+        }
+      }
+      break;  // one table is selected; the rest of the walk would find nothing
+    }
+  }
+  trap.Step(136, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });
+}
+
+}  // namespace qv::ops

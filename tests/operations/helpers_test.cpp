@@ -1,0 +1,166 @@
+// The shared procedures of the operations: list look-ups, value rendering and INSERT building,
+// column suffixes, statement texts, Paradox name checks and the table file procedures.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "operations/list_box.h"
+#include "operations/paradox_name.h"
+#include "operations/statements.h"
+#include "operations/table_files.h"
+#include "operations/value_rendering.h"
+#include "shell/memory_table_list.h"
+#include "shell/scripted_window_system.h"
+
+namespace qv::ops {
+namespace {
+
+TEST(ListBox, FindsAndRemovesNamesWithoutRegardToCase) {
+  shell::MemoryTableList list;
+  EXPECT_FALSE(IsInListbox(list, QStringLiteral("x")));
+  for (const char* name : {"ORDERS", "Customers", "orders", "Shop"}) list.Add(QString::fromLatin1(name));
+  EXPECT_TRUE(IsInListbox(list, QStringLiteral("Orders")));
+  EXPECT_TRUE(IsInListbox(list, QStringLiteral("CUSTOMERS")));
+  EXPECT_FALSE(IsInListbox(list, QStringLiteral("Order")));
+  RemoveFromListbox(list, QStringLiteral("oRdErS"));
+  EXPECT_EQ(list.texts(), (QStringList{QStringLiteral("Customers"), QStringLiteral("Shop")}));
+  RemoveFromListbox(list, QStringLiteral("none"));
+  EXPECT_EQ(list.count(), 2);
+}
+
+std::string InsertOf(const std::vector<Value>& values) {
+  std::string text;
+  InsertStatement insert(text);
+  insert.Start(InsertPrefix(QStringLiteral("T")));
+  for (const Value& v : values) insert.AddValue(RenderValue(v));
+  insert.Finish();
+  return text;
+}
+
+TEST(InsertText, NullEmptyApostrophesAndEnds) {
+  // The example of the transfer: 7, O'Brien and an empty memo.
+  EXPECT_EQ(InsertOf({std::int64_t{7}, std::string("O'Brien"), std::string()}),
+            "INSERT INTO `T` VALUES('7', 'O''Brien', NULL)");
+  EXPECT_EQ(InsertOf({Value{}, std::string("a")}), "INSERT INTO `T` VALUES(NULL, 'a')");
+  EXPECT_EQ(InsertOf({std::string("a"), Value{}}), "INSERT INTO `T` VALUES('a', NULL)");
+  EXPECT_EQ(InsertOf({Value{}, Value{}}), "INSERT INTO `T` VALUES(NULL, NULL)");
+  EXPECT_EQ(InsertOf({std::string("''")}), "INSERT INTO `T` VALUES('''''')");
+}
+
+TEST(InsertText, ValuesInLocaleIndependentForms) {
+  EXPECT_EQ(RenderValue(2.5), "2.5");
+  EXPECT_EQ(RenderValue(-0.125), "-0.125");
+  EXPECT_EQ(RenderValue(Timestamp{2024, 2, 29, 13, 5, 9, 0}), "2024-02-29 13:05:09");
+  EXPECT_EQ(RenderValue(Bytes{0x00, 0xff, 0x10}), "00ff10");
+  EXPECT_EQ(RenderValue(true), "true");
+  EXPECT_EQ(RenderValue(Value{}), std::nullopt);
+  EXPECT_EQ(RenderValue(std::string()), std::nullopt);
+  EXPECT_EQ(RenderValue(std::string(" ")), " ");
+  const Value replacement{std::string("r")};
+  EXPECT_EQ(&ReplaceNull(Value{}, replacement), &replacement);
+}
+
+TEST(ColumnSuffix, EveryTypeNameGivesItsColumnType) {
+  struct Case {
+    std::int16_t type;
+    const char* suffix;
+  };
+  // ADO numbers: the column-type table of the transfer, name by name.
+  const Case cases[] = {
+      {2, "` INT,"},      {3, "` INT,"},      {4, "` INT,"},       {16, "` INT,"},      {17, "` INT,"},
+      {18, "` INT,"},     {19, "` INT,"},     {20, "` INT,"},      {21, "` INT,"},      {131, "` INT,"},
+      {139, "` INT,"},    {5, "` FLOAT,"},    {14, "` DECIMAL,"},  {7, "` DATETIME,"},  {133, "` DATETIME,"},
+      {135, "` DATETIME,"}, {201, "` MEMO,"}, {203, "` MEMO,"},    {205, "` OLEOBJECT,"}, {129, "` TEXT,"},
+      {130, "` TEXT,"},   {200, "` TEXT,"},   {202, "` TEXT,"},    {8, "` TEXT,"},      {6, "` TEXT,"},
+      {11, "` TEXT,"},    {134, "` TEXT,"},   {128, "` TEXT,"},    {204, "` TEXT,"},    {72, "` TEXT,"},
+      {0, "` TEXT,"},     {10, "` TEXT,"},    {12, "` TEXT,"},     {64, "` TEXT,"},     {999, "` TEXT,"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ColumnSuffix(c.type), c.suffix) << "type " << c.type;
+}
+
+TEST(StatementTexts, AsTheOperationsSendThem) {
+  EXPECT_EQ(CopyToParadoxStatement(QStringLiteral("C:\\Data"), QStringLiteral("Orders"), QStringLiteral("Orders")),
+            QStringLiteral("select * into [Paradox 5.x;Database=C:\\Data/].[Orders.db] from [Orders]"));
+  EXPECT_EQ(FolderPart(QStringLiteral("/data")), QStringLiteral("/data/"));
+  EXPECT_EQ(FolderPart(QStringLiteral("/")), QStringLiteral("/"));
+  EXPECT_EQ(FolderPart(QStringLiteral("/data/")), QStringLiteral("/data//"));
+  EXPECT_EQ(DropStatement(QStringLiteral("Order Details")), QStringLiteral("DROP TABLE `Order Details`"));
+  EXPECT_EQ(DropStatementWithSemicolon(QStringLiteral("Orders")), QStringLiteral("DROP TABLE `Orders`;"));
+  EXPECT_EQ(CopyTableStatement(QStringLiteral("Orders"), QStringLiteral("Sales")),
+            QStringLiteral("SELECT a1.* INTO `Sales` FROM `Orders` AS a1;"));
+  EXPECT_EQ(SelectAllStatement(QStringLiteral("T")), QStringLiteral("SELECT * FROM `T`"));
+}
+
+TEST(ParadoxName, PathsAndControlCharactersAreRefused) {
+  for (const QString& bad : {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("a/b"),
+                             QStringLiteral("a\\b"), QStringLiteral("..x"), QStringLiteral("a\tb"),
+                             QString(QChar(u'a')) + QChar(u'\0'), QStringLiteral("x\x7f")}) {
+    EXPECT_FALSE(ParadoxNameProblem(bad).isEmpty()) << bad.toStdString();
+    EXPECT_THROW(CheckParadoxName(bad), std::exception);
+  }
+  for (const QString& good : {QStringLiteral("Orders"), QStringLiteral("Sales 2024"), QStringLiteral("a.b"),
+                              QStringLiteral("Πλήθος"), QStringLiteral("Tab'2;*,")})
+    EXPECT_TRUE(ParadoxNameProblem(good).isEmpty()) << good.toStdString();
+}
+
+void Touch(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(bytes);
+}
+
+QStringList Files(const QString& folder) { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+
+TEST(TableFiles, FamilyFoundWithoutRegardToCase) {
+  QTemporaryDir dir;
+  for (const char* name : {"orders.db", "ORDERS.MB", "Orders.px", "ORDERS.X02", "ORDERS.YG1", "ORDERS.VAL",
+                           "ORDERS.TV", "ORDERS.txt", "ORDERSX.DB", "other.db"})
+    Touch(dir.filePath(QString::fromLatin1(name)), "x");
+  EXPECT_EQ(TableFiles(dir.path(), QStringLiteral("ORDERS")), QStringList{dir.filePath(QStringLiteral("orders.db"))});
+  QStringList family;
+  for (const QString& p : FamilyFiles(dir.path(), QStringLiteral("Orders"))) family << QFileInfo(p).fileName();
+  family.sort();
+  EXPECT_EQ(family, (QStringList{"ORDERS.MB", "ORDERS.TV", "ORDERS.VAL", "ORDERS.X02", "ORDERS.YG1", "Orders.px",
+                                 "orders.db"}));
+}
+
+TEST(RenameFile, MovesTheWholeFamilyAndKeepsTheData) {
+  QTemporaryDir dir;
+  Touch(dir.filePath("ORDERS.DB"), "table");
+  Touch(dir.filePath("ORDERS.MB"), "blobs");
+  Touch(dir.filePath("ORDERS.PX"), "index");
+  Touch(dir.filePath("Sales.MB"), "stale");  // replaced by the moved blob file
+  shell::ScriptedWindowSystem windows;
+  EXPECT_TRUE(RenameFile(windows, dir.filePath("ORDERS.DB"), dir.filePath("Sales.DB")));
+  EXPECT_EQ(Files(dir.path()), (QStringList{"Sales.DB", "Sales.MB", "Sales.PX"}));
+  QFile mb(dir.filePath("Sales.MB"));
+  ASSERT_TRUE(mb.open(QIODevice::ReadOnly));
+  EXPECT_EQ(mb.readAll(), "blobs");
+  EXPECT_TRUE(windows.messages().empty());
+  EXPECT_GE(windows.yieldCount(), 3);  // one yield before each deletion
+}
+
+TEST(RenameFile, AMissingSourceIsReportedUnderItsOwnLocation) {
+  QTemporaryDir dir;
+  shell::ScriptedWindowSystem windows;
+  EXPECT_FALSE(RenameFile(windows, dir.filePath("NONE.DB"), dir.filePath("X.DB")));
+  ASSERT_EQ(windows.messages().size(), 1u);
+  EXPECT_TRUE(windows.messages()[0].text.contains(QStringLiteral("in Tessaline2016/11/03.Main.RenameFile at line 100")));
+  EXPECT_TRUE(Files(dir.path()).isEmpty());
+}
+
+TEST(DeleteFileQuietly, IgnoresEveryFailure) {
+  QTemporaryDir dir;
+  shell::ScriptedWindowSystem windows;
+  Touch(dir.filePath("A.DB"), "x");
+  DeleteFileQuietly(windows, dir.filePath("A.DB"));
+  DeleteFileQuietly(windows, dir.filePath("A.DB"));
+  DeleteFileQuietly(windows, QString());
+  EXPECT_TRUE(Files(dir.path()).isEmpty());
+  EXPECT_TRUE(windows.messages().empty());
+  EXPECT_EQ(windows.yieldCount(), 3);
+}
+
+}  // namespace
+}  // namespace qv::ops
