@@ -96,7 +96,8 @@ double CpuSeconds() {
 }
 
 struct Pass {
-  double seconds = 0;
+  double open = 0;     // opening the database: for agile files mostly the password's key derivation
+  double seconds = 0;  // streaming the table after the open
   std::uint64_t rows = 0;
   std::size_t hash = 0;
 };
@@ -107,6 +108,8 @@ Pass ReadOnce(const std::string& path, const OpenOptions& options) {
   double start = CpuSeconds();
   {
     auto db = Database::Open(path, options);
+    p.open = CpuSeconds() - start;
+    start = CpuSeconds();
     auto reader = db->ReadTable("Table1");
     qv::Row row;
     while (reader->Next(row)) {
@@ -148,7 +151,8 @@ int main(int argc, char** argv) {
     const std::size_t ps = 4096, pages = plain.size() / ps;
     std::printf("Table1: %llu rows, %zu pages (%.1f MiB); CPU seconds per full read, best of %d\n",
                 static_cast<unsigned long long>(rows), pages, static_cast<double>(plain.size()) / 1048576.0, runs);
-    std::printf("%-24s %12s %12s %8s %s\n", "scheme", "plain s", "encrypted s", "ratio", "goal <= 1.5");
+    std::printf("%-22s %9s %9s %7s %12s %12s %12s\n", "scheme", "plain s", "enc s", "ratio", "goal <= 1.5",
+                "enc open s", "with open x");
     for (const auto& d : donors) {
       qv::Bytes donor = ReadAll(corpus + d.rel);
       auto codec = qv::jet::crypto::OpenEncryption(std::span<const std::uint8_t>(donor.data(), ps), d.password, ps, d.rel);
@@ -178,9 +182,10 @@ int main(int argc, char** argv) {
         continue;
       }
       const double ratio = bestEnc.seconds / bestPlain.seconds;
-      std::printf("%-24s %12.3f %12.3f %8.2f %s\n",
+      const double withOpen = (bestEnc.seconds + bestEnc.open) / (bestPlain.seconds + bestPlain.open);
+      std::printf("%-22s %9.3f %9.3f %7.3f %12s %12.3f %12.2f\n",
                   std::string(qv::jet::crypto::SchemeName(codec->scheme())).c_str(), bestPlain.seconds,
-                  bestEnc.seconds, ratio, ratio <= 1.5 ? "met" : "MISSED");
+                  bestEnc.seconds, ratio, ratio <= 1.5 ? "met" : "MISSED", bestEnc.open, withOpen);
       fs::remove(encPath);
     }
   } catch (const qv::Error& e) {
