@@ -26,6 +26,7 @@
 #include "engine/jet/data_page.h"
 #include "engine/jet/database.h"
 #include "engine/jet/usage_map.h"
+#include "engine/jet/office_cipher.h"
 #include "engine/providers/provider.h"
 
 namespace fs = std::filesystem;
@@ -166,7 +167,7 @@ int main(int argc, char** argv) {
       OpenOptions plainOptions;
       OpenOptions encOptions;
       encOptions.password = d.password;
-      encOptions.cipherFactory = qv::providers::EncryptionCipherFactory();
+      encOptions.cipherFactory = qv::jet::DefaultOfficeCipherFactory();
       Pass bestPlain, bestEnc;
       // Alternating the two sides spreads the neighbours' load on the shared machine over both.
       for (int r = 0; r < runs; ++r) {

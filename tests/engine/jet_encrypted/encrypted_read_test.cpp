@@ -17,6 +17,7 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "engine/jet/office_cipher.h"
 #include "engine/providers/provider.h"
 #include "oracle_json.h"
 #include "sources/database_access.h"
@@ -43,7 +44,7 @@ std::vector<std::string> ProtectedFiles() {
 OpenOptions WithPassword(const std::string& password) {
   OpenOptions options;
   options.password = password;
-  options.cipherFactory = qv::providers::EncryptionCipherFactory();
+  options.cipherFactory = qv::jet::DefaultOfficeCipherFactory();
   return options;
 }
 
