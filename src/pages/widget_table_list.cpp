@@ -40,10 +40,8 @@ void WidgetTableList::SetCurrentRow(int row) {
 }
 
 void WidgetTableList::Add(const QString& text) {
-  QStringList texts;
-  texts.reserve(list_->count());
-  for (int i = 0; i < list_->count(); ++i) texts << list_->item(i)->text();
-  list_->insertItem(shell::SortedInsertRow(texts, text), text);
+  const int row = shell::SortedInsertRow(list_->count(), [this](int i) { return list_->item(i)->text(); }, text);
+  list_->insertItem(row, text);
 }
 
 void WidgetTableList::RemoveAt(int row) {

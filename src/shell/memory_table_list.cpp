@@ -44,7 +44,8 @@ QStringList MemoryTableList::texts() const {
 }
 
 void MemoryTableList::Add(const QString& text) {
-  const int row = SortedInsertRow(texts(), text);
+  const int row = SortedInsertRow(
+      count(), [this](int i) { return items_[static_cast<std::size_t>(i)].text; }, text);
   items_.insert(items_.begin() + row, Item{text, false});
   if (current_ >= row) ++current_;
 }

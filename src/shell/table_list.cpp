@@ -1,14 +1,22 @@
 #include "shell/table_list.h"
 
-#include <algorithm>
-
 namespace qv::shell {
 
 int SortedInsertRow(const QStringList& items, const QString& text) {
-  const auto at = std::upper_bound(items.begin(), items.end(), text, [](const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
-  });
-  return static_cast<int>(at - items.begin());
+  return SortedInsertRow(static_cast<int>(items.size()), [&items](int i) { return items[i]; }, text);
+}
+
+int SortedInsertRow(int count, const std::function<QString(int)>& textAt, const QString& text) {
+  int low = 0, high = count;  // the answer lies in [low, high]
+  while (low < high) {
+    const int mid = low + (high - low) / 2;
+    if (QString::compare(text, textAt(mid), Qt::CaseInsensitive) < 0) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  return low;
 }
 
 }  // namespace qv::shell

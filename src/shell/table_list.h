@@ -2,6 +2,8 @@
 // The pages implement these over Qt widgets; MemoryTableList serves tests without a window.
 #pragma once
 
+#include <functional>
+
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +30,9 @@ class TableList {
 // Where a new item goes in a list sorted without regard to case: after every item that does not
 // sort after it.
 int SortedInsertRow(const QStringList& items, const QString& text);
+// The same over a list of `count` items read through `textAt`, without copying them: a binary
+// search, so filling a list of n names costs n log n comparisons, not n squared.
+int SortedInsertRow(int count, const std::function<QString(int)>& textAt, const QString& text);
 
 // The progress bar, 0 to 100.
 class ProgressIndicator {

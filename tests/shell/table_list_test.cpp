@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/core/error.h"
 #include "shell/memory_table_list.h"
 
@@ -13,6 +15,25 @@ TEST(SortedInsertRow, IgnoresCaseAndPutsEqualNamesAfterTheirEquals) {
   EXPECT_EQ(SortedInsertRow(items, QStringLiteral("BETA")), 2);
   EXPECT_EQ(SortedInsertRow(items, QStringLiteral("Zulu")), 3);
   EXPECT_EQ(SortedInsertRow({}, QStringLiteral("x")), 0);
+}
+
+TEST(MemoryTableList, MatchesAStableCaseInsensitiveSortOfTheSameNames) {
+  // Many names equal but for case: each must land after its equals, as a stable sort puts them.
+  QStringList added;
+  MemoryTableList list;
+  unsigned seed = 7;
+  for (int i = 0; i < 500; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    QString name = QStringLiteral("t%1").arg((seed >> 16) % 40);
+    if (seed & 0x100) name = name.toUpper();
+    name += QString::number(i % 3 == 0 ? 0 : 1);
+    added << name;
+    list.Add(name);
+  }
+  QStringList expected = added;
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+  EXPECT_EQ(list.texts(), expected);
 }
 
 TEST(MemoryTableList, KeepsItemsSortedWithoutRegardToCase) {
