@@ -20,59 +20,20 @@
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "grown_table.h"
 
 namespace fs = std::filesystem;
 using namespace qv::jet;
 
 namespace {
 
-// Builds `out` from `source`: table `table` gets `copies` extra copies of its data pages.
+// Writes `out`: `source` with table `table` grown by `copies` copies of its data pages.
 std::uint64_t BuildLargeFile(const std::string& source, const std::string& table, int copies, const std::string& out) {
-  std::ifstream in(source, std::ios::binary);
-  qv::Bytes file(std::istreambuf_iterator<char>(in), {});
-  auto db = Database::Open(source);
-  const Layout& l = db->header().layout;
-  const std::uint32_t ps = l.pageSize;
-  TableDefinition def = db->ReadDefinition(table);
-  RowPointer mapPtr = RowPointer::Decode(def.usedPagesPointer);
-  UsageMap map = UsageMap::Read(db->pages(), l, mapPtr);
-  std::vector<std::uint32_t> dataPages;
-  std::uint64_t rowsPerCopy = 0;
-  for (auto p : map.Pages()) {
-    auto page = db->pages().ReadPage(p);
-    if ((*page)[0] != page_type::kData || qv::LoadU32(page->data() + 4) != def.firstPage) continue;
-    dataPages.push_back(p);
-    rowsPerCopy += DataPageReader(db->pages(), l, p, *page).rowCount();
-  }
-  std::uint32_t next = static_cast<std::uint32_t>(file.size() / ps);
-  file.resize(static_cast<std::size_t>(next) * ps);
-  std::vector<std::uint32_t> all = dataPages;
-  for (int c = 0; c < copies; ++c)
-    for (auto p : dataPages) {
-      file.insert(file.end(), file.begin() + static_cast<std::ptrdiff_t>(p) * ps,
-                  file.begin() + static_cast<std::ptrdiff_t>(p + 1) * ps);
-      all.push_back(next++);
-    }
-  // One bitmap page (type 0x05) for the whole map: the data stays well under 32,736 pages.
-  std::uint32_t bitmapPage = next++;
-  std::size_t at = file.size();
-  file.resize(at + ps, 0);
-  file.at(at) = page_type::kUsageMap;
-  file.at(at + 1) = 0x01;
-  for (auto p : all) file.at(at + 4 + p / 8) |= static_cast<std::uint8_t>(1u << (p % 8));
-  // The map row becomes a reference map naming that page.
-  auto mapPage = db->pages().ReadPage(mapPtr.page);
-  RowSlot slot = DataPageReader(db->pages(), l, mapPtr.page, *mapPage).Slot(mapPtr.row);
-  std::uint8_t* row = file.data() + static_cast<std::size_t>(mapPtr.page) * ps + slot.start;
-  std::fill(row, row + (slot.end - slot.start), 0);
-  row[0] = 0x01;
-  qv::StoreU32(row + 1, bitmapPage);
-  std::uint64_t total = rowsPerCopy * static_cast<std::uint64_t>(copies + 1);
-  qv::StoreU32(file.data() + static_cast<std::size_t>(def.firstPage) * ps + l.tdefRowCount,
-               static_cast<std::uint32_t>(total));
+  std::uint64_t rows = 0;
+  qv::Bytes file = qv::bench::GrowTableFile(source, table, copies, rows);
   std::ofstream o(out, std::ios::binary);
   o.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-  return total;
+  return rows;
 }
 
 struct Measure {

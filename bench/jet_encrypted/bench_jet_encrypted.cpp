@@ -22,6 +22,7 @@
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
+#include "grown_table.h"
 #include "engine/jet/crypto/encryption.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/database.h"
@@ -42,51 +43,6 @@ qv::Bytes ReadAll(const std::string& path) {
 void WriteAll(const std::string& path, const qv::Bytes& bytes) {
   std::ofstream o(path, std::ios::binary);
   o.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// `source` with table `table` grown by `copies` copies of its data pages (the same way as the
-// Access engine's read benchmark grows its Jet4 table).
-qv::Bytes BuildLargeFile(const std::string& source, const std::string& table, int copies, std::uint64_t& rows) {
-  qv::Bytes file = ReadAll(source);
-  auto db = Database::Open(source);
-  const Layout& l = db->header().layout;
-  const std::uint32_t ps = l.pageSize;
-  TableDefinition def = db->ReadDefinition(table);
-  RowPointer mapPtr = RowPointer::Decode(def.usedPagesPointer);
-  UsageMap map = UsageMap::Read(db->pages(), l, mapPtr);
-  std::vector<std::uint32_t> dataPages;
-  std::uint64_t rowsPerCopy = 0;
-  for (auto p : map.Pages()) {
-    auto page = db->pages().ReadPage(p);
-    if ((*page)[0] != page_type::kData || qv::LoadU32(page->data() + 4) != def.firstPage) continue;
-    dataPages.push_back(p);
-    rowsPerCopy += DataPageReader(db->pages(), l, p, *page).rowCount();
-  }
-  std::uint32_t next = static_cast<std::uint32_t>(file.size() / ps);
-  file.resize(static_cast<std::size_t>(next) * ps);
-  std::vector<std::uint32_t> all = dataPages;
-  for (int c = 0; c < copies; ++c)
-    for (auto p : dataPages) {
-      file.insert(file.end(), file.begin() + static_cast<std::ptrdiff_t>(p) * ps,
-                  file.begin() + static_cast<std::ptrdiff_t>(p + 1) * ps);
-      all.push_back(next++);
-    }
-  std::uint32_t bitmapPage = next++;  // one bitmap page: the data stays under 32,736 pages
-  std::size_t at = file.size();
-  file.resize(at + ps, 0);
-  file.at(at) = page_type::kUsageMap;
-  file.at(at + 1) = 0x01;
-  for (auto p : all) file.at(at + 4 + p / 8) |= static_cast<std::uint8_t>(1u << (p % 8));
-  auto mapPage = db->pages().ReadPage(mapPtr.page);
-  RowSlot slot = DataPageReader(db->pages(), l, mapPtr.page, *mapPage).Slot(mapPtr.row);
-  std::uint8_t* row = file.data() + static_cast<std::size_t>(mapPtr.page) * ps + slot.start;
-  std::fill(row, row + (slot.end - slot.start), 0);
-  row[0] = 0x01;
-  qv::StoreU32(row + 1, bitmapPage);
-  rows = rowsPerCopy * static_cast<std::uint64_t>(copies + 1);
-  qv::StoreU32(file.data() + static_cast<std::size_t>(def.firstPage) * ps + l.tdefRowCount,
-               static_cast<std::uint32_t>(rows));
-  return file;
 }
 
 double CpuSeconds() {
@@ -146,7 +102,7 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     std::uint64_t rows = 0;
-    qv::Bytes plain = BuildLargeFile(corpus + "jackcess/src/test/data/V2010/compIndexTestV2010.accdb", "Table1", copies, rows);
+    qv::Bytes plain = qv::bench::GrowTableFile(corpus + "jackcess/src/test/data/V2010/compIndexTestV2010.accdb", "Table1", copies, rows);
     const std::string plainPath = (dir / "plain.accdb").string();
     WriteAll(plainPath, plain);
     const std::size_t ps = 4096, pages = plain.size() / ps;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "operations/handlers.h"
+#include "operations/transfer_connections.h"
 #include "operations/list_box.h"
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
@@ -80,17 +81,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     trap.Step(272, [&] { shell::ShowOk(windows, QStringLiteral("Please select a table to send.")); });
     return;
   }
-  trap.Step(110, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
-  trap.Step(112, [&] { Use(paradox).CursorLocation = sources::kUseClient; });
-  trap.Step(114, [&] {
-    Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString());
-  });
-  trap.Step(116, [&] { Use(access).CursorLocation = sources::kUseServer; });
-  trap.Step(118, [&] { Use(access).Mode = sources::kModeReadWrite; });
-  trap.Step(120, [&] {
-    Use(access).Open(
-        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
-  });
+  OpenTransferConnections(trap, page, paradox, access);  // steps 110 to 120
 
   InsertStatement insert(trap.statement);
   const int count = trap.Value(122, 0, [&] { return paradox_list.count(); });

@@ -3,6 +3,7 @@
 // cut to 8 characters and the replacement of a Paradox table of the same name. The Paradox list
 // is then filled afresh and "Done." shown.
 #include "operations/handlers.h"
+#include "operations/transfer_connections.h"
 #include "operations/list_box.h"
 #include "operations/paradox_name.h"
 #include "sources/access_source.h"
@@ -29,17 +30,7 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
     trap.Step(192, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to send.")); });
     return;
   }
-  trap.Step(110, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
-  trap.Step(112, [&] { Use(paradox).CursorLocation = sources::kUseClient; });
-  trap.Step(114, [&] {
-    Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString());
-  });
-  trap.Step(116, [&] { Use(access).CursorLocation = sources::kUseServer; });
-  trap.Step(118, [&] { Use(access).Mode = sources::kModeReadWrite; });
-  trap.Step(120, [&] {
-    Use(access).Open(
-        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
-  });
+  OpenTransferConnections(trap, page, paradox, access);  // steps 110 to 120
 
   const int count = trap.Value(122, 0, [&] { return access_list.count(); });
   for (int i = count - 1; i >= 0; --i) {
