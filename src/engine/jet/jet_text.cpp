@@ -48,6 +48,19 @@ class Utf16Sink {
       AppendUtf8(out_, u);
     }
   }
+  // A run of characters below 0x80 (most stored text): appended in one go, with the same result
+  // as putting them one by one.
+  void PutAscii(const std::uint8_t* p, std::size_t n) {
+    Finish();
+    out_.append(reinterpret_cast<const char*>(p), n);
+  }
+  // The same for a run of UTF-16LE code units below 0x80 (`n` units, 2n bytes).
+  void PutAsciiUnits(const std::uint8_t* p, std::size_t n) {
+    Finish();
+    const std::size_t at = out_.size();
+    out_.resize(at + n);
+    for (std::size_t k = 0; k < n; ++k) out_[at + k] = static_cast<char>(p[2 * k]);
+  }
   void Finish() {
     if (pendingHigh_) AppendUtf8(out_, 0xfffd);
     pendingHigh_ = 0;
@@ -77,8 +90,15 @@ void AppendJet4Text(std::span<const std::uint8_t> b, std::string& out) {
         oneByte = !oneByte;
         ++i;
       } else if (oneByte) {
-        sink.Put(b[i]);
-        ++i;
+        std::size_t end = i;
+        while (end < b.size() && b[end] != 0 && b[end] < 0x80) ++end;
+        if (end > i) {
+          sink.PutAscii(&b[i], end - i);
+          i = end;
+        } else {
+          sink.Put(b[i]);
+          ++i;
+        }
       } else if (i + 1 < b.size()) {
         sink.Put(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
         i += 2;
@@ -87,7 +107,18 @@ void AppendJet4Text(std::span<const std::uint8_t> b, std::string& out) {
       }
     }
   } else {
-    for (std::size_t i = 0; i + 1 < b.size(); i += 2) sink.Put(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
+    std::size_t i = 0;
+    while (i + 1 < b.size()) {
+      std::size_t end = i;
+      while (end + 1 < b.size() && b[end + 1] == 0 && b[end] < 0x80) end += 2;
+      if (end > i) {
+        sink.PutAsciiUnits(&b[i], (end - i) / 2);
+        i = end;
+      } else {
+        sink.Put(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
+        i += 2;
+      }
+    }
   }
   sink.Finish();
 }

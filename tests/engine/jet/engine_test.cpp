@@ -479,6 +479,13 @@ TEST(JetRows, CompressedAndSurrogateText) {
   EXPECT_EQ(DecodeJet4Text(emoji), "\xf0\x9f\x98\x80");
   const std::uint8_t lone[] = {0x3d, 0xd8, 'x', 0x00};
   EXPECT_EQ(DecodeJet4Text(lone), "\xef\xbf\xbdx");
+  // Runs of plain ASCII around other characters, in both storage forms.
+  const std::uint8_t latin[] = {0xff, 0xfe, 'a', 0xe9, 'b', 'c'};
+  EXPECT_EQ(DecodeJet4Text(latin), "a\xc3\xa9" "bc");
+  const std::uint8_t loneThenCompressed[] = {0xff, 0xfe, 0x00, 0x3d, 0xd8, 0x00, 'y', 'z'};
+  EXPECT_EQ(DecodeJet4Text(loneThenCompressed), "\xef\xbf\xbdyz");
+  const std::uint8_t wide[] = {'o', 0x00, 'k', 0x00, 0xe9, 0x00, '!', 0x00, 0x00, 0x00};
+  EXPECT_EQ(DecodeJet4Text(wide), std::string("ok\xc3\xa9!\0", 6));
   auto db = Database::Open(Corpus("jackcess/src/test/data/V2010/testEmoticonsV2010.accdb"));
   auto rows = AllRows(*db, db->UserTableNames().at(0));
   EXPECT_EQ(rows.size(), 80u);
