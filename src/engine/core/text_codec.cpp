@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "engine/core/error.h"
@@ -123,6 +124,20 @@ std::string TextCodec::CharsetForCodePage(int codePage) {
     case 10000: return "MACINTOSH";
     default: return "CP" + std::to_string(codePage);
   }
+}
+
+bool IsAscii(std::string_view bytes) {
+  // Eight bytes at a time: most stored text is ASCII, and this runs once per value.
+  const char* p = bytes.data();
+  std::size_t n = bytes.size();
+  std::uint64_t high = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    high |= word;
+  }
+  for (; n > 0; ++p, --n) high |= static_cast<unsigned char>(*p);
+  return (high & 0x8080808080808080ull) == 0;
 }
 
 }  // namespace qv

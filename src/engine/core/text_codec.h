@@ -38,4 +38,10 @@ class TextCodec {
   void* fromUtf8_ = nullptr;  // iconv_t
 };
 
+// True when every byte is below 0x80: text that every code page of ours keeps unchanged.
+bool IsAscii(std::string_view bytes);
+inline bool IsAscii(std::span<const std::uint8_t> bytes) {
+  return IsAscii(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
 }  // namespace qv

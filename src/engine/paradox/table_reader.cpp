@@ -18,10 +18,6 @@ std::string Lower(std::string s) {
 
 constexpr std::size_t kHeaderReadLimit = 0xFFFF;
 
-bool IsAscii(std::span<const std::uint8_t> bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b < 0x80; });
-}
-
 }  // namespace
 
 int AdoTypeFor(FieldType type) {

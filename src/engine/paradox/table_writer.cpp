@@ -384,7 +384,7 @@ Bytes TableWriter::BuildHeader() const {
 
 bool TableWriter::EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const {
   // The code pages offered for new tables all keep ASCII unchanged.
-  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+  if (IsAscii(utf8)) {
     out = utf8;
     return true;
   }
