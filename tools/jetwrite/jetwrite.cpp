@@ -13,6 +13,9 @@
 //   jetwrite [--password=PW] create-table FILE TABLE "COLUMN TYPE[(n[,m])], ..."
 //       creates an empty table; the column list is that of CREATE TABLE (same type names:
 //       INTEGER, TEXT(50), MEMO, DECIMAL(10,2), COUNTER, ...).
+//   jetwrite create-db FILE [jet4|ace2007|ace2010]
+//       makes a new, empty database (Access 2000 .mdb, Access 2007 or 2010 .accdb; jet4 when
+//       not given). An existing FILE is never replaced.
 //
 // Exit status: 0 when everything was written, 1 when some lines were refused, 2 when the
 // database or the table cannot be used at all.
@@ -25,6 +28,7 @@
 #include "engine/jet/database.h"
 #include "engine/sql/parser.h"
 #include "engine/jet/write/table_creator.h"
+#include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
 
@@ -33,7 +37,8 @@ namespace {
 int Usage() {
   std::cerr << "usage: jetwrite [--password=PW] insert FILE TABLE [TSV]\n"
                "       jetwrite [--password=PW] drop FILE TABLE\n"
-               "       jetwrite [--password=PW] create-table FILE TABLE \"COLUMN TYPE, ...\"\n";
+               "       jetwrite [--password=PW] create-table FILE TABLE \"COLUMN TYPE, ...\"\n"
+               "       jetwrite create-db FILE [jet4|ace2007|ace2010]\n";
   return 2;
 }
 
@@ -136,6 +141,16 @@ int main(int argc, char** argv) {
       auto db = qv::jet::Database::Open(argv[i], options);
       qv::jet::CreateTable(*db, argv[i + 1], columns);
       std::cout << "created '" << argv[i + 1] << "'\n";
+      return 0;
+    }
+    if (command == "create-db" && (argc - i == 1 || argc - i == 2)) {
+      qv::jet::DatabaseFormat format = qv::jet::DatabaseFormat::Jet4;
+      if (argc - i == 2 && !qv::jet::ParseDatabaseFormat(argv[i + 1], format)) {
+        std::cerr << "jetwrite: unknown format '" << argv[i + 1] << "' (jet4, ace2007 or ace2010)\n";
+        return 2;
+      }
+      qv::jet::CreateDatabase(argv[i], format);
+      std::cout << "created '" << argv[i] << "' (" << qv::jet::DatabaseFormatName(format) << ")\n";
       return 0;
     }
     return Usage();

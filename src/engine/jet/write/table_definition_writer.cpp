@@ -7,6 +7,7 @@ namespace qv::jet {
 
 namespace {
 constexpr std::uint32_t kTableMagic = 1625;
+constexpr std::uint32_t kIndexMagic = 1923;
 constexpr std::size_t kColumnStart = 0x3f;
 
 void Put16(Bytes& b, std::uint16_t v) {
@@ -97,9 +98,24 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
 Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
                             const std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>>& longValueMaps,
                             const Layout& l) {
+  std::vector<LongValueMaps> ordered;
+  for (const auto& [number, maps] : longValueMaps) ordered.push_back({number, maps.first, maps.second});
+  return EncodeTableDefinitionInOrder(t, sort, ordered, l);
+}
+
+Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& sort,
+                                   const std::vector<LongValueMaps>& longValueMaps,
+                                   const Layout& l) {
   if (l.jet3) throw Error(errc::kNotSupported, "Access 97 (Jet3) table definitions are not written by this version.");
-  if (!t.realIndexes.empty() || !t.indexes.empty())
-    throw Error(errc::kNotSupported, "Table definitions with indexes are not written by this version.");
+  if (t.realIndexes.size() > 255 || t.indexes.size() > 255)
+    throw Error(errc::kNotSupported, "Table '" + t.name + "' has more indexes than a definition can hold.");
+  for (const auto& ix : t.indexes)
+    if (ix.realIndex < 0 || static_cast<std::size_t>(ix.realIndex) >= t.realIndexes.size())
+      throw Error(errc::kInvalidArgument, "Index '" + ix.name + "' of table '" + t.name + "' names no physical index.");
+  for (const auto& ri : t.realIndexes)
+    if (ri.columns.empty() || ri.columns.size() > 10)
+      throw Error(errc::kInvalidArgument, "An index of table '" + t.name + "' has " + std::to_string(ri.columns.size()) +
+                                              " columns (1 to 10 are possible).");
   Bytes b(kColumnStart, 0);
   b[0] = page_type::kTableDef;
   b[1] = 0x01;
@@ -116,8 +132,16 @@ Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
   StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
   StoreU16(b.data() + l.tdefVarColumns, varCount);
   StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
+  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
+  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
   StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
   StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+  // One 12-byte entry per physical index: u32 0 | u32 entries in the index | u32 0.
+  for (const auto& ri : t.realIndexes) {
+    Put32(b, 0);
+    Put32(b, ri.rowCount);
+    Put32(b, 0);
+  }
   for (const auto& c : t.columns) {
     b.push_back(c.type);
     Put32(b, kTableMagic);
@@ -128,6 +152,8 @@ Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
       b.push_back(c.precision);
       b.push_back(c.scale);
       Put16(b, 0);
+    } else if (c.type == col_type::kComplex) {
+      Put32(b, c.complexId);
     } else {
       Put16(b, sort.id);
       b.push_back(0);
@@ -147,10 +173,53 @@ Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
     Put16(b, static_cast<std::uint16_t>(name.size()));
     b.insert(b.end(), name.begin(), name.end());
   }
-  for (const auto& [number, maps] : longValueMaps) {
-    Put16(b, number);
-    Put32(b, maps.first);
-    Put32(b, maps.second);
+  // Physical indexes, 52 bytes each: u32 1923 | 10 x (u16 column number or 0xffff, u8 order:
+  // 0x01 ascending, 0x02 descending, 0 in unused slots) | u32 usage map | u32 first page |
+  // u32 0 | u8 flags | 5 x 0.
+  for (const auto& ri : t.realIndexes) {
+    Put32(b, kIndexMagic);
+    for (std::size_t k = 0; k < 10; ++k) {
+      if (k < ri.columns.size()) {
+        Put16(b, ri.columns[k].columnNumber);
+        b.push_back(ri.columns[k].ascending ? 0x01 : 0x02);
+      } else {
+        Put16(b, 0xffff);
+        b.push_back(0);
+      }
+    }
+    Put32(b, ri.usedPagesPointer);
+    Put32(b, ri.firstPage);
+    Put32(b, 0);
+    b.push_back(ri.flags);
+    b.insert(b.end(), 5, 0);
+  }
+  // Logical indexes, 28 bytes each: u32 1625 | u32 number | u32 physical index | u8 related table
+  // type | i32 related index (-1) | u32 related table page | u8 4 | u8 4 (both 4 in every
+  // Access-made definition without relationships) | u8 kind (1 primary key) | 4 x 0.
+  for (const auto& ix : t.indexes) {
+    Put32(b, kTableMagic);
+    Put32(b, static_cast<std::uint32_t>(ix.number));
+    Put32(b, static_cast<std::uint32_t>(ix.realIndex));
+    b.push_back(ix.relTableType);
+    Put32(b, static_cast<std::uint32_t>(ix.relIndex));
+    Put32(b, ix.relTablePage);
+    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
+    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
+    b.push_back(ix.type);
+    Put32(b, 0);
+  }
+  for (const auto& ix : t.indexes) {
+    std::size_t units = 0;
+    bool valid = true;
+    Bytes name = EncodeJet4Text(ix.name, false, units, valid);
+    if (!valid) throw Error(errc::kInvalidArgument, "Index name '" + ix.name + "' is not valid UTF-8.");
+    Put16(b, static_cast<std::uint16_t>(name.size()));
+    b.insert(b.end(), name.begin(), name.end());
+  }
+  for (const auto& m : longValueMaps) {
+    Put16(b, m.column);
+    Put32(b, m.ownedPages);
+    Put32(b, m.freePages);
   }
   Put16(b, 0xffff);
   if (b.size() > l.pageSize)

@@ -1,0 +1,42 @@
+// New, empty Access databases made from our own description of what Access puts in one
+// (database_description.h): page 0, the global usage map on page 1, then every system table with
+// its definition (indexes included), usage maps, rows, long values and index leaves, written
+// through the engine's row, page, index-leaf and definition writers.
+//
+// The file appears whole or not at all: it is written under a temporary name in the target's
+// folder, synced, then linked to its name (which fails when something has taken the name
+// meanwhile) and the folder synced. An existing path is refused (3010 names it), as is a folder
+// that does not exist (3024) or cannot be written (3043).
+// Layouts and facts: docs/formats/jet-writing.md, "New databases".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/core/bytes.h"
+#include "engine/core/value.h"
+#include "engine/jet/write/database_description.h"
+
+namespace qv::jet {
+
+struct CreateOptions {
+  // The creation time written into page 0 and the catalog; unset: the local time now.
+  std::optional<qv::Timestamp> now;
+  // Fills `out` with random bytes (GUIDs of generated names); unset: std::random_device.
+  std::function<void(std::uint8_t* out, std::size_t n)> random;
+};
+
+void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options = {});
+
+// The pages of a new database of `format`, joined, without writing anything (what CreateDatabase
+// writes). For tests.
+Bytes BuildEmptyDatabase(DatabaseFormat format, const CreateOptions& options = {});
+
+// "jet4", "ace2007", "ace2010" (case-insensitive); false when `name` is none of them.
+bool ParseDatabaseFormat(std::string_view name, DatabaseFormat& out);
+const char* DatabaseFormatName(DatabaseFormat format);
+
+}  // namespace qv::jet

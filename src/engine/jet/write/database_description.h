@@ -1,0 +1,94 @@
+// What a new, empty Access database holds, written down as data: the system tables with their
+// columns, indexes and rows, and the property lists some catalog rows carry. The creator
+// (database_creator.h) turns one of these descriptions into pages through the engine's writers;
+// no page image of any existing file is involved. The facts come from the empty databases Access
+// 2000, 2007 and 2010 make (see docs/formats/jet-writing.md, "New databases").
+//
+// Row values are literal text as the value encoder takes it (numbers, hexadecimal for binary
+// columns, true/false), nullptr for NULL, or one of these placeholders, filled in per database:
+//   {id:NAME}     the catalog id of system table NAME (its definition page)
+//   {now}         the creation time
+//   {props:KEY}   the property list KEY of the description, encoded
+//   {guid:N}      a GUID made for this database (32 hex digits without dashes), one per N
+// Placeholders may sit inside a longer text ("f_{guid:1}_Data").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv::jet {
+
+enum class DatabaseFormat { Jet4, Ace2007, Ace2010 };
+
+struct ColumnSpec {
+  std::string name;
+  std::uint8_t type = 0;
+  std::uint16_t number = 0;
+  std::uint16_t varIndex = 0;
+  std::uint16_t fixedOffset = 0;
+  std::uint16_t length = 0;
+  std::uint8_t flags = 0;
+  std::uint8_t extFlags = 0;
+  std::uint32_t complexId = 0;  // complex (attachment) columns: their id in MSysComplexColumns
+};
+
+struct RealIndexSpec {
+  struct Part {
+    std::uint16_t column = 0;  // column number
+    bool ascending = true;
+  };
+  std::vector<Part> columns;
+  std::uint8_t flags = 0;  // 0x01 unique, 0x02 ignore nulls, 0x08 required, 0x80 always set by Access
+};
+
+struct LogicalIndexSpec {
+  std::string name;
+  std::int32_t number = 0;
+  std::int32_t realIndex = 0;
+  std::uint8_t kind = 0;  // 1 primary key
+};
+
+struct TableSpec {
+  std::string name;
+  std::uint8_t tableType = 0x4e;  // 0x53 for the core system tables
+  bool longValueMaps = false;     // the definition lists page maps for each long-value column
+  std::vector<ColumnSpec> columns;  // in the order the definition lists them
+  std::vector<RealIndexSpec> realIndexes;
+  std::vector<LogicalIndexSpec> indexes;
+  std::vector<std::vector<const char*>> rows;  // values by column number; nullptr = NULL
+};
+
+struct PropertySpec {
+  std::uint8_t type = 0;  // column type code of the value
+  std::uint8_t ddl = 0;   // 1: made through DDL (cannot be changed by users)
+  std::string name;
+  std::string value;  // text for text types, decimal for Byte/Integer/Long, else 0x-prefixed hex
+};
+
+struct PropertyBlockSpec {
+  std::uint16_t kind = 0;  // 0 for the object's own properties, 1 for a column's
+  std::string name;        // "" for the object, else the column's name
+  std::vector<PropertySpec> properties;
+};
+
+struct PropertySetSpec {
+  std::string key;
+  std::vector<PropertyBlockSpec> blocks;
+};
+
+struct DatabaseDescription {
+  DatabaseFormat format = DatabaseFormat::Jet4;
+  std::uint8_t versionByte = 1;      // header offset 0x14
+  std::uint8_t versionFlags = 0;     // header offset 0x15
+  std::uint16_t sortOrder = 0x0409;  // General
+  std::uint8_t sortVersion = 0;      // 1 for the Access 2010 "General" order
+  std::uint32_t headerUnknown6a = 0; // header 0x6a, a constant per version in Access's files
+  std::vector<TableSpec> tables;     // MSysObjects first (its definition must be page 2)
+  std::vector<PropertySetSpec> propertySets;
+};
+
+// The description of an empty database of `format`.
+const DatabaseDescription& EmptyDatabaseDescription(DatabaseFormat format);
+
+}  // namespace qv::jet

@@ -1,0 +1,101 @@
+#include "engine/jet/write/property_blob.h"
+
+#include <charconv>
+#include <map>
+
+#include "engine/core/error.h"
+#include "engine/jet/format.h"
+#include "engine/jet/write/value_encoder.h"
+
+namespace qv::jet {
+
+namespace {
+
+void Put16(Bytes& b, std::uint16_t v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(Bytes& b, std::uint32_t v) {
+  Put16(b, static_cast<std::uint16_t>(v));
+  Put16(b, static_cast<std::uint16_t>(v >> 16));
+}
+
+Bytes Utf16(const std::string& text) {
+  std::size_t units = 0;
+  bool valid = true;
+  Bytes out = EncodeJet4Text(text, false, units, valid);
+  if (!valid) throw Error(errc::kTypeConversion, "Property text '" + text + "' is not valid UTF-8.");
+  return out;
+}
+
+[[noreturn]] void BadValue(const PropertySpec& p) {
+  throw Error(errc::kTypeConversion,
+              "Property '" + p.name + "': value '" + p.value + "' does not fit its type " + std::to_string(p.type) + ".");
+}
+
+Bytes EncodeValue(const PropertySpec& p) {
+  if (p.type == col_type::kText || p.type == col_type::kMemo) return Utf16(p.value);
+  if (p.type == col_type::kByte || p.type == col_type::kInt16 || p.type == col_type::kInt32) {
+    long long v = 0;
+    auto [end, ec] = std::from_chars(p.value.data(), p.value.data() + p.value.size(), v);
+    if (ec != std::errc() || end != p.value.data() + p.value.size()) BadValue(p);
+    std::size_t size = p.type == col_type::kByte ? 1 : p.type == col_type::kInt16 ? 2 : 4;
+    long long lo = p.type == col_type::kByte ? 0 : -(1LL << (8 * size - 1));
+    long long hi = p.type == col_type::kByte ? 255 : (1LL << (8 * size - 1)) - 1;
+    if (v < lo || v > hi) BadValue(p);
+    Bytes out;
+    for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<unsigned long long>(v) >> (8 * i)));
+    return out;
+  }
+  // Everything else (Yes/No, binary, GUID, ...) is given as its stored bytes in hexadecimal.
+  if (p.value.size() < 2 || p.value.compare(0, 2, "0x") != 0) BadValue(p);
+  Bytes out;
+  if (!FromHex(std::string_view(p.value).substr(2), out)) BadValue(p);
+  return out;
+}
+
+}  // namespace
+
+Bytes EncodePropertySet(const PropertySetSpec& set) {
+  // Names in the order of first use; values refer to them by position.
+  std::vector<std::string> names;
+  std::map<std::string, std::uint16_t> index;
+  for (const auto& block : set.blocks)
+    for (const auto& p : block.properties)
+      if (index.emplace(p.name, static_cast<std::uint16_t>(names.size())).second) names.push_back(p.name);
+
+  Bytes out{'M', 'R', '2', 0};
+  Bytes namesBlock;
+  for (const auto& n : names) {
+    Bytes u = Utf16(n);
+    Put16(namesBlock, static_cast<std::uint16_t>(u.size()));
+    namesBlock.insert(namesBlock.end(), u.begin(), u.end());
+  }
+  Put32(out, static_cast<std::uint32_t>(6 + namesBlock.size()));
+  Put16(out, 0x80);
+  out.insert(out.end(), namesBlock.begin(), namesBlock.end());
+
+  for (const auto& block : set.blocks) {
+    Bytes body;
+    Bytes name = Utf16(block.name);
+    Put32(body, static_cast<std::uint32_t>(6 + name.size()));
+    Put16(body, static_cast<std::uint16_t>(name.size()));
+    body.insert(body.end(), name.begin(), name.end());
+    for (const auto& p : block.properties) {
+      Bytes value = EncodeValue(p);
+      if (value.size() > 0xffff - 8) BadValue(p);
+      Put16(body, static_cast<std::uint16_t>(8 + value.size()));
+      body.push_back(p.ddl);
+      body.push_back(p.type);
+      Put16(body, index.at(p.name));
+      Put16(body, static_cast<std::uint16_t>(value.size()));
+      body.insert(body.end(), value.begin(), value.end());
+    }
+    Put32(out, static_cast<std::uint32_t>(6 + body.size()));
+    Put16(out, block.kind);
+    out.insert(out.end(), body.begin(), body.end());
+  }
+  return out;
+}
+
+}  // namespace qv::jet
