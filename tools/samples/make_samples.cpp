@@ -1,14 +1,23 @@
-// Writes the sample Paradox tables of a small shop into the folder given on the command line:
+// Writes the sample data of a small shop into the folder given on the command line:
 //   SUPPLIER  suppliers: names with accents, a logical, a date, a money field
 //   STOCK     stock levels: integers, money, a memo per line
 //   archive/ORDERLOG  an order log in a subfolder: timestamps and memos
-// Everything is made up here. Tables of an earlier run are replaced.
+//   sample.mdb  an Access 2000 database with other tables than the Paradox ones, so that a new
+//               user can send tables both ways at once:
+//     Customers  names and towns with accents, a Yes/No, the date they joined
+//     Products   prices, stock counts, a long description (memo) per product
+//     Orders     order lines with dates and times, money, a discount rate
+// Everything is made up here. Tables and the database of an earlier run are replaced.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/core/error.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/database_creator.h"
+#include "engine/jet/write/table_creator.h"
+#include "engine/jet/write/table_inserter.h"
 #include "engine/paradox/paradox_folder.h"
 
 namespace fs = std::filesystem;
@@ -46,6 +55,70 @@ void Write(const fs::path& folder, const std::string& name, const std::vector<Co
   auto writer = db.CreateTable(name, columns, {1252});
   for (const auto& row : rows) writer->Append(row);
   writer->Close();
+}
+
+void WriteAccessTable(qv::jet::Database& db, const std::string& name, const std::vector<Column>& columns,
+                      const std::vector<Row>& rows) {
+  qv::jet::CreateTable(db, name, columns);
+  qv::jet::TableInserter inserter(db, name);
+  for (const auto& row : rows) inserter.Insert(row);
+}
+
+void WriteAccessSample(const fs::path& file) {
+  // A new file each run: the database is written whole under a temporary name and renamed, so a
+  // stale sample from an older build is replaced only by a complete one.
+  const fs::path fresh = file.string() + ".new";
+  fs::remove(fresh);
+  qv::jet::CreateDatabase(fresh.string(), qv::jet::DatabaseFormat::Jet4);
+  {
+    auto db = qv::jet::Database::Open(fresh.string());
+    WriteAccessTable(*db, "Customers",
+                     {Col("CustomerID", ColumnType::Int32), Col("Name", ColumnType::Text, 50),
+                      Col("Town", ColumnType::Text, 40), Col("Newsletter", ColumnType::Boolean),
+                      Col("Joined", ColumnType::Date)},
+                     {
+                         {std::int64_t{1}, std::string("Åsa Lindström"), std::string("Göteborg"), true, At(2015, 6, 2)},
+                         {std::int64_t{2}, std::string("François Dubois-Léger"), std::string("Besançon"), false,
+                          At(2017, 9, 14)},
+                         {std::int64_t{3}, std::string("Łukasz Wróbel"), std::string("Łódź"), true, At(2020, 1, 8)},
+                         {std::int64_t{4}, std::string("Nuala Ní Bhriain"), std::string("Dún Laoghaire"), false,
+                          std::monostate{}},
+                         {std::int64_t{5}, std::string("Jürgen Weiß"), std::string("Köln"), true, At(2023, 11, 30)},
+                     });
+    WriteAccessTable(*db, "Products",
+                     {Col("ProductCode", ColumnType::Text, 12), Col("Title", ColumnType::Text, 60),
+                      Col("Price", ColumnType::Currency), Col("InStock", ColumnType::Int16),
+                      Col("Description", ColumnType::Memo)},
+                     {
+                         {std::string("DESK-OAK"), std::string("Oak writing desk"), Money(34900), std::int64_t{3},
+                          std::string("Solid oak, two drawers with brass handles. Delivered flat; assembly takes "
+                                      "about an hour with the included key.")},
+                         {std::string("LAMP-GRN"), std::string("Banker's lamp, green shade"), Money(5990),
+                          std::int64_t{12},
+                          std::string("Green glass shade on a brass stand; pull-chain switch.\nBulb not included.")},
+                         {std::string("CHAIR-SWV"), std::string("Swivel chair"), Money(12900), std::int64_t{0},
+                          std::monostate{}},
+                         {std::string("TRAY-3"), std::string("Letter tray, three tiers"), Money(1850), std::int64_t{40},
+                          std::string("Stackable trays for A4 and US letter — one for “in”, one for “out”, one for "
+                                      "“later”.")},
+                     });
+    WriteAccessTable(*db, "Orders",
+                     {Col("OrderID", ColumnType::Int32), Col("CustomerID", ColumnType::Int32),
+                      Col("ProductCode", ColumnType::Text, 12), Col("Quantity", ColumnType::Int16),
+                      Col("Ordered", ColumnType::DateTime), Col("Total", ColumnType::Currency),
+                      Col("Discount", ColumnType::Double)},
+                     {
+                         {std::int64_t{1001}, std::int64_t{1}, std::string("DESK-OAK"), std::int64_t{1},
+                          At(2024, 2, 12, 10, 5), Money(34900), 0.0},
+                         {std::int64_t{1002}, std::int64_t{3}, std::string("LAMP-GRN"), std::int64_t{2},
+                          At(2024, 2, 13, 14, 30), Money(10782), 0.1},
+                         {std::int64_t{1003}, std::int64_t{2}, std::string("TRAY-3"), std::int64_t{5},
+                          At(2024, 3, 1, 9, 0), Money(9250), std::monostate{}},
+                         {std::int64_t{1004}, std::int64_t{5}, std::string("CHAIR-SWV"), std::int64_t{1},
+                          At(2024, 12, 24, 17, 45), Money(12900), 0.0},
+                     });
+  }  // the last connection's close writes everything to the file
+  fs::rename(fresh, file);
 }
 
 }  // namespace
@@ -91,6 +164,7 @@ int main(int argc, char** argv) {
               {std::int64_t{2}, At(2019, 3, 4, 16, 40), std::string("Hernán"), 12.25, std::string("Walk-in; paid cash.")},
               {std::int64_t{3}, At(2020, 12, 31, 23, 59), std::string("Zoë"), 0.0, std::string()},
           });
+    WriteAccessSample(out / "sample.mdb");
   } catch (const qv::Error& e) {
     std::fprintf(stderr, "qv_make_samples: %s (error %d)\n", e.description().c_str(), e.number());
     return 1;
