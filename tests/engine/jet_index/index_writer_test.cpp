@@ -17,6 +17,7 @@
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_key.h"
 #include "engine/jet/write/index_writer.h"
+#include "engine/jet/write/table_dropper.h"
 #include "index_check.h"
 
 namespace qv::jet {
@@ -169,6 +170,55 @@ TEST(IndexTree, ThousandsOfInsertsSplitPagesAndGrowLevelsThenRemovalsUndoThem) {
       auto report2 = checker.Check(def.realIndexes[sc.realIndex].firstPage);
       EXPECT_TRUE(report2.problems.empty()) << Problems(report2);
     }
+  }
+}
+
+
+TEST(IndexTree, DropTableRemovesCatalogEntriesFromMultiLevelIndexes) {
+  // Both catalog indexes of this file have node pages (Access made them).
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2007/odbcLinkerTestV2007.accdb", "o.accdb");
+  std::size_t catalogBefore = 0, acesBefore = 0;
+  {
+    auto db = Database::Open(path);
+    TableDefinition cat = db->ReadDefinition("MSysObjects");
+    TableDefinition aces = db->ReadDefinition("MSysACEs");
+    testing::TreeChecker checker(db->pages(), cat.firstPage);
+    std::size_t multi = 0;
+    for (const auto& ri : cat.realIndexes) {
+      auto r = checker.Check(ri.firstPage);
+      multi += r.depth > 1;
+      catalogBefore += r.entries.size();
+    }
+    ASSERT_GE(multi, 1u) << "the file should have a multi-level catalog index";
+    testing::TreeChecker acesChecker(db->pages(), aces.firstPage);
+    for (const auto& ri : aces.realIndexes) acesBefore += acesChecker.Check(ri.firstPage).entries.size();
+    DropTable(*db, "Lokal");
+  }
+  auto db = Database::Open(path);
+  EXPECT_TRUE(db->UserTableNames().empty());
+  TableDefinition cat = db->ReadDefinition("MSysObjects");
+  TableDefinition aces = db->ReadDefinition("MSysACEs");
+  std::size_t catalogAfter = 0, acesAfter = 0;
+  testing::TreeChecker checker(db->pages(), cat.firstPage);
+  for (const auto& ri : cat.realIndexes) {
+    auto r = checker.Check(ri.firstPage);
+    EXPECT_TRUE(r.problems.empty()) << Problems(r);
+    catalogAfter += r.entries.size();
+  }
+  testing::TreeChecker acesChecker(db->pages(), aces.firstPage);
+  for (const auto& ri : aces.realIndexes) {
+    auto r = acesChecker.Check(ri.firstPage);
+    EXPECT_TRUE(r.problems.empty()) << Problems(r);
+    acesAfter += r.entries.size();
+  }
+  EXPECT_EQ(catalogAfter, catalogBefore - cat.realIndexes.size()) << "one entry per catalog index goes";
+  EXPECT_LT(acesAfter, acesBefore);
+  if (testing::HaveMdbTools()) {
+    int st = 0;
+    std::string out = testing::Run("mdb-tables " + testing::Quote(path), &st);
+    EXPECT_EQ(st, 0);
+    EXPECT_EQ(out.find("Lokal"), std::string::npos) << out;
   }
 }
 
