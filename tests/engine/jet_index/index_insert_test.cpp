@@ -126,6 +126,14 @@ TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
         }
         if (ins->definition().realIndexes.empty()) continue;
         ++tables;
+        auto distinctKeys = [&](std::size_t ri) {
+          std::set<Bytes> keys;
+          for (const auto& e : ReadIndexEntries(db->pages(), db->ReadDefinition(name), ri)) keys.insert(e.key);
+          return keys.size();
+        };
+        std::vector<std::pair<std::uint32_t, std::size_t>> countsBefore;
+        for (std::size_t ri = 0; ri < ins->definition().realIndexes.size(); ++ri)
+          countsBefore.push_back({db->ReadDefinition(name).realIndexes[ri].rowCount, distinctKeys(ri)});
         const int n = name == "Table1" && std::string(rel).find("compIndex") != std::string::npos ? 1500 : 150;
         for (int i = 0; i < n; ++i) {
           Row row;
@@ -146,6 +154,11 @@ TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
         std::size_t checked = 0;
         CheckIndexesAgainstRows(*db, name, checked);
         entries += checked;
+        // the definition's count per index grows by the number of keys that were new
+        for (std::size_t ri = 0; ri < countsBefore.size(); ++ri)
+          EXPECT_EQ(db->ReadDefinition(name).realIndexes[ri].rowCount - countsBefore[ri].first,
+                    distinctKeys(ri) - countsBefore[ri].second)
+              << name << " index " << ri;
         counts[name] = db->ReadDefinition(name).rowCount;
       }
     }

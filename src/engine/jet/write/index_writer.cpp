@@ -374,12 +374,19 @@ class IndexTree {
 
   void Insert(const Bytes& key, RowPointer row) {
     const Bytes entry = KeyRow(key, row);
-    const bool newKey = !HasKey(key);
     std::vector<Step> path;
     IndexPage leaf = Descend(entry, path, true);
     auto at = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry,
                                [](const Bytes& e, const Bytes& k) { return Compare(e, true, k) < 0; });
     if (at != leaf.entries.end() && Compare(*at, true, entry) == 0) return;  // already there
+    // a key already present sits next to the new entry; at the ends of the leaf the neighbour
+    // may be on the next or previous leaf
+    auto sameKey = [&](const Bytes& e) { return e.size() - 4 == key.size() && std::equal(key.begin(), key.end(), e.begin()); };
+    bool newKey;
+    if (at != leaf.entries.begin() && at != leaf.entries.end())
+      newKey = !sameKey(*(at - 1)) && !sameKey(*at);
+    else
+      newKey = !HasKey(key);
     leaf.entries.insert(at, entry);
     StoreUpwards(std::move(leaf), path);
     if (newKey) {
