@@ -374,12 +374,19 @@ class IndexTree {
 
   void Insert(const Bytes& key, RowPointer row) {
     const Bytes entry = KeyRow(key, row);
-    const bool newKey = !HasKey(key);
     std::vector<Step> path;
     IndexPage leaf = Descend(entry, path, true);
     auto at = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry,
                                [](const Bytes& e, const Bytes& k) { return Compare(e, true, k) < 0; });
     if (at != leaf.entries.end() && Compare(*at, true, entry) == 0) return;  // already there
+    // a key already present sits next to the new entry; at the ends of the leaf the neighbour
+    // may be on the next or previous leaf
+    auto sameKey = [&](const Bytes& e) { return e.size() - 4 == key.size() && std::equal(key.begin(), key.end(), e.begin()); };
+    bool newKey;
+    if (at != leaf.entries.begin() && at != leaf.entries.end())
+      newKey = !sameKey(*(at - 1)) && !sameKey(*at);
+    else
+      newKey = !HasKey(key);
     leaf.entries.insert(at, entry);
     StoreUpwards(std::move(leaf), path);
     if (newKey) {
@@ -392,29 +399,26 @@ class IndexTree {
     }
   }
 
-  // The first leaf, then along the next links.
-  std::uint32_t FirstLeaf() const {
-    IndexPage p = Load(root_);
-    for (std::size_t depth = 0; !p.leaf; ++depth) {
-      if (depth >= kMaxDepth) ThrowCorrupt("index tree too deep", ps_.Where(root_, 0));
-      std::vector<Child> c = ChildrenOf(p);
-      if (c.empty()) ThrowCorrupt("index node without children", ps_.Where(p.number, 0));
-      p = Load(c.front().page);
-    }
-    return p.number;
-  }
-
+  // Every leaf entry in order, walking the whole tree (so a damaged child or tail pointer is
+  // found even where the leaf chain is intact).
   std::vector<IndexEntryView> All() const {
     std::vector<IndexEntryView> out;
     std::set<std::uint32_t> seen;
-    for (std::uint32_t n = FirstLeaf(); n != 0;) {
-      if (!seen.insert(n).second) ThrowCorrupt("index leaf chain loops", ps_.Where(n, 0));
-      IndexPage p = Load(n);
-      if (!p.leaf) ThrowCorrupt("index leaf chain reaches a node page", ps_.Where(n, 0));
-      for (const Bytes& e : p.entries) out.push_back({Bytes(e.begin(), e.end() - 4), RowOf(e, true)});
-      n = p.next;
-    }
+    Walk(root_, 0, seen, out);
     return out;
+  }
+
+  void Walk(std::uint32_t n, std::size_t depth, std::set<std::uint32_t>& seen, std::vector<IndexEntryView>& out) const {
+    if (depth >= kMaxDepth) ThrowCorrupt("index tree too deep", ps_.Where(n, 0));
+    if (!seen.insert(n).second) ThrowCorrupt("index tree loops", ps_.Where(n, 0));
+    IndexPage p = Load(n);
+    if (p.leaf) {
+      for (const Bytes& e : p.entries) out.push_back({Bytes(e.begin(), e.end() - 4), RowOf(e, true)});
+      return;
+    }
+    std::vector<Child> children = ChildrenOf(p);
+    if (children.empty()) ThrowCorrupt("index node without children", ps_.Where(n, 0));
+    for (const Child& c : children) Walk(c.page, depth + 1, seen, out);
   }
 
   void Remove(RowPointer row) {
