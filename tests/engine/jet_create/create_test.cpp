@@ -209,6 +209,7 @@ const char* kFiles[] = {
     "mdb-reader/test/data/V2016/bigint.accdb",
     "jackcess/src/test/data/V2019/extDateTestV2019.accdb",
     "ucanaccess/src/test/resources/testdbs/badDb.accdb",
+    "jackcessencrypt/src/test/data/db-enc.mdb",  // pages RC4-encoded
 };
 
 TEST(CreateTable, EveryTypeInEveryVersionReadsBackEverywhere) {
