@@ -50,6 +50,13 @@ constexpr std::size_t kUsageMapRow = 69;     // u8 kind 0 | u32 first page 0 | 6
 constexpr std::size_t kInlineLongValue = 256;  // long values up to this size stay in the row
 constexpr std::uint32_t kNoMapPage = 0;
 
+std::size_t Utf16Units(const std::string& text) {
+  std::size_t units = 0;
+  bool valid = true;
+  EncodeJet4Text(text, false, units, valid);
+  return units;
+}
+
 struct MapRow {
   RowPointer at;
   std::vector<std::uint32_t> pages;  // pages the map marks
@@ -229,7 +236,11 @@ class Builder {
       col.length = c.length;
       col.flags = c.flags;
       col.extFlags = c.extFlags;
-      col.complexId = c.complexId;
+      if (c.type == col_type::kComplex) col.complexId = c.collation;
+      if (c.type == col_type::kNumeric) {
+        col.precision = static_cast<std::uint8_t>(c.collation);
+        col.scale = static_cast<std::uint8_t>(c.collation >> 8);
+      }
       col.sortOrder = d_.sortOrder;
       p.def.columns.push_back(col);
     }
@@ -411,7 +422,23 @@ class Builder {
     p.def.maxColumns = static_cast<std::uint16_t>(p.def.columns.size());
     std::vector<LongValueMaps> maps;
     for (const auto& lv : p.longValueColumns) maps.push_back({lv.column, lv.owned.at.Encode(), lv.withRoom.at.Encode()});
-    pages_[p.tdefPage] = EncodeTableDefinitionInOrder(p.def, sort_, maps, layout_);
+    Bytes page = EncodeTableDefinitionInOrder(p.def, sort_, maps, layout_);
+    // Bytes 11..14 of each descriptor exactly as the description gives them (the encoder derives
+    // them from the database's sort order, which differs in byte 14 from what Access keeps on
+    // some system columns).
+    std::size_t at = layout_.tdefRealIndexStart + layout_.realIndexEntrySize * p.def.realIndexes.size();
+    for (const auto& c : p.spec->columns) {
+      StoreU32(page.data() + at + 11, c.collation);
+      at += layout_.columnEntrySize;
+    }
+    // The byte after each physical index's flags (block byte 47), which the definition model does
+    // not keep.
+    for (const auto& c : p.def.columns) at += 2 + 2 * Utf16Units(c.name);
+    for (const auto& ri : p.spec->realIndexes) {
+      page[at + 47] = ri.extra;
+      at += layout_.indexColumnBlockSize;
+    }
+    pages_[p.tdefPage] = std::move(page);
   }
 
   // Page 1: a data page (owner 1) holding the global usage map (set bit = free page; every page
