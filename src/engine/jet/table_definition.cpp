@@ -145,11 +145,14 @@ TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& head
     for (int k = 0; k < 10; ++k) {
       std::uint16_t colNum = c.U16(at + 3 * k, "an index");
       std::uint8_t order = c.U8(at + 3 * k + 2, "an index");
-      if (colNum != 0xffff) ri.columns.push_back({colNum, order != 0x02});
+      // bit 0x01 of the order byte: ascending (checked on descending indexes of the corpus)
+      if (colNum != 0xffff) ri.columns.push_back({colNum, (order & 0x01) != 0});
     }
     ri.usedPagesPointer = c.U32(at + 30, "an index");
     ri.firstPage = c.U32(at + 34, "an index");
-    ri.flags = c.U8(at + 38, "an index");
+    // Jet4+ keep four more bytes between the first page and the flags (checked on unique and
+    // ignore-nulls indexes of the corpus)
+    ri.flags = c.U8(at + (l.jet3 ? 38 : 42), "an index");
     ri.rowCount = realRowCounts[i];
     t.realIndexes.push_back(std::move(ri));
     pos += l.indexColumnBlockSize;

@@ -18,11 +18,11 @@
 #include "engine/jet/rc4_page_cipher.h"
 #include "engine/jet/table_definition.h"
 #include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/index_key.h"
 #include "engine/jet/write/index_leaf.h"
 #include "engine/jet/write/property_blob.h"
 #include "engine/jet/write/row_builder.h"
 #include "engine/jet/write/table_definition_writer.h"
-#include "engine/jet/write/text_key_fallback.h"
 #include "engine/jet/write/value_encoder.h"
 
 namespace qv::jet {
@@ -317,43 +317,22 @@ class Builder {
     p.def.nextAutoNumber = autoNumber;
   }
 
-  // The sort key of one column's value, as index entries store it (ascending order).
-  Bytes ColumnKey(const ColumnDef& c, const qv::Value& value, const std::string& table) {
-    if (std::holds_alternative<std::monostate>(value)) return Bytes{0x00};
-    EncodedValue v = EncodeValue(c, value, table);
-    Bytes key{0x7f};
-    switch (c.type) {
-      case col_type::kByte:
-        key.push_back(v.bytes.at(0));
-        return key;
-      case col_type::kInt16:
-      case col_type::kInt32:
-        // Big-endian with the sign bit flipped, so that the bytes sort as the numbers do.
-        for (std::size_t i = v.bytes.size(); i-- > 0;) key.push_back(v.bytes[i]);
-        key[1] ^= 0x80;
-        return key;
-      case col_type::kText:
-        return TextIndexKeyFallback(std::get<std::string>(value), sort_, table);
-      default:
-        throw Error(errc::kNotSupported, "Index keys of " + std::string(TypeName(c.type)) + " columns (table '" + table +
-                                             "') are not written by this version.");
-    }
-  }
-
   void BuildIndexes(TablePlan& p) {
     const TableSpec& t = *p.spec;
+    // The index keys come from the engine's key writer, which takes a row in the order of the
+    // definition's column list: here the columns by number, as the rows are held.
+    TableDefinition keyed = p.def;
+    keyed.columns = p.byNumber;
+    for (const auto& ri : t.realIndexes) {
+      RealIndexDef def;
+      for (const auto& part : ri.columns) def.columns.push_back({part.column, part.ascending});
+      keyed.realIndexes.push_back(def);
+    }
     for (std::size_t r = 0; r < t.realIndexes.size(); ++r) {
       const RealIndexSpec& ri = t.realIndexes[r];
       std::vector<Bytes> entries;
       for (std::size_t row = 0; row < p.values.size(); ++row) {
-        Bytes entry;
-        for (const auto& part : ri.columns) {
-          if (!part.ascending)
-            throw Error(errc::kNotSupported, "Descending index columns are not written by this version.");
-          if (part.column >= p.byNumber.size()) throw Error(errc::kGeneric, "An index of '" + t.name + "' names no column.");
-          Bytes k = ColumnKey(p.byNumber[part.column], p.values[row][part.column], t.name);
-          entry.insert(entry.end(), k.begin(), k.end());
-        }
+        Bytes entry = IndexKey(keyed, r, p.values[row], sort_);
         RowPointer at = p.rowAt[row];
         entry.push_back(static_cast<std::uint8_t>(at.page >> 16));
         entry.push_back(static_cast<std::uint8_t>(at.page >> 8));
