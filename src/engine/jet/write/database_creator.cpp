@@ -18,11 +18,11 @@
 #include "engine/jet/rc4_page_cipher.h"
 #include "engine/jet/table_definition.h"
 #include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/index_key.h"
 #include "engine/jet/write/index_leaf.h"
 #include "engine/jet/write/property_blob.h"
 #include "engine/jet/write/row_builder.h"
 #include "engine/jet/write/table_definition_writer.h"
-#include "engine/jet/write/text_key_fallback.h"
 #include "engine/jet/write/value_encoder.h"
 
 namespace qv::jet {
@@ -49,6 +49,13 @@ constexpr std::size_t kMaskStart = 0x18;
 constexpr std::size_t kUsageMapRow = 69;     // u8 kind 0 | u32 first page 0 | 64 bytes of bits
 constexpr std::size_t kInlineLongValue = 256;  // long values up to this size stay in the row
 constexpr std::uint32_t kNoMapPage = 0;
+
+std::size_t Utf16Units(const std::string& text) {
+  std::size_t units = 0;
+  bool valid = true;
+  EncodeJet4Text(text, false, units, valid);
+  return units;
+}
 
 struct MapRow {
   RowPointer at;
@@ -229,7 +236,11 @@ class Builder {
       col.length = c.length;
       col.flags = c.flags;
       col.extFlags = c.extFlags;
-      col.complexId = c.complexId;
+      if (c.type == col_type::kComplex) col.complexId = c.collation;
+      if (c.type == col_type::kNumeric) {
+        col.precision = static_cast<std::uint8_t>(c.collation);
+        col.scale = static_cast<std::uint8_t>(c.collation >> 8);
+      }
       col.sortOrder = d_.sortOrder;
       p.def.columns.push_back(col);
     }
@@ -306,43 +317,22 @@ class Builder {
     p.def.nextAutoNumber = autoNumber;
   }
 
-  // The sort key of one column's value, as index entries store it (ascending order).
-  Bytes ColumnKey(const ColumnDef& c, const qv::Value& value, const std::string& table) {
-    if (std::holds_alternative<std::monostate>(value)) return Bytes{0x00};
-    EncodedValue v = EncodeValue(c, value, table);
-    Bytes key{0x7f};
-    switch (c.type) {
-      case col_type::kByte:
-        key.push_back(v.bytes.at(0));
-        return key;
-      case col_type::kInt16:
-      case col_type::kInt32:
-        // Big-endian with the sign bit flipped, so that the bytes sort as the numbers do.
-        for (std::size_t i = v.bytes.size(); i-- > 0;) key.push_back(v.bytes[i]);
-        key[1] ^= 0x80;
-        return key;
-      case col_type::kText:
-        return TextIndexKeyFallback(std::get<std::string>(value), sort_, table);
-      default:
-        throw Error(errc::kNotSupported, "Index keys of " + std::string(TypeName(c.type)) + " columns (table '" + table +
-                                             "') are not written by this version.");
-    }
-  }
-
   void BuildIndexes(TablePlan& p) {
     const TableSpec& t = *p.spec;
+    // The index keys come from the engine's key writer, which takes a row in the order of the
+    // definition's column list: here the columns by number, as the rows are held.
+    TableDefinition keyed = p.def;
+    keyed.columns = p.byNumber;
+    for (const auto& ri : t.realIndexes) {
+      RealIndexDef def;
+      for (const auto& part : ri.columns) def.columns.push_back({part.column, part.ascending});
+      keyed.realIndexes.push_back(def);
+    }
     for (std::size_t r = 0; r < t.realIndexes.size(); ++r) {
       const RealIndexSpec& ri = t.realIndexes[r];
       std::vector<Bytes> entries;
       for (std::size_t row = 0; row < p.values.size(); ++row) {
-        Bytes entry;
-        for (const auto& part : ri.columns) {
-          if (!part.ascending)
-            throw Error(errc::kNotSupported, "Descending index columns are not written by this version.");
-          if (part.column >= p.byNumber.size()) throw Error(errc::kGeneric, "An index of '" + t.name + "' names no column.");
-          Bytes k = ColumnKey(p.byNumber[part.column], p.values[row][part.column], t.name);
-          entry.insert(entry.end(), k.begin(), k.end());
-        }
+        Bytes entry = IndexKey(keyed, r, p.values[row], sort_);
         RowPointer at = p.rowAt[row];
         entry.push_back(static_cast<std::uint8_t>(at.page >> 16));
         entry.push_back(static_cast<std::uint8_t>(at.page >> 8));
@@ -411,7 +401,23 @@ class Builder {
     p.def.maxColumns = static_cast<std::uint16_t>(p.def.columns.size());
     std::vector<LongValueMaps> maps;
     for (const auto& lv : p.longValueColumns) maps.push_back({lv.column, lv.owned.at.Encode(), lv.withRoom.at.Encode()});
-    pages_[p.tdefPage] = EncodeTableDefinitionInOrder(p.def, sort_, maps, layout_);
+    Bytes page = EncodeTableDefinitionInOrder(p.def, sort_, maps, layout_);
+    // Bytes 11..14 of each descriptor exactly as the description gives them (the encoder derives
+    // them from the database's sort order, which differs in byte 14 from what Access keeps on
+    // some system columns).
+    std::size_t at = layout_.tdefRealIndexStart + layout_.realIndexEntrySize * p.def.realIndexes.size();
+    for (const auto& c : p.spec->columns) {
+      StoreU32(page.data() + at + 11, c.collation);
+      at += layout_.columnEntrySize;
+    }
+    // The byte after each physical index's flags (block byte 47), which the definition model does
+    // not keep.
+    for (const auto& c : p.def.columns) at += 2 + 2 * Utf16Units(c.name);
+    for (const auto& ri : p.spec->realIndexes) {
+      page[at + 47] = ri.extra;
+      at += layout_.indexColumnBlockSize;
+    }
+    pages_[p.tdefPage] = std::move(page);
   }
 
   // Page 1: a data page (owner 1) holding the global usage map (set bit = free page; every page

@@ -30,7 +30,10 @@ struct ColumnSpec {
   std::uint16_t length = 0;
   std::uint8_t flags = 0;
   std::uint8_t extFlags = 0;
-  std::uint32_t complexId = 0;  // complex (attachment) columns: their id in MSysComplexColumns
+  // Descriptor bytes 11..14 as Access keeps them (little-endian): for most columns the sort
+  // order (0x0409) and, in byte 14, a version that varies from column to column in Access 2010
+  // files; for Decimal the precision and scale; for complex (attachment) columns the complex id.
+  std::uint32_t collation = 0x0409;
 };
 
 struct RealIndexSpec {
@@ -40,6 +43,7 @@ struct RealIndexSpec {
   };
   std::vector<Part> columns;
   std::uint8_t flags = 0;  // 0x01 unique, 0x02 ignore nulls, 0x08 required, 0x80 always set by Access
+  std::uint8_t extra = 0;  // the byte after the flags: 2 on the index of an attachment column
 };
 
 struct LogicalIndexSpec {
@@ -74,6 +78,9 @@ struct PropertyBlockSpec {
 
 struct PropertySetSpec {
   std::string key;
+  // The names block as Access writes it, which may list names no value uses; empty: the names
+  // the values use, in the order of first use.
+  std::vector<std::string> names;
   std::vector<PropertyBlockSpec> blocks;
 };
 

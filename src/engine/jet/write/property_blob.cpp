@@ -35,7 +35,8 @@ Bytes Utf16(const std::string& text) {
 
 Bytes EncodeValue(const PropertySpec& p) {
   if (p.type == col_type::kText || p.type == col_type::kMemo) return Utf16(p.value);
-  if (p.type == col_type::kByte || p.type == col_type::kInt16 || p.type == col_type::kInt32) {
+  bool hex = p.value.size() >= 2 && p.value.compare(0, 2, "0x") == 0;
+  if (!hex && (p.type == col_type::kByte || p.type == col_type::kInt16 || p.type == col_type::kInt32)) {
     long long v = 0;
     auto [end, ec] = std::from_chars(p.value.data(), p.value.data() + p.value.size(), v);
     if (ec != std::errc() || end != p.value.data() + p.value.size()) BadValue(p);
@@ -47,8 +48,9 @@ Bytes EncodeValue(const PropertySpec& p) {
     for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<unsigned long long>(v) >> (8 * i)));
     return out;
   }
-  // Everything else (Yes/No, binary, GUID, ...) is given as its stored bytes in hexadecimal.
-  if (p.value.size() < 2 || p.value.compare(0, 2, "0x") != 0) BadValue(p);
+  // Everything else (Yes/No, binary, GUID, ... and numbers Access stored wider than their type,
+  // such as a 4-byte ProjVer of type Integer) is given as its stored bytes in hexadecimal.
+  if (!hex) BadValue(p);
   Bytes out;
   if (!FromHex(std::string_view(p.value).substr(2), out)) BadValue(p);
   return out;
@@ -58,11 +60,17 @@ Bytes EncodeValue(const PropertySpec& p) {
 
 Bytes EncodePropertySet(const PropertySetSpec& set) {
   // Names in the order of first use; values refer to them by position.
-  std::vector<std::string> names;
+  std::vector<std::string> names = set.names;
   std::map<std::string, std::uint16_t> index;
+  for (std::size_t i = 0; i < names.size(); ++i) index.emplace(names[i], static_cast<std::uint16_t>(i));
   for (const auto& block : set.blocks)
-    for (const auto& p : block.properties)
-      if (index.emplace(p.name, static_cast<std::uint16_t>(names.size())).second) names.push_back(p.name);
+    for (const auto& p : block.properties) {
+      if (index.count(p.name)) continue;
+      if (!set.names.empty())
+        throw Error(errc::kInvalidArgument, "Property '" + p.name + "' is missing from the names of '" + set.key + "'.");
+      index.emplace(p.name, static_cast<std::uint16_t>(names.size()));
+      names.push_back(p.name);
+    }
 
   Bytes out{'M', 'R', '2', 0};
   Bytes namesBlock;
