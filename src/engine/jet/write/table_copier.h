@@ -1,0 +1,50 @@
+// Copying the rows of one table into another of the same file, page by page, without decoding a
+// value (the engine side of "SELECT a1.* INTO new FROM old AS a1").
+//
+// AppendRows adds every row `source` holds when it starts to `target`. Both tables must lay out
+// their rows the same way (the same columns by number, type, size, variable index, fixed offset,
+// precision and scale): each row's stored bytes are then valid for the target as they are, and
+// are copied as they are. Long values (memo, OLE) kept inside the row go with it; those on
+// long-value (LVAL) pages, one page or a chain of pages, get new LVAL rows of their own and the
+// row's pointer is rewritten. The target's row count and autonumber counter follow.
+//
+// The copy runs as several WriteOperations, each writing at most `pagesPerOperation` pages, so a
+// copy of any size holds only a bounded number of pages in memory (the writer checkpoints between
+// operations). The new pages are listed in no usage map until the last operation, which links
+// them all to the target together with its new row count: until then, every reader (in this
+// process or, after a checkpoint, any other) sees the target exactly as it was. A copy that fails
+// half-way frees every page it wrote; a process killed half-way leaves the target as it was, with
+// the pages written so far unlisted (lost space, not damage). While the copy runs it holds the
+// file's write lock, so no other connection of the process changes either table meanwhile.
+//
+// Refused with 3251 before anything is written: targets with indexes, system targets, attachment,
+// multi-value and calculated columns, and tables whose layouts differ (the message names the
+// first column that differs). 3376 when a table does not exist; 3027, 3251 as FileWriter::Attach
+// refuses files. See docs/formats/jet-writing.md, "Copying a table".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/jet/database.h"
+
+namespace qv::jet {
+
+struct CopyOptions {
+  // Pages one WriteOperation writes before it commits and the next one starts.
+  std::size_t pagesPerOperation = 256;
+  // Called after each operation but the last committed, with the rows copied so far. An
+  // exception thrown from it stops the copy as any failure does.
+  std::function<void(std::uint64_t rows)> progress;
+};
+
+// Returns the number of rows appended.
+std::uint64_t AppendRows(Database& db, const std::string& source, const std::string& target,
+                         const CopyOptions& options = {});
+
+// Throws 3251 naming the first difference when rows of `source` cannot be stored in `target` as
+// they are (used by AppendRows; public for callers that want to check first).
+void CheckSameRowLayout(const TableDefinition& source, const TableDefinition& target, const std::string& file);
+
+}  // namespace qv::jet
