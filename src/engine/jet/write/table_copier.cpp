@@ -14,6 +14,7 @@
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
 #include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/row_builder.h"
 #include "engine/jet/write/usage_map_writer.h"
 
 namespace qv::jet {
@@ -111,9 +112,10 @@ void CheckTarget(const TableDefinition& t, const std::string& file) {
 // One copy: the state shared by the steps below.
 class Copier {
  public:
-  Copier(Database& db, TableDefinition source, TableDefinition target, const CopyOptions& options)
+  Copier(Database& db, TableDefinition source, TableDefinition target, RowLayoutMatch match, const CopyOptions& options)
       : file_(*db.sharedFile()), ps_(*file_.pages), l_(file_.header.layout), src_(std::move(source)),
-        dst_(std::move(target)), options_(options), splitter_(src_, l_) {
+        dst_(std::move(target)), rebuild_(match == RowLayoutMatch::kRearranged || options.rebuildRows), options_(options),
+        splitter_(src_, l_) {
     lvalMaps_ = ReadLongValueMaps(ps_, l_, dst_);
     for (std::size_t i = 0; i < src_.columns.size(); ++i) {
       const ColumnDef& c = src_.columns[i];
@@ -252,8 +254,31 @@ class Copier {
         if (!maxAuto_ || v > *maxAuto_) maxAuto_ = v;
       }
     }
+    if (rebuild_) Rebuild(row);
     PlaceDataRow();
     ++rows_;
+  }
+
+  // The row in the target's layout: each cell's stored bytes (long-value fields as rewritten in
+  // row_) put at the target column's place.
+  void Rebuild(std::span<const std::uint8_t> row) {
+    encoded_.resize(cells_.size());
+    for (std::size_t i = 0; i < cells_.size(); ++i) {
+      const Cell& c = cells_[i];
+      EncodedValue& e = encoded_[i];
+      e.null = c.null;
+      e.flag = c.flag;
+      e.bytes.clear();
+      if (c.null || c.bytes.empty()) continue;
+      const auto from = row_.begin() + (c.bytes.data() - row.data());
+      e.bytes.assign(from, from + static_cast<std::ptrdiff_t>(c.bytes.size()));
+    }
+    row_ = BuildRow(dst_, encoded_);
+    if (row_.size() > MaxRowSize(l_))
+      throw Error(errc::kValueTooLong,
+                  "A row of table '" + src_.name + "' takes " + std::to_string(row_.size()) + " bytes in the layout of table '" +
+                      dst_.name + "', more than a page holds.",
+                  file_.path);
   }
 
   // ---- Data rows ----
@@ -436,10 +461,12 @@ class Copier {
   PageStore& ps_;
   const Layout& l_;
   TableDefinition src_, dst_;
+  bool rebuild_;  // rows are rebuilt in the target's layout (CompareRowLayouts)
   CopyOptions options_;
   RowSplitter splitter_;
   std::vector<Cell> cells_;
   Bytes row_, piece_;
+  std::vector<EncodedValue> encoded_;
   std::vector<std::size_t> longColumns_;
   std::optional<std::size_t> autoColumn_;
   std::optional<std::int32_t> maxAuto_;
@@ -459,15 +486,14 @@ class Copier {
 
 }  // namespace
 
-void CheckSameRowLayout(const TableDefinition& s, const TableDefinition& t, const std::string& file) {
+RowLayoutMatch CompareRowLayouts(const TableDefinition& s, const TableDefinition& t, const std::string& file) {
   auto refuse = [&](const std::string& why) {
     throw Error(errc::kNotSupported,
-                "The rows of table '" + s.name + "' cannot be copied into table '" + t.name + "' as they are: " + why + ".",
-                file);
+                "The rows of table '" + s.name + "' cannot be copied into table '" + t.name + "': " + why + ".", file);
   };
   if (s.columns.size() != t.columns.size())
     refuse("they have " + std::to_string(s.columns.size()) + " and " + std::to_string(t.columns.size()) + " columns");
-  if ((s.varColumns == 0) != (t.varColumns == 0)) refuse("one of them has variable-length columns and the other none");
+  bool identical = (s.varColumns == 0) == (t.varColumns == 0);
   for (std::size_t i = 0; i < s.columns.size(); ++i) {
     const ColumnDef& a = s.columns[i];
     const ColumnDef& b = t.columns[i];
@@ -475,15 +501,15 @@ void CheckSameRowLayout(const TableDefinition& s, const TableDefinition& t, cons
       refuse("column " + std::to_string(i + 1) + " ('" + a.name + "', '" + b.name + "') differs in its " + what);
     };
     if (a.type != b.type) differ("type");
-    if (a.number != b.number) differ("column number");
     if (a.fixedLength() != b.fixedLength()) differ("storage (fixed or variable length)");
     if (a.calculated() != b.calculated()) differ("kind (calculated or stored)");
+    if (a.number != b.number) identical = false;
     if (a.type == col_type::kBoolean) continue;  // kept in the null mask only
-    if (a.length != b.length) differ("size");
-    if (a.fixedLength() && a.fixedOffset != b.fixedOffset) differ("place in the row");
-    if (!a.fixedLength() && a.varIndex != b.varIndex) differ("place in the row");
+    if (a.fixedLength() ? a.length != b.length : a.length > b.length) differ("size");
     if (a.type == col_type::kNumeric && (a.precision != b.precision || a.scale != b.scale)) differ("precision or scale");
+    if (a.fixedLength() ? a.fixedOffset != b.fixedOffset : a.varIndex != b.varIndex) identical = false;
   }
+  return identical ? RowLayoutMatch::kIdentical : RowLayoutMatch::kRearranged;
 }
 
 std::uint64_t AppendRows(Database& db, const std::string& source, const std::string& target, const CopyOptions& options) {
@@ -495,8 +521,8 @@ std::uint64_t AppendRows(Database& db, const std::string& source, const std::str
   TableDefinition src = db.ReadDefinition(source);
   TableDefinition dst = db.ReadDefinition(target);
   CheckTarget(dst, file.path);
-  CheckSameRowLayout(src, dst, file.path);
-  Copier copier(db, std::move(src), std::move(dst), options);
+  RowLayoutMatch match = CompareRowLayouts(src, dst, file.path);
+  Copier copier(db, std::move(src), std::move(dst), match, options);
   return copier.Run();
 }
 

@@ -1,10 +1,11 @@
 // Copying the rows of one table into another of the same file, page by page, without decoding a
 // value (the engine side of "SELECT a1.* INTO new FROM old AS a1").
 //
-// AppendRows adds every row `source` holds when it starts to `target`. Both tables must lay out
+// AppendRows adds every row `source` holds when it starts to `target`. When both tables lay out
 // their rows the same way (the same columns by number, type, size, variable index, fixed offset,
-// precision and scale): each row's stored bytes are then valid for the target as they are, and
-// are copied as they are. Long values (memo, OLE) kept inside the row go with it; those on
+// precision and scale), each row's stored bytes are valid for the target as they are and are
+// copied as they are; when the same columns are only placed differently, each row is rebuilt from
+// its cells' stored bytes (CompareRowLayouts). No value is decoded or encoded. Long values (memo, OLE) kept inside the row go with it; those on
 // long-value (LVAL) pages, one page or a chain of pages, get new LVAL rows of their own and the
 // row's pointer is rewritten. The target's row count and autonumber counter follow.
 //
@@ -18,7 +19,7 @@
 // file's write lock, so no other connection of the process changes either table meanwhile.
 //
 // Refused with 3251 before anything is written: targets with indexes, system targets, attachment,
-// multi-value and calculated columns, and tables whose layouts differ (the message names the
+// multi-value and calculated columns, and tables whose columns differ (the message names the
 // first column that differs). 3376 when a table does not exist; 3027, 3251 as FileWriter::Attach
 // refuses files. See docs/formats/jet-writing.md, "Copying a table".
 #pragma once
@@ -37,14 +38,25 @@ struct CopyOptions {
   // Called after each operation but the last committed, with the rows copied so far. An
   // exception thrown from it stops the copy as any failure does.
   std::function<void(std::uint64_t rows)> progress;
+  // Rebuild every row from its cells even when the layouts are identical (this leaves out the
+  // bytes of deleted columns a stored row may still carry).
+  bool rebuildRows = false;
 };
 
 // Returns the number of rows appended.
 std::uint64_t AppendRows(Database& db, const std::string& source, const std::string& target,
                          const CopyOptions& options = {});
 
-// Throws 3251 naming the first difference when rows of `source` cannot be stored in `target` as
-// they are (used by AppendRows; public for callers that want to check first).
-void CheckSameRowLayout(const TableDefinition& source, const TableDefinition& target, const std::string& file);
+// How rows of `source` become rows of `target` (columns matched by position):
+//  - kIdentical: the same column numbers, fixed offsets and variable indexes: stored rows are
+//    copied byte for byte;
+//  - kRearranged: the same columns placed differently (deleted or inserted columns, another
+//    order of fixed columns): each row is rebuilt from its cells' stored bytes, still without
+//    decoding a value.
+// Throws 3251 naming the first column that differs in type, storage (fixed or variable),
+// calculated or not, size (a target text or binary column may be longer, not shorter),
+// precision or scale, or when the column counts differ.
+enum class RowLayoutMatch { kIdentical, kRearranged };
+RowLayoutMatch CompareRowLayouts(const TableDefinition& source, const TableDefinition& target, const std::string& file);
 
 }  // namespace qv::jet
