@@ -10,6 +10,10 @@
 //   jetwrite [--password=PW] drop FILE TABLE
 //       drops the table (its name compared without regard to case).
 //
+//   jetwrite [--password=PW] create-table FILE TABLE "COLUMN TYPE[(n[,m])], ..."
+//       creates an empty table; the column list is that of CREATE TABLE (same type names:
+//       INTEGER, TEXT(50), MEMO, DECIMAL(10,2), COUNTER, ...).
+//
 // Exit status: 0 when everything was written, 1 when some lines were refused, 2 when the
 // database or the table cannot be used at all.
 #include <cstring>
@@ -19,6 +23,8 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "engine/sql/parser.h"
+#include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
 
@@ -26,7 +32,8 @@ namespace {
 
 int Usage() {
   std::cerr << "usage: jetwrite [--password=PW] insert FILE TABLE [TSV]\n"
-               "       jetwrite [--password=PW] drop FILE TABLE\n";
+               "       jetwrite [--password=PW] drop FILE TABLE\n"
+               "       jetwrite [--password=PW] create-table FILE TABLE \"COLUMN TYPE, ...\"\n";
   return 2;
 }
 
@@ -114,6 +121,21 @@ int main(int argc, char** argv) {
       auto db = qv::jet::Database::Open(argv[i], options);
       qv::jet::DropTable(*db, argv[i + 1]);
       std::cout << "dropped '" << argv[i + 1] << "'\n";
+      return 0;
+    }
+    if (command == "create-table" && argc - i == 3) {
+      // The column list is read by the statement parser, so the type names are those of CREATE TABLE.
+      auto statement = qv::sql::ParseStatement("CREATE TABLE [x] (" + std::string(argv[i + 2]) + ")");
+      std::vector<qv::Column> columns;
+      for (const auto& c : std::get<qv::sql::CreateTableStatement>(statement).columns) {
+        columns.push_back(c.column);
+        columns.back().name = c.name.text;
+      }
+      qv::jet::OpenOptions options;
+      options.password = password;
+      auto db = qv::jet::Database::Open(argv[i], options);
+      qv::jet::CreateTable(*db, argv[i + 1], columns);
+      std::cout << "created '" << argv[i + 1] << "'\n";
       return 0;
     }
     return Usage();

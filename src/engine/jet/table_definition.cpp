@@ -145,7 +145,8 @@ TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& head
     for (int k = 0; k < 10; ++k) {
       std::uint16_t colNum = c.U16(at + 3 * k, "an index");
       std::uint8_t order = c.U8(at + 3 * k + 2, "an index");
-      if (colNum != 0xffff) ri.columns.push_back({colNum, order != 0x02});
+      // bit 0x01 of the order byte: ascending (checked on descending indexes of the corpus)
+      if (colNum != 0xffff) ri.columns.push_back({colNum, (order & 0x01) != 0});
     }
     ri.usedPagesPointer = c.U32(at + 30, "an index");
     ri.firstPage = c.U32(at + 34, "an index");

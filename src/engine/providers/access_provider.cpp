@@ -2,9 +2,9 @@
 // rows; "SELECT * INTO [Paradox 5.x;Database=FOLDER].[NAME.db] FROM [TABLE]" reads the table and
 // writes a new Paradox 5.x table through the Paradox engine (type mapping in
 // src/engine/paradox/table_writer.h). Statements that change the Access file itself need the
-// engine's write side: INSERT INTO runs on its table inserter (tables without indexes); CREATE
-// TABLE, DROP TABLE and copies inside the file are refused with 3251 until the write side can
-// do them, and nothing is written.
+// engine's write side: INSERT INTO runs on its table inserter (tables without indexes), CREATE
+// TABLE on its table creator, DROP TABLE on its table dropper; copies inside the file are refused
+// with 3251 until the write side can do them, and nothing is written.
 #include <filesystem>
 #include <string>
 #include <variant>
@@ -12,6 +12,8 @@
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/table_creator.h"
+#include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
 #include "engine/paradox/paradox_folder.h"
 #include "engine/providers/open_providers.h"
@@ -58,9 +60,21 @@ class AccessProvider final : public Provider {
       if (select->into->external) return CopyToParadox(*select);
     }
     if (const auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
-    // CREATE TABLE, DROP TABLE and SELECT ... INTO a table of this database change
-    // the Access file. Check what can be checked, so the user hears of a wrong name first.
-    if (const auto* drop = std::get_if<qv::sql::DropTableStatement>(&statement)) TableName(drop->table.text);
+    if (const auto* create = std::get_if<qv::sql::CreateTableStatement>(&statement)) {
+      std::vector<qv::Column> columns;
+      for (const auto& c : create->columns) {
+        columns.push_back(c.column);
+        columns.back().name = c.name.text;
+      }
+      qv::jet::CreateTable(*db_, create->table.text, columns);
+      return;
+    }
+    if (const auto* drop = std::get_if<qv::sql::DropTableStatement>(&statement)) {
+      qv::jet::DropTable(*db_, TableName(drop->table.text));
+      return;
+    }
+    // SELECT ... INTO a table of this database changes the Access file. Check what can be
+    // checked, so the user hears of a wrong name first.
     if (const auto* select = std::get_if<qv::sql::SelectStatement>(&statement)) TableName(select->from.text);
     throw Error(errc::kNotSupported,
                 "Changing an Access database is not supported yet; nothing was written to '" + db_->path() +

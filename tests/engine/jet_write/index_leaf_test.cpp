@@ -66,7 +66,7 @@ TEST(IndexLeaf, RemovingTheFirstEntryKeepsTheOthersWhole) {
   leaf.entries = {Bytes{0x7f, 0x80, 0x00, 0x01, 0, 0, 9, 1}, Bytes{0x7f, 0x80, 0x00, 0x02, 0, 0, 9, 2},
                   Bytes{0x7f, 0x80, 0x00, 0x03, 0, 0, 9, 3}};
   Bytes written = WriteIndexLeaf(page, leaf, 4096);
-  EXPECT_EQ(LoadU16(written.data() + 0x14), 3u);
+  EXPECT_EQ(LoadU16(written.data() + kIndexPrefixAt), 3u);
   EXPECT_EQ(LoadU16(written.data() + 2), 4096u - 0x1e0 - 8 - 5 - 5);
   IndexLeaf back = ReadIndexLeaf(written, "test");
   ASSERT_EQ(back.entries, leaf.entries);

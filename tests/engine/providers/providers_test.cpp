@@ -195,7 +195,7 @@ TEST(RecordsetSelect, RowsAndValuesMatchMdbExport) {
 // delTestV2000: one table "Table" of two Text(50) columns and no index.
 const std::string kInsertable = "jackcess/src/test/data/V2000/delTestV2000.mdb";
 
-TEST(AccessProvider, StatementsTheWriteSideCannotDoYetAreRefusedAndWriteNothing) {
+TEST(AccessProvider, CopyInsideTheFileIsRefusedAndBadStatementsWriteNothing) {
   TempFolder dir;
   const fs::path copy = dir.path / "test.mdb";
   fs::copy_file(kAccess + kInsertable, copy);
@@ -204,9 +204,11 @@ TEST(AccessProvider, StatementsTheWriteSideCannotDoYetAreRefusedAndWriteNothing)
   cn.CursorLocation = qv::sources::kUseServer;
   cn.Mode = qv::sources::kModeReadWrite;
   cn.Open(Jet4(copy.string()));
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `New` (`a` TEXT(10), `b` LONG)"); }), 3251);
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE [Table]"); }), 3251);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT a1.* INTO [Copy] FROM [Table] AS a1"); }), 3251);
+  // CREATE TABLE of a name that exists in another case, of a bad name, with a field twice.
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `TABLE` (`a` TEXT(10))"); }), qv::errc::kTableExists);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `a.b` (`a` TEXT(10))"); }), 3125);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `New` (`a` TEXT(10), `A` LONG)"); }), 3191);
   // A wrong number of values, a value too long for its column, a table that is not there.
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x')"); }), 3346);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x', '" + std::string(51, 'y') + "')"); }),
@@ -245,6 +247,29 @@ TEST(AccessProvider, InsertIntoATableReadsBackThroughMdbtools) {
               cn.Execute("INSERT INTO Table1 VALUES ('a','b','7','1','2','3','2001-01-01 00:00:00','1','true')");
             }),
             3251);
+}
+
+TEST(AccessProvider, CreateInsertAndDropTables) {
+  TempFolder dir;
+  const fs::path copy = dir.path / "test.accdb";
+  fs::copy_file(kAccess + "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", copy);
+  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
+  Connection cn;
+  cn.CursorLocation = qv::sources::kUseServer;
+  cn.Mode = qv::sources::kModeReadWrite;
+  cn.Open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + copy.string());
+  cn.Execute("CREATE TABLE `People`(`ID` COUNTER,`NAME` TEXT(40),`NOTES` MEMO,`PAID` CURRENCY,`SEEN` DATETIME);");
+  cn.Execute("INSERT INTO `People` VALUES(NULL, 'Zoë', 'first', '12.5', '2020-02-29 10:00:00')");
+  cn.Execute("INSERT INTO `People` VALUES(NULL, NULL, NULL, NULL, NULL)");
+  cn.Execute("CREATE TABLE [Gone] (x LONG)");
+  EXPECT_EQ(UserTables(cn), (std::vector<std::string>{"People", "Gone"}));  // catalog order
+  cn.Execute("DROP TABLE [gone]");
+  EXPECT_EQ(UserTables(cn), std::vector<std::string>{"People"});
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE people (x LONG)"); }), qv::errc::kTableExists);
+  cn.Close();
+  const auto rows = Lines(Capture("mdb-export -H -d '|' -Q '" + copy.string() + "' People"));
+  EXPECT_EQ(rows, (std::vector<std::string>{"1|Zoë|first|12.5000|02/29/20 10:00:00", "2||||"}));
+  EXPECT_EQ(Lines(Capture("mdb-tables -1 '" + copy.string() + "'")), std::vector<std::string>{"People"});
 }
 
 TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {

@@ -15,9 +15,9 @@ IndexLeaf ReadIndexLeaf(const Bytes& page, const std::string& where) {
   if (page.size() < kIndexEntriesStart + 4 || page[0] != page_type::kIndexLeaf)
     ThrowCorrupt("not an index leaf page", where);
   IndexLeaf leaf;
-  leaf.previous = LoadU32(page.data() + 0x08);
-  leaf.next = LoadU32(page.data() + 0x0c);
-  leaf.prefixLength = LoadU16(page.data() + 0x14);
+  leaf.previous = LoadU32(page.data() + kIndexPreviousAt);
+  leaf.next = LoadU32(page.data() + kIndexNextAt);
+  leaf.prefixLength = LoadU16(page.data() + kIndexPrefixAt);
   const std::size_t used = page.size() - kIndexEntriesStart - LoadU16(page.data() + 2);
   if (used > page.size() - kIndexEntriesStart) ThrowCorrupt("index leaf free count too large", where);
   std::size_t start = 0;
@@ -54,7 +54,7 @@ Bytes WriteIndexLeaf(const Bytes& page, const IndexLeaf& leaf, std::size_t pageS
   if (leaf.entries.size() <= 1) prefix = std::min(prefix, leaf.entries.empty() ? 0 : leaf.entries[0].size());
   Bytes out(page.begin(), page.begin() + static_cast<std::ptrdiff_t>(kIndexBitmapStart));
   out.resize(pageSize, 0);
-  StoreU16(out.data() + 0x14, static_cast<std::uint16_t>(prefix));
+  StoreU16(out.data() + kIndexPrefixAt, static_cast<std::uint16_t>(prefix));
   std::size_t at = 0;
   for (std::size_t i = 0; i < leaf.entries.size(); ++i) {
     const Bytes& e = leaf.entries[i];

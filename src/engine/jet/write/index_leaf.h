@@ -1,7 +1,10 @@
 // Leaf pages of indexes (type 0x04), Jet4 and ACE:
-//   0x00 0x04 0x01 | 0x02 u16 free bytes | 0x04 u32 table definition page | 0x08 u32 previous leaf |
-//   0x0c u32 next leaf | 0x10 u32 tail | 0x14 u16 prefix length | 0x1b bitmap: bit n set when an
-//   entry ends n bytes after 0x1e0 | 0x1e0 entries
+//   0x00 0x04 0x01 | 0x02 u16 free bytes | 0x04 u32 table definition page | 0x08 u32 0 |
+//   0x0c u32 previous leaf | 0x10 u32 next leaf | 0x14 u32 tail (node pages) | 0x18 u16 prefix
+//   length | 0x1a u8 (1 on node pages) | 0x1b bitmap: bit n set when an entry ends n bytes after
+//   0x1e0 | 0x1e0 entries
+// (The links and the prefix length were checked on the multi-page indexes of the corpus, where
+// they are not zero.)
 // Each entry is the key followed by the row it indexes (3-byte page, big-endian, and the row
 // number). Entries after the first leave out the first "prefix length" bytes, which every entry
 // of the page shares. Free bytes = page size - 0x1e0 - entry bytes. Verified against every
@@ -28,6 +31,10 @@ struct IndexLeaf {
 
 inline constexpr std::size_t kIndexEntriesStart = 0x1e0;
 inline constexpr std::size_t kIndexBitmapStart = 0x1b;
+inline constexpr std::size_t kIndexPreviousAt = 0x0c;
+inline constexpr std::size_t kIndexNextAt = 0x10;
+inline constexpr std::size_t kIndexTailAt = 0x14;
+inline constexpr std::size_t kIndexPrefixAt = 0x18;
 
 // Throws kCorrupt naming `where` on a page that is not a consistent leaf.
 IndexLeaf ReadIndexLeaf(const Bytes& page, const std::string& where);

@@ -1,0 +1,383 @@
+#include "engine/jet/write/table_creator.h"
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <set>
+
+#include "engine/core/error.h"
+#include "engine/jet/row_codec.h"
+#include "engine/jet/usage_map.h"
+#include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/index_writer.h"
+#include "engine/jet/write/row_builder.h"
+#include "engine/jet/write/usage_map_writer.h"
+#include "engine/jet/write/value_encoder.h"
+
+namespace qv::jet {
+
+namespace {
+
+constexpr std::uint32_t kCatalogPage = 2;
+constexpr std::int32_t kRootContainerId = 0x0f000000;  // parent of the Tables, Databases, ... containers
+constexpr int kContainerType = 3;
+constexpr std::size_t kMaxNameLength = 64;
+constexpr std::size_t kMaxColumns = 255;
+// An inline usage map as Access writes it for a new table: kind 0, first page 0, 64 bytes of bits.
+constexpr std::size_t kInlineMapBits = 64;
+// The rights ACE of the Tables container that stands for "the creator" (its SID is the owner's with
+// 0x0105 XORed into it, in every corpus file): a new table gives those rights to its owner.
+constexpr std::uint16_t kCreatorSidXor = 0x0105;
+
+int ErrInvalidName() { return 3125; }
+int ErrDuplicateField() { return 3191; }
+int ErrTooManyFields() { return 3190; }
+
+// Decodes one UTF-8 character at `i` and moves past it; false on invalid UTF-8.
+bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+  if (extra == 4 || i + extra >= s.size()) return false;
+  cp = extra == 0 ? c : static_cast<char32_t>(c & (0x3f >> extra));
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const unsigned char d = static_cast<unsigned char>(s[i + k]);
+    if ((d & 0xc0) != 0x80) return false;
+    cp = (cp << 6) | (d & 0x3f);
+  }
+  i += extra + 1;
+  return cp <= 0x10ffff && !(cp >= 0xd800 && cp <= 0xdfff);
+}
+
+char32_t FoldCase(char32_t c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
+  if (c >= 0xc0 && c <= 0xde && c != 0xd7) return c + 0x20;  // Latin-1 capitals
+  return c;
+}
+
+// A live row of a system table: the slot its index entries name and its values (long values are
+// left NULL: the catalog's property blobs are not needed here).
+struct SystemRow {
+  RowPointer slot;
+  qv::Row values;
+};
+
+std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t) {
+  PageStore& ps = *f.pages;
+  const Layout& l = f.header.layout;
+  std::vector<SystemRow> out;
+  UsageMap map = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
+  RowSplitter splitter(t, l);
+  ValueDecoder decoder(ps, f.header);
+  std::vector<Cell> cells;
+  for (std::uint32_t p : map.Pages()) {
+    if (p >= ps.pageCount()) break;
+    PagePtr page = ps.ReadPage(p);
+    if ((*page)[0] != page_type::kData || LoadU32(page->data() + 4) != t.firstPage) continue;
+    DataPageReader reader(ps, l, p, *page);
+    for (std::uint16_t i = 0; i < reader.rowCount(); ++i) {
+      RowSlot s = reader.Slot(i);
+      if (s.deleted) continue;
+      RowPointer slot{p, static_cast<std::uint8_t>(i)}, stored = slot;
+      RowRef ref{page, reader.Bytes(s), s};
+      if (s.overflow) {
+        if (ref.bytes.size() < 4) ThrowCorrupt("overflow row shorter than its pointer", ps.Where(p, s.start));
+        stored = RowPointer::Decode(LoadU32(ref.bytes.data()));
+        ref = ReadRowAt(ps, l, stored, true);
+      }
+      std::string where = ps.Where(stored.page, ref.slot.start);
+      splitter.Split(ref.bytes, where, cells);
+      SystemRow row{slot, {}};
+      for (std::size_t c = 0; c < t.columns.size(); ++c) {
+        if (t.columns[c].longValue()) row.values.emplace_back(std::monostate{});
+        else row.values.push_back(decoder.Decode(t.columns[c], cells[c], where));
+      }
+      out.push_back(std::move(row));
+    }
+  }
+  return out;
+}
+
+std::size_t ColumnIndex(const TableDefinition& t, const char* name) {
+  for (std::size_t i = 0; i < t.columns.size(); ++i)
+    if (t.columns[i].name == name) return i;
+  ThrowCorrupt(std::string("system table ") + t.name + " lacks its column " + name, t.name);
+}
+
+std::int64_t AsInt(const qv::Value& v) {
+  if (auto p = std::get_if<std::int64_t>(&v)) return *p;
+  return 0;
+}
+std::string AsText(const qv::Value& v) {
+  if (auto p = std::get_if<std::string>(&v)) return *p;
+  return {};
+}
+
+qv::Timestamp LocalNow() {
+  std::timespec ts{};
+  std::timespec_get(&ts, TIME_UTC);
+  std::tm tm{};
+  localtime_r(&ts.tv_sec, &tm);
+  qv::Timestamp t;
+  t.year = tm.tm_year + 1900;
+  t.month = static_cast<std::uint8_t>(tm.tm_mon + 1);
+  t.day = static_cast<std::uint8_t>(tm.tm_mday);
+  t.hour = static_cast<std::uint8_t>(tm.tm_hour);
+  t.minute = static_cast<std::uint8_t>(tm.tm_min);
+  t.second = static_cast<std::uint8_t>(std::min(tm.tm_sec, 59));
+  t.millisecond = static_cast<std::uint16_t>(ts.tv_nsec / 1000000);
+  return t;
+}
+
+// A row for a system table from values by column name (missing columns are NULL).
+qv::Row MakeRow(const TableDefinition& t, const std::map<std::string, qv::Value>& values) {
+  qv::Row row(t.columns.size(), std::monostate{});
+  for (const auto& [name, v] : values) row[ColumnIndex(t, name.c_str())] = v;
+  return row;
+}
+
+// Puts `row` on a data page of system table `t`: the last page it owns with room, or a new page
+// listed in its page and free-space maps. Raises the table's row count (the counts kept per index
+// are counts of distinct keys, which the index writer keeps).
+RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& row) {
+  PageStore& ps = w.pages();
+  const Layout& l = w.layout();
+  if (row.size() > MaxRowSize(l))
+    throw Error(errc::kValueTooLong, "A row of system table '" + t.name + "' would not fit a page.", ps.Where(t.firstPage, 0));
+  std::optional<RowPointer> at;
+  UsageMap used = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
+  std::uint32_t last = 0;
+  for (std::uint32_t q : used.Pages()) {
+    if (q >= ps.pageCount()) break;
+    PagePtr cur = ps.ReadPage(q);
+    if ((*cur)[0] == page_type::kData && LoadU32(cur->data() + 4) == t.firstPage && RoomForRow(l, *cur) >= row.size())
+      last = q;
+  }
+  if (last != 0) {
+    Bytes p = CopyPage(ps, last);
+    if (auto slot = AddRow(l, p, row)) {
+      PutPage(ps, last, std::move(p));
+      at = RowPointer{last, *slot};
+    }
+  }
+  if (!at) {
+    std::uint32_t n = w.AllocatePage();
+    Bytes p = NewDataPage(l, t.firstPage);
+    auto slot = AddRow(l, p, row);
+    if (!slot) throw Error(errc::kValueTooLong, "A catalog row does not fit an empty page.", ps.Where(n, 0));
+    PutPage(ps, n, std::move(p));
+    UsageMapWriter maps(ps, l, [&w] { return w.AllocatePage(); });
+    if (!maps.Set(RowPointer::Decode(t.usedPagesPointer), n, true))
+      throw Error(errc::kNotSupported, "The page map of system table '" + t.name + "' cannot list page " + std::to_string(n) + ".",
+                  ps.Where(n, 0));
+    if (t.freePagesPointer != 0) maps.Set(RowPointer::Decode(t.freePagesPointer), n, true);
+    at = RowPointer{n, *slot};
+  }
+  Bytes tdef = CopyPage(ps, t.firstPage);
+  StoreU32(tdef.data() + l.tdefRowCount, LoadU32(tdef.data() + l.tdefRowCount) + 1);
+  PutPage(ps, t.firstPage, std::move(tdef));
+  return *at;
+}
+
+Bytes EncodeSystemRow(const TableDefinition& t, const qv::Row& row) {
+  std::vector<EncodedValue> cells;
+  for (std::size_t i = 0; i < t.columns.size(); ++i) cells.push_back(EncodeValue(t.columns[i], row[i], t.name));
+  return BuildRow(t, cells);
+}
+
+Bytes EmptyInlineMap() {
+  Bytes m(1 + 4 + kInlineMapBits, 0);
+  return m;
+}
+
+}  // namespace
+
+void CheckAccessName(const std::string& name, const char* what) {
+  auto bad = [&](const std::string& why) {
+    throw Error(ErrInvalidName(), "'" + name + "' is not a valid " + what + " name: " + why + ".");
+  };
+  if (name.empty()) bad("it is empty");
+  if (name[0] == ' ') bad("it starts with a space");
+  std::size_t i = 0, units = 0;
+  while (i < name.size()) {
+    char32_t c = 0;
+    if (!NextCodePoint(name, i, c)) bad("it is not valid UTF-8");
+    if (c < 0x20 || c == 0x7f) bad("it holds a control character");
+    if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']')
+      bad(std::string("it holds the character '") + static_cast<char>(c) + "'");
+    units += c > 0xffff ? 2 : 1;
+  }
+  if (units > kMaxNameLength) bad("it is longer than 64 characters");
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    char32_t x = 0, y = 0;
+    bool okA = NextCodePoint(a, i, x), okB = NextCodePoint(b, j, y);
+    if (!okA || !okB) return a == b;
+    if (FoldCase(x) != FoldCase(y)) return false;
+  }
+  return i == a.size() && j == b.size();
+}
+
+SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
+  SortOrder s;
+  if (header.layout.jet3) return s;
+  s.id = header.sortOrder ? header.sortOrder : 0x0409;
+  if (header.plainPage.size() > 0x71) s.version = header.plainPage[0x71];
+  return s;
+}
+
+void CreateTable(Database& db, const std::string& name, const std::vector<qv::Column>& columns) {
+  SharedFile& f = *db.sharedFile();
+  const std::string file = f.path;
+
+  // Checks that need no file access.
+  CheckAccessName(name, "table");
+  if (columns.empty()) throw Error(errc::kInvalidArgument, "Table '" + name + "' needs at least one column.", file);
+  if (columns.size() > kMaxColumns) throw Error(ErrTooManyFields(), "Too many fields defined: a table holds at most 255.", file);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    CheckAccessName(columns[i].name, "field");
+    for (std::size_t k = 0; k < i; ++k)
+      if (SameNameIgnoringCase(columns[i].name, columns[k].name))
+        throw Error(ErrDuplicateField(), "Field '" + columns[i].name + "' is defined more than once in table '" + name + "'.", file);
+  }
+
+  WriteOperation op(f);  // refuses read-only, Jet3 and encrypted files
+  FileWriter& w = op.writer();
+  PageStore& ps = w.pages();
+  const Layout& l = w.layout();
+  const SortOrder sort = DatabaseSortOrder(f.header);
+
+  TableDefinition table;
+  table.name = name;
+  table.tableType = 0x4e;
+  table.columns = LayoutColumns(columns, l);
+  for (const auto& c : table.columns) table.maxColumns = std::max<std::uint16_t>(table.maxColumns, static_cast<std::uint16_t>(c.number + 1));
+  std::vector<std::uint16_t> longColumns;
+  if (f.header.ace)
+    for (const auto& c : table.columns)
+      if (c.longValue()) longColumns.push_back(c.number);
+  {
+    // The definition must fit one page: checked with placeholder map pointers first.
+    std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> probe;
+    for (auto n : longColumns) probe[n] = {0, 0};
+    EncodeTableDefinition(table, sort, probe, l);
+  }
+
+  // The catalog as it is now (another connection may have changed it).
+  TableDefinition objects = ReadTableDefinition(ps, f.header, kCatalogPage, "MSysObjects");
+  const std::size_t cId = ColumnIndex(objects, "Id"), cParent = ColumnIndex(objects, "ParentId"),
+                    cName = ColumnIndex(objects, "Name"), cType = ColumnIndex(objects, "Type"),
+                    cOwner = ColumnIndex(objects, "Owner");
+  std::vector<SystemRow> catalog = ReadSystemRows(f, objects);
+  std::optional<std::int32_t> tablesId;
+  qv::Value owner = std::monostate{};
+  for (const auto& r : catalog) {
+    std::string n = AsText(r.values[cName]);
+    if (AsInt(r.values[cType]) == kContainerType && AsInt(r.values[cParent]) == kRootContainerId && n == "Tables")
+      tablesId = static_cast<std::int32_t>(AsInt(r.values[cId]));
+    if (n == "MSysDb") owner = r.values[cOwner];
+  }
+  if (!tablesId) ThrowCorrupt("the catalog has no 'Tables' container", ps.Where(kCatalogPage, 0));
+  for (const auto& r : catalog) {
+    if (AsInt(r.values[cParent]) != *tablesId) continue;
+    if (SameNameIgnoringCase(AsText(r.values[cName]), name))
+      throw Error(errc::kTableExists, "Table '" + AsText(r.values[cName]) + "' already exists.", file);
+  }
+
+  // Access rights: the new table inherits the Tables container's inheritable entries; the
+  // creator's entry goes to the owner.
+  TableDefinition aces;
+  std::vector<qv::Row> aceRows;
+  for (const auto& c : db.catalog()) {
+    if (c.name != "MSysACEs" || !c.isTable()) continue;
+    aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
+  }
+  if (!aces.columns.empty()) {
+    const std::size_t aObject = ColumnIndex(aces, "ObjectId"), aSid = ColumnIndex(aces, "SID"), aAcm = ColumnIndex(aces, "ACM"),
+                      aInherit = ColumnIndex(aces, "FInheritable");
+    Bytes ownerSid;
+    if (auto b = std::get_if<Bytes>(&owner)) ownerSid = *b;
+    Bytes creatorSid = ownerSid;
+    if (creatorSid.size() == 2) {
+      creatorSid[0] ^= static_cast<std::uint8_t>(kCreatorSidXor >> 8);
+      creatorSid[1] ^= static_cast<std::uint8_t>(kCreatorSidXor & 0xff);
+    }
+    std::vector<std::pair<Bytes, std::int64_t>> inherited;  // in the container's order
+    for (const auto& r : ReadSystemRows(f, aces)) {
+      if (AsInt(r.values[aObject]) != *tablesId) continue;
+      const bool* inherit = std::get_if<bool>(&r.values[aInherit]);
+      if (!inherit || !*inherit) continue;
+      Bytes sid;
+      if (auto b = std::get_if<Bytes>(&r.values[aSid])) sid = *b;
+      if (sid == creatorSid && !ownerSid.empty()) sid = ownerSid;
+      std::int64_t acm = AsInt(r.values[aAcm]);
+      auto it = std::find_if(inherited.begin(), inherited.end(), [&](const auto& e) { return e.first == sid; });
+      if (it == inherited.end()) inherited.emplace_back(sid, acm);
+      else it->second |= acm;
+    }
+    for (const auto& [sid, acm] : inherited)
+      aceRows.push_back(MakeRow(aces, {{"SID", sid}, {"ACM", acm}, {"FInheritable", false}}));
+  }
+
+  // Everything checked that can be without writing: now the pages.
+  const std::uint32_t tdefPage = w.AllocatePage();
+  const std::int32_t id = static_cast<std::int32_t>(tdefPage);
+  const qv::Timestamp now = LocalNow();
+  qv::Row objectRow = MakeRow(objects, {{"Id", static_cast<std::int64_t>(id)},
+                                        {"ParentId", static_cast<std::int64_t>(*tablesId)},
+                                        {"Name", name},
+                                        {"Type", static_cast<std::int64_t>(object_type::kTable)},
+                                        {"DateCreate", now},
+                                        {"DateUpdate", now},
+                                        {"Owner", owner},
+                                        {"Flags", static_cast<std::int64_t>(0)}});
+  for (auto& r : aceRows) r[ColumnIndex(aces, "ObjectId")] = static_cast<std::int64_t>(id);
+  // Index entries (their keys refuse a name the collation cannot code) before anything changes.
+  std::vector<PendingIndexEntry> objectKeys = PrepareIndexEntries(w, objects, objectRow);
+  std::vector<std::vector<PendingIndexEntry>> aceKeys;
+  for (const auto& r : aceRows) aceKeys.push_back(PrepareIndexEntries(w, aces, r));
+  Bytes objectBytes = EncodeSystemRow(objects, objectRow);
+  std::vector<Bytes> aceBytes;
+  for (const auto& r : aceRows) aceBytes.push_back(EncodeSystemRow(aces, r));
+
+  // The usage-map rows: pages used, free space, then (ACE) two per long-value column, on data
+  // pages owned by no table (owner 0), as Access keeps them.
+  std::vector<RowPointer> mapRows;
+  {
+    const std::size_t count = 2 + 2 * longColumns.size();
+    std::uint32_t mapPage = 0;
+    Bytes page;
+    for (std::size_t k = 0; k < count; ++k) {
+      Bytes row = EmptyInlineMap();
+      std::optional<std::uint8_t> slot;
+      if (mapPage != 0) slot = AddRow(l, page, row);
+      if (!slot) {
+        if (mapPage != 0) PutPage(ps, mapPage, std::move(page));
+        mapPage = w.AllocatePage();
+        page = NewDataPage(l, 0);
+        slot = AddRow(l, page, row);
+      }
+      mapRows.push_back({mapPage, *slot});
+    }
+    PutPage(ps, mapPage, std::move(page));
+  }
+  table.firstPage = tdefPage;
+  table.pages = {tdefPage};
+  table.usedPagesPointer = mapRows[0].Encode();
+  table.freePagesPointer = mapRows[1].Encode();
+  std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> longMaps;
+  for (std::size_t k = 0; k < longColumns.size(); ++k)
+    longMaps[longColumns[k]] = {mapRows[2 + 2 * k].Encode(), mapRows[3 + 2 * k].Encode()};
+  PutPage(ps, tdefPage, EncodeTableDefinition(table, sort, longMaps, l));
+
+  // The catalog row, the access rows, and their index entries.
+  WriteIndexEntries(w, objects, objectKeys, PlaceSystemRow(w, objects, objectBytes));
+  for (std::size_t r = 0; r < aceRows.size(); ++r) WriteIndexEntries(w, aces, aceKeys[r], PlaceSystemRow(w, aces, aceBytes[r]));
+  op.Commit();
+  db.RefreshCatalog();
+}
+
+}  // namespace qv::jet

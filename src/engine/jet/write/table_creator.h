@@ -1,0 +1,40 @@
+// CREATE TABLE: a new, empty user table without indexes, in one WriteOperation:
+//  - checks first (nothing is written when one fails): the name is a valid Access object name
+//    (3125), no table, query or other object of the Tables container has it without regard to
+//    case (3010), column names are valid (3125) and unique without regard to case (3191), the
+//    column types and sizes can be laid out (3251/3001), the definition fits one page (3251), and
+//    the index keys of the new catalog rows can be formed (3251);
+//  - a TDEF page and a data page (owner 0) holding the table's usage-map rows: pages used, free
+//    space and, in ACE files, one pair per long-value column;
+//  - the MSysObjects row Access writes for a table (Id = TDEF page, ParentId = the Tables
+//    container, Owner = the database owner, Type 1, Flags 0, both dates now), the MSysACEs rows
+//    the table inherits from the Tables container, and the entries of both tables' indexes;
+//  - the connection's catalog is read again, so the table is listed and readable at once.
+// Jet3 files, encrypted files and read-only files are refused by FileWriter::Attach.
+// Facts and decisions: docs/formats/jet-writing.md, "Creating a table".
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/core/value.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/table_definition_writer.h"
+
+namespace qv::jet {
+
+void CreateTable(Database& db, const std::string& name, const std::vector<qv::Column>& columns);
+
+// Throws 3125 naming `what` ("table", "field") when `name` is not a valid Access object name:
+// empty, longer than 64 characters, starting with a space, or holding . ! ` [ ] or a control
+// character (also invalid UTF-8).
+void CheckAccessName(const std::string& name, const char* what);
+
+// The database's default collation as page 0 gives it (u16 at 0x6e, version byte at 0x71).
+SortOrder DatabaseSortOrder(const DatabaseHeader& header);
+
+// `a` and `b` equal without regard to letter case (ASCII and Latin-1 letters), as Access
+// compares object names.
+bool SameNameIgnoringCase(const std::string& a, const std::string& b);
+
+}  // namespace qv::jet

@@ -1,0 +1,489 @@
+// CREATE TABLE on copies of Access-made files of every Jet4 and ACE version: the new table, with
+// every type of the statement language, takes rows (NULLs, long values of 0 bytes, one page and
+// many pages, text beyond ASCII) that our reader, mdbtools and mdb-reader read back; everything
+// that was in the file stays value by value; the catalog indexes stay sorted and complete, with
+// keys equal to what the rows give; refused creates change nothing.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "../jet_write/test_files.h"
+#include "engine/core/error.h"
+#include "engine/core/value_text.h"
+#include "engine/jet/database.h"
+#include "engine/jet/usage_map.h"
+#include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/index_key.h"
+#include "engine/jet/write/index_writer.h"
+#include "engine/jet/write/table_creator.h"
+#include "engine/jet/write/table_dropper.h"
+#include "engine/jet/write/table_inserter.h"
+#include "engine/sql/parser.h"
+
+namespace qv::jet {
+namespace {
+
+using testing::ScratchDir;
+
+// Every type name of CREATE TABLE once (one COUNTER: Access allows one autonumber per table).
+const char* kAllTypes =
+    "cCounter COUNTER, cInt INT, cInteger INTEGER, cLong LONG, cShort SHORT, cSmall SMALLINT, cByte BYTE, "
+    "cText TEXT, cText50 TEXT(50), cMemo MEMO, cLongText LONGTEXT, cFloat FLOAT, cDouble DOUBLE, cReal REAL, "
+    "cSingle SINGLE, cDec DECIMAL, cDec2 DECIMAL(10,2), cCur CURRENCY, cMoney MONEY, cDT DATETIME, cDate DATE, "
+    "cTime TIME, cBit BIT, cYesNo YESNO, cLogical LOGICAL, cOle OLEOBJECT, cLongBin LONGBINARY, cBin BINARY, "
+    "cBin10 BINARY(10), cGuid GUID";
+
+std::vector<qv::Column> Columns(const std::string& list) {
+  auto st = qv::sql::ParseStatement("CREATE TABLE [x] (" + list + ")");
+  std::vector<qv::Column> out;
+  for (const auto& c : std::get<qv::sql::CreateTableStatement>(st).columns) {
+    out.push_back(c.column);
+    out.back().name = c.name.text;
+  }
+  return out;
+}
+
+std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
+  auto r = db.ReadTable(table, ReadOptions{true});
+  std::vector<qv::Row> rows;
+  qv::Row row;
+  while (r->Next(row)) rows.push_back(row);
+  return rows;
+}
+
+Bytes Pattern(std::size_t n, unsigned seed) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>((i * 31 + seed) & 0xff);
+  return b;
+}
+std::string LongText(std::size_t chars) {
+  std::string s;
+  const char* words[] = {"Grüße ", "Straße ", "日本語 ", "naïve ", "€uro ", "plain ", "🙂 "};
+  for (std::size_t i = 0; s.size() < chars; ++i) s += words[i % 7];
+  return s;
+}
+
+qv::Timestamp Ts(int y, int mo, int d, int h, int mi, int s) {
+  qv::Timestamp t;
+  t.year = y;
+  t.month = static_cast<std::uint8_t>(mo);
+  t.day = static_cast<std::uint8_t>(d);
+  t.hour = static_cast<std::uint8_t>(h);
+  t.minute = static_cast<std::uint8_t>(mi);
+  t.second = static_cast<std::uint8_t>(s);
+  return t;
+}
+
+// Rows for the kAllTypes table by column name; what is absent is NULL.
+std::vector<std::map<std::string, qv::Value>> SampleRows() {
+  std::vector<std::map<std::string, qv::Value>> rows;
+  rows.push_back({});  // every column NULL
+  rows.push_back({{"cInt", std::int64_t{-2147483647 - 1}}, {"cInteger", std::int64_t{2147483647}}, {"cLong", std::int64_t{7}},
+                  {"cShort", std::int64_t{-32768}}, {"cSmall", std::int64_t{32767}}, {"cByte", std::int64_t{255}},
+                  {"cText", std::string("Grüße, O'Brien – 日本語 🙂")}, {"cText50", std::string("x")},
+                  {"cMemo", std::string()}, {"cLongText", std::string("short memo")}, {"cFloat", 1.0e300},
+                  {"cDouble", -0.1}, {"cReal", 1.5}, {"cSingle", -3.25}, {"cDec", Decimal{"123456789012345678"}},
+                  {"cDec2", Decimal{"-12345678.90"}}, {"cCur", Currency{-9223372036854775807LL}}, {"cMoney", Currency{12345}},
+                  {"cDT", Ts(1899, 12, 29, 6, 0, 0)}, {"cDate", Ts(2024, 2, 29, 0, 0, 0)}, {"cTime", Ts(1899, 12, 30, 23, 59, 59)},
+                  {"cBit", true}, {"cYesNo", false}, {"cLogical", true}, {"cOle", Bytes{}}, {"cLongBin", Pattern(100, 1)},
+                  {"cBin", Pattern(255, 2)}, {"cBin10", Pattern(10, 3)}, {"cGuid", *ParseGuid("{01234567-89AB-CDEF-0123-456789ABCDEF}")}});
+  // Long values of about one page and of many pages, text and binary.
+  rows.push_back({{"cMemo", LongText(3900)}, {"cOle", Pattern(4000, 4)}, {"cText", std::string("one page")}});
+  rows.push_back({{"cLongText", LongText(40000)}, {"cLongBin", Pattern(70000, 5)}, {"cCounter", std::int64_t{100}}});
+  rows.push_back({{"cText", std::string()}, {"cMemo", std::string("ü")}});
+  return rows;
+}
+
+// Every live row of a system table, with the slot its index entries name.
+std::vector<std::pair<RowPointer, qv::Row>> SystemRows(Database& db, const std::string& table) {
+  PageStore& ps = db.pages();
+  const Layout& l = db.header().layout;
+  TableDefinition t = db.ReadDefinition(table);
+  std::vector<std::pair<RowPointer, qv::Row>> out;
+  UsageMap m = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
+  RowSplitter splitter(t, l);
+  ValueDecoder decoder(ps, db.header());
+  std::vector<Cell> cells;
+  for (auto p : m.Pages()) {
+    if (p >= ps.pageCount()) break;
+    PagePtr page = ps.ReadPage(p);
+    if ((*page)[0] != page_type::kData || LoadU32(page->data() + 4) != t.firstPage) continue;
+    DataPageReader r(ps, l, p, *page);
+    for (std::uint16_t i = 0; i < r.rowCount(); ++i) {
+      RowSlot s = r.Slot(i);
+      if (s.deleted) continue;
+      RowRef ref{page, r.Bytes(s), s};
+      if (s.overflow) ref = ReadRowAt(ps, l, RowPointer::Decode(LoadU32(ref.bytes.data())), true);
+      splitter.Split(ref.bytes, "row", cells);
+      qv::Row row;
+      for (std::size_t c = 0; c < t.columns.size(); ++c)
+        row.push_back(t.columns[c].longValue() ? qv::Value{} : decoder.Decode(t.columns[c], cells[c], "row"));
+      out.push_back({{p, static_cast<std::uint8_t>(i)}, row});
+    }
+  }
+  return out;
+}
+
+// The indexes of MSysObjects and MSysACEs: each a single sorted leaf naming every live row once,
+// under the key the row gives (when the collation can code it), with the row counts of the
+// definition.
+void CheckSystemIndexes(Database& db, const std::string& table) {
+  SCOPED_TRACE(table);
+  TableDefinition t = db.ReadDefinition(table);
+  auto rows = SystemRows(db, table);
+  std::map<RowPointer, const qv::Row*> live;
+  for (const auto& [at, row] : rows) live[at] = &row;
+  const SortOrder sort = DatabaseSortOrder(db.header());
+  for (std::size_t i = 0; i < t.realIndexes.size(); ++i) {
+    auto entries = ReadIndexEntries(db.pages(), t, i);
+    std::set<RowPointer> named;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+      const auto& e = entries[k];
+      if (k > 0) {
+        const auto& p = entries[k - 1];
+        EXPECT_TRUE(p.key < e.key || (p.key == e.key && p.row < e.row)) << "index " << i << " out of order at " << k;
+      }
+      ASSERT_TRUE(live.count(e.row)) << "index " << i << " names a row that is not there";
+      EXPECT_TRUE(named.insert(e.row).second) << "row named twice";
+      try {
+        EXPECT_EQ(ToHex(e.key), ToHex(IndexKey(t, i, *live[e.row], sort))) << "index " << i << " page " << e.row.page;
+      } catch (const Error&) {
+        // A name the collation cannot code (made by Access): nothing to compare with.
+      }
+    }
+    EXPECT_EQ(named.size(), rows.size()) << "index " << i << " misses rows";
+  }
+}
+
+// Every table of the file (system tables included) and its rows, as our reader gives them.
+std::map<std::string, std::vector<qv::Row>> Everything(Database& db) {
+  std::map<std::string, std::vector<qv::Row>> out;
+  for (const auto& e : db.catalog()) {
+    if (!e.isTable()) continue;
+    try {
+      out[e.name] = ReadAll(db, e.name);
+    } catch (const Error& x) {
+      out[e.name] = {qv::Row{std::string(x.description())}};  // unreadable before and after alike
+    }
+  }
+  return out;
+}
+
+std::string TablesJson(const std::string& text) {
+  auto at = text.find("\"tables\"");
+  return at == std::string::npos ? text : text.substr(at);
+}
+std::string OracleJson(const std::string& path, const std::string& table) {
+  int st = 0;
+  std::string out = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " --table=" + testing::Quote(table) + " " +
+                                     testing::Quote(path) + " 2>&1",
+                                 &st);
+  EXPECT_EQ(st, 0) << out;
+  return TablesJson(out);
+}
+std::string OurJson(const std::string& path, const std::string& table) {
+  int st = 0;
+  std::string out = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --table=" + testing::Quote(table) +
+                                     " " + testing::Quote(path) + " 2>&1",
+                                 &st);
+  EXPECT_EQ(st, 0) << out;
+  return TablesJson(out);
+}
+
+const char* kFiles[] = {
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb",       // Jet4, Access 2000
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2003.mdb",   // Jet4, Access 2002/2003
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2007.accdb", // ACE12
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", // ACE14
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb", // ACE16
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb", // ACE17
+    "jackcess/src/test/data/V2000/queryTestV2000.mdb",
+    "jackcess/src/test/data/V2003/test2V2003.mdb",
+    "jackcess/src/test/data/V2007/queryTestV2007.accdb",
+    "jackcess/src/test/data/V2010/testV2010.accdb",
+    "mdb-reader/test/data/V2016/bigint.accdb",
+    "jackcess/src/test/data/V2019/extDateTestV2019.accdb",
+    "ucanaccess/src/test/resources/testdbs/badDb.accdb",
+};
+
+TEST(CreateTable, EveryTypeInEveryVersionReadsBackEverywhere) {
+  for (const char* rel : kFiles) {
+    SCOPED_TRACE(rel);
+    ScratchDir dir;
+    const std::string path = dir.Copy(rel, std::filesystem::path(rel).filename().string());
+    std::map<std::string, std::vector<qv::Row>> before;
+    std::vector<std::pair<RowPointer, qv::Row>> objectsBefore, acesBefore;
+    const auto samples = SampleRows();
+    std::vector<std::string> columnNames;
+    std::vector<std::uint32_t> countsBefore;
+    auto counts = [](Database& d) {
+      std::vector<std::uint32_t> c;
+      for (const char* t : {"MSysObjects", "MSysACEs"}) {
+        TableDefinition def = d.ReadDefinition(t);
+        c.push_back(def.rowCount);
+        for (const auto& ri : def.realIndexes) c.push_back(ri.rowCount);
+      }
+      return c;
+    };
+    std::size_t acesPerTable = 0;
+    {
+      auto db = Database::Open(path);
+      countsBefore = counts(*db);
+      before = Everything(*db);
+      objectsBefore = SystemRows(*db, "MSysObjects");
+      acesBefore = SystemRows(*db, "MSysACEs");
+      CreateTable(*db, "Every Type", Columns(kAllTypes));
+      // Listed and readable at once, by this connection and a new one.
+      auto names = db->UserTableNames();
+      EXPECT_NE(std::find(names.begin(), names.end(), "Every Type"), names.end());
+      EXPECT_TRUE(ReadAll(*db, "Every Type").empty());
+      TableInserter ins(*db, "Every Type");
+      for (const auto& c : ins.definition().columns) columnNames.push_back(c.name);
+      for (const auto& s : samples) {
+        qv::Row row;
+        for (const auto& n : columnNames) row.push_back(s.count(n) ? s.at(n) : qv::Value{});
+        ins.Insert(row);
+      }
+      CreateTable(*db, "Second", Columns("Id AUTOINCREMENT, Label TEXT(10)"));
+      auto other = Database::Open(path);
+      EXPECT_EQ(ReadAll(*other, "Every Type").size(), samples.size());
+    }
+    // Reopened from disk.
+    auto db = Database::Open(path);
+    auto rows = ReadAll(*db, "Every Type");
+    ASSERT_EQ(rows.size(), samples.size());
+    std::int64_t counter = 0;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      for (std::size_t c = 0; c < columnNames.size(); ++c) {
+        const std::string& n = columnNames[c];
+        qv::Value want = samples[r].count(n) ? samples[r].at(n) : qv::Value{};
+        if (n == "cCounter") {
+          counter = IsNull(want) ? counter + 1 : std::get<std::int64_t>(want);
+          want = counter;
+        }
+        if (IsNull(want) && (n == "cBit" || n == "cYesNo" || n == "cLogical")) want = false;
+        if (auto d = std::get_if<Decimal>(&want); d && n == "cDec2") want = Decimal{d->text};
+        EXPECT_EQ(FormatValueText(rows[r][c]), FormatValueText(want)) << "row " << r << " column " << n;
+        EXPECT_EQ(rows[r][c].index(), want.index()) << "row " << r << " column " << n;
+      }
+    }
+    EXPECT_TRUE(ReadAll(*db, "Second").empty());
+    // Everything that was there reads as before; the catalog and the access rows only grew.
+    auto after = Everything(*db);
+    for (const auto& [name, old] : before) {
+      if (name == "MSysObjects" || name == "MSysACEs") continue;
+      EXPECT_EQ(after[name], old) << name;
+    }
+    auto objectsAfter = SystemRows(*db, "MSysObjects");
+    auto acesAfter = SystemRows(*db, "MSysACEs");
+    for (const auto& r : objectsBefore)
+      EXPECT_NE(std::find(objectsAfter.begin(), objectsAfter.end(), r), objectsAfter.end()) << "catalog row changed";
+    for (const auto& r : acesBefore)
+      EXPECT_NE(std::find(acesAfter.begin(), acesAfter.end(), r), acesAfter.end()) << "access row changed";
+    EXPECT_EQ(objectsAfter.size(), objectsBefore.size() + 2);
+    acesPerTable = (acesAfter.size() - acesBefore.size()) / 2;
+    EXPECT_GE(acesPerTable, 1u);
+    EXPECT_EQ(acesAfter.size(), acesBefore.size() + 2 * acesPerTable);
+    // Row counts of the catalog tables grew by the rows added, their indexes' counts of distinct
+    // keys by the two new ids.
+    auto countsAfter = counts(*db);
+    ASSERT_EQ(countsAfter.size(), countsBefore.size());
+    const std::size_t objectCounts = 1 + db->ReadDefinition("MSysObjects").realIndexes.size();
+    for (std::size_t i = 0; i < countsAfter.size(); ++i)
+      EXPECT_EQ(countsAfter[i] - countsBefore[i], i == objectCounts ? 2 * acesPerTable : 2u) << "count " << i;
+    CheckSystemIndexes(*db, "MSysObjects");
+    CheckSystemIndexes(*db, "MSysACEs");
+    if (testing::HaveMdbTools()) {
+      int st = 0;
+      std::string tables = testing::Run("mdb-tables -1 " + testing::Quote(path), &st);
+      EXPECT_EQ(st, 0);
+      EXPECT_NE(tables.find("Every Type\n"), std::string::npos) << tables;
+      EXPECT_NE(tables.find("Second\n"), std::string::npos) << tables;
+      std::string schema = testing::Run("mdb-schema -T 'Every Type' " + testing::Quote(path), &st);
+      EXPECT_EQ(st, 0);
+      EXPECT_NE(schema.find("[cDec2]\t\t\tNumeric (10, 2)"), std::string::npos) << schema;
+      EXPECT_NE(schema.find("[cText50]\t\t\tText (50)"), std::string::npos) << schema;
+      std::string csv = testing::Run("mdb-export -b hex " + testing::Quote(path) + " 'Every Type'", &st);
+      EXPECT_EQ(st, 0);
+      // (mdbtools prints characters beyond the BMP as "??")
+      EXPECT_NE(csv.find("\"Grüße, O'Brien – 日本語 ??\""), std::string::npos) << csv.substr(0, 2000);
+      std::string hex = ToHex(Pattern(10, 3));
+      for (char& ch : hex) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      EXPECT_NE(csv.find(hex), std::string::npos) << hex;
+      EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + static_cast<long>(samples.size()));
+    }
+    if (testing::HaveMdbReader()) {
+      EXPECT_EQ(OracleJson(path, "Every Type"), OurJson(path, "Every Type"));
+      EXPECT_EQ(OracleJson(path, "Second"), OurJson(path, "Second"));
+    }
+  }
+}
+
+TEST(CreateTable, CatalogRowsAreThoseAccessWrites) {
+  // A table made by Access in the same file is the model: same parent, owner, type, flags and
+  // NULL link columns, and the same access rows (its rights, not inherited again).
+  struct Model {
+    const char* file;
+    const char* table;
+  };
+  const Model models[] = {{"mdb-reader/test/data/V2000/numeric.mdb", "test"},
+                          {"mdb-reader/test/data/V2003/numeric.mdb", "test"},
+                          {"mdb-reader/test/data/V2007/numeric.accdb", "test"},
+                          {"mdb-reader/test/data/V2010/numeric.accdb", "test"},
+                          {"mdb-reader/test/data/V2016/bigint.accdb", "Table"},
+                          {"jackcess/src/test/data/V2019/extDateTestV2019.accdb", "Table1"},
+                          {"ucanaccess/src/test/resources/testdbs/linkee1.mdb", "Table1"}};
+  for (const auto& m : models) {
+    SCOPED_TRACE(m.file);
+    ScratchDir dir;
+    const std::string path = dir.Copy(m.file, "f" + std::filesystem::path(m.file).extension().string());
+    auto db = Database::Open(path);
+    CreateTable(*db, "Fresh", Columns("a LONG"));
+    TableDefinition objects = db->ReadDefinition("MSysObjects");
+    auto col = [&](const char* n) {
+      for (std::size_t i = 0; i < objects.columns.size(); ++i)
+        if (objects.columns[i].name == n) return i;
+      ADD_FAILURE() << n;
+      return std::size_t{0};
+    };
+    const qv::Row* model = nullptr;
+    const qv::Row* fresh = nullptr;
+    auto rows = SystemRows(*db, "MSysObjects");
+    for (const auto& [at, row] : rows) {
+      if (std::get<std::string>(row[col("Name")]) == m.table) model = &row;
+      if (std::get<std::string>(row[col("Name")]) == "Fresh") fresh = &row;
+    }
+    ASSERT_TRUE(model && fresh);
+    EXPECT_EQ(std::get<std::int64_t>((*fresh)[col("Id")]), db->FindTable("Fresh").tablePage());
+    for (const char* same : {"ParentId", "Type", "Owner", "Flags", "Database", "Connect", "ForeignName", "RmtInfoShort"})
+      EXPECT_EQ((*fresh)[col(same)], (*model)[col(same)]) << same;
+    EXPECT_EQ((*fresh)[col("DateCreate")], (*fresh)[col("DateUpdate")]);
+    // Access rows: the model's, for the new id.
+    TableDefinition aces = db->ReadDefinition("MSysACEs");
+    std::vector<std::string> modelAces, freshAces;
+    auto aceRows = SystemRows(*db, "MSysACEs");
+    for (const auto& [at, row] : aceRows) {
+      std::string text = ToHex(std::get<Bytes>(row[1])) + " " + std::to_string(std::get<std::int64_t>(row[2])) + " " +
+                         (std::get<bool>(row[3]) ? "inherit" : "");
+      if (std::get<std::int64_t>(row[0]) == std::get<std::int64_t>((*model)[col("Id")])) modelAces.push_back(text);
+      if (std::get<std::int64_t>(row[0]) == std::get<std::int64_t>((*fresh)[col("Id")])) freshAces.push_back(text);
+    }
+    EXPECT_FALSE(freshAces.empty());
+    EXPECT_EQ(freshAces, modelAces);
+  }
+}
+
+// The error a call throws (0 when none).
+template <typename F>
+int ErrorOf(F f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+TEST(CreateTable, RefusalsWriteNothing) {
+  ScratchDir dir;
+  const std::string path = dir.Copy("jackcess/src/test/data/V2000/queryTestV2000.mdb", "q.mdb");
+  auto db = Database::Open(path);
+  const auto pages = db->pages().pageCount();
+  auto objects = SystemRows(*db, "MSysObjects");
+  auto one = Columns("a LONG");
+  // Names already there in another letter case: a table, a query, a system table.
+  std::string someTable = db->UserTableNames().at(0), someQuery;
+  for (const auto& e : db->catalog())
+    if (e.type == object_type::kQuery) someQuery = e.name;
+  ASSERT_FALSE(someQuery.empty());
+  auto upper = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+  };
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, upper(someTable), one); }), 3010);
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, upper(someQuery), one); }), 3010);
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "msysobjects", one); }), 3010);
+  for (const std::string& bad : std::vector<std::string>{"", " lead", "a.b", "a!b", "a`b", "a[b", "a]b", std::string("a\tb"), std::string(65, 'x')})
+    EXPECT_EQ(ErrorOf([&] { CreateTable(*db, bad, one); }), 3125) << "'" << bad << "'";
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG, B TEXT, A MEMO")); }), 3191);
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("[a.b] LONG")); }), 3125);
+  EXPECT_NE(ErrorOf([&] { CreateTable(*db, "t", {}); }), 0);
+  // Names with characters the catalog's collation cannot code yet are refused, not mis-sorted.
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "名前", one); }), 3251);
+  // A definition longer than a page.
+  std::string wide;
+  for (int i = 0; i < 200; ++i) wide += (i ? ", " : "") + std::string("column_with_a_long_name_") + std::to_string(i) + " TEXT";
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "Wide", Columns(wide)); }), 3251);
+  EXPECT_EQ(db->pages().pageCount(), pages);
+  EXPECT_EQ(SystemRows(*db, "MSysObjects"), objects);
+  CheckSystemIndexes(*db, "MSysObjects");
+  // Names of other case that are legal stay legal: 64 characters, inner spaces, punctuation.
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, std::string(64, 'y'), one); }), 0);
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "Order Details (2024) #1 - $ & 'x'", one); }), 0);
+  CheckSystemIndexes(*db, "MSysObjects");
+  CheckSystemIndexes(*db, "MSysACEs");
+}
+
+TEST(CreateTable, RefusedFiles) {
+  ScratchDir dir;
+  {
+    const std::string path = dir.Copy("jackcess/src/test/data/V1997/testV1997.mdb", "j3.mdb");
+    auto db = Database::Open(path);
+    EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG")); }), 3251);
+  }
+}
+
+TEST(CreateTable, RefusedReadOnlyFile) {
+  ScratchDir dir;
+  {
+    const std::string path = dir.Copy("jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", "ro.accdb");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    if (::access(path.c_str(), W_OK) == 0) GTEST_SKIP() << "running as a user who may write any file";
+    auto db = Database::Open(path);
+    EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG")); }), 3027);
+  }
+}
+
+TEST(CreateTable, CreateDropCreateAgainAndReopen) {
+  for (const char* rel : {"jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2003.mdb",
+                          "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb"}) {
+    SCOPED_TRACE(rel);
+    ScratchDir dir;
+    const std::string path = dir.Copy(rel, std::filesystem::path(rel).filename().string());
+    {
+      auto db = Database::Open(path);
+      CreateTable(*db, "Cycle", Columns("a TEXT(20), b MEMO"));
+      TableInserter(*db, "Cycle").Insert({std::string("first"), LongText(9000)});
+      DropTable(*db, "cycle");
+      EXPECT_EQ(ErrorOf([&] { db->ReadDefinition("Cycle"); }), 3376);
+      CheckSystemIndexes(*db, "MSysObjects");
+      CheckSystemIndexes(*db, "MSysACEs");
+      CreateTable(*db, "CYCLE", Columns("x LONG"));
+      TableInserter(*db, "CYCLE").Insert({std::int64_t{42}});
+    }
+    auto db = Database::Open(path);
+    auto rows = ReadAll(*db, "Cycle");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0], (qv::Row{std::int64_t{42}}));
+    EXPECT_EQ(db->ReadDefinition("Cycle").name, "CYCLE");
+    CheckSystemIndexes(*db, "MSysObjects");
+    CheckSystemIndexes(*db, "MSysACEs");
+    // Many tables in a row: the catalog's pages fill and a new one is taken.
+    for (int i = 0; i < 40; ++i) CreateTable(*db, "T" + std::to_string(i), Columns("v LONG"));
+    CheckSystemIndexes(*db, "MSysObjects");
+    CheckSystemIndexes(*db, "MSysACEs");
+    db.reset();
+    if (testing::HaveMdbTools()) {
+      std::string tables = testing::Run("mdb-tables -1 " + testing::Quote(path));
+      EXPECT_NE(tables.find("T39\n"), std::string::npos);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qv::jet

@@ -1,0 +1,301 @@
+// Index keys: every key of every index leaf of the Jet4/ACE corpus is recomputed from the row it
+// points to and compared byte for byte; then the ordering rules the keys must keep, and the
+// refusals.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "engine/core/error.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/index_key.h"
+#include "index_tree.h"
+
+namespace qv::jet {
+namespace {
+
+// The sort version byte (descriptor byte 14) of column `number` of the definition, read from the
+// raw pages (the reader keeps only the sort order).
+int SortVersionOf(PageStore& ps, const TableDefinition& t, std::uint16_t number) {
+  Bytes joined;
+  for (std::size_t i = 0; i < t.pages.size(); ++i) {
+    PagePtr p = ps.ReadPage(t.pages[i]);
+    joined.insert(joined.end(), p->begin() + (i == 0 ? 0 : 8), p->end());
+  }
+  std::size_t at = 63 + 12 * t.realIndexes.size();
+  for (std::size_t c = 0; c < t.columns.size(); ++c, at += 25) {
+    if (at + 25 > joined.size()) return -1;
+    if (LoadU16(joined.data() + at + 5) == number) return joined[at + 14];
+  }
+  return -1;
+}
+
+std::string Hex(const Bytes& b) { return ToHex(b); }
+
+std::vector<std::uint32_t> CodePoints(const std::string& s) {
+  std::vector<std::uint32_t> out;
+  for (std::size_t i = 0; i < s.size();) {
+    auto b = static_cast<unsigned char>(s[i]);
+    std::size_t n = b < 0x80 ? 1 : (b & 0xe0) == 0xc0 ? 2 : (b & 0xf0) == 0xe0 ? 3 : 4;
+    std::uint32_t cp = n == 1 ? b : n == 2 ? (b & 0x1fu) : n == 3 ? (b & 0x0fu) : (b & 0x07u);
+    for (std::size_t k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3fu);
+    out.push_back(cp);
+    i += n;
+  }
+  return out;
+}
+
+std::string Describe(const std::set<std::uint32_t>& cps) {
+  std::size_t upper = 0, lower = 0, digit = 0, other = 0, latin1 = 0;
+  for (std::uint32_t c : cps) {
+    if (c >= 'A' && c <= 'Z') ++upper;
+    else if (c >= 'a' && c <= 'z') ++lower;
+    else if (c >= '0' && c <= '9') ++digit;
+    else if (c >= 0x80) ++latin1;
+    else ++other;
+  }
+  return std::to_string(cps.size()) + " characters: " + std::to_string(upper) + " capitals, " + std::to_string(lower) +
+         " small letters, " + std::to_string(digit) + " digits, " + std::to_string(other) + " other ASCII, " +
+         std::to_string(latin1) + " beyond ASCII";
+}
+
+TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
+  std::size_t tablesUnread = 0, files = 0, indexes = 0, keys = 0, textKeys = 0, matched = 0, refused = 0, rowMissing = 0;
+  std::map<int, std::size_t> byVersion;
+  std::set<std::uint32_t> characters[2];
+  std::map<std::string, std::size_t> refusals, missingBy;
+  std::vector<std::string> mismatches;
+  for (const std::string& path : testing::CorpusDatabases()) {
+    std::unique_ptr<Database> db;
+    try {
+      db = Database::Open(path);
+    } catch (const Error&) {
+      continue;  // password-protected or encrypted
+    }
+    if (db->header().layout.jet3) continue;
+    ++files;
+    PageStore& ps = db->pages();
+    for (const CatalogEntry& entry : db->catalog()) {
+      if (!entry.isTable() || !entry.database.empty() || !entry.connect.empty()) continue;
+      TableDefinition def;
+      try {
+        def = db->ReadDefinition(entry.name);
+      } catch (const Error&) {
+        continue;
+      }
+      if (def.realIndexes.empty()) continue;
+      // every live row by where it lives
+      // (only the indexed columns are decoded; the others stay NULL)
+      std::set<std::uint16_t> indexed;
+      for (const auto& ri : def.realIndexes)
+        for (const auto& part : ri.columns) indexed.insert(part.columnNumber);
+      std::map<RowPointer, Row> rows;
+      try {
+        auto cursor = db->OpenCursor(entry.name);
+        std::vector<Cell> cells;
+        while (cursor->NextRow(cells)) {
+          Row row(def.columns.size());
+          for (std::size_t i = 0; i < def.columns.size(); ++i)
+            if (indexed.count(def.columns[i].number) && def.columns[i].readable())
+              row[i] = cursor->decoder().Decode(def.columns[i], cells[i], cursor->place());
+          rows[cursor->position()] = std::move(row);
+        }
+      } catch (const Error& err) {
+        ++tablesUnread;
+        std::printf("  table not read: %s in %s: %s\n", entry.name.c_str(), path.c_str(), err.description().c_str());
+        continue;
+      }
+      for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
+        ++indexes;
+        std::vector<testing::LeafEntry> leaf;
+        std::set<std::uint32_t> seen;
+        testing::CollectLeafEntries(ps, def.realIndexes[ri].firstPage, leaf, seen);
+        SortOrder sort;
+        bool text = false;
+        for (const auto& part : def.realIndexes[ri].columns) {
+          const ColumnDef* c = def.columnByNumber(part.columnNumber);
+          if (c && (c->type == col_type::kText || c->type == col_type::kMemo)) {
+            text = true;
+            sort.id = c->sortOrder;
+            sort.version = static_cast<std::uint8_t>(std::max(0, SortVersionOf(ps, def, part.columnNumber)));
+          }
+        }
+        for (const auto& e : leaf) {
+          ++keys;
+          auto row = rows.find(e.row);
+          if (row == rows.end()) {
+            // an entry names the slot; a row moved to another page is found through it
+            PagePtr page = ps.ReadPage(e.row.page);
+            if ((*page)[0] == page_type::kData) {
+              DataPageReader reader(ps, db->header().layout, e.row.page, *page);
+              if (e.row.row < reader.rowCount()) {
+                RowSlot slot = reader.Slot(e.row.row);
+                if (slot.overflow && !slot.deleted && slot.end - slot.start >= 4)
+                  row = rows.find(RowPointer::Decode(LoadU32(page->data() + slot.start)));
+              }
+            }
+          }
+          if (row == rows.end()) {
+            ++rowMissing;
+            ++missingBy[path.substr(path.find("access/") + 7) + " " + entry.name];
+            continue;
+          }
+          Bytes key;
+          try {
+            key = IndexKey(def, ri, row->second, sort);
+          } catch (const Error& err) {
+            ++refused;
+            ++refusals[err.description().substr(0, 90)];
+            continue;
+          }
+          if (text) {
+            ++textKeys;
+            ++byVersion[sort.version];
+            for (const auto& part : def.realIndexes[ri].columns)
+              for (std::size_t i = 0; i < def.columns.size(); ++i)
+                if (def.columns[i].number == part.columnNumber)
+                  if (auto s = std::get_if<std::string>(&row->second[i]))
+                    for (std::uint32_t ch : CodePoints(*s)) characters[sort.version ? 1 : 0].insert(ch);
+          }
+          if (key == e.key) {
+            ++matched;
+          } else if (mismatches.size() < 20) {
+            mismatches.push_back(path.substr(path.find("access/") + 7) + " " + entry.name + " index " +
+                                 std::to_string(ri) + ": file " + Hex(e.key) + " ours " + Hex(key));
+          }
+        }
+      }
+    }
+  }
+  for (const auto& m : mismatches) ADD_FAILURE() << m;
+  std::printf("index keys: %zu files, %zu indexes, %zu keys, %zu matched byte for byte, %zu refused, %zu rows not "
+              "found\n  text keys %zu: sort version 0: %zu keys, %s\n  sort version 1: %zu keys, %s\n",
+              files, indexes, keys, matched, refused, rowMissing, textKeys, byVersion[0],
+              Describe(characters[0]).c_str(), byVersion[1], Describe(characters[1]).c_str());
+  std::string ascii[2];
+  for (int v = 0; v < 2; ++v)
+    for (std::uint32_t c : characters[v]) ascii[v] += c >= 0x20 && c < 0x80 ? std::string(1, static_cast<char>(c)) : "";
+  std::printf("  version 0 ASCII: %s\n  version 1 ASCII: %s\n", ascii[0].c_str(), ascii[1].c_str());
+  for (const auto& [why, n] : refusals) std::printf("  refused %zu: %s\n", n, why.c_str());
+  for (const auto& [where, n] : missingBy) std::printf("  entries naming no live row %zu: %s\n", n, where.c_str());
+  EXPECT_GT(keys, 5000u);
+  EXPECT_EQ(matched + refused + rowMissing, keys);
+  EXPECT_GT(byVersion[0], 1000u);
+  EXPECT_GT(byVersion[1], 500u);
+}
+
+
+TEST(IndexKey, TextKeysIgnoreCaseAndSortAsAccessSorts) {
+  const SortOrder legacy{0x0409, 0}, general{0x0409, 1};
+  EXPECT_EQ(TextIndexKey("abc", legacy), (Bytes{0x7f, 0x4a, 0x4c, 0x4d, 0x01, 0x00}));
+  EXPECT_EQ(TextIndexKey("ABC", legacy), TextIndexKey("abc", legacy));
+  EXPECT_EQ(TextIndexKey("a", general), (Bytes{0x7f, 0x0e, 0x02, 0x01, 0x00}));
+  EXPECT_EQ(TextIndexKey("", legacy), (Bytes{0x7f, 0x01, 0x00}));
+  for (const SortOrder& sort : {legacy, general}) {
+    // each word sorts strictly before the next
+    const char* words[] = {"", " ", "0", "9", "a", "ab", "abc", "b", "e", "\xc3\xa9", "ea", "f", "z"};
+    for (std::size_t i = 1; i < std::size(words); ++i)
+      EXPECT_LT(TextIndexKey(words[i - 1], sort), TextIndexKey(words[i], sort))
+          << "'" << words[i - 1] << "' < '" << words[i] << "', version " << int(sort.version);
+    // apostrophe and hyphen do not change the main order, only break ties
+    EXPECT_LT(TextIndexKey("obrien", sort), TextIndexKey("o'brien", sort));
+    EXPECT_LT(TextIndexKey("o'brien", sort), TextIndexKey("obrieo", sort));
+  }
+  // only the first 255 characters count
+  EXPECT_EQ(TextIndexKey(std::string(300, 'x'), legacy), TextIndexKey(std::string(255, 'x'), legacy));
+}
+
+TableDefinition OneColumnTable(std::uint8_t type, bool ascending) {
+  TableDefinition t;
+  t.name = "T";
+  ColumnDef c;
+  c.name = "C";
+  c.type = type;
+  c.number = 0;
+  c.flags = col_flag::kNullable | (type == col_type::kText ? 0 : col_flag::kFixedLength);
+  c.length = type == col_type::kText ? 100 : type == col_type::kBinary ? 255 : 8;
+  t.columns.push_back(c);
+  RealIndexDef ri;
+  ri.columns.push_back({0, ascending});
+  t.realIndexes.push_back(ri);
+  return t;
+}
+
+TEST(IndexKey, NumberKeysSortAsTheirValuesBothWays) {
+  const SortOrder sort;
+  struct Case {
+    std::uint8_t type;
+    std::vector<qv::Value> ascending;  // values in increasing order
+  };
+  const std::vector<Case> cases = {
+      {col_type::kByte, {std::int64_t{0}, std::int64_t{1}, std::int64_t{127}, std::int64_t{128}, std::int64_t{255}}},
+      {col_type::kInt16, {std::int64_t{-32768}, std::int64_t{-1}, std::int64_t{0}, std::int64_t{1}, std::int64_t{32767}}},
+      {col_type::kInt32, {std::int64_t{-2147483648LL}, std::int64_t{-70000}, std::int64_t{-1}, std::int64_t{0},
+                          std::int64_t{5}, std::int64_t{2147483647}}},
+      {col_type::kCurrency, {Currency{-50000}, Currency{-1}, Currency{0}, Currency{1}, Currency{123456789}}},
+      {col_type::kDouble, {-1e300, -2.5, -1e-300, 0.0, 1e-300, 2.5, 1e300}},
+      {col_type::kSingle, {-1e30, -2.5, 0.0, 0.5, 2.5, 1e30}},
+      {col_type::kDateTime, {Timestamp{1800, 1, 1}, Timestamp{1899, 12, 29, 6}, Timestamp{1899, 12, 30},
+                             Timestamp{2024, 2, 29, 23, 59, 59}}},
+      {col_type::kBoolean, {true, false}},  // Yes sorts first in Access' order
+      {col_type::kBinary, {Bytes{0x00}, Bytes{0x01}, Bytes(8, 0xff), Bytes(9, 0xff), Bytes{0xff, 0xff, 0xff, 0xff,
+                           0xff, 0xff, 0xff, 0xff, 0xff, 0x01}}},
+  };
+  for (const Case& c : cases) {
+    for (bool asc : {true, false}) {
+      TableDefinition t = OneColumnTable(c.type, asc);
+      std::vector<Bytes> keys;
+      for (const auto& v : c.ascending) keys.push_back(IndexKey(t, 0, {v}, sort));
+      for (std::size_t i = 1; i < keys.size(); ++i) {
+        if (asc) EXPECT_LT(keys[i - 1], keys[i]) << "type " << int(c.type) << " value " << i;
+        else EXPECT_GT(keys[i - 1], keys[i]) << "type " << int(c.type) << " value " << i << " descending";
+      }
+      if (c.type == col_type::kBoolean) continue;
+      // NULL sorts first ascending and last descending
+      Bytes null = IndexKey(t, 0, {std::monostate{}}, sort);
+      EXPECT_EQ(null, Bytes{static_cast<std::uint8_t>(asc ? 0x00 : 0xff)});
+      if (asc) EXPECT_LT(null, keys.front());
+      else EXPECT_GT(null, keys.front());
+    }
+  }
+  // an empty binary value is only the start byte, in both directions (as Access writes it), so
+  // it sorts first both ways
+  EXPECT_EQ(IndexKey(OneColumnTable(col_type::kBinary, false), 0, {Bytes{}}, sort), Bytes{0x80});
+  // the layouts seen in the corpus
+  EXPECT_EQ(IndexKey(OneColumnTable(col_type::kInt32, true), 0, {std::int64_t{2}}, sort),
+            (Bytes{0x7f, 0x80, 0x00, 0x00, 0x02}));
+  EXPECT_EQ(IndexKey(OneColumnTable(col_type::kInt32, false), 0, {std::int64_t{19}}, sort),
+            (Bytes{0x80, 0x7f, 0xff, 0xff, 0xec}));
+  // literal text converts as the column's type does
+  EXPECT_EQ(IndexKey(OneColumnTable(col_type::kInt32, true), 0, {std::string("2")}, sort),
+            (Bytes{0x7f, 0x80, 0x00, 0x00, 0x02}));
+}
+
+TEST(IndexKey, RefusesWhatItCannotKeyNamingIt) {
+  auto number = [](auto&& f) {
+    try {
+      f();
+    } catch (const Error& e) {
+      return std::make_pair(e.number(), e.description());
+    }
+    return std::make_pair(0, std::string());
+  };
+  auto [n1, d1] = number([] { TextIndexKey("caf\xe4\xb8\xad", SortOrder{}); });
+  EXPECT_EQ(n1, errc::kNotSupported);
+  EXPECT_NE(d1.find("U+4E2D"), std::string::npos) << d1;
+  auto [n2, d2] = number([] { TextIndexKey("abc", SortOrder{1036, 0}); });
+  EXPECT_EQ(n2, errc::kNotSupported);
+  EXPECT_NE(d2.find("1036"), std::string::npos) << d2;
+  TableDefinition t = OneColumnTable(col_type::kNumeric, true);
+  auto [n3, d3] = number([&] { IndexKey(t, 0, {Decimal{"1.5"}}, SortOrder{}); });
+  EXPECT_EQ(n3, errc::kNotSupported);
+  EXPECT_NE(d3.find("'C'"), std::string::npos) << d3;
+  EXPECT_NE(d3.find("Decimal"), std::string::npos) << d3;
+  auto [n4, d4] = number([&] { IndexKey(OneColumnTable(col_type::kInt32, true), 0, {std::string("x")}, SortOrder{}); });
+  EXPECT_EQ(n4, errc::kTypeConversion) << d4;
+}
+
+}  // namespace
+}  // namespace qv::jet

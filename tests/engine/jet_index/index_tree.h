@@ -1,0 +1,90 @@
+// Test helpers: walking an index tree page by page (node pages type 0x03, leaves 0x04) the way
+// the format lays it out, independent of the writer's own code, and corpus file lists.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/core/bytes.h"
+#include "engine/core/error.h"
+#include "engine/jet/data_page.h"
+#include "engine/jet/format.h"
+#include "engine/jet/page_store.h"
+#include "../jet_write/test_files.h"
+
+namespace qv::jet::testing {
+
+inline std::vector<std::string> CorpusDatabases() {
+  std::vector<std::string> out;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(CorpusPath(""))) {
+    auto ext = item.path().extension();
+    if (item.is_regular_file() && (ext == ".mdb" || ext == ".accdb")) out.push_back(item.path().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+struct TreePage {
+  std::uint32_t number = 0;
+  std::uint8_t type = 0;
+  std::uint32_t owner = 0, previous = 0, next = 0, tail = 0;
+  std::vector<Bytes> entries;  // whole entries, prefix put back
+};
+
+// Decodes one index page (either kind) without the writer's code.
+inline TreePage DecodeTreePage(const Bytes& page, std::uint32_t number) {
+  TreePage t;
+  t.number = number;
+  t.type = page[0];
+  t.owner = LoadU32(page.data() + 4);
+  t.previous = LoadU32(page.data() + 0x0c);
+  t.next = LoadU32(page.data() + 0x10);
+  t.tail = LoadU32(page.data() + 0x14);
+  const std::size_t prefixLength = LoadU16(page.data() + 0x18);
+  const std::size_t used = page.size() - 0x1e0 - LoadU16(page.data() + 2);
+  std::size_t start = 0;
+  Bytes prefix;
+  for (std::size_t bit = 1; bit <= used; ++bit) {
+    if (!((page[0x1b + bit / 8] >> (bit % 8)) & 1)) continue;
+    Bytes e = t.entries.empty() ? Bytes{} : prefix;
+    e.insert(e.end(), page.begin() + static_cast<std::ptrdiff_t>(0x1e0 + start),
+             page.begin() + static_cast<std::ptrdiff_t>(0x1e0 + bit));
+    if (t.entries.empty()) prefix.assign(e.begin(), e.begin() + static_cast<std::ptrdiff_t>(prefixLength));
+    t.entries.push_back(std::move(e));
+    start = bit;
+  }
+  return t;
+}
+
+struct LeafEntry {
+  Bytes key;
+  RowPointer row;
+  std::uint32_t leaf = 0;
+};
+
+inline RowPointer PointerAt(const Bytes& e, std::size_t at) {
+  return {static_cast<std::uint32_t>((e[at] << 16) | (e[at + 1] << 8) | e[at + 2]), e[at + 3]};
+}
+
+// Every leaf entry under `root` in tree order (node entries' children, then the tail child).
+inline void CollectLeafEntries(PageStore& ps, std::uint32_t root, std::vector<LeafEntry>& out,
+                               std::set<std::uint32_t>& seen, int depth = 0) {
+  if (depth > 16 || !seen.insert(root).second) throw Error(errc::kCorrupt, "index tree loops", std::to_string(root));
+  PagePtr page = ps.ReadPage(root);
+  TreePage t = DecodeTreePage(*page, root);
+  if (t.type == page_type::kIndexLeaf) {
+    for (const Bytes& e : t.entries)
+      out.push_back({Bytes(e.begin(), e.end() - 4), PointerAt(e, e.size() - 4), root});
+    return;
+  }
+  if (t.type != page_type::kIndexNode) throw Error(errc::kCorrupt, "not an index page", std::to_string(root));
+  for (const Bytes& e : t.entries) CollectLeafEntries(ps, LoadU32BE(e.data() + e.size() - 4), out, seen, depth + 1);
+  if (t.tail != 0) CollectLeafEntries(ps, t.tail, out, seen, depth + 1);
+}
+
+}  // namespace qv::jet::testing
