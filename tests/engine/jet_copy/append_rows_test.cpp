@@ -480,6 +480,7 @@ TEST(AppendRows, RowLayoutsComparedColumnByColumn) {
   refused([](TableDefinition& c) { c.columns[1].type = col_type::kMemo; }, "type");
   refused([](TableDefinition& c) { c.columns[0].length = 8; }, "size");
   refused([](TableDefinition& c) { c.columns[1].flags = col_flag::kFixedLength; }, "storage");
+  EXPECT_EQ(match([](TableDefinition& c) { c.columns[2].flags = 0; }), RowLayoutMatch::kRearranged);  // a Decimal stored as variable
   refused([](TableDefinition& c) { c.columns[1].extFlags = 0xc0; }, "calculated");
   refused([](TableDefinition& c) { c.columns[2].scale = 3; }, "precision or scale");
   refused([](TableDefinition& c) { c.columns.pop_back(); }, "columns");

@@ -15,6 +15,9 @@
 #include "engine/jet/write/data_page_writer.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/row_builder.h"
+#include "engine/jet/write/table_creator.h"
+#include "engine/jet/write/table_definition_writer.h"
+#include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/usage_map_writer.h"
 
 namespace qv::jet {
@@ -112,7 +115,8 @@ void CheckTarget(const TableDefinition& t, const std::string& file) {
 // One copy: the state shared by the steps below.
 class Copier {
  public:
-  Copier(Database& db, TableDefinition source, TableDefinition target, RowLayoutMatch match, const CopyOptions& options)
+  Copier(Database& db, TableDefinition source, TableDefinition target, RowLayoutMatch match, const CopyOptions& options,
+         std::optional<std::int32_t> counterFloor)
       : file_(*db.sharedFile()), ps_(*file_.pages), l_(file_.header.layout), src_(std::move(source)),
         dst_(std::move(target)), rebuild_(match == RowLayoutMatch::kRearranged || options.rebuildRows), options_(options),
         splitter_(src_, l_) {
@@ -123,6 +127,7 @@ class Copier {
       if (dst_.columns[i].autoLong() && c.type == col_type::kInt32) autoColumn_ = i;
     }
     if (options_.pagesPerOperation == 0) options_.pagesPerOperation = 1;
+    if (autoColumn_) maxAuto_ = counterFloor;
   }
 
   std::uint64_t Run() {
@@ -254,14 +259,14 @@ class Copier {
         if (!maxAuto_ || v > *maxAuto_) maxAuto_ = v;
       }
     }
-    if (rebuild_) Rebuild(row);
+    if (rebuild_) Rebuild(row, where);
     PlaceDataRow();
     ++rows_;
   }
 
   // The row in the target's layout: each cell's stored bytes (long-value fields as rewritten in
   // row_) put at the target column's place.
-  void Rebuild(std::span<const std::uint8_t> row) {
+  void Rebuild(std::span<const std::uint8_t> row, const Place& where) {
     encoded_.resize(cells_.size());
     for (std::size_t i = 0; i < cells_.size(); ++i) {
       const Cell& c = cells_[i];
@@ -270,6 +275,11 @@ class Copier {
       e.flag = c.flag;
       e.bytes.clear();
       if (c.null || c.bytes.empty()) continue;
+      const ColumnDef& d = dst_.columns[i];
+      if (d.fixedLength() && c.bytes.size() != d.length)
+        ThrowCorrupt("column '" + src_.columns[i].name + "' holds " + std::to_string(c.bytes.size()) + " bytes, not " +
+                         std::to_string(d.length),
+                     where.str());
       const auto from = row_.begin() + (c.bytes.data() - row.data());
       e.bytes.assign(from, from + static_cast<std::ptrdiff_t>(c.bytes.size()));
     }
@@ -401,7 +411,7 @@ class Copier {
   void Finish() {
     FlushDataPage();
     for (auto& [key, t] : lval_) FlushLvalPage(t);
-    if (rows_ == 0 && committed_.empty() && opPages_.empty()) {
+    if (rows_ == 0 && !maxAuto_) {
       op_->Commit();
       op_.reset();
       return;
@@ -501,18 +511,28 @@ RowLayoutMatch CompareRowLayouts(const TableDefinition& s, const TableDefinition
       refuse("column " + std::to_string(i + 1) + " ('" + a.name + "', '" + b.name + "') differs in its " + what);
     };
     if (a.type != b.type) differ("type");
-    if (a.fixedLength() != b.fixedLength()) differ("storage (fixed or variable length)");
     if (a.calculated() != b.calculated()) differ("kind (calculated or stored)");
     if (a.number != b.number) identical = false;
     if (a.type == col_type::kBoolean) continue;  // kept in the null mask only
-    if (a.fixedLength() ? a.length != b.length : a.length > b.length) differ("size");
+    // Access stores some numbers (Decimal in some ACE files) in the variable area, with the same
+    // bytes: those move between the two areas. Text and binary columns of fixed length are
+    // padded and do not.
+    const bool sized = a.type != col_type::kText && a.type != col_type::kBinary && !a.longValue();
+    if (a.fixedLength() != b.fixedLength()) {
+      if (!sized) differ("storage (fixed or variable length)");
+      identical = false;
+    }
+    if (sized || a.fixedLength() ? a.length != b.length : a.length > b.length) differ("size");
     if (a.type == col_type::kNumeric && (a.precision != b.precision || a.scale != b.scale)) differ("precision or scale");
     if (a.fixedLength() ? a.fixedOffset != b.fixedOffset : a.varIndex != b.varIndex) identical = false;
   }
   return identical ? RowLayoutMatch::kIdentical : RowLayoutMatch::kRearranged;
 }
 
-std::uint64_t AppendRows(Database& db, const std::string& source, const std::string& target, const CopyOptions& options) {
+namespace {
+
+std::uint64_t Append(Database& db, const std::string& source, const std::string& target, const CopyOptions& options,
+                     std::optional<std::int32_t> counterFloor) {
   SharedFile& file = *db.sharedFile();
   FileWriter::Attach(file);  // refuses read-only files, Jet3 and encrypted .accdb at once
   // The whole copy holds the write lock: no other connection of this process changes the two
@@ -522,8 +542,57 @@ std::uint64_t AppendRows(Database& db, const std::string& source, const std::str
   TableDefinition dst = db.ReadDefinition(target);
   CheckTarget(dst, file.path);
   RowLayoutMatch match = CompareRowLayouts(src, dst, file.path);
-  Copier copier(db, std::move(src), std::move(dst), match, options);
+  Copier copier(db, std::move(src), std::move(dst), match, options, counterFloor);
   return copier.Run();
+}
+
+}  // namespace
+
+std::uint64_t AppendRows(Database& db, const std::string& source, const std::string& target, const CopyOptions& options) {
+  return Append(db, source, target, options, std::nullopt);
+}
+
+std::vector<qv::Column> CopyColumns(const TableDefinition& source, const Layout& layout) {
+  std::vector<qv::Column> columns;
+  for (const ColumnDef& c : source.columns) {
+    if (c.type == col_type::kComplex)
+      throw Error(errc::kNotSupported,
+                  "Table '" + source.name + "' cannot be copied: column '" + c.name +
+                      "' is an attachment, multi-value or version-history column.");
+    qv::Column k = ToCoreColumn(c, layout.jet3);
+    // Only a Long counts automatically in a new table; automatic replication IDs are copied as
+    // the values they hold.
+    if (c.type != col_type::kInt32) k.autoIncrement = false;
+    columns.push_back(std::move(k));
+  }
+  return columns;
+}
+
+std::uint64_t CopyTable(Database& db, const std::string& source, const std::string& newName, const CopyOptions& options) {
+  SharedFile& file = *db.sharedFile();
+  FileWriter::Attach(file);
+  std::unique_lock lock(file.writeMutex);
+  TableDefinition src = db.ReadDefinition(source);
+  const Layout& l = file.header.layout;
+  std::vector<qv::Column> columns = CopyColumns(src, l);
+  // The layout the new table will get: checked against the source before anything is written.
+  TableDefinition planned;
+  planned.name = newName;
+  planned.columns = LayoutColumns(columns, l);
+  for (const auto& c : planned.columns)
+    if (!c.fixedLength()) ++planned.varColumns;
+  CompareRowLayouts(src, planned, file.path);
+  CreateTable(db, newName, columns);
+  try {
+    return Append(db, src.name, newName, options, static_cast<std::int32_t>(src.nextAutoNumber));
+  } catch (...) {
+    // The new table goes again: a failed copy leaves no table behind, full or partial.
+    try {
+      DropTable(db, newName);
+    } catch (...) {
+    }
+    throw;
+  }
 }
 
 }  // namespace qv::jet

@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/jet/database.h"
 
@@ -58,5 +59,20 @@ std::uint64_t AppendRows(Database& db, const std::string& source, const std::str
 // precision or scale, or when the column counts differ.
 enum class RowLayoutMatch { kIdentical, kRearranged };
 RowLayoutMatch CompareRowLayouts(const TableDefinition& source, const TableDefinition& target, const std::string& file);
+
+// SELECT a1.* INTO newName FROM source AS a1: CREATE TABLE `newName` with the source's columns
+// (CopyColumns) and AppendRows. Returns the rows copied. Checked before anything is written: the
+// source exists (3376), its columns can be created and take its rows as stored (3251: attachment
+// and multi-value, calculated, Date/Time Extended and fixed-length text columns), the new name
+// (CreateTable: 3010 taken, 3125 not valid). When the copy fails, the new table is dropped again;
+// a process killed during the copy leaves it empty, never half-filled. The new table's
+// autonumber counter is at least the source's.
+std::uint64_t CopyTable(Database& db, const std::string& source, const std::string& newName,
+                        const CopyOptions& options = {});
+
+// The columns of a copy of `source`: names, types, sizes, precision and scale in column order; a
+// Long autonumber stays one. Not kept: NOT NULL, hyperlink flags, properties, indexes. Throws
+// 3251 for attachment and multi-value columns.
+std::vector<qv::Column> CopyColumns(const TableDefinition& source, const Layout& layout);
 
 }  // namespace qv::jet
