@@ -17,6 +17,10 @@
 //       makes a new, empty database (Access 2000 .mdb, Access 2007 or 2010 .accdb; jet4 when
 //       not given). An existing FILE is never replaced.
 //
+//   jetwrite [--password=PW] copy FILE SOURCE NEWTABLE
+//       SELECT a1.* INTO NEWTABLE FROM SOURCE AS a1: a new table with the source's columns and
+//       rows, copied page by page (a failed copy leaves no new table).
+//
 // Exit status: 0 when everything was written, 1 when some lines were refused, 2 when the
 // database or the table cannot be used at all.
 #include <cstring>
@@ -27,6 +31,7 @@
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/sql/parser.h"
+#include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/table_dropper.h"
@@ -38,7 +43,8 @@ int Usage() {
   std::cerr << "usage: jetwrite [--password=PW] insert FILE TABLE [TSV]\n"
                "       jetwrite [--password=PW] drop FILE TABLE\n"
                "       jetwrite [--password=PW] create-table FILE TABLE \"COLUMN TYPE, ...\"\n"
-               "       jetwrite create-db FILE [jet4|ace2007|ace2010]\n";
+               "       jetwrite create-db FILE [jet4|ace2007|ace2010]\n"
+               "       jetwrite [--password=PW] copy FILE SOURCE NEWTABLE\n";
   return 2;
 }
 
@@ -151,6 +157,14 @@ int main(int argc, char** argv) {
       }
       qv::jet::CreateDatabase(argv[i], format);
       std::cout << "created '" << argv[i] << "' (" << qv::jet::DatabaseFormatName(format) << ")\n";
+      return 0;
+    }
+    if (command == "copy" && argc - i == 3) {
+      qv::jet::OpenOptions options;
+      options.password = password;
+      auto db = qv::jet::Database::Open(argv[i], options);
+      std::uint64_t rows = qv::jet::CopyTable(*db, argv[i + 1], argv[i + 2]);
+      std::cout << "copied " << rows << (rows == 1 ? " row" : " rows") << " into '" << argv[i + 2] << "'\n";
       return 0;
     }
     return Usage();

@@ -3,8 +3,8 @@
 // writes a new Paradox 5.x table through the Paradox engine (type mapping in
 // src/engine/paradox/table_writer.h). Statements that change the Access file itself need the
 // engine's write side: INSERT INTO runs on its table inserter (tables without indexes), CREATE
-// TABLE on its table creator, DROP TABLE on its table dropper; copies inside the file are refused
-// with 3251 until the write side can do them, and nothing is written.
+// TABLE on its table creator, DROP TABLE on its table dropper, SELECT a1.* INTO new FROM old AS a1
+// on its table copier.
 #include <filesystem>
 #include <string>
 #include <variant>
@@ -12,6 +12,7 @@
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
@@ -58,6 +59,7 @@ class AccessProvider final : public Provider {
         return;
       }
       if (select->into->external) return CopyToParadox(*select);
+      return CopyInside(*select);
     }
     if (const auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
     if (const auto* create = std::get_if<qv::sql::CreateTableStatement>(&statement)) {
@@ -116,6 +118,12 @@ class AccessProvider final : public Provider {
         row.emplace_back(literal.text);
     }
     inserter.Insert(row);
+  }
+
+  // A new table of this database with the source's columns and rows; a failed copy leaves no
+  // new table (qv::jet::CopyTable).
+  void CopyInside(const qv::sql::SelectStatement& select) {
+    qv::jet::CopyTable(*db_, TableName(select.from.text), select.into->name.text);
   }
 
   void CopyToParadox(const qv::sql::SelectStatement& select) {

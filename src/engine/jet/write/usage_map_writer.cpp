@@ -46,9 +46,14 @@ bool UsageMapWriter::Set(RowPointer map, std::uint32_t page, bool on) {
     if (rowLen < 5) ThrowCorrupt("inline usage map row too short", where);
     std::uint32_t start = v.U32(1);
     std::uint64_t bits = (rowLen - 5) * 8;
+    const bool outside = page < start || page - start >= bits;
+    if (outside && !on) return true;  // not marked: nothing to change (no page copy either)
+    if (!outside) {
+      std::uint64_t bit = page - start;
+      if ((((v.U8(5 + bit / 8) >> (bit % 8)) & 1) != 0) == on) return true;  // already so
+    }
     Bytes p = CopyPage(store_, map.page);
-    if (page < start || page - start >= bits) {
-      if (!on) return true;
+    if (outside) {
       // Move the window so it starts at the lowest marked page (or at `page`) when that covers
       // both every marked page and `page`.
       std::uint32_t lowest = page, highest = page;
