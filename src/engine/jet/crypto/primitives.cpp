@@ -1,7 +1,11 @@
 // RC4 sits in OpenSSL 3's "legacy" provider, which EVP reaches only after loading that provider
 // into a library context (process-wide, or one per database). libcrypto 3 still exports the
-// low-level RC4 functions, which need no provider, so RC4 alone goes through them; the macro
-// must precede every OpenSSL header.
+// low-level RC4 functions, which need no provider, so RC4 goes through them. The hashes do too:
+// every EVP digest call looks its implementation up again (EVP_DigestInit_ex and _Final cost
+// about ten times the SHA-1 compression itself, measured with callgrind), which is paid 100,000
+// times by an agile key derivation and once or three times per page by the binary schemes. The
+// low-level SHA functions have no lookup, no allocation and no shared state. The macro must
+// precede every OpenSSL header.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "engine/jet/crypto/primitives.h"
 
@@ -11,6 +15,7 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rc4.h>
+#include <openssl/sha.h>
 
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
@@ -22,39 +27,21 @@ namespace {
   throw Error(errc::kGeneric, std::string("The cryptographic library failed (") + what + ").");
 }
 
-const EVP_MD* MdFor(HashAlgorithm algorithm) {
-  switch (algorithm) {
-    case HashAlgorithm::kSha1: return EVP_sha1();
-    case HashAlgorithm::kSha256: return EVP_sha256();
-    case HashAlgorithm::kSha384: return EVP_sha384();
-    case HashAlgorithm::kSha512: return EVP_sha512();
-  }
-  ThrowLibraryFailure("unknown digest");
-}
-
-struct MdCtxFree {
-  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
 struct CipherCtxFree {
   void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
 };
-using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
 
-MdCtx NewMdCtx() {
-  MdCtx ctx(EVP_MD_CTX_new());
-  if (!ctx) ThrowLibraryFailure("digest context");
-  return ctx;
-}
-
-void DigestInto(EVP_MD_CTX* ctx, const EVP_MD* md, std::initializer_list<std::span<const std::uint8_t>> parts,
-                std::uint8_t* out) {
-  if (EVP_DigestInit_ex(ctx, md, nullptr) != 1) ThrowLibraryFailure("digest init");
+// One low-level hash state; wiped when it goes (it holds the password's hash on the way).
+template <typename Ctx, int (*Init)(Ctx*), int (*Update)(Ctx*, const void*, size_t), int (*Final)(unsigned char*, Ctx*)>
+void HashParts(std::initializer_list<std::span<const std::uint8_t>> parts, std::uint8_t* out) {
+  Ctx ctx;
+  if (Init(&ctx) != 1) ThrowLibraryFailure("digest init");
   for (auto part : parts) {
-    if (!part.empty() && EVP_DigestUpdate(ctx, part.data(), part.size()) != 1) ThrowLibraryFailure("digest");
+    if (!part.empty() && Update(&ctx, part.data(), part.size()) != 1) ThrowLibraryFailure("digest");
   }
-  unsigned int len = 0;
-  if (EVP_DigestFinal_ex(ctx, out, &len) != 1) ThrowLibraryFailure("digest final");
+  if (Final(out, &ctx) != 1) ThrowLibraryFailure("digest final");
+  OPENSSL_cleanse(&ctx, sizeof ctx);
 }
 
 const EVP_CIPHER* AesCipher(Chaining chaining, std::size_t keySize) {
@@ -71,28 +58,42 @@ const EVP_CIPHER* AesCipher(Chaining chaining, std::size_t keySize) {
 }  // namespace
 
 std::size_t DigestSize(HashAlgorithm algorithm) {
-  return static_cast<std::size_t>(EVP_MD_get_size(MdFor(algorithm)));
+  switch (algorithm) {
+    case HashAlgorithm::kSha1: return SHA_DIGEST_LENGTH;
+    case HashAlgorithm::kSha256: return SHA256_DIGEST_LENGTH;
+    case HashAlgorithm::kSha384: return SHA384_DIGEST_LENGTH;
+    case HashAlgorithm::kSha512: return SHA512_DIGEST_LENGTH;
+  }
+  ThrowLibraryFailure("unknown digest");
+}
+
+void DigestInto(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts,
+                std::span<std::uint8_t> out) {
+  if (out.size() < DigestSize(algorithm)) throw Error(errc::kInvalidArgument, "A digest buffer is too small.");
+  switch (algorithm) {
+    case HashAlgorithm::kSha1: return HashParts<SHA_CTX, SHA1_Init, SHA1_Update, SHA1_Final>(parts, out.data());
+    case HashAlgorithm::kSha256: return HashParts<SHA256_CTX, SHA256_Init, SHA256_Update, SHA256_Final>(parts, out.data());
+    case HashAlgorithm::kSha384: return HashParts<SHA512_CTX, SHA384_Init, SHA384_Update, SHA384_Final>(parts, out.data());
+    case HashAlgorithm::kSha512: return HashParts<SHA512_CTX, SHA512_Init, SHA512_Update, SHA512_Final>(parts, out.data());
+  }
+  ThrowLibraryFailure("unknown digest");
 }
 
 SecretBytes Digest(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts) {
-  const EVP_MD* md = MdFor(algorithm);
-  SecretBytes out(static_cast<std::size_t>(EVP_MD_get_size(md)));
-  MdCtx ctx = NewMdCtx();
-  DigestInto(ctx.get(), md, parts, out.data());
+  SecretBytes out(DigestSize(algorithm));
+  DigestInto(algorithm, parts, out.span());
   return out;
 }
 
 SecretBytes IteratedHash(HashAlgorithm algorithm, std::span<const std::uint8_t> salt,
                          std::span<const std::uint8_t> password, std::uint32_t spinCount) {
-  const EVP_MD* md = MdFor(algorithm);
-  SecretBytes h(static_cast<std::size_t>(EVP_MD_get_size(md)));
-  MdCtx ctx = NewMdCtx();
-  DigestInto(ctx.get(), md, {salt, password}, h.data());
+  SecretBytes h(DigestSize(algorithm));
+  DigestInto(algorithm, {salt, password}, h.span());
   std::uint8_t counter[4];
   for (std::uint32_t i = 0; i < spinCount; ++i) {
     StoreU32(counter, i);
     // The digest reads all of `h` before it writes the new value over it.
-    DigestInto(ctx.get(), md, {std::span<const std::uint8_t>(counter), h.span()}, h.data());
+    DigestInto(algorithm, {std::span<const std::uint8_t>(counter), h.span()}, h.span());
   }
   return h;
 }
@@ -131,6 +132,10 @@ void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
   RC4_set_key(&schedule, static_cast<int>(key.size()), key.data());
   if (!data.empty()) RC4(&schedule, data.size(), data.data(), data.data());
   OPENSSL_cleanse(&schedule, sizeof schedule);
+}
+
+void Cleanse(std::span<std::uint8_t> bytes) noexcept {
+  if (!bytes.empty()) OPENSSL_cleanse(bytes.data(), bytes.size());
 }
 
 bool ConstantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
