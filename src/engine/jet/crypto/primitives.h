@@ -40,7 +40,8 @@ void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
 // and decrypts).
 void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data);
 
-// Overwrites `bytes` with zeros in a way the compiler may not drop (OPENSSL_cleanse).
+// Overwrites `bytes` with zeros in a way the compiler may not drop (explicit_bzero, which is
+// memset's speed; the per-page keys are wiped with it on every page).
 void Cleanse(std::span<std::uint8_t> bytes) noexcept;
 
 // Compares two byte strings in time that does not depend on where they differ.
