@@ -10,7 +10,8 @@ namespace qv::jet {
 namespace {
 
 // Adapts the library's codec to the pager's hook. The codec is safe to call from several
-// threads at once and keeps only derived keys, wiped when it is destroyed.
+// threads at once and keeps only derived keys, wiped when it is destroyed (with this adapter,
+// when the last connection to the file closes).
 class OfficePageCipher final : public PageCipher {
  public:
   explicit OfficePageCipher(std::unique_ptr<crypto::PageCodec> codec) : codec_(std::move(codec)) {}
@@ -20,6 +21,7 @@ class OfficePageCipher final : public PageCipher {
   void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
     codec_->EncryptPage(pageNo, page);
   }
+  void ObserveWipe(WipeObserver observer) override { codec_->ObserveWipe(std::move(observer)); }
 
  private:
   std::unique_ptr<crypto::PageCodec> codec_;

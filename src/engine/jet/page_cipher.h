@@ -1,6 +1,6 @@
 // The hook through which whole-page encryption reaches the pager. The pager reads every page of a
 // database through one PageCipher (when the file has page encryption) right after the disk read,
-// and will encrypt through the same object right before the disk write. The cipher never sees
+// and the write side encrypts through the same object right before the disk write. The cipher never sees
 // anything but whole pages and their numbers, so it needs to know nothing about tables or rows.
 //
 // Two kinds of page encoding exist in Access files:
@@ -29,8 +29,17 @@ class PageCipher {
   // Turns page `pageNo` as stored on disk into its plain content, in place. `page` is exactly one
   // page (2048 bytes for Jet3, 4096 otherwise). Never called for page 0.
   virtual void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const = 0;
-  // The reverse of DecryptPage: plain content to the bytes written to disk, in place.
+  // The reverse of DecryptPage: plain content to the bytes written to disk, in place. The write
+  // side calls it for every page a checkpoint writes (new pages past the old end included); the
+  // page number keys the page exactly as DecryptPage does.
   virtual void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const = 0;
+
+  // Test hook over the key material. A cipher keeps its keys until it is destroyed, which happens
+  // when the last connection to the file closes (the shared page store owns it). Its destructor
+  // wipes them and then calls `observer` once with the bytes that held them (still allocated),
+  // so a test can see that they are zero. A cipher without key material never calls it.
+  using WipeObserver = std::function<void(std::span<const std::uint8_t> wipedKeys)>;
+  virtual void ObserveWipe(WipeObserver observer) { (void)observer; }
 };
 
 // What the engine knows about an .accdb file when it asks for a cipher.
@@ -46,8 +55,8 @@ struct PageCipherRequest {
 };
 
 // Returns the cipher for an encrypted .accdb, or throws qv::Error: 3031 (errc::kWrongPassword) for
-// a wrong or missing password, 3049 (errc::kCorrupt) for a damaged encryption header, 3251
-// (errc::kNotSupported) for a scheme it does not know. The engine calls it only for files whose
+// a wrong or missing password, 3049 (errc::kCorrupt) for a damaged encryption header, 3033
+// (errc::kEncrypted) for a scheme it cannot open. The engine calls it only for files whose
 // header says that the pages are encrypted.
 using PageCipherFactory = std::function<std::unique_ptr<PageCipher>(const PageCipherRequest&)>;
 

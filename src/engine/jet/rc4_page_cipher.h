@@ -14,14 +14,21 @@ namespace qv::jet {
 // RC4 keystream applied in place (encoding and decoding are the same operation).
 void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data);
 
+// The database key is no secret (page 0 holds it), but it is wiped like any key when the cipher
+// goes, so that no page key can be rebuilt from a freed cipher.
 class Rc4PageCipher final : public PageCipher {
  public:
   explicit Rc4PageCipher(std::array<std::uint8_t, 4> databaseKey) : key_(databaseKey) {}
+  ~Rc4PageCipher() override;
+  Rc4PageCipher(const Rc4PageCipher&) = delete;
+  Rc4PageCipher& operator=(const Rc4PageCipher&) = delete;
   void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override;
   void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override;
+  void ObserveWipe(WipeObserver observer) override { observer_ = std::move(observer); }
 
  private:
   std::array<std::uint8_t, 4> key_;
+  WipeObserver observer_;
 };
 
 }  // namespace qv::jet

@@ -29,12 +29,26 @@ std::array<std::uint8_t, 4> Le32(std::uint32_t value) {
   return out;
 }
 
-// Common ground of all codecs: the page size check, page 0 left alone, and the per-page block
-// key, which is the encoding key from page 0 XORed with the little-endian page number.
+// Common ground of all codecs: the page size check, page 0 left alone, the per-page block key
+// (the encoding key from page 0 XORed with the little-endian page number), and the one buffer
+// that holds every key the codec keeps: the encoding key in its first 4 bytes, then the scheme's
+// own secret (a hash of the password, or the agile page key). That buffer is wiped when the codec
+// goes; keys derived for one page live on the stack of that call and are wiped before it returns.
 class CodecBase : public PageCodec {
  public:
-  CodecBase(Scheme scheme, const CryptInfo& info, std::uint32_t pageSize)
-      : scheme_(scheme), pageSize_(pageSize), encodingKey_(info.encodingKey) {}
+  CodecBase(Scheme scheme, const CryptInfo& info, std::uint32_t pageSize, std::size_t secretSize)
+      : scheme_(scheme), pageSize_(pageSize), keys_(kEncodingKeySize + secretSize) {
+    std::copy(info.encodingKey.begin(), info.encodingKey.end(), keys_.data());
+  }
+  ~CodecBase() override {
+    keys_.Cleanse();
+    if (observer_) {
+      try {
+        observer_(keys_.span());
+      } catch (...) {
+      }
+    }
+  }
 
   void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) override {
     if (Skip(pageNo, page)) return;
@@ -45,15 +59,20 @@ class CodecBase : public PageCodec {
     Transform(true, pageNo, page);
   }
   Scheme scheme() const override { return scheme_; }
+  void ObserveWipe(WipeObserver observer) override { observer_ = std::move(observer); }
 
  protected:
+  static constexpr std::size_t kEncodingKeySize = 4;
+
   virtual void Transform(bool encrypt, std::uint32_t pageNo, std::span<std::uint8_t> page) const = 0;
 
   std::array<std::uint8_t, 4> PageBlock(std::uint32_t pageNo) const {
     std::array<std::uint8_t, 4> block = Le32(pageNo);
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] ^= encodingKey_[i];
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] ^= keys_[i];
     return block;
   }
+  std::span<std::uint8_t> secret() { return keys_.span().subspan(kEncodingKeySize); }
+  std::span<const std::uint8_t> secret() const { return keys_.span().subspan(kEncodingKeySize); }
 
  private:
   bool Skip(std::uint32_t pageNo, std::span<std::uint8_t> page) const {
@@ -67,35 +86,48 @@ class CodecBase : public PageCodec {
 
   Scheme scheme_;
   std::uint32_t pageSize_;
-  std::array<std::uint8_t, 4> encodingKey_;
+  SecretBytes keys_;
+  WipeObserver observer_;
+};
+
+// A stack buffer for key material derived for one page, wiped when the call leaves.
+template <std::size_t N>
+struct StackSecret {
+  std::array<std::uint8_t, N> bytes{};
+  ~StackSecret() { Cleanse(bytes); }
+  std::uint8_t* data() { return bytes.data(); }
+  std::span<std::uint8_t> span() { return bytes; }
 };
 
 // Jet3/Jet4: RC4 keyed directly with the page's block key. There is no password in it.
 class JetRc4Codec final : public CodecBase {
  public:
-  JetRc4Codec(const CryptInfo& info, std::uint32_t pageSize) : CodecBase(Scheme::kJetRc4, info, pageSize) {}
+  JetRc4Codec(const CryptInfo& info, std::uint32_t pageSize) : CodecBase(Scheme::kJetRc4, info, pageSize, 0) {}
 
  protected:
   void Transform(bool, std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
-    std::array<std::uint8_t, 4> key = PageBlock(pageNo);
-    Rc4(key, page);
+    StackSecret<4> key;
+    key.bytes = PageBlock(pageNo);
+    Rc4(key.span(), page);
   }
 };
 
 // Office RC4 CryptoAPI: key = SHA-1(SHA-1(salt + password) + block), cut to the key size; a
-// 40-bit key is padded with zeros to 128 bits, as CryptoAPI does.
+// 40-bit key is padded with zeros to 128 bits, as CryptoAPI does. The codec keeps the inner hash.
 class Rc4CryptoApiCodec final : public CodecBase {
  public:
   Rc4CryptoApiCodec(const CryptInfo& info, const SecretBytes& password, std::uint32_t pageSize)
-      : CodecBase(Scheme::kRc4CryptoApi, info, pageSize),
-        keyBits_(info.binary.keyBits),
-        baseHash_(Digest(HashAlgorithm::kSha1, {info.binary.salt, password.span()})) {
+      : CodecBase(Scheme::kRc4CryptoApi, info, pageSize, kSha1Size),
+        keyBytes_(info.binary.keyBits / 8),
+        rc4KeyBytes_(info.binary.keyBits == 40 ? 16 : info.binary.keyBits / 8) {
+    DigestInto(HashAlgorithm::kSha1, {info.binary.salt, password.span()}, secret());
     const BinaryCryptHeader& h = info.binary;
     SecretBytes check(16 + h.encryptedVerifierHash.size());
     std::copy(h.encryptedVerifier.begin(), h.encryptedVerifier.end(), check.data());
     std::copy(h.encryptedVerifierHash.begin(), h.encryptedVerifierHash.end(), check.data() + 16);
     // Verifier and its hash are one RC4 stream under the key of block 0.
-    Rc4(KeyFor(Le32(0)).span(), check.span());
+    StackSecret<kSha1Size> key;
+    Rc4(KeyFor(Le32(0), key), check.span());
     SecretBytes expected = Digest(HashAlgorithm::kSha1, {check.span().first(16)});
     if (!ConstantTimeEqual(expected.span().first(h.verifierHashSize), check.span().subspan(16, h.verifierHashSize))) {
       ThrowWrongPassword();
@@ -104,35 +136,42 @@ class Rc4CryptoApiCodec final : public CodecBase {
 
  protected:
   void Transform(bool, std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
-    Rc4(KeyFor(PageBlock(pageNo)).span(), page);
+    StackSecret<kSha1Size> key;
+    Rc4(KeyFor(PageBlock(pageNo), key), page);
   }
 
  private:
-  SecretBytes KeyFor(std::span<const std::uint8_t> block) const {
-    SecretBytes key = Digest(HashAlgorithm::kSha1, {baseHash_.span(), block}).Resized(keyBits_ / 8, 0);
-    return keyBits_ == 40 ? key.Resized(16, 0) : std::move(key);
+  static constexpr std::size_t kSha1Size = 20;
+
+  // The RC4 key of `block`, in `key` (no allocation: this runs once per page read or written).
+  std::span<const std::uint8_t> KeyFor(std::span<const std::uint8_t> block, StackSecret<kSha1Size>& key) const {
+    DigestInto(HashAlgorithm::kSha1, {secret(), block}, key.span());
+    std::fill(key.bytes.begin() + static_cast<std::ptrdiff_t>(keyBytes_), key.bytes.end(), 0);
+    return key.span().first(rc4KeyBytes_);
   }
 
-  std::uint32_t keyBits_;
-  SecretBytes baseHash_;
+  std::size_t keyBytes_;     // 5..16 (40 to 128 bits)
+  std::size_t rc4KeyBytes_;  // 16 for a 40-bit key, keyBytes_ otherwise
 };
 
 // ECMA-376 standard encryption and its spin-less variant: AES-ECB with a key from the CryptoAPI
 // key derivation (the final hash XORed into 0x36 and 0x5C pads, both hashed, concatenated, cut).
+// The codec keeps the iterated hash.
 class AesBinaryCodec final : public CodecBase {
  public:
   AesBinaryCodec(const CryptInfo& info, const SecretBytes& password, std::uint32_t pageSize)
-      : CodecBase(info.scheme, info, pageSize),
-        keyBytes_(info.binary.keyBits / 8),
-        iteratedHash_(IteratedHash(HashAlgorithm::kSha1, info.binary.salt, password.span(),
-                                   info.scheme == Scheme::kAesStandard ? kStandardSpinCount : 0)) {
+      : CodecBase(info.scheme, info, pageSize, kSha1Size), keyBytes_(info.binary.keyBits / 8) {
     if (pageSize % 16 != 0) throw Error(errc::kInvalidArgument, "AES pages must be a multiple of 16 bytes.");
+    SecretBytes iterated = IteratedHash(HashAlgorithm::kSha1, info.binary.salt, password.span(),
+                                        info.scheme == Scheme::kAesStandard ? kStandardSpinCount : 0);
+    std::copy(iterated.span().begin(), iterated.span().end(), secret().begin());
     const BinaryCryptHeader& h = info.binary;
-    SecretBytes key = KeyFor(Le32(0));
+    StackSecret<2 * kSha1Size> key;
+    KeyFor(Le32(0), key);
     SecretBytes verifier(16);
-    Aes(false, Chaining::kEcb, key.span(), {}, h.encryptedVerifier, verifier.span());
+    Aes(false, Chaining::kEcb, key.span().first(keyBytes_), {}, h.encryptedVerifier, verifier.span());
     SecretBytes verifierHash(h.encryptedVerifierHash.size());
-    Aes(false, Chaining::kEcb, key.span(), {}, h.encryptedVerifierHash, verifierHash.span());
+    Aes(false, Chaining::kEcb, key.span().first(keyBytes_), {}, h.encryptedVerifierHash, verifierHash.span());
     SecretBytes expected = Digest(HashAlgorithm::kSha1, {verifier.span()});
     if (!ConstantTimeEqual(expected.span().first(h.verifierHashSize), verifierHash.span().first(h.verifierHashSize))) {
       ThrowWrongPassword();
@@ -141,36 +180,35 @@ class AesBinaryCodec final : public CodecBase {
 
  protected:
   void Transform(bool encrypt, std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
-    SecretBytes key = KeyFor(PageBlock(pageNo));
-    Aes(encrypt, Chaining::kEcb, key.span(), {}, page, page);
+    StackSecret<2 * kSha1Size> key;
+    KeyFor(PageBlock(pageNo), key);
+    Aes(encrypt, Chaining::kEcb, key.span().first(keyBytes_), {}, page, page);
   }
 
  private:
-  SecretBytes KeyFor(std::span<const std::uint8_t> block) const {
-    SecretBytes finalHash = Digest(HashAlgorithm::kSha1, {iteratedHash_.span(), block});
-    SecretBytes inner(64), outer(64);
-    for (std::size_t i = 0; i < 64; ++i) {
-      std::uint8_t h = i < finalHash.size() ? finalHash[i] : 0;
-      inner[i] = static_cast<std::uint8_t>(0x36 ^ h);
-      outer[i] = static_cast<std::uint8_t>(0x5c ^ h);
-    }
-    SecretBytes x1 = Digest(HashAlgorithm::kSha1, {inner.span()});
-    SecretBytes x2 = Digest(HashAlgorithm::kSha1, {outer.span()});
-    SecretBytes key(keyBytes_);
-    for (std::size_t i = 0; i < keyBytes_; ++i) key[i] = i < x1.size() ? x1[i] : x2[i - x1.size()];
-    return key;
+  static constexpr std::size_t kSha1Size = 20;
+
+  // x1 + x2 of the key derivation into `key`; the AES key is its first keyBytes_ (16..32) bytes.
+  void KeyFor(std::span<const std::uint8_t> block, StackSecret<2 * kSha1Size>& key) const {
+    StackSecret<kSha1Size> finalHash;
+    DigestInto(HashAlgorithm::kSha1, {secret(), block}, finalHash.span());
+    StackSecret<64> pad;
+    for (std::size_t i = 0; i < 64; ++i) pad.bytes[i] = static_cast<std::uint8_t>(0x36 ^ (i < kSha1Size ? finalHash.bytes[i] : 0));
+    DigestInto(HashAlgorithm::kSha1, {pad.span()}, key.span().first(kSha1Size));
+    for (std::size_t i = 0; i < 64; ++i) pad.bytes[i] = static_cast<std::uint8_t>(0x5c ^ (i < kSha1Size ? finalHash.bytes[i] : 0));
+    DigestInto(HashAlgorithm::kSha1, {pad.span()}, key.span().subspan(kSha1Size));
   }
 
   std::size_t keyBytes_;
-  SecretBytes iteratedHash_;
 };
 
 // Agile encryption: the password unlocks a random page key kept in the descriptor; each page is
-// AES-CBC under that key with IV = H(keyData salt + block), cut or padded with 0x36.
+// AES-CBC under that key with IV = H(keyData salt + block), cut or padded with 0x36. The codec
+// keeps the page key.
 class AgileCodec final : public CodecBase {
  public:
   AgileCodec(const CryptInfo& info, const SecretBytes& password, std::uint32_t pageSize)
-      : CodecBase(Scheme::kAgile, info, pageSize), keyData_(info.agile.keyData) {
+      : CodecBase(Scheme::kAgile, info, pageSize, info.agile.keyData.keyBits / 8), keyData_(info.agile.keyData) {
     if (pageSize % 16 != 0) throw Error(errc::kInvalidArgument, "AES pages must be a multiple of 16 bytes.");
     const AgileDescriptor& d = info.agile;
     const AgileCipherParams& p = d.password;
@@ -187,19 +225,24 @@ class AgileCodec final : public CodecBase {
     std::size_t inputLength = std::min<std::size_t>(verifierInput.size(), p.salt.size());
     SecretBytes expected = Digest(p.hash, {verifierInput.span().first(inputLength)});
     if (!ConstantTimeEqual(expected.span(), verifierHash.span().first(p.hashSize))) ThrowWrongPassword();
-    pageKey_ = unlock(kKeyValueBlock, d.encryptedKeyValue).Resized(keyData_.keyBits / 8, 0);
+    SecretBytes pageKey = unlock(kKeyValueBlock, d.encryptedKeyValue).Resized(keyData_.keyBits / 8, 0);
+    std::copy(pageKey.span().begin(), pageKey.span().end(), secret().begin());
   }
 
  protected:
   void Transform(bool encrypt, std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
     std::array<std::uint8_t, 4> block = PageBlock(pageNo);
-    SecretBytes iv = Digest(keyData_.hash, {keyData_.salt, block}).Resized(keyData_.blockSize, 0x36);
-    Aes(encrypt, Chaining::kCbc, pageKey_.span(), iv.span(), page, page);
+    StackSecret<64> digest;  // the largest digest, SHA-512
+    DigestInto(keyData_.hash, {keyData_.salt, block}, digest.span());
+    // The descriptor is checked for a 16-byte block; the IV is the digest cut (or padded with
+    // 0x36) to it.
+    std::size_t hashSize = DigestSize(keyData_.hash);
+    for (std::size_t i = hashSize; i < keyData_.blockSize; ++i) digest.bytes[i] = 0x36;
+    Aes(encrypt, Chaining::kCbc, secret(), digest.span().first(keyData_.blockSize), page, page);
   }
 
  private:
   AgileCipherParams keyData_;
-  SecretBytes pageKey_;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -35,6 +36,14 @@ class PageCodec {
   virtual void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) = 0;
 
   virtual Scheme scheme() const = 0;
+
+  // Test hook over the key material. Every key a codec keeps between calls (the encoding key and
+  // the password-derived secret) lives in one buffer, wiped with OPENSSL_cleanse in the codec's
+  // destructor; `observer` is then called once with that buffer, after the wipe and before it is
+  // freed, so a test can check that nothing is left. Per-page keys live on the stack of one call
+  // and are wiped before it returns.
+  using WipeObserver = std::function<void(std::span<const std::uint8_t> wipedKeys)>;
+  virtual void ObserveWipe(WipeObserver observer) = 0;
 
   // Codecs hold only key material fixed at opening; both calls may run on several threads at once.
 };

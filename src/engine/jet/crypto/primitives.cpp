@@ -1,16 +1,23 @@
 // RC4 sits in OpenSSL 3's "legacy" provider, which EVP reaches only after loading that provider
 // into a library context (process-wide, or one per database). libcrypto 3 still exports the
-// low-level RC4 functions, which need no provider, so RC4 alone goes through them; the macro
-// must precede every OpenSSL header.
+// low-level RC4 functions, which need no provider, so RC4 goes through them. The hashes do too:
+// every EVP digest call looks its implementation up again (EVP_DigestInit_ex and _Final cost
+// about four times the SHA-1 work itself, measured with callgrind), which is paid 100,000
+// times by an agile key derivation and once or three times per page by the binary schemes. The
+// low-level SHA functions have no lookup, no allocation and no shared state. The macro must
+// precede every OpenSSL header.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "engine/jet/crypto/primitives.h"
 
 #include <memory>
 #include <string>
 
+#include <string.h>  // explicit_bzero
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rc4.h>
+#include <openssl/sha.h>
 
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
@@ -22,40 +29,49 @@ namespace {
   throw Error(errc::kGeneric, std::string("The cryptographic library failed (") + what + ").");
 }
 
-const EVP_MD* MdFor(HashAlgorithm algorithm) {
+struct CipherCtxFree {
+  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
+};
+using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
+
+// The low-level hash functions of one algorithm.
+template <typename Ctx, int (*InitFn)(Ctx*), int (*UpdateFn)(Ctx*, const void*, size_t),
+          int (*FinalFn)(unsigned char*, Ctx*)>
+struct LowLevelHash {
+  using Context = Ctx;
+  static void Run(Ctx& ctx, std::initializer_list<std::span<const std::uint8_t>> parts, std::uint8_t* out) {
+    if (InitFn(&ctx) != 1) ThrowLibraryFailure("digest init");
+    for (auto part : parts) {
+      if (!part.empty() && UpdateFn(&ctx, part.data(), part.size()) != 1) ThrowLibraryFailure("digest");
+    }
+    if (FinalFn(out, &ctx) != 1) ThrowLibraryFailure("digest final");
+  }
+};
+using Sha1 = LowLevelHash<SHA_CTX, SHA1_Init, SHA1_Update, SHA1_Final>;
+using Sha256 = LowLevelHash<SHA256_CTX, SHA256_Init, SHA256_Update, SHA256_Final>;
+using Sha384 = LowLevelHash<SHA512_CTX, SHA384_Init, SHA384_Update, SHA384_Final>;
+using Sha512 = LowLevelHash<SHA512_CTX, SHA512_Init, SHA512_Update, SHA512_Final>;
+
+// Calls `f` with the hash type of `algorithm`.
+template <typename F>
+void WithHash(HashAlgorithm algorithm, F&& f) {
   switch (algorithm) {
-    case HashAlgorithm::kSha1: return EVP_sha1();
-    case HashAlgorithm::kSha256: return EVP_sha256();
-    case HashAlgorithm::kSha384: return EVP_sha384();
-    case HashAlgorithm::kSha512: return EVP_sha512();
+    case HashAlgorithm::kSha1: return f(Sha1{});
+    case HashAlgorithm::kSha256: return f(Sha256{});
+    case HashAlgorithm::kSha384: return f(Sha384{});
+    case HashAlgorithm::kSha512: return f(Sha512{});
   }
   ThrowLibraryFailure("unknown digest");
 }
 
-struct MdCtxFree {
-  void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+// A hash state that held key material is wiped when it goes (explicit_bzero: a memset the
+// compiler may not drop; OPENSSL_cleanse is several times slower on these small buffers, 6% of
+// an agile key derivation when it ran after every spin). The spins share one state.
+template <typename Ctx>
+struct WipedState {
+  Ctx ctx;
+  ~WipedState() { explicit_bzero(&ctx, sizeof ctx); }
 };
-struct CipherCtxFree {
-  void operator()(EVP_CIPHER_CTX* ctx) const { EVP_CIPHER_CTX_free(ctx); }
-};
-using MdCtx = std::unique_ptr<EVP_MD_CTX, MdCtxFree>;
-using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, CipherCtxFree>;
-
-MdCtx NewMdCtx() {
-  MdCtx ctx(EVP_MD_CTX_new());
-  if (!ctx) ThrowLibraryFailure("digest context");
-  return ctx;
-}
-
-void DigestInto(EVP_MD_CTX* ctx, const EVP_MD* md, std::initializer_list<std::span<const std::uint8_t>> parts,
-                std::uint8_t* out) {
-  if (EVP_DigestInit_ex(ctx, md, nullptr) != 1) ThrowLibraryFailure("digest init");
-  for (auto part : parts) {
-    if (!part.empty() && EVP_DigestUpdate(ctx, part.data(), part.size()) != 1) ThrowLibraryFailure("digest");
-  }
-  unsigned int len = 0;
-  if (EVP_DigestFinal_ex(ctx, out, &len) != 1) ThrowLibraryFailure("digest final");
-}
 
 const EVP_CIPHER* AesCipher(Chaining chaining, std::size_t keySize) {
   bool cbc = chaining == Chaining::kCbc;
@@ -71,29 +87,44 @@ const EVP_CIPHER* AesCipher(Chaining chaining, std::size_t keySize) {
 }  // namespace
 
 std::size_t DigestSize(HashAlgorithm algorithm) {
-  return static_cast<std::size_t>(EVP_MD_get_size(MdFor(algorithm)));
+  switch (algorithm) {
+    case HashAlgorithm::kSha1: return SHA_DIGEST_LENGTH;
+    case HashAlgorithm::kSha256: return SHA256_DIGEST_LENGTH;
+    case HashAlgorithm::kSha384: return SHA384_DIGEST_LENGTH;
+    case HashAlgorithm::kSha512: return SHA512_DIGEST_LENGTH;
+  }
+  ThrowLibraryFailure("unknown digest");
+}
+
+void DigestInto(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts,
+                std::span<std::uint8_t> out) {
+  if (out.size() < DigestSize(algorithm)) throw Error(errc::kInvalidArgument, "A digest buffer is too small.");
+  WithHash(algorithm, [&](auto hash) {
+    WipedState<typename decltype(hash)::Context> state;
+    hash.Run(state.ctx, parts, out.data());
+  });
 }
 
 SecretBytes Digest(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts) {
-  const EVP_MD* md = MdFor(algorithm);
-  SecretBytes out(static_cast<std::size_t>(EVP_MD_get_size(md)));
-  MdCtx ctx = NewMdCtx();
-  DigestInto(ctx.get(), md, parts, out.data());
+  SecretBytes out(DigestSize(algorithm));
+  DigestInto(algorithm, parts, out.span());
   return out;
 }
 
 SecretBytes IteratedHash(HashAlgorithm algorithm, std::span<const std::uint8_t> salt,
                          std::span<const std::uint8_t> password, std::uint32_t spinCount) {
-  const EVP_MD* md = MdFor(algorithm);
-  SecretBytes h(static_cast<std::size_t>(EVP_MD_get_size(md)));
-  MdCtx ctx = NewMdCtx();
-  DigestInto(ctx.get(), md, {salt, password}, h.data());
-  std::uint8_t counter[4];
-  for (std::uint32_t i = 0; i < spinCount; ++i) {
-    StoreU32(counter, i);
-    // The digest reads all of `h` before it writes the new value over it.
-    DigestInto(ctx.get(), md, {std::span<const std::uint8_t>(counter), h.span()}, h.data());
-  }
+  SecretBytes h(DigestSize(algorithm));
+  WithHash(algorithm, [&](auto hash) {
+    // One state for every spin, wiped once at the end.
+    WipedState<typename decltype(hash)::Context> state;
+    hash.Run(state.ctx, {salt, password}, h.data());
+    std::uint8_t counter[4];
+    for (std::uint32_t i = 0; i < spinCount; ++i) {
+      StoreU32(counter, i);
+      // The digest reads all of `h` before it writes the new value over it.
+      hash.Run(state.ctx, {std::span<const std::uint8_t>(counter), h.span()}, h.data());
+    }
+  });
   return h;
 }
 
@@ -130,7 +161,11 @@ void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
   RC4_KEY schedule;
   RC4_set_key(&schedule, static_cast<int>(key.size()), key.data());
   if (!data.empty()) RC4(&schedule, data.size(), data.data(), data.data());
-  OPENSSL_cleanse(&schedule, sizeof schedule);
+  explicit_bzero(&schedule, sizeof schedule);
+}
+
+void Cleanse(std::span<std::uint8_t> bytes) noexcept {
+  if (!bytes.empty()) explicit_bzero(bytes.data(), bytes.size());
 }
 
 bool ConstantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {

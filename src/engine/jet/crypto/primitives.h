@@ -1,5 +1,6 @@
 // The few cryptographic operations the Access encryption schemes need, each a thin wrapper over
-// OpenSSL's libcrypto: message digests, AES in ECB and CBC mode without padding, and the RC4
+// OpenSSL's libcrypto (low-level functions where EVP's per-call lookup would cost more than
+// the work): message digests, AES in ECB and CBC mode without padding, and the RC4
 // stream cipher. Nothing here keeps state between calls, so one codec may serve several threads.
 #pragma once
 
@@ -15,6 +16,11 @@ namespace qv::jet::crypto {
 enum class HashAlgorithm { kSha1, kSha256, kSha384, kSha512 };
 
 std::size_t DigestSize(HashAlgorithm algorithm);
+
+// The digest of the concatenation of `parts`, into `out` (at least DigestSize bytes; the caller
+// wipes it when it holds key material). No allocation: the per-page key setup uses this one.
+void DigestInto(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts,
+                std::span<std::uint8_t> out);
 
 // The digest of the concatenation of `parts`.
 SecretBytes Digest(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts);
@@ -33,6 +39,10 @@ void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
 // RC4 keyed with `key`, applied in place from the start of the key stream (the same call encrypts
 // and decrypts).
 void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data);
+
+// Overwrites `bytes` with zeros in a way the compiler may not drop (explicit_bzero, which is
+// memset's speed; the per-page keys are wiped with it on every page).
+void Cleanse(std::span<std::uint8_t> bytes) noexcept;
 
 // Compares two byte strings in time that does not depend on where they differ.
 bool ConstantTimeEqual(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b);

@@ -38,6 +38,10 @@ SecretBytes SecretBytes::Resized(std::size_t size, std::uint8_t pad) const {
   return out;
 }
 
+void SecretBytes::Cleanse() noexcept {
+  if (data_ && size_ > 0) OPENSSL_cleanse(data_.get(), size_);
+}
+
 void SecretBytes::Wipe() noexcept {
   if (data_ && size_ > 0) OPENSSL_cleanse(data_.get(), size_);
   data_.reset();

@@ -38,6 +38,10 @@ class SecretBytes {
   // rule the Office key derivations use.
   SecretBytes Resized(std::size_t size, std::uint8_t pad) const;
 
+  // Zeroes the bytes in place (OPENSSL_cleanse) and keeps the buffer: for an owner that wants to
+  // show the wiped bytes to a test before they are freed.
+  void Cleanse() noexcept;
+
  private:
   void Wipe() noexcept;
 

@@ -56,9 +56,11 @@ FileWriter& FileWriter::Attach(SharedFile& file) {
       throw Error(errc::kNotSupported,
                   "The database '" + file.path + "' is an Access 97 (Jet3) file, which this version can read but not change.",
                   file.path);
-    if (h.officeEncrypted())
-      throw Error(errc::kNotSupported,
-                  "The database '" + file.path + "' is encrypted with a password; this version cannot change such files.",
+    // Encrypted files are written like any other: every page but page 0 goes through the page
+    // cipher the connection installed when it proved the password (PageStore::EncodeForDisk).
+    if (h.pagesEncoded() && !file.pages->hasCipher())
+      throw Error(errc::kEncrypted,
+                  "The database '" + file.path + "' is encrypted and was opened without its page cipher; it cannot be changed.",
                   file.path);
     if (!file.pages->writable())
       throw Error(errc::kReadOnly, "The database '" + file.path + "' is read-only: it cannot be changed.", file.path);

@@ -26,7 +26,8 @@ namespace qv::jet {
 class FileWriter final : public FileWriteState {
  public:
   // The writer of `file`, made on first use. Throws 3027 (kReadOnly) when the file could only be
-  // opened for reading, 3251 for Jet3 files and for encrypted .accdb files (not written yet).
+  // opened for reading, 3251 for Jet3 files, 3033 for an encrypted file whose page cipher is
+  // missing (never the case for a file opened through Database::Open).
   static FileWriter& Attach(SharedFile& file);
   ~FileWriter() override;
 
