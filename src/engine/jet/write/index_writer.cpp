@@ -530,6 +530,16 @@ void RemoveIndexEntry(FileWriter& writer, const TableDefinition& table, std::siz
   IndexTree(&writer, writer.pages(), table, realIndex).Remove(row);
 }
 
+Bytes NewIndexRootPage(std::uint32_t tdefPage, std::size_t pageSize) {
+  if (pageSize < 2048 || pageSize > 65536) throw Error(errc::kInvalidArgument, "bad page size for an index page");
+  Bytes out(pageSize, 0);
+  std::uint8_t header[8] = {page_type::kIndexLeaf, 0x01, 0, 0, 0, 0, 0, 0};
+  StoreU16(header + 2, static_cast<std::uint16_t>(pageSize - kIndexEntriesStart));
+  StoreU32(header + 4, tdefPage);
+  std::copy(header, header + 8, out.begin());
+  return out;
+}
+
 std::vector<IndexEntryView> ReadIndexEntries(PageStore& pages, const TableDefinition& table, std::size_t realIndex) {
   return IndexTree(nullptr, pages, table, realIndex).All();
 }
