@@ -269,5 +269,47 @@ TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
   EXPECT_GE(nullsRefused, 1u);
 }
 
+
+class VectorRows final : public qv::RowReader {
+ public:
+  explicit VectorRows(std::vector<Row> rows) : rows_(std::move(rows)) {}
+  const std::vector<Column>& columns() const override { return columns_; }
+  std::int64_t rowCount() const override { return static_cast<std::int64_t>(rows_.size()); }
+  bool Next(Row& row) override {
+    if (at_ >= rows_.size()) return false;
+    row = rows_[at_++];
+    return true;
+  }
+
+ private:
+  std::vector<Column> columns_;
+  std::vector<Row> rows_;
+  std::size_t at_ = 0;
+};
+
+TEST(IndexedInsert, ACopyStoppedByADuplicateKeepsTheRowsBeforeIt) {
+  // testV2000's Table1 has a unique index on A, which holds "a" already.
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2000/testV2000.mdb", "c.mdb");
+  auto db = Database::Open(path);
+  TableInserter ins(*db, "Table1");
+  auto row = [](const char* a) {
+    return Row{std::string(a), std::string("b"), std::int64_t{1}, std::int64_t{2}, std::int64_t{3}, 4.5,
+               Timestamp{2001, 1, 1}, Currency{10000}, true};
+  };
+  const std::uint32_t before = db->ReadDefinition("Table1").rowCount;
+  VectorRows rows({row("first"), row("second"), row("A"), row("never")});
+  try {
+    ins.InsertAll(rows);
+    ADD_FAILURE() << "the duplicate 'A' was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), 3022) << e.description();
+  }
+  EXPECT_EQ(db->ReadDefinition("Table1").rowCount, before + 2);
+  std::size_t checked = 0;
+  CheckIndexesAgainstRows(*db, "Table1", checked);
+  EXPECT_GT(checked, 0u);
+}
+
 }  // namespace
 }  // namespace qv::jet
