@@ -269,5 +269,119 @@ TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
   EXPECT_GE(nullsRefused, 1u);
 }
 
+
+class VectorRows final : public qv::RowReader {
+ public:
+  explicit VectorRows(std::vector<Row> rows) : rows_(std::move(rows)) {}
+  const std::vector<Column>& columns() const override { return columns_; }
+  std::int64_t rowCount() const override { return static_cast<std::int64_t>(rows_.size()); }
+  bool Next(Row& row) override {
+    if (at_ >= rows_.size()) return false;
+    row = rows_[at_++];
+    return true;
+  }
+
+ private:
+  std::vector<Column> columns_;
+  std::vector<Row> rows_;
+  std::size_t at_ = 0;
+};
+
+TEST(IndexedInsert, ACopyStoppedByADuplicateKeepsTheRowsBeforeIt) {
+  // testV2000's Table1 has a unique index on A, which holds "a" already.
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2000/testV2000.mdb", "c.mdb");
+  auto db = Database::Open(path);
+  TableInserter ins(*db, "Table1");
+  auto row = [](const char* a) {
+    return Row{std::string(a), std::string("b"), std::int64_t{1}, std::int64_t{2}, std::int64_t{3}, 4.5,
+               Timestamp{2001, 1, 1}, Currency{10000}, true};
+  };
+  const std::uint32_t before = db->ReadDefinition("Table1").rowCount;
+  VectorRows rows({row("first"), row("second"), row("A"), row("never")});
+  try {
+    ins.InsertAll(rows);
+    ADD_FAILURE() << "the duplicate 'A' was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), 3022) << e.description();
+  }
+  EXPECT_EQ(db->ReadDefinition("Table1").rowCount, before + 2);
+  std::size_t checked = 0;
+  CheckIndexesAgainstRows(*db, "Table1", checked);
+  EXPECT_GT(checked, 0u);
+}
+
+
+TEST(IndexedInsert, ACatalogRowGoesIntoTheCatalogIndexesInEachSortVersion) {
+  // What CREATE TABLE does with its catalog row: MSysObjects' indexes (Id; ParentId + Name, text
+  // in the column's sort version) take the row's entries; a name that differs only in case from
+  // an existing one under the same parent repeats a key of the unique index.
+  const char* files[] = {"jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb",
+                         "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2007.accdb",
+                         "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb",
+                         "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb"};
+  for (const char* rel : files) {
+    SCOPED_TRACE(rel);
+    ScratchDir dir;
+    std::string ext = std::string(rel).substr(std::string(rel).rfind('.'));
+    std::string path = dir.Copy(rel, "e" + ext);
+    auto db = Database::Open(path);
+    TableDefinition cat = db->ReadDefinition("MSysObjects");
+    // a template row: the catalog row of MSysACEs
+    Row model;
+    {
+      auto reader = db->ReadTable("MSysObjects", ReadOptions{true});
+      Row r;
+      while (reader->Next(r))
+        for (std::size_t i = 0; i < cat.columns.size(); ++i)
+          if (cat.columns[i].name == "Name" && std::get_if<std::string>(&r[i]) && std::get<std::string>(r[i]) == "MSysACEs")
+            model = r;
+    }
+    ASSERT_EQ(model.size(), cat.columns.size()) << "needs every column readable";
+    auto column = [&](const char* name) {
+      for (std::size_t i = 0; i < cat.columns.size(); ++i)
+        if (cat.columns[i].name == name) return i;
+      ADD_FAILURE() << "no column " << name;
+      return std::size_t{0};
+    };
+    Row fresh = model;
+    fresh[column("Id")] = std::int64_t{0x7fff00};
+    fresh[column("Name")] = std::string("Kunden Übersicht 2024");
+    std::vector<std::size_t> before;
+    for (std::size_t ri = 0; ri < cat.realIndexes.size(); ++ri) before.push_back(ReadIndexEntries(db->pages(), cat, ri).size());
+    {
+      WriteOperation op(*db->sharedFile());
+      AddRowToIndexes(op.writer(), cat, fresh, RowPointer{0x7fff, 1});
+      op.Commit();
+    }
+    std::size_t found = 0;
+    for (std::size_t ri = 0; ri < cat.realIndexes.size(); ++ri) {
+      auto entries = ReadIndexEntries(db->pages(), cat, ri);
+      EXPECT_EQ(entries.size(), before[ri] + 1);
+      testing::TreeChecker checker(db->pages(), cat.firstPage);
+      EXPECT_TRUE(checker.Check(cat.realIndexes[ri].firstPage).problems.empty());
+      for (const auto& e : entries) found += e.row == RowPointer{0x7fff, 1};
+    }
+    EXPECT_EQ(found, cat.realIndexes.size());
+    // the same name in other letters' case, under the same parent
+    bool uniqueName = false;
+    for (std::size_t ri = 0; ri < cat.realIndexes.size(); ++ri)
+      if ((cat.realIndexes[ri].flags & 0x01) && cat.realIndexes[ri].columns.size() == 2) uniqueName = true;
+    std::printf("  %s: ParentId+Name index unique: %s\n", rel, uniqueName ? "yes" : "no");
+    Row again = fresh;
+    again[column("Id")] = std::int64_t{0x7fff01};
+    again[column("Name")] = std::string("KUNDEN übersicht 2024");
+    try {
+      WriteOperation op(*db->sharedFile());
+      AddRowToIndexes(op.writer(), cat, again, RowPointer{0x7fff, 2});
+      op.Commit();
+      EXPECT_FALSE(uniqueName) << "the unique ParentId+Name index took a repeated name";
+    } catch (const Error& e) {
+      EXPECT_TRUE(uniqueName);
+      EXPECT_EQ(e.number(), 3022) << e.description();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qv::jet

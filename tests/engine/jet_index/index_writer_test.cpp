@@ -19,6 +19,7 @@
 #include "engine/jet/write/index_key.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/table_dropper.h"
+#include "engine/jet/write/usage_map_writer.h"
 #include "index_check.h"
 
 namespace qv::jet {
@@ -268,6 +269,36 @@ TEST(IndexTree, DamagedTreesGiveCleanErrorsNamingThePage) {
       }
     }
   }
+}
+
+
+TEST(IndexTree, ANewEmptyRootTakesEntriesLikeAnAccessMadeOne) {
+  // An index whose root is replaced by a new empty root page: it reads empty, then holds what is
+  // inserted, and the checker accepts it (the shape CREATE TABLE gives new indexes).
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2000/compIndexTestV2000.mdb", "n.mdb");
+  auto db = Database::Open(path);
+  TableDefinition def = db->ReadDefinition("Table1");
+  {
+    WriteOperation op(*db->sharedFile());
+    PutPage(db->pages(), def.realIndexes[0].firstPage, NewIndexRootPage(def.firstPage, db->pages().pageSize()));
+    op.Commit();
+  }
+  EXPECT_TRUE(ReadIndexEntries(db->pages(), def, 0).empty());
+  {
+    WriteOperation op(*db->sharedFile());
+    for (std::uint32_t i = 0; i < 1200; ++i)
+      InsertIndexEntry(op.writer(), def, 0, Bytes{0x7f, static_cast<std::uint8_t>(0x80 | (i >> 24)),
+                                                  static_cast<std::uint8_t>(i >> 16), static_cast<std::uint8_t>(i >> 8),
+                                                  static_cast<std::uint8_t>(i)},
+                       RowPointer{5000 + i / 100, static_cast<std::uint8_t>(i % 100)});
+    op.Commit();
+  }
+  testing::TreeChecker checker(db->pages(), def.firstPage);
+  auto report = checker.Check(def.realIndexes[0].firstPage);
+  EXPECT_TRUE(report.problems.empty()) << Problems(report);
+  EXPECT_EQ(report.entries.size(), 1200u);
+  EXPECT_GE(report.depth, 2u);
 }
 
 }  // namespace

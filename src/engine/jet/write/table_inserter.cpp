@@ -103,8 +103,17 @@ std::uint64_t TableInserter::InsertAll(qv::RowReader& rows) {
         more = false;
         break;
       }
-      std::vector<EncodedValue> cells = Encode(row);
-      Store(op, cells, row);
+      // A row refused before it wrote anything (a value that does not convert, a duplicate key)
+      // keeps the rows before it in this operation, as separate inserts would; a failure after
+      // writing began undoes the whole operation.
+      writing_ = false;
+      try {
+        std::vector<EncodedValue> cells = Encode(row);
+        Store(op, cells, row);
+      } catch (...) {
+        if (!writing_) op.Commit();
+        throw;
+      }
       ++n;
     }
     op.Commit();
@@ -227,6 +236,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
         keyed[i] = std::int64_t{static_cast<std::int32_t>(LoadU32(cells[i].bytes.data()))};
     indexEntries = PrepareIndexEntries(w, def_, keyed);
   }
+  writing_ = true;  // from here on pages change
   // Long values: small ones inline, the rest on LVAL pages; the row must fit one page.
   std::vector<std::size_t> longs;
   std::vector<Bytes> content(cells.size());

@@ -54,6 +54,7 @@ class TableInserter {
   // ACE: each long-value column's owned-pages and free-space maps, listed after the names.
   std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> lvalMaps_;
   bool scanned_ = false;
+  bool writing_ = false;  // Store has begun changing pages for the current row
 };
 
 }  // namespace qv::jet
