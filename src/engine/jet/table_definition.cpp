@@ -150,7 +150,9 @@ TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& head
     }
     ri.usedPagesPointer = c.U32(at + 30, "an index");
     ri.firstPage = c.U32(at + 34, "an index");
-    ri.flags = c.U8(at + 38, "an index");
+    // Jet4+ keep four more bytes between the first page and the flags (checked on unique and
+    // ignore-nulls indexes of the corpus)
+    ri.flags = c.U8(at + (l.jet3 ? 38 : 42), "an index");
     ri.rowCount = realRowCounts[i];
     t.realIndexes.push_back(std::move(ri));
     pos += l.indexColumnBlockSize;

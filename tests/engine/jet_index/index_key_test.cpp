@@ -16,22 +16,6 @@
 namespace qv::jet {
 namespace {
 
-// The sort version byte (descriptor byte 14) of column `number` of the definition, read from the
-// raw pages (the reader keeps only the sort order).
-int SortVersionOf(PageStore& ps, const TableDefinition& t, std::uint16_t number) {
-  Bytes joined;
-  for (std::size_t i = 0; i < t.pages.size(); ++i) {
-    PagePtr p = ps.ReadPage(t.pages[i]);
-    joined.insert(joined.end(), p->begin() + (i == 0 ? 0 : 8), p->end());
-  }
-  std::size_t at = 63 + 12 * t.realIndexes.size();
-  for (std::size_t c = 0; c < t.columns.size(); ++c, at += 25) {
-    if (at + 25 > joined.size()) return -1;
-    if (LoadU16(joined.data() + at + 5) == number) return joined[at + 14];
-  }
-  return -1;
-}
-
 std::string Hex(const Bytes& b) { return ToHex(b); }
 
 std::vector<std::uint32_t> CodePoints(const std::string& s) {
@@ -119,7 +103,7 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
           if (c && (c->type == col_type::kText || c->type == col_type::kMemo)) {
             text = true;
             sort.id = c->sortOrder;
-            sort.version = static_cast<std::uint8_t>(std::max(0, SortVersionOf(ps, def, part.columnNumber)));
+            sort.version = static_cast<std::uint8_t>(std::max(0, testing::SortVersionOf(ps, def, part.columnNumber)));
           }
         }
         for (const auto& e : leaf) {

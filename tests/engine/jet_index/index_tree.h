@@ -15,6 +15,7 @@
 #include "engine/jet/data_page.h"
 #include "engine/jet/format.h"
 #include "engine/jet/page_store.h"
+#include "engine/jet/table_definition.h"
 #include "../jet_write/test_files.h"
 
 namespace qv::jet::testing {
@@ -85,6 +86,22 @@ inline void CollectLeafEntries(PageStore& ps, std::uint32_t root, std::vector<Le
   if (t.type != page_type::kIndexNode) throw Error(errc::kCorrupt, "not an index page", std::to_string(root));
   for (const Bytes& e : t.entries) CollectLeafEntries(ps, LoadU32BE(e.data() + e.size() - 4), out, seen, depth + 1);
   if (t.tail != 0) CollectLeafEntries(ps, t.tail, out, seen, depth + 1);
+}
+
+// The sort version byte (descriptor byte 14) of column `number` of the definition, read from the
+// raw pages (the reader keeps only the sort order).
+inline int SortVersionOf(PageStore& ps, const TableDefinition& t, std::uint16_t number) {
+  Bytes joined;
+  for (std::size_t i = 0; i < t.pages.size(); ++i) {
+    PagePtr p = ps.ReadPage(t.pages[i]);
+    joined.insert(joined.end(), p->begin() + (i == 0 ? 0 : 8), p->end());
+  }
+  std::size_t at = 63 + 12 * t.realIndexes.size();
+  for (std::size_t c = 0; c < t.columns.size(); ++c, at += 25) {
+    if (at + 25 > joined.size()) return -1;
+    if (LoadU16(joined.data() + at + 5) == number) return joined[at + 14];
+  }
+  return -1;
 }
 
 }  // namespace qv::jet::testing

@@ -95,13 +95,17 @@ class IndexTree {
     if (free > p.size() - kIndexEntriesStart) ThrowCorrupt("index page free count too large", ps_.Where(n, 2));
     const std::size_t used = p.size() - kIndexEntriesStart - free;
     const std::size_t trailer = TrailerOf(out.leaf);
+    out.entries.reserve(used / (trailer + 1) + 1);
     std::size_t start = 0;
     Bytes prefix;
     for (std::size_t bit = 1; bit <= used; ++bit) {
       const std::size_t byte = kIndexBitmapStart + bit / 8;
       if (byte >= kIndexEntriesStart) ThrowCorrupt("index page bitmap overruns the entries", where);
       if (!((p[byte] >> (bit % 8)) & 1)) continue;
-      Bytes e = out.entries.empty() ? Bytes{} : prefix;
+      const bool first = out.entries.empty();
+      Bytes e;
+      e.reserve((first ? 0 : prefix.size()) + bit - start);
+      if (!first) e.assign(prefix.begin(), prefix.end());
       e.insert(e.end(), p.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesStart + start),
                p.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesStart + bit));
       if (e.size() < trailer) ThrowCorrupt("index entry shorter than its pointers", ps_.Where(n, kIndexEntriesStart + start));
@@ -154,11 +158,6 @@ class IndexTree {
       out[kIndexBitmapStart + at / 8] = static_cast<std::uint8_t>(out[kIndexBitmapStart + at / 8] | (1u << (at % 8)));
     }
     return true;
-  }
-
-  bool Fits(const IndexPage& page) const {
-    Bytes scratch;
-    return Encode(page, scratch);
   }
 
   void Store(const IndexPage& page) {
@@ -230,10 +229,15 @@ class IndexTree {
 
   struct Step {
     IndexPage page;
-    std::vector<Child> children;
+    std::vector<Child> children;  // made from the page when first needed (Kids)
     std::size_t slot = 0;  // which child the path goes on to
     bool changed = false;  // a child's greatest entry was raised
   };
+
+  static std::vector<Child>& Kids(Step& s) {
+    if (s.children.empty()) s.children = ChildrenOf(s.page);
+    return s.children;
+  }
 
   // From the root to the leaf where `keyRow` belongs. When `keyRow` is greater than the greatest
   // entry a node stores and the node has no tail, the last child's entry is raised to it.
@@ -242,23 +246,28 @@ class IndexTree {
     std::set<std::uint32_t> seen{root_};
     while (!p.leaf) {
       if (path.size() >= kMaxDepth) ThrowCorrupt("index tree too deep", ps_.Where(root_, 0));
+      if (p.entries.empty()) ThrowCorrupt("index node without entries", ps_.Where(p.number, 0));
       Step step;
-      step.children = ChildrenOf(p);
-      if (step.children.empty()) ThrowCorrupt("index node without children", ps_.Where(p.number, 0));
+      // the first child whose greatest entry is not below `keyRow`, else the tail, else the last
       std::size_t i = 0;
-      while (i + 1 < step.children.size() &&
-             !(!step.children[i].keyRow.empty() &&
-               CompareKeyRow(step.children[i].keyRow.data(), step.children[i].keyRow.size() - 4, keyRow.data(),
-                             keyRow.size() - 4) >= 0))
+      while (i < p.entries.size() && CompareKeyRow(p.entries[i].data(), p.entries[i].size() - 8, keyRow.data(),
+                                                   keyRow.size() - 4) < 0)
         ++i;
-      Child& c = step.children[i];
-      if (raise && !c.keyRow.empty() &&
-          CompareKeyRow(c.keyRow.data(), c.keyRow.size() - 4, keyRow.data(), keyRow.size() - 4) < 0) {
-        c.keyRow = keyRow;
-        step.changed = true;
+      std::uint32_t next = 0;
+      if (i < p.entries.size()) {
+        next = LoadU32BE(p.entries[i].data() + p.entries[i].size() - 4);
+      } else if (p.tail != 0) {
+        next = p.tail;
+      } else {
+        i = p.entries.size() - 1;
+        next = LoadU32BE(p.entries[i].data() + p.entries[i].size() - 4);
+        if (raise) {
+          step.children = ChildrenOf(p);
+          step.children[i].keyRow = keyRow;
+          step.changed = true;
+        }
       }
       step.slot = i;
-      const std::uint32_t next = c.page;
       step.page = std::move(p);
       path.push_back(std::move(step));
       if (!seen.insert(next).second) ThrowCorrupt("index tree loops", ps_.Where(next, 0));
@@ -280,8 +289,9 @@ class IndexTree {
   void StoreUpwards(IndexPage page, std::vector<Step>& path) {
     std::size_t level = path.size();
     for (;;) {
-      if (Fits(page)) {
-        Store(page);
+      Bytes encoded;
+      if (Encode(page, encoded)) {
+        PutPage(ps_, page.number, std::move(encoded));
         // the nodes above may have had a child's greatest entry raised
         for (std::size_t i = level; i-- > 0;) {
           if (!path[i].changed) continue;
@@ -345,10 +355,11 @@ class IndexTree {
       Store(left);
       Store(right);
       Step& up = path[level - 1];
-      const Bytes oldMax = up.children[up.slot].keyRow;
-      up.children[up.slot] = {leftMax, left.number};
-      up.children.insert(up.children.begin() + static_cast<std::ptrdiff_t>(up.slot + 1), Child{oldMax, right.number});
-      SetChildren(up.page, up.children);
+      std::vector<Child>& kids = Kids(up);
+      const Bytes oldMax = kids[up.slot].keyRow;
+      kids[up.slot] = {leftMax, left.number};
+      kids.insert(kids.begin() + static_cast<std::ptrdiff_t>(up.slot + 1), Child{oldMax, right.number});
+      SetChildren(up.page, kids);
       page = up.page;
       path.pop_back();
       --level;
@@ -374,12 +385,19 @@ class IndexTree {
 
   void Insert(const Bytes& key, RowPointer row) {
     const Bytes entry = KeyRow(key, row);
-    const bool newKey = !HasKey(key);
     std::vector<Step> path;
     IndexPage leaf = Descend(entry, path, true);
     auto at = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), entry,
                                [](const Bytes& e, const Bytes& k) { return Compare(e, true, k) < 0; });
     if (at != leaf.entries.end() && Compare(*at, true, entry) == 0) return;  // already there
+    // a key already present sits next to the new entry; at the ends of the leaf the neighbour
+    // may be on the next or previous leaf
+    auto sameKey = [&](const Bytes& e) { return e.size() - 4 == key.size() && std::equal(key.begin(), key.end(), e.begin()); };
+    bool newKey;
+    if (at != leaf.entries.begin() && at != leaf.entries.end())
+      newKey = !sameKey(*(at - 1)) && !sameKey(*at);
+    else
+      newKey = !HasKey(key);
     leaf.entries.insert(at, entry);
     StoreUpwards(std::move(leaf), path);
     if (newKey) {
@@ -392,29 +410,26 @@ class IndexTree {
     }
   }
 
-  // The first leaf, then along the next links.
-  std::uint32_t FirstLeaf() const {
-    IndexPage p = Load(root_);
-    for (std::size_t depth = 0; !p.leaf; ++depth) {
-      if (depth >= kMaxDepth) ThrowCorrupt("index tree too deep", ps_.Where(root_, 0));
-      std::vector<Child> c = ChildrenOf(p);
-      if (c.empty()) ThrowCorrupt("index node without children", ps_.Where(p.number, 0));
-      p = Load(c.front().page);
-    }
-    return p.number;
-  }
-
+  // Every leaf entry in order, walking the whole tree (so a damaged child or tail pointer is
+  // found even where the leaf chain is intact).
   std::vector<IndexEntryView> All() const {
     std::vector<IndexEntryView> out;
     std::set<std::uint32_t> seen;
-    for (std::uint32_t n = FirstLeaf(); n != 0;) {
-      if (!seen.insert(n).second) ThrowCorrupt("index leaf chain loops", ps_.Where(n, 0));
-      IndexPage p = Load(n);
-      if (!p.leaf) ThrowCorrupt("index leaf chain reaches a node page", ps_.Where(n, 0));
-      for (const Bytes& e : p.entries) out.push_back({Bytes(e.begin(), e.end() - 4), RowOf(e, true)});
-      n = p.next;
-    }
+    Walk(root_, 0, seen, out);
     return out;
+  }
+
+  void Walk(std::uint32_t n, std::size_t depth, std::set<std::uint32_t>& seen, std::vector<IndexEntryView>& out) const {
+    if (depth >= kMaxDepth) ThrowCorrupt("index tree too deep", ps_.Where(n, 0));
+    if (!seen.insert(n).second) ThrowCorrupt("index tree loops", ps_.Where(n, 0));
+    IndexPage p = Load(n);
+    if (p.leaf) {
+      for (const Bytes& e : p.entries) out.push_back({Bytes(e.begin(), e.end() - 4), RowOf(e, true)});
+      return;
+    }
+    std::vector<Child> children = ChildrenOf(p);
+    if (children.empty()) ThrowCorrupt("index node without children", ps_.Where(n, 0));
+    for (const Child& c : children) Walk(c.page, depth + 1, seen, out);
   }
 
   void Remove(RowPointer row) {
@@ -448,7 +463,8 @@ class IndexTree {
       }
       DropPage(page.number);
       Step& up = path[level - 1];
-      up.children.erase(up.children.begin() + static_cast<std::ptrdiff_t>(up.slot));
+      std::vector<Child>& kids = Kids(up);
+      kids.erase(kids.begin() + static_cast<std::ptrdiff_t>(up.slot));
       if (up.children.empty()) {
         up.page.entries.clear();
         up.page.tail = 0;
@@ -468,7 +484,7 @@ class IndexTree {
     // order, but Access keeps them exact)
     for (std::size_t i = level; i-- > 0;) {
       Step& up = path[i];
-      Child& c = up.children[up.slot];
+      Child& c = Kids(up)[up.slot];
       if (!c.keyRow.empty()) c.keyRow = SubtreeMax(c.page);
       SetChildren(up.page, up.children);
       Store(up.page);
@@ -512,6 +528,16 @@ void InsertIndexEntry(FileWriter& writer, const TableDefinition& table, std::siz
 
 void RemoveIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex, RowPointer row) {
   IndexTree(&writer, writer.pages(), table, realIndex).Remove(row);
+}
+
+Bytes NewIndexRootPage(std::uint32_t tdefPage, std::size_t pageSize) {
+  if (pageSize < 2048 || pageSize > 65536) throw Error(errc::kInvalidArgument, "bad page size for an index page");
+  Bytes out(pageSize, 0);
+  std::uint8_t header[8] = {page_type::kIndexLeaf, 0x01, 0, 0, 0, 0, 0, 0};
+  StoreU16(header + 2, static_cast<std::uint16_t>(pageSize - kIndexEntriesStart));
+  StoreU32(header + 4, tdefPage);
+  std::copy(header, header + 8, out.begin());
+  return out;
 }
 
 std::vector<IndexEntryView> ReadIndexEntries(PageStore& pages, const TableDefinition& table, std::size_t realIndex) {

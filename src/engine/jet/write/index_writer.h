@@ -55,6 +55,10 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
 void WriteIndexEntries(FileWriter& writer, const TableDefinition& table,
                        const std::vector<PendingIndexEntry>& entries, RowPointer where);
 
+// The root page of a new, empty index of the table whose definition is on `tdefPage`: a leaf
+// without entries, links or prefix (what Access and Jackcess write for a new index).
+Bytes NewIndexRootPage(std::uint32_t tdefPage, std::size_t pageSize);
+
 // Every leaf entry of real index `realIndex` in order (key and row), read through the tree; for
 // checks and tests. Throws kCorrupt on a damaged tree.
 struct IndexEntryView {

@@ -91,19 +91,28 @@ void MarkDeleted(PageStore& ps, const Layout& l, RowPointer r) {
   PutPage(ps, r.page, std::move(p));
 }
 
-// Removes from every real index of `t` the entries naming one of `rows` (found by the row they
-// name, through the whole tree).
+// Removes from every real index of `t` the entries naming one of `rows`, at whatever depth the
+// index tree has (index_writer.h).
 void RemoveIndexEntries(FileWriter& w, const TableDefinition& t, const std::set<RowPointer>& rows) {
-  for (std::size_t i = 0; i < t.realIndexes.size(); ++i)
-    for (const RowPointer& r : rows) RemoveIndexEntry(w, t, i, r);
+  for (std::size_t ri = 0; ri < t.realIndexes.size(); ++ri)
+    for (RowPointer r : rows) RemoveIndexEntry(w, t, ri, r);
 }
 
-// The row count of a table definition, lowered by `n`. The count each real index keeps is one of
-// distinct keys, which Access never lowers; it stays.
+// Reads every index tree of `t` through, so that a damaged one is reported before anything
+// changes.
+void CheckIndexTrees(PageStore& ps, const TableDefinition& t) {
+  for (std::size_t ri = 0; ri < t.realIndexes.size(); ++ri) ReadIndexEntries(ps, t, ri);
+}
+
+// The row count of a table definition and of each of its real indexes, lowered by `n`.
 void LowerRowCounts(PageStore& ps, const Layout& l, const TableDefinition& t, std::uint32_t n) {
   Bytes p = CopyPage(ps, t.firstPage);
-  std::uint32_t v = LoadU32(p.data() + l.tdefRowCount);
-  StoreU32(p.data() + l.tdefRowCount, v >= n ? v - n : 0);
+  auto lower = [&](std::size_t at) {
+    std::uint32_t v = LoadU32(p.data() + at);
+    StoreU32(p.data() + at, v >= n ? v - n : 0);
+  };
+  lower(l.tdefRowCount);
+  for (std::size_t i = 0; i < t.realIndexes.size(); ++i) lower(l.tdefRealIndexStart + i * l.realIndexEntrySize + 4);
   PutPage(ps, t.firstPage, std::move(p));
 }
 
@@ -173,6 +182,8 @@ void DropTable(Database& db, const std::string& name) {
     int cObject = ColumnIndex(aces, "ObjectId");
     aceRows = FindRows(f, aces, [&](const FoundRow& r) { return AsInt(r.values[static_cast<std::size_t>(cObject)]) == e.id; });
   }
+  CheckIndexTrees(ps, objects);
+  if (!aces.columns.empty()) CheckIndexTrees(ps, aces);
 
   TableDefinition t = ReadTableDefinition(ps, f.header, e.tablePage(), e.name);
 

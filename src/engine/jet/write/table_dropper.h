@@ -5,9 +5,10 @@
 //    pages its map lists, its long-value pages (an LVAL page is freed only when every row on it
 //    belongs to this table), its index pages, and the bitmap pages of its reference maps; its
 //    usage-map rows are deleted from the pages that hold them.
-// Index entries are found by the row they name, so no key is computed. Refused before anything is
-// written: a missing table (3376), a system or linked table (3251), a table in a relationship
-// (3303). Index entries are removed through the whole index tree (index_writer.h). Table names compare without
+// Index entries are found by the row they name, so no key is computed, and removed at whatever
+// depth the index tree has (index_writer.h). Refused before anything is written: a missing table
+// (3376), a system or linked table (3251), a table in a relationship (3303), and damaged catalog
+// index trees (3049). Table names compare without
 // regard to case, as Access compares them. See docs/formats/jet-writing.md, "Dropping a table".
 #pragma once
 

@@ -5,6 +5,7 @@
 #include "engine/core/error.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/row_builder.h"
 
 namespace qv::jet {
@@ -23,14 +24,19 @@ TableInserter::TableInserter(Database& db, const std::string& table)
 }
 
 void TableInserter::ReadLongValueMaps() {
-  // After the column descriptors and names (no index sections: indexed tables are refused):
+  // After the column descriptors, names and index sections:
   // u16 column number, u32 owned-pages map, u32 free-space map per long-value column, then 0xffff.
   const Layout& l = file_->header.layout;
   if (l.jet3 || def_.pages.size() != 1) return;
   PagePtr page = file_->pages->ReadPage(def_.firstPage);
   ByteView v(*page, file_->pages->Where(def_.firstPage, 0));
-  std::size_t at = l.tdefRealIndexStart + def_.columns.size() * l.columnEntrySize;
+  // after the column names come the index sections: one column block per real index, one
+  // entry per logical index, then the logical index names
+  std::size_t at = l.tdefRealIndexStart + def_.realIndexes.size() * l.realIndexEntrySize +
+                   def_.columns.size() * l.columnEntrySize;
   for (std::size_t i = 0; i < def_.columns.size(); ++i) at += 2 + v.U16(at);
+  at += def_.realIndexes.size() * l.indexColumnBlockSize + def_.indexes.size() * l.logicalIndexEntrySize;
+  for (std::size_t i = 0; i < def_.indexes.size(); ++i) at += 2 + v.U16(at);
   std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
   while (at + 2 <= end && v.U16(at) != 0xffff) {
     if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", file_->pages->Where(def_.firstPage, at));
@@ -45,8 +51,20 @@ void TableInserter::CheckWritable() const {
     throw Error(errc::kNotSupported, "Rows cannot be added to table '" + def_.name + "': " + why + ".", f);
   };
   if (def_.tableType != 0x4e) refuse("it is a system table");
-  if (!def_.realIndexes.empty() || !def_.indexes.empty())
-    refuse("it has indexes, which this version cannot keep up to date yet");
+  for (const auto& ix : def_.indexes)
+    if (ix.foreignKey())
+      refuse("its index '" + ix.name + "' belongs to a relationship, whose rules this version does not check yet");
+  for (const auto& ri : def_.realIndexes)
+    for (const auto& part : ri.columns) {
+      const ColumnDef* c = def_.columnByNumber(part.columnNumber);
+      if (!c) ThrowCorrupt("an index names a column the table does not have", f);
+      if (c->type == col_type::kNumeric || c->type == col_type::kOle || c->type == col_type::kComplex ||
+          c->type == col_type::kDateTimeExt)
+        refuse("column '" + c->name + "' is indexed, and index keys for its type cannot be made yet");
+      if ((c->type == col_type::kText || c->type == col_type::kMemo) && c->sortOrder != 0x0409)
+        refuse("column '" + c->name + "' is indexed in the sort order " + std::to_string(c->sortOrder) +
+               ", for which index keys cannot be made yet (only the General order, 1033)");
+    }
   for (const auto& c : def_.columns) {
     if (c.type == col_type::kComplex) refuse("column '" + c.name + "' is an attachment or multi-value column");
     if (c.calculated()) refuse("column '" + c.name + "' is a calculated column");
@@ -70,7 +88,7 @@ std::vector<EncodedValue> TableInserter::Encode(const qv::Row& values) {
 void TableInserter::Insert(const qv::Row& values) {
   std::vector<EncodedValue> cells = Encode(values);  // throws before anything is written
   WriteOperation op(*file_);
-  Store(op, cells);
+  Store(op, cells, values);
   op.Commit();
 }
 
@@ -85,8 +103,17 @@ std::uint64_t TableInserter::InsertAll(qv::RowReader& rows) {
         more = false;
         break;
       }
-      std::vector<EncodedValue> cells = Encode(row);
-      Store(op, cells);
+      // A row refused before it wrote anything (a value that does not convert, a duplicate key)
+      // keeps the rows before it in this operation, as separate inserts would; a failure after
+      // writing began undoes the whole operation.
+      writing_ = false;
+      try {
+        std::vector<EncodedValue> cells = Encode(row);
+        Store(op, cells, row);
+      } catch (...) {
+        if (!writing_) op.Commit();
+        throw;
+      }
       ++n;
     }
     op.Commit();
@@ -179,7 +206,7 @@ RowPointer TableInserter::PlaceRow(FileWriter& w, const Bytes& row, std::uint32_
   return {n, *slot};
 }
 
-void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells) {
+void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, const qv::Row& values) {
   FileWriter& w = op.writer();
   const Layout& l = w.layout();
   PageStore& ps = w.pages();
@@ -200,6 +227,16 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells) 
       if (given > static_cast<std::int32_t>(autoNumber)) autoNumber = static_cast<std::uint32_t>(given);
     }
   }
+  // Index entries: every key is made and every unique index checked before anything is written.
+  std::vector<PendingIndexEntry> indexEntries;
+  if (!def_.realIndexes.empty()) {
+    qv::Row keyed = values;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+      if (def_.columns[i].autoLong() && def_.columns[i].type == col_type::kInt32)
+        keyed[i] = std::int64_t{static_cast<std::int32_t>(LoadU32(cells[i].bytes.data()))};
+    indexEntries = PrepareIndexEntries(w, def_, keyed);
+  }
+  writing_ = true;  // from here on pages change
   // Long values: small ones inline, the rest on LVAL pages; the row must fit one page.
   std::vector<std::size_t> longs;
   std::vector<Bytes> content(cells.size());
@@ -232,7 +269,8 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells) 
                 "The record is too large: a row of table '" + def_.name + "' would take " + std::to_string(row.size()) +
                     " bytes, a page holds " + std::to_string(MaxRowSize(l)) + ".",
                 file_->path);
-  PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
+  RowPointer at = PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
+  WriteIndexEntries(w, def_, indexEntries, at);
   // The definition: one more row, and the autonumber counter.
   tdef = CopyPage(ps, def_.firstPage);
   StoreU32(tdef.data() + l.tdefRowCount, LoadU32(tdef.data() + l.tdefRowCount) + 1);

@@ -1,11 +1,14 @@
 // Adding rows to a table. Each Insert is one WriteOperation: the values are converted first (a
 // value that does not fit throws before anything is written), then long values go to LVAL pages,
 // the row goes to the table's last data page with room (or a new page, marked in the table's
-// usage maps), and the table definition's row count (and autonumber) follow. When Insert
-// returns, every connection to the file sees the row.
+// usage maps), the row's entries go into every index of the table (index_writer.h), and the
+// table definition's row count (and autonumber) follow. When Insert returns, every connection to
+// the file sees the row. A row that would break a unique index (3022) or put a NULL into a
+// primary key or required index (3058) is refused before anything is written.
 //
-// Refused with 3251 before anything is written: tables with indexes (keeping index pages in step
-// is not done yet, and a stale index is never left behind), system tables, linked tables, and
+// Refused with 3251 before anything is written: tables in relationships (their rules are not
+// checked yet), tables with indexes on columns whose keys cannot be made (Decimal, OLE,
+// attachments, text in a sort order other than General), system tables, linked tables, and
 // columns of kinds this version cannot write (attachments, multi-value, calculated, extended
 // dates). See docs/formats/jet-writing.md, "Inserting rows".
 #pragma once
@@ -36,7 +39,8 @@ class TableInserter {
  private:
   void CheckWritable() const;
   std::vector<EncodedValue> Encode(const qv::Row& values);
-  void Store(WriteOperation& op, std::vector<EncodedValue>& cells);
+  // `values` as given (index keys are made from them, with autonumbers filled in).
+  void Store(WriteOperation& op, std::vector<EncodedValue>& cells, const qv::Row& values);
   Bytes PlaceLongValue(FileWriter& w, const Bytes& data, std::uint16_t column);
   // `maps`: the page maps a new page goes into (owned pages, free-space pages; 0 = none).
   RowPointer PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint,
@@ -50,6 +54,7 @@ class TableInserter {
   // ACE: each long-value column's owned-pages and free-space maps, listed after the names.
   std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> lvalMaps_;
   bool scanned_ = false;
+  bool writing_ = false;  // Store has begun changing pages for the current row
 };
 
 }  // namespace qv::jet

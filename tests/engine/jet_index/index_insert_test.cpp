@@ -1,0 +1,315 @@
+// Rows inserted into indexed tables of copies of Access-made files: every index keeps exactly one
+// entry per live row, with the key recomputed from the row, in a tree the checker accepts; unique
+// indexes refuse duplicates without leaving anything behind; mdbtools and mdb-reader still read
+// every table.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "engine/core/error.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/index_key.h"
+#include "engine/jet/write/index_writer.h"
+#include "engine/jet/write/table_inserter.h"
+#include "index_check.h"
+
+namespace qv::jet {
+namespace {
+
+using testing::ScratchDir;
+
+qv::Value ValueFor(const ColumnDef& c, int i) {
+  switch (c.type) {
+    case col_type::kBoolean: return i % 2 == 0;
+    case col_type::kByte: return std::int64_t{i % 256};
+    case col_type::kInt16: return std::int64_t{(i * 37) % 30000 - 15000};
+    case col_type::kInt32:
+      if (c.autoLong()) return std::monostate{};
+      return std::int64_t{i * 1000 + 7 - 200000};
+    case col_type::kBigInt: return std::int64_t{i} * 1000000007LL;
+    case col_type::kCurrency: return Currency{i * 12345LL - 999999};
+    case col_type::kSingle: return i * 1.5 - 100.0;
+    case col_type::kDouble: return i * -2.25 + 17.0;
+    case col_type::kDateTime: return Timestamp{1890 + i % 200, static_cast<std::uint8_t>(1 + i % 12),
+                                               static_cast<std::uint8_t>(1 + i % 28), static_cast<std::uint8_t>(i % 24)};
+    case col_type::kText: {
+      static const char* words[] = {"Zoë", "o'Brien", "Jean-Luc", "ÅSA", "müller", "Smith", "smith ", "Ça va", "x"};
+      std::string s = std::string(words[i % 9]) + " " + std::to_string(i * 7919 % 10007);
+      std::size_t max = c.length / 2;
+      if (s.size() > max) s = std::to_string(i).substr(0, max);
+      return s;
+    }
+    case col_type::kMemo: return std::string(i % 3 == 0 ? 600 : 20, static_cast<char>('a' + i % 26));
+    case col_type::kBinary: return Bytes{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 0x42};
+    case col_type::kOle: return Bytes(40, static_cast<std::uint8_t>(i));
+    case col_type::kGuid: {
+      Guid g;
+      for (std::size_t k = 0; k < 16; ++k) g.bytes[k] = static_cast<std::uint8_t>(i * 31 + k * 7);
+      return g;
+    }
+    case col_type::kNumeric: return Decimal{std::to_string(i % 100)};
+    default: return std::monostate{};
+  }
+}
+
+// Each index of `table` holds exactly one entry per live row, with the key made from the row.
+void CheckIndexesAgainstRows(Database& db, const std::string& table, std::size_t& checkedEntries) {
+  TableDefinition def = db.ReadDefinition(table);
+  std::map<RowPointer, Row> rows;
+  auto cursor = db.OpenCursor(table);
+  std::vector<Cell> cells;
+  while (cursor->NextRow(cells)) {
+    Row row(def.columns.size());
+    for (std::size_t i = 0; i < def.columns.size(); ++i)
+      if (def.columns[i].readable()) row[i] = cursor->decoder().Decode(def.columns[i], cells[i], cursor->place());
+    rows[cursor->position()] = std::move(row);
+  }
+  for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
+    testing::TreeChecker checker(db.pages(), def.firstPage);
+    auto report = checker.Check(def.realIndexes[ri].firstPage);
+    for (const auto& p : report.problems) ADD_FAILURE() << table << " index " << ri << ": " << p;
+    std::set<RowPointer> named;
+    for (const auto& e : report.entries) {
+      EXPECT_TRUE(named.insert(e.row).second) << table << " index " << ri << " names a row twice";
+      auto row = rows.find(e.row);
+      if (row == rows.end()) {
+        ADD_FAILURE() << table << " index " << ri << " names a row that is not live";
+        continue;
+      }
+      SortOrder sort;
+      for (const auto& part : def.realIndexes[ri].columns)
+        if (const ColumnDef* c = def.columnByNumber(part.columnNumber);
+            c && (c->type == col_type::kText || c->type == col_type::kMemo))
+          sort = SortOrder{c->sortOrder,
+                           static_cast<std::uint8_t>(std::max(0, testing::SortVersionOf(db.pages(), def, c->number)))};
+      EXPECT_EQ(IndexKey(def, ri, row->second, sort), e.key) << table << " index " << ri;
+      ++checkedEntries;
+    }
+    // rows an index leaves out: only all-NULL rows of indexes that ignore NULLs
+    if ((def.realIndexes[ri].flags & 0x02) == 0) {
+      EXPECT_EQ(named.size(), rows.size()) << table << " index " << ri << " flags " << int(def.realIndexes[ri].flags);
+    }
+  }
+}
+
+TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
+  const char* files[] = {
+      "jackcess/src/test/data/V2000/indexTestV2000.mdb",
+      "jackcess/src/test/data/V2003/testIndexPropertiesV2003.mdb",
+      "jackcess/src/test/data/V2000/compIndexTestV2000.mdb",
+      "jackcess/src/test/data/V2007/indexTestV2007.accdb",
+      "jackcess/src/test/data/V2010/testIndexPropertiesV2010.accdb",
+      "jackcess/src/test/data/V2010/binIdxTestV2010.accdb",
+      "jackcess/src/test/data/V2010/test2V2010.accdb",
+  };
+  std::size_t tables = 0, inserted = 0, duplicates = 0, refusedTables = 0, entries = 0;
+  for (const char* rel : files) {
+    SCOPED_TRACE(rel);
+    ScratchDir dir;
+    std::string ext = std::string(rel).substr(std::string(rel).rfind('.'));
+    std::string path = dir.Copy(rel, "t" + ext);
+    std::map<std::string, std::size_t> counts;
+    {
+      auto db = Database::Open(path);
+      for (const std::string& name : db->UserTableNames()) {
+        std::unique_ptr<TableInserter> ins;
+        try {
+          ins = std::make_unique<TableInserter>(*db, name);
+        } catch (const Error& e) {
+          ++refusedTables;
+          std::printf("  %s %s refused: %s\n", rel, name.c_str(), e.description().c_str());
+          continue;
+        }
+        if (ins->definition().realIndexes.empty()) continue;
+        ++tables;
+        auto distinctKeys = [&](std::size_t ri) {
+          std::set<Bytes> keys;
+          for (const auto& e : ReadIndexEntries(db->pages(), db->ReadDefinition(name), ri)) keys.insert(e.key);
+          return keys.size();
+        };
+        std::vector<std::pair<std::uint32_t, std::size_t>> countsBefore;
+        for (std::size_t ri = 0; ri < ins->definition().realIndexes.size(); ++ri)
+          countsBefore.push_back({db->ReadDefinition(name).realIndexes[ri].rowCount, distinctKeys(ri)});
+        const int n = name == "Table1" && std::string(rel).find("compIndex") != std::string::npos ? 1500 : 150;
+        for (int i = 0; i < n; ++i) {
+          Row row;
+          for (const auto& c : ins->definition().columns) row.push_back(ValueFor(c, i));
+          try {
+            ins->Insert(row);
+            ++inserted;
+          } catch (const Error& e) {
+            if (e.number() == 3022) {
+              ++duplicates;
+            } else if (e.number() != errc::kValueTooLong && e.number() != errc::kTypeConversion &&
+                       e.number() != 3058) {
+              ADD_FAILURE() << name << ": " << e.number() << " " << e.description();
+              break;
+            }
+          }
+        }
+        std::size_t checked = 0;
+        CheckIndexesAgainstRows(*db, name, checked);
+        entries += checked;
+        // the definition's count per index grows by the number of keys that were new
+        for (std::size_t ri = 0; ri < countsBefore.size(); ++ri)
+          EXPECT_EQ(db->ReadDefinition(name).realIndexes[ri].rowCount - countsBefore[ri].first,
+                    distinctKeys(ri) - countsBefore[ri].second)
+              << name << " index " << ri;
+        counts[name] = db->ReadDefinition(name).rowCount;
+      }
+    }
+    auto db = Database::Open(path);
+    for (const auto& [name, count] : counts) {
+      std::size_t checked = 0;
+      CheckIndexesAgainstRows(*db, name, checked);
+      if (testing::HaveMdbTools()) {
+        int st = 0;
+        std::string out = testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(name) + " 2>&1", &st);
+        EXPECT_EQ(st, 0) << name << out.substr(0, 300);
+        std::size_t lines = 0;
+        for (char ch : out) lines += ch == '\n';
+        EXPECT_GE(lines, count) << name;  // header + rows (memo lines may add more)
+      }
+    }
+    if (std::filesystem::exists(testing::MdbReaderDump())) {
+      int st = 0;
+      testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path) + " >/dev/null 2>&1", &st);
+      EXPECT_EQ(st, 0) << "mdb-reader cannot read the file";
+    }
+  }
+  std::printf("indexed inserts: %zu tables, %zu rows, %zu refused as duplicates, %zu index entries checked, %zu tables "
+              "refused\n", tables, inserted, duplicates, entries, refusedTables);
+  EXPECT_GE(tables, 8u);
+  EXPECT_GT(inserted, 1500u);
+}
+
+
+TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
+  const char* files[] = {"jackcess/src/test/data/V2003/testIndexPropertiesV2003.mdb",
+                         "jackcess/src/test/data/V2010/testIndexPropertiesV2010.accdb",
+                         "jackcess/src/test/data/V2000/compIndexTestV2000.mdb"};
+  std::size_t duplicatesRefused = 0, nullsRefused = 0;
+  for (const char* rel : files) {
+    SCOPED_TRACE(rel);
+    ScratchDir dir;
+    std::string ext = std::string(rel).substr(std::string(rel).rfind('.'));
+    std::string path = dir.Copy(rel, "t" + ext);
+    auto db = Database::Open(path);
+    for (const std::string& name : db->UserTableNames()) {
+      std::unique_ptr<TableInserter> ins;
+      try {
+        ins = std::make_unique<TableInserter>(*db, name);
+      } catch (const Error&) {
+        continue;
+      }
+      const TableDefinition& def = ins->definition();
+      bool unique = false;
+      for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
+        bool primary = false;
+        for (const auto& ix : def.indexes) primary = primary || (ix.realIndex == static_cast<int>(ri) && ix.primaryKey());
+        unique = unique || primary || (def.realIndexes[ri].flags & 0x01);
+      }
+      if (!unique) continue;
+      // a row that is already there, and then the same row again
+      Row row;
+      for (const auto& c : def.columns) row.push_back(ValueFor(c, 4242));
+      for (std::size_t i = 0; i < def.columns.size(); ++i)
+        if (def.columns[i].autoLong()) row[i] = std::int64_t{900001};
+      ins->Insert(row);
+      const std::uint32_t rowsBefore = db->ReadDefinition(name).rowCount;
+      std::vector<std::vector<IndexEntryView>> before;
+      for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) before.push_back(ReadIndexEntries(db->pages(), def, ri));
+      try {
+        ins->Insert(row);
+        ADD_FAILURE() << name << ": a duplicate row was accepted";
+      } catch (const Error& e) {
+        EXPECT_EQ(e.number(), 3022) << e.description();
+        EXPECT_NE(e.description().find(name), std::string::npos) << e.description();
+        ++duplicatesRefused;
+      }
+      // NULL in every column of a unique index that requires values
+      for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
+        bool primary = false;
+        for (const auto& ix : def.indexes) primary = primary || (ix.realIndex == static_cast<int>(ri) && ix.primaryKey());
+        if (!primary && !(def.realIndexes[ri].flags & 0x08)) continue;
+        Row nulls;
+        for (const auto& c : def.columns) nulls.push_back(ValueFor(c, 777));
+        bool autoKey = false;
+        for (const auto& part : def.realIndexes[ri].columns)
+          for (std::size_t i = 0; i < def.columns.size(); ++i)
+            if (def.columns[i].number == part.columnNumber) {
+              autoKey = autoKey || def.columns[i].autoLong() || def.columns[i].type == col_type::kBoolean;
+              nulls[i] = std::monostate{};
+            }
+        if (autoKey) continue;
+        try {
+          ins->Insert(nulls);
+          ADD_FAILURE() << name << ": a NULL key was accepted";
+        } catch (const Error& e) {
+          EXPECT_EQ(e.number(), 3058) << e.description();
+          ++nullsRefused;
+        }
+      }
+      EXPECT_EQ(db->ReadDefinition(name).rowCount, rowsBefore);
+      for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
+        auto after = ReadIndexEntries(db->pages(), def, ri);
+        ASSERT_EQ(after.size(), before[ri].size());
+        for (std::size_t k = 0; k < after.size(); ++k) EXPECT_EQ(after[k].row, before[ri][k].row);
+      }
+      std::size_t checked = 0;
+      CheckIndexesAgainstRows(*db, name, checked);
+    }
+  }
+  std::printf("refused: %zu duplicates, %zu NULL keys\n", duplicatesRefused, nullsRefused);
+  EXPECT_GE(duplicatesRefused, 4u);
+  EXPECT_GE(nullsRefused, 1u);
+}
+
+
+class VectorRows final : public qv::RowReader {
+ public:
+  explicit VectorRows(std::vector<Row> rows) : rows_(std::move(rows)) {}
+  const std::vector<Column>& columns() const override { return columns_; }
+  std::int64_t rowCount() const override { return static_cast<std::int64_t>(rows_.size()); }
+  bool Next(Row& row) override {
+    if (at_ >= rows_.size()) return false;
+    row = rows_[at_++];
+    return true;
+  }
+
+ private:
+  std::vector<Column> columns_;
+  std::vector<Row> rows_;
+  std::size_t at_ = 0;
+};
+
+TEST(IndexedInsert, ACopyStoppedByADuplicateKeepsTheRowsBeforeIt) {
+  // testV2000's Table1 has a unique index on A, which holds "a" already.
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2000/testV2000.mdb", "c.mdb");
+  auto db = Database::Open(path);
+  TableInserter ins(*db, "Table1");
+  auto row = [](const char* a) {
+    return Row{std::string(a), std::string("b"), std::int64_t{1}, std::int64_t{2}, std::int64_t{3}, 4.5,
+               Timestamp{2001, 1, 1}, Currency{10000}, true};
+  };
+  const std::uint32_t before = db->ReadDefinition("Table1").rowCount;
+  VectorRows rows({row("first"), row("second"), row("A"), row("never")});
+  try {
+    ins.InsertAll(rows);
+    ADD_FAILURE() << "the duplicate 'A' was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), 3022) << e.description();
+  }
+  EXPECT_EQ(db->ReadDefinition("Table1").rowCount, before + 2);
+  std::size_t checked = 0;
+  CheckIndexesAgainstRows(*db, "Table1", checked);
+  EXPECT_GT(checked, 0u);
+}
+
+}  // namespace
+}  // namespace qv::jet
