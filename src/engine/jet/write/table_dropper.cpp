@@ -104,12 +104,15 @@ void CheckIndexTrees(PageStore& ps, const TableDefinition& t) {
   for (std::size_t ri = 0; ri < t.realIndexes.size(); ++ri) ReadIndexEntries(ps, t, ri);
 }
 
-// The row count of a table definition, lowered by `n`. The count each real index keeps is one of
-// distinct keys, which Access never lowers; it stays.
+// The row count of a table definition and of each of its real indexes, lowered by `n`.
 void LowerRowCounts(PageStore& ps, const Layout& l, const TableDefinition& t, std::uint32_t n) {
   Bytes p = CopyPage(ps, t.firstPage);
-  std::uint32_t v = LoadU32(p.data() + l.tdefRowCount);
-  StoreU32(p.data() + l.tdefRowCount, v >= n ? v - n : 0);
+  auto lower = [&](std::size_t at) {
+    std::uint32_t v = LoadU32(p.data() + at);
+    StoreU32(p.data() + at, v >= n ? v - n : 0);
+  };
+  lower(l.tdefRowCount);
+  for (std::size_t i = 0; i < t.realIndexes.size(); ++i) lower(l.tdefRealIndexStart + i * l.realIndexEntrySize + 4);
   PutPage(ps, t.firstPage, std::move(p));
 }
 
