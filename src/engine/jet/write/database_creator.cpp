@@ -508,6 +508,10 @@ Bytes BuildEmptyDatabase(DatabaseFormat format, const CreateOptions& options) {
   return Builder(EmptyDatabaseDescription(format), options).Build();
 }
 
+Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions& options) {
+  return Builder(description, options).Build();
+}
+
 void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options) {
   namespace fs = std::filesystem;
   if (path.empty()) throw Error(kInvalidPath, "'' isn't a valid path.");

@@ -35,6 +35,9 @@ void CreateDatabase(const std::string& path, DatabaseFormat format, const Create
 // writes). For tests.
 Bytes BuildEmptyDatabase(DatabaseFormat format, const CreateOptions& options = {});
 
+// The same for any description (tests add tables to the empty descriptions with it).
+Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions& options = {});
+
 // "jet4", "ace2007", "ace2010" (case-insensitive); false when `name` is none of them.
 bool ParseDatabaseFormat(std::string_view name, DatabaseFormat& out);
 const char* DatabaseFormatName(DatabaseFormat format);
