@@ -4,8 +4,8 @@
 // through the engine's row, page, index-leaf and definition writers.
 //
 // The file appears whole or not at all: it is written under a temporary name in the target's
-// folder, synced, then linked to its name (which fails when something has taken the name
-// meanwhile) and the folder synced. An existing path is refused (3010 names it), as is a folder
+// folder, synced, then given its name without replacing anything (a file that took the name
+// meanwhile is reported) and the folder synced. An existing path is refused (3010 names it), as is a folder
 // that does not exist (3024) or cannot be written (3043).
 // Layouts and facts: docs/formats/jet-writing.md, "New databases".
 #pragma once
