@@ -49,7 +49,7 @@ constexpr std::uint8_t kHeaderMask[4] = {0xc7, 0xda, 0x39, 0x6b};
 constexpr std::size_t kMaskStart = 0x18;
 constexpr std::size_t kUsageMapRow = 69;     // u8 kind 0 | u32 first page 0 | 64 bytes of bits
 constexpr std::size_t kInlineLongValue = 256;  // long values up to this size stay in the row
-constexpr std::uint32_t kNoMapPage = 0;
+constexpr std::uint32_t kMapPageOwner = 0;       // usage-map rows live on data pages owned by 0
 
 std::size_t Utf16Units(const std::string& text) {
   std::size_t units = 0;
@@ -156,7 +156,7 @@ class Builder {
 
   MapRow NewMapRow() {
     MapRow m;
-    m.at = AddToPage(mapPage_, kNoMapPage, Bytes(kUsageMapRow, 0));
+    m.at = AddToPage(mapPage_, kMapPageOwner, Bytes(kUsageMapRow, 0));
     return m;
   }
 
