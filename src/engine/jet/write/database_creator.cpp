@@ -1,6 +1,7 @@
 #include "engine/jet/write/database_creator.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +49,7 @@ constexpr std::uint8_t kHeaderMask[4] = {0xc7, 0xda, 0x39, 0x6b};
 constexpr std::size_t kMaskStart = 0x18;
 constexpr std::size_t kUsageMapRow = 69;     // u8 kind 0 | u32 first page 0 | 64 bytes of bits
 constexpr std::size_t kInlineLongValue = 256;  // long values up to this size stay in the row
-constexpr std::uint32_t kNoMapPage = 0;
+constexpr std::uint32_t kMapPageOwner = 0;       // usage-map rows live on data pages owned by 0
 
 std::size_t Utf16Units(const std::string& text) {
   std::size_t units = 0;
@@ -155,7 +156,7 @@ class Builder {
 
   MapRow NewMapRow() {
     MapRow m;
-    m.at = AddToPage(mapPage_, kNoMapPage, Bytes(kUsageMapRow, 0));
+    m.at = AddToPage(mapPage_, kMapPageOwner, Bytes(kUsageMapRow, 0));
     return m;
   }
 
@@ -502,10 +503,39 @@ void SyncFolder(const std::string& folder) {
   if (rc != 0) IoError("Cannot sync the folder", folder, err);
 }
 
+[[noreturn]] void Taken(const std::string& path) {
+  throw Error(kDatabaseExists, "Database '" + path + "' already exists.", path);
+}
+
+// Gives the finished temporary file its name without ever replacing a file that took the name
+// meanwhile: renameat2(RENAME_NOREPLACE) where the file system has it, else link() + unlink()
+// (link never replaces either), else, on file systems with neither (FAT, some network shares), a
+// last look for the name followed by rename(), which leaves only that instant unguarded.
+void PublishWithoutReplacing(const std::string& tmp, const std::string& path) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno == EEXIST) Taken(path);
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) IoError("Cannot create", path, errno);
+#endif
+  if (::link(tmp.c_str(), path.c_str()) == 0) {
+    ::unlink(tmp.c_str());
+    return;
+  }
+  if (errno == EEXIST) Taken(path);
+  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) IoError("Cannot create", path, errno);
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) Taken(path);
+  if (::rename(tmp.c_str(), path.c_str()) != 0) IoError("Cannot create", path, errno);
+}
+
 }  // namespace
 
 Bytes BuildEmptyDatabase(DatabaseFormat format, const CreateOptions& options) {
   return Builder(EmptyDatabaseDescription(format), options).Build();
+}
+
+Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions& options) {
+  return Builder(description, options).Build();
 }
 
 void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options) {
@@ -535,13 +565,7 @@ void CreateDatabase(const std::string& path, DatabaseFormat format, const Create
       IoError("Cannot close", tmp, errno);
     }
     fd = -1;
-    // link() never replaces: a file that took the name meanwhile stays and we report it.
-    if (::link(tmp.c_str(), path.c_str()) != 0) {
-      int err = errno;
-      if (err == EEXIST) throw Error(kDatabaseExists, "Database '" + path + "' already exists.", path);
-      IoError("Cannot create", path, err);
-    }
-    ::unlink(tmp.c_str());
+    PublishWithoutReplacing(tmp, path);
     SyncFolder(folder);
   } catch (...) {
     if (fd >= 0) ::close(fd);

@@ -4,8 +4,8 @@
 // through the engine's row, page, index-leaf and definition writers.
 //
 // The file appears whole or not at all: it is written under a temporary name in the target's
-// folder, synced, then linked to its name (which fails when something has taken the name
-// meanwhile) and the folder synced. An existing path is refused (3010 names it), as is a folder
+// folder, synced, then given its name without replacing anything (a file that took the name
+// meanwhile is reported) and the folder synced. An existing path is refused (3010 names it), as is a folder
 // that does not exist (3024) or cannot be written (3043).
 // Layouts and facts: docs/formats/jet-writing.md, "New databases".
 #pragma once
@@ -34,6 +34,9 @@ void CreateDatabase(const std::string& path, DatabaseFormat format, const Create
 // The pages of a new database of `format`, joined, without writing anything (what CreateDatabase
 // writes). For tests.
 Bytes BuildEmptyDatabase(DatabaseFormat format, const CreateOptions& options = {});
+
+// The same for any description (tests add tables to the empty descriptions with it).
+Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions& options = {});
 
 // "jet4", "ace2007", "ace2010" (case-insensitive); false when `name` is none of them.
 bool ParseDatabaseFormat(std::string_view name, DatabaseFormat& out);

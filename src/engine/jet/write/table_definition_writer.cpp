@@ -130,7 +130,8 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
     maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
   }
   StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
-  StoreU16(b.data() + l.tdefVarColumns, varCount);
+  // Like the column count, Access keeps counting variable columns that were deleted since.
+  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
   StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
   StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
   StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));

@@ -1,6 +1,7 @@
-// Table definitions (TDEF pages) written from columns: the first piece of CREATE TABLE, and the
-// inverse of the reader's ReadTableDefinition. Layout (Jet4/ACE, every
-// offset checked byte for byte against Access-made definitions in the corpus by the tests):
+// Table definitions (TDEF pages) written from columns and indexes: the first piece of CREATE
+// TABLE and of new databases, and the inverse of the reader's ReadTableDefinition. Layout
+// (Jet4/ACE, every offset checked byte for byte against Access-made definitions in the corpus by
+// the tests):
 //   0x00 0x02 0x01 | 0x02 u16 free bytes (page - 8 - definition length) | 0x04 u32 next page |
 //   0x08 u32 definition length | 0x0c u32 1625 | 0x10 u32 rows | 0x14 u32 last autonumber |
 //   0x18 u32 1 (autonumber step) | 0x1c 12 bytes (0 from us) | 0x28 u8 table type 0x4e |
@@ -8,7 +9,8 @@
 //   0x33 u32 real indexes | 0x37 u32 used-pages map | 0x3b u32 free-space map |
 //   per real index: u32 0, u32 entries, u32 0 |
 //   columns, 25 bytes each: u8 type | u32 1625 | u16 number | u16 variable index | u16 number |
-//     u16 sort order (text and others) or u8 precision, u8 scale (Decimal) | u8 0 | u8 sort version |
+//     u16 sort order (text and others), u8 precision, u8 scale (Decimal) or u32 complex id
+//     (complex columns) | u8 0 | u8 sort version |
 //     u8 flags | u8 extra flags | u32 0 | u16 fixed offset | u16 length |
 //   names: u16 byte length, UTF-16LE | physical index blocks (52 bytes) | logical index entries
 //   (28 bytes) | index names | (ACE, and some Jet4 system tables) per long-value column: u16
