@@ -307,7 +307,7 @@ TEST(CopyTable, RefusedBeforeAnythingIsWritten) {
     const char* text;
   };
   const Refusal refusals[] = {
-      {"mdb-reader/test/data/V2016/longtext.accdb", "Table1", "TABLE1", errc::kTableExists, "Table1"},
+      {"mdb-reader/test/data/V2016/longtext.accdb", "Table1", "TABLE1", errc::kTableExists, "TABLE1"},
       {"mdb-reader/test/data/V2016/longtext.accdb", "Nothing", "New", errc::kNoSuchTable, "Nothing"},
       {"jackcess/src/test/data/V2003/test2V2003.mdb", "MSP_PROJECTS", "New", errc::kNotSupported, "more than one page"},
       {"jackcess/src/test/data/V2019/extDateTestV2019.accdb", "Table1", "New", errc::kNotSupported, "type"},

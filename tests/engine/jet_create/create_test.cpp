@@ -3,14 +3,13 @@
 // many pages, text beyond ASCII) that our reader, mdbtools and mdb-reader read back; everything
 // that was in the file stays value by value; the catalog indexes stay sorted and complete, with
 // keys equal to what the rows give; refused creates change nothing.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
-
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "../jet_write/test_files.h"
 #include "engine/core/error.h"
@@ -34,7 +33,8 @@ using testing::ScratchDir;
 const char* kAllTypes =
     "cCounter COUNTER, cInt INT, cInteger INTEGER, cLong LONG, cShort SHORT, cSmall SMALLINT, cByte BYTE, "
     "cText TEXT, cText50 TEXT(50), cMemo MEMO, cLongText LONGTEXT, cFloat FLOAT, cDouble DOUBLE, cReal REAL, "
-    "cSingle SINGLE, cDec DECIMAL, cDec2 DECIMAL(10,2), cCur CURRENCY, cMoney MONEY, cDT DATETIME, cDate DATE, "
+    "cSingle SINGLE, cDec DECIMAL, cDec2 DECIMAL(10,2), cCur CURRENCY, cMoney MONEY, cDT DATETIME, cDate "
+    "DATE, "
     "cTime TIME, cBit BIT, cYesNo YESNO, cLogical LOGICAL, cOle OLEOBJECT, cLongBin LONGBINARY, cBin BINARY, "
     "cBin10 BINARY(10), cGuid GUID";
 
@@ -83,18 +83,39 @@ qv::Timestamp Ts(int y, int mo, int d, int h, int mi, int s) {
 std::vector<std::map<std::string, qv::Value>> SampleRows() {
   std::vector<std::map<std::string, qv::Value>> rows;
   rows.push_back({});  // every column NULL
-  rows.push_back({{"cInt", std::int64_t{-2147483647 - 1}}, {"cInteger", std::int64_t{2147483647}}, {"cLong", std::int64_t{7}},
-                  {"cShort", std::int64_t{-32768}}, {"cSmall", std::int64_t{32767}}, {"cByte", std::int64_t{255}},
-                  {"cText", std::string("Grüße, O'Brien – 日本語 🙂")}, {"cText50", std::string("x")},
-                  {"cMemo", std::string()}, {"cLongText", std::string("short memo")}, {"cFloat", 1.0e300},
-                  {"cDouble", -0.1}, {"cReal", 1.5}, {"cSingle", -3.25}, {"cDec", Decimal{"123456789012345678"}},
-                  {"cDec2", Decimal{"-12345678.90"}}, {"cCur", Currency{-9223372036854775807LL}}, {"cMoney", Currency{12345}},
-                  {"cDT", Ts(1899, 12, 29, 6, 0, 0)}, {"cDate", Ts(2024, 2, 29, 0, 0, 0)}, {"cTime", Ts(1899, 12, 30, 23, 59, 59)},
-                  {"cBit", true}, {"cYesNo", false}, {"cLogical", true}, {"cOle", Bytes{}}, {"cLongBin", Pattern(100, 1)},
-                  {"cBin", Pattern(255, 2)}, {"cBin10", Pattern(10, 3)}, {"cGuid", *ParseGuid("{01234567-89AB-CDEF-0123-456789ABCDEF}")}});
+  rows.push_back({{"cInt", std::int64_t{-2147483647 - 1}},
+                  {"cInteger", std::int64_t{2147483647}},
+                  {"cLong", std::int64_t{7}},
+                  {"cShort", std::int64_t{-32768}},
+                  {"cSmall", std::int64_t{32767}},
+                  {"cByte", std::int64_t{255}},
+                  {"cText", std::string("Grüße, O'Brien – 日本語 🙂")},
+                  {"cText50", std::string("x")},
+                  {"cMemo", std::string()},
+                  {"cLongText", std::string("short memo")},
+                  {"cFloat", 1.0e300},
+                  {"cDouble", -0.1},
+                  {"cReal", 1.5},
+                  {"cSingle", -3.25},
+                  {"cDec", Decimal{"123456789012345678"}},
+                  {"cDec2", Decimal{"-12345678.90"}},
+                  {"cCur", Currency{-9223372036854775807LL}},
+                  {"cMoney", Currency{12345}},
+                  {"cDT", Ts(1899, 12, 29, 6, 0, 0)},
+                  {"cDate", Ts(2024, 2, 29, 0, 0, 0)},
+                  {"cTime", Ts(1899, 12, 30, 23, 59, 59)},
+                  {"cBit", true},
+                  {"cYesNo", false},
+                  {"cLogical", true},
+                  {"cOle", Bytes{}},
+                  {"cLongBin", Pattern(100, 1)},
+                  {"cBin", Pattern(255, 2)},
+                  {"cBin10", Pattern(10, 3)},
+                  {"cGuid", *ParseGuid("{01234567-89AB-CDEF-0123-456789ABCDEF}")}});
   // Long values of about one page and of many pages, text and binary.
   rows.push_back({{"cMemo", LongText(3900)}, {"cOle", Pattern(4000, 4)}, {"cText", std::string("one page")}});
-  rows.push_back({{"cLongText", LongText(40000)}, {"cLongBin", Pattern(70000, 5)}, {"cCounter", std::int64_t{100}}});
+  rows.push_back(
+      {{"cLongText", LongText(40000)}, {"cLongBin", Pattern(70000, 5)}, {"cCounter", std::int64_t{100}}});
   rows.push_back({{"cText", std::string()}, {"cMemo", std::string("ü")}});
   return rows;
 }
@@ -146,12 +167,14 @@ void CheckSystemIndexes(Database& db, const std::string& table) {
       const auto& e = entries[k];
       if (k > 0) {
         const auto& p = entries[k - 1];
-        EXPECT_TRUE(p.key < e.key || (p.key == e.key && p.row < e.row)) << "index " << i << " out of order at " << k;
+        EXPECT_TRUE(p.key < e.key || (p.key == e.key && p.row < e.row))
+            << "index " << i << " out of order at " << k;
       }
       ASSERT_TRUE(live.count(e.row)) << "index " << i << " names a row that is not there";
       EXPECT_TRUE(named.insert(e.row).second) << "row named twice";
       try {
-        EXPECT_EQ(ToHex(e.key), ToHex(IndexKey(t, i, *live[e.row], sort))) << "index " << i << " page " << e.row.page;
+        EXPECT_EQ(ToHex(e.key), ToHex(IndexKey(t, i, *live[e.row], sort)))
+            << "index " << i << " page " << e.row.page;
       } catch (const Error&) {
         // A name the collation cannot code (made by Access): nothing to compare with.
       }
@@ -180,28 +203,29 @@ std::string TablesJson(const std::string& text) {
 }
 std::string OracleJson(const std::string& path, const std::string& table) {
   int st = 0;
-  std::string out = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " --table=" + testing::Quote(table) + " " +
-                                     testing::Quote(path) + " 2>&1",
-                                 &st);
+  std::string out =
+      testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " --table=" + testing::Quote(table) +
+                       " " + testing::Quote(path) + " 2>&1",
+                   &st);
   EXPECT_EQ(st, 0) << out;
   return TablesJson(out);
 }
 std::string OurJson(const std::string& path, const std::string& table) {
   int st = 0;
-  std::string out = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --table=" + testing::Quote(table) +
-                                     " " + testing::Quote(path) + " 2>&1",
+  std::string out = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --table=" +
+                                     testing::Quote(table) + " " + testing::Quote(path) + " 2>&1",
                                  &st);
   EXPECT_EQ(st, 0) << out;
   return TablesJson(out);
 }
 
 const char* kFiles[] = {
-    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb",       // Jet4, Access 2000
-    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2003.mdb",   // Jet4, Access 2002/2003
-    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2007.accdb", // ACE12
-    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", // ACE14
-    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb", // ACE16
-    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb", // ACE17
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb",        // Jet4, Access 2000
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2003.mdb",    // Jet4, Access 2002/2003
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2007.accdb",  // ACE12
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb",  // ACE14
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb",  // ACE16
+    "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb",  // ACE17
     "jackcess/src/test/data/V2000/queryTestV2000.mdb",
     "jackcess/src/test/data/V2003/test2V2003.mdb",
     "jackcess/src/test/data/V2007/queryTestV2007.accdb",
@@ -209,6 +233,7 @@ const char* kFiles[] = {
     "mdb-reader/test/data/V2016/bigint.accdb",
     "jackcess/src/test/data/V2019/extDateTestV2019.accdb",
     "ucanaccess/src/test/resources/testdbs/badDb.accdb",
+    "jackcessencrypt/src/test/data/db-enc.mdb",  // pages RC4-encoded
 };
 
 TEST(CreateTable, EveryTypeInEveryVersionReadsBackEverywhere) {
@@ -282,7 +307,8 @@ TEST(CreateTable, EveryTypeInEveryVersionReadsBackEverywhere) {
     auto objectsAfter = SystemRows(*db, "MSysObjects");
     auto acesAfter = SystemRows(*db, "MSysACEs");
     for (const auto& r : objectsBefore)
-      EXPECT_NE(std::find(objectsAfter.begin(), objectsAfter.end(), r), objectsAfter.end()) << "catalog row changed";
+      EXPECT_NE(std::find(objectsAfter.begin(), objectsAfter.end(), r), objectsAfter.end())
+          << "catalog row changed";
     for (const auto& r : acesBefore)
       EXPECT_NE(std::find(acesAfter.begin(), acesAfter.end(), r), acesAfter.end()) << "access row changed";
     EXPECT_EQ(objectsAfter.size(), objectsBefore.size() + 2);
@@ -360,7 +386,8 @@ TEST(CreateTable, CatalogRowsAreThoseAccessWrites) {
     }
     ASSERT_TRUE(model && fresh);
     EXPECT_EQ(std::get<std::int64_t>((*fresh)[col("Id")]), db->FindTable("Fresh").tablePage());
-    for (const char* same : {"ParentId", "Type", "Owner", "Flags", "Database", "Connect", "ForeignName", "RmtInfoShort"})
+    for (const char* same :
+         {"ParentId", "Type", "Owner", "Flags", "Database", "Connect", "ForeignName", "RmtInfoShort"})
       EXPECT_EQ((*fresh)[col(same)], (*model)[col(same)]) << same;
     EXPECT_EQ((*fresh)[col("DateCreate")], (*fresh)[col("DateUpdate")]);
     // Access rows: the model's, for the new id.
@@ -368,10 +395,13 @@ TEST(CreateTable, CatalogRowsAreThoseAccessWrites) {
     std::vector<std::string> modelAces, freshAces;
     auto aceRows = SystemRows(*db, "MSysACEs");
     for (const auto& [at, row] : aceRows) {
-      std::string text = ToHex(std::get<Bytes>(row[1])) + " " + std::to_string(std::get<std::int64_t>(row[2])) + " " +
+      std::string text = ToHex(std::get<Bytes>(row[1])) + " " +
+                         std::to_string(std::get<std::int64_t>(row[2])) + " " +
                          (std::get<bool>(row[3]) ? "inherit" : "");
-      if (std::get<std::int64_t>(row[0]) == std::get<std::int64_t>((*model)[col("Id")])) modelAces.push_back(text);
-      if (std::get<std::int64_t>(row[0]) == std::get<std::int64_t>((*fresh)[col("Id")])) freshAces.push_back(text);
+      if (std::get<std::int64_t>(row[0]) == std::get<std::int64_t>((*model)[col("Id")]))
+        modelAces.push_back(text);
+      if (std::get<std::int64_t>(row[0]) == std::get<std::int64_t>((*fresh)[col("Id")]))
+        freshAces.push_back(text);
     }
     EXPECT_FALSE(freshAces.empty());
     EXPECT_EQ(freshAces, modelAces);
@@ -408,7 +438,8 @@ TEST(CreateTable, RefusalsWriteNothing) {
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, upper(someTable), one); }), 3010);
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, upper(someQuery), one); }), 3010);
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "msysobjects", one); }), 3010);
-  for (const std::string& bad : std::vector<std::string>{"", " lead", "a.b", "a!b", "a`b", "a[b", "a]b", std::string("a\tb"), std::string(65, 'x')})
+  for (const std::string& bad : std::vector<std::string>{"", " lead", "a.b", "a!b", "a`b", "a[b", "a]b",
+                                                         std::string("a\tb"), std::string(65, 'x')})
     EXPECT_EQ(ErrorOf([&] { CreateTable(*db, bad, one); }), 3125) << "'" << bad << "'";
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG, B TEXT, A MEMO")); }), 3191);
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("[a.b] LONG")); }), 3125);
@@ -417,7 +448,8 @@ TEST(CreateTable, RefusalsWriteNothing) {
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "名前", one); }), 3251);
   // A definition longer than a page.
   std::string wide;
-  for (int i = 0; i < 200; ++i) wide += (i ? ", " : "") + std::string("column_with_a_long_name_") + std::to_string(i) + " TEXT";
+  for (int i = 0; i < 200; ++i)
+    wide += (i ? ", " : "") + std::string("column_with_a_long_name_") + std::to_string(i) + " TEXT";
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "Wide", Columns(wide)); }), 3251);
   EXPECT_EQ(db->pages().pageCount(), pages);
   EXPECT_EQ(SystemRows(*db, "MSysObjects"), objects);
@@ -441,7 +473,8 @@ TEST(CreateTable, RefusedFiles) {
 TEST(CreateTable, RefusedReadOnlyFile) {
   ScratchDir dir;
   {
-    const std::string path = dir.Copy("jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", "ro.accdb");
+    const std::string path =
+        dir.Copy("jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", "ro.accdb");
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     if (::access(path.c_str(), W_OK) == 0) GTEST_SKIP() << "running as a user who may write any file";
     auto db = Database::Open(path);
@@ -473,14 +506,24 @@ TEST(CreateTable, CreateDropCreateAgainAndReopen) {
     EXPECT_EQ(db->ReadDefinition("Cycle").name, "CYCLE");
     CheckSystemIndexes(*db, "MSysObjects");
     CheckSystemIndexes(*db, "MSysACEs");
-    // Many tables in a row: the catalog's pages fill and a new one is taken.
-    for (int i = 0; i < 40; ++i) CreateTable(*db, "T" + std::to_string(i), Columns("v LONG"));
+    // Many tables in a row: the catalog's data pages fill and its indexes grow beyond one page;
+    // dropping still finds the entries.
+    for (int i = 0; i < 160; ++i) CreateTable(*db, "Table number " + std::to_string(i), Columns("v LONG"));
+    CheckSystemIndexes(*db, "MSysObjects");
+    CheckSystemIndexes(*db, "MSysACEs");
+    TableDefinition objects = db->ReadDefinition("MSysObjects");
+    bool split = false;
+    for (const auto& ri : objects.realIndexes)
+      split |= (*db->pages().ReadPage(ri.firstPage))[0] == page_type::kIndexNode;
+    EXPECT_TRUE(split) << "a catalog index should have grown beyond one page";
+    for (int i = 0; i < 160; i += 3) DropTable(*db, "table number " + std::to_string(i));
     CheckSystemIndexes(*db, "MSysObjects");
     CheckSystemIndexes(*db, "MSysACEs");
     db.reset();
     if (testing::HaveMdbTools()) {
       std::string tables = testing::Run("mdb-tables -1 " + testing::Quote(path));
-      EXPECT_NE(tables.find("T39\n"), std::string::npos);
+      EXPECT_NE(tables.find("Table number 158\n"), std::string::npos);
+      EXPECT_EQ(tables.find("Table number 159\n"), std::string::npos);
     }
   }
 }

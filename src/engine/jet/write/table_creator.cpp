@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <map>
-#include <set>
+#include <optional>
 
 #include "engine/core/error.h"
 #include "engine/jet/row_codec.h"
@@ -30,9 +30,15 @@ constexpr std::size_t kInlineMapBits = 64;
 // 0x0105 XORed into it, in every corpus file): a new table gives those rights to its owner.
 constexpr std::uint16_t kCreatorSidXor = 0x0105;
 
-int ErrInvalidName() { return 3125; }
-int ErrDuplicateField() { return 3191; }
-int ErrTooManyFields() { return 3190; }
+int ErrInvalidName() {
+  return 3125;
+}
+int ErrDuplicateField() {
+  return 3191;
+}
+int ErrTooManyFields() {
+  return 3190;
+}
 
 // Decodes one UTF-8 character at `i` and moves past it; false on invalid UTF-8.
 bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp) {
@@ -89,8 +95,10 @@ std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t) {
       splitter.Split(ref.bytes, where, cells);
       SystemRow row{slot, {}};
       for (std::size_t c = 0; c < t.columns.size(); ++c) {
-        if (t.columns[c].longValue()) row.values.emplace_back(std::monostate{});
-        else row.values.push_back(decoder.Decode(t.columns[c], cells[c], where));
+        if (t.columns[c].longValue())
+          row.values.emplace_back(std::monostate{});
+        else
+          row.values.push_back(decoder.Decode(t.columns[c], cells[c], where));
       }
       out.push_back(std::move(row));
     }
@@ -143,14 +151,16 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
   PageStore& ps = w.pages();
   const Layout& l = w.layout();
   if (row.size() > MaxRowSize(l))
-    throw Error(errc::kValueTooLong, "A row of system table '" + t.name + "' would not fit a page.", ps.Where(t.firstPage, 0));
+    throw Error(errc::kValueTooLong, "A row of system table '" + t.name + "' would not fit a page.",
+                ps.Where(t.firstPage, 0));
   std::optional<RowPointer> at;
   UsageMap used = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
   std::uint32_t last = 0;
   for (std::uint32_t q : used.Pages()) {
     if (q >= ps.pageCount()) break;
     PagePtr cur = ps.ReadPage(q);
-    if ((*cur)[0] == page_type::kData && LoadU32(cur->data() + 4) == t.firstPage && RoomForRow(l, *cur) >= row.size())
+    if ((*cur)[0] == page_type::kData && LoadU32(cur->data() + 4) == t.firstPage &&
+        RoomForRow(l, *cur) >= row.size())
       last = q;
   }
   if (last != 0) {
@@ -168,7 +178,8 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
     PutPage(ps, n, std::move(p));
     UsageMapWriter maps(ps, l, [&w] { return w.AllocatePage(); });
     if (!maps.Set(RowPointer::Decode(t.usedPagesPointer), n, true))
-      throw Error(errc::kNotSupported, "The page map of system table '" + t.name + "' cannot list page " + std::to_string(n) + ".",
+      throw Error(errc::kNotSupported,
+                  "The page map of system table '" + t.name + "' cannot list page " + std::to_string(n) + ".",
                   ps.Where(n, 0));
     if (t.freePagesPointer != 0) maps.Set(RowPointer::Decode(t.freePagesPointer), n, true);
     at = RowPointer{n, *slot};
@@ -181,7 +192,8 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
 
 Bytes EncodeSystemRow(const TableDefinition& t, const qv::Row& row) {
   std::vector<EncodedValue> cells;
-  for (std::size_t i = 0; i < t.columns.size(); ++i) cells.push_back(EncodeValue(t.columns[i], row[i], t.name));
+  for (std::size_t i = 0; i < t.columns.size(); ++i)
+    cells.push_back(EncodeValue(t.columns[i], row[i], t.name));
   return BuildRow(t, cells);
 }
 
@@ -235,13 +247,17 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
 
   // Checks that need no file access.
   CheckAccessName(name, "table");
-  if (columns.empty()) throw Error(errc::kInvalidArgument, "Table '" + name + "' needs at least one column.", file);
-  if (columns.size() > kMaxColumns) throw Error(ErrTooManyFields(), "Too many fields defined: a table holds at most 255.", file);
+  if (columns.empty())
+    throw Error(errc::kInvalidArgument, "Table '" + name + "' needs at least one column.", file);
+  if (columns.size() > kMaxColumns)
+    throw Error(ErrTooManyFields(), "Too many fields defined: a table holds at most 255.", file);
   for (std::size_t i = 0; i < columns.size(); ++i) {
     CheckAccessName(columns[i].name, "field");
     for (std::size_t k = 0; k < i; ++k)
       if (SameNameIgnoringCase(columns[i].name, columns[k].name))
-        throw Error(ErrDuplicateField(), "Field '" + columns[i].name + "' is defined more than once in table '" + name + "'.", file);
+        throw Error(ErrDuplicateField(),
+                    "Field '" + columns[i].name + "' is defined more than once in table '" + name + "'.",
+                    file);
   }
 
   WriteOperation op(f);  // refuses read-only, Jet3 and encrypted files
@@ -254,7 +270,8 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   table.name = name;
   table.tableType = 0x4e;
   table.columns = LayoutColumns(columns, l);
-  for (const auto& c : table.columns) table.maxColumns = std::max<std::uint16_t>(table.maxColumns, static_cast<std::uint16_t>(c.number + 1));
+  for (const auto& c : table.columns)
+    table.maxColumns = std::max<std::uint16_t>(table.maxColumns, static_cast<std::uint16_t>(c.number + 1));
   std::vector<std::uint16_t> longColumns;
   if (f.header.ace)
     for (const auto& c : table.columns)
@@ -276,7 +293,8 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   qv::Value owner = std::monostate{};
   for (const auto& r : catalog) {
     std::string n = AsText(r.values[cName]);
-    if (AsInt(r.values[cType]) == kContainerType && AsInt(r.values[cParent]) == kRootContainerId && n == "Tables")
+    if (AsInt(r.values[cType]) == kContainerType && AsInt(r.values[cParent]) == kRootContainerId &&
+        n == "Tables")
       tablesId = static_cast<std::int32_t>(AsInt(r.values[cId]));
     if (n == "MSysDb") owner = r.values[cOwner];
   }
@@ -284,7 +302,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   for (const auto& r : catalog) {
     if (AsInt(r.values[cParent]) != *tablesId) continue;
     if (SameNameIgnoringCase(AsText(r.values[cName]), name))
-      throw Error(errc::kTableExists, "Table '" + AsText(r.values[cName]) + "' already exists.", file);
+      throw Error(errc::kTableExists, "Table '" + name + "' already exists.", file);
   }
 
   // Access rights: the new table inherits the Tables container's inheritable entries; the
@@ -296,8 +314,8 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
   }
   if (!aces.columns.empty()) {
-    const std::size_t aObject = ColumnIndex(aces, "ObjectId"), aSid = ColumnIndex(aces, "SID"), aAcm = ColumnIndex(aces, "ACM"),
-                      aInherit = ColumnIndex(aces, "FInheritable");
+    const std::size_t aObject = ColumnIndex(aces, "ObjectId"), aSid = ColumnIndex(aces, "SID"),
+                      aAcm = ColumnIndex(aces, "ACM"), aInherit = ColumnIndex(aces, "FInheritable");
     Bytes ownerSid;
     if (auto b = std::get_if<Bytes>(&owner)) ownerSid = *b;
     Bytes creatorSid = ownerSid;
@@ -314,9 +332,12 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
       if (auto b = std::get_if<Bytes>(&r.values[aSid])) sid = *b;
       if (sid == creatorSid && !ownerSid.empty()) sid = ownerSid;
       std::int64_t acm = AsInt(r.values[aAcm]);
-      auto it = std::find_if(inherited.begin(), inherited.end(), [&](const auto& e) { return e.first == sid; });
-      if (it == inherited.end()) inherited.emplace_back(sid, acm);
-      else it->second |= acm;
+      auto it =
+          std::find_if(inherited.begin(), inherited.end(), [&](const auto& e) { return e.first == sid; });
+      if (it == inherited.end())
+        inherited.emplace_back(sid, acm);
+      else
+        it->second |= acm;
     }
     for (const auto& [sid, acm] : inherited)
       aceRows.push_back(MakeRow(aces, {{"SID", sid}, {"ACM", acm}, {"FInheritable", false}}));
@@ -375,7 +396,8 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
 
   // The catalog row, the access rows, and their index entries.
   WriteIndexEntries(w, objects, objectKeys, PlaceSystemRow(w, objects, objectBytes));
-  for (std::size_t r = 0; r < aceRows.size(); ++r) WriteIndexEntries(w, aces, aceKeys[r], PlaceSystemRow(w, aces, aceBytes[r]));
+  for (std::size_t r = 0; r < aceRows.size(); ++r)
+    WriteIndexEntries(w, aces, aceKeys[r], PlaceSystemRow(w, aces, aceBytes[r]));
   op.Commit();
   db.RefreshCatalog();
 }

@@ -3,7 +3,7 @@
 //    (3125), no table, query or other object of the Tables container has it without regard to
 //    case (3010), column names are valid (3125) and unique without regard to case (3191), the
 //    column types and sizes can be laid out (3251/3001), the definition fits one page (3251), and
-//    the index keys of the new catalog rows can be formed (3251);
+//    the index keys of the new catalog rows can be formed (3251: a name beyond U+00FF);
 //  - a TDEF page and a data page (owner 0) holding the table's usage-map rows: pages used, free
 //    space and, in ACE files, one pair per long-value column;
 //  - the MSysObjects row Access writes for a table (Id = TDEF page, ParentId = the Tables

@@ -9,7 +9,7 @@
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
 #include "engine/jet/write/file_writer.h"
-#include "engine/jet/write/index_leaf.h"
+#include "engine/jet/write/index_writer.h"
 
 namespace qv::jet {
 
@@ -91,38 +91,19 @@ void MarkDeleted(PageStore& ps, const Layout& l, RowPointer r) {
   PutPage(ps, r.page, std::move(p));
 }
 
-// Removes from every real index of `t` the entries naming one of `rows`; the index roots must be
-// single leaves (checked by CheckLeafRoots first).
-void RemoveIndexEntries(PageStore& ps, const TableDefinition& t, const std::set<RowPointer>& rows) {
-  for (const auto& ri : t.realIndexes) {
-    Bytes page = CopyPage(ps, ri.firstPage);
-    IndexLeaf leaf = ReadIndexLeaf(page, ps.Where(ri.firstPage, 0));
-    std::size_t before = leaf.entries.size();
-    std::erase_if(leaf.entries, [&](const Bytes& e) { return rows.count(EntryRow(e)) != 0; });
-    if (leaf.entries.size() != before) PutPage(ps, ri.firstPage, WriteIndexLeaf(page, leaf, ps.pageSize()));
-  }
+// Removes from every real index of `t` the entries naming one of `rows` (found by the row they
+// name, through the whole tree).
+void RemoveIndexEntries(FileWriter& w, const TableDefinition& t, const std::set<RowPointer>& rows) {
+  for (std::size_t i = 0; i < t.realIndexes.size(); ++i)
+    for (const RowPointer& r : rows) RemoveIndexEntry(w, t, i, r);
 }
 
-void CheckLeafRoots(PageStore& ps, const TableDefinition& t) {
-  for (const auto& ri : t.realIndexes) {
-    PagePtr root = ps.ReadPage(ri.firstPage);
-    if ((*root)[0] != page_type::kIndexLeaf || LoadU32(root->data() + 0x0c) != 0)
-      throw Error(errc::kNotSupported,
-                  "The index of system table '" + t.name + "' spans several pages, which this version cannot change yet.",
-                  ps.Where(ri.firstPage, 0));
-    ReadIndexLeaf(*root, ps.Where(ri.firstPage, 0));
-  }
-}
-
-// The row count of a table definition and of each of its real indexes, lowered by `n`.
+// The row count of a table definition, lowered by `n`. The count each real index keeps is one of
+// distinct keys, which Access never lowers; it stays.
 void LowerRowCounts(PageStore& ps, const Layout& l, const TableDefinition& t, std::uint32_t n) {
   Bytes p = CopyPage(ps, t.firstPage);
-  auto lower = [&](std::size_t at) {
-    std::uint32_t v = LoadU32(p.data() + at);
-    StoreU32(p.data() + at, v >= n ? v - n : 0);
-  };
-  lower(l.tdefRowCount);
-  for (std::size_t i = 0; i < t.realIndexes.size(); ++i) lower(l.tdefRealIndexStart + i * l.realIndexEntrySize + 4);
+  std::uint32_t v = LoadU32(p.data() + l.tdefRowCount);
+  StoreU32(p.data() + l.tdefRowCount, v >= n ? v - n : 0);
   PutPage(ps, t.firstPage, std::move(p));
 }
 
@@ -192,21 +173,19 @@ void DropTable(Database& db, const std::string& name) {
     int cObject = ColumnIndex(aces, "ObjectId");
     aceRows = FindRows(f, aces, [&](const FoundRow& r) { return AsInt(r.values[static_cast<std::size_t>(cObject)]) == e.id; });
   }
-  CheckLeafRoots(ps, objects);
-  if (!aces.columns.empty()) CheckLeafRoots(ps, aces);
 
   TableDefinition t = ReadTableDefinition(ps, f.header, e.tablePage(), e.name);
 
   // Everything is known and checked: now the changes.
   std::set<RowPointer> gone{target->slot};
-  RemoveIndexEntries(ps, objects, gone);
+  RemoveIndexEntries(op.writer(), objects, gone);
   MarkDeleted(ps, l, target->slot);
   if (target->stored != target->slot) MarkDeleted(ps, l, target->stored);
   LowerRowCounts(ps, l, objects, 1);
   if (!aceRows.empty()) {
     std::set<RowPointer> aceSlots;
     for (const auto& r : aceRows) aceSlots.insert(r.slot);
-    RemoveIndexEntries(ps, aces, aceSlots);
+    RemoveIndexEntries(op.writer(), aces, aceSlots);
     for (const auto& r : aceRows) {
       MarkDeleted(ps, l, r.slot);
       if (r.stored != r.slot) MarkDeleted(ps, l, r.stored);

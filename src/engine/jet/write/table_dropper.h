@@ -7,7 +7,7 @@
 //    usage-map rows are deleted from the pages that hold them.
 // Index entries are found by the row they name, so no key is computed. Refused before anything is
 // written: a missing table (3376), a system or linked table (3251), a table in a relationship
-// (3303), and catalog indexes grown beyond one leaf page (3251). Table names compare without
+// (3303). Index entries are removed through the whole index tree (index_writer.h). Table names compare without
 // regard to case, as Access compares them. See docs/formats/jet-writing.md, "Dropping a table".
 #pragma once
 
