@@ -13,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include "../jet_write/test_files.h"
+#include "page_checks.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
+#include "engine/jet/usage_map.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
@@ -227,10 +229,15 @@ TEST(CopyTable, TablesOfEveryVersionWithLongValuesOfEveryKind) {
     }
     {
       auto db = Database::Open(path);
+      const std::uint32_t firstNew = db->pages().pageCount();
       CopyOptions small;
       small.pagesPerOperation = 2;
       EXPECT_EQ(CopyTable(*db, "orders", "Orders 2", small), 60u);
       EXPECT_EQ(db->ReadDefinition("Orders 2").nextAutoNumber, 60u);
+      testing::ExpectNewPagesListed(*db, "Orders 2", firstNew);
+      // ACE: the memo and the OLE column each have their page maps, which the check above used.
+      const bool jet4 = db->header().layout.version == JetVersion::Jet4;
+      EXPECT_EQ(testing::AceLongValueMaps(*db, db->ReadDefinition("Orders 2")).size(), jet4 ? 0u : 2u);
     }
     ExpectCopyAgrees(path, "Orders", "Orders 2");
     // The copy takes new rows and counts on from the source's counter.
@@ -300,7 +307,7 @@ TEST(CopyTable, RefusedBeforeAnythingIsWritten) {
     const char* text;
   };
   const Refusal refusals[] = {
-      {"mdb-reader/test/data/V2016/longtext.accdb", "Table1", "TABLE1", errc::kTableExists, "Table1"},
+      {"mdb-reader/test/data/V2016/longtext.accdb", "Table1", "TABLE1", errc::kTableExists, "TABLE1"},
       {"mdb-reader/test/data/V2016/longtext.accdb", "Nothing", "New", errc::kNoSuchTable, "Nothing"},
       {"jackcess/src/test/data/V2003/test2V2003.mdb", "MSP_PROJECTS", "New", errc::kNotSupported, "more than one page"},
       {"jackcess/src/test/data/V2019/extDateTestV2019.accdb", "Table1", "New", errc::kNotSupported, "type"},
@@ -356,6 +363,62 @@ TEST(CopyTable, JetwriteCopyCommand) {
   out = testing::Run(tool + " copy " + Quote(path) + " Table1 'new texts' 2>&1", &st);
   EXPECT_EQ(st, 2) << out;
   EXPECT_NE(out.find("error 3010"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace qv::jet
+
+namespace qv::jet {
+namespace {
+
+// A damaged row met half-way stops the copy with 3049 naming its page; nothing of the copy stays.
+TEST(CopyTable, ADamagedRowStopsTheCopyAndLeavesNothing) {
+  ScratchDir dir;
+  std::string path = dir.Copy("jackcess/src/test/data/V2003/queryTestV2003.mdb", "q.mdb");
+  std::uint32_t damagedPage = 0;
+  {
+    auto db = Database::Open(path);
+    TableInserter ins(*db, "Table1");
+    for (int i = 0; i < 400; ++i)
+      ins.Insert({std::string("a") + std::to_string(i), std::string(40, 'b'), std::string("c") + std::to_string(i * 7)});
+    TableInserter other(*db, "Table2");
+    other.Insert({std::string("kept"), std::monostate{}, std::string("row")});
+    TableDefinition t = db->ReadDefinition("Table1");
+    auto pages = UsageMap::Read(db->pages(), db->header().layout, RowPointer::Decode(t.usedPagesPointer)).Pages();
+    ASSERT_GE(pages.size(), 4u);
+    damagedPage = pages[pages.size() - 2];
+  }
+  {
+    // Row 3 of that page: its first variable offset (4 bytes before the 1-byte null mask, from
+    // the row's end) now points past the row.
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    Bytes page(4096);
+    f.seekg(static_cast<std::streamoff>(damagedPage) * 4096);
+    f.read(reinterpret_cast<char*>(page.data()), 4096);
+    const std::size_t end = LoadU16(page.data() + 14 + 2 * 2) & 0x1fff;  // row 3 ends where row 2 starts
+    StoreU16(page.data() + end - 1 - 4, 0xfff0);
+    f.seekp(static_cast<std::streamoff>(damagedPage) * 4096);
+    f.write(reinterpret_cast<const char*>(page.data()), 4096);
+  }
+  auto db = Database::Open(path);
+  const auto tables = db->UserTableNames();
+  const auto table2 = ReadAll(*db, "Table2");
+  CopyOptions small;
+  small.pagesPerOperation = 1;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      if (attempt == 0) CopyTable(*db, "Table1", "New", small);
+      else AppendRows(*db, "Table1", "Table2", small);
+      ADD_FAILURE() << "a damaged row was copied";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), errc::kCorrupt) << e.description();
+      EXPECT_NE((e.description() + e.where()).find("page " + std::to_string(damagedPage)), std::string::npos)
+          << e.description() << " / " << e.where();
+    }
+  }
+  EXPECT_EQ(db->UserTableNames(), tables);
+  ExpectSameRows(ReadAll(*db, "Table2"), table2, "Table2");
+  EXPECT_EQ(db->ReadDefinition("Table2").rowCount, 1u);
 }
 
 }  // namespace
