@@ -1,5 +1,9 @@
 #include "engine/jet/office_cipher.h"
 
+#include <string>
+
+#include "engine/core/error.h"
+
 #if defined(QV_JET_HAS_CRYPTO)
 #include "engine/jet/crypto/encryption.h"
 #endif
@@ -31,7 +35,15 @@ class OfficePageCipher final : public PageCipher {
 
 PageCipherFactory DefaultOfficeCipherFactory() {
   return [](const PageCipherRequest& req) -> std::unique_ptr<PageCipher> {
-    auto codec = crypto::OpenEncryption(req.rawHeaderPage, req.password, req.pageSize, req.fileName);
+    std::unique_ptr<crypto::PageCodec> codec;
+    try {
+      codec = crypto::OpenEncryption(req.rawHeaderPage, req.password, req.pageSize, req.fileName);
+    } catch (const Error& e) {
+      // The library answers a wrong password with Access' words alone; the engine's error also
+      // names the file (as the Jet password check does), and still nothing else.
+      if (e.number() == errc::kWrongPassword) throw Error(errc::kWrongPassword, e.description(), std::string(req.fileName));
+      throw;
+    }
     if (!codec) return nullptr;
     return std::make_unique<OfficePageCipher>(std::move(codec));
   };

@@ -160,7 +160,9 @@ class Rc4CryptoApiCodec final : public CodecBase {
 class AesBinaryCodec final : public CodecBase {
  public:
   AesBinaryCodec(const CryptInfo& info, const SecretBytes& password, std::uint32_t pageSize)
-      : CodecBase(info.scheme, info, pageSize, kSha1Size), keyBytes_(info.binary.keyBits / 8) {
+      : CodecBase(info.scheme, info, pageSize, kSha1Size),
+        keyBytes_(info.binary.keyBits / 8),
+        aes_(Chaining::kEcb, keyBytes_) {
     if (pageSize % 16 != 0) throw Error(errc::kInvalidArgument, "AES pages must be a multiple of 16 bytes.");
     SecretBytes iterated = IteratedHash(HashAlgorithm::kSha1, info.binary.salt, password.span(),
                                         info.scheme == Scheme::kAesStandard ? kStandardSpinCount : 0);
@@ -182,7 +184,7 @@ class AesBinaryCodec final : public CodecBase {
   void Transform(bool encrypt, std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
     StackSecret<2 * kSha1Size> key;
     KeyFor(PageBlock(pageNo), key);
-    Aes(encrypt, Chaining::kEcb, key.span().first(keyBytes_), {}, page, page);
+    aes_.Run(encrypt, key.span().first(keyBytes_), {}, page, page);
   }
 
  private:
@@ -200,6 +202,7 @@ class AesBinaryCodec final : public CodecBase {
   }
 
   std::size_t keyBytes_;
+  AesEngine aes_;
 };
 
 // Agile encryption: the password unlocks a random page key kept in the descriptor; each page is
@@ -208,7 +211,9 @@ class AesBinaryCodec final : public CodecBase {
 class AgileCodec final : public CodecBase {
  public:
   AgileCodec(const CryptInfo& info, const SecretBytes& password, std::uint32_t pageSize)
-      : CodecBase(Scheme::kAgile, info, pageSize, info.agile.keyData.keyBits / 8), keyData_(info.agile.keyData) {
+      : CodecBase(Scheme::kAgile, info, pageSize, info.agile.keyData.keyBits / 8),
+        keyData_(info.agile.keyData),
+        aes_(Chaining::kCbc, keyData_.keyBits / 8) {
     if (pageSize % 16 != 0) throw Error(errc::kInvalidArgument, "AES pages must be a multiple of 16 bytes.");
     const AgileDescriptor& d = info.agile;
     const AgileCipherParams& p = d.password;
@@ -238,11 +243,12 @@ class AgileCodec final : public CodecBase {
     // 0x36) to it.
     std::size_t hashSize = DigestSize(keyData_.hash);
     for (std::size_t i = hashSize; i < keyData_.blockSize; ++i) digest.bytes[i] = 0x36;
-    Aes(encrypt, Chaining::kCbc, secret(), digest.span().first(keyData_.blockSize), page, page);
+    aes_.Run(encrypt, secret(), digest.span().first(keyData_.blockSize), page, page);
   }
 
  private:
   AgileCipherParams keyData_;
+  AesEngine aes_;
 };
 
 }  // namespace

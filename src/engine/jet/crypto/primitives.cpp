@@ -128,9 +128,11 @@ SecretBytes IteratedHash(HashAlgorithm algorithm, std::span<const std::uint8_t> 
   return h;
 }
 
-void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
-         std::span<const std::uint8_t> iv, std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
-  const EVP_CIPHER* cipher = AesCipher(chaining, key.size());
+namespace {
+
+// One AES pass with a given cipher object; the shared body of Aes() and AesCipher::Run().
+void RunAes(const EVP_CIPHER* cipher, bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
+            std::span<const std::uint8_t> iv, std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   if (in.size() != out.size() || in.size() % 16 != 0) {
     throw Error(errc::kInvalidArgument, "AES works on whole 16-byte blocks.");
   }
@@ -154,6 +156,28 @@ void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
       static_cast<std::size_t>(outLen + finalLen) != in.size()) {
     ThrowLibraryFailure("cipher final");
   }
+}
+
+}  // namespace
+
+void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
+         std::span<const std::uint8_t> iv, std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+  RunAes(AesCipher(chaining, key.size()), encrypt, chaining, key, iv, in, out);
+}
+
+AesEngine::AesEngine(Chaining chaining, std::size_t keySize) : chaining_(chaining), keySize_(keySize) {
+  // The same algorithm the legacy getter names, looked up in the default library context once.
+  const char* name = EVP_CIPHER_get0_name(AesCipher(chaining, keySize));
+  cipher_ = EVP_CIPHER_fetch(nullptr, name, nullptr);
+  if (!cipher_) ThrowLibraryFailure("cipher fetch");
+}
+
+AesEngine::~AesEngine() { EVP_CIPHER_free(cipher_); }
+
+void AesEngine::Run(bool encrypt, std::span<const std::uint8_t> key, std::span<const std::uint8_t> iv,
+                    std::span<const std::uint8_t> in, std::span<std::uint8_t> out) const {
+  if (key.size() != keySize_) throw Error(errc::kInvalidArgument, "The AES key does not have the cipher's size.");
+  RunAes(cipher_, encrypt, chaining_, key, iv, in, out);
 }
 
 void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
