@@ -259,19 +259,7 @@ TEST_P(ProtectedCopy, DropCheckpointAndReadBackWithThePassword) {
   {
     auto db = Database::Open(path, WithPassword(password));
     before = ReadEveryTable(*db);
-    // Every user table of these files has an index (a primary key at least), which the inserter
-    // does not keep up to date yet: the row is refused and nothing is written.
-    for (const auto& [name, rows] : before) {
-      SCOPED_TRACE(name);
-      TableDefinition def = db->ReadDefinition(name);
-      EXPECT_FALSE(def.indexes.empty());
-      Row nulls(def.columns.size());
-      EXPECT_EQ(ErrorNumberOf([&] {
-                  TableInserter ins(*db, name);
-                  ins.Insert(nulls);
-                }),
-                errc::kNotSupported);
-    }
+    // Reading changes nothing: no page waits to be written before the drop.
     EXPECT_EQ(db->pages().dirtyCount(), 0u);
     if (!before.empty()) {
       dropped = before.begin()->first;
