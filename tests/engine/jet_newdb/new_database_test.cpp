@@ -445,7 +445,7 @@ TEST_P(NewDatabase, AUserTableTakesInsertsAndDrops) {
   DatabaseDescription d = EmptyDatabaseDescription(c.format);
   const bool ace = c.format != DatabaseFormat::Jet4;
   const std::uint32_t textCollation = c.format == DatabaseFormat::Ace2010 ? 0x01000409 : 0x0409;
-  TableSpec orders;
+  TableDescription orders;
   orders.name = "Orders";
   orders.tableType = 0x4e;
   orders.longValueMaps = ace;

@@ -64,11 +64,11 @@ struct MapRow {
 };
 
 struct TablePlan {
-  const TableSpec* spec = nullptr;
-  std::string name;  // the spec's name with its placeholders filled in
+  const TableDescription* described = nullptr;
+  std::string name;  // the described name with its placeholders filled in
   std::uint32_t tdefPage = 0;
   TableDefinition def;
-  std::vector<ColumnDef> byNumber;        // the columns by column number (row order of the spec)
+  std::vector<ColumnDef> byNumber;        // the columns by column number (row order of the description)
   std::vector<std::vector<qv::Value>> values;  // resolved values per row, by column number
   std::vector<RowPointer> rowAt;
   std::vector<std::uint32_t> dataPages;
@@ -97,13 +97,13 @@ class Builder {
     pages_.assign(2, Bytes(layout_.pageSize, 0));
     for (const auto& t : d_.tables) {
       TablePlan p;
-      p.spec = &t;
+      p.described = &t;
       p.tdefPage = NewPage(Bytes(layout_.pageSize, 0));
       p.name = Resolve(t.name);
       tableIds_[p.name] = p.tdefPage;
       plans_.push_back(std::move(p));
     }
-    if (plans_.empty() || plans_[0].spec->name != "MSysObjects" || plans_[0].tdefPage != 2)
+    if (plans_.empty() || plans_[0].described->name != "MSysObjects" || plans_[0].tdefPage != 2)
       throw Error(errc::kGeneric, "The description of a new database must start with MSysObjects.");
     for (auto& p : plans_) PrepareTable(p);
     for (auto& p : plans_) PlaceRows(p);
@@ -222,7 +222,7 @@ class Builder {
   }
 
   void PrepareTable(TablePlan& p) {
-    const TableSpec& t = *p.spec;
+    const TableDescription& t = *p.described;
     p.def.name = p.name;
     p.def.firstPage = p.tdefPage;
     p.def.pages = {p.tdefPage};
@@ -290,7 +290,7 @@ class Builder {
   }
 
   void PlaceRows(TablePlan& p) {
-    const TableSpec& t = *p.spec;
+    const TableDescription& t = *p.described;
     std::uint32_t current = 0;
     std::uint32_t autoNumber = 0;
     for (const auto& raw : t.rows) {
@@ -319,7 +319,7 @@ class Builder {
   }
 
   void BuildIndexes(TablePlan& p) {
-    const TableSpec& t = *p.spec;
+    const TableDescription& t = *p.described;
     // The index keys come from the engine's key writer, which takes a row in the order of the
     // definition's column list: here the columns by number, as the rows are held.
     TableDefinition keyed = p.def;
@@ -330,7 +330,7 @@ class Builder {
       keyed.realIndexes.push_back(def);
     }
     for (std::size_t r = 0; r < t.realIndexes.size(); ++r) {
-      const RealIndexSpec& ri = t.realIndexes[r];
+      const RealIndexDescription& ri = t.realIndexes[r];
       std::vector<Bytes> entries;
       for (std::size_t row = 0; row < p.values.size(); ++row) {
         Bytes entry = IndexKey(keyed, r, p.values[row], sort_);
@@ -407,14 +407,14 @@ class Builder {
     // them from the database's sort order, which differs in byte 14 from what Access keeps on
     // some system columns).
     std::size_t at = layout_.tdefRealIndexStart + layout_.realIndexEntrySize * p.def.realIndexes.size();
-    for (const auto& c : p.spec->columns) {
+    for (const auto& c : p.described->columns) {
       StoreU32(page.data() + at + 11, c.collation);
       at += layout_.columnEntrySize;
     }
     // The byte after each physical index's flags (block byte 47), which the definition model does
     // not keep.
     for (const auto& c : p.def.columns) at += 2 + 2 * Utf16Units(c.name);
-    for (const auto& ri : p.spec->realIndexes) {
+    for (const auto& ri : p.described->realIndexes) {
       page[at + 47] = ri.extra;
       at += layout_.indexColumnBlockSize;
     }

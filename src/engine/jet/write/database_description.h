@@ -21,7 +21,7 @@ namespace qv::jet {
 
 enum class DatabaseFormat { Jet4, Ace2007, Ace2010 };
 
-struct ColumnSpec {
+struct ColumnDescription {
   std::string name;
   std::uint8_t type = 0;
   std::uint16_t number = 0;
@@ -36,7 +36,7 @@ struct ColumnSpec {
   std::uint32_t collation = 0x0409;
 };
 
-struct RealIndexSpec {
+struct RealIndexDescription {
   struct Part {
     std::uint16_t column = 0;  // column number
     bool ascending = true;
@@ -46,42 +46,42 @@ struct RealIndexSpec {
   std::uint8_t extra = 0;  // the byte after the flags: 2 on the index of an attachment column
 };
 
-struct LogicalIndexSpec {
+struct LogicalIndexDescription {
   std::string name;
   std::int32_t number = 0;
   std::int32_t realIndex = 0;
   std::uint8_t kind = 0;  // 1 primary key
 };
 
-struct TableSpec {
+struct TableDescription {
   std::string name;
   std::uint8_t tableType = 0x4e;  // 0x53 for the core system tables
   bool longValueMaps = false;     // the definition lists page maps for each long-value column
-  std::vector<ColumnSpec> columns;  // in the order the definition lists them
-  std::vector<RealIndexSpec> realIndexes;
-  std::vector<LogicalIndexSpec> indexes;
+  std::vector<ColumnDescription> columns;  // in the order the definition lists them
+  std::vector<RealIndexDescription> realIndexes;
+  std::vector<LogicalIndexDescription> indexes;
   std::vector<std::vector<const char*>> rows;  // values by column number; nullptr = NULL
 };
 
-struct PropertySpec {
+struct PropertyDescription {
   std::uint8_t type = 0;  // column type code of the value
   std::uint8_t ddl = 0;   // 1: made through DDL (cannot be changed by users)
   std::string name;
   std::string value;  // text for text types, decimal for Byte/Integer/Long, else 0x-prefixed hex
 };
 
-struct PropertyBlockSpec {
+struct PropertyBlockDescription {
   std::uint16_t kind = 0;  // 0 for the object's own properties, 1 for a column's
   std::string name;        // "" for the object, else the column's name
-  std::vector<PropertySpec> properties;
+  std::vector<PropertyDescription> properties;
 };
 
-struct PropertySetSpec {
+struct PropertySetDescription {
   std::string key;
   // The names block as Access writes it, which may list names no value uses; empty: the names
   // the values use, in the order of first use.
   std::vector<std::string> names;
-  std::vector<PropertyBlockSpec> blocks;
+  std::vector<PropertyBlockDescription> blocks;
 };
 
 struct DatabaseDescription {
@@ -91,8 +91,8 @@ struct DatabaseDescription {
   std::uint16_t sortOrder = 0x0409;  // General
   std::uint8_t sortVersion = 0;      // 1 for the Access 2010 "General" order
   std::uint32_t headerUnknown6a = 0; // header 0x6a, a constant per version in Access's files
-  std::vector<TableSpec> tables;     // MSysObjects first (its definition must be page 2)
-  std::vector<PropertySetSpec> propertySets;
+  std::vector<TableDescription> tables;     // MSysObjects first (its definition must be page 2)
+  std::vector<PropertySetDescription> propertySets;
 };
 
 // The description of an empty database of `format`.

@@ -28,12 +28,12 @@ Bytes Utf16(const std::string& text) {
   return out;
 }
 
-[[noreturn]] void BadValue(const PropertySpec& p) {
+[[noreturn]] void BadValue(const PropertyDescription& p) {
   throw Error(errc::kTypeConversion,
               "Property '" + p.name + "': value '" + p.value + "' does not fit its type " + std::to_string(p.type) + ".");
 }
 
-Bytes EncodeValue(const PropertySpec& p) {
+Bytes EncodeValue(const PropertyDescription& p) {
   if (p.type == col_type::kText || p.type == col_type::kMemo) return Utf16(p.value);
   bool hex = p.value.size() >= 2 && p.value.compare(0, 2, "0x") == 0;
   if (!hex && (p.type == col_type::kByte || p.type == col_type::kInt16 || p.type == col_type::kInt32)) {
@@ -58,7 +58,7 @@ Bytes EncodeValue(const PropertySpec& p) {
 
 }  // namespace
 
-Bytes EncodePropertySet(const PropertySetSpec& set) {
+Bytes EncodePropertySet(const PropertySetDescription& set) {
   // Names in the order of first use; values refer to them by position.
   std::vector<std::string> names = set.names;
   std::map<std::string, std::uint16_t> index;

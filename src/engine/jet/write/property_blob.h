@@ -17,6 +17,6 @@
 namespace qv::jet {
 
 // Throws 3464 for a value that does not fit its type.
-Bytes EncodePropertySet(const PropertySetSpec& set);
+Bytes EncodePropertySet(const PropertySetDescription& set);
 
 }  // namespace qv::jet
