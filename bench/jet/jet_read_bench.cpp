@@ -22,12 +22,16 @@
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/table_inserter.h"
+#include "child_run.h"
 #include "grown_table.h"
 
 namespace fs = std::filesystem;
 using namespace qv::jet;
 
 namespace {
+
+using qv::bench::BestOf;
+using qv::bench::ChildRun;
 
 // Writes `out`: `source` with table `table` grown by `copies` copies of its data pages.
 std::uint64_t BuildLargeFile(const std::string& source, const std::string& table, int copies, const std::string& out) {
@@ -36,46 +40,6 @@ std::uint64_t BuildLargeFile(const std::string& source, const std::string& table
   std::ofstream o(out, std::ios::binary);
   o.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   return rows;
-}
-
-struct Measure {
-  double seconds = 0;  // CPU time (user + system): steady on a loaded machine, unlike wall time
-  double wall = 0;
-  long peakKiB = 0;
-  int status = -1;
-};
-
-Measure Time(const std::vector<std::string>& argv) {
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) {
-    int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 1);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage ru{};
-  wait4(pid, &status, 0, &ru);
-  Measure m;
-  m.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  m.seconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-              static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-  m.peakKiB = ru.ru_maxrss;
-  m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return m;
-}
-
-Measure Best(const std::vector<std::string>& argv, int runs) {
-  Measure best;
-  for (int i = 0; i < runs; ++i) {
-    Measure m = Time(argv);
-    if (i == 0 || m.seconds < best.seconds) best = m;
-  }
-  return best;
 }
 
 // Writes `out`: a copy of the Access-made testPromotionV2003.mdb whose table jobDB1 (two Long,
@@ -129,15 +93,15 @@ struct Line {
 
 // Times both readers on `line` and prints one row of the table; false when a reader failed.
 bool Report(const Line& line, const std::string& jetdump) {
-  Measure ours = Best({jetdump, "--table=" + line.table, line.file, "rows"}, 5);
-  Measure theirs = Best({"mdb-export", line.file, line.table}, 5);
+  ChildRun ours = BestOf({jetdump, "--table=" + line.table, line.file, "rows"}, 5, "/dev/null");
+  ChildRun theirs = BestOf({"mdb-export", line.file, line.table}, 5, "/dev/null");
   if (ours.status != 0 || theirs.status != 0) {
     std::fprintf(stderr, "a reader failed: jetdump %d, mdb-export %d\n", ours.status, theirs.status);
     return false;
   }
   std::printf("%-10llu %10.1f %10.3f %12.3f %12ld %12ld %12.0f %8.2f\n", static_cast<unsigned long long>(line.rows),
-              static_cast<double>(fs::file_size(line.file)) / 1048576.0, ours.seconds, theirs.seconds, ours.peakKiB,
-              theirs.peakKiB, static_cast<double>(line.rows) / ours.seconds, theirs.seconds / ours.seconds);
+              static_cast<double>(fs::file_size(line.file)) / 1048576.0, ours.cpu, theirs.cpu, ours.peakKiB,
+              theirs.peakKiB, static_cast<double>(line.rows) / ours.cpu, theirs.cpu / ours.cpu);
   return true;
 }
 

@@ -3,10 +3,6 @@
 // anchor) and CopyTable copying it inside the file. Each step runs in a process of its own (this
 // program started again with --fill or --copy), so its time and peak memory are its own. See
 // README.md.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,51 +15,16 @@
 #include <vector>
 
 #include "engine/core/error.h"
+#include "child_run.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_inserter.h"
 
-extern char** environ;
-
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-struct ChildRun {
-  int status = -1;
-  double wall = 0, cpu = 0;
-  long peakKiB = 0;
-};
-
-// Runs `argv` as a child process and measures it (wait4 gives its own CPU time and peak memory).
-ChildRun RunChild(const std::vector<std::string>& args, const char* stdoutPath = nullptr) {
-  std::vector<char*> argv;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (stdoutPath) posix_spawn_file_actions_addopen(&actions, 1, stdoutPath, O_WRONLY | O_TRUNC, 0);
-  ChildRun r;
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    posix_spawn_file_actions_destroy(&actions);
-    return r;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  struct rusage ru {};
-  int status = 0;
-  ::wait4(pid, &status, 0, &ru);
-  r.wall = Seconds(start);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-  r.peakKiB = ru.ru_maxrss;
-  return r;
-}
+using qv::bench::ChildRun;
+using qv::bench::RunChild;
 
 std::vector<qv::Column> BenchColumns() {
   auto col = [](const char* name, qv::ColumnType type, std::uint32_t size = 0) {

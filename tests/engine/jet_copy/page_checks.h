@@ -1,14 +1,19 @@
 // Checks of the pages a copy writes, shared by the copy tests.
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/usage_map.h"
+#include "../jet_write/test_files.h"
 
 namespace qv::jet::testing {
 
@@ -56,6 +61,38 @@ inline void ExpectNewPagesListed(Database& db, const std::string& table, std::ui
       for (auto p : UsageMap::Read(db.pages(), l, maps[c.number]).Pages()) own.insert(p);
       EXPECT_TRUE(own.count(ptr.page)) << "LVAL page " << ptr.page << " is not in column " << c.name << "'s map";
     }
+  }
+}
+
+// A copy that must be refused: the error number and a piece of its description.
+struct Refusal {
+  const char* file;
+  const char* source;
+  const char* target;
+  int number;
+  const char* text;
+};
+
+// Runs `copy` for each refusal on a scratch copy of its file: it must throw as described and
+// leave the file byte for byte as it was.
+inline void ExpectRefusedLeavingFileUnchanged(std::span<const Refusal> refusals,
+                                              const std::function<void(Database&, const Refusal&)>& copy) {
+  ScratchDir dir;
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(std::string(r.file) + " " + r.source + " -> " + r.target);
+    std::string path = dir.Copy(r.file, "r" + std::filesystem::path(r.file).extension().string());
+    Bytes original = ReadFileBytes(path);
+    {
+      auto db = Database::Open(path);
+      try {
+        copy(*db, r);
+        ADD_FAILURE() << "accepted";
+      } catch (const qv::Error& e) {
+        EXPECT_EQ(e.number(), r.number) << e.description();
+        EXPECT_NE(e.description().find(r.text), std::string::npos) << e.description();
+      }
+    }
+    EXPECT_EQ(ReadFileBytes(path), original);
   }
 }
 

@@ -18,6 +18,7 @@
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_definition_writer.h"
 #include "engine/jet/write/table_dropper.h"
+#include "engine/jet/write/table_inserter.h"
 #include "engine/jet/write/usage_map_writer.h"
 
 namespace qv::jet {
@@ -73,30 +74,19 @@ class FreshPage {
   bool open_ = false;
 };
 
-// ACE lists, after the column names of a one-page definition, each long-value column's
-// owned-pages and free-space maps: u16 column number, u32 map row, u32 map row; then 0xffff.
-std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
-                                                                                 const TableDefinition& t) {
-  std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> maps;
-  if (l.jet3 || l.version == JetVersion::Jet4) return maps;
+// The target's long-value page maps (ACE). A definition spanning pages hides them from this
+// version: refused rather than putting long values where Access would not look for them.
+std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> TargetLongValueMaps(PageStore& ps, const Layout& l,
+                                                                                   const TableDefinition& t) {
+  if (l.jet3 || l.version == JetVersion::Jet4) return {};
   bool longValues = std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
-  if (!longValues) return maps;
+  if (!longValues) return {};
   if (t.pages.size() != 1)
     throw Error(errc::kNotSupported,
                 "Rows cannot be copied into table '" + t.name +
                     "': its definition spans several pages, and this version cannot find its long-value page maps there.",
                 ps.fileName());
-  PagePtr page = ps.ReadPage(t.firstPage);
-  ByteView v(*page, ps.Where(t.firstPage, 0));
-  std::size_t at = l.tdefRealIndexStart + t.columns.size() * l.columnEntrySize;
-  for (std::size_t i = 0; i < t.columns.size(); ++i) at += 2 + v.U16(at);
-  const std::size_t end = std::min<std::size_t>(v.size(), 8 + static_cast<std::size_t>(v.U32(8)));
-  while (at + 2 <= end && v.U16(at) != 0xffff) {
-    if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", ps.Where(t.firstPage, at));
-    maps[v.U16(at)] = {v.U32(at + 2), v.U32(at + 6)};
-    at += 10;
-  }
-  return maps;
+  return ReadLongValueMaps(ps, l, t);
 }
 
 void CheckTarget(const TableDefinition& t, const std::string& file) {
@@ -120,7 +110,7 @@ class Copier {
       : file_(*db.sharedFile()), ps_(*file_.pages), l_(file_.header.layout), src_(std::move(source)),
         dst_(std::move(target)), rebuild_(match == RowLayoutMatch::kRearranged || options.rebuildRows), options_(options),
         splitter_(src_, l_) {
-    lvalMaps_ = ReadLongValueMaps(ps_, l_, dst_);
+    lvalMaps_ = TargetLongValueMaps(ps_, l_, dst_);
     for (std::size_t i = 0; i < src_.columns.size(); ++i) {
       const ColumnDef& c = src_.columns[i];
       if (c.longValue()) longColumns_.push_back(i);

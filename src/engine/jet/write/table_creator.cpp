@@ -12,6 +12,7 @@
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/row_builder.h"
+#include "engine/jet/write/system_rows.h"
 #include "engine/jet/write/usage_map_writer.h"
 #include "engine/jet/write/value_encoder.h"
 
@@ -61,66 +62,6 @@ char32_t FoldCase(char32_t c) {
   return c;
 }
 
-// A live row of a system table: the slot its index entries name and its values (long values are
-// left NULL: the catalog's property blobs are not needed here).
-struct SystemRow {
-  RowPointer slot;
-  qv::Row values;
-};
-
-std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t) {
-  PageStore& ps = *f.pages;
-  const Layout& l = f.header.layout;
-  std::vector<SystemRow> out;
-  UsageMap map = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
-  RowSplitter splitter(t, l);
-  ValueDecoder decoder(ps, f.header);
-  std::vector<Cell> cells;
-  for (std::uint32_t p : map.Pages()) {
-    if (p >= ps.pageCount()) break;
-    PagePtr page = ps.ReadPage(p);
-    if ((*page)[0] != page_type::kData || LoadU32(page->data() + 4) != t.firstPage) continue;
-    DataPageReader reader(ps, l, p, *page);
-    for (std::uint16_t i = 0; i < reader.rowCount(); ++i) {
-      RowSlot s = reader.Slot(i);
-      if (s.deleted) continue;
-      RowPointer slot{p, static_cast<std::uint8_t>(i)}, stored = slot;
-      RowRef ref{page, reader.Bytes(s), s};
-      if (s.overflow) {
-        if (ref.bytes.size() < 4) ThrowCorrupt("overflow row shorter than its pointer", ps.Where(p, s.start));
-        stored = RowPointer::Decode(LoadU32(ref.bytes.data()));
-        ref = ReadRowAt(ps, l, stored, true);
-      }
-      std::string where = ps.Where(stored.page, ref.slot.start);
-      splitter.Split(ref.bytes, where, cells);
-      SystemRow row{slot, {}};
-      for (std::size_t c = 0; c < t.columns.size(); ++c) {
-        if (t.columns[c].longValue())
-          row.values.emplace_back(std::monostate{});
-        else
-          row.values.push_back(decoder.Decode(t.columns[c], cells[c], where));
-      }
-      out.push_back(std::move(row));
-    }
-  }
-  return out;
-}
-
-std::size_t ColumnIndex(const TableDefinition& t, const char* name) {
-  for (std::size_t i = 0; i < t.columns.size(); ++i)
-    if (t.columns[i].name == name) return i;
-  ThrowCorrupt(std::string("system table ") + t.name + " lacks its column " + name, t.name);
-}
-
-std::int64_t AsInt(const qv::Value& v) {
-  if (auto p = std::get_if<std::int64_t>(&v)) return *p;
-  return 0;
-}
-std::string AsText(const qv::Value& v) {
-  if (auto p = std::get_if<std::string>(&v)) return *p;
-  return {};
-}
-
 qv::Timestamp LocalNow() {
   std::timespec ts{};
   std::timespec_get(&ts, TIME_UTC);
@@ -140,7 +81,7 @@ qv::Timestamp LocalNow() {
 // A row for a system table from values by column name (missing columns are NULL).
 qv::Row MakeRow(const TableDefinition& t, const std::map<std::string, qv::Value>& values) {
   qv::Row row(t.columns.size(), std::monostate{});
-  for (const auto& [name, v] : values) row[ColumnIndex(t, name.c_str())] = v;
+  for (const auto& [name, v] : values) row[SystemColumn(t, name.c_str())] = v;
   return row;
 }
 
@@ -285,23 +226,23 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
 
   // The catalog as it is now (another connection may have changed it).
   TableDefinition objects = ReadTableDefinition(ps, f.header, kCatalogPage, "MSysObjects");
-  const std::size_t cId = ColumnIndex(objects, "Id"), cParent = ColumnIndex(objects, "ParentId"),
-                    cName = ColumnIndex(objects, "Name"), cType = ColumnIndex(objects, "Type"),
-                    cOwner = ColumnIndex(objects, "Owner");
+  const std::size_t cId = SystemColumn(objects, "Id"), cParent = SystemColumn(objects, "ParentId"),
+                    cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type"),
+                    cOwner = SystemColumn(objects, "Owner");
   std::vector<SystemRow> catalog = ReadSystemRows(f, objects);
   std::optional<std::int32_t> tablesId;
   qv::Value owner = std::monostate{};
   for (const auto& r : catalog) {
-    std::string n = AsText(r.values[cName]);
-    if (AsInt(r.values[cType]) == kContainerType && AsInt(r.values[cParent]) == kRootContainerId &&
+    std::string n = TextOf(r.values[cName]);
+    if (IntOf(r.values[cType]) == kContainerType && IntOf(r.values[cParent]) == kRootContainerId &&
         n == "Tables")
-      tablesId = static_cast<std::int32_t>(AsInt(r.values[cId]));
+      tablesId = static_cast<std::int32_t>(IntOf(r.values[cId]));
     if (n == "MSysDb") owner = r.values[cOwner];
   }
   if (!tablesId) ThrowCorrupt("the catalog has no 'Tables' container", ps.Where(kCatalogPage, 0));
   for (const auto& r : catalog) {
-    if (AsInt(r.values[cParent]) != *tablesId) continue;
-    if (SameNameIgnoringCase(AsText(r.values[cName]), name))
+    if (IntOf(r.values[cParent]) != *tablesId) continue;
+    if (SameNameIgnoringCase(TextOf(r.values[cName]), name))
       throw Error(errc::kTableExists, "Table '" + name + "' already exists.", file);
   }
 
@@ -314,8 +255,8 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
   }
   if (!aces.columns.empty()) {
-    const std::size_t aObject = ColumnIndex(aces, "ObjectId"), aSid = ColumnIndex(aces, "SID"),
-                      aAcm = ColumnIndex(aces, "ACM"), aInherit = ColumnIndex(aces, "FInheritable");
+    const std::size_t aObject = SystemColumn(aces, "ObjectId"), aSid = SystemColumn(aces, "SID"),
+                      aAcm = SystemColumn(aces, "ACM"), aInherit = SystemColumn(aces, "FInheritable");
     Bytes ownerSid;
     if (auto b = std::get_if<Bytes>(&owner)) ownerSid = *b;
     Bytes creatorSid = ownerSid;
@@ -325,13 +266,13 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     }
     std::vector<std::pair<Bytes, std::int64_t>> inherited;  // in the container's order
     for (const auto& r : ReadSystemRows(f, aces)) {
-      if (AsInt(r.values[aObject]) != *tablesId) continue;
+      if (IntOf(r.values[aObject]) != *tablesId) continue;
       const bool* inherit = std::get_if<bool>(&r.values[aInherit]);
       if (!inherit || !*inherit) continue;
       Bytes sid;
       if (auto b = std::get_if<Bytes>(&r.values[aSid])) sid = *b;
       if (sid == creatorSid && !ownerSid.empty()) sid = ownerSid;
-      std::int64_t acm = AsInt(r.values[aAcm]);
+      std::int64_t acm = IntOf(r.values[aAcm]);
       auto it =
           std::find_if(inherited.begin(), inherited.end(), [&](const auto& e) { return e.first == sid; });
       if (it == inherited.end())
@@ -355,7 +296,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
                                         {"DateUpdate", now},
                                         {"Owner", owner},
                                         {"Flags", static_cast<std::int64_t>(0)}});
-  for (auto& r : aceRows) r[ColumnIndex(aces, "ObjectId")] = static_cast<std::int64_t>(id);
+  for (auto& r : aceRows) r[SystemColumn(aces, "ObjectId")] = static_cast<std::int64_t>(id);
   // Index entries (their keys refuse a name the collation cannot code) before anything changes.
   std::vector<PendingIndexEntry> objectKeys = PrepareIndexEntries(w, objects, objectRow);
   std::vector<std::vector<PendingIndexEntry>> aceKeys;

@@ -10,6 +10,7 @@
 #include "engine/jet/write/data_page_writer.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
+#include "engine/jet/write/system_rows.h"
 
 namespace qv::jet {
 
@@ -21,65 +22,12 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// A live row of a system table: the slot the indexes name, the slot holding its bytes (differs
-// for an overflow row), and its values.
-struct FoundRow {
-  RowPointer slot;
-  RowPointer stored;
-  qv::Row values;
-};
-
 // Every live row of `t` for which `keep` says yes.
 template <typename Keep>
-std::vector<FoundRow> FindRows(SharedFile& f, const TableDefinition& t, Keep keep) {
-  PageStore& ps = *f.pages;
-  const Layout& l = f.header.layout;
-  std::vector<FoundRow> out;
-  UsageMap map = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
-  RowSplitter splitter(t, l);
-  ValueDecoder decoder(ps, f.header);
-  std::vector<Cell> cells;
-  for (std::uint32_t p : map.Pages()) {
-    if (p >= ps.pageCount()) break;
-    PagePtr page = ps.ReadPage(p);
-    if ((*page)[0] != page_type::kData || LoadU32(page->data() + 4) != t.firstPage) continue;
-    DataPageReader reader(ps, l, p, *page);
-    for (std::uint16_t i = 0; i < reader.rowCount(); ++i) {
-      RowSlot s = reader.Slot(i);
-      if (s.deleted) continue;
-      RowPointer slot{p, static_cast<std::uint8_t>(i)}, stored = slot;
-      RowRef ref{page, reader.Bytes(s), s};
-      if (s.overflow) {
-        if (ref.bytes.size() < 4) ThrowCorrupt("overflow row shorter than its pointer", ps.Where(p, s.start));
-        stored = RowPointer::Decode(LoadU32(ref.bytes.data()));
-        ref = ReadRowAt(ps, l, stored, true);  // the target of an overflow slot carries the deleted flag
-      }
-      splitter.Split(ref.bytes, ps.Where(stored.page, ref.slot.start), cells);
-      FoundRow row{slot, stored, {}};
-      for (std::size_t c = 0; c < t.columns.size(); ++c) {
-        // Long values of the catalog (properties) are not needed here.
-        if (t.columns[c].longValue()) row.values.emplace_back(std::monostate{});
-        else row.values.push_back(decoder.Decode(t.columns[c], cells[c], ps.Where(stored.page, ref.slot.start)));
-      }
-      if (keep(row)) out.push_back(std::move(row));
-    }
-  }
-  return out;
-}
-
-int ColumnIndex(const TableDefinition& t, const char* name) {
-  for (std::size_t i = 0; i < t.columns.size(); ++i)
-    if (t.columns[i].name == name) return static_cast<int>(i);
-  ThrowCorrupt(std::string("system table ") + t.name + " lacks its column " + name, t.name);
-}
-
-std::int64_t AsInt(const qv::Value& v) {
-  if (auto p = std::get_if<std::int64_t>(&v)) return *p;
-  return 0;
-}
-std::string AsText(const qv::Value& v) {
-  if (auto p = std::get_if<std::string>(&v)) return *p;
-  return {};
+std::vector<SystemRow> FindRows(SharedFile& f, const TableDefinition& t, Keep keep) {
+  std::vector<SystemRow> rows = ReadSystemRows(f, t);
+  std::erase_if(rows, [&](const SystemRow& r) { return !keep(r); });
+  return rows;
 }
 
 void MarkDeleted(PageStore& ps, const Layout& l, RowPointer r) {
@@ -137,21 +85,21 @@ void DropTable(Database& db, const std::string& name) {
 
   // Which table: the catalog as it is now (another connection may have changed it).
   TableDefinition objects = ReadTableDefinition(ps, f.header, 2, "MSysObjects");
-  int cId = ColumnIndex(objects, "Id"), cName = ColumnIndex(objects, "Name"), cType = ColumnIndex(objects, "Type"),
-      cFlags = ColumnIndex(objects, "Flags");
-  std::vector<FoundRow> all = FindRows(f, objects, [](const FoundRow&) { return true; });
-  const FoundRow* target = nullptr;
+  const std::size_t cId = SystemColumn(objects, "Id"), cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type"),
+      cFlags = SystemColumn(objects, "Flags");
+  std::vector<SystemRow> all = ReadSystemRows(f, objects);
+  const SystemRow* target = nullptr;
   for (const auto& r : all) {
-    int type = static_cast<int>(AsInt(r.values[static_cast<std::size_t>(cType)]) & 0x7f);
+    int type = static_cast<int>(IntOf(r.values[cType]) & 0x7f);
     if (type != object_type::kTable && type != object_type::kAccessLink && type != object_type::kOdbcLink) continue;
-    if (Lower(AsText(r.values[static_cast<std::size_t>(cName)])) == Lower(name)) target = &r;
+    if (Lower(TextOf(r.values[cName])) == Lower(name)) target = &r;
   }
   if (!target) throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + file + "'.", file);
   CatalogEntry e;
-  e.id = static_cast<std::int32_t>(AsInt(target->values[static_cast<std::size_t>(cId)]));
-  e.name = AsText(target->values[static_cast<std::size_t>(cName)]);
-  e.type = static_cast<int>(AsInt(target->values[static_cast<std::size_t>(cType)]) & 0x7f);
-  e.flags = static_cast<std::uint32_t>(AsInt(target->values[static_cast<std::size_t>(cFlags)]));
+  e.id = static_cast<std::int32_t>(IntOf(target->values[cId]));
+  e.name = TextOf(target->values[cName]);
+  e.type = static_cast<int>(IntOf(target->values[cType]) & 0x7f);
+  e.flags = static_cast<std::uint32_t>(IntOf(target->values[cFlags]));
   if (e.type != object_type::kTable)
     throw Error(errc::kNotSupported, "'" + e.name + "' is a linked table; dropping links is not supported yet.", file);
   if (!IsUserTable(e))
@@ -161,26 +109,26 @@ void DropTable(Database& db, const std::string& name) {
   for (const auto& c : db.catalog()) {
     if (c.name != "MSysRelationships" || !c.isTable()) continue;
     TableDefinition rel = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
-    int cObj = ColumnIndex(rel, "szObject"), cRef = ColumnIndex(rel, "szReferencedObject"),
-        cRel = ColumnIndex(rel, "szRelationship");
-    auto rows = FindRows(f, rel, [&](const FoundRow& r) {
-      return Lower(AsText(r.values[static_cast<std::size_t>(cObj)])) == Lower(e.name) ||
-             Lower(AsText(r.values[static_cast<std::size_t>(cRef)])) == Lower(e.name);
+    const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject"),
+        cRel = SystemColumn(rel, "szRelationship");
+    auto rows = FindRows(f, rel, [&](const SystemRow& r) {
+      return Lower(TextOf(r.values[cObj])) == Lower(e.name) ||
+             Lower(TextOf(r.values[cRef])) == Lower(e.name);
     });
     if (!rows.empty())
       throw Error(errc::kRelationship,
-                  "Table '" + e.name + "' is part of the relationship '" + AsText(rows[0].values[static_cast<std::size_t>(cRel)]) +
+                  "Table '" + e.name + "' is part of the relationship '" + TextOf(rows[0].values[cRel]) +
                       "': delete the relationship before dropping the table.",
                   file);
   }
 
   TableDefinition aces;
-  std::vector<FoundRow> aceRows;
+  std::vector<SystemRow> aceRows;
   for (const auto& c : db.catalog()) {
     if (c.name != "MSysACEs" || !c.isTable()) continue;
     aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
-    int cObject = ColumnIndex(aces, "ObjectId");
-    aceRows = FindRows(f, aces, [&](const FoundRow& r) { return AsInt(r.values[static_cast<std::size_t>(cObject)]) == e.id; });
+    const std::size_t cObject = SystemColumn(aces, "ObjectId");
+    aceRows = FindRows(f, aces, [&](const SystemRow& r) { return IntOf(r.values[cObject]) == e.id; });
   }
   CheckIndexTrees(ps, objects);
   if (!aces.columns.empty()) CheckIndexTrees(ps, aces);

@@ -20,29 +20,29 @@ TableInserter::TableInserter(Database& db, const std::string& table)
     : file_(db.sharedFile()), def_(db.ReadDefinition(table)) {
   FileWriter::Attach(*file_);  // refuses read-only files, Jet3 and encrypted .accdb at once
   CheckWritable();
-  ReadLongValueMaps();
+  lvalMaps_ = ReadLongValueMaps(*file_->pages, file_->header.layout, def_);
 }
 
-void TableInserter::ReadLongValueMaps() {
-  // After the column descriptors, names and index sections:
-  // u16 column number, u32 owned-pages map, u32 free-space map per long-value column, then 0xffff.
-  const Layout& l = file_->header.layout;
-  if (l.jet3 || def_.pages.size() != 1) return;
-  PagePtr page = file_->pages->ReadPage(def_.firstPage);
-  ByteView v(*page, file_->pages->Where(def_.firstPage, 0));
-  // after the column names come the index sections: one column block per real index, one
-  // entry per logical index, then the logical index names
-  std::size_t at = l.tdefRealIndexStart + def_.realIndexes.size() * l.realIndexEntrySize +
-                   def_.columns.size() * l.columnEntrySize;
-  for (std::size_t i = 0; i < def_.columns.size(); ++i) at += 2 + v.U16(at);
-  at += def_.realIndexes.size() * l.indexColumnBlockSize + def_.indexes.size() * l.logicalIndexEntrySize;
-  for (std::size_t i = 0; i < def_.indexes.size(); ++i) at += 2 + v.U16(at);
-  std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
+std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
+                                                                                 const TableDefinition& t) {
+  std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> maps;
+  if (l.jet3 || t.pages.size() != 1) return maps;
+  PagePtr page = ps.ReadPage(t.firstPage);
+  ByteView v(*page, ps.Where(t.firstPage, 0));
+  // After the column descriptors and names come the index sections: one column block per real
+  // index, one entry per logical index, then the logical index names; then, per long-value
+  // column, u16 column number, u32 owned-pages map, u32 free-space map, and 0xffff.
+  std::size_t at = l.tdefRealIndexStart + t.realIndexes.size() * l.realIndexEntrySize + t.columns.size() * l.columnEntrySize;
+  for (std::size_t i = 0; i < t.columns.size(); ++i) at += 2 + v.U16(at);
+  at += t.realIndexes.size() * l.indexColumnBlockSize + t.indexes.size() * l.logicalIndexEntrySize;
+  for (std::size_t i = 0; i < t.indexes.size(); ++i) at += 2 + v.U16(at);
+  const std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
   while (at + 2 <= end && v.U16(at) != 0xffff) {
-    if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", file_->pages->Where(def_.firstPage, at));
-    lvalMaps_[v.U16(at)] = {v.U32(at + 2), v.U32(at + 6)};
+    if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", ps.Where(t.firstPage, at));
+    maps[v.U16(at)] = {v.U32(at + 2), v.U32(at + 6)};
     at += 10;
   }
+  return maps;
 }
 
 void TableInserter::CheckWritable() const {

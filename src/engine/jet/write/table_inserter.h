@@ -24,6 +24,12 @@
 
 namespace qv::jet {
 
+// ACE: each long-value column's owned-pages and free-space maps (column number -> map rows), as a
+// one-page table definition lists them after its names and index sections. Empty for Jet3 and
+// Jet4 tables and for definitions that span pages.
+std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
+                                                                                 const TableDefinition& t);
+
 class TableInserter {
  public:
   TableInserter(Database& db, const std::string& table);
@@ -45,7 +51,6 @@ class TableInserter {
   // `maps`: the page maps a new page goes into (owned pages, free-space pages; 0 = none).
   RowPointer PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint,
                       std::pair<std::uint32_t, std::uint32_t> maps, bool scanTable);
-  void ReadLongValueMaps();
 
   std::shared_ptr<SharedFile> file_;
   TableDefinition def_;

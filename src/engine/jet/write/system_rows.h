@@ -1,0 +1,32 @@
+// Reading the rows of a system table (MSysObjects, MSysACEs, MSysRelationships) as the write side
+// needs them: the slot each row's index entries name, where its bytes are stored (another page
+// for an overflow row), and its values. Long values (the catalog's property blobs) are left NULL:
+// creating and dropping tables never needs them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/value.h"
+#include "engine/jet/data_page.h"
+#include "engine/jet/file_registry.h"
+#include "engine/jet/table_definition.h"
+
+namespace qv::jet {
+
+struct SystemRow {
+  RowPointer slot;    // the row as index entries name it
+  RowPointer stored;  // where its bytes are (the target of an overflow slot)
+  qv::Row values;
+};
+
+// Every live row of `t`, in page order.
+std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t);
+// The position of the column `name` of system table `t`; throws kCorrupt when it lacks it.
+std::size_t SystemColumn(const TableDefinition& t, const char* name);
+// A system row's value as a number (0 for NULL) or as text (empty for NULL).
+std::int64_t IntOf(const qv::Value& v);
+std::string TextOf(const qv::Value& v);
+
+}  // namespace qv::jet
