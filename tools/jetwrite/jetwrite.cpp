@@ -138,10 +138,7 @@ int main(int argc, char** argv) {
       // The column list is read by the statement parser, so the type names are those of CREATE TABLE.
       auto statement = qv::sql::ParseStatement("CREATE TABLE [x] (" + std::string(argv[i + 2]) + ")");
       std::vector<qv::Column> columns;
-      for (const auto& c : std::get<qv::sql::CreateTableStatement>(statement).columns) {
-        columns.push_back(c.column);
-        columns.back().name = c.name.text;
-      }
+      for (const auto& c : std::get<qv::sql::CreateTableStatement>(statement).columns) columns.push_back(c.column);
       qv::jet::OpenOptions options;
       options.password = password;
       auto db = qv::jet::Database::Open(argv[i], options);
