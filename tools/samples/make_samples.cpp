@@ -101,8 +101,8 @@ void WriteAccessSample(const fs::path& file) {
                          {std::string("CHAIR-SWV"), std::string("Swivel chair"), Money(12900), std::int64_t{0},
                           std::monostate{}},
                          {std::string("TRAY-3"), std::string("Letter tray, three tiers"), Money(1850), std::int64_t{40},
-                          std::string("Stackable trays for A4 and US letter — one for “in”, one for “out”, one for "
-                                      "“later”.")},
+                          std::string("Stackable trays for A4 and US letter: one for \"in\", one for \"out\", one for "
+                                      "\"later\".")},
                      });
     WriteAccessTable(*db, "Orders",
                      {Col("OrderID", ColumnType::Int32), Col("CustomerID", ColumnType::Int32),
