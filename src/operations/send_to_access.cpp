@@ -8,6 +8,7 @@
 #include "operations/handlers.h"
 #include "operations/transfer_connections.h"
 #include "operations/list_box.h"
+#include "operations/paradox_table_locator.h"
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
 #include "operations/statements.h"
@@ -84,6 +85,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
   OpenTransferConnections(trap, page, paradox, access);  // steps 110 to 120
 
   InsertStatement insert(trap.statement);
+  ParadoxTableLocator paradox_tables(page.fields.paradoxFolder(), windows);
   const int count = trap.Value(122, 0, [&] { return paradox_list.count(); });
   for (int i = count - 1; i >= 0; --i) {
     if (trap.Test(124, [&] { return !paradox_list.isSelected(i); })) continue;
@@ -115,8 +117,14 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     // A table whose select or CREATE TABLE failed is left after the report: its rows would
     // otherwise go into whatever table of that name the database holds.
     bool opened = false;
+    // The table is read where the list found it: a table of a subfolder through a connection on
+    // that subfolder. One found nowhere is looked up in the folder itself, which reports it.
     trap.Step(142, [&] {
-      Use(records).Open(SelectAllStatement(name).toStdString(), Use(paradox));
+      const auto table = paradox_tables.Find(name);
+      sources::Connection& source =
+          table ? paradox_tables.ConnectionFor(*table, Use(paradox), objects) : Use(paradox);
+      Use(records).Open(SelectAllStatement(table ? table->providerName() : name).toStdString(), source);
+      if (table) paradox_tables.MarkHandled(*table);
       opened = true;
     });
     if (!opened) continue;
