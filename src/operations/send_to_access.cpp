@@ -73,6 +73,8 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
   shell::ProgressIndicator& progress = page.page.progress;
   std::unique_ptr<sources::Connection> access;
   std::unique_ptr<sources::Connection> paradox;
+  // Declared before the record set, so connections it opens on subfolders outlive it.
+  ParadoxTableLocator paradox_tables(page.fields.paradoxFolder(), windows);
   std::unique_ptr<sources::Recordset> records;
 
   trap.Step(100, [&] { access = sources::MakeConnection(objects); });
@@ -85,7 +87,6 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
   OpenTransferConnections(trap, page, paradox, access);  // steps 110 to 120
 
   InsertStatement insert(trap.statement);
-  ParadoxTableLocator paradox_tables(page.fields.paradoxFolder(), windows);
   const int count = trap.Value(122, 0, [&] { return paradox_list.count(); });
   for (int i = count - 1; i >= 0; --i) {
     if (trap.Test(124, [&] { return !paradox_list.isSelected(i); })) continue;

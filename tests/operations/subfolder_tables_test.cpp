@@ -65,6 +65,32 @@ class SubfolderTablesTest : public ::testing::Test {
   sources::DatabaseObjects& objects = sources::DefaultObjects();
 };
 
+TEST_F(SubfolderTablesTest, TheScanFindsWhatTheListShowsAndWhere) {
+  Write(Sub("archive/old"), "deep", "d", 1);
+  Write(dir.path(), "TOP", "t", 1);
+  QFile::copy(Sub("TOP.DB"), Sub("archive/Orders.DB.db"));  // listed as ORDERS: every ".DB" goes
+  QFile::copy(Sub("TOP.DB"), Sub("~TEMP.DB"));              // never listed
+  const auto tables = sources::ScanParadoxTables(dir.path(), [] {});
+  ASSERT_EQ(tables.size(), 3u);
+  // Breadth-first: the folder itself, then archive, then archive/old.
+  EXPECT_EQ(tables[0].name, "TOP");
+  EXPECT_TRUE(tables[0].in_start_folder);
+  EXPECT_EQ(tables[1].name, "ORDERS");
+  EXPECT_EQ(tables[1].providerName(), "Orders.DB");
+  EXPECT_EQ(QDir::cleanPath(tables[1].folder), QDir::cleanPath(Sub("archive")));
+  EXPECT_FALSE(tables[1].in_start_folder);
+  EXPECT_EQ(tables[2].name, "DEEP");
+  EXPECT_EQ(QDir::cleanPath(tables[2].path()), QDir::cleanPath(Sub("archive/old/deep.DB")));
+  ListAndSelect({});
+  QStringList names;
+  for (const auto& t : tables) names << t.name;
+  names.sort(Qt::CaseInsensitive);
+  EXPECT_EQ(page.paradox.texts(), names);
+
+  // A folder with a final separator gives the same tables.
+  EXPECT_EQ(sources::ScanParadoxTables(dir.path() + "/", [] {}).size(), 3u);
+}
+
 TEST_F(SubfolderTablesTest, ATableTwoLevelsDownIsSentWithAllItsRows) {
   Write(dir.path(), "TOP", "top", 1);
   Write(Sub("archive/old"), "orderlog", "deep", 3);
