@@ -129,6 +129,26 @@ TEST_F(OperationsGuiTest, SendRenameAndDeleteOnTheParadoxSide) {
   EXPECT_EQ(Items(form2().list2_), expected);
   EXPECT_FALSE(QFile::exists(QDir(paradox_).filePath("Designat.DB")));
   EXPECT_EQ(form2().progress_bar1_->value(), 0);
+
+  // ORDERLOG lives in the subfolder archive: it is renamed there, then deleted there.
+  const QString archive = QDir(paradox_).filePath("archive");
+  const std::int64_t logged = ParadoxRows(archive, "ORDERLOG");
+  Select(form2().list2_, {"ORDERLOG"});
+  windows_.QueueText(QStringLiteral("Log2019"));
+  form2().push_button7_->click();
+  EXPECT_TRUE(windows_.messages().empty());
+  expected.removeAll("ORDERLOG");
+  expected << "Log2019";
+  expected.sort(Qt::CaseInsensitive);
+  EXPECT_EQ(Items(form2().list2_), expected);
+  EXPECT_EQ(ParadoxRows(archive, "Log2019"), logged);
+  EXPECT_FALSE(QFile::exists(QDir(archive).filePath("ORDERLOG.DB")));
+  Select(form2().list2_, {"Log2019"});
+  form2().push_button5_->click();
+  EXPECT_TRUE(windows_.messages().empty());
+  expected.removeAll("Log2019");
+  EXPECT_EQ(Items(form2().list2_), expected);
+  EXPECT_FALSE(QFile::exists(QDir(archive).filePath("Log2019.DB")));
 }
 
 TEST_F(OperationsGuiTest, SendRenameAndDeleteOnTheAccessSide) {
