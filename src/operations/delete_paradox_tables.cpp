@@ -1,9 +1,10 @@
-// "Delete Table/s" of the Paradox list: every selected table's file is deleted from the Paradox
-// folder, without a question. A table whose file could not be deleted is reported and stays in
-// the list; a table whose file is not in the folder itself (one listed from a subfolder) is left
-// alone, in the folder and in the list. Other files of the table (.MB, indexes) stay; a later
+// "Delete Table/s" of the Paradox list: every selected table's file is deleted, without a
+// question, from the folder the list found it in (the Paradox folder or one of its subfolders,
+// paradox_table_locator.h). A table whose file could not be deleted is reported and stays in
+// the list; one whose file is gone already is left in the list. Other files of the table (.MB, indexes) stay; a later
 // table written under the same name removes them first.
 #include "operations/handlers.h"
+#include "operations/paradox_table_locator.h"
 #include "operations/table_files.h"
 #include "shell/error_trap.h"
 
@@ -17,15 +18,21 @@ void DeleteParadoxTables(shell::TablePageContext& page) {
     trap.Step(126, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to delete.")); });
   } else {
     const int count = trap.Value(104, 0, [&] { return list.count(); });
+    ParadoxTableLocator tables(page.fields.paradoxFolder(), page.windows);
     for (int i = count - 1; i >= 0; --i) {
       if (!trap.Test(106, [&] { return list.isSelected(i); })) continue;
       QString name;
       trap.Step(106, [&] { name = list.text(i); });
-      const QString folder = page.fields.paradoxFolder();
-      // The table's file in every letter case of its name and of ".db" (a case-respecting file
-      // system may hold more than one); the item goes only when none of them is left.
+      // The table's file where the list found it (the folder itself or a subfolder), in every
+      // letter case of its name and of ".db" (a case-respecting file system may hold more than
+      // one); the item goes only when none of them is left.
       QStringList files;
-      trap.Step(108, [&] { files = TableFiles(folder, name); });
+      trap.Step(108, [&] {
+        const auto table = tables.Find(name);
+        if (!table) return;
+        tables.MarkHandled(*table);
+        files = TableFiles(table->folder, table->providerName());
+      });
       if (files.isEmpty()) continue;
       bool deleted = false;
       trap.Step(112, [&] {

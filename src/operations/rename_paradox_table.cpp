@@ -1,5 +1,5 @@
-// "Rename Table" of the Paradox list: the table's files in the Paradox folder take the new name,
-// the whole family together (.DB with its .MB, indexes and the rest), so memo and blob values stay
+// "Rename Table" of the Paradox list: the table's files take the new name in the folder the list
+// found the table in (the Paradox folder or one of its subfolders), the whole family together (.DB with its .MB, indexes and the rest), so memo and blob values stay
 // with their table. The new name must be a plain file name; a table already under that name is
 // replaced only when the user says so, as on the Access side.
 #include <QDir>
@@ -8,6 +8,7 @@
 #include "operations/handlers.h"
 #include "operations/list_box.h"
 #include "operations/paradox_name.h"
+#include "operations/paradox_table_locator.h"
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
 #include "operations/statements.h"
@@ -53,15 +54,18 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
         bool renamed = false;
         bool replaced = false;
         trap.Step(120, [&] {
-          const QString folder = page.fields.paradoxFolder();
           CheckParadoxName(answer);
           if (answer == old_name) return;  // nothing changes; the table stays as it is
-          const QStringList old_files = TableFiles(folder, old_name);
+          // The table keeps its folder: one listed from a subfolder is renamed in that subfolder.
+          ParadoxTableLocator tables(page.fields.paradoxFolder(), page.windows);
+          const auto table = tables.Find(old_name);
+          const QStringList old_files = table ? TableFiles(table->folder, table->providerName()) : QStringList();
           if (old_files.isEmpty())
             shell::Fail(shell::failure_number::kFileNotFound,
-                        QStringLiteral("The table %1 has no file in the folder '%2' (a table listed from a subfolder "
-                                       "is renamed in its own folder), so it keeps its name.")
-                            .arg(old_name, folder));
+                        QStringLiteral("The table %1 has no file in the folder '%2' or its subfolders, so it keeps "
+                                       "its name.")
+                            .arg(old_name, page.fields.paradoxFolder()));
+          const QString folder = table->folder;
           const QString source = old_files.front();
           const bool case_only = answer.compare(old_name, Qt::CaseInsensitive) == 0;
           if (!case_only && !TableFiles(folder, answer).isEmpty()) {
@@ -69,7 +73,7 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
                                  QStringLiteral("Overwrite?")))
               return;
             // The table under the new name goes with its whole family before the rename.
-            Use(paradox).Execute(DropStatement(answer).toStdString());
+            tables.ConnectionFor(*table, Use(paradox), objects).Execute(DropStatement(answer).toStdString());
             replaced = true;
           }
           if (case_only) {

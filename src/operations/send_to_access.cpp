@@ -8,6 +8,7 @@
 #include "operations/handlers.h"
 #include "operations/transfer_connections.h"
 #include "operations/list_box.h"
+#include "operations/paradox_table_locator.h"
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
 #include "operations/statements.h"
@@ -72,6 +73,8 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
   shell::ProgressIndicator& progress = page.page.progress;
   std::unique_ptr<sources::Connection> access;
   std::unique_ptr<sources::Connection> paradox;
+  // Declared before the record set, so connections it opens on subfolders outlive it.
+  ParadoxTableLocator paradox_tables(page.fields.paradoxFolder(), windows);
   std::unique_ptr<sources::Recordset> records;
 
   trap.Step(100, [&] { access = sources::MakeConnection(objects); });
@@ -115,8 +118,14 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     // A table whose select or CREATE TABLE failed is left after the report: its rows would
     // otherwise go into whatever table of that name the database holds.
     bool opened = false;
+    // The table is read where the list found it: a table of a subfolder through a connection on
+    // that subfolder. One found nowhere is looked up in the folder itself, which reports it.
     trap.Step(142, [&] {
-      Use(records).Open(SelectAllStatement(name).toStdString(), Use(paradox));
+      const auto table = paradox_tables.Find(name);
+      sources::Connection& source =
+          table ? paradox_tables.ConnectionFor(*table, Use(paradox), objects) : Use(paradox);
+      Use(records).Open(SelectAllStatement(table ? table->providerName() : name).toStdString(), source);
+      if (table) paradox_tables.MarkHandled(*table);
       opened = true;
     });
     if (!opened) continue;

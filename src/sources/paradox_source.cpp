@@ -9,7 +9,10 @@
 namespace qv::sources {
 
 QString ParadoxConnectionString(const shell::ConnectionFields& fields) {
-  const QString folder = fields.paradoxFolder();
+  return ParadoxConnectionString(fields.paradoxFolder());
+}
+
+QString ParadoxConnectionString(const QString& folder) {
   return QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=") + folder +
          QStringLiteral(";Dbq=") + folder + QStringLiteral(";CollatingSequence=ASCII;");
 }
@@ -24,6 +27,38 @@ QString ParadoxTableName(const QString& fileName) {
   QString name = fileName.toUpper();
   name.remove(QStringLiteral(".DB"), Qt::CaseSensitive);
   return name;
+}
+
+QString ListedParadoxTable::path() const {
+  return folder.endsWith(QLatin1Char('/')) ? folder + file : folder + QLatin1Char('/') + file;
+}
+
+QString ListedParadoxTable::providerName() const {
+  const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+  return dot < 0 ? file : file.left(dot);
+}
+
+std::vector<ListedParadoxTable> ScanParadoxTables(const QString& folder, const std::function<void()>& yield) {
+  std::vector<ListedParadoxTable> out;
+  if (folder.isEmpty()) return out;
+  // The same collection the list filler walks: the start folder with one separator at its end,
+  // then every subfolder the scan keeps.
+  std::string start = folder.toStdString();
+  if (start.back() != '/') start += '/';
+  std::vector<std::string> folders{start};
+  AddSubFolders(folders, true, yield);
+  for (const std::string& path : folders) {
+    for (const std::string& name : ListFiles(path, "*.db")) {
+      if (name.front() == '~') continue;
+      ListedParadoxTable table;
+      table.file = QString::fromStdString(name);
+      table.name = ParadoxTableName(table.file);
+      table.folder = QString::fromStdString(path.size() > 1 ? path.substr(0, path.size() - 1) : path);
+      table.in_start_folder = path == start;
+      out.push_back(std::move(table));
+    }
+  }
+  return out;
 }
 
 void AddTablesToParadoxListbox(shell::TableList& list, const shell::ConnectionFields& fields,

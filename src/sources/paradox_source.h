@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <vector>
 
 #include "shell/page_hooks.h"
 
@@ -13,6 +15,10 @@ inline constexpr char kParadoxListLocation[] = "Paradox.AddTablesToParadoxListbo
 // "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=F;Dbq=F;
 // CollatingSequence=ASCII;" with the folder box's text, unchanged, as F.
 QString ParadoxConnectionString(const shell::ConnectionFields& fields);
+
+// The same text for any folder: the connection string of a subfolder, whose tables the list also
+// shows, names that subfolder as the database.
+QString ParadoxConnectionString(const QString& folder);
 
 // True when the folder box is not empty and the folder directly holds a "*.db" file (names
 // beginning with "~" count). No trap: a failure of the listing reaches the caller.
@@ -26,5 +32,23 @@ QString ParadoxTableName(const QString& fileName);
 // system throughout the subfolder scan.
 void AddTablesToParadoxListbox(shell::TableList& list, const shell::ConnectionFields& fields,
                                shell::WindowSystem& windows);
+
+// A table file that the list filler lists, with the folder the scan found it in.
+struct ListedParadoxTable {
+  QString name;    // as listed: the file name upper-cased, every ".DB" removed
+  QString folder;  // the folder as the scan formed it, without a final separator (a root keeps "/")
+  QString file;    // the bare file name, letter case as on disk
+  bool in_start_folder = false;  // found directly in the folder box's folder
+
+  QString path() const;
+  // The name by which the Paradox provider of `folder` opens the table: the file name without
+  // its final extension.
+  QString providerName() const;
+};
+
+// Every table that AddTablesToParadoxListbox lists for `folder`, in the same order (the folder
+// itself first, then its subfolders breadth-first), with where it lives. No trap: a failure of
+// the scan throws. `yield` runs as the list filler's scan yields.
+std::vector<ListedParadoxTable> ScanParadoxTables(const QString& folder, const std::function<void()>& yield);
 
 }  // namespace qv::sources

@@ -1,6 +1,5 @@
 // The Access side: "Send Table/s To Access", deletion and renaming of Access tables, on copies of
-// real Access files and Paradox tables written by the Paradox engine. Tests that need the Access
-// engine to change a database skip, saying so, until the provider accepts CREATE, INSERT and DROP.
+// real Access files and Paradox tables written by the Paradox engine.
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
@@ -19,11 +18,6 @@ namespace {
 using testing::TestPage;
 
 const QString kEmptyMdb = QStringLiteral("access/jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb");
-
-#define REQUIRE_ACCESS_WRITES()                                                                  \
-  if (!testing::AccessWritesSupported())                                                         \
-  GTEST_SKIP() << "the Access provider still refuses CREATE/INSERT/DROP (3251); enabled once it " \
-                  "writes"
 
 class AccessTablesTest : public ::testing::Test {
  protected:
@@ -93,7 +87,6 @@ TEST_F(AccessTablesTest, ASelectThatFailsIsReportedAndTheNextTableFollows) {
 }
 
 TEST_F(AccessTablesTest, FourRowsMoveTheBarAndEveryValueArrives) {
-  REQUIRE_ACCESS_WRITES();
   testing::WriteParadoxTable(paradox_dir.path(), "PEOPLE", kPeople,
                              {{Value{}, std::string("O'Brien"), std::string("it's 'quoted'")},
                               {std::int64_t{2}, std::string(), Value{}},
@@ -115,7 +108,6 @@ TEST_F(AccessTablesTest, FourRowsMoveTheBarAndEveryValueArrives) {
 }
 
 TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
-  REQUIRE_ACCESS_WRITES();
   testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"ORDERS"}, {"ORDERS"});
   SendToAccess(page.context, objects);
@@ -155,7 +147,6 @@ TEST_F(AccessTablesTest, DeletionWithoutCurrentItemAndWithAMissingDatabase) {
 }
 
 TEST_F(AccessTablesTest, DeletionDropsOnlyTheSelectedTables) {
-  REQUIRE_ACCESS_WRITES();
   for (const char* name : {"A", "B", "C"})
     testing::WriteParadoxTable(paradox_dir.path(), name, kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"A", "B", "C"}, {"A", "B", "C"});
@@ -186,7 +177,6 @@ TEST_F(AccessTablesTest, RenameMessagesForWrongSelections) {
 }
 
 TEST_F(AccessTablesTest, RenameWithOverwriteNoAndYes) {
-  REQUIRE_ACCESS_WRITES();
   testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{1}, std::string("o"), Value{}}});
   testing::WriteParadoxTable(paradox_dir.path(), "SALES", kPeople, {{std::int64_t{2}, std::string("s"), Value{}}});
   TestPage::Fill(page.paradox, {"ORDERS", "SALES"}, {"ORDERS", "SALES"});

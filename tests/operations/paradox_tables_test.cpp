@@ -62,13 +62,13 @@ TEST_F(ParadoxTablesTest, DeletionOfAllAndOfNone) {
   EXPECT_EQ(Files(), (QStringList{"A.MB", "B.MB"}));
 }
 
-TEST_F(ParadoxTablesTest, ATableFromASubfolderStaysListed) {
-  QDir(dir.path()).mkdir("sub");
-  testing::WriteParadoxTable(Path("sub"), "DEEP", kColumns, RowsOf("x"));
-  TestPage::Fill(page.paradox, {"DEEP"}, {"DEEP"});
+TEST_F(ParadoxTablesTest, ATableFoundNowhereStaysListed) {
+  Write("A");
+  TestPage::Fill(page.paradox, {"A", "GONE"}, {"GONE"});
   DeleteParadoxTables(page.context);
-  EXPECT_EQ(page.paradox.texts(), QStringList{"DEEP"});
-  EXPECT_TRUE(QFile::exists(QDir(Path("sub")).filePath("DEEP.DB")));
+  EXPECT_TRUE(page.windows.messages().empty());
+  EXPECT_EQ(page.paradox.texts(), (QStringList{"A", "GONE"}));
+  EXPECT_EQ(Files(), (QStringList{"A.DB", "A.MB"}));
 }
 
 TEST_F(ParadoxTablesTest, ANewTableUnderADeletedNameDropsTheLeftovers) {

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include "engine/core/error.h"
 #include "engine/paradox/paradox_folder.h"
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
@@ -84,22 +83,6 @@ QString CopyInto(const QString& file, const QString& folder) {
   if (!QFile::copy(file, to)) throw std::runtime_error("cannot copy " + file.toStdString());
   QFile(to).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   return to;
-}
-
-bool AccessWritesSupported() {
-  QTemporaryDir dir;
-  const QString db =
-      CopyInto(CorpusFile(QStringLiteral("access/jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb")),
-               dir.path());
-  sources::Connection cn;
-  cn.Open(AccessString(db));
-  try {
-    cn.Execute("CREATE TABLE `probe`(`a` INT);");
-    return true;
-  } catch (const Error& e) {
-    if (e.number() == errc::kNotSupported) return false;
-    throw;
-  }
 }
 
 void WriteParadoxTable(const QString& folder, const std::string& name, const std::vector<Column>& columns,

@@ -55,9 +55,6 @@ std::string AccessString(const QString& file);
 std::string ParadoxString(const QString& folder);
 // Copies a file into `folder` and returns the copy's path.
 QString CopyInto(const QString& file, const QString& folder);
-// True when the Access provider changes databases (CREATE/INSERT/DROP); false while it refuses
-// them with 3251. Tests that need it skip until then, naming the reason.
-bool AccessWritesSupported();
 // Writes a Paradox table through the Paradox engine.
 void WriteParadoxTable(const QString& folder, const std::string& name, const std::vector<Column>& columns,
                        const std::vector<Row>& rows);
