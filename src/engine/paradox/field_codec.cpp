@@ -35,16 +35,6 @@ std::optional<double> DecodeDouble(const std::uint8_t* p) {
   return d;
 }
 
-void EncodeShort(std::uint8_t* p, std::int16_t v) { StoreU16BE(p, static_cast<std::uint16_t>(static_cast<std::uint16_t>(v) ^ 0x8000u)); }
-void EncodeLong(std::uint8_t* p, std::int32_t v) { StoreU32BE(p, static_cast<std::uint32_t>(v) ^ 0x80000000u); }
-
-void EncodeDouble(std::uint8_t* p, double v) {
-  std::uint64_t raw;
-  std::memcpy(&raw, &v, sizeof raw);
-  raw = (raw & 0x8000000000000000ull) ? ~raw : (raw | 0x8000000000000000ull);
-  StoreU64BE(p, raw);
-}
-
 Timestamp TimestampFromDays(std::int64_t days, std::int64_t ms) {
   std::int64_t y;
   unsigned m, d;

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "engine/core/bytes.h"
 #include "engine/core/value.h"
 
 namespace qv::paradox {
@@ -17,9 +19,15 @@ std::optional<std::int16_t> DecodeShort(const std::uint8_t* p);
 std::optional<std::int32_t> DecodeLong(const std::uint8_t* p);
 std::optional<double> DecodeDouble(const std::uint8_t* p);
 
-void EncodeShort(std::uint8_t* p, std::int16_t v);
-void EncodeLong(std::uint8_t* p, std::int32_t v);
-void EncodeDouble(std::uint8_t* p, double v);
+// Inline: the writer calls these for most values of every row.
+inline void EncodeShort(std::uint8_t* p, std::int16_t v) { StoreU16BE(p, static_cast<std::uint16_t>(static_cast<std::uint16_t>(v) ^ 0x8000u)); }
+inline void EncodeLong(std::uint8_t* p, std::int32_t v) { StoreU32BE(p, static_cast<std::uint32_t>(v) ^ 0x80000000u); }
+inline void EncodeDouble(std::uint8_t* p, double v) {
+  std::uint64_t raw;
+  std::memcpy(&raw, &v, sizeof raw);
+  raw = (raw & 0x8000000000000000ull) ? ~raw : (raw | 0x8000000000000000ull);
+  StoreU64BE(p, raw);
+}
 
 // Dates count days with 1 = 0001-01-01 (proleptic Gregorian); timestamps count milliseconds
 // from the start of day 0.
