@@ -7,9 +7,6 @@
 
 namespace qv::paradox {
 
-namespace {
-const std::int64_t kDayOneEpoch = DaysFromCivil(1, 1, 1);  // days from 1970-01-01 to 0001-01-01
-}
 
 std::optional<std::int16_t> DecodeShort(const std::uint8_t* p) {
   const std::uint16_t raw = LoadU16BE(p);
@@ -48,12 +45,6 @@ Timestamp TimestampFromDays(std::int64_t days, std::int64_t ms) {
   t.second = static_cast<std::uint8_t>(ms / 1000 % 60);
   t.millisecond = static_cast<std::uint16_t>(ms % 1000);
   return t;
-}
-
-std::int64_t DaysFromTimestamp(const Timestamp& t) { return DaysFromCivil(t.year, t.month, t.day) - kDayOneEpoch + 1; }
-
-std::int64_t MillisecondOfDay(const Timestamp& t) {
-  return ((std::int64_t{t.hour} * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
 }
 
 std::optional<BcdValue> DecodeBcd(const std::uint8_t* p, std::uint8_t decimals) {

@@ -31,9 +31,12 @@ inline void EncodeDouble(std::uint8_t* p, double v) {
 
 // Dates count days with 1 = 0001-01-01 (proleptic Gregorian); timestamps count milliseconds
 // from the start of day 0.
+inline constexpr std::int64_t kDayOneEpoch = -719162;  // days from 1970-01-01 back to 0001-01-01
 Timestamp TimestampFromDays(std::int64_t days, std::int64_t millisecondOfDay = 0);
-std::int64_t DaysFromTimestamp(const Timestamp& t);
-std::int64_t MillisecondOfDay(const Timestamp& t);
+inline std::int64_t DaysFromTimestamp(const Timestamp& t) { return DaysFromCivil(t.year, t.month, t.day) - kDayOneEpoch + 1; }
+inline std::int64_t MillisecondOfDay(const Timestamp& t) {
+  return ((std::int64_t{t.hour} * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
+}
 inline constexpr std::int64_t kMillisecondsPerDay = 86'400'000;
 
 // BCD: byte 0 holds the sign (bit 7 set: positive), a not-blank mark (bit 6) and the count of

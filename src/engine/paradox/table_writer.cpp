@@ -118,6 +118,11 @@ class BlobWriter {
     ++modifications_;
     std::uint32_t word;
     if (size > kSharedLimit) {
+      // An open shared block keeps its place before this value; its contents follow when full.
+      if (sharedOffset_ != 0 && !sharedPlaced_) {
+        file_.Write(shared_);
+        sharedPlaced_ = true;
+      }
       const std::uint64_t offset = file_.position();
       if (offset > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
       const std::uint64_t chunks = (kSingleBlobHeaderSize + std::uint64_t{size} + kBlobBlockSize - 1) / kBlobBlockSize;
@@ -168,21 +173,27 @@ class BlobWriter {
     FlushShared();
     sharedOffset_ = file_.position();
     if (sharedOffset_ > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
-    shared_.assign(kBlobBlockSize, 0);
+    // The block is written once, when full, unless a value of a block of its own comes first:
+    // then the block's place is written before that value and its contents rewritten later.
+    if (shared_.empty()) shared_.assign(kBlobBlockSize, 0);
+    else std::memset(shared_.data(), 0, std::size_t{freeParagraph_} * 16);  // the rest is still zeros
+    sharedPlaced_ = false;
     shared_[0] = 3;
     StoreU16(shared_.data() + 1, 1);
-    file_.Write(shared_);  // room now, contents when the block is full
     nextSlot_ = static_cast<int>(kSubBlockSlots) - 1;  // BDE fills the slots from the last one down
     freeParagraph_ = kFirstDataParagraph;
   }
   void FlushShared() {
-    if (sharedOffset_ != 0) file_.WriteAt(sharedOffset_, shared_);
+    if (sharedOffset_ == 0) return;
+    if (sharedPlaced_) file_.WriteAt(sharedOffset_, shared_);
+    else file_.Write(shared_);
   }
 
   WriteOnlyFile file_;
   std::uint16_t modifications_ = 0;
   std::uint64_t sharedOffset_ = 0;
   Bytes shared_;
+  bool sharedPlaced_ = false;  // the open shared block has been written once already
   int nextSlot_ = -1;
   std::uint32_t freeParagraph_ = 0;
 };
