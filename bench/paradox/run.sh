@@ -32,7 +32,14 @@ for run in 1 2 3; do
   keep_best best_cp_sync "$(measure sh -c 'cp "$1" "$2" "$3" && sync "$3/BENCH.DB" "$3/BENCH.MB"' sh \
                               "$work/table/BENCH.DB" "$work/table/BENCH.MB" "$work/copy")"
 done
+# What the benchmark program costs without rows (start-up, the row pool, an empty table).
+best_empty=""
+for run in 1 2 3; do
+  rm -rf "$work/empty"; mkdir "$work/empty"
+  keep_best best_empty "$(measure "$build/bench/paradox/paradox_bench_write" "$work/empty" 0)"
+done
 read -r w_cpu w_sec w_kb <<< "$best_write"
+read -r empty_cpu _ _ <<< "$best_empty"
 read -r cp_cpu cp_sec _ <<< "$best_cp"
 read -r cps_cpu cps_sec _ <<< "$best_cp_sync"
 sync
@@ -43,6 +50,7 @@ type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/nu
 
 echo "rows: $rows ($sizes) build: $build (${type:-RelWithDebInfo, the default}) load:$(uptime | sed 's/.*load average//')"
 echo "write: CPU ours ${w_cpu}s, cp ${cp_cpu}s, ratio $(ratio "$w_cpu" "$cp_cpu") (goal <= 4); cp + fsync of the copies ${cps_cpu}s, ratio $(ratio "$w_cpu" "$cps_cpu")"
+echo "       of ours, ${empty_cpu}s without rows (start-up, building the row pool, an empty table)"
 echo "       elapsed ours ${w_sec}s (with fsync of both files), cp ${cp_sec}s (no fsync), cp + fsync ${cps_sec}s"
 echo "dump:  ours ${our_sec}s, pxdump ${px_sec}s, speed-up $(ratio "$px_sec" "$our_sec") (goal >= 5); in CPU ours ${our_cpu}s, pxdump ${px_cpu}s, $(ratio "$px_cpu" "$our_cpu")"
 echo "peak memory: write $((w_kb / 1024)) MiB, dump $((our_kb / 1024)) MiB (goal <= 64), pxdump $((px_kb / 1024)) MiB"
