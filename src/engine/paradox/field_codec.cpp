@@ -7,9 +7,6 @@
 
 namespace qv::paradox {
 
-namespace {
-const std::int64_t kDayOneEpoch = DaysFromCivil(1, 1, 1);  // days from 1970-01-01 to 0001-01-01
-}
 
 std::optional<std::int16_t> DecodeShort(const std::uint8_t* p) {
   const std::uint16_t raw = LoadU16BE(p);
@@ -35,16 +32,6 @@ std::optional<double> DecodeDouble(const std::uint8_t* p) {
   return d;
 }
 
-void EncodeShort(std::uint8_t* p, std::int16_t v) { StoreU16BE(p, static_cast<std::uint16_t>(static_cast<std::uint16_t>(v) ^ 0x8000u)); }
-void EncodeLong(std::uint8_t* p, std::int32_t v) { StoreU32BE(p, static_cast<std::uint32_t>(v) ^ 0x80000000u); }
-
-void EncodeDouble(std::uint8_t* p, double v) {
-  std::uint64_t raw;
-  std::memcpy(&raw, &v, sizeof raw);
-  raw = (raw & 0x8000000000000000ull) ? ~raw : (raw | 0x8000000000000000ull);
-  StoreU64BE(p, raw);
-}
-
 Timestamp TimestampFromDays(std::int64_t days, std::int64_t ms) {
   std::int64_t y;
   unsigned m, d;
@@ -58,12 +45,6 @@ Timestamp TimestampFromDays(std::int64_t days, std::int64_t ms) {
   t.second = static_cast<std::uint8_t>(ms / 1000 % 60);
   t.millisecond = static_cast<std::uint16_t>(ms % 1000);
   return t;
-}
-
-std::int64_t DaysFromTimestamp(const Timestamp& t) { return DaysFromCivil(t.year, t.month, t.day) - kDayOneEpoch + 1; }
-
-std::int64_t MillisecondOfDay(const Timestamp& t) {
-  return ((std::int64_t{t.hour} * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
 }
 
 std::optional<BcdValue> DecodeBcd(const std::uint8_t* p, std::uint8_t decimals) {

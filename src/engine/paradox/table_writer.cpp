@@ -72,6 +72,25 @@ std::vector<fs::path> FamilyFiles(const fs::path& folder, const std::string& bas
   return out;
 }
 
+// True when every byte is 1 to 127: ASCII without NUL, eight bytes at a time. Per byte b,
+// (b - 1) | b has bit 7 set exactly when b is 0 or above 127; a borrow out of a byte happens
+// only for a zero byte, which is already caught, so whole words can be tested at once.
+bool IsAsciiWithoutNul(std::string_view text) {
+  const char* p = text.data();
+  std::size_t n = text.size();
+  std::uint64_t bad = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    bad |= (word - 0x0101010101010101ull) | word;
+  }
+  for (; n > 0; ++p, --n) {
+    const unsigned b = static_cast<unsigned char>(*p);
+    bad |= (b - 1u) | b;
+  }
+  return (bad & 0x8080808080808080ull) == 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -99,6 +118,11 @@ class BlobWriter {
     ++modifications_;
     std::uint32_t word;
     if (size > kSharedLimit) {
+      // An open shared block keeps its place before this value; its contents follow when full.
+      if (sharedOffset_ != 0 && !sharedPlaced_) {
+        file_.Write(shared_);
+        sharedPlaced_ = true;
+      }
       const std::uint64_t offset = file_.position();
       if (offset > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
       const std::uint64_t chunks = (kSingleBlobHeaderSize + std::uint64_t{size} + kBlobBlockSize - 1) / kBlobBlockSize;
@@ -149,21 +173,27 @@ class BlobWriter {
     FlushShared();
     sharedOffset_ = file_.position();
     if (sharedOffset_ > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
-    shared_.assign(kBlobBlockSize, 0);
+    // The block is written once, when full, unless a value of a block of its own comes first:
+    // then the block's place is written before that value and its contents rewritten later.
+    if (shared_.empty()) shared_.assign(kBlobBlockSize, 0);
+    else std::memset(shared_.data(), 0, std::size_t{freeParagraph_} * 16);  // the rest is still zeros
+    sharedPlaced_ = false;
     shared_[0] = 3;
     StoreU16(shared_.data() + 1, 1);
-    file_.Write(shared_);  // room now, contents when the block is full
     nextSlot_ = static_cast<int>(kSubBlockSlots) - 1;  // BDE fills the slots from the last one down
     freeParagraph_ = kFirstDataParagraph;
   }
   void FlushShared() {
-    if (sharedOffset_ != 0) file_.WriteAt(sharedOffset_, shared_);
+    if (sharedOffset_ == 0) return;
+    if (sharedPlaced_) file_.WriteAt(sharedOffset_, shared_);
+    else file_.Write(shared_);
   }
 
   WriteOnlyFile file_;
   std::uint16_t modifications_ = 0;
   std::uint64_t sharedOffset_ = 0;
   Bytes shared_;
+  bool sharedPlaced_ = false;  // the open shared block has been written once already
   int nextSlot_ = -1;
   std::uint32_t freeParagraph_ = 0;
 };
@@ -207,7 +237,8 @@ std::vector<std::string> FieldNamesFor(const std::vector<Column>& columns) {
     };
     if (taken(name)) {
       for (int k = 2;; ++k) {
-        const std::string suffix = "~" + std::to_string(k);
+        std::string suffix = "~";
+        suffix += std::to_string(k);
         std::string candidate = Utf8Prefix(name, kMaxFieldNameLength - suffix.size()) + suffix;
         if (!taken(candidate)) { name = candidate; break; }
       }
@@ -311,9 +342,11 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
       throw;
     }
   }
-  blocksPerWrite_ = std::max<std::uint32_t>(1, (1u << 20) / header_.blockSize());
-  blocks_.assign(std::size_t{blocksPerWrite_} * header_.blockSize(), 0);
-  record_.assign(header_.recordSize, 0);
+  for (const auto& f : header_.fields) slots_.push_back({f.type, f.length, f.offset});
+  blockSize_ = header_.blockSize();
+  recordsPerBlock_ = header_.recordsPerBlock();
+  blocksPerWrite_ = std::max<std::uint32_t>(1, (1u << 20) / blockSize_);
+  blocks_.assign(std::size_t{blocksPerWrite_ + 1} * blockSize_, 0);
 }
 
 TableWriter::~TableWriter() {
@@ -542,20 +575,102 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
   }
 }
 
+void TableWriter::EncodeRecord(const Row& row, std::uint8_t* record) {
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    const Value& v = row[i];
+    if (v.index() == 0) continue;  // blank: the record starts as zeros
+    const Slot& s = slots_[i];
+    std::uint8_t* const out = record + s.offset;
+    // Each case takes only values that EncodeValue would code the same way without complaint;
+    // the rest (other value types, values out of range, non-ASCII text) go to EncodeValue.
+    switch (s.type) {
+      case FieldType::Logical:
+        if (const auto* b = std::get_if<bool>(&v)) {
+          out[0] = *b ? 0x81 : 0x80;
+          continue;
+        }
+        break;
+      case FieldType::Long:
+        if (const auto* n = std::get_if<std::int64_t>(&v); n && *n >= -2147483647LL && *n <= 2147483647LL) {
+          EncodeLong(out, static_cast<std::int32_t>(*n));
+          continue;
+        }
+        break;
+      case FieldType::Number:
+        if (const auto* d = std::get_if<double>(&v); d && std::isfinite(*d)) {
+          EncodeDouble(out, *d);
+          continue;
+        }
+        break;
+      case FieldType::Money:
+        // Up to 2^50 ten-thousandths the division and the multiplication back are each off by
+        // at most half an ulp, together less than a quarter unit: the amount always comes back
+        // exactly, which EncodeValue would confirm with llround.
+        if (const auto* c = std::get_if<Currency>(&v); c && c->scaled >= -(std::int64_t{1} << 50) && c->scaled <= (std::int64_t{1} << 50)) {
+          EncodeDouble(out, static_cast<double>(c->scaled) / 10000.0);
+          continue;
+        }
+        break;
+      case FieldType::Timestamp:
+        if (const auto* t = std::get_if<Timestamp>(&v)) {
+          EncodeDouble(out, static_cast<double>(DaysFromTimestamp(*t) * kMillisecondsPerDay + MillisecondOfDay(*t)));
+          continue;
+        }
+        break;
+      case FieldType::Date:
+        if (const auto* t = std::get_if<Timestamp>(&v); t && MillisecondOfDay(*t) == 0) {
+          const std::int64_t days = DaysFromTimestamp(*t);
+          if (days > -2147483647LL && days <= 2147483647LL) {
+            EncodeLong(out, static_cast<std::int32_t>(days));
+            continue;
+          }
+        }
+        break;
+      case FieldType::Alpha:
+        // ASCII bytes are the same in both code pages offered for new tables (checked by the
+        // writer tests for each of them), so ASCII text is copied as it is.
+        if (const auto* text = std::get_if<std::string>(&v); text && text->size() <= s.length && IsAsciiWithoutNul(*text)) {
+          std::memcpy(out, text->data(), text->size());
+          continue;
+        }
+        break;
+      case FieldType::Memo:
+        // Values that fit the leader; longer ones go to the blob file through EncodeValue.
+        if (const auto* text = std::get_if<std::string>(&v); text && text->size() <= s.length - kBlobPointerSize && IsAscii(*text)) {
+          if (text->empty()) continue;
+          std::memcpy(out, text->data(), text->size());
+          StoreU32(out + (s.length - kBlobPointerSize) + 4, static_cast<std::uint32_t>(text->size()));
+          continue;
+        }
+        break;
+      default:
+        break;
+    }
+    EncodeValue(i, v, out);
+  }
+}
+
 void TableWriter::Append(const Row& row) {
   if (closed_ || !db_) throw Error(errc::kInvalidArgument, "Table '" + tableName_ + "' is already closed.");
   if (row.size() != columns_.size())
     throw Error(errc::kInvalidArgument, "Row " + std::to_string(header_.recordCount + 1) + " has " + std::to_string(row.size()) +
                                             " values for " + std::to_string(columns_.size()) + " fields.");
   if (header_.recordCount == 0xFFFFFFFFu) throw Error(errc::kNotSupported, "Table '" + tableName_ + "' is full.");
-  std::fill(record_.begin(), record_.end(), 0);
-  for (std::size_t i = 0; i < row.size(); ++i) EncodeValue(i, row[i], record_.data() + header_.fields[i].offset);
-  if (inBlock_ == header_.recordsPerBlock()) FlushBlock(false);
-  if (inBlock_ == 0 && header_.fileBlocks == 0xFFFF)
-    throw Error(errc::kNotSupported, "Table '" + tableName_ + "' reached the 65,535 blocks a Paradox table can have.");
-  std::copy(record_.begin(), record_.end(),
-            blocks_.begin() + static_cast<std::ptrdiff_t>(std::size_t{blockIndex_} * header_.blockSize() + kBlockHeaderSize +
-                                                          std::size_t{inBlock_} * header_.recordSize));
+  // The record is coded in its place in the buffer. When the block is full it goes first into
+  // the next block, and the full block is finished only once the record is whole, so a row that
+  // fails leaves the last block the last one.
+  const bool full = inBlock_ == recordsPerBlock_;
+  std::uint8_t* const record = blocks_.data() + std::size_t{full ? blockIndex_ + 1 : blockIndex_} * blockSize_ + kBlockHeaderSize +
+                               std::size_t{full ? 0 : inBlock_} * header_.recordSize;
+  try {
+    EncodeRecord(row, record);
+    if ((full || inBlock_ == 0) && header_.fileBlocks == 0xFFFF)
+      throw Error(errc::kNotSupported, "Table '" + tableName_ + "' reached the 65,535 blocks a Paradox table can have.");
+  } catch (...) {
+    std::memset(record, 0, header_.recordSize);  // the next row is coded onto zeros
+    throw;
+  }
+  if (full) FlushBlock(false);
   if (inBlock_ == 0) ++header_.fileBlocks;
   ++inBlock_;
   ++header_.recordCount;
@@ -564,17 +679,23 @@ void TableWriter::Append(const Row& row) {
 void TableWriter::FlushBlock(bool last) {
   if (inBlock_ == 0) return;
   const std::uint16_t number = header_.fileBlocks;
-  std::uint8_t* block = blocks_.data() + std::size_t{blockIndex_} * header_.blockSize();
+  std::uint8_t* block = blocks_.data() + std::size_t{blockIndex_} * blockSize_;
   StoreU16(block, last ? 0 : static_cast<std::uint16_t>(number + 1));
   StoreU16(block + 2, static_cast<std::uint16_t>(number - 1));
   StoreU16(block + 4, static_cast<std::uint16_t>((inBlock_ - 1) * header_.recordSize));
   inBlock_ = 0;
   // Finished blocks leave in large writes, straight from this buffer.
   if (++blockIndex_ == blocksPerWrite_ || last) {
-    const std::size_t used = std::size_t{blockIndex_} * header_.blockSize();
+    const std::size_t used = std::size_t{blockIndex_} * blockSize_;
     db_->Write(std::span<const std::uint8_t>(blocks_.data(), used));
-    std::fill(blocks_.begin(), blocks_.begin() + static_cast<std::ptrdiff_t>(used), 0);
+    std::memset(blocks_.data(), 0, used);
     blockIndex_ = 0;
+    if (!last) {
+      // The first record of the next block waits in the spare block: it moves to the front.
+      std::uint8_t* spare = blocks_.data() + used + kBlockHeaderSize;
+      std::memcpy(blocks_.data() + kBlockHeaderSize, spare, header_.recordSize);
+      std::memset(spare, 0, header_.recordSize);
+    }
   }
 }
 

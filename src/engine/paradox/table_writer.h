@@ -68,7 +68,11 @@ class TableWriter {
   void Close();
 
  private:
+  // Any value into any field, with every check and every error message; `out` starts as zeros.
   void EncodeValue(std::size_t field, const Value& value, std::uint8_t* out);
+  // The common values of the common field types, straight into the record; falls back to
+  // EncodeValue for anything else (and for every value that would fail).
+  void EncodeRecord(const Row& row, std::uint8_t* record);
   void FlushBlock(bool last);
   // Text in the table's code page: `out` views either `utf8` itself or `scratch`.
   bool EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const;
@@ -83,10 +87,22 @@ class TableWriter {
   std::filesystem::path tempDb_, tempMb_;
   std::unique_ptr<WriteOnlyFile> db_;
   std::unique_ptr<BlobWriter> mb_;
-  Bytes blocks_;                    // the blocks not yet written, up to 1 MiB of them
+  // Where each field goes in the record and how it is coded, taken out of header_.fields so that
+  // the per-value loop reads one small array.
+  struct Slot {
+    FieldType type;
+    std::uint16_t length;
+    std::uint32_t offset;
+  };
+  std::vector<Slot> slots_;
+  // The blocks not yet written (up to 1 MiB of them) and one spare block after them: records are
+  // coded in place, and the first record of a block may be coded before the block before it is
+  // finished, so it needs a place even when the buffer is full.
+  Bytes blocks_;
   std::uint32_t blocksPerWrite_ = 1;
   std::uint32_t blockIndex_ = 0;    // the block being filled, within blocks_
-  Bytes record_;
+  std::uint32_t blockSize_ = 0;
+  std::uint32_t recordsPerBlock_ = 0;
   std::uint32_t inBlock_ = 0;
   bool closed_ = false;
 };
