@@ -49,8 +49,8 @@ class AccessProvider final : public Provider {
   }
 
   void Execute(std::string_view sql) override {
-    const qv::sql::Statement statement = qv::sql::ParseStatement(sql);
-    if (const auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
+    qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    if (auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
     // Any other statement may change tables: the next INSERT reads its table afresh.
     inserter_.reset();
     if (const auto* select = std::get_if<qv::sql::SelectStatement>(&statement)) {
@@ -98,7 +98,7 @@ class AccessProvider final : public Provider {
   // table's definition, its page hints) is kept while the statements name the same table at the
   // same definition page, so each row does not read the definition and search the table's pages
   // for room again. Any other statement run here drops it.
-  void Insert(const qv::sql::InsertStatement& insert) {
+  void Insert(qv::sql::InsertStatement& insert) {
     const qv::jet::CatalogEntry& entry = TableEntry(insert.table.text);
     if (!inserter_ || inserterTable_ != entry.name || inserterPage_ != entry.tablePage()) {
       inserter_.reset();
@@ -115,11 +115,11 @@ class AccessProvider final : public Provider {
                   db_->path());
     qv::Row row;
     row.reserve(insert.values.size());
-    for (const auto& literal : insert.values) {
+    for (auto& literal : insert.values) {
       if (literal.kind == qv::sql::Literal::Kind::Null)
         row.emplace_back(std::monostate{});
       else
-        row.emplace_back(literal.text);
+        row.emplace_back(std::move(literal.text));
     }
     inserter.Insert(row);
   }

@@ -267,6 +267,7 @@ class Parser {
     }
     ExpectKeyword("VALUES");
     Expect(TokenKind::LeftParen, "expected '(' and the values");
+    s.values.reserve(16);
     for (;;) {
       s.values.push_back(ParseLiteral());
       if (token_.kind == TokenKind::Comma) {
