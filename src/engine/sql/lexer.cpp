@@ -74,11 +74,21 @@ Token Lexer::Next() {
   if (c == '\'') {
     // Runs between apostrophes are checked and copied whole; a row of a million-row transfer
     // passes through here once per value.
+    // The run ends at the next apostrophe (no UTF-8 sequence holds one); only a run with bytes
+    // above 0x7f is walked character by character, which finds a bad sequence at the offset
+    // where it starts, before the run's end is considered.
     std::size_t p = pos_ + 1;
     for (;;) {
-      std::size_t run = p;
-      while (run < text_.size() && text_[run] != '\'') {
-        run += static_cast<unsigned char>(text_[run]) < 0x80 ? 1 : CheckedCharLength(run);
+      const std::size_t found = text_.find('\'', p);
+      const std::size_t end = found == std::string_view::npos ? text_.size() : found;
+      bool ascii = true;
+      for (std::size_t i = p; i < end; ++i) ascii &= static_cast<unsigned char>(text_[i]) < 0x80;
+      std::size_t run = end;
+      if (!ascii) {
+        run = p;
+        while (run < text_.size() && text_[run] != '\'') {
+          run += static_cast<unsigned char>(text_[run]) < 0x80 ? 1 : CheckedCharLength(run);
+        }
       }
       if (run >= text_.size()) Fail("a text in apostrophes is not closed", pos_);
       t.text.append(text_.substr(p, run - p));
