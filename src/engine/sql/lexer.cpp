@@ -60,7 +60,9 @@ Token Lexer::Next() {
   if (c == '`' || c == '[') {
     const char close = c == '`' ? '`' : ']';
     std::size_t p = pos_ + 1;
-    while (p < text_.size() && text_[p] != close) p += CheckedCharLength(p);
+    while (p < text_.size() && text_[p] != close) {
+      p += static_cast<unsigned char>(text_[p]) < 0x80 ? 1 : CheckedCharLength(p);
+    }
     if (p >= text_.size()) {
       Fail(close == '`' ? "a name in backquotes is not closed" : "a name in brackets is not closed", pos_);
     }
@@ -133,7 +135,7 @@ Token Lexer::Next() {
   if (IsNameStart(c)) {
     std::size_t p = pos_;
     while (p < text_.size() && IsNamePart(static_cast<unsigned char>(text_[p]))) {
-      p += CheckedCharLength(p);
+      p += static_cast<unsigned char>(text_[p]) < 0x80 ? 1 : CheckedCharLength(p);
     }
     t.kind = TokenKind::Word;
     t.text.assign(text_.substr(pos_, p - pos_));
