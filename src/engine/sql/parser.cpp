@@ -266,14 +266,21 @@ class Parser {
       Fail("a list of field names is not accepted; give one value per field, in field order");
     }
     ExpectKeyword("VALUES");
-    Expect(TokenKind::LeftParen, "expected '(' and the values");
+    if (token_.kind != TokenKind::LeftParen) Fail("expected '(' and the values");
     s.values.reserve(16);
+    // Here the current token is '(' or ',' and the lexer stands right after it: a text literal
+    // (the usual value) is read straight into its place, anything else as a token.
     for (;;) {
-      s.values.push_back(ParseLiteral());
-      if (token_.kind == TokenKind::Comma) {
+      Literal v;
+      if (lexer_.NextText(v.text, v.offset)) {
+        v.kind = Literal::Kind::Text;
+        s.values.push_back(std::move(v));
         Advance();
-        continue;
+      } else {
+        Advance();
+        s.values.push_back(ParseLiteral());
       }
+      if (token_.kind == TokenKind::Comma) continue;
       Expect(TokenKind::RightParen, "expected ',' or ')' after a value");
       break;
     }
