@@ -65,6 +65,12 @@ bool Lexer::NextText(std::string& out, std::size_t& offset) {
   return true;
 }
 
+char Lexer::NextListSeparator() {
+  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  if (pos_ >= text_.size() || (text_[pos_] != ',' && text_[pos_] != ')')) return 0;
+  return text_[pos_++];
+}
+
 Token Lexer::Next() {
   while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
   Token t;

@@ -46,6 +46,9 @@ class Lexer {
   // offset into `offset`), as Next() would give it; false, having passed only blanks, when the
   // next token is something else. Saves a token per value in a long list of values.
   bool NextText(std::string& out, std::size_t& offset);
+  // ',' or ')' at the next non-blank character, passed; 0, having passed only blanks, when the
+  // next token is something else.
+  char NextListSeparator();
 
   void SetContext(int errorNumber, std::string_view context) {
     errorNumber_ = errorNumber;

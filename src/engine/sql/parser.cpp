@@ -270,17 +270,22 @@ class Parser {
     s.values.reserve(16);
     // Here the current token is '(' or ',' and the lexer stands right after it: a text literal
     // (the usual value) is read straight into its place, anything else as a token.
+    // After a text literal a ',' or ')' is taken without a token too; anything else is read as a
+    // token and refused as before.
     for (;;) {
       Literal v;
       if (lexer_.NextText(v.text, v.offset)) {
         v.kind = Literal::Kind::Text;
         s.values.push_back(std::move(v));
+        const char separator = lexer_.NextListSeparator();
+        if (separator == ',') continue;
         Advance();
+        if (separator == ')') break;
       } else {
         Advance();
         s.values.push_back(ParseLiteral());
+        if (token_.kind == TokenKind::Comma) continue;
       }
-      if (token_.kind == TokenKind::Comma) continue;
       Expect(TokenKind::RightParen, "expected ',' or ')' after a value");
       break;
     }
