@@ -1,7 +1,7 @@
 // Both transfers through their whole handlers, each against the engine's own work on the same
 // rows in the same run, with the peak memory of each side.
 //
-//   bench_operations [rows] [runs]      (default 1,000,000 rows of 10 fields, best of 3)
+//   bench_operations [rows] [runs]      (default 1,000,000 rows of 10 fields, best of 5)
 //
 // 1. Paradox -> Access: "Send Table/s To Access" (record set, statement text per row, parser,
 //    Access engine, progress bar, throttled yield) against the Access engine's own insert of the
@@ -373,7 +373,7 @@ int main(int argc, char** argv) {
     if (argc == 4 && first == "to-paradox-engine") return ToParadoxEngine(argv[2], argv[3]);
 
     const std::int64_t rows = argc > 1 ? std::stoll(argv[1]) : 1'000'000;
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     QTemporaryDir temp;
     const std::string dir = temp.path().toStdString();
     const std::string self = fs::canonical("/proc/self/exe").string();
