@@ -166,7 +166,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
       trap.Step(220, [&] { insert.Start(prefix); });
       for (int j = 0; j < field_count; ++j) {
         trap.Step(224, [&] { windows.Yield(); });
-        trap.Step(226, [&] { insert.AddValue(RenderValue(records->Fields(j).Value())); });
+        trap.Step(226, [&] { insert.AddField(records->Fields(j).Value()); });
       }
       trap.Step(240, [&] { insert.Finish(); });
       trap.Step(246, [&] { Use(access).Execute(trap.statement); });

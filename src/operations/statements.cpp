@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "operations/value_rendering.h"
 #include "sources/datatype.h"
 
 namespace qv::ops {
@@ -70,6 +71,15 @@ void InsertStatement::AddValue(const std::optional<std::string>& rendered) {
   for (char c : *rendered) {
     text_ += c;
     if (c == '\'') text_ += '\'';
+  }
+  text_ += "', '";
+}
+
+void InsertStatement::AddField(const Value& value) {
+  if (!AppendRenderedValue(value, text_)) {
+    text_.pop_back();  // the opening apostrophe
+    text_ += "NULL, '";
+    return;
   }
   text_ += "', '";
 }

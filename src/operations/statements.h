@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/core/value.h"
+
 namespace qv::ops {
 
 // The folder as the copy statement names it: the folder text with one separator appended, where
@@ -46,6 +48,8 @@ class InsertStatement {
   // `prefix` is "INSERT INTO `" + table name + "` VALUES('" in UTF-8.
   void Start(const std::string& prefix);
   void AddValue(const std::optional<std::string>& rendered);
+  // AddValue(RenderValue(value)) written straight into the text.
+  void AddField(const Value& value);
   void Finish();
   const std::string& text() const { return text_; }
 

@@ -20,4 +20,9 @@ const Value& ReplaceNull(const Value& value, const Value& replacement);
 // when the value is to be written as NULL (NULL or an empty text).
 std::optional<std::string> RenderValue(const Value& value);
 
+// The same text appended to `out` with every apostrophe doubled, without a text of its own in
+// between (the row loop of the transfer renders ten million values); false, with `out`
+// unchanged, when the value is to be written as NULL.
+bool AppendRenderedValue(const Value& value, std::string& out);
+
 }  // namespace qv::ops

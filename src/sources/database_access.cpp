@@ -90,7 +90,7 @@ int Recordset::FieldCount() const {
 
 Field Recordset::Fields(int index) const {
   RequireOpen();
-  if (index < 0 || index >= FieldCount())
+  if (index < 0 || static_cast<std::size_t>(index) >= types_.size())
     throw Error(kErrItemNotFound, "Item cannot be found in the collection: field " + std::to_string(index) + ".");
   const auto i = static_cast<std::size_t>(index);
   return Field(rows_->columns()[i].name, types_[i], eof_ || i >= row_.size() ? nullptr : &row_[i]);

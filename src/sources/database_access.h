@@ -80,17 +80,21 @@ class Connection {
   std::unique_ptr<providers::Provider> provider_;
 };
 
+// A view of one field of a record set's current row: valid until the record set moves on or
+// closes, like ADO's Field (the row loop of a transfer takes ten million of them, so it copies
+// nothing).
 class Field {
  public:
-  Field(std::string name, std::int16_t type, const qv::Value* value) : name_(std::move(name)), type_(type), value_(value) {}
-  const std::string& name() const { return name_; }
+  Field(const std::string& name, std::int16_t type, const qv::Value* value) : name_(&name), type_(type), value_(value) {}
+  Field(std::string&& name, std::int16_t type, const qv::Value* value) = delete;  // the name must outlive the field
+  const std::string& name() const { return *name_; }
   // The ADO data-type number (adVarWChar 202, adInteger 3, ...).
   std::int16_t Type() const { return type_; }
   // The current row's value; NULL as std::monostate. Throws 3021 when there is no current row.
   const qv::Value& Value() const;
 
  private:
-  std::string name_;
+  const std::string* name_;  // the column's name in the record set's source
   std::int16_t type_;
   const qv::Value* value_;  // points into the record set's current row; null at EOF
 };

@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <limits>
+#include <vector>
+
 #include "operations/list_box.h"
 #include "operations/paradox_name.h"
 #include "operations/statements.h"
@@ -59,6 +63,80 @@ TEST(InsertText, ValuesInLocaleIndependentForms) {
   EXPECT_EQ(RenderValue(std::string(" ")), " ");
   const Value replacement{std::string("r")};
   EXPECT_EQ(&ReplaceNull(Value{}, replacement), &replacement);
+}
+
+// The row loop writes values straight into the statement; the text must be the one the rendering
+// rule gives, value for value, at the edges of every kind's plain form too.
+TEST(InsertText, DirectRenderingMatchesTheRule) {
+  std::vector<Value> values;
+  auto add = [&](Value v) { values.push_back(std::move(v)); };
+  add(Value{});
+  add(std::string());
+  add(std::string("'"));
+  add(std::string("a''b'"));
+  add(std::string("Zoë's"));
+  add(std::string(" "));
+  add(std::int64_t{0});
+  add(std::int64_t{-1});
+  add(std::numeric_limits<std::int64_t>::min());
+  add(std::numeric_limits<std::int64_t>::max());
+  add(0.0);
+  add(-0.0);
+  add(0.1);
+  add(1e300);
+  add(-2.5e-310);
+  add(1.0 / 3);
+  add(std::numeric_limits<double>::quiet_NaN());
+  add(std::numeric_limits<double>::infinity());
+  add(-std::numeric_limits<double>::infinity());
+  add(true);
+  add(false);
+  add(Currency{0});
+  add(Currency{-1});
+  add(Currency{10000});
+  add(Currency{-1234500});
+  add(Currency{1230});
+  add(Currency{std::numeric_limits<std::int64_t>::min()});
+  add(Currency{std::numeric_limits<std::int64_t>::max()});
+  add(Timestamp{0, 1, 1, 0, 0, 0, 0});
+  add(Timestamp{9999, 12, 31, 23, 59, 59, 999});
+  add(Timestamp{10000, 1, 1, 0, 0, 0, 0});
+  add(Timestamp{-1, 1, 1, 0, 0, 0, 0});
+  add(Timestamp{2024, 2, 29, 13, 5, 9, 1});
+  add(Timestamp{2024, 2, 29, 13, 5, 9, 10});
+  add(Timestamp{2024, 2, 29, 13, 5, 9, 1000});
+  add(Timestamp{1899, 255, 100, 99, 60, 61, 0});
+  add(Timestamp{7, 1, 1, 0, 0, 0, 0});
+  add(Bytes{0x27, 0x00});
+  add(Decimal{"-12.50"});
+  add(Guid{});
+  std::uint64_t seed = 12345;
+  auto next = [&] { return seed = seed * 6364136223846793005ull + 1442695040888963407ull; };
+  for (int i = 0; i < 2000; ++i) {
+    std::uint64_t bits = next();
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    values.emplace_back(d);
+    values.emplace_back(static_cast<std::int64_t>(next()));
+    values.emplace_back(Currency{static_cast<std::int64_t>(next()) >> (next() % 60)});
+    values.emplace_back(Timestamp{static_cast<std::int32_t>(next() % 12000) - 1000, static_cast<std::uint8_t>(next()),
+                               static_cast<std::uint8_t>(next()), static_cast<std::uint8_t>(next() % 120),
+                               static_cast<std::uint8_t>(next() % 120), static_cast<std::uint8_t>(next() % 120),
+                               static_cast<std::uint16_t>(next() % 1200)});
+  }
+  for (const Value& v : values) {
+    std::string direct, rendered;
+    InsertStatement a(direct), b(rendered);
+    a.Start("P('");
+    b.Start("P('");
+    a.AddField(v);
+    b.AddValue(RenderValue(v));
+    a.AddField(v);
+    b.AddValue(RenderValue(v));
+    a.Finish();
+    b.Finish();
+    ASSERT_EQ(direct, rendered) << "value index " << v.index();
+  }
 }
 
 TEST(ColumnSuffix, EveryTypeNameGivesItsColumnType) {

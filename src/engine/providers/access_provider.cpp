@@ -49,7 +49,10 @@ class AccessProvider final : public Provider {
   }
 
   void Execute(std::string_view sql) override {
-    const qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    if (auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
+    // Any other statement may change tables: the next INSERT reads its table afresh.
+    inserter_.reset();
     if (const auto* select = std::get_if<qv::sql::SelectStatement>(&statement)) {
       if (!select->into) {
         auto rows = db_->ReadTable(TableName(select->from.text));
@@ -61,7 +64,6 @@ class AccessProvider final : public Provider {
       if (select->into->external) return CopyToParadox(*select);
       return CopyInside(*select);
     }
-    if (const auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
     if (const auto* create = std::get_if<qv::sql::CreateTableStatement>(&statement)) {
       std::vector<qv::Column> columns;
       for (const auto& c : create->columns) columns.push_back(c.column);  // named by the parser
@@ -75,22 +77,36 @@ class AccessProvider final : public Provider {
  private:
   // The stored name of the table `name` refers to: an exact match first, else the one that
   // matches without regard to letter case, as the Access engine finds names.
-  std::string TableName(const std::string& name) const {
+  std::string TableName(const std::string& name) const { return TableEntry(name).name; }
+
+  const qv::jet::CatalogEntry& TableEntry(const std::string& name) const {
     const qv::jet::CatalogEntry* loose = nullptr;
     for (const auto& e : db_->catalog()) {
       if (!e.isTable()) continue;
-      if (e.name == name) return e.name;
+      if (e.name == name) return e;
       if (loose == nullptr && qv::sql::NamesEqual(e.name, name)) loose = &e;
     }
-    if (loose != nullptr) return loose->name;
+    if (loose != nullptr) return *loose;
     throw Error(errc::kNoSuchTable,
                 "The table '" + name + "' does not exist in the database '" + db_->path() + "'.", db_->path());
   }
 
   // One row of literal values; each is converted by its column's type (the write side's value
   // encoder reads the engines' locale-independent text forms).
-  void Insert(const qv::sql::InsertStatement& insert) {
-    qv::jet::TableInserter inserter(*db_, TableName(insert.table.text));
+  //
+  // Rows arrive one statement each, usually many in a row into one table: the inserter (the
+  // table's definition, its page hints) is kept while the statements name the same table at the
+  // same definition page, so each row does not read the definition and search the table's pages
+  // for room again. Any other statement run here drops it.
+  void Insert(qv::sql::InsertStatement& insert) {
+    const qv::jet::CatalogEntry& entry = TableEntry(insert.table.text);
+    if (!inserter_ || inserterTable_ != entry.name || inserterPage_ != entry.tablePage()) {
+      inserter_.reset();
+      inserter_ = std::make_unique<qv::jet::TableInserter>(*db_, entry.name);
+      inserterTable_ = entry.name;
+      inserterPage_ = entry.tablePage();
+    }
+    qv::jet::TableInserter& inserter = *inserter_;
     const auto& columns = inserter.definition().columns;
     if (insert.values.size() != columns.size())
       throw Error(kValueCountMismatch,
@@ -99,11 +115,11 @@ class AccessProvider final : public Provider {
                   db_->path());
     qv::Row row;
     row.reserve(insert.values.size());
-    for (const auto& literal : insert.values) {
+    for (auto& literal : insert.values) {
       if (literal.kind == qv::sql::Literal::Kind::Null)
         row.emplace_back(std::monostate{});
       else
-        row.emplace_back(literal.text);
+        row.emplace_back(std::move(literal.text));
     }
     inserter.Insert(row);
   }
@@ -130,6 +146,9 @@ class AccessProvider final : public Provider {
   }
 
   std::unique_ptr<qv::jet::Database> db_;
+  std::unique_ptr<qv::jet::TableInserter> inserter_;
+  std::string inserterTable_;
+  std::uint32_t inserterPage_ = 0;
 };
 
 }  // namespace

@@ -27,6 +27,50 @@ std::size_t Lexer::CheckedCharLength(std::size_t pos) const {
   return len;
 }
 
+void Lexer::ScanText(std::string& out) {
+  // The run ends at the next apostrophe (no UTF-8 sequence holds one); only a run with bytes
+  // above 0x7f is walked character by character, which finds a bad sequence at the offset
+  // where it starts, before the run's end is considered.
+  std::size_t p = pos_ + 1;
+  for (;;) {
+    const std::size_t found = text_.find('\'', p);
+    const std::size_t end = found == std::string_view::npos ? text_.size() : found;
+    bool ascii = true;
+    for (std::size_t i = p; i < end; ++i) ascii &= static_cast<unsigned char>(text_[i]) < 0x80;
+    std::size_t run = end;
+    if (!ascii) {
+      run = p;
+      while (run < text_.size() && text_[run] != '\'') {
+        run += static_cast<unsigned char>(text_[run]) < 0x80 ? 1 : CheckedCharLength(run);
+      }
+    }
+    if (run >= text_.size()) Fail("a text in apostrophes is not closed", pos_);
+    out.append(text_.substr(p, run - p));
+    p = run;
+    if (p + 1 < text_.size() && text_[p + 1] == '\'') {
+      out += '\'';
+      p += 2;
+      continue;
+    }
+    break;
+  }
+  pos_ = p + 1;
+}
+
+bool Lexer::NextText(std::string& out, std::size_t& offset) {
+  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  if (pos_ >= text_.size() || text_[pos_] != '\'') return false;
+  offset = pos_;
+  ScanText(out);
+  return true;
+}
+
+char Lexer::NextListSeparator() {
+  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  if (pos_ >= text_.size() || (text_[pos_] != ',' && text_[pos_] != ')')) return 0;
+  return text_[pos_++];
+}
+
 Token Lexer::Next() {
   while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
   Token t;
@@ -60,7 +104,9 @@ Token Lexer::Next() {
   if (c == '`' || c == '[') {
     const char close = c == '`' ? '`' : ']';
     std::size_t p = pos_ + 1;
-    while (p < text_.size() && text_[p] != close) p += CheckedCharLength(p);
+    while (p < text_.size() && text_[p] != close) {
+      p += static_cast<unsigned char>(text_[p]) < 0x80 ? 1 : CheckedCharLength(p);
+    }
     if (p >= text_.size()) {
       Fail(close == '`' ? "a name in backquotes is not closed" : "a name in brackets is not closed", pos_);
     }
@@ -72,26 +118,8 @@ Token Lexer::Next() {
   }
 
   if (c == '\'') {
-    // Runs between apostrophes are checked and copied whole; a row of a million-row transfer
-    // passes through here once per value.
-    std::size_t p = pos_ + 1;
-    for (;;) {
-      std::size_t run = p;
-      while (run < text_.size() && text_[run] != '\'') {
-        run += static_cast<unsigned char>(text_[run]) < 0x80 ? 1 : CheckedCharLength(run);
-      }
-      if (run >= text_.size()) Fail("a text in apostrophes is not closed", pos_);
-      t.text.append(text_.substr(p, run - p));
-      p = run;
-      if (p + 1 < text_.size() && text_[p + 1] == '\'') {
-        t.text += '\'';
-        p += 2;
-        continue;
-      }
-      break;
-    }
+    ScanText(t.text);
     t.kind = TokenKind::Text;
-    pos_ = p + 1;
     return t;
   }
 
@@ -123,7 +151,7 @@ Token Lexer::Next() {
   if (IsNameStart(c)) {
     std::size_t p = pos_;
     while (p < text_.size() && IsNamePart(static_cast<unsigned char>(text_[p]))) {
-      p += CheckedCharLength(p);
+      p += static_cast<unsigned char>(text_[p]) < 0x80 ? 1 : CheckedCharLength(p);
     }
     t.kind = TokenKind::Word;
     t.text.assign(text_.substr(pos_, p - pos_));

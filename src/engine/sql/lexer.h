@@ -42,6 +42,13 @@ class Lexer {
   // The next token. A lexical fault throws SyntaxError with the number and context last given
   // to SetContext, so it reads like a fault of the statement being parsed.
   Token Next();
+  // A text literal at the next non-blank character, read into `out` (its first character's
+  // offset into `offset`), as Next() would give it; false, having passed only blanks, when the
+  // next token is something else. Saves a token per value in a long list of values.
+  bool NextText(std::string& out, std::size_t& offset);
+  // ',' or ')' at the next non-blank character, passed; 0, having passed only blanks, when the
+  // next token is something else.
+  char NextListSeparator();
 
   void SetContext(int errorNumber, std::string_view context) {
     errorNumber_ = errorNumber;
@@ -52,6 +59,7 @@ class Lexer {
  private:
   [[noreturn]] void Fail(std::string_view problem, std::size_t offset) const;
   std::size_t CheckedCharLength(std::size_t pos) const;  // throws on bytes that are not UTF-8
+  void ScanText(std::string& out);  // from the opening apostrophe at pos_ to past the closing one
 
   std::string_view text_;
   std::size_t pos_ = 0;

@@ -266,12 +266,25 @@ class Parser {
       Fail("a list of field names is not accepted; give one value per field, in field order");
     }
     ExpectKeyword("VALUES");
-    Expect(TokenKind::LeftParen, "expected '(' and the values");
+    if (token_.kind != TokenKind::LeftParen) Fail("expected '(' and the values");
+    s.values.reserve(16);
+    // Here the current token is '(' or ',' and the lexer stands right after it: a text literal
+    // (the usual value) is read straight into its place, anything else as a token.
+    // After a text literal a ',' or ')' is taken without a token too; anything else is read as a
+    // token and refused as before.
     for (;;) {
-      s.values.push_back(ParseLiteral());
-      if (token_.kind == TokenKind::Comma) {
+      Literal v;
+      if (lexer_.NextText(v.text, v.offset)) {
+        v.kind = Literal::Kind::Text;
+        s.values.push_back(std::move(v));
+        const char separator = lexer_.NextListSeparator();
+        if (separator == ',') continue;
         Advance();
-        continue;
+        if (separator == ')') break;
+      } else {
+        Advance();
+        s.values.push_back(ParseLiteral());
+        if (token_.kind == TokenKind::Comma) continue;
       }
       Expect(TokenKind::RightParen, "expected ',' or ')' after a value");
       break;

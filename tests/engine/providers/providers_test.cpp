@@ -273,6 +273,40 @@ TEST(AccessProvider, CreateInsertAndDropTables) {
   EXPECT_EQ(Lines(Capture("mdb-tables -1 '" + copy.string() + "'")), std::vector<std::string>{"People"});
 }
 
+// The provider keeps its table inserter between INSERTs into one table: rows must still land in
+// the table each statement names, a refused row must leave the next one unharmed, and a table
+// dropped and made again under the same name (other columns, other pages) must be read afresh.
+TEST(AccessProvider, RunsOfInsertsFollowTheTableEachStatementNames) {
+  TempFolder dir;
+  const fs::path copy = dir.path / "test.mdb";
+  fs::copy_file(kAccess + "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb", copy);
+  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
+  Connection cn;
+  cn.Mode = qv::sources::kModeReadWrite;
+  cn.Open(Jet4(copy.string()));
+  cn.Execute("CREATE TABLE `A`(`N` INT,`T` TEXT);");
+  cn.Execute("CREATE TABLE `B`(`N` INT);");
+  cn.Execute("INSERT INTO `A` VALUES('1', 'one')");
+  cn.Execute("INSERT INTO `b` VALUES('10')");
+  cn.Execute("INSERT INTO `a` VALUES('2', 'it''s')");
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `A` VALUES('x', 'bad')"); }), 3464);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `A` VALUES('3')"); }), 3346);
+  cn.Execute("INSERT INTO `A` VALUES('4', NULL)");
+  cn.Execute("DROP TABLE `B`");
+  cn.Execute("CREATE TABLE `B`(`S` TEXT,`M` MEMO,`N` INT);");
+  cn.Execute("INSERT INTO `B` VALUES('s', 'memo', '20')");
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `B` VALUES('30')"); }), 3346);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `C` VALUES('5')"); }), qv::errc::kNoSuchTable);
+  cn.Execute("INSERT INTO `B` VALUES(NULL, NULL, '21')");
+  cn.Execute("INSERT INTO `A` VALUES('6', 'six')");
+  cn.Close();
+  EXPECT_EQ(Lines(Capture("mdb-tables -1 '" + copy.string() + "'")), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(Lines(Capture("mdb-export -H -d '|' -Q '" + copy.string() + "' A")),
+            (std::vector<std::string>{"1|one", "2|it's", "4|", "6|six"}));
+  EXPECT_EQ(Lines(Capture("mdb-export -H -d '|' -Q '" + copy.string() + "' B")),
+            (std::vector<std::string>{"s|memo|20", "||21"}));
+}
+
 TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
   TempFolder dir;
   const std::string file = kAccess + "jackcess/src/test/data/V2000/testV2000.mdb";

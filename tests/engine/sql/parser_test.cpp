@@ -250,6 +250,17 @@ TEST(Lexis, TextLiteralsKeepEverythingButTheDoubling) {
   EXPECT_EQ(s.values[3].text, "line\nbreak");
   EXPECT_EQ(s.values[4].text, std::string("nul\0here", 8));
   EXPECT_EQ(s.values[5].text, "😀");
+  // Texts, NULLs and numbers in any order, with blanks around the separators.
+  auto mixed = ParseAs<InsertStatement>("INSERT INTO t VALUES ( 'a' ,NULL,\t'b'\n, -2 , 'c'\r\n) ;");
+  ASSERT_EQ(mixed.values.size(), 5u);
+  EXPECT_EQ(mixed.values[0].text, "a");
+  EXPECT_EQ(mixed.values[0].offset, 23u);
+  EXPECT_EQ(mixed.values[1].kind, Literal::Kind::Null);
+  EXPECT_EQ(mixed.values[2].text, "b");
+  EXPECT_EQ(mixed.values[3].kind, Literal::Kind::Integer);
+  EXPECT_EQ(mixed.values[3].text, "-2");
+  EXPECT_EQ(mixed.values[4].kind, Literal::Kind::Text);
+  EXPECT_EQ(mixed.values[4].text, "c");
 }
 
 TEST(Semantics, StarQualifierMustNameTheSource) {
@@ -418,6 +429,14 @@ TEST(Faults, NumberAndPosition) {
       {"INSERT INTO `T` VALU)", kInsertSyntax, "VALU"},
       {"INSERT INTO t VALUES (1)) ", kTrailingCharacters, ")", 1},
       {"INSERT INTO t VALUES (NULL", kInsertSyntax, ""},
+      // After a value in apostrophes the separator is read without a token: the same faults.
+      {"INSERT INTO t VALUES ('a' 'b')", kInsertSyntax, "'b'"},
+      {"INSERT INTO t VALUES ('a',)", kInsertSyntax, ")"},
+      {"INSERT INTO t VALUES ('a' ; )", kInsertSyntax, ";"},
+      {"INSERT INTO t VALUES ('a'", kInsertSyntax, ""},
+      {"INSERT INTO t VALUES ('a', ", kInsertSyntax, ""},
+      {"INSERT INTO t VALUES ('a')) ", kTrailingCharacters, ")", 1},
+      {"INSERT INTO t VALUES ('a' NULL)", kInsertSyntax, "NULL"},
       {"INSERT INTO t VALUES (1); INSERT INTO t VALUES (2)", kTrailingCharacters, "INSERT", 1},
       {"DROP", kDropSyntax, ""},
       {"DROP TABLE", kDropSyntax, ""},
