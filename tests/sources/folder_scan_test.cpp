@@ -117,7 +117,8 @@ TEST(FolderScanSubFolders, BreadthFirstSkippingLoopsAndOddNames) {
   ASSERT_FALSE(folders.empty());
   EXPECT_EQ(folders[0], t.base());
   // Generation by generation: the given folder, then its subfolders, then theirs.
-  auto depth = [&](const std::string& f) { return std::count(f.begin(), f.end(), '/') - std::count(t.base().begin(), t.base().end(), '/'); };
+  const std::string base = t.base();
+  auto depth = [&](const std::string& f) { return std::count(f.begin(), f.end(), '/') - std::count(base.begin(), base.end(), '/'); };
   for (std::size_t i = 1; i < folders.size(); ++i) EXPECT_LE(depth(folders[i - 1]), depth(folders[i])) << folders[i];
   EXPECT_EQ(AsSet(folders), (std::set<std::string>{t.base(), t.base() + "a/", t.base() + "c/", t.base() + "Übersicht/",
                                                    t.base() + "a/b/", t.base() + "a/e/", t.base() + "a/b/d/"}));
