@@ -11,6 +11,7 @@
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/system_rows.h"
+#include "engine/jet/write/table_inserter.h"
 
 namespace qv::jet {
 
@@ -154,7 +155,7 @@ void DropTable(Database& db, const std::string& name) {
 
   // The table's pages.
   std::set<std::uint32_t> toFree(t.pages.begin(), t.pages.end());
-  std::map<std::uint32_t, int> lvalRowsOfTable;  // LVAL page -> rows of this table on it
+  std::map<std::uint32_t, std::set<std::uint8_t>> lvalRowsOfTable;  // LVAL page -> rows of this table on it
   auto mapPages = [&](std::uint32_t ptr, auto accept) {
     RowPointer at = RowPointer::Decode(ptr);
     if (ptr == 0 || !LiveRow(ps, l, at)) return;
@@ -186,7 +187,7 @@ void DropTable(Database& db, const std::string& name) {
         std::set<std::uint32_t> seen;
         bool chain = (head & 0x40000000u) == 0;
         while (!ptr.null() && seen.insert(ptr.Encode()).second) {
-          ++lvalRowsOfTable[ptr.page];
+          lvalRowsOfTable[ptr.page].insert(ptr.row);
           if (!chain) break;
           RowRef r = ReadRowAt(ps, l, ptr);
           if (r.bytes.size() < 4) break;
@@ -200,9 +201,24 @@ void DropTable(Database& db, const std::string& name) {
     DataPageReader reader(ps, l, page, *p);
     int live = 0;
     for (std::uint16_t i = 0; i < reader.rowCount(); ++i) live += reader.Slot(i).deleted ? 0 : 1;
-    if (LoadU32(p->data() + 4) == kLvalOwner && live == rows) toFree.insert(page);
+    if (LoadU32(p->data() + 4) != kLvalOwner) continue;
+    if (live == static_cast<int>(rows.size())) {
+      toFree.insert(page);
+    } else {
+      // The page keeps other tables' values (Jet4 tables share LVAL pages): this table's rows
+      // are deleted, so that the page is freed with the last table that has values on it.
+      for (std::uint8_t row : rows) MarkDeleted(ps, l, {page, row});
+    }
   }
   std::vector<std::uint32_t> mapRows{t.usedPagesPointer, t.freePagesPointer};
+  // ACE: each long-value column's owned-pages and free-space maps (their LVAL pages were found
+  // through the rows above; the maps' bitmap pages and rows go with the table).
+  for (const auto& [column, maps] : ReadLongValueMaps(ps, l, t)) {
+    mapPages(maps.first, [](const Bytes&) { return false; });
+    mapPages(maps.second, [](const Bytes&) { return false; });
+    mapRows.push_back(maps.first);
+    mapRows.push_back(maps.second);
+  }
   mapPages(t.usedPagesPointer, ownData);
   mapPages(t.freePagesPointer, [](const Bytes&) { return false; });
   for (const auto& ri : t.realIndexes) {
@@ -211,8 +227,22 @@ void DropTable(Database& db, const std::string& name) {
     mapRows.push_back(ri.usedPagesPointer);
   }
   std::set<std::uint32_t> uniqueRows(mapRows.begin(), mapRows.end());
-  for (std::uint32_t ptr : uniqueRows)
-    if (ptr != 0 && LiveRow(ps, l, RowPointer::Decode(ptr))) MarkDeleted(ps, l, RowPointer::Decode(ptr));
+  std::set<std::uint32_t> mapRowPages;
+  for (std::uint32_t ptr : uniqueRows) {
+    if (ptr == 0 || !LiveRow(ps, l, RowPointer::Decode(ptr))) continue;
+    MarkDeleted(ps, l, RowPointer::Decode(ptr));
+    mapRowPages.insert(RowPointer::Decode(ptr).page);
+  }
+  // A page of usage-map rows (owned by no table) left without a live row is freed: nothing
+  // else points at it, and CREATE TABLE puts new map rows on a page of their own.
+  for (std::uint32_t page : mapRowPages) {
+    PagePtr p = ps.ReadPage(page);
+    if ((*p)[0] != page_type::kData || LoadU32(p->data() + 4) != 0) continue;
+    DataPageReader reader(ps, l, page, *p);
+    bool anyLive = false;
+    for (std::uint16_t i = 0; i < reader.rowCount() && !anyLive; ++i) anyLive = !reader.Slot(i).deleted;
+    if (!anyLive) toFree.insert(page);
+  }
   for (std::uint32_t p : toFree) op.writer().FreePage(p);
   op.Commit();
   db.RefreshCatalog();
