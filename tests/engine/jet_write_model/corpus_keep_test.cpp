@@ -14,6 +14,7 @@
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
+#include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
@@ -169,6 +170,31 @@ TEST(WrittenCorpusFiles, KeepTheirTablesQueriesAndRelationshipsValueByValue) {
       EXPECT_EQ(MdbExport(path, "MSysQueries"), queriesBefore);
       EXPECT_EQ(MdbExport(path, "MSysRelationships"), relationsBefore);
     }
+  }
+}
+
+// When the catalog's data page fills, the new page goes into MSysObjects' free-space map and the
+// full one leaves it: Access-made files list only the catalog's last data page there.
+TEST(WrittenCorpusFiles, CatalogFreeSpaceMapListsOnlyItsLastPage) {
+  ScratchDir dir;
+  const std::string made = dir.Path("new.mdb");
+  CreateDatabase(made, DatabaseFormat::Jet4);
+  for (const std::string& path : {made, dir.Copy("jackcess/src/test/data/V2010/queryTestV2010.accdb", "q.accdb")}) {
+    SCOPED_TRACE(path);
+    auto db = Database::Open(path);
+    std::vector<qv::Column> cols(1);
+    cols[0] = {"A long column name to fill the catalog", qv::ColumnType::Int32};
+    for (int i = 0; i < 120; ++i) CreateTable(*db, "A table with a rather long name, number " + std::to_string(i), cols);
+    TableDefinition t = db->ReadDefinition("MSysObjects");
+    const Layout& l = db->header().layout;
+    std::vector<std::uint32_t> used;
+    for (auto p : UsageMap::Read(db->pages(), l, RowPointer::Decode(t.usedPagesPointer)).Pages()) {
+      PagePtr page = db->pages().ReadPage(p);
+      if ((*page)[0] == page_type::kData && LoadU32(page->data() + 4) == t.firstPage) used.push_back(p);
+    }
+    ASSERT_GE(used.size(), 3u);
+    auto free = UsageMap::Read(db->pages(), l, RowPointer::Decode(t.freePagesPointer)).Pages();
+    EXPECT_EQ(free, std::vector<std::uint32_t>{used.back()});
   }
 }
 
