@@ -5,7 +5,8 @@
 //    page map lists, the pages holding its usage-map rows (shared: several maps live on one
 //    page), the bitmap pages of its reference maps, the pages of every index tree (walked from
 //    the root), and the long-value pages its rows point at (shared: Jet4 tables share LVAL pages;
-//    ACE files also list them in per-column maps).
+//    ACE files also list them in per-column maps). Every index entry must name a live row, and
+//    an index that keeps NULLs every row once.
 // Then every page must be owned exactly once (shared kinds only by the same kind), owned pages
 // must not be marked free, and every page must be owned or marked free, or else be zero: a freed
 // page the global map's window (512 pages of an inline map) could not list when it was freed. Problems are texts that do not depend on counters, so a test can set aside those an
@@ -154,6 +155,7 @@ class PageAccounting {
     }
     for (auto p : MapPages(t.freePagesPointer, "free-space map of " + n))
       if (!used.count(p)) Problem("page " + std::to_string(p) + " in the free-space map of " + n + " is not in its map");
+    std::vector<std::vector<LeafEntry>> indexEntries;
     for (std::size_t i = 0; i < t.realIndexes.size(); ++i) {
       const RealIndexDef& ri = t.realIndexes[i];
       const std::string who = "index " + std::to_string(i) + " of " + n;
@@ -161,6 +163,7 @@ class PageAccounting {
       for (auto p : MapPages(ri.usedPagesPointer, who)) listed.insert(p);
       TreeReport tree = TreeChecker(ps_, t.firstPage).Check(ri.firstPage);
       for (const auto& pr : tree.problems) Problem(who + ": " + pr);
+      indexEntries.push_back(tree.entries);
       for (auto p : tree.pageNumbers) {
         Claim(p, "index " + n, who);
         if (!listed.count(p)) Problem("page " + std::to_string(p) + " of " + who + " is not in its map");
@@ -179,12 +182,25 @@ class PageAccounting {
         if (!own.count(p)) Problem("LVAL page " + std::to_string(p) + " of " + n + " has room but is not owned");
     }
     bool hasLong = std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
-    if (!hasLong) return;
+    if (!hasLong && indexEntries.empty()) return;
     TableCursor cursor(db_.sharedFile(), t);
     std::vector<Cell> cells;
+    std::set<RowPointer> live;
     while (cursor.NextRow(cells)) {
+      live.insert(cursor.position());
       for (std::size_t i = 0; i < cells.size(); ++i)
         if (t.columns[i].longValue() && !cells[i].null) ClaimLongValue(cells[i].bytes, n);
+    }
+    // Every index entry names a live row, and an index that keeps NULLs names every row once.
+    for (std::size_t i = 0; i < indexEntries.size(); ++i) {
+      std::set<RowPointer> named;
+      for (const auto& entry : indexEntries[i]) {
+        if (!live.count(entry.row)) Problem("index " + std::to_string(i) + " of " + n + " names a row that is not live");
+        named.insert(entry.row);
+      }
+      if (named.size() != indexEntries[i].size()) Problem("index " + std::to_string(i) + " of " + n + " names a row twice");
+      if (!(t.realIndexes[i].flags & 0x02) && named.size() != live.size())
+        Problem("index " + std::to_string(i) + " of " + n + " does not name every row");
     }
   }
 
