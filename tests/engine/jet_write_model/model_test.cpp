@@ -54,7 +54,10 @@ class ModelRun {
   ModelRun(std::string path, std::uint64_t seed) : path_(std::move(path)), rng_(seed) {}
 
   void Open() { db_ = Database::Open(path_); }
-  void Close() { db_.reset(); }
+  void Close() {
+    inserters_.clear();
+    db_.reset();
+  }
 
   // Reads the tables a corpus file already has into the model.
   void AdoptExistingTables() {
@@ -257,13 +260,19 @@ class ModelRun {
     ModelTable& t = model_[name];
     if (!t.insertable) return;
     int rows = std::uniform_int_distribution<int>(1, 40)(rng_);
-    std::unique_ptr<TableInserter> ins;
-    try {
-      ins = std::make_unique<TableInserter>(*db_, name);
-    } catch (const qv::Error& e) {
-      if (e.number() != errc::kNotSupported) throw;
-      t.insertable = false;
-      return;
+    // An inserter lives on across other creates, drops and copies until its table goes or the
+    // file is closed, as a connection keeps one: what it remembers (its last page) must stay
+    // right.
+    auto& ins = inserters_[name];
+    if (!ins) {
+      try {
+        ins = std::make_unique<TableInserter>(*db_, name);
+      } catch (const qv::Error& e) {
+        inserters_.erase(name);
+        if (e.number() != errc::kNotSupported) throw;
+        t.insertable = false;
+        return;
+      }
     }
     for (int r = 0; r < rows; ++r) {
       qv::Row row;
@@ -301,6 +310,7 @@ class ModelRun {
       throw;
     }
     model_.erase(name);
+    inserters_.erase(name);
     ++ops_;
   }
 
@@ -338,6 +348,7 @@ class ModelRun {
   std::string path_;
   std::mt19937_64 rng_;
   std::unique_ptr<Database> db_;
+  std::map<std::string, std::unique_ptr<TableInserter>> inserters_;
   std::map<std::string, ModelTable> model_;
   std::set<std::string> baseline_;
   std::size_t ops_ = 0, lostPastMap_ = 0, pages_ = 0, accessTableRows_ = 0;
