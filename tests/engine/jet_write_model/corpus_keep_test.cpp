@@ -15,6 +15,8 @@
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/database_creator.h"
+#include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/usage_map_writer.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
@@ -196,6 +198,51 @@ TEST(WrittenCorpusFiles, CatalogFreeSpaceMapListsOnlyItsLastPage) {
     auto free = UsageMap::Read(db->pages(), l, RowPointer::Decode(t.freePagesPointer)).Pages();
     EXPECT_EQ(free, std::vector<std::uint32_t>{used.back()});
   }
+}
+
+// A page freed where the global map's 512-page window cannot list it (the window holds another
+// free page) is reused by the same writer while the file stays open, and never handed out twice.
+TEST(FreePages, PagesTheGlobalMapCannotListAreReusedWhileTheFileIsOpen) {
+  ScratchDir dir;
+  const std::string path = dir.Path("pages.mdb");
+  CreateDatabase(path, DatabaseFormat::Jet4);
+  auto db = Database::Open(path);
+  SharedFile& f = *db->sharedFile();
+  std::vector<std::uint32_t> pages;
+  {
+    WriteOperation op(f);
+    while (pages.empty() || pages.back() < pages.front() + 600) {
+      std::uint32_t n = op.writer().AllocatePage();
+      PutPage(*f.pages, n, Bytes(f.header.layout.pageSize, 0x55));  // any content but zeros
+      pages.push_back(n);
+    }
+    op.Commit();
+  }
+  const std::uint32_t low = pages.front(), high = pages.back();
+  ASSERT_LT(low, 512u);
+  UsageMapWriter global(*f.pages, f.header.layout);
+  {
+    WriteOperation op(f);
+    op.writer().FreePage(low);   // listed: the window starts at 0
+    op.writer().FreePage(high);  // past the window, which cannot move without losing `low`
+    op.Commit();
+  }
+  EXPECT_TRUE(global.Test({1, 0}, low));
+  EXPECT_FALSE(global.Test({1, 0}, high));
+  std::set<std::uint32_t> given;
+  {
+    WriteOperation op(f);
+    for (int i = 0; i < 3; ++i) {
+      std::uint32_t n = op.writer().AllocatePage();
+      PutPage(*f.pages, n, Bytes(f.header.layout.pageSize, 0x66));
+      given.insert(n);
+    }
+    op.Commit();
+  }
+  EXPECT_TRUE(given.count(low));
+  EXPECT_TRUE(given.count(high));
+  EXPECT_EQ(given.size(), 3u);
+  EXPECT_FALSE(global.Test({1, 0}, low));
 }
 
 }  // namespace
