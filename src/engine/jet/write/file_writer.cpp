@@ -86,6 +86,13 @@ std::uint32_t FileWriter::AllocatePage() {
   PageStore& ps = pages();
   UsageMapWriter global(ps, layout());
   const std::uint32_t count = ps.pageCount();
+  while (!unlisted_.empty()) {
+    const std::uint32_t n = *unlisted_.begin();
+    unlisted_.erase(unlisted_.begin());
+    if (n >= count || !AllZero(*ps.ReadPage(n))) continue;
+    global.Set(kGlobalMap, n, false);  // the window may have come to list it meanwhile
+    return n;
+  }
   // Reuse only pages that are marked free AND hold nothing at all: Access may leave free bits on
   // pages it still uses (the empty templates mark every page free), and never zeroes the pages it
   // frees, so a zero page marked free can only be one we freed.
@@ -108,9 +115,9 @@ void FileWriter::FreePage(std::uint32_t page) {
   PageStore& ps = pages();
   ps.PutPage(page, std::make_shared<const Bytes>(layout().pageSize, 0));
   UsageMapWriter global(ps, layout());
-  // A page beyond the global map's reach stays zeroed but unlisted (it is lost to reuse, never
-  // double-booked).
-  global.Set(kGlobalMap, page, true);
+  // A page beyond the global map's reach stays zeroed but unlisted: this writer reuses it while
+  // the file stays open; after that it is lost to reuse, never double-booked.
+  if (!global.Set(kGlobalMap, page, true)) unlisted_.insert(page);
   if (page < nextFreeScan_) nextFreeScan_ = page;
 }
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "engine/jet/file_registry.h"
@@ -35,8 +36,8 @@ class FileWriter final : public FileWriteState {
   PageStore& pages() { return *file_.pages; }
   const Layout& layout() const { return file_.header.layout; }
 
-  // A page for new content: a page we freed earlier (zeroed and marked free in the global map) or
-  // a new page at the end of the file. The page is unmarked in the global map. Its content is
+  // A page for new content: a page we freed earlier (zeroed and marked free in the global map, or
+  // freed in this session where the map could not list it) or a new page at the end of the file. The page is unmarked in the global map. Its content is
   // all zeros until the caller puts its own.
   std::uint32_t AllocatePage();
   // Zeroes `page` and marks it free in the global map.
@@ -62,6 +63,10 @@ class FileWriter final : public FileWriteState {
   SharedFile& file_;
   std::chrono::steady_clock::time_point lastCheckpoint_;
   std::uint32_t nextFreeScan_ = 2;  // where the search for reusable free pages goes on
+  // Pages freed (zeroed) while the global map's window could not list them: reused first, as
+  // long as they are still zero (an undone operation may have put their content back). They
+  // are lost to reuse once the file is closed, as Access loses them until a compact.
+  std::set<std::uint32_t> unlisted_;
 };
 
 // Writes the changes waiting in memory for `file` to disk now, when it has been written at all

@@ -96,13 +96,13 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
                 ps.Where(t.firstPage, 0));
   std::optional<RowPointer> at;
   UsageMap used = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
-  std::uint32_t last = 0;
+  std::uint32_t last = 0, lastOwned = 0;
   for (std::uint32_t q : used.Pages()) {
     if (q >= ps.pageCount()) break;
     PagePtr cur = ps.ReadPage(q);
-    if ((*cur)[0] == page_type::kData && LoadU32(cur->data() + 4) == t.firstPage &&
-        RoomForRow(l, *cur) >= row.size())
-      last = q;
+    if ((*cur)[0] != page_type::kData || LoadU32(cur->data() + 4) != t.firstPage) continue;
+    lastOwned = q;
+    if (RoomForRow(l, *cur) >= row.size()) last = q;
   }
   if (last != 0) {
     Bytes p = CopyPage(ps, last);
@@ -122,7 +122,12 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
       throw Error(errc::kNotSupported,
                   "The page map of system table '" + t.name + "' cannot list page " + std::to_string(n) + ".",
                   ps.Where(n, 0));
-    if (t.freePagesPointer != 0) maps.Set(RowPointer::Decode(t.freePagesPointer), n, true);
+    // The free-space map lists the new page and no longer the one that filled, as Access keeps
+    // the catalog's map (only its last page listed in the corpus files).
+    if (t.freePagesPointer != 0) {
+      if (lastOwned != 0) maps.Set(RowPointer::Decode(t.freePagesPointer), lastOwned, false);
+      maps.Set(RowPointer::Decode(t.freePagesPointer), n, true);
+    }
     at = RowPointer{n, *slot};
   }
   Bytes tdef = CopyPage(ps, t.firstPage);

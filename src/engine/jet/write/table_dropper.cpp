@@ -11,6 +11,7 @@
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/system_rows.h"
+#include "engine/jet/write/table_inserter.h"
 
 namespace qv::jet {
 
@@ -52,15 +53,14 @@ void CheckIndexTrees(PageStore& ps, const TableDefinition& t) {
   for (std::size_t ri = 0; ri < t.realIndexes.size(); ++ri) ReadIndexEntries(ps, t, ri);
 }
 
-// The row count of a table definition and of each of its real indexes, lowered by `n`.
-void LowerRowCounts(PageStore& ps, const Layout& l, const TableDefinition& t, std::uint32_t n) {
+// The row count of a table definition, lowered by `n`. The counts kept per real index are left
+// as they are: Access never lowers them when rows go (the corpus' counts are at least the
+// number of distinct keys, larger after deletions), and the insert side raises them only for a
+// key not yet in the index.
+void LowerRowCount(PageStore& ps, const Layout& l, const TableDefinition& t, std::uint32_t n) {
   Bytes p = CopyPage(ps, t.firstPage);
-  auto lower = [&](std::size_t at) {
-    std::uint32_t v = LoadU32(p.data() + at);
-    StoreU32(p.data() + at, v >= n ? v - n : 0);
-  };
-  lower(l.tdefRowCount);
-  for (std::size_t i = 0; i < t.realIndexes.size(); ++i) lower(l.tdefRealIndexStart + i * l.realIndexEntrySize + 4);
+  std::uint32_t v = LoadU32(p.data() + l.tdefRowCount);
+  StoreU32(p.data() + l.tdefRowCount, v >= n ? v - n : 0);
   PutPage(ps, t.firstPage, std::move(p));
 }
 
@@ -140,7 +140,7 @@ void DropTable(Database& db, const std::string& name) {
   RemoveIndexEntries(op.writer(), objects, gone);
   MarkDeleted(ps, l, target->slot);
   if (target->stored != target->slot) MarkDeleted(ps, l, target->stored);
-  LowerRowCounts(ps, l, objects, 1);
+  LowerRowCount(ps, l, objects, 1);
   if (!aceRows.empty()) {
     std::set<RowPointer> aceSlots;
     for (const auto& r : aceRows) aceSlots.insert(r.slot);
@@ -149,12 +149,12 @@ void DropTable(Database& db, const std::string& name) {
       MarkDeleted(ps, l, r.slot);
       if (r.stored != r.slot) MarkDeleted(ps, l, r.stored);
     }
-    LowerRowCounts(ps, l, aces, static_cast<std::uint32_t>(aceRows.size()));
+    LowerRowCount(ps, l, aces, static_cast<std::uint32_t>(aceRows.size()));
   }
 
   // The table's pages.
   std::set<std::uint32_t> toFree(t.pages.begin(), t.pages.end());
-  std::map<std::uint32_t, int> lvalRowsOfTable;  // LVAL page -> rows of this table on it
+  std::map<std::uint32_t, std::set<std::uint8_t>> lvalRowsOfTable;  // LVAL page -> rows of this table on it
   auto mapPages = [&](std::uint32_t ptr, auto accept) {
     RowPointer at = RowPointer::Decode(ptr);
     if (ptr == 0 || !LiveRow(ps, l, at)) return;
@@ -186,7 +186,7 @@ void DropTable(Database& db, const std::string& name) {
         std::set<std::uint32_t> seen;
         bool chain = (head & 0x40000000u) == 0;
         while (!ptr.null() && seen.insert(ptr.Encode()).second) {
-          ++lvalRowsOfTable[ptr.page];
+          lvalRowsOfTable[ptr.page].insert(ptr.row);
           if (!chain) break;
           RowRef r = ReadRowAt(ps, l, ptr);
           if (r.bytes.size() < 4) break;
@@ -200,9 +200,24 @@ void DropTable(Database& db, const std::string& name) {
     DataPageReader reader(ps, l, page, *p);
     int live = 0;
     for (std::uint16_t i = 0; i < reader.rowCount(); ++i) live += reader.Slot(i).deleted ? 0 : 1;
-    if (LoadU32(p->data() + 4) == kLvalOwner && live == rows) toFree.insert(page);
+    if (LoadU32(p->data() + 4) != kLvalOwner) continue;
+    if (live == static_cast<int>(rows.size())) {
+      toFree.insert(page);
+    } else {
+      // The page keeps other tables' values (Jet4 tables share LVAL pages): this table's rows
+      // are deleted, so that the page is freed with the last table that has values on it.
+      for (std::uint8_t row : rows) MarkDeleted(ps, l, {page, row});
+    }
   }
   std::vector<std::uint32_t> mapRows{t.usedPagesPointer, t.freePagesPointer};
+  // ACE: each long-value column's owned-pages and free-space maps (their LVAL pages were found
+  // through the rows above; the maps' bitmap pages and rows go with the table).
+  for (const auto& [column, maps] : ReadLongValueMaps(ps, l, t)) {
+    mapPages(maps.first, [](const Bytes&) { return false; });
+    mapPages(maps.second, [](const Bytes&) { return false; });
+    mapRows.push_back(maps.first);
+    mapRows.push_back(maps.second);
+  }
   mapPages(t.usedPagesPointer, ownData);
   mapPages(t.freePagesPointer, [](const Bytes&) { return false; });
   for (const auto& ri : t.realIndexes) {
@@ -211,8 +226,22 @@ void DropTable(Database& db, const std::string& name) {
     mapRows.push_back(ri.usedPagesPointer);
   }
   std::set<std::uint32_t> uniqueRows(mapRows.begin(), mapRows.end());
-  for (std::uint32_t ptr : uniqueRows)
-    if (ptr != 0 && LiveRow(ps, l, RowPointer::Decode(ptr))) MarkDeleted(ps, l, RowPointer::Decode(ptr));
+  std::set<std::uint32_t> mapRowPages;
+  for (std::uint32_t ptr : uniqueRows) {
+    if (ptr == 0 || !LiveRow(ps, l, RowPointer::Decode(ptr))) continue;
+    MarkDeleted(ps, l, RowPointer::Decode(ptr));
+    mapRowPages.insert(RowPointer::Decode(ptr).page);
+  }
+  // A page of usage-map rows (owned by no table) left without a live row is freed: nothing
+  // else points at it, and CREATE TABLE puts new map rows on a page of their own.
+  for (std::uint32_t page : mapRowPages) {
+    PagePtr p = ps.ReadPage(page);
+    if ((*p)[0] != page_type::kData || LoadU32(p->data() + 4) != 0) continue;
+    DataPageReader reader(ps, l, page, *p);
+    bool anyLive = false;
+    for (std::uint16_t i = 0; i < reader.rowCount() && !anyLive; ++i) anyLive = !reader.Slot(i).deleted;
+    if (!anyLive) toFree.insert(page);
+  }
   for (std::uint32_t p : toFree) op.writer().FreePage(p);
   op.Commit();
   db.RefreshCatalog();

@@ -1,0 +1,81 @@
+// The table both write benchmarks fill: 10 columns of the kinds the insert goal names (three
+// text, two long, double, currency, date, Yes/No, memo), made by CREATE TABLE in a database made
+// by CreateDatabase, filled through the engine's insert call. See README.md.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/core/error.h"
+#include "engine/core/value.h"
+#include "engine/jet/database.h"
+#include "engine/jet/write/database_creator.h"
+#include "engine/jet/write/table_creator.h"
+#include "engine/jet/write/table_inserter.h"
+
+namespace qv::bench {
+
+inline std::vector<qv::Column> BenchColumns() {
+  auto col = [](const char* name, qv::ColumnType type, std::uint32_t size = 0) {
+    qv::Column c;
+    c.name = name;
+    c.type = type;
+    c.size = size;
+    return c;
+  };
+  std::vector<qv::Column> cols = {col("ID", qv::ColumnType::Int32),      col("Name", qv::ColumnType::Text, 50),
+                                  col("Amount", qv::ColumnType::Double), col("Price", qv::ColumnType::Currency),
+                                  col("Created", qv::ColumnType::DateTime), col("Active", qv::ColumnType::Boolean),
+                                  col("Notes", qv::ColumnType::Memo),    col("Qty", qv::ColumnType::Int32),
+                                  col("Code", qv::ColumnType::Text, 10), col("City", qv::ColumnType::Text, 30)};
+  cols[0].autoIncrement = true;
+  return cols;
+}
+
+// Row i: mostly short memo values kept in the row; every 100th one LVAL row (2,000 characters),
+// every 1,000th a chain of LVAL rows (6,000 characters), every 7th NULL.
+inline void FillRow(qv::Row& row, std::uint64_t i) {
+  static const char* cities[] = {"Amsterdam", "Zürich", "São Paulo", "Oslo", "Kraków", "Lyon", "Graz"};
+  row[0] = std::monostate{};  // autonumber
+  row[1] = "Customer " + std::to_string(i);
+  row[2] = static_cast<double>(i) * 0.25;
+  row[3] = qv::Currency{static_cast<std::int64_t>(i % 100000) * 125};
+  qv::Timestamp t;
+  t.year = 1990 + static_cast<std::int32_t>(i % 35);
+  t.month = static_cast<std::uint8_t>(1 + i % 12);
+  t.day = static_cast<std::uint8_t>(1 + i % 28);
+  t.hour = static_cast<std::uint8_t>(i % 24);
+  t.minute = static_cast<std::uint8_t>(i % 60);
+  row[4] = t;
+  row[5] = i % 3 == 0;
+  if (i % 1000 == 0) row[6] = std::string(6000, static_cast<char>('a' + i % 26));
+  else if (i % 100 == 0) row[6] = std::string(2000, static_cast<char>('A' + i % 26));
+  else if (i % 7 == 0) row[6] = std::monostate{};
+  else row[6] = "Note " + std::to_string(i);
+  row[7] = static_cast<std::int64_t>(i % 977);
+  row[8] = "C" + std::to_string(i % 100000);
+  row[9] = std::string(cities[i % 7]);
+}
+
+// A new database at `path` with table "Bench" of `rows` rows, one Insert call per row.
+inline int CreateAndFill(const std::string& path, bool ace, std::uint64_t rows) {
+  try {
+    qv::jet::CreateDatabase(path, ace ? qv::jet::DatabaseFormat::Ace2010 : qv::jet::DatabaseFormat::Jet4);
+    auto db = qv::jet::Database::Open(path);
+    qv::jet::CreateTable(*db, "Bench", BenchColumns());
+    qv::jet::TableInserter ins(*db, "Bench");
+    qv::Row row(ins.definition().columns.size());
+    for (std::uint64_t i = 0; i < rows; ++i) {
+      FillRow(row, i);
+      ins.Insert(row);
+    }
+    return 0;  // the database closes here: final checkpoint
+  } catch (const qv::Error& e) {
+    std::fprintf(stderr, "insert failed: %d %s\n", e.number(), e.description().c_str());
+    return 1;
+  }
+}
+
+}  // namespace qv::bench
