@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include <sys/uio.h>
+
 #include "engine/core/bytes.h"
 #include "engine/jet/page_cipher.h"
 
@@ -95,9 +97,14 @@ class PageStore {
   std::size_t capacity_;
   mutable std::mutex mu_;
   std::shared_ptr<const PageCipher> cipher_;
+  // Reads the file from `offset` into `parts` (one buffer per page, filled in order; the
+  // entries are used up); returns the bytes read, fewer at the end of the file.
+  std::size_t ReadPagesInto(std::uint64_t offset, std::vector<struct iovec>& parts) const;
+
   std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
   std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
   std::uint64_t misses_ = 0;
+  std::uint32_t lastMiss_ = 0xffffffffu;  // the last page read from disk (read-ahead detection)
   bool writable_ = false;
   std::uint32_t diskPageCount_ = 0;
   std::map<std::uint32_t, PagePtr> dirty_;
