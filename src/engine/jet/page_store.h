@@ -1,4 +1,5 @@
-// The pager: every page of a database file is read through here, once per cache miss, and
+// The pager: every page of a database file is read through here, once per cache miss (a miss
+// right after a miss of the page before reads the next few pages along), and
 // decoded through the file's PageCipher (old RC4 page encoding or .accdb page encryption) before
 // anyone sees it. Pages come back as shared, immutable buffers, so a reader can hold a page while
 // the cache moves on. One PageStore per open file, shared by all connections to that file (see
