@@ -9,7 +9,6 @@
 // Without a command it prints the header and the schema rows. Exit status: 0 ok, 1 a table
 // could not be read, 2 the file could not be opened. The stored password is never printed.
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,8 +17,8 @@
 #include <vector>
 
 #include "engine/core/error.h"
-#include "engine/core/value_text.h"
 #include "engine/jet/database.h"
+#include "engine/jet/table_cursor.h"
 #include "oracle_json.h"
 
 using namespace qv::jet;
@@ -120,38 +119,36 @@ void PrintCells(Database& db, const std::string& name) {
   }
 }
 
-// Appends the text form of a value (the engines' locale-independent form; NULL for null).
-void AppendValueText(std::string& line, const qv::Value& v) {
-  if (auto s = std::get_if<std::string>(&v)) {
-    line += *s;
-  } else if (auto i = std::get_if<std::int64_t>(&v)) {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, *i);
-    line.append(buf, r.ptr);
-  } else if (auto b = std::get_if<bool>(&v)) {
-    line += *b ? "true" : "false";
-  } else {
-    auto t = qv::FormatValueText(v);
-    line += t ? *t : "NULL";
-  }
-}
-
+// Every row as one line of tab-separated value texts (the engines' locale-independent form;
+// NULL for null), written in large blocks: the text is decoded straight into the block.
 int PrintRows(Database& db, const std::string& name) {
-  auto reader = db.ReadTable(name, ReadOptions{true});
-  const auto& cols = reader->columns();
-  for (std::size_t i = 0; i < cols.size(); ++i) std::printf("%s%s", i ? "\t" : "", cols[i].name.c_str());
-  std::printf("\n");
-  qv::Row row;
-  std::string line;
-  while (reader->Next(row)) {
-    line.clear();
-    for (std::size_t i = 0; i < row.size(); ++i) {
-      if (i) line += '\t';
-      AppendValueText(line, row[i]);
-    }
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stdout);
+  TableRowReader reader(db.OpenCursor(name), ReadOptions{true});
+  const auto& cols = reader.columns();
+  std::string out;
+  for (std::size_t i = 0; i < cols.size(); ++i) {
+    if (i) out += '\t';
+    out += cols[i].name;
   }
+  out += '\n';
+  constexpr std::size_t kBlock = 1 << 16;
+  out.reserve(2 * kBlock);
+  try {
+    while (reader.NextText(out, '\t', "NULL")) {
+      out += '\n';
+      if (out.size() >= kBlock) {
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        out.clear();
+      }
+    }
+  } catch (const qv::Error&) {
+    // The rows before a damaged one are still printed, as they were read; the value the row
+    // stopped in is not (the partly appended line is cut off).
+    std::size_t lineStart = out.rfind('\n');
+    out.resize(lineStart == std::string::npos ? 0 : lineStart + 1);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    throw;
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
   return 0;
 }
 

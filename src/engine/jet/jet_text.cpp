@@ -1,5 +1,7 @@
 #include "engine/jet/jet_text.h"
 
+#include <cstring>
+
 namespace qv::jet {
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
@@ -54,12 +56,18 @@ class Utf16Sink {
     Finish();
     out_.append(reinterpret_cast<const char*>(p), n);
   }
-  // The same for a run of UTF-16LE code units below 0x80 (`n` units, 2n bytes).
+  // The same for a run of UTF-16LE code units below 0x80 (`n` units, 2n bytes), narrowed in
+  // small blocks on the stack (growing the string first would zero the bytes to be written).
   void PutAsciiUnits(const std::uint8_t* p, std::size_t n) {
     Finish();
-    const std::size_t at = out_.size();
-    out_.resize(at + n);
-    for (std::size_t k = 0; k < n; ++k) out_[at + k] = static_cast<char>(p[2 * k]);
+    char block[64];
+    while (n > 0) {
+      const std::size_t take = n < sizeof block ? n : sizeof block;
+      for (std::size_t k = 0; k < take; ++k) block[k] = static_cast<char>(p[2 * k]);
+      out_.append(block, take);
+      p += 2 * take;
+      n -= take;
+    }
   }
   void Finish() {
     if (pendingHigh_) AppendUtf8(out_, 0xfffd);
@@ -91,6 +99,15 @@ void AppendJet4Text(std::span<const std::uint8_t> b, std::string& out) {
         ++i;
       } else if (oneByte) {
         std::size_t end = i;
+        // Eight bytes at a time while none of them is 00 or 0x80 and above: a borrow out of a
+        // 00 byte, or a byte's own top bit, shows in the top bits (a borrow can only spill
+        // above a byte that already stops the run).
+        while (end + 8 <= b.size()) {
+          std::uint64_t w;
+          std::memcpy(&w, &b[end], sizeof w);
+          if (((w - 0x0101010101010101u) | w) & 0x8080808080808080u) break;
+          end += 8;
+        }
         while (end < b.size() && b[end] != 0 && b[end] < 0x80) ++end;
         if (end > i) {
           sink.PutAscii(&b[i], end - i);

@@ -1,4 +1,5 @@
-// The pager: every page of a database file is read through here, once per cache miss, and
+// The pager: every page of a database file is read through here, once per cache miss (a miss
+// right after a miss of the page before reads the next few pages along), and
 // decoded through the file's PageCipher (old RC4 page encoding or .accdb page encryption) before
 // anyone sees it. Pages come back as shared, immutable buffers, so a reader can hold a page while
 // the cache moves on. One PageStore per open file, shared by all connections to that file (see
@@ -18,6 +19,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include <sys/uio.h>
 
 #include "engine/core/bytes.h"
 #include "engine/jet/page_cipher.h"
@@ -95,9 +98,14 @@ class PageStore {
   std::size_t capacity_;
   mutable std::mutex mu_;
   std::shared_ptr<const PageCipher> cipher_;
+  // Reads the file from `offset` into `parts` (one buffer per page, filled in order; the
+  // entries are used up); returns the bytes read, fewer at the end of the file.
+  std::size_t ReadPagesInto(std::uint64_t offset, std::vector<struct iovec>& parts) const;
+
   std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
   std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
   std::uint64_t misses_ = 0;
+  std::uint32_t lastMiss_ = 0xffffffffu;  // the last page read from disk (read-ahead detection)
   bool writable_ = false;
   std::uint32_t diskPageCount_ = 0;
   std::map<std::uint32_t, PagePtr> dirty_;

@@ -1,7 +1,12 @@
 #include "engine/jet/row_codec.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <set>
+
+#include "engine/core/double_text.h"
+#include "engine/core/value_text.h"
 
 #include "engine/core/error.h"
 #include "engine/jet/data_page.h"
@@ -19,12 +24,29 @@ std::string Hex2(std::size_t v) {
 
 }  // namespace
 
+void RowSplitter::MakePlan() {
+  plan_.clear();
+  plan_.reserve(table_.columns.size());
+  for (const ColumnDef& c : table_.columns) {
+    ColumnPlan p;
+    p.number = c.number;
+    p.kind = c.type == col_type::kBoolean ? kBooleanColumn : c.fixedLength() ? kFixedColumn : kVariableColumn;
+    // Offsets past 0xffff cannot fit any row: keep them past every row instead of wrapping.
+    std::size_t at = layout_.rowColumnCountSize + c.fixedOffset;
+    p.at = static_cast<std::uint16_t>(std::min<std::size_t>(at, 0xffff));
+    p.length = c.length;
+    p.varIndex = c.varIndex;
+    plan_.push_back(p);
+  }
+}
+
 void RowSplitter::Split(std::span<const std::uint8_t> row, const Place& where, std::vector<Cell>& cells) {
   const std::size_t n = row.size();
   const std::size_t ccs = layout_.rowColumnCountSize;
   auto corrupt = [&](const std::string& what, std::size_t off) {
     ThrowCorrupt(what + " (row offset " + Hex2(off) + ")", where.str());
   };
+  if (plan_.size() != table_.columns.size()) MakePlan();
   if (n < ccs) corrupt("row shorter than its column count", 0);
   std::size_t rowColumns = ccs == 1 ? row[0] : LoadU16(row.data());
   std::size_t maskSize = (rowColumns + 7) / 8;
@@ -34,7 +56,6 @@ void RowSplitter::Split(std::span<const std::uint8_t> row, const Place& where, s
 
   // Offsets of the variable columns present in this row (plus the end of the last).
   std::vector<std::size_t>& varOffsets = varOffsets_;
-  varOffsets.clear();
   std::size_t varCount = 0;
   if (table_.varColumns > 0) {
     if (!layout_.jet3) {
@@ -42,7 +63,9 @@ void RowSplitter::Split(std::span<const std::uint8_t> row, const Place& where, s
       varCount = LoadU16(row.data() + tailEnd - 2);
       std::size_t need = 2 + 2 * (varCount + 1);
       if (tailEnd < ccs + need) corrupt("variable column table larger than the row", tailEnd);
-      for (std::size_t i = 0; i <= varCount; ++i) varOffsets.push_back(LoadU16(row.data() + tailEnd - 4 - 2 * i));
+      varOffsets.resize(varCount + 1);
+      const std::uint8_t* entry = row.data() + tailEnd - 4;
+      for (std::size_t i = 0; i <= varCount; ++i, entry -= 2) varOffsets[i] = LoadU16(entry);
     } else {
       if (tailEnd < ccs + 1) corrupt("row too short for its variable column count", tailEnd);
       varCount = row[tailEnd - 1];
@@ -50,44 +73,47 @@ void RowSplitter::Split(std::span<const std::uint8_t> row, const Place& where, s
       std::size_t need = 1 + jumps + varCount + 1;
       if (tailEnd < ccs + need) corrupt("variable column table larger than the row", tailEnd);
       std::size_t tableAt = tailEnd - 1 - jumps - 1;  // var_table[0]
+      varOffsets.resize(varCount + 1);
       for (std::size_t i = 0; i <= varCount; ++i) {
         std::size_t high = 0;
         for (std::size_t k = 0; k < jumps; ++k) {
           std::uint8_t j = row[tailEnd - 2 - k];
           if (j != 0xff && j <= i) ++high;
         }
-        varOffsets.push_back(row[tableAt - i] + 256 * high);
+        varOffsets[i] = row[tableAt - i] + 256 * high;
       }
     }
-    for (std::size_t i = 0; i < varOffsets.size(); ++i) {
-      if (varOffsets[i] > n || (i > 0 && varOffsets[i] < varOffsets[i - 1]))
+    std::size_t previous = 0;
+    for (std::size_t i = 0; i <= varCount; ++i) {
+      if (varOffsets[i] > n || varOffsets[i] < previous) [[unlikely]]
         corrupt("variable column offset " + std::to_string(varOffsets[i]) + " out of order or past the row", tailEnd);
+      previous = varOffsets[i];
     }
   }
 
-  cells.resize(table_.columns.size());
-  for (std::size_t i = 0; i < table_.columns.size(); ++i) {
-    const ColumnDef& c = table_.columns[i];
+  const std::size_t columns = plan_.size();
+  cells.resize(columns);
+  for (std::size_t i = 0; i < columns; ++i) {
+    const ColumnPlan& p = plan_[i];
     Cell& cell = cells[i];
-    cell = Cell{};
-    bool present = c.number < rowColumns;
-    bool bit = present && (mask[c.number / 8] & (1u << (c.number % 8))) != 0;
-    if (c.type == col_type::kBoolean) {
+    bool bit = p.number < rowColumns && ((mask[p.number >> 3] >> (p.number & 7)) & 1) != 0;
+    cell.bytes = {};
+    if (p.kind == kBooleanColumn) {
       cell.null = false;
       cell.flag = bit;
       continue;
     }
+    cell.flag = false;
+    cell.null = true;
     if (!bit) continue;
-    if (c.fixedLength()) {
-      std::size_t at = ccs + c.fixedOffset;
-      std::size_t len = c.length;
-      if (at > n || len > n - at)
-        corrupt("fixed column '" + c.name + "' runs past the end of the row", at);
+    if (p.kind == kFixedColumn) {
+      if (p.at > n || p.length > n - p.at) [[unlikely]]
+        corrupt("fixed column '" + table_.columns[i].name + "' runs past the end of the row", p.at);
       cell.null = false;
-      cell.bytes = row.subspan(at, len);
+      cell.bytes = row.subspan(p.at, p.length);
     } else {
-      if (c.varIndex >= varCount) continue;  // added after this row was written
-      std::size_t a = varOffsets[c.varIndex], b = varOffsets[c.varIndex + 1];
+      if (p.varIndex >= varCount) continue;  // added after this row was written
+      std::size_t a = varOffsets[p.varIndex], b = varOffsets[p.varIndex + 1];
       cell.null = false;
       cell.bytes = row.subspan(a, b - a);
     }
@@ -221,6 +247,58 @@ void ValueDecoder::DecodeInto(const ColumnDef& c, const Cell& cell, const Place&
     return;
   }
   out = Decode(c, cell, where);
+}
+
+namespace {
+
+void AppendInteger(std::string& out, std::int64_t v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace
+
+bool ValueDecoder::AppendText(const ColumnDef& c, const Cell& cell, const Place& where, std::string& out) const {
+  if (c.type == col_type::kBoolean) {
+    out += cell.flag ? "true" : "false";
+    return true;
+  }
+  if (cell.null) return false;
+  if (!c.calculated()) {
+    // The common types, with the size checks of Decode (which reports a short field).
+    const auto b = cell.bytes;
+    switch (c.type) {
+      case col_type::kByte:
+        if (b.size() >= 1) return AppendInteger(out, b[0]), true;
+        break;
+      case col_type::kInt16:
+        if (b.size() >= 2) return AppendInteger(out, static_cast<std::int16_t>(LoadU16(b.data()))), true;
+        break;
+      case col_type::kInt32:
+      case col_type::kComplex:
+        if (b.size() >= 4) return AppendInteger(out, static_cast<std::int32_t>(LoadU32(b.data()))), true;
+        break;
+      case col_type::kBigInt:
+        if (b.size() >= 8) return AppendInteger(out, static_cast<std::int64_t>(LoadU64(b.data()))), true;
+        break;
+      case col_type::kSingle:
+        if (b.size() >= 4) return qv::AppendDoubleText(out, static_cast<double>(LoadF32(b.data()))), true;
+        break;
+      case col_type::kDouble:
+        if (b.size() >= 8) return qv::AppendDoubleText(out, LoadF64(b.data())), true;
+        break;
+      case col_type::kText:
+        if (!codec_) return AppendJet4Text(b, out), true;
+        break;
+      default:
+        break;
+    }
+  }
+  auto text = qv::FormatValueText(Decode(c, cell, where));
+  if (!text) return false;
+  out += *text;
+  return true;
 }
 
 qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place& where) const {

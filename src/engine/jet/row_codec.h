@@ -51,8 +51,20 @@ class RowSplitter {
   void Split(std::span<const std::uint8_t> row, const Place& where, std::vector<Cell>& cells);
 
  private:
+  // What Split needs of one column, packed (the column descriptors are large and spread out).
+  struct ColumnPlan {
+    std::uint16_t number = 0;  // null mask bit
+    std::uint16_t at = 0;      // fixed columns: offset in the row (after the column count)
+    std::uint16_t length = 0;  // fixed columns: bytes
+    std::uint16_t varIndex = 0;
+    std::uint8_t kind = 0;     // kBooleanColumn, kFixedColumn or kVariableColumn
+  };
+  static constexpr std::uint8_t kBooleanColumn = 0, kFixedColumn = 1, kVariableColumn = 2;
+  void MakePlan();
+
   const TableDefinition& table_;
   const Layout& layout_;
+  std::vector<ColumnPlan> plan_;         // built at the first row
   std::vector<std::size_t> varOffsets_;  // reused from row to row
 };
 
@@ -63,6 +75,10 @@ class ValueDecoder {
   qv::Value Decode(const ColumnDef& column, const Cell& cell, const Place& where) const;
   // The same into `out`, reusing the text buffer `out` may already hold (row after row).
   void DecodeInto(const ColumnDef& column, const Cell& cell, const Place& where, qv::Value& out) const;
+  // The value's text form (exactly qv::FormatValueText of Decode's value) appended to `out`,
+  // without building the value for the common types: numbers are formatted and text decoded
+  // straight into `out`. Returns false, appending nothing, for NULL.
+  bool AppendText(const ColumnDef& column, const Cell& cell, const Place& where, std::string& out) const;
 
   // The whole content of a long value (memo/OLE) from its 12-byte (or longer, inline) field.
   Bytes ReadLongValue(std::span<const std::uint8_t> field, const Place& where) const;

@@ -101,4 +101,17 @@ bool TableRowReader::Next(Row& row) {
   return true;
 }
 
+bool TableRowReader::NextText(std::string& out, char separator, std::string_view nullText) {
+  if (!cursor_->NextRow(cells_)) return false;
+  const auto& def = cursor_->definition();
+  const Place place = cursor_->place();
+  const ValueDecoder& decoder = cursor_->decoder();
+  for (std::size_t k = 0; k < picked_.size(); ++k) {
+    if (k) out += separator;
+    std::size_t i = picked_[k];
+    if (!decoder.AppendText(def.columns[i], cells_[i], place, out)) out.append(nullText);
+  }
+  return true;
+}
+
 }  // namespace qv::jet

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/row_reader.h"
@@ -67,6 +68,10 @@ class TableRowReader final : public qv::RowReader {
   const std::vector<Column>& columns() const override { return columns_; }
   std::int64_t rowCount() const override { return cursor_->definition().rowCount; }
   bool Next(Row& row) override;
+  // The next row as text, appended to `out`: each streamed value's text form (as
+  // qv::FormatValueText gives it, `nullText` for NULL) with `separator` between values. The
+  // same text as Next followed by FormatValueText, without building the values. False at the end.
+  bool NextText(std::string& out, char separator, std::string_view nullText);
 
  private:
   std::unique_ptr<TableCursor> cursor_;

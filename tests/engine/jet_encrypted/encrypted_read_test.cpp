@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "engine/core/error.h"
@@ -228,6 +229,58 @@ TEST(KnownRowsOfFilesTheOracleCannotOpen, ReadThroughEveryScheme) {
   ASSERT_EQ(dump[0].rows.size(), 1u);
   auto cells = SplitJsonArray(dump[0].rows[0]);
   EXPECT_NE(std::find(cells.begin(), cells.end(), "\"test\""), cells.end()) << dump[0].rows[0];
+}
+
+// Decryption is the dearest part of reading a protected file: the pager must decrypt a page once
+// and serve it from its cache afterwards. Every table of every protected file read in full,
+// then the schema again: no page may reach the cipher twice (the files are smaller than the
+// cache, so nothing is evicted).
+TEST(PageCache, DecryptsEveryPageAtMostOnce) {
+  class CountingCipher final : public PageCipher {
+   public:
+    CountingCipher(std::unique_ptr<PageCipher> inner, std::map<std::uint32_t, int>& counts)
+        : inner_(std::move(inner)), counts_(counts) {}
+    void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
+      ++counts_[pageNo];
+      inner_->DecryptPage(pageNo, page);
+    }
+    void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
+      inner_->EncryptPage(pageNo, page);
+    }
+
+   private:
+    std::unique_ptr<PageCipher> inner_;
+    std::map<std::uint32_t, int>& counts_;
+  };
+  int filesDecrypted = 0;
+  for (const auto& [rel, password] : Passwords()) {
+    SCOPED_TRACE(rel);
+    std::map<std::uint32_t, int> counts;
+    OpenOptions options = WithPassword(password);
+    options.cipherFactory = [&counts](const PageCipherRequest& request) -> std::unique_ptr<PageCipher> {
+      auto inner = qv::jet::DefaultOfficeCipherFactory()(request);
+      if (!inner) return nullptr;
+      return std::make_unique<CountingCipher>(std::move(inner), counts);
+    };
+    {
+      auto db = Database::Open(CorpusDir() + "/" + rel, options);
+      if (db->pages().pageCount() >= 512) continue;  // larger than the cache: evictions re-read
+      for (const std::string& name : db->UserTableNames()) {
+        try {
+          auto reader = db->ReadTable(name, ReadOptions{true});
+          Row row;
+          while (reader->Next(row)) {
+          }
+        } catch (const Error&) {
+          // a damaged table stops its scan; the pages read so far still count
+        }
+      }
+      (void)db->SchemaTables();
+    }
+    for (const auto& [page, times] : counts) EXPECT_EQ(times, 1) << "page " << page;
+    if (!counts.empty()) ++filesDecrypted;
+  }
+  EXPECT_GE(filesDecrypted, 5);
 }
 
 // The agile file that has an unencrypted twin with the same content: table by table the same.
