@@ -59,7 +59,14 @@ void Database::RefreshCatalog() {
   }
 }
 
+void Database::CatalogChanged() {
+  ++file_->catalogGeneration;
+  RefreshCatalog();
+}
+
 void Database::LoadCatalog() {
+  // Taken before the rows are read: a change made meanwhile leaves the catalog marked stale.
+  const std::uint64_t generation = file_->catalogGeneration.load();
   TableDefinition def = ReadTableDefinition(*file_->pages, file_->header, kCatalogPage, "MSysObjects");
   auto find = [&](const char* name) -> int {
     for (std::size_t i = 0; i < def.columns.size(); ++i)
@@ -97,6 +104,7 @@ void Database::LoadCatalog() {
     e.connect = asText(value(cConnect));
     catalog_.push_back(std::move(e));
   }
+  loadedGeneration_ = generation;
 }
 
 std::vector<SchemaTableRow> Database::SchemaTables() const {

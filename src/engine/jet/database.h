@@ -45,6 +45,11 @@ class Database {
   const std::vector<CatalogEntry>& catalog() const { return catalog_; }
   // Reads the catalog again (after this or another connection created or dropped a table).
   void RefreshCatalog();
+  // For the code that changed the catalog: tells every connection to the file that their catalogs
+  // are stale, then reads this one's again.
+  void CatalogChanged();
+  // True when a connection changed the catalog after this one read it.
+  bool CatalogIsStale() const { return loadedGeneration_ != file_->catalogGeneration.load(); }
   // The TABLES schema rowset (what OpenSchema(20) gives), in catalog order.
   std::vector<SchemaTableRow> SchemaTables() const;
   // User tables' names in catalog order.
@@ -64,6 +69,7 @@ class Database {
 
   std::shared_ptr<SharedFile> file_;
   std::vector<CatalogEntry> catalog_;
+  std::uint64_t loadedGeneration_ = 0;  // the file's catalog generation catalog_ was read at
 };
 
 }  // namespace qv::jet

@@ -4,6 +4,7 @@
 // connection holds it and disappears with the last one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -31,6 +32,9 @@ struct SharedFile {
   std::mutex openMutex;    // serialises password checks and cipher set-up
   std::recursive_mutex writeMutex;  // held by a connection for the whole of one write operation
   std::unique_ptr<FileWriteState> writeState;  // created by the first writer
+  // Counts the changes to the catalog (tables created or dropped) made by any connection, so that
+  // a connection can tell that its copy of the catalog, and anything it keeps from it, is stale.
+  std::atomic<std::uint64_t> catalogGeneration{0};
 };
 
 class FileRegistry {

@@ -35,6 +35,7 @@ class AccessProvider final : public Provider {
   void Close() override { qv::jet::CheckpointIfWritten(*db_->sharedFile()); }
 
   std::vector<SchemaRow> SchemaTables() override {
+    SyncCatalog();
     std::vector<SchemaRow> out;
     for (auto& row : db_->SchemaTables()) out.push_back({row.tableName, row.tableType});
     return out;
@@ -42,6 +43,7 @@ class AccessProvider final : public Provider {
 
   std::unique_ptr<qv::RowReader> Query(std::string_view sql) override {
     const qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    SyncCatalog();
     const auto* select = std::get_if<qv::sql::SelectStatement>(&statement);
     if (select == nullptr || select->into)
       throw Error(errc::kNotSupported, "This statement returns no rows: " + StatementExcerpt(sql), db_->path());
@@ -50,6 +52,7 @@ class AccessProvider final : public Provider {
 
   void Execute(std::string_view sql) override {
     qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    SyncCatalog();
     if (auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
     // Any other statement may change tables: the next INSERT reads its table afresh.
     inserter_.reset();
@@ -75,6 +78,15 @@ class AccessProvider final : public Provider {
   }
 
  private:
+  // Another connection to the file created or dropped a table since this one last looked: read
+  // the catalog again, and let go of the kept inserter, whose table may be gone or replaced by
+  // another at the same definition page.
+  void SyncCatalog() {
+    if (!db_->CatalogIsStale()) return;
+    inserter_.reset();
+    db_->RefreshCatalog();
+  }
+
   // The stored name of the table `name` refers to: an exact match first, else the one that
   // matches without regard to letter case, as the Access engine finds names.
   std::string TableName(const std::string& name) const { return TableEntry(name).name; }

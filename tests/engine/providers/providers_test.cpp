@@ -307,6 +307,31 @@ TEST(AccessProvider, RunsOfInsertsFollowTheTableEachStatementNames) {
             (std::vector<std::string>{"s|memo|20", "||21"}));
 }
 
+// Two connections to one file: what one creates or drops, the other sees at its next statement,
+// and rows meant for a table the other dropped never land in the table that took its place.
+TEST(AccessProvider, ConnectionsSeeEachOthersCreatesAndDrops) {
+  TempFolder dir;
+  const fs::path copy = dir.path / "test.mdb";
+  fs::copy_file(kAccess + "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb", copy);
+  fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
+  Connection filler, other;
+  filler.Mode = other.Mode = qv::sources::kModeReadWrite;
+  filler.Open(Jet4(copy.string()));
+  other.Open(Jet4(copy.string()));
+  filler.Execute("CREATE TABLE `A`(`N` INT,`T` TEXT);");
+  filler.Execute("INSERT INTO `A` VALUES('1', 'one')");
+  other.Execute("INSERT INTO `A` VALUES('2', 'two')");  // created by the other connection
+  other.Execute("DROP TABLE `A`");
+  other.Execute("CREATE TABLE `B`(`X` TEXT,`Y` TEXT,`Z` INT);");  // may reuse A's freed pages
+  EXPECT_EQ(ErrorNumber([&] { filler.Execute("INSERT INTO `A` VALUES('3', 'three')"); }), qv::errc::kNoSuchTable);
+  filler.Execute("INSERT INTO `B` VALUES('x', 'y', '7')");
+  filler.Close();
+  other.Close();
+  EXPECT_EQ(Lines(Capture("mdb-tables -1 '" + copy.string() + "'")), (std::vector<std::string>{"B"}));
+  EXPECT_EQ(Lines(Capture("mdb-export -H -d '|' -Q '" + copy.string() + "' B")),
+            (std::vector<std::string>{"x|y|7"}));
+}
+
 TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
   TempFolder dir;
   const std::string file = kAccess + "jackcess/src/test/data/V2000/testV2000.mdb";

@@ -345,7 +345,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   for (std::size_t r = 0; r < aceRows.size(); ++r)
     WriteIndexEntries(w, aces, aceKeys[r], PlaceSystemRow(w, aces, aceBytes[r]));
   op.Commit();
-  db.RefreshCatalog();
+  db.CatalogChanged();
 }
 
 }  // namespace qv::jet

@@ -244,7 +244,7 @@ void DropTable(Database& db, const std::string& name) {
   }
   for (std::uint32_t p : toFree) op.writer().FreePage(p);
   op.Commit();
-  db.RefreshCatalog();
+  db.CatalogChanged();
 }
 
 }  // namespace qv::jet
