@@ -23,6 +23,9 @@
 namespace qv::providers {
 namespace {
 
+// Where a text sits among the kinds of a value.
+constexpr std::size_t kTextIndex = qv::Value(std::string()).index();
+
 // "Number of query values and destination fields are not the same."
 constexpr int kValueCountMismatch = 3346;
 
@@ -49,7 +52,9 @@ class AccessProvider final : public Provider {
   }
 
   void Execute(std::string_view sql) override {
-    qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    // The statement tree is kept between calls: a run of INSERTs reuses its strings' room.
+    qv::sql::Statement& statement = statement_;
+    qv::sql::ParseStatement(sql, statement);
     if (auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
     // Any other statement may change tables: the next INSERT reads its table afresh.
     inserter_.reset();
@@ -113,13 +118,18 @@ class AccessProvider final : public Provider {
                   "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.values.size()) +
                       " values for " + std::to_string(columns.size()) + " fields.",
                   db_->path());
-    qv::Row row;
-    row.reserve(insert.values.size());
+    // The row is kept too: each text trades places with the literal's, so both keep their room.
+    qv::Row& row = row_;
+    row.resize(insert.values.size());
+    auto cell = row.begin();
     for (auto& literal : insert.values) {
       if (literal.kind == qv::sql::Literal::Kind::Null)
-        row.emplace_back(std::monostate{});
+        cell->emplace<std::monostate>();
+      else if (cell->index() == kTextIndex)
+        std::get<kTextIndex>(*cell).swap(literal.text);
       else
-        row.emplace_back(std::move(literal.text));
+        cell->emplace<kTextIndex>(std::move(literal.text));
+      ++cell;
     }
     inserter.Insert(row);
   }
@@ -147,6 +157,8 @@ class AccessProvider final : public Provider {
 
   std::unique_ptr<qv::jet::Database> db_;
   std::unique_ptr<qv::jet::TableInserter> inserter_;
+  qv::sql::Statement statement_;
+  qv::Row row_;
   std::string inserterTable_;
   std::uint32_t inserterPage_ = 0;
 };
