@@ -104,7 +104,7 @@ class AccessProvider final : public Provider {
   // same definition page, so each row does not read the definition and search the table's pages
   // for room again. Any other statement run here drops it.
   void Insert(qv::sql::InsertStatement& insert) {
-    const qv::jet::CatalogEntry& entry = TableEntry(insert.table.text);
+    const qv::jet::CatalogEntry& entry = InsertTarget(insert.table.text);
     if (!inserter_ || inserterTable_ != entry.name || inserterPage_ != entry.tablePage()) {
       inserter_.reset();
       inserter_ = std::make_unique<qv::jet::TableInserter>(*db_, entry.name);
@@ -134,6 +134,19 @@ class AccessProvider final : public Provider {
     inserter.Insert(row);
   }
 
+  // TableEntry for the INSERTs: the entry the last one named exactly (names are unique in the
+  // catalog) is checked first, by its place in the catalog as it is now, before all are searched.
+  const qv::jet::CatalogEntry& InsertTarget(const std::string& name) {
+    const auto& catalog = db_->catalog();
+    if (lastIndex_ < catalog.size()) {
+      const qv::jet::CatalogEntry& last = catalog[lastIndex_];
+      if (last.isTable() && last.name == name) return last;
+    }
+    const qv::jet::CatalogEntry& entry = TableEntry(name);
+    lastIndex_ = entry.name == name ? static_cast<std::size_t>(&entry - catalog.data()) : catalog.size();
+    return entry;
+  }
+
   // A new table of this database with the source's columns and rows; a failed copy leaves no
   // new table (qv::jet::CopyTable).
   void CopyInside(const qv::sql::SelectStatement& select) {
@@ -157,6 +170,7 @@ class AccessProvider final : public Provider {
 
   std::unique_ptr<qv::jet::Database> db_;
   std::unique_ptr<qv::jet::TableInserter> inserter_;
+  std::size_t lastIndex_ = static_cast<std::size_t>(-1);  // InsertTarget's last exact match
   qv::sql::Statement statement_;
   qv::Row row_;
   std::string inserterTable_;
