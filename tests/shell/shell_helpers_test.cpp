@@ -110,6 +110,49 @@ TEST(YieldThrottle, RunsFirstTimeThenAtMostOncePerInterval) {
   EXPECT_EQ(runs, 10);
 }
 
+TEST(YieldThrottle, FastCallsReadTheClockSeldomAndStillRunOncePerInterval) {
+  std::int64_t now = 0;
+  int reads = 0;
+  YieldThrottle throttle([&] { ++reads; return now; }, 15);
+  EXPECT_TRUE(throttle.Due());
+  // A tight loop: a million calls within the same millisecond read the clock a few thousand times.
+  for (int i = 0; i < 1000000; ++i) EXPECT_FALSE(throttle.Due());
+  EXPECT_LE(reads, 1000000 / static_cast<int>(YieldThrottle::kMaxStride) + 16);
+  EXPECT_EQ(static_cast<std::uint64_t>(reads), throttle.clock_reads());
+  // After a pause longer than the interval the next run comes within one stride of calls.
+  now += 40;
+  int calls = 0;
+  while (!throttle.Due()) {
+    ++calls;
+    ASSERT_LT(calls, static_cast<int>(YieldThrottle::kMaxStride));
+  }
+  // The slow call just seen brings the stride back to one: the next due call is noticed at once.
+  now += 15;
+  EXPECT_TRUE(throttle.Due());
+}
+
+TEST(YieldThrottle, MixedPaceNeverRunsTwiceWithinAnIntervalNorStarves) {
+  std::int64_t now = 5;
+  YieldThrottle throttle([&] { return now; }, 15);
+  std::uint32_t seed = 12345;
+  auto next = [&] { seed = seed * 1664525u + 1013904223u; return seed >> 8; };
+  std::int64_t lastRun = -1000;
+  int runs = 0;
+  for (int i = 0; i < 2000000; ++i) {
+    // Mostly calls within the same millisecond, now and then a step of 1 to 40 ms.
+    if (next() % 1000 == 0) now += 1 + static_cast<std::int64_t>(next() % 40);
+    bool due = throttle.Due();
+    if (due) {
+      ASSERT_GE(now - lastRun, 15) << "call " << i;
+      lastRun = now;
+      ++runs;
+    }
+  }
+  // Time went on by about 2000 * 20.5 ms: a run per 15 ms or per step, whichever is longer.
+  EXPECT_GT(runs, 1000);
+  EXPECT_LT(throttle.clock_reads(), 2000000u / 16u);
+}
+
 TEST(Twips, FifteenTwipsArePixelAtNinetySixDpi) {
   EXPECT_EQ(TwipsToPixels(8040), 536);
   EXPECT_EQ(TwipsToPixels(4185), 279);

@@ -23,6 +23,9 @@
 namespace qv::providers {
 namespace {
 
+// Where a text sits among the kinds of a value.
+constexpr std::size_t kTextIndex = qv::Value(std::string()).index();
+
 // "Number of query values and destination fields are not the same."
 constexpr int kValueCountMismatch = 3346;
 
@@ -51,7 +54,9 @@ class AccessProvider final : public Provider {
   }
 
   void Execute(std::string_view sql) override {
-    qv::sql::Statement statement = qv::sql::ParseStatement(sql);
+    // The statement tree is kept between calls: a run of INSERTs reuses its strings' room.
+    qv::sql::Statement& statement = statement_;
+    qv::sql::ParseStatement(sql, statement);
     SyncCatalog();
     if (auto* insert = std::get_if<qv::sql::InsertStatement>(&statement)) return Insert(*insert);
     // Any other statement may change tables: the next INSERT reads its table afresh.
@@ -111,7 +116,7 @@ class AccessProvider final : public Provider {
   // same definition page, so each row does not read the definition and search the table's pages
   // for room again. Any other statement run here drops it.
   void Insert(qv::sql::InsertStatement& insert) {
-    const qv::jet::CatalogEntry& entry = TableEntry(insert.table.text);
+    const qv::jet::CatalogEntry& entry = InsertTarget(insert.table.text);
     if (!inserter_ || inserterTable_ != entry.name || inserterPage_ != entry.tablePage()) {
       inserter_.reset();
       inserter_ = std::make_unique<qv::jet::TableInserter>(*db_, entry.name);
@@ -125,15 +130,33 @@ class AccessProvider final : public Provider {
                   "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.values.size()) +
                       " values for " + std::to_string(columns.size()) + " fields.",
                   db_->path());
-    qv::Row row;
-    row.reserve(insert.values.size());
+    // The row is kept too: each text trades places with the literal's, so both keep their room.
+    qv::Row& row = row_;
+    row.resize(insert.values.size());
+    auto cell = row.begin();
     for (auto& literal : insert.values) {
       if (literal.kind == qv::sql::Literal::Kind::Null)
-        row.emplace_back(std::monostate{});
+        cell->emplace<std::monostate>();
+      else if (cell->index() == kTextIndex)
+        std::get<kTextIndex>(*cell).swap(literal.text);
       else
-        row.emplace_back(std::move(literal.text));
+        cell->emplace<kTextIndex>(std::move(literal.text));
+      ++cell;
     }
     inserter.Insert(row);
+  }
+
+  // TableEntry for the INSERTs: the entry the last one named exactly (names are unique in the
+  // catalog) is checked first, by its place in the catalog as it is now, before all are searched.
+  const qv::jet::CatalogEntry& InsertTarget(const std::string& name) {
+    const auto& catalog = db_->catalog();
+    if (lastIndex_ < catalog.size()) {
+      const qv::jet::CatalogEntry& last = catalog[lastIndex_];
+      if (last.isTable() && last.name == name) return last;
+    }
+    const qv::jet::CatalogEntry& entry = TableEntry(name);
+    lastIndex_ = entry.name == name ? static_cast<std::size_t>(&entry - catalog.data()) : catalog.size();
+    return entry;
   }
 
   // A new table of this database with the source's columns and rows; a failed copy leaves no
@@ -159,6 +182,9 @@ class AccessProvider final : public Provider {
 
   std::unique_ptr<qv::jet::Database> db_;
   std::unique_ptr<qv::jet::TableInserter> inserter_;
+  std::size_t lastIndex_ = static_cast<std::size_t>(-1);  // InsertTarget's last exact match
+  qv::sql::Statement statement_;
+  qv::Row row_;
   std::string inserterTable_;
   std::uint32_t inserterPage_ = 0;
 };

@@ -32,6 +32,22 @@ class Parser {
   Statement Parse() {
     SetContext(errc::kInvalidStatement, "Invalid statement");
     Advance();
+    return ParseAny();
+  }
+
+  // An INSERT INTO is read into the one `out` holds, reusing its room.
+  void ParseInto(Statement& out) {
+    SetContext(errc::kInvalidStatement, "Invalid statement");
+    Advance();
+    if (auto* insert = std::get_if<InsertStatement>(&out); insert && IsKeyword("INSERT")) {
+      ParseInsertInto(*insert);
+      return;
+    }
+    out = ParseAny();
+  }
+
+ private:
+  Statement ParseAny() {
     if (IsKeyword("SELECT")) return ParseSelect();
     if (IsKeyword("CREATE")) return ParseCreateTable();
     if (IsKeyword("INSERT")) return ParseInsert();
@@ -40,7 +56,6 @@ class Parser {
     Fail("expected SELECT, CREATE TABLE, INSERT INTO or DROP TABLE");
   }
 
- private:
   void SetContext(int number, std::string_view context) {
     number_ = number;
     context_ = context;
@@ -257,54 +272,64 @@ class Parser {
   }
 
   Statement ParseInsert() {
+    InsertStatement s;
+    ParseInsertInto(s);
+    return s;
+  }
+
+  // `s` may hold the values of an earlier statement: its literals are overwritten in place, so
+  // their strings keep their room, and the ones left over are dropped at the end.
+  void ParseInsertInto(InsertStatement& s) {
     SetContext(errc::kInsertSyntax, "Syntax error in INSERT INTO statement");
     Advance();
     ExpectKeyword("INTO");
-    InsertStatement s;
     s.table = ParseName("a table name");
     if (token_.kind == TokenKind::LeftParen) {
       Fail("a list of field names is not accepted; give one value per field, in field order");
     }
     ExpectKeyword("VALUES");
     if (token_.kind != TokenKind::LeftParen) Fail("expected '(' and the values");
-    s.values.reserve(16);
+    if (s.values.capacity() < 16) s.values.reserve(16);
     // Here the current token is '(' or ',' and the lexer stands right after it: a text literal
     // (the usual value) is read straight into its place, anything else as a token.
     // After a text literal a ',' or ')' is taken without a token too; anything else is read as a
     // token and refused as before.
+    std::size_t count = 0;
     for (;;) {
-      Literal v;
+      if (count == s.values.size()) s.values.emplace_back();
+      Literal& v = s.values[count++];
+      v.text.clear();
       if (lexer_.NextText(v.text, v.offset)) {
         v.kind = Literal::Kind::Text;
-        s.values.push_back(std::move(v));
         const char separator = lexer_.NextListSeparator();
         if (separator == ',') continue;
         Advance();
         if (separator == ')') break;
       } else {
         Advance();
-        s.values.push_back(ParseLiteral());
+        ParseLiteral(v);
         if (token_.kind == TokenKind::Comma) continue;
       }
       Expect(TokenKind::RightParen, "expected ',' or ')' after a value");
       break;
     }
+    s.values.resize(count);
     ParseEnd();
-    return s;
   }
 
-  Literal ParseLiteral() {
-    Literal v;
+  // Into `v`, whose text is empty.
+  void ParseLiteral(Literal& v) {
+    v.kind = Literal::Kind::Null;
     v.offset = token_.offset;
     if (token_.kind == TokenKind::Text) {
       v.kind = Literal::Kind::Text;
       v.text = std::move(token_.text);
       Advance();
-      return v;
+      return;
     }
     if (IsKeyword("NULL")) {
       Advance();
-      return v;
+      return;
     }
     bool negative = false;
     if (token_.kind == TokenKind::Plus || token_.kind == TokenKind::Minus) {
@@ -315,9 +340,9 @@ class Parser {
     if (token_.kind != TokenKind::Number) Fail("expected a value: text in apostrophes, a number or NULL");
     const bool whole = token_.text.find_first_not_of("0123456789") == std::string::npos;
     v.kind = whole ? Literal::Kind::Integer : Literal::Kind::Real;
-    v.text = negative ? "-" + token_.text : token_.text;
+    if (negative) v.text += '-';
+    v.text += token_.text;
     Advance();
-    return v;
   }
 
   Statement ParseDropTable() {
@@ -418,6 +443,8 @@ std::string IntoTarget::ExternalTableName() const {
 }
 
 Statement ParseStatement(std::string_view text) { return Parser(text).Parse(); }
+
+void ParseStatement(std::string_view text, Statement& out) { Parser(text).ParseInto(out); }
 
 std::string FormatStatement(const Statement& statement) { return std::visit(Formatter{}, statement); }
 

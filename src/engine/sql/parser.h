@@ -13,6 +13,11 @@ namespace qv::sql {
 
 Statement ParseStatement(std::string_view text);
 
+// The same, into `out`. An INSERT INTO read into an `out` that holds one already overwrites its
+// values in place, so a run of INSERTs allocates next to nothing per statement. On a syntax
+// error `out` is left half overwritten.
+void ParseStatement(std::string_view text, Statement& out);
+
 // The statement as text in one canonical form that ParseStatement reads back to the same tree:
 // keywords in capitals, names in backquotes (in brackets when they hold a backquote), texts in
 // apostrophes, numbers and type names as written, no final ';'. A name that can be written in

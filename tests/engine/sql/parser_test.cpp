@@ -304,6 +304,65 @@ TEST(Format, CanonicalTextReadsBackToTheSameTree) {
   EXPECT_THROW(FormatStatement(bad), qv::Error);
 }
 
+TEST(Format, ReusedTreeReadsEachStatementAsAFreshOne) {
+  // One tree read into again and again, as a connection does for a run of INSERTs: longer and
+  // shorter value lists, texts that outgrow and undercut the earlier ones, NULLs, numbers, other
+  // statements and faulty ones in between.
+  const std::vector<std::string> texts{
+      "INSERT INTO `T` VALUES('7', 'O''Brien', NULL, -1.5e3, +2)",
+      "INSERT INTO `T` VALUES('a much longer text than the short string room holds, with '' inside', '')",
+      "INSERT INTO `T` VALUES(NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+      "NULL, NULL, NULL, '18')",
+      "INSERT INTO `T` VALUES('x')",
+      "INSERT INTO `T` VALUES('unclosed)",
+      "INSERT INTO `T` VALUES(-5, '2024-02-29 13:45:59', 'caf\xc3\xa9', 1.25)",
+      "INSERT INTO `T` VALUES('1', 2 3)",
+      "SELECT * FROM `T`",
+      "INSERT INTO [U] VALUES ( 'p' , NULL , 'q' ) ;",
+      "DROP TABLE `T`",
+      "INSERT INTO `T` VALUES('b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k')",
+      "INSERT INTO `T` VALUES()",
+      "INSERT INTO `T` VALUES('z')"};
+  Statement reused;
+  int inserts = 0, faults = 0;
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    Statement fresh;
+    std::string freshError, reusedError;
+    try {
+      fresh = ParseStatement(text);
+    } catch (const qv::Error& e) {
+      freshError = e.description();
+    }
+    try {
+      ParseStatement(text, reused);
+    } catch (const qv::Error& e) {
+      reusedError = e.description();
+    }
+    EXPECT_EQ(reusedError, freshError);
+    if (!freshError.empty()) {
+      ++faults;
+      continue;
+    }
+    EXPECT_EQ(FormatStatement(reused), FormatStatement(fresh));
+    if (const auto* f = std::get_if<InsertStatement>(&fresh)) {
+      const auto* r = std::get_if<InsertStatement>(&reused);
+      ASSERT_NE(r, nullptr);
+      ++inserts;
+      EXPECT_EQ(r->table.text, f->table.text);
+      EXPECT_EQ(r->table.quote, f->table.quote);
+      ASSERT_EQ(r->values.size(), f->values.size());
+      for (std::size_t i = 0; i < f->values.size(); ++i) {
+        EXPECT_EQ(r->values[i].kind, f->values[i].kind) << i;
+        EXPECT_EQ(r->values[i].text, f->values[i].text) << i;
+        EXPECT_EQ(r->values[i].offset, f->values[i].offset) << i;
+      }
+    }
+  }
+  EXPECT_EQ(inserts, 8);
+  EXPECT_EQ(faults, 3);
+}
+
 // ---- Faults: the number, and the place named in the description ----
 
 struct Fault {

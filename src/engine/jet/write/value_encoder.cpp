@@ -32,7 +32,52 @@ std::string Shown(const qv::Value& v) {
               table + "." + c.name);
 }
 
-std::optional<std::int64_t> AsInteger(const qv::Value& v) {
+// A literal of at most 18 digits with an optional '-' and nothing else (what statements carry for
+// whole numbers); false for any other form, which the general parser reads.
+bool PlainInteger(const std::string& s, std::int64_t& out) {
+  std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+  const std::size_t n = s.size() - i;
+  if (n == 0 || n > 18) return false;
+  std::int64_t v = 0;
+  for (; i < s.size(); ++i) {
+    const unsigned d = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
+    if (d > 9) return false;
+    v = v * 10 + static_cast<std::int64_t>(d);
+  }
+  out = s[0] == '-' ? -v : v;
+  return true;
+}
+
+// A literal "[-]digits[.digits]" of at most 15 digits in all (what statements carry for most
+// numbers): the digits make a whole number below 2^53 and the power of ten is exact too, so the
+// one division is correctly rounded, the same double the general parser finds. False for any
+// other form.
+bool PlainDecimal(const std::string& s, double& out) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
+  std::int64_t m = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (; i < s.size(); ++i) {
+    const unsigned d = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
+    if (d <= 9) {
+      if (++digits > 15) return false;
+      m = m * 10 + static_cast<std::int64_t>(d);
+      decimals += point ? 1 : 0;
+    } else if (s[i] == '.' && !point && digits > 0) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0 || (point && decimals == 0)) return false;
+  const double value = static_cast<double>(m) / kPowers[decimals];
+  out = s[0] == '-' ? -value : value;
+  return true;
+}
+
+std::optional<std::int64_t> AsInteger(const qv::Value& v, bool fast) {
   if (auto p = std::get_if<std::int64_t>(&v)) return *p;
   if (auto p = std::get_if<bool>(&v)) return *p ? -1 : 0;
   if (auto p = std::get_if<double>(&v)) {
@@ -47,6 +92,7 @@ std::optional<std::int64_t> AsInteger(const qv::Value& v) {
     return q;
   }
   if (auto p = std::get_if<std::string>(&v)) {
+    if (std::int64_t plain = 0; fast && PlainInteger(*p, plain)) return plain;
     if (auto i = ParseInteger(*p)) return i;
     if (auto d = ParseDouble(*p)) {
       if (!std::isfinite(*d) || std::fabs(*d) > 9.2e18) return std::nullopt;
@@ -56,7 +102,10 @@ std::optional<std::int64_t> AsInteger(const qv::Value& v) {
   return std::nullopt;
 }
 
-std::optional<double> AsDouble(const qv::Value& v) {
+std::optional<double> AsDouble(const qv::Value& v, bool fast) {
+  if (auto p = std::get_if<std::string>(&v); p && fast) {
+    if (double plain = 0; PlainDecimal(*p, plain)) return plain;
+  }
   if (auto p = std::get_if<double>(&v)) return *p;
   if (auto p = std::get_if<std::int64_t>(&v)) return static_cast<double>(*p);
   if (auto p = std::get_if<bool>(&v)) return *p ? -1.0 : 0.0;
@@ -103,6 +152,8 @@ bool Utf8ToUtf16(const std::string& s, std::vector<std::uint16_t>& out) {
 
 }  // namespace
 
+namespace general {
+
 Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units, bool& valid) {
   std::vector<std::uint16_t> u;
   valid = Utf8ToUtf16(utf8, u);
@@ -121,6 +172,28 @@ Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units,
   out.resize(u.size() * 2);
   for (std::size_t i = 0; i < u.size(); ++i) StoreU16(out.data() + 2 * i, u[i]);
   return out;
+}
+
+}  // namespace general
+
+Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units, bool& valid) {
+  // Shortcut for the common case, text of the characters U+0001..U+007F: each byte is one
+  // character and one UTF-16 unit, which the compressed form stores as that byte.
+  if (compress && !utf8.empty()) {
+    bool ascii = true;
+    for (char ch : utf8) ascii = ascii && static_cast<unsigned char>(ch) - 1u < 0x7fu;
+    if (ascii) {
+      valid = true;
+      units = utf8.size();
+      Bytes out;
+      out.reserve(2 + utf8.size());
+      out.push_back(0xff);
+      out.push_back(0xfe);
+      out.insert(out.end(), utf8.begin(), utf8.end());
+      return out;
+    }
+  }
+  return general::EncodeJet4Text(utf8, compress, units, valid);
 }
 
 double DateToDouble(const qv::Timestamp& t) {
@@ -173,12 +246,17 @@ bool EncodeNumeric(const std::string& textIn, std::uint8_t precision, std::uint8
   return true;
 }
 
-EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table) {
+namespace {
+
+// `fast` takes the shortcuts for the common literal forms; both ways give the same bytes.
+EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& table, bool fast) {
   EncodedValue out;
-  qv::Value v = in;
   // Literal text of a non-text column: the empty text is NULL, as in a statement.
-  if (auto s = std::get_if<std::string>(&v); s && s->empty() && c.type != col_type::kText && c.type != col_type::kMemo)
-    v = std::monostate{};
+  const qv::Value noValue;
+  const qv::Value* given = &in;
+  if (auto s = std::get_if<std::string>(&in); s && s->empty() && c.type != col_type::kText && c.type != col_type::kMemo)
+    given = &noValue;
+  const qv::Value& v = *given;
   if (c.type == col_type::kBoolean) {
     out.null = false;
     if (IsNull(v)) return out;  // Yes/No has no NULL: it is No
@@ -187,7 +265,7 @@ EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::str
       auto b2 = ParseBoolean(*s);
       if (!b2) Mismatch(c, v, table, "not a Yes/No value");
       out.flag = *b2;
-    } else if (auto i = AsInteger(v)) out.flag = *i != 0;
+    } else if (auto i = AsInteger(v, fast)) out.flag = *i != 0;
     else Mismatch(c, v, table, "not a Yes/No value");
     return out;
   }
@@ -197,7 +275,7 @@ EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::str
   out.null = false;
   Bytes& b = out.bytes;
   auto integer = [&](std::int64_t lo, std::int64_t hi, std::size_t size) {
-    auto i = AsInteger(v);
+    auto i = AsInteger(v, fast);
     if (!i) Mismatch(c, v, table, "not a number");
     if (*i < lo || *i > hi) Mismatch(c, v, table, "out of the column's range");
     b.resize(size);
@@ -218,7 +296,7 @@ EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::str
         if (*q1 > INT64_MAX / 10000 || *q1 < INT64_MIN / 10000) Mismatch(c, v, table, "out of the currency range");
         cur = Currency{*q1 * 10000};
       } else if (auto q2 = std::get_if<std::string>(&v)) cur = ParseCurrency(*q2);
-      else if (auto d = AsDouble(v)) {
+      else if (auto d = AsDouble(v, fast)) {
         if (!std::isfinite(*d) || std::fabs(*d) > 9.2e14) Mismatch(c, v, table, "out of the currency range");
         cur = Currency{std::llround(*d * 10000.0)};
       }
@@ -228,7 +306,7 @@ EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::str
       break;
     }
     case col_type::kSingle: {
-      auto d = AsDouble(v);
+      auto d = AsDouble(v, fast);
       if (!d) Mismatch(c, v, table, "not a number");
       if (std::isfinite(*d) && std::fabs(*d) > std::numeric_limits<float>::max())
         Mismatch(c, v, table, "out of the single-precision range");
@@ -237,7 +315,7 @@ EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::str
       break;
     }
     case col_type::kDouble: {
-      auto d = AsDouble(v);
+      auto d = AsDouble(v, fast);
       if (!d) Mismatch(c, v, table, "not a number");
       b.resize(8);
       StoreF64(b.data(), *d);
@@ -285,12 +363,16 @@ EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::str
     }
     case col_type::kText:
     case col_type::kMemo: {
-      std::string text;
-      if (auto p = std::get_if<std::string>(&v)) text = *p;
-      else if (auto t = FormatValueText(v)) text = *t;
+      std::string formatted;
+      const std::string* text = std::get_if<std::string>(&v);
+      if (text == nullptr) {
+        if (auto t = FormatValueText(v)) formatted = std::move(*t);
+        text = &formatted;
+      }
       std::size_t units = 0;
       bool valid = true;
-      b = EncodeJet4Text(text, (c.extFlags & 0x01) != 0, units, valid);
+      b = fast ? EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid)
+               : general::EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid);
       if (!valid) Mismatch(c, v, table, "the text is not valid UTF-8");
       if (c.type == col_type::kText && units > c.length / 2u) TooLong(c, table, units, c.length / 2u, "characters");
       break;
@@ -316,5 +398,19 @@ EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::str
   }
   return out;
 }
+
+}  // namespace
+
+EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table) {
+  return Encode(c, in, table, true);
+}
+
+namespace general {
+
+EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table) {
+  return Encode(c, in, table, false);
+}
+
+}  // namespace general
 
 }  // namespace qv::jet

@@ -36,4 +36,11 @@ Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units,
 // has more digits than `precision` allows or is not a number.
 bool EncodeNumeric(const std::string& text, std::uint8_t precision, std::uint8_t scale, Bytes& out);
 
+// The same conversions without the shortcuts taken for the common literal forms (plain whole
+// and decimal numbers, ASCII text); they must give the same bytes, which the tests hold them to.
+namespace general {
+EncodedValue EncodeValue(const ColumnDef& column, const qv::Value& value, const std::string& table);
+Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units, bool& valid);
+}  // namespace general
+
 }  // namespace qv::jet

@@ -1,0 +1,147 @@
+// The value encoder's shortcuts for the common literal forms (plain whole and decimal numbers,
+// ASCII text) against its general conversions: the same bytes, flags and errors for every value
+// and column.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/error.h"
+#include "engine/jet/format.h"
+#include "engine/jet/write/value_encoder.h"
+
+namespace qv::jet {
+namespace {
+
+ColumnDef Col(std::uint8_t type, std::uint16_t length = 0, std::uint8_t extFlags = 0) {
+  ColumnDef c;
+  c.name = "F";
+  c.type = type;
+  c.length = length;
+  c.extFlags = extFlags;
+  c.precision = 18;
+  c.scale = 4;
+  return c;
+}
+
+struct Outcome {
+  bool threw = false;
+  int number = 0;
+  std::string message;
+  EncodedValue value;
+};
+
+template <typename F>
+Outcome Capture(F&& f) {
+  Outcome o;
+  try {
+    o.value = f();
+  } catch (const Error& e) {
+    o.threw = true;
+    o.number = e.number();
+    o.message = e.what();
+  }
+  return o;
+}
+
+std::vector<std::string> Literals() {
+  std::vector<std::string> v = {
+      "", "0", "-0", "+0", "1", "-1", "+5", " 7", "7 ", "\t7", "007", "-007", "255", "256", "-255",
+      "32767", "32768", "-32768", "-32769", "2147483647", "2147483648", "-2147483648", "-2147483649",
+      "99999999999999999", "999999999999999999", "-999999999999999999", "1000000000000000000",
+      "9223372036854775807", "-9223372036854775808", "9223372036854775808", "-9223372036854775809",
+      "1.5", "2.5", "-2.5", "0.5", "-0.5", "1e3", "-1E2", "1.", ".5", "12a", "a12", "-", "--1", "1-", "+",
+      "1 2", "0x10", "NaN", "Infinity", "-Infinity", "true", "No", "yes", "on", "OFF",
+      "2024-02-29 13:45:59", "1899-12-30", "12:00:00", "922337203685477.5807",
+      std::string("1\0", 2), std::string("\0", 1), "\x01", "\x7f", "\x80", "a\x7f" "b", "caf\xc3\xa9",
+      "\xff\xfe", "\xc3", "\xe2\x82\xac 5", "O'Brien", "x", std::string(255, 'a'), std::string(256, 'a'),
+      std::string(300, 'z') + "\xc3\xa9"};
+  // Whole numbers around every power of ten and of two, both signs.
+  std::int64_t p = 1;
+  for (int i = 0; i < 19; ++i, p *= 10)
+    for (std::int64_t d : {-1, 0, 1})
+      for (std::int64_t s : {1, -1}) v.push_back(std::to_string(s * (p + d)));
+  for (int i = 0; i < 63; ++i)
+    for (std::int64_t d : {-1, 0, 1})
+      for (std::int64_t s : {1, -1}) v.push_back(std::to_string(s * ((std::int64_t{1} << i) + d)));
+  // Pseudo-random whole numbers and ASCII texts.
+  std::uint64_t seed = 88172645463325252ull;
+  auto next = [&] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  for (int i = 0; i < 2000; ++i) {
+    const int digits = 1 + static_cast<int>(next() % 19);
+    std::string s = next() % 2 ? "-" : "";
+    for (int k = 0; k < digits; ++k) s += static_cast<char>('0' + next() % 10);
+    v.push_back(s);
+    std::string t;
+    const int len = static_cast<int>(next() % 40);
+    for (int k = 0; k < len; ++k) t += static_cast<char>(next() % 0x81);  // 0x00..0x80
+    v.push_back(t);
+    // Decimal numbers with up to 17 digits on either side of the point.
+    std::string d = next() % 2 ? "-" : "";
+    const int whole = 1 + static_cast<int>(next() % 9), frac = 1 + static_cast<int>(next() % 9);
+    for (int k = 0; k < whole; ++k) d += static_cast<char>('0' + next() % 10);
+    d += '.';
+    for (int k = 0; k < frac; ++k) d += static_cast<char>('0' + next() % 10);
+    v.push_back(d);
+  }
+  for (const char* d : {"0.1", "0.2", "0.3", "-0.0", "0.0", "1.0", "9007199254740.993", "999999999999999",
+                        "99999999999999.9", "0.000000000000001", "0.0000000000000001", "1234567890123456",
+                        "3.14159265358979", "2.718281828459045", "1.7976931348623157", "5e-324", "1e308",
+                        "4.9406564584124654", "123456789012345.6", "12345678901234.56", "00000000000000.5"})
+    v.push_back(d);
+  return v;
+}
+
+TEST(ValueEncoderShortcuts, SameBytesAndErrorsAsTheGeneralConversion) {
+  const std::vector<ColumnDef> columns = {
+      Col(col_type::kBoolean),  Col(col_type::kByte),         Col(col_type::kInt16),
+      Col(col_type::kInt32),    Col(col_type::kBigInt),       Col(col_type::kCurrency),
+      Col(col_type::kSingle),   Col(col_type::kDouble),       Col(col_type::kDateTime),
+      Col(col_type::kNumeric),  Col(col_type::kText, 510, 1), Col(col_type::kText, 510, 0),
+      Col(col_type::kText, 20, 1), Col(col_type::kMemo, 0, 1), Col(col_type::kMemo, 0, 0)};
+  int compared = 0, encoded = 0;
+  for (const auto& literal : Literals()) {
+    const qv::Value value = literal;
+    for (const auto& c : columns) {
+      const Outcome fast = Capture([&] { return EncodeValue(c, value, "T"); });
+      const Outcome slow = Capture([&] { return general::EncodeValue(c, value, "T"); });
+      SCOPED_TRACE("type " + std::to_string(c.type) + ", value '" + literal + "'");
+      ASSERT_EQ(fast.threw, slow.threw);
+      ASSERT_EQ(fast.number, slow.number);
+      ASSERT_EQ(fast.message, slow.message);
+      ASSERT_EQ(fast.value.null, slow.value.null);
+      ASSERT_EQ(fast.value.flag, slow.value.flag);
+      ASSERT_EQ(fast.value.bytes, slow.value.bytes);
+      ++compared;
+      encoded += fast.threw ? 0 : 1;
+    }
+  }
+  EXPECT_GT(compared, 60000);
+  EXPECT_GT(encoded, 20000);  // most comparisons are of values that convert, not of two errors
+}
+
+TEST(ValueEncoderShortcuts, KnownBytes) {
+  std::size_t units = 0;
+  bool valid = false;
+  EXPECT_EQ(EncodeJet4Text("ab", true, units, valid), (Bytes{0xff, 0xfe, 'a', 'b'}));
+  EXPECT_TRUE(valid);
+  EXPECT_EQ(units, 2u);
+  EXPECT_EQ(EncodeJet4Text("ab", false, units, valid), (Bytes{'a', 0, 'b', 0}));
+  EXPECT_EQ(EncodeJet4Text(std::string("a\0", 2), true, units, valid), (Bytes{'a', 0, 0, 0}));
+  EXPECT_EQ(units, 2u);
+  EXPECT_EQ(EncodeJet4Text("\xc3\xa9", true, units, valid), (Bytes{0xff, 0xfe, 0xe9}));
+  EXPECT_EQ(units, 1u);
+  EXPECT_EQ(EncodeValue(Col(col_type::kInt32), std::string("-2"), "T").bytes, (Bytes{0xfe, 0xff, 0xff, 0xff}));
+  EXPECT_EQ(EncodeValue(Col(col_type::kInt16), std::string("-007"), "T").bytes, (Bytes{0xf9, 0xff}));
+  EXPECT_THROW(EncodeValue(Col(col_type::kByte), std::string("-1"), "T"), Error);
+  EXPECT_TRUE(EncodeValue(Col(col_type::kInt32), std::string(""), "T").null);
+}
+
+}  // namespace
+}  // namespace qv::jet
