@@ -35,7 +35,9 @@ bool UsageMap::NextFrom(std::uint32_t from, std::uint32_t& page) {
     return false;
   }
   for (std::uint32_t i = from / bitsPerMapPage_; i < mapPages_.size(); ++i) {
-    if (mapPages_[i] == 0) continue;
+    // 0 names no bitmap page; so does a value with the top bit set (Access leaves 0xffffff80 in
+    // the last slot of a reference global map, testRefGlobalV2000.mdb).
+    if (mapPages_[i] == 0 || (mapPages_[i] & 0x80000000u) != 0) continue;
     if (loadedIndex_ != i) {
       loaded_ = store_->ReadPage(mapPages_[i]);
       if ((*loaded_)[0] != page_type::kUsageMap)

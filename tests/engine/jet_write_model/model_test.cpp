@@ -389,7 +389,7 @@ void RunModel(const std::string& path, std::uint64_t seed, int steps, bool adopt
   ASSERT_NO_FATAL_FAILURE(run.Open());
   ASSERT_NO_FATAL_FAILURE(run.Verify("end"));
   ASSERT_NO_FATAL_FAILURE(run.CheckWithMdbTools());
-  std::printf("seed %llu: %zu operations (%zu rows into Access-made tables), %zu pages, %zu freed pages past the global map\n",
+  std::printf("seed %llu: %zu operations (%zu rows into Access-made tables), %zu pages, %zu zero pages lost to reuse\n",
               static_cast<unsigned long long>(seed), run.operations(), run.accessTableRows(), run.pages(), run.lostPastMap());
 }
 

@@ -8,8 +8,8 @@
 //    ACE files also list them in per-column maps). Every index entry must name a live row, and
 //    an index that keeps NULLs every row once.
 // Then every page must be owned exactly once (shared kinds only by the same kind), owned pages
-// must not be marked free, and every page must be owned or marked free, or else be zero: a freed
-// page the global map's window (512 pages of an inline map) could not list when it was freed. Problems are texts that do not depend on counters, so a test can set aside those an
+// must not be marked free, and every page must be owned or marked free (a zero page listed nowhere
+// is a page lost to reuse, and counts as a problem too). Problems are texts that do not depend on counters, so a test can set aside those an
 // Access-made file already has.
 #pragma once
 
@@ -71,14 +71,17 @@ class PageAccounting {
       }
       if (!o.empty() && isFree) Problem("page " + std::to_string(p) + " of " + o.begin()->second + " is marked free");
       if (o.empty() && !isFree) {
-        // A page freed while the global map's window could not reach it is zeroed and listed
-        // nowhere (as Access loses such pages until a compact); anything else is a leak.
+        // A page owned by nobody must be marked free: the global map lists every freed page (an
+        // inline map moves its window or becomes a reference map). A zero page listed nowhere is
+        // lost to reuse until a compact; one with content is a leak.
         PagePtr page = ps_.ReadPage(p);
-        if (std::any_of(page->begin(), page->end(), [](std::uint8_t b) { return b != 0; }))
+        if (std::any_of(page->begin(), page->end(), [](std::uint8_t b) { return b != 0; })) {
           Problem("page " + std::to_string(p) + " (type " + std::to_string((*page)[0]) + ", owner " +
                   std::to_string(LoadU32(page->data() + 4)) + ") is neither owned nor free");
-        else
+        } else {
           ++report_.lostPastMap;
+          Problem("page " + std::to_string(p) + " is zero but not marked free: lost to reuse");
+        }
       }
       if (o.empty() && isFree) {
         PagePtr page = ps_.ReadPage(p);

@@ -82,9 +82,21 @@ FileWriter::~FileWriter() {
   }
 }
 
+UsageMapWriter FileWriter::GlobalMap() {
+  // A bitmap page of the global map (made when an inline map is promoted to a reference map, or a
+  // reference map reaches a range without one) comes from the end of the file, never from the map
+  // itself: the map is being changed. Its bit stays clear (= not free) in the map.
+  PageStore& ps = pages();
+  return UsageMapWriter(ps, layout(), [&ps, this] {
+    const std::uint32_t n = ps.pageCount();
+    ps.PutPage(n, std::make_shared<const Bytes>(layout().pageSize, 0));
+    return n;
+  });
+}
+
 std::uint32_t FileWriter::AllocatePage() {
   PageStore& ps = pages();
-  UsageMapWriter global(ps, layout());
+  UsageMapWriter global = GlobalMap();
   const std::uint32_t count = ps.pageCount();
   while (!unlisted_.empty()) {
     const std::uint32_t n = *unlisted_.begin();
@@ -114,9 +126,11 @@ void FileWriter::FreePage(std::uint32_t page) {
   if (page < 3) throw Error(errc::kGeneric, "Refusing to free page " + std::to_string(page) + " of '" + file_.path + "'.", file_.path);
   PageStore& ps = pages();
   ps.PutPage(page, std::make_shared<const Bytes>(layout().pageSize, 0));
-  UsageMapWriter global(ps, layout());
-  // A page beyond the global map's reach stays zeroed but unlisted: this writer reuses it while
-  // the file stays open; after that it is lost to reuse, never double-booked.
+  UsageMapWriter global = GlobalMap();
+  // An inline global map that cannot reach the page moves its window or becomes a reference map
+  // (usage_map_writer.h). Only a page past every range a reference map row can name (beyond the
+  // 2 GB a file may have) stays zeroed but unlisted: this writer reuses it while the file stays
+  // open; after that it is lost to reuse, never double-booked.
   if (!global.Set(kGlobalMap, page, true)) unlisted_.insert(page);
   if (page < nextFreeScan_) nextFreeScan_ = page;
 }

@@ -56,6 +56,8 @@ class FileWriter final : public FileWriteState {
 
  private:
   explicit FileWriter(SharedFile& file);
+  // The global usage map (page 1, row 0), able to add bitmap pages at the end of the file.
+  UsageMapWriter GlobalMap();
   void Fault(const char* step) {
     if (faultHook) faultHook(step);
   }
@@ -63,9 +65,9 @@ class FileWriter final : public FileWriteState {
   SharedFile& file_;
   std::chrono::steady_clock::time_point lastCheckpoint_;
   std::uint32_t nextFreeScan_ = 2;  // where the search for reusable free pages goes on
-  // Pages freed (zeroed) while the global map's window could not list them: reused first, as
-  // long as they are still zero (an undone operation may have put their content back). They
-  // are lost to reuse once the file is closed, as Access loses them until a compact.
+  // Pages freed (zeroed) that the global map could not list (only past the last range a
+  // reference map row names): reused first, as long as they are still zero (an undone operation
+  // may have put their content back). They are lost to reuse once the file is closed.
   std::set<std::uint32_t> unlisted_;
 };
 

@@ -15,6 +15,14 @@ void PutPage(PageStore& store, std::uint32_t n, Bytes page) {
   store.PutPage(n, std::make_shared<const Bytes>(std::move(page)));
 }
 
+namespace {
+
+// A reference map slot naming no bitmap page: 0, or a value with the top bit set (Access leaves
+// 0xffffff80 in the last slot of the global map's row; other readers take it as "none" too).
+bool NoBitmapPage(std::uint32_t slot) { return slot == 0 || (slot & 0x80000000u) != 0; }
+
+}  // namespace
+
 bool UsageMapWriter::Test(RowPointer map, std::uint32_t page) {
   RowRef row = ReadRowAt(store_, layout_, map);
   ByteView v(row.bytes, store_.Where(map.page, row.slot.start));
@@ -29,7 +37,7 @@ bool UsageMapWriter::Test(RowPointer map, std::uint32_t page) {
   std::size_t slot = 1 + 4 * (page / perPage);
   if (slot + 4 > v.size()) return false;
   std::uint32_t mapPage = v.U32(slot);
-  if (mapPage == 0) return false;
+  if (NoBitmapPage(mapPage)) return false;
   PagePtr mp = store_.ReadPage(mapPage);
   std::uint32_t bit = page % perPage;
   return ((*mp)[4 + bit / 8] >> (bit % 8)) & 1;
@@ -108,7 +116,7 @@ bool UsageMapWriter::Set(RowPointer map, std::uint32_t page, bool on) {
     return false;
   }
   std::uint32_t mapPage = v.U32(slot);
-  if (mapPage == 0) {
+  if (NoBitmapPage(mapPage)) {
     if (!on) return true;
     if (!allocate_) return false;
     mapPage = allocate_();

@@ -2,8 +2,10 @@
 // page 1, as free). Both map kinds of the reader (usage_map.h) are handled: an inline map changes
 // its own row; a reference map changes the bitmap page of the page's range, and gets a new
 // bitmap page (type 0x05) when the range has none yet. An inline map whose range does not reach
-// the page is moved to a later start when no marked page is lost by the move; otherwise the change
-// is refused (UsageMapWriter::Set returns false) and the caller decides. Format:
+// the page is moved to a new start when every marked page and the new one fit the moved window;
+// otherwise, when the writer can allocate pages, the row becomes a reference map in place (same
+// length: (length - 1) / 4 bitmap page slots) listing the same pages. Only when neither works is
+// the change refused (UsageMapWriter::Set returns false) and the caller decides. Format:
 // docs/formats/jet-writing.md, "Usage maps".
 #pragma once
 
