@@ -3,10 +3,17 @@
 // by CreateDatabase, filled through the engine's insert call. See README.md.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "child_run.h"
 
 #include "engine/core/error.h"
 #include "engine/core/value.h"
@@ -76,6 +83,39 @@ inline int CreateAndFill(const std::string& path, bool ace, std::uint64_t rows) 
     std::fprintf(stderr, "insert failed: %d %s\n", e.number(), e.description().c_str());
     return 1;
   }
+}
+
+// What both benchmarks are started with: `[ROWS] [--accdb]`, a scratch folder of their own under
+// the temporary folder, the database file in it, and this program's path for its child steps.
+struct BenchRun {
+  std::uint64_t rows = 1000000;
+  bool ace = false;
+  std::string dir, path, self;
+};
+
+inline BenchRun ParseBenchRun(int argc, char** argv, const std::string& name) {
+  BenchRun run;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--accdb") == 0) run.ace = true;
+    else run.rows = std::strtoull(argv[i], nullptr, 10);
+  }
+  run.dir = (std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()))).string();
+  std::filesystem::create_directories(run.dir);
+  run.path = run.dir + (run.ace ? "/bench.accdb" : "/bench.mdb");
+  run.self = std::filesystem::read_symlink("/proc/self/exe").string();
+  return run;
+}
+
+// The child step `--fill PATH ROWS ace|jet4`: -1 when argv asks for something else.
+inline int FillStepMain(int argc, char** argv) {
+  if (argc != 5 || std::strcmp(argv[1], "--fill") != 0) return -1;
+  return CreateAndFill(argv[2], std::strcmp(argv[4], "ace") == 0, std::strtoull(argv[3], nullptr, 10));
+}
+
+// Creates and fills the database in a process of its own: its peak memory (wait4) then counts the
+// insert alone, not whatever the starting process had touched.
+inline ChildRun FillInChild(const BenchRun& run) {
+  return RunChild({run.self, "--fill", run.path, std::to_string(run.rows), run.ace ? "ace" : "jet4"});
 }
 
 }  // namespace qv::bench

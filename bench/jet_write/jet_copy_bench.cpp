@@ -41,23 +41,14 @@ int CopyMain(const std::string& path) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--copy") == 0) return CopyMain(argv[2]);
-  if (argc == 5 && std::strcmp(argv[1], "--fill") == 0)
-    return qv::bench::CreateAndFill(argv[2], std::strcmp(argv[4], "ace") == 0, std::strtoull(argv[3], nullptr, 10));
-  std::uint64_t rows = 1000000;
-  bool ace = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--accdb") == 0) ace = true;
-    else rows = std::strtoull(argv[i], nullptr, 10);
-  }
-  const std::string dir =
-      (std::filesystem::temp_directory_path() / ("qv-jet-copy-bench-" + std::to_string(::getpid()))).string();
-  std::filesystem::create_directories(dir);
-  const std::string path = dir + (ace ? "/bench.accdb" : "/bench.mdb");
-
-  // Each step runs in a process of its own, started from this small one: a child's peak memory
-  // (wait4) would otherwise start from whatever this process had touched.
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  ChildRun inserted = RunChild({self, "--fill", path, std::to_string(rows), ace ? "ace" : "jet4"});
+  if (const int status = qv::bench::FillStepMain(argc, argv); status >= 0) return status;
+  const qv::bench::BenchRun run = qv::bench::ParseBenchRun(argc, argv, "qv-jet-copy-bench");
+  const std::uint64_t rows = run.rows;
+  const bool ace = run.ace;
+  const std::string& dir = run.dir;
+  const std::string& path = run.path;
+  const std::string& self = run.self;
+  qv::bench::ChildRun inserted = qv::bench::FillInChild(run);
   const double fileMiB = static_cast<double>(std::filesystem::file_size(path)) / 1048576.0;
 
   ChildRun exported = RunChild({"/bin/sh", "-c", "exec mdb-export '" + path + "' Bench"}, "/dev/null");
