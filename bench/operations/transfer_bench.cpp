@@ -195,26 +195,38 @@ void Setup(const std::string& dir, std::int64_t rows) {
   cn.Close();
 }
 
-// "Send Table/s To Access" of BIG into a new copy of the empty database.
-int ToAccessHandler(const std::string& dir, const char* out) {
-  const std::string mdb = dir + "/handler.mdb";
-  FreshCopyOfEmpty(mdb);
-  StepTimer timer;
+// The table page a handler runs on: the two databases named in its fields, the window system
+// with its throttled yield, the two lists, the progress bar and the pointer, all in memory.
+struct BenchPage {
+  BenchPage(const std::string& folder, const std::string& file) {
+    fields.folder = QString::fromStdString(folder);
+    fields.file = QString::fromStdString(file);
+  }
+  // Puts the benchmark's table BIG in `list`, selected and current, as one click would.
+  static void SelectBig(qv::shell::MemoryTableList& list) {
+    list.Add(QStringLiteral("BIG"));
+    list.SetSelected(0, true);
+    list.SetCurrentRow(0);
+  }
   Fields fields;
-  fields.folder = QString::fromStdString(dir + "/paradox");
-  fields.file = QString::fromStdString(mdb);
   ThrottledWindows windows;
   qv::shell::MemoryTableList access_list, paradox_list;
   Progress progress;
   qv::shell::MemoryPointer pointer;
   qv::shell::TablePageContext page{windows, fields, {access_list, paradox_list, progress, pointer}};
-  paradox_list.Add(QStringLiteral("BIG"));
-  paradox_list.SetSelected(0, true);
-  paradox_list.SetCurrentRow(0);
-  qv::ops::SendToAccess(page, qv::sources::DefaultObjects());
+};
+
+// "Send Table/s To Access" of BIG into a new copy of the empty database.
+int ToAccessHandler(const std::string& dir, const char* out) {
+  const std::string mdb = dir + "/handler.mdb";
+  FreshCopyOfEmpty(mdb);
+  StepTimer timer;
+  BenchPage p(dir + "/paradox", mdb);
+  BenchPage::SelectBig(p.paradox_list);
+  qv::ops::SendToAccess(p.page, qv::sources::DefaultObjects());
   timer.Report(out);
-  for (const auto& m : windows.messages()) std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
-  return windows.messages().empty() && access_list.count() == 1 ? 0 : 1;
+  for (const auto& m : p.windows.messages()) std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+  return p.windows.messages().empty() && p.access_list.count() == 1 ? 0 : 1;
 }
 
 // The Access engine inserting the typed rows of the Paradox table, one insert per row.
@@ -243,23 +255,14 @@ int ToParadoxHandler(const std::string& dir, const char* out) {
   const std::string folder = dir + "/out-handler";
   FreshFolder(folder);
   StepTimer timer;
-  Fields fields;
-  fields.folder = QString::fromStdString(folder);
-  fields.file = QString::fromStdString(dir + "/source.mdb");
-  ThrottledWindows windows;
-  qv::shell::MemoryTableList access_list, paradox_list;
-  Progress progress;
-  qv::shell::MemoryPointer pointer;
-  qv::shell::TablePageContext page{windows, fields, {access_list, paradox_list, progress, pointer}};
-  access_list.Add(QStringLiteral("BIG"));
-  access_list.SetSelected(0, true);
-  access_list.SetCurrentRow(0);
-  qv::ops::SendToParadox(page, qv::sources::DefaultObjects());
+  BenchPage p(folder, dir + "/source.mdb");
+  BenchPage::SelectBig(p.access_list);
+  qv::ops::SendToParadox(p.page, qv::sources::DefaultObjects());
   timer.Report(out);
-  const auto messages = windows.messages();
+  const auto messages = p.windows.messages();
   for (const auto& m : messages)
     if (m.text != QStringLiteral("Done.")) std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
-  return messages.size() == 1 && paradox_list.count() == 1 ? 0 : 1;
+  return messages.size() == 1 && p.paradox_list.count() == 1 ? 0 : 1;
 }
 
 // The copy statement run directly on an Access connection.
