@@ -112,16 +112,16 @@ class AccessProvider final : public Provider {
   // encoder reads the engines' locale-independent text forms).
   //
   // Rows arrive one statement each, usually many in a row into one table: the inserter (the
-  // table's definition, its page hints) is kept while the statements name the same table at the
-  // same definition page, so each row does not read the definition and search the table's pages
-  // for room again. Any other statement run here drops it.
+  // table's definition, its page hints) is kept while the statements name the same table, so each
+  // row does not read the definition and search the table's pages for room again. Any other
+  // statement run here drops it.
   void Insert(qv::sql::InsertStatement& insert) {
     const qv::jet::CatalogEntry& entry = InsertTarget(insert.table.text);
-    if (!inserter_ || inserterTable_ != entry.name || inserterPage_ != entry.tablePage()) {
+    // A kept inserter cannot outlive its table: any other statement here, and any create or
+    // drop through another connection (SyncCatalog), lets go of it first.
+    if (!inserter_ || inserter_->definition().name != entry.name) {
       inserter_.reset();
       inserter_ = std::make_unique<qv::jet::TableInserter>(*db_, entry.name);
-      inserterTable_ = entry.name;
-      inserterPage_ = entry.tablePage();
     }
     qv::jet::TableInserter& inserter = *inserter_;
     const auto& columns = inserter.definition().columns;
@@ -185,8 +185,6 @@ class AccessProvider final : public Provider {
   std::size_t lastIndex_ = static_cast<std::size_t>(-1);  // InsertTarget's last exact match
   qv::sql::Statement statement_;
   qv::Row row_;
-  std::string inserterTable_;
-  std::uint32_t inserterPage_ = 0;
 };
 
 }  // namespace
