@@ -5,8 +5,10 @@
 //    page map lists, the pages holding its usage-map rows (shared: several maps live on one
 //    page), the bitmap pages of its reference maps, the pages of every index tree (walked from
 //    the root), and the long-value pages its rows point at (shared: Jet4 tables share LVAL pages;
-//    ACE files also list them in per-column maps). Every index entry must name a live row, and
-//    an index that keeps NULLs every row once.
+//    ACE files also list them in per-column maps), the catalog's among them: the properties of
+//    each object (LvProp), named after the object. Every live row of an LVAL page must be a value
+//    some row names. Every index entry must name a live row, and an index that keeps NULLs every
+//    row once.
 // Then every page must be owned exactly once (shared kinds only by the same kind), owned pages
 // must not be marked free, and every page must be owned or marked free (a zero page listed nowhere
 // is a page lost to reuse, and counts as a problem too). Problems are texts that do not depend on counters, so a test can set aside those an
@@ -58,6 +60,17 @@ class PageAccounting {
       } catch (const qv::Error& err) {
         Problem("table " + e.name + " cannot be walked: " + err.description());
       }
+    }
+    // Every live row of an LVAL page is a long value some row names (a table's value, or a
+    // catalog row's properties): a row nobody names is lost, and keeps its page from being freed.
+    for (std::uint32_t p = 0; p < count; ++p) {
+      if (!owners_[p].count("lval")) continue;
+      PagePtr page = ps_.ReadPage(p);
+      if ((*page)[0] != page_type::kData) continue;
+      DataPageReader reader(ps_, l_, p, *page);
+      for (std::uint16_t i = 0; i < reader.rowCount(); ++i)
+        if (!reader.Slot(i).deleted && !lvalRows_.count(RowPointer{p, static_cast<std::uint8_t>(i)}.Encode()))
+          Problem("LVAL row " + std::to_string(p) + ":" + std::to_string(i) + " is live but no long value names it");
     }
     for (std::uint32_t p = 0; p < count; ++p) {
       const auto& o = owners_[p];
@@ -189,10 +202,21 @@ class PageAccounting {
     TableCursor cursor(db_.sharedFile(), t);
     std::vector<Cell> cells;
     std::set<RowPointer> live;
+    // The catalog's long values (object properties, LvProp; LvExtra, LvModule) are named after the
+    // object whose row holds them.
+    std::size_t nameColumn = t.columns.size();
+    if (e.tablePage() == 2)
+      for (std::size_t i = 0; i < t.columns.size(); ++i)
+        if (t.columns[i].name == "Name") nameColumn = i;
     while (cursor.NextRow(cells)) {
       live.insert(cursor.position());
+      std::string who = n;
+      if (nameColumn < cells.size()) {
+        qv::Value name = cursor.decoder().Decode(t.columns[nameColumn], cells[nameColumn], cursor.place());
+        if (auto* s = std::get_if<std::string>(&name)) who = n + " row of " + *s;
+      }
       for (std::size_t i = 0; i < cells.size(); ++i)
-        if (t.columns[i].longValue() && !cells[i].null) ClaimLongValue(cells[i].bytes, n);
+        if (t.columns[i].longValue() && !cells[i].null) ClaimLongValue(cells[i].bytes, who + " (" + t.columns[i].name + ")");
     }
     // Every index entry names a live row, and an index that keeps NULLs names every row once.
     for (std::size_t i = 0; i < indexEntries.size(); ++i) {

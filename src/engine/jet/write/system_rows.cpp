@@ -31,13 +31,15 @@ std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t) {
       }
       const std::string where = ps.Where(stored.page, ref.slot.start);
       splitter.Split(ref.bytes, where, cells);
-      SystemRow row{slot, stored, {}};
+      SystemRow row{slot, stored, {}, {}};
       row.values.reserve(t.columns.size());
       for (std::size_t c = 0; c < t.columns.size(); ++c) {
-        if (t.columns[c].longValue())
+        if (t.columns[c].longValue()) {
           row.values.emplace_back(std::monostate{});
-        else
+          if (!cells[c].null) row.longFields.emplace(c, Bytes(cells[c].bytes.begin(), cells[c].bytes.end()));
+        } else {
           row.values.push_back(decoder.Decode(t.columns[c], cells[c], where));
+        }
       }
       out.push_back(std::move(row));
     }

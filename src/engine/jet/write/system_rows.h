@@ -1,10 +1,12 @@
 // Reading the rows of a system table (MSysObjects, MSysACEs, MSysRelationships) as the write side
 // needs them: the slot each row's index entries name, where its bytes are stored (another page
-// for an overflow row), and its values. Long values (the catalog's property blobs) are left NULL:
-// creating and dropping tables never needs them.
+// for an overflow row), and its values. Long values (the catalog's property blobs) are not decoded:
+// their values are NULL, and the row keeps each long-value field as stored (its 12-byte header and
+// inline data or pointer), so that dropping a table can delete the catalog row's long values.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,8 @@ struct SystemRow {
   RowPointer slot;    // the row as index entries name it
   RowPointer stored;  // where its bytes are (the target of an overflow slot)
   qv::Row values;
+  // Column position -> the field of a non-NULL long-value column as stored.
+  std::map<std::size_t, Bytes> longFields;
 };
 
 // Every live row of `t`, in page order.

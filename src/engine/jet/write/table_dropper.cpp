@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <span>
 
 #include "engine/core/error.h"
 #include "engine/jet/row_codec.h"
@@ -12,6 +13,7 @@
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/system_rows.h"
 #include "engine/jet/write/table_inserter.h"
+#include "engine/jet/write/usage_map_writer.h"
 
 namespace qv::jet {
 
@@ -72,6 +74,25 @@ bool LiveRow(PageStore& ps, const Layout& l, RowPointer ptr) {
   if ((*page)[0] != page_type::kData) return false;
   DataPageReader reader(ps, l, ptr.page, *page);
   return ptr.row < reader.rowCount() && !reader.Slot(ptr.row).deleted;
+}
+
+// Adds to `rows` (LVAL page -> rows) the LVAL rows that hold the long-value field `field`: none
+// for a value kept in the row, one row for a value of one page, every row of a chain.
+void AddLongValueRows(PageStore& ps, const Layout& l, std::span<const std::uint8_t> field,
+                      std::map<std::uint32_t, std::set<std::uint8_t>>& rows) {
+  if (field.size() < 12) return;
+  const std::uint32_t head = LoadU32(field.data());
+  if (head & 0x80000000u) return;  // inline
+  const bool chain = (head & 0x40000000u) == 0;
+  RowPointer ptr = RowPointer::Decode(LoadU32(field.data() + 4));
+  std::set<std::uint32_t> seen;
+  while (!ptr.null() && seen.insert(ptr.Encode()).second) {
+    rows[ptr.page].insert(ptr.row);
+    if (!chain) break;
+    RowRef r = ReadRowAt(ps, l, ptr);
+    if (r.bytes.size() < 4) break;
+    ptr = RowPointer::Decode(LoadU32(r.bytes.data()));
+  }
 }
 
 }  // namespace
@@ -154,7 +175,7 @@ void DropTable(Database& db, const std::string& name) {
 
   // The table's pages.
   std::set<std::uint32_t> toFree(t.pages.begin(), t.pages.end());
-  std::map<std::uint32_t, std::set<std::uint8_t>> lvalRowsOfTable;  // LVAL page -> rows of this table on it
+  std::map<std::uint32_t, std::set<std::uint8_t>> lvalRows;  // LVAL page -> rows of the dropped values on it
   auto mapPages = [&](std::uint32_t ptr, auto accept) {
     RowPointer at = RowPointer::Decode(ptr);
     if (ptr == 0 || !LiveRow(ps, l, at)) return;
@@ -173,42 +194,43 @@ void DropTable(Database& db, const std::string& name) {
   auto ownIndex = [&](const Bytes& p) {
     return (p[0] == page_type::kIndexLeaf || p[0] == page_type::kIndexNode) && LoadU32(p.data() + 4) == t.firstPage;
   };
-  // Long values: every out-of-row value of every row.
+  // Long values: every out-of-row value of every row of the table, and those of the catalog row
+  // (its properties, LvProp, which Access keeps on LVAL pages when they do not fit the row).
+  for (const auto& [column, field] : target->longFields) AddLongValueRows(ps, l, field, lvalRows);
   {
     TableCursor cursor(db.sharedFile(), t);
     std::vector<Cell> cells;
-    while (cursor.NextRow(cells)) {
-      for (std::size_t c = 0; c < t.columns.size(); ++c) {
-        if (!t.columns[c].longValue() || cells[c].null || cells[c].bytes.size() < 12) continue;
-        std::uint32_t head = LoadU32(cells[c].bytes.data());
-        if (head & 0x80000000u) continue;  // inline
-        RowPointer ptr = RowPointer::Decode(LoadU32(cells[c].bytes.data() + 4));
-        std::set<std::uint32_t> seen;
-        bool chain = (head & 0x40000000u) == 0;
-        while (!ptr.null() && seen.insert(ptr.Encode()).second) {
-          lvalRowsOfTable[ptr.page].insert(ptr.row);
-          if (!chain) break;
-          RowRef r = ReadRowAt(ps, l, ptr);
-          if (r.bytes.size() < 4) break;
-          ptr = RowPointer::Decode(LoadU32(r.bytes.data()));
-        }
-      }
-    }
+    while (cursor.NextRow(cells))
+      for (std::size_t c = 0; c < t.columns.size(); ++c)
+        if (t.columns[c].longValue() && !cells[c].null) AddLongValueRows(ps, l, cells[c].bytes, lvalRows);
   }
-  for (const auto& [page, rows] : lvalRowsOfTable) {
+  std::set<std::uint32_t> lvalToFree;
+  for (const auto& [page, rows] : lvalRows) {
     PagePtr p = ps.ReadPage(page);
-    DataPageReader reader(ps, l, page, *p);
-    int live = 0;
-    for (std::uint16_t i = 0; i < reader.rowCount(); ++i) live += reader.Slot(i).deleted ? 0 : 1;
     if (LoadU32(p->data() + 4) != kLvalOwner) continue;
-    if (live == static_cast<int>(rows.size())) {
-      toFree.insert(page);
+    DataPageReader reader(ps, l, page, *p);
+    std::size_t live = 0;
+    for (std::uint16_t i = 0; i < reader.rowCount(); ++i) live += reader.Slot(i).deleted ? 0 : 1;
+    if (live == rows.size()) {
+      lvalToFree.insert(page);
     } else {
-      // The page keeps other tables' values (Jet4 tables share LVAL pages): this table's rows
-      // are deleted, so that the page is freed with the last table that has values on it.
+      // The page keeps other values (Jet4 tables share LVAL pages; the catalog's properties of
+      // several objects share pages too): only these rows are deleted, so that the page is freed
+      // with the last value on it.
       for (std::uint8_t row : rows) MarkDeleted(ps, l, {page, row});
     }
   }
+  // ACE lists the catalog's LVAL pages in the page maps of its long-value columns: a freed page
+  // leaves them (the dropped table's own column maps go as a whole below).
+  {
+    UsageMapWriter maps(ps, l);
+    for (const auto& [column, rows] : ReadLongValueMaps(ps, l, objects))
+      for (std::uint32_t page : lvalToFree) {
+        maps.Set(RowPointer::Decode(rows.first), page, false);
+        maps.Set(RowPointer::Decode(rows.second), page, false);
+      }
+  }
+  toFree.insert(lvalToFree.begin(), lvalToFree.end());
   std::vector<std::uint32_t> mapRows{t.usedPagesPointer, t.freePagesPointer};
   // ACE: each long-value column's owned-pages and free-space maps (their LVAL pages were found
   // through the rows above; the maps' bitmap pages and rows go with the table).

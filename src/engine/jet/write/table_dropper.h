@@ -2,9 +2,11 @@
 //  - its catalog row (MSysObjects) and that row's entries in both catalog indexes;
 //  - its access-control rows (MSysACEs) and their index entries;
 //  - its pages, each zeroed and marked free in the global map: the definition pages, the data
-//    pages its map lists, its long-value pages (an LVAL page is freed only when every row on it
-//    belongs to this table), its index pages, and the bitmap pages of its reference maps; its
-//    usage-map rows are deleted from the pages that hold them.
+//    pages its map lists, the LVAL rows of its long values and of its catalog row's (the
+//    properties Access keeps in LvProp), its index pages, and the bitmap pages of its reference
+//    maps; an LVAL page is freed when every live row on it goes (and leaves the catalog's
+//    long-value page maps in ACE files), otherwise only those rows are deleted; its usage-map rows
+//    are deleted from the pages that hold them.
 // Index entries are found by the row they name, so no key is computed, and removed at whatever
 // depth the index tree has (index_writer.h). Refused before anything is written: a missing table
 // (3376), a system or linked table (3251), a table in a relationship (3303), and damaged catalog
