@@ -234,6 +234,69 @@ TEST(WrittenCorpusFiles, KeepTheirTablesQueriesAndRelationshipsValueByValue) {
   }
 }
 
+// An inserter kept on one connection while another connection changes the catalog: an unrelated
+// new table leaves it writing; its table dropped, or dropped and made again with other columns
+// (at the definition page it had, so its page hints now name the new table's pages), makes it
+// refuse with 3376 before writing. The file stays whole for our page accounting and mdbtools.
+TEST(WrittenCorpusFiles, AnInserterNoticesItsTableDroppedThroughAnotherConnection) {
+  for (const char* rel : {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "jackcess/src/test/data/V2010/queryTestV2010.accdb"}) {
+    SCOPED_TRACE(rel);
+    ScratchDir dir;
+    const std::string path = dir.Copy(rel, std::string("w") + (std::string(rel).ends_with(".mdb") ? ".mdb" : ".accdb"));
+    std::set<std::string> baseline;
+    {
+      auto db = Database::Open(path);
+      baseline = PageAccounting(*db).Run().problems;
+    }
+    std::vector<qv::Column> cols(3), other(2);
+    cols[0] = {"ID", qv::ColumnType::Int32, 0, 0, 0, true};
+    cols[1] = {"Name", qv::ColumnType::Text, 50};
+    cols[2] = {"Notes", qv::ColumnType::Memo};
+    other[0] = {"Code", qv::ColumnType::Text, 10};
+    other[1] = {"When", qv::ColumnType::DateTime};
+    {
+      auto a = Database::Open(path), b = Database::Open(path);
+      CreateTable(*a, "QvKept", cols);
+      TableInserter kept(*a, "QvKept");
+      auto row = [](int i) { return qv::Row{std::monostate{}, "row " + std::to_string(i), std::string(i % 3 == 0 ? 2000 : 10, 'n')}; };
+      for (int i = 0; i < 40; ++i) kept.Insert(row(i));
+      // An unrelated change: the same table, rows go on. A connection whose list is stale still
+      // finds a table made through the other one.
+      CreateTable(*b, "QvLate", other);
+      kept.Insert(row(40));
+      TableInserter late(*a, "QvLate");
+      late.Insert({"x", "2020-02-02"});
+      EXPECT_EQ(ReadRows(*b, "QvKept").size(), 41u);
+      // Dropped and made again with other columns; then only dropped.
+      const std::uint32_t page = b->FindTable("QvKept").tablePage();
+      DropTable(*b, "QvKept");
+      CreateTable(*b, "QvKept", other);
+      EXPECT_EQ(b->FindTable("QvKept").tablePage(), page) << "the test wants the definition page reused";
+      TableInserter fresh(*b, "QvKept");
+      for (int i = 0; i < 5; ++i) fresh.Insert({"c" + std::to_string(i), "2021-01-01"});
+      for (int step = 0; step < 2; ++step) {
+        try {
+          kept.Insert(row(99));
+          ADD_FAILURE() << "inserted into a table dropped through another connection";
+        } catch (const qv::Error& e) {
+          EXPECT_EQ(e.number(), errc::kNoSuchTable) << e.description();
+          EXPECT_NE(e.description().find("another connection"), std::string::npos) << e.description();
+        }
+        if (step == 0) DropTable(*b, "QvKept");
+      }
+    }  // the inserters hold the file open: written out when the last goes
+    auto db = Database::Open(path);
+    EXPECT_FALSE(HasTable(*db, "QvKept"));
+    EXPECT_EQ(ReadRows(*db, "QvLate").size(), 1u);
+    for (const auto& p : PageAccounting(*db).Run().problems)
+      if (!baseline.count(p)) ADD_FAILURE() << p;
+    if (HaveMdbTools()) {
+      const std::string out = MdbExport(path, "QvLate");
+      EXPECT_EQ(out.substr(0, out.find('\n') + 5), "Code,When\n\"x\",") << out;
+    }
+  }
+}
+
 // When the catalog's data page fills, the new page goes into MSysObjects' free-space map and the
 // full one leaves it: Access-made files list only the catalog's last data page there.
 TEST(WrittenCorpusFiles, CatalogFreeSpaceMapListsOnlyItsLastPage) {

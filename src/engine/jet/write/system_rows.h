@@ -27,6 +27,10 @@ struct SystemRow {
 
 // Every live row of `t`, in page order.
 std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t);
+// The definition page of the table `name` as the catalog on the pages names it now, whatever a
+// connection's catalog list says: the exact name first, then without regard to (ASCII) letter
+// case, as Database::FindTable finds names. 0 when there is no such table.
+std::uint32_t CurrentTablePage(SharedFile& f, const std::string& name);
 // The position of the column `name` of system table `t`; throws kCorrupt when it lacks it.
 std::size_t SystemColumn(const TableDefinition& t, const char* name);
 // A system row's value as a number (0 for NULL) or as text (empty for NULL).

@@ -1,12 +1,14 @@
 #include "engine/jet/write/table_inserter.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "engine/core/error.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/row_builder.h"
+#include "engine/jet/write/system_rows.h"
 
 namespace qv::jet {
 
@@ -16,8 +18,48 @@ constexpr std::size_t kInlineLongValue = 256;
 constexpr std::size_t kLongValueHeader = 12;
 }  // namespace
 
+namespace {
+
+// Whether a definition read again describes the table an inserter was made for: the same pages,
+// columns, indexes and page maps (row counts and the autonumber aside).
+bool SameTable(const TableDefinition& a, const TableDefinition& b) {
+  auto column = [](const ColumnDef& c) {
+    return std::tie(c.name, c.type, c.number, c.varIndex, c.fixedOffset, c.length, c.flags, c.extFlags, c.precision,
+                    c.scale, c.sortOrder, c.codePage, c.complexId);
+  };
+  auto real = [](const RealIndexDef& r) { return std::tie(r.usedPagesPointer, r.firstPage, r.flags); };
+  auto logical = [](const IndexDef& x) { return std::tie(x.name, x.number, x.realIndex, x.type, x.relTablePage); };
+  if (std::tie(a.firstPage, a.pages, a.tableType, a.maxColumns, a.varColumns, a.usedPagesPointer, a.freePagesPointer) !=
+          std::tie(b.firstPage, b.pages, b.tableType, b.maxColumns, b.varColumns, b.usedPagesPointer, b.freePagesPointer) ||
+      a.columns.size() != b.columns.size() || a.realIndexes.size() != b.realIndexes.size() ||
+      a.indexes.size() != b.indexes.size())
+    return false;
+  for (std::size_t i = 0; i < a.columns.size(); ++i)
+    if (column(a.columns[i]) != column(b.columns[i])) return false;
+  for (std::size_t i = 0; i < a.realIndexes.size(); ++i) {
+    const auto &x = a.realIndexes[i].columns, &y = b.realIndexes[i].columns;
+    if (real(a.realIndexes[i]) != real(b.realIndexes[i]) || x.size() != y.size()) return false;
+    for (std::size_t k = 0; k < x.size(); ++k)
+      if (x[k].columnNumber != y[k].columnNumber || x[k].ascending != y[k].ascending) return false;
+  }
+  for (std::size_t i = 0; i < a.indexes.size(); ++i)
+    if (logical(a.indexes[i]) != logical(b.indexes[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+// The generation is taken before the definition is read: a change made meanwhile is caught by
+// the first operation's check. A connection whose catalog list is already stale does not use it.
 TableInserter::TableInserter(Database& db, const std::string& table)
-    : file_(db.sharedFile()), def_(db.ReadDefinition(table)) {
+    : file_(db.sharedFile()),
+      catalogGeneration_(file_->catalogGeneration.load()),
+      def_(db.CatalogIsStale() ? TableDefinition{} : db.ReadDefinition(table)) {
+  if (def_.firstPage == 0) {
+    const std::uint32_t page = CurrentTablePage(*file_, table);
+    if (page == 0) throw Error(errc::kNoSuchTable, "Table '" + table + "' does not exist in '" + file_->path + "'.", file_->path);
+    def_ = ReadTableDefinition(*file_->pages, file_->header, page, table);
+  }
   FileWriter::Attach(*file_);  // refuses read-only files, Jet3 and encrypted .accdb at once
   CheckWritable();
   lvalMaps_ = ReadLongValueMaps(*file_->pages, file_->header.layout, def_);
@@ -43,6 +85,26 @@ std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMa
     at += 10;
   }
   return maps;
+}
+
+void TableInserter::CheckCatalog() {
+  const std::uint64_t generation = file_->catalogGeneration.load();
+  if (generation == catalogGeneration_) return;
+  const std::uint32_t page = CurrentTablePage(*file_, def_.name);
+  TableDefinition now;
+  if (page == def_.firstPage) now = ReadTableDefinition(*file_->pages, file_->header, page, def_.name);
+  if (page != def_.firstPage || !SameTable(def_, now))
+    throw Error(errc::kNoSuchTable,
+                "Table '" + def_.name + "' was dropped or replaced through another connection to '" + file_->path +
+                    "' after rows began to be added to it; no row was added.",
+                file_->path);
+  // The same table (or one made again just like it): rows go on, and the page hints start over.
+  def_ = std::move(now);
+  lvalMaps_ = ReadLongValueMaps(*file_->pages, file_->header.layout, def_);
+  dataHint_ = 0;
+  lvalHints_.clear();
+  scanned_ = false;
+  catalogGeneration_ = generation;
 }
 
 void TableInserter::CheckWritable() const {
@@ -88,6 +150,7 @@ std::vector<EncodedValue> TableInserter::Encode(const qv::Row& values) {
 void TableInserter::Insert(const qv::Row& values) {
   std::vector<EncodedValue> cells = Encode(values);  // throws before anything is written
   WriteOperation op(*file_);
+  CheckCatalog();
   Store(op, cells, values);
   op.Commit();
 }
@@ -98,6 +161,7 @@ std::uint64_t TableInserter::InsertAll(qv::RowReader& rows) {
   bool more = true;
   while (more) {
     WriteOperation op(*file_);
+    CheckCatalog();
     for (int k = 0; k < 256; ++k) {
       if (!rows.Next(row)) {
         more = false;

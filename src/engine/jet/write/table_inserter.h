@@ -11,6 +11,12 @@
 // attachments, text in a sort order other than General), system tables, linked tables, and
 // columns of kinds this version cannot write (attachments, multi-value, calculated, extended
 // dates). See docs/formats/jet-writing.md, "Inserting rows".
+//
+// Another connection to the file may drop or recreate the table while an inserter lives: each
+// operation first checks, under the file's write lock, whether any connection changed the catalog
+// since the definition was read. If so the table is looked up again on the pages: rows go on only
+// when the catalog still names the same definition page and the definition has the same columns,
+// indexes and page maps; otherwise the insert is refused with 3376 before anything is written.
 #pragma once
 
 #include <map>
@@ -52,7 +58,11 @@ class TableInserter {
   RowPointer PlaceRow(FileWriter& w, const Bytes& row, std::uint32_t owner, std::uint32_t& hint,
                       std::pair<std::uint32_t, std::uint32_t> maps, bool scanTable);
 
+  // Refuses (3376) when another connection dropped or replaced the table (see the file comment).
+  void CheckCatalog();
+
   std::shared_ptr<SharedFile> file_;
+  std::uint64_t catalogGeneration_;  // the file's catalog generation def_ is known to match
   TableDefinition def_;
   std::uint32_t dataHint_ = 0;
   std::map<std::uint16_t, std::uint32_t> lvalHints_;  // per column (ACE keeps a map per column)
