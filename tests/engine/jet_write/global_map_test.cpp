@@ -1,7 +1,8 @@
 // The global usage map (page 1, row 0) lists every page the writer frees, also past the 512-page
 // window of an inline map: the window moves when it can, otherwise the row becomes a reference map
 // whose bitmap pages cover the file. After a close the freed pages are still listed and handed out
-// again before the file grows; our reader and mdbtools read the files.
+// again before the file grows, also to a table whose pages then spread over the whole file; our
+// reader, mdbtools and mdb-reader read the files, and mdb-reader's rows are ours.
 #include <algorithm>
 #include <set>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
+#include "engine/jet/write/table_inserter.h"
 #include "test_files.h"
 
 namespace qv::jet {
@@ -79,6 +82,17 @@ void CheckReadable(const std::string& path, const std::set<std::string>& tables)
     std::string csv = testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(t) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << t << ": " << csv.substr(0, 300);
   }
+  if (!testing::HaveMdbReader()) return;
+  // mdb-reader opens the file and reads every table as our dump tool does (same JSON form).
+  std::string args = " --sort-rows";
+  for (const auto& t : tables) args += " --table=" + testing::Quote(t);
+  std::string oracle = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + args + " " + testing::Quote(path) + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << oracle.substr(0, 300);
+  std::string ours = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json" + args + " " + testing::Quote(path) + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << ours.substr(0, 300);
+  auto tablesPart = [](const std::string& json) { return json.substr(std::min(json.size(), json.find("\"tables\""))); };
+  EXPECT_EQ(tablesPart(oracle), tablesPart(ours));
+  EXPECT_NE(tablesPart(oracle), "");
 }
 
 TEST(GlobalMap, PromotedReferenceMapKeepsFreedPagesAcrossReopens) {
@@ -134,8 +148,26 @@ TEST(GlobalMap, PromotedReferenceMapKeepsFreedPagesAcrossReopens) {
     std::set<std::uint32_t> got = AllocateUntilGrowth(*db);
     EXPECT_EQ(got, freed);
     EXPECT_TRUE(FreePages(*db).empty() || *FreePages(*db).begin() >= 2);
+    // Pages freed all over the file go to a new table: its data and long-value pages spread
+    // past any 512-page window, so its own page map becomes a reference map too.
+    {
+      WriteOperation op(*db->sharedFile());
+      for (std::uint32_t p = 25; p < grown; p += 11) op.writer().FreePage(p);
+      op.Commit();
+    }
+    std::vector<qv::Column> cols(3);
+    cols[0] = {"ID", qv::ColumnType::Int32, 0, 0, 0, true};
+    cols[1] = {"Name", qv::ColumnType::Text, 50};
+    cols[2] = {"Notes", qv::ColumnType::Memo};
+    CreateTable(*db, "Spread", cols);
+    TableInserter ins(*db, "Spread");
+    for (int i = 0; i < 600; ++i)
+      ins.Insert({std::monostate{}, "row " + std::to_string(i), std::string(i % 4 == 0 ? 3000 : 40, static_cast<char>('a' + i % 26))});
+    const TableDefinition t = db->ReadDefinition("Spread");
+    EXPECT_EQ(ReadRowAt(db->pages(), db->header().layout, RowPointer::Decode(t.usedPagesPointer)).bytes[0], 1)
+        << "the table's page map should have become a reference map";
   }
-  ASSERT_NO_FATAL_FAILURE(CheckReadable(path, {}));
+  ASSERT_NO_FATAL_FAILURE(CheckReadable(path, {"Spread"}));
 }
 
 TEST(GlobalMap, InlineWindowMovesWhenEveryFreePageStaysCovered) {
