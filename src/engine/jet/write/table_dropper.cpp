@@ -225,10 +225,9 @@ void DropTable(Database& db, const std::string& name) {
   {
     UsageMapWriter maps(ps, l);
     for (const auto& [column, rows] : ReadLongValueMaps(ps, l, objects))
-      for (std::uint32_t page : lvalToFree) {
-        maps.Set(RowPointer::Decode(rows.first), page, false);
-        maps.Set(RowPointer::Decode(rows.second), page, false);
-      }
+      for (std::uint32_t page : lvalToFree)
+        for (std::uint32_t map : {rows.first, rows.second})
+          if (map != 0) maps.Set(RowPointer::Decode(map), page, false);
   }
   toFree.insert(lvalToFree.begin(), lvalToFree.end());
   std::vector<std::uint32_t> mapRows{t.usedPagesPointer, t.freePagesPointer};
