@@ -7,6 +7,8 @@
 //    files and in a copy of a password-protected ACE file: rows inserted and read back by our
 //    reader, mdbtools and mdb-reader; the tables copied and the originals dropped with every page
 //    owned or free;
+//  - a wide Paradox table (150 fields) sent to Access as the transfer does it: CREATE TABLE and
+//    one INSERT of literal values per row through the Access provider;
 //  - Access-made wide tables with indexes (89 columns and 5 indexes, 74 columns with ACE
 //    long-value maps on the second page) take rows, are copied and dropped the same way.
 #include <gtest/gtest.h>
@@ -31,6 +33,8 @@
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
+#include "engine/paradox/paradox_folder.h"
+#include "engine/providers/provider.h"
 #include "oracle_json.h"
 #include "test_support.h"
 
@@ -446,6 +450,64 @@ TEST(WideTable, AccessMadeWideTablesWithIndexesTakeRows) {
     EXPECT_EQ(ReadAll(*db, "Wide Copy").size(), rows.size());
     ExpectNoLostPages(*db, known);
   }
+}
+
+// A wide Paradox table (written by our Paradox engine, read back by its reader) goes to a new
+// Access file through the Access provider: CREATE TABLE with the transfer's type names, then one
+// INSERT of literal texts per row.
+TEST(WideTable, WideParadoxTableSentToAccessThroughTheProvider) {
+  ScratchDir dir;
+  fs::create_directory(dir.Path("px"));
+  std::vector<qv::Column> cols;
+  const ColumnType kinds[] = {ColumnType::Text, ColumnType::Int32, ColumnType::Double, ColumnType::DateTime,
+                              ColumnType::Memo};
+  const char* sqlTypes[] = {"TEXT(20)", "INT", "FLOAT", "DATETIME", "MEMO"};
+  std::string create = "CREATE TABLE `Paradox Wide` (";
+  for (int i = 0; i < 150; ++i) {
+    qv::Column c;
+    c.type = kinds[i % 5];
+    c.size = c.type == ColumnType::Text ? 20 : 0;
+    c.name = "Field number " + std::to_string(i);
+    cols.push_back(c);
+    create += (i ? ", `" : "`") + c.name + "` " + sqlTypes[i % 5];
+  }
+  create += ")";
+  std::vector<qv::Row> rows = FillRows(cols, 10);
+  {
+    qv::paradox::ParadoxFolder folder(dir.Path("px"));
+    auto out = folder.CreateTable("WIDE", cols);
+    for (const auto& r : rows) out->Append(r);
+    out->Close();
+  }
+  const std::string path = dir.Path("target.accdb");
+  CreateDatabase(path, DatabaseFormat::Ace2010);
+  {
+    auto rows_ = qv::paradox::ParadoxFolder(dir.Path("px")).OpenTable("WIDE");
+    auto access = qv::providers::OpenProvider("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path);
+    access->Execute(create);
+    qv::Row row;
+    while (rows_->Next(row)) {
+      std::string insert = "INSERT INTO `Paradox Wide` VALUES (";
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        auto text = FormatValueText(row[c]);
+        std::string quoted = "'";
+        if (text)
+          for (char ch : *text) quoted += ch == '\'' ? std::string("''") : std::string(1, ch);
+        insert += (c ? ", " : "") + (text ? quoted + "'" : std::string("NULL"));
+      }
+      access->Execute(insert + ")");
+    }
+    access->Close();
+  }
+  auto db = Database::Open(path);
+  EXPECT_GE(db->ReadDefinition("Paradox Wide").pages.size(), 2u);
+  auto back = ReadAll(*db, "Paradox Wide");
+  ASSERT_EQ(back.size(), rows.size());
+  for (std::size_t r = 0; r < rows.size(); ++r) EXPECT_EQ(RowText(back[r]), RowText(rows[r])) << "row " << r;
+  ExpectMdbReaderAgrees(path, "", *db, "Paradox Wide", rows.size());
+  ExpectMdbToolsAgrees(path, "Paradox Wide", cols, rows);
+  ExpectLongValuePagesListed(*db, "Paradox Wide");
+  ExpectNoLostPages(*db);
 }
 
 }  // namespace
