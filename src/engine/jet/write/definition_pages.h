@@ -32,7 +32,8 @@ namespace qv::jet {
 
 class FileWriter;
 
-// Bytes a definition of `length` bytes leaves free after it on its last page.
+// Bytes kept free after the end of a definition on its last page, as Access keeps them (its free
+// field, page size - 8 - bytes used, is never below 0 on the last page).
 constexpr std::size_t kDefinitionSpareBytes = 8;
 
 // Pages a definition block of `length` bytes takes.
