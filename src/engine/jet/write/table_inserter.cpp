@@ -272,8 +272,11 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
   RowPointer at = PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
   WriteIndexEntries(w, def_, indexEntries, at);
   // The definition: one more row, and the autonumber counter.
-  PatchDefinitionU32(ps, l, def_.firstPage, l.tdefRowCount, ReadDefinitionU32(ps, l, def_.firstPage, l.tdefRowCount) + 1);
-  PatchDefinitionU32(ps, l, def_.firstPage, l.tdefAutoNumber, autoNumber);
+  // (one patch: the autonumber follows the row count in every version's header)
+  std::uint8_t counts[8];
+  StoreU32(counts, ReadDefinitionU32(ps, l, def_.firstPage, l.tdefRowCount) + 1);
+  StoreU32(counts + 4, autoNumber);
+  PatchDefinition(ps, l, def_.firstPage, l.tdefRowCount, counts);
 }
 
 }  // namespace qv::jet
