@@ -446,11 +446,12 @@ TEST(CreateTable, RefusalsWriteNothing) {
   EXPECT_NE(ErrorOf([&] { CreateTable(*db, "t", {}); }), 0);
   // Names with characters the catalog's collation cannot code yet are refused, not mis-sorted.
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "名前", one); }), 3251);
-  // A definition longer than a page.
+  // More columns than Access allows (255); a definition longer than a page is written
+  // (wide_table_test.cpp).
   std::string wide;
-  for (int i = 0; i < 200; ++i)
+  for (int i = 0; i < 256; ++i)
     wide += (i ? ", " : "") + std::string("column_with_a_long_name_") + std::to_string(i) + " TEXT";
-  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "Wide", Columns(wide)); }), 3251);
+  EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "Wide", Columns(wide)); }), 3190);
   EXPECT_EQ(db->pages().pageCount(), pages);
   EXPECT_EQ(SystemRows(*db, "MSysObjects"), objects);
   CheckSystemIndexes(*db, "MSysObjects");

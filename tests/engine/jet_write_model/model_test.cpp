@@ -1,5 +1,5 @@
-// A long random sequence of CREATE TABLE, inserts, DROP TABLE and copies against a model kept in
-// memory, with the database closed and opened again at random points. After each reopen, and
+// A long random sequence of CREATE TABLE (some tables wide enough for a definition of several
+// pages), inserts, DROP TABLE and copies against a model kept in memory, with the database closed and opened again at random points. After each reopen, and
 // every so many operations, every table of the model is read back value by value and the page
 // accounting (page_accounting.h) must find every page owned once or free. mdbtools lists and
 // exports the file at a few points. The seed is printed with every failure; QV_MODEL_SEED picks
@@ -156,6 +156,7 @@ class ModelRun {
 
   std::size_t operations() const { return ops_; }
   std::size_t accessTableRows() const { return accessTableRows_; }
+  std::size_t wideTables() const { return wideTables_; }
   std::size_t lostPastMap() const { return lostPastMap_; }
   std::size_t pages() const { return pages_; }
 
@@ -173,17 +174,25 @@ class ModelRun {
                                            qv::ColumnType::Currency, qv::ColumnType::DateTime, qv::ColumnType::Boolean,
                                            qv::ColumnType::Memo,     qv::ColumnType::Int16,   qv::ColumnType::Byte,
                                            qv::ColumnType::Single,   qv::ColumnType::Binary,  qv::ColumnType::LongBinary};
-    std::uniform_int_distribution<int> n(1, 12), k(0, 11), size(1, 255);
-    int count = n(rng_);
+    // One table in eight is wide: 80 to 160 small columns with long names, a definition of
+    // several pages (rows stay within a page).
+    static const qv::ColumnType small[] = {qv::ColumnType::Text,  qv::ColumnType::Int32, qv::ColumnType::Double,
+                                           qv::ColumnType::Int16, qv::ColumnType::Byte,  qv::ColumnType::Boolean,
+                                           qv::ColumnType::DateTime};
+    std::uniform_int_distribution<int> n(1, 12), k(0, 11), size(1, 255), wideCount(80, 160), ks(0, 6), smallSize(1, 8), eighth(0, 7);
+    const bool wide = eighth(rng_) == 0;
+    int count = wide ? wideCount(rng_) : n(rng_);
     for (int i = 0; i < count; ++i) {
       qv::Column c;
-      c.type = kinds[k(rng_)];
-      c.name = std::string(qv::ColumnTypeName(c.type)) + " " + std::to_string(i);
-      if (c.type == qv::ColumnType::Text || c.type == qv::ColumnType::Binary) c.size = static_cast<std::uint32_t>(size(rng_));
+      c.type = wide ? small[ks(rng_)] : kinds[k(rng_)];
+      c.name = std::string(qv::ColumnTypeName(c.type)) + " " + std::to_string(i) + (wide ? " of a rather wide table" : "");
+      if (c.type == qv::ColumnType::Text || c.type == qv::ColumnType::Binary)
+        c.size = static_cast<std::uint32_t>(wide ? smallSize(rng_) : size(rng_));
       cols.push_back(c);
     }
     std::string name = NewName(op);
     CreateTable(*db_, name, cols);
+    if (db_->ReadDefinition(name).pages.size() > 1) ++wideTables_;
     ModelTable t;
     t.columns = db_->ReadTable(name)->columns();
     t.counter = 0;
@@ -351,7 +360,7 @@ class ModelRun {
   std::map<std::string, std::unique_ptr<TableInserter>> inserters_;
   std::map<std::string, ModelTable> model_;
   std::set<std::string> baseline_;
-  std::size_t ops_ = 0, lostPastMap_ = 0, pages_ = 0, accessTableRows_ = 0;
+  std::size_t ops_ = 0, lostPastMap_ = 0, pages_ = 0, accessTableRows_ = 0, wideTables_ = 0;
 };
 
 std::uint64_t SeedFor(std::uint64_t fallback) {
@@ -389,8 +398,9 @@ void RunModel(const std::string& path, std::uint64_t seed, int steps, bool adopt
   ASSERT_NO_FATAL_FAILURE(run.Open());
   ASSERT_NO_FATAL_FAILURE(run.Verify("end"));
   ASSERT_NO_FATAL_FAILURE(run.CheckWithMdbTools());
-  std::printf("seed %llu: %zu operations (%zu rows into Access-made tables), %zu pages, %zu zero pages lost to reuse\n",
-              static_cast<unsigned long long>(seed), run.operations(), run.accessTableRows(), run.pages(), run.lostPastMap());
+  std::printf("seed %llu: %zu operations (%zu rows into Access-made tables, %zu tables of several definition pages), %zu pages, %zu zero pages lost to reuse\n",
+              static_cast<unsigned long long>(seed), run.operations(), run.accessTableRows(), run.wideTables(), run.pages(),
+              run.lostPastMap());
 }
 
 TEST(WriteModel, NewJet4Database) {

@@ -403,6 +403,9 @@ class Builder {
     std::vector<LongValueMaps> maps;
     for (const auto& lv : p.longValueColumns) maps.push_back({lv.column, lv.owned.at.Encode(), lv.withRoom.at.Encode()});
     Bytes page = EncodeTableDefinitionInOrder(p.def, sort_, maps, layout_);
+    // The system tables of a new file each fit one page; the patches below assume it.
+    if (page.size() != layout_.pageSize)
+      throw Error(errc::kNotSupported, "The definition of system table '" + p.def.name + "' does not fit one page.");
     // Bytes 11..14 of each descriptor exactly as the description gives them (the encoder derives
     // them from the database's sort order, which differs in byte 14 from what Access keeps on
     // some system columns).

@@ -8,6 +8,7 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/format.h"
+#include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/index_key.h"
 #include "engine/jet/write/index_leaf.h"
 #include "engine/jet/write/usage_map_writer.h"
@@ -402,11 +403,10 @@ class IndexTree {
     StoreUpwards(std::move(leaf), path);
     if (newKey) {
       const Layout& l = writer_->layout();
-      Bytes tdef = CopyPage(ps_, table_.firstPage);
+      // The count of distinct keys in the physical index's entry (on whichever definition page
+      // holds it).
       const std::size_t off = l.tdefRealIndexStart + ri_ * l.realIndexEntrySize + 4;
-      if (off + 4 > tdef.size()) ThrowCorrupt("index count outside the table definition", ps_.Where(table_.firstPage, off));
-      StoreU32(tdef.data() + off, LoadU32(tdef.data() + off) + 1);
-      PutPage(ps_, table_.firstPage, std::move(tdef));
+      PatchDefinitionU32(ps_, l, table_.firstPage, off, ReadDefinitionU32(ps_, l, table_.firstPage, off) + 1);
     }
   }
 
@@ -503,11 +503,7 @@ class IndexTree {
 SortOrder SortOrderOf(PageStore& ps, const Layout& l, const TableDefinition& t, const ColumnDef& c) {
   SortOrder s;
   s.id = c.sortOrder;
-  Bytes joined;
-  for (std::size_t i = 0; i < t.pages.size(); ++i) {
-    PagePtr p = ps.ReadPage(t.pages[i]);
-    joined.insert(joined.end(), p->begin() + (i == 0 ? 0 : 8), p->end());
-  }
+  const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
   std::size_t at = l.tdefRealIndexStart + l.realIndexEntrySize * t.realIndexes.size();
   for (std::size_t i = 0; i < t.columns.size(); ++i, at += l.columnEntrySize) {
     if (at + l.columnEntrySize > joined.size()) break;

@@ -13,6 +13,7 @@
 #include "engine/jet/row_codec.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/row_builder.h"
 #include "engine/jet/write/table_creator.h"
@@ -74,18 +75,12 @@ class FreshPage {
   bool open_ = false;
 };
 
-// The target's long-value page maps (ACE). A definition spanning pages hides them from this
-// version: refused rather than putting long values where Access would not look for them.
+// The target's long-value page maps (ACE), wherever in its definition chain they lie.
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> TargetLongValueMaps(PageStore& ps, const Layout& l,
                                                                                    const TableDefinition& t) {
   if (l.jet3 || l.version == JetVersion::Jet4) return {};
   bool longValues = std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
   if (!longValues) return {};
-  if (t.pages.size() != 1)
-    throw Error(errc::kNotSupported,
-                "Rows cannot be copied into table '" + t.name +
-                    "': its definition spans several pages, and this version cannot find its long-value page maps there.",
-                ps.fileName());
   return ReadLongValueMaps(ps, l, t);
 }
 
@@ -425,19 +420,17 @@ class Copier {
       list(t.maps.first, t.pages);
       lastWithRoom(t.maps.second, t.pages);
     }
-    Bytes tdef = qv::jet::CopyPage(ps_, dst_.firstPage);
-    if (tdef[0] != page_type::kTableDef) ThrowCorrupt("table definition page changed type", ps_.Where(dst_.firstPage, 0));
-    const std::uint64_t count = LoadU32(tdef.data() + l_.tdefRowCount) + rows_;
+    const std::uint64_t count = ReadDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefRowCount) + rows_;
     if (count > 0xffffffffu)
       throw Error(errc::kNotSupported, "Table '" + dst_.name + "' would hold more rows than a table can count.", file_.path);
-    StoreU32(tdef.data() + l_.tdefRowCount, static_cast<std::uint32_t>(count));
+    PatchDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefRowCount, static_cast<std::uint32_t>(count));
     // The counter keeps the last number given; copied numbers move it past themselves, as given
     // numbers of an insert do.
     if (maxAuto_) {
-      std::int32_t counter = static_cast<std::int32_t>(LoadU32(tdef.data() + l_.tdefAutoNumber));
-      if (*maxAuto_ > counter) StoreU32(tdef.data() + l_.tdefAutoNumber, static_cast<std::uint32_t>(*maxAuto_));
+      std::int32_t counter = static_cast<std::int32_t>(ReadDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefAutoNumber));
+      if (*maxAuto_ > counter)
+        PatchDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefAutoNumber, static_cast<std::uint32_t>(*maxAuto_));
     }
-    PutPage(ps_, dst_.firstPage, std::move(tdef));
     linked_ = true;
     op_->Commit();
     op_.reset();

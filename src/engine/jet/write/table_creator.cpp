@@ -9,6 +9,7 @@
 #include "engine/jet/row_codec.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/row_builder.h"
@@ -130,9 +131,7 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
     }
     at = RowPointer{n, *slot};
   }
-  Bytes tdef = CopyPage(ps, t.firstPage);
-  StoreU32(tdef.data() + l.tdefRowCount, LoadU32(tdef.data() + l.tdefRowCount) + 1);
-  PutPage(ps, t.firstPage, std::move(tdef));
+  PatchDefinitionU32(ps, l, t.firstPage, l.tdefRowCount, ReadDefinitionU32(ps, l, t.firstPage, l.tdefRowCount) + 1);
   return *at;
 }
 
@@ -223,7 +222,8 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     for (const auto& c : table.columns)
       if (c.longValue()) longColumns.push_back(c.number);
   {
-    // The definition must fit one page: checked with placeholder map pointers first.
+    // Encoded once with placeholder map pointers: names the definition cannot hold are refused
+    // before anything is written. A definition longer than a page takes a chain of pages.
     std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> probe;
     for (auto n : longColumns) probe[n] = {0, 0};
     EncodeTableDefinition(table, sort, probe, l);
@@ -332,13 +332,14 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     PutPage(ps, mapPage, std::move(page));
   }
   table.firstPage = tdefPage;
-  table.pages = {tdefPage};
   table.usedPagesPointer = mapRows[0].Encode();
   table.freePagesPointer = mapRows[1].Encode();
   std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> longMaps;
   for (std::size_t k = 0; k < longColumns.size(); ++k)
     longMaps[longColumns[k]] = {mapRows[2 + 2 * k].Encode(), mapRows[3 + 2 * k].Encode()};
-  PutPage(ps, tdefPage, EncodeTableDefinition(table, sort, longMaps, l));
+  // The first page is the table's id; continuation pages, when the definition needs them, come
+  // from the free pages like any other page (owned by the definition, listed in no table map).
+  table.pages = WriteNewDefinition(w, tdefPage, EncodeTableDefinition(table, sort, longMaps, l));
 
   // The catalog row, the access rows, and their index entries.
   WriteIndexEntries(w, objects, objectKeys, PlaceSystemRow(w, objects, objectBytes));

@@ -1,6 +1,7 @@
 #include "engine/jet/write/table_definition_writer.h"
 
 #include "engine/core/error.h"
+#include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/value_encoder.h"
 
 namespace qv::jet {
@@ -223,12 +224,13 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
     Put32(b, m.freePages);
   }
   Put16(b, 0xffff);
-  if (b.size() > l.pageSize)
-    throw Error(errc::kNotSupported, "The definition of table '" + t.name + "' (" + std::to_string(b.size()) +
-                                         " bytes) needs more than one page, which this version does not write.");
+  // The length counts the whole block, the first page's 8 header bytes included. A block longer
+  // than a page goes on on continuation pages (definition_pages.h): returned here as the reader
+  // joins it, padded to the capacity of its chain.
   StoreU32(b.data() + 8, static_cast<std::uint32_t>(b.size()));
-  StoreU16(b.data() + 2, static_cast<std::uint16_t>(l.pageSize - 8 - b.size()));
-  b.resize(l.pageSize, 0);
+  const std::size_t pages = DefinitionPageCount(b.size(), l);
+  StoreU16(b.data() + 2, static_cast<std::uint16_t>(pages == 1 ? l.pageSize - 8 - b.size() : 0));
+  b.resize(DefinitionCapacity(pages, l), 0);
   return b;
 }
 

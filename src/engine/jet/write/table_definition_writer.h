@@ -15,6 +15,7 @@
 //   names: u16 byte length, UTF-16LE | physical index blocks (52 bytes) | logical index entries
 //   (28 bytes) | index names | (ACE, and some Jet4 system tables) per long-value column: u16
 //   number, u32 owned-pages map, u32 free-space map | u16 0xffff
+// A block longer than a page continues on further TDEF pages: definition_pages.h.
 // See docs/formats/jet-writing.md, "Table definitions".
 #pragma once
 
@@ -42,8 +43,10 @@ struct SortOrder {
 std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout);
 
 // The definition block of `t`, its indexes included. `longValueMaps` gives, for ACE files, the
-// owned-pages and free-space map pointers of each long-value column by column number. Throws 3251
-// when the block does not fit one page.
+// owned-pages and free-space map pointers of each long-value column by column number. The result
+// is the block as the reader joins a chain (the first page whole, then the bytes of each
+// continuation page after its 8-byte header), padded to the capacity of the chain it needs: one
+// page (pageSize bytes) for most tables; SplitDefinition (definition_pages.h) cuts it into pages.
 Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
                             const std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>>& longValueMaps,
                                    const Layout& layout);

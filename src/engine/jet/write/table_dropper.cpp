@@ -9,6 +9,7 @@
 #include "engine/jet/row_codec.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/system_rows.h"
@@ -60,10 +61,8 @@ void CheckIndexTrees(PageStore& ps, const TableDefinition& t) {
 // number of distinct keys, larger after deletions), and the insert side raises them only for a
 // key not yet in the index.
 void LowerRowCount(PageStore& ps, const Layout& l, const TableDefinition& t, std::uint32_t n) {
-  Bytes p = CopyPage(ps, t.firstPage);
-  std::uint32_t v = LoadU32(p.data() + l.tdefRowCount);
-  StoreU32(p.data() + l.tdefRowCount, v >= n ? v - n : 0);
-  PutPage(ps, t.firstPage, std::move(p));
+  std::uint32_t v = ReadDefinitionU32(ps, l, t.firstPage, l.tdefRowCount);
+  PatchDefinitionU32(ps, l, t.firstPage, l.tdefRowCount, v >= n ? v - n : 0);
 }
 
 // Whether `ptr` names a live row of a data page (Access leaves some map pointers of indexes

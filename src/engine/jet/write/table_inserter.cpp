@@ -6,6 +6,7 @@
 #include "engine/core/error.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
+#include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/row_builder.h"
 #include "engine/jet/write/system_rows.h"
@@ -68,9 +69,10 @@ TableInserter::TableInserter(Database& db, const std::string& table)
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
                                                                                  const TableDefinition& t) {
   std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> maps;
-  if (l.jet3 || t.pages.size() != 1) return maps;
-  PagePtr page = ps.ReadPage(t.firstPage);
-  ByteView v(*page, ps.Where(t.firstPage, 0));
+  if (l.jet3) return maps;
+  // The whole definition, joined across its pages (the maps may lie on any of them).
+  const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
+  ByteView v(joined, ps.Where(t.firstPage, 0));
   // After the column descriptors and names come the index sections: one column block per real
   // index, one entry per logical index, then the logical index names; then, per long-value
   // column, u16 column number, u32 owned-pages map, u32 free-space map, and 0xffff.
@@ -274,9 +276,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
   FileWriter& w = op.writer();
   const Layout& l = w.layout();
   PageStore& ps = w.pages();
-  Bytes tdef = CopyPage(ps, def_.firstPage);
-  if (tdef[0] != page_type::kTableDef) ThrowCorrupt("table definition page changed type", ps.Where(def_.firstPage, 0));
-  std::uint32_t autoNumber = LoadU32(tdef.data() + l.tdefAutoNumber);
+  std::uint32_t autoNumber = ReadDefinitionU32(ps, l, def_.firstPage, l.tdefAutoNumber);
   // Autonumbers: a NULL gets the next number; a given number moves the counter past it.
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const ColumnDef& c = def_.columns[i];
@@ -336,10 +336,11 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
   RowPointer at = PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
   WriteIndexEntries(w, def_, indexEntries, at);
   // The definition: one more row, and the autonumber counter.
-  tdef = CopyPage(ps, def_.firstPage);
-  StoreU32(tdef.data() + l.tdefRowCount, LoadU32(tdef.data() + l.tdefRowCount) + 1);
-  StoreU32(tdef.data() + l.tdefAutoNumber, autoNumber);
-  PutPage(ps, def_.firstPage, std::move(tdef));
+  // (one patch: the autonumber follows the row count in every version's header)
+  std::uint8_t counts[8];
+  StoreU32(counts, ReadDefinitionU32(ps, l, def_.firstPage, l.tdefRowCount) + 1);
+  StoreU32(counts + 4, autoNumber);
+  PatchDefinition(ps, l, def_.firstPage, l.tdefRowCount, counts);
 }
 
 }  // namespace qv::jet

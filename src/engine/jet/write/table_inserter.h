@@ -31,8 +31,8 @@
 namespace qv::jet {
 
 // ACE: each long-value column's owned-pages and free-space maps (column number -> map rows), as a
-// one-page table definition lists them after its names and index sections. Empty for Jet3 and
-// Jet4 tables and for definitions that span pages.
+// table definition lists them after its names and index sections (on whichever page of its chain
+// they fall). Empty for Jet3 and Jet4 tables.
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
                                                                                  const TableDefinition& t);
 
