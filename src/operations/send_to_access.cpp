@@ -124,7 +124,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
       const auto table = paradox_tables.Find(name);
       sources::Connection& source =
           table ? paradox_tables.ConnectionFor(*table, Use(paradox), objects) : Use(paradox);
-      Use(records).Open(SelectAllStatement(table ? table->providerName() : name).toStdString(), source);
+      Use(records).Open(SelectAllStatement(table ? table->selectName() : name).toStdString(), source);
       if (table) paradox_tables.MarkHandled(*table);
       opened = true;
     });

@@ -76,12 +76,10 @@ void InsertStatement::AddValue(const std::optional<std::string>& rendered) {
 }
 
 void InsertStatement::AddField(const Value& value) {
-  if (!AppendRenderedValue(value, text_)) {
+  if (!AppendRenderedValue(value, text_, "', '")) {
     text_.pop_back();  // the opening apostrophe
     text_ += "NULL, '";
-    return;
   }
-  text_ += "', '";
 }
 
 void InsertStatement::Finish() {

@@ -1,27 +1,33 @@
 #include "operations/value_rendering.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 #include "engine/core/value_text.h"
 
 namespace qv::ops {
 namespace {
 
-// Appends `text` with apostrophes doubled.
+// Appends `text` with apostrophes doubled. Texts are short: one walk, no search calls.
 void AppendDoubled(std::string_view text, std::string& out) {
-  for (std::size_t from = 0;;) {
-    const std::size_t quote = text.find('\'', from);
-    if (quote == std::string_view::npos) {
-      out.append(text.substr(from));
-      return;
-    }
-    out.append(text.substr(from, quote + 1 - from));
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\'') continue;
+    out.append(text.data() + from, i + 1 - from);
     out += '\'';
-    from = quote + 1;
+    from = i + 1;
   }
+  out.append(text.data() + from, text.size() - from);
+}
+
+// `text` written at `p` character by character (short texts: no block copy).
+char* Put(char* p, std::string_view text) {
+  for (char c : text) *p++ = c;
+  return p;
 }
 
 char* TwoDigits(char* p, unsigned v) {
@@ -31,13 +37,13 @@ char* TwoDigits(char* p, unsigned v) {
 }
 
 // FormatTimestamp's text ("yyyy-mm-dd hh:mm:ss" and ".mmm" when there are milliseconds) for the
-// values whose fields have their usual widths; false for the others, which take FormatTimestamp.
-bool AppendPlainTimestamp(const Timestamp& t, std::string& out) {
+// values whose fields have their usual widths, written at `p` (room for 23 characters); nullptr
+// for the others, which take FormatTimestamp.
+char* PutPlainTimestamp(const Timestamp& t, char* p) {
   if (t.year < 0 || t.year > 9999 || t.month > 99 || t.day > 99 || t.hour > 99 || t.minute > 99 || t.second > 99 ||
       t.millisecond > 999)
-    return false;
-  char buf[24];
-  char* p = TwoDigits(buf, static_cast<unsigned>(t.year) / 100);
+    return nullptr;
+  p = TwoDigits(p, static_cast<unsigned>(t.year) / 100);
   p = TwoDigits(p, static_cast<unsigned>(t.year) % 100);
   *p++ = '-';
   p = TwoDigits(p, t.month);
@@ -54,29 +60,82 @@ bool AppendPlainTimestamp(const Timestamp& t, std::string& out) {
     *p++ = static_cast<char>('0' + t.millisecond / 100);
     p = TwoDigits(p, t.millisecond % 100u);
   }
-  out.append(buf, p);
-  return true;
+  return p;
 }
 
-// FormatCurrency's text: the whole units, then the fraction without its trailing zeros.
-void AppendCurrency(Currency c, std::string& out) {
+// FormatCurrency's text: the whole units, then the fraction without its trailing zeros, written
+// at `p` (room for 26 characters).
+char* PutCurrency(Currency c, char* p) {
   const std::uint64_t mag =
       c.scaled < 0 ? 0 - static_cast<std::uint64_t>(c.scaled) : static_cast<std::uint64_t>(c.scaled);
-  char buf[32];
-  char* p = buf;
   if (c.scaled < 0) *p++ = '-';
-  p = std::to_chars(p, buf + sizeof buf, mag / 10000).ptr;
+  p = std::to_chars(p, p + 24, mag / 10000).ptr;
   unsigned frac = static_cast<unsigned>(mag % 10000);
   if (frac != 0) {
-    char digits[4] = {static_cast<char>('0' + frac / 1000), static_cast<char>('0' + frac / 100 % 10),
-                      static_cast<char>('0' + frac / 10 % 10), static_cast<char>('0' + frac % 10)};
-    int n = 4;
-    while (digits[n - 1] == '0') --n;
     *p++ = '.';
-    std::memcpy(p, digits, static_cast<std::size_t>(n));
-    p += n;
+    for (unsigned scale = 1000; frac != 0; scale /= 10) {
+      *p++ = static_cast<char>('0' + frac / scale);
+      frac %= scale;
+    }
   }
-  out.append(buf, p);
+  return p;
+}
+
+// FormatDouble's text (std::to_chars, the shortest text that reads back to the same double, fixed
+// or exponent form whichever is shorter, fixed on a tie) for the doubles of at most 15 significant
+// digits between 1e-8 and 1e15 whose shortest text is the fixed form, written at `p` (room for
+// 24 characters); nullptr for the others, which take std::to_chars.
+//
+// Why this is the same text: m = round(|d| * 10^K) with 15 digits (K = 14 - the decade of |d|)
+// is checked by one division, m / 10^K == |d|, where both operands are exact (m < 2^53, K <= 22),
+// so the division is correctly rounded, as reading the decimal text m * 10^-K back is: that text
+// reads back to d. Decimals of at most 15 significant digits lie at least 10^-15 of d apart, the
+// doubles reading back to d fewer than 2^-52 of d, so no other decimal of at most 15 digits reads
+// back to d: m without its trailing zeros holds the shortest digits. (When the check fails the
+// shortest text may still have 15 digits or fewer; std::to_chars finds it.)
+char* PutShortDouble(double d, char* const buf) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  // kDecades[i] is 10^(i - 7): |d| < kDecades[i] puts d in the decade 10^(i - 8) at most.
+  static constexpr double kDecades[] = {1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1,  1e2,  1e3,  1e4,
+                                        1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const double a = std::fabs(d);
+  if (!(a >= 1e-8 && a < 1e15)) return nullptr;  // also 0, NaN and the infinities
+  const int decade = static_cast<int>(std::upper_bound(std::begin(kDecades), std::end(kDecades), a) - kDecades) - 8;
+  const int k = 14 - decade;  // 0..22
+  const double scaled = a * kPow10[k];
+  auto m = static_cast<std::uint64_t>(scaled + 0.5);
+  if (static_cast<double>(m) / kPow10[k] != a) return nullptr;
+  // |d| = digits * 10^-k; without the trailing zeros, digits[0, s) * 10^exponent.
+  char digits[24];
+  const int n = static_cast<int>(std::to_chars(digits, digits + sizeof digits, m).ptr - digits);
+  int s = n;
+  while (s > 1 && digits[s - 1] == '0') --s;
+  if (s > 15) return nullptr;
+  const int exponent = n - s - k;
+  // Exponent form: the digits, a point after the first when there are more, "e", sign, two digits
+  // (the exponent lies between -8 and 14 here).
+  const int exponent_length = s + (s > 1 ? 1 : 0) + 4;
+  const int before_point = s + exponent;  // digits before the point in fixed form
+  const int fixed_length = exponent >= 0 ? s + exponent : before_point > 0 ? s + 1 : 2 - exponent;
+  if (fixed_length > exponent_length) return nullptr;
+  // Character by character (the texts are short: no block copies).
+  char* p = buf;
+  if (d < 0) *p++ = '-';
+  if (exponent >= 0) {
+    for (int i = 0; i < s; ++i) *p++ = digits[i];
+    for (int i = 0; i < exponent; ++i) *p++ = '0';
+  } else if (before_point > 0) {
+    for (int i = 0; i < before_point; ++i) *p++ = digits[i];
+    *p++ = '.';
+    for (int i = before_point; i < s; ++i) *p++ = digits[i];
+  } else {
+    *p++ = '0';
+    *p++ = '.';
+    for (int i = 0; i < -before_point; ++i) *p++ = '0';
+    for (int i = 0; i < s; ++i) *p++ = digits[i];
+  }
+  return p;
 }
 
 }  // namespace
@@ -93,35 +152,43 @@ std::optional<std::string> RenderValue(const Value& value) {
 }
 
 // Each kind gives exactly RenderValue's text (FormatValueText); the common kinds are written
-// straight into `out`, the rare ones go through RenderValue.
-bool AppendRenderedValue(const Value& value, std::string& out) {
+// straight into `out`, the rare ones go through RenderValue. The numbers, dates and flags are put
+// together with `after` and appended at once.
+bool AppendRenderedValue(const Value& value, std::string& out, std::string_view after) {
   if (const auto* s = std::get_if<std::string>(&value)) {
     if (s->empty()) return false;
     AppendDoubled(*s, out);
+    out.append(after);
     return true;
   }
+  char buf[96];  // the longest: a double's 24 characters; `after` is short
+  char* p = nullptr;
   if (const auto* i = std::get_if<std::int64_t>(&value)) {
-    char buf[24];
-    out.append(buf, std::to_chars(buf, buf + sizeof buf, *i).ptr);
+    p = std::to_chars(buf, buf + 32, *i).ptr;
+  } else if (const auto* d = std::get_if<double>(&value); d && std::isfinite(*d)) {
+    p = PutShortDouble(*d, buf);
+    if (p == nullptr) p = std::to_chars(buf, buf + 32, *d).ptr;
+  } else if (const auto* t = std::get_if<Timestamp>(&value)) {
+    p = PutPlainTimestamp(*t, buf);
+  } else if (const auto* b = std::get_if<bool>(&value)) {
+    p = Put(buf, *b ? "true" : "false");
+  } else if (const auto* c = std::get_if<Currency>(&value)) {
+    p = PutCurrency(*c, buf);
+  }
+  if (p != nullptr && after.size() <= static_cast<std::size_t>(buf + sizeof buf - p)) {
+    p = Put(p, after);
+    out.append(buf, p);
     return true;
   }
-  if (const auto* d = std::get_if<double>(&value); d && std::isfinite(*d)) {
-    char buf[64];
-    out.append(buf, std::to_chars(buf, buf + sizeof buf, *d).ptr);
-    return true;
-  }
-  if (const auto* t = std::get_if<Timestamp>(&value); t && AppendPlainTimestamp(*t, out)) return true;
-  if (const auto* b = std::get_if<bool>(&value)) {
-    out += *b ? "true" : "false";
-    return true;
-  }
-  if (const auto* c = std::get_if<Currency>(&value)) {
-    AppendCurrency(*c, out);
+  if (p != nullptr) {
+    out.append(buf, p);
+    out.append(after);
     return true;
   }
   const std::optional<std::string> text = RenderValue(value);
   if (!text) return false;
   AppendDoubled(*text, out);
+  out.append(after);
   return true;
 }
 

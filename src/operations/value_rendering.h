@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/core/value.h"
 
@@ -23,6 +24,8 @@ std::optional<std::string> RenderValue(const Value& value);
 // The same text appended to `out` with every apostrophe doubled, without a text of its own in
 // between (the row loop of the transfer renders ten million values); false, with `out`
 // unchanged, when the value is to be written as NULL.
-bool AppendRenderedValue(const Value& value, std::string& out);
+// `after` (the statement's text that follows a value) is appended with the value's text; neither
+// is appended for a value written as NULL.
+bool AppendRenderedValue(const Value& value, std::string& out, std::string_view after = {});
 
 }  // namespace qv::ops

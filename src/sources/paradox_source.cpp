@@ -38,6 +38,11 @@ QString ListedParadoxTable::providerName() const {
   return dot < 0 ? file : file.left(dot);
 }
 
+QString ListedParadoxTable::selectName() const {
+  const QString base = providerName();
+  return base.endsWith(QStringLiteral(".db"), Qt::CaseInsensitive) ? file : base;
+}
+
 std::vector<ListedParadoxTable> ScanParadoxTables(const QString& folder, const std::function<void()>& yield) {
   std::vector<ListedParadoxTable> out;
   if (folder.isEmpty()) return out;

@@ -44,6 +44,11 @@ struct ListedParadoxTable {
   // The name by which the Paradox provider of `folder` opens the table: the file name without
   // its final extension.
   QString providerName() const;
+  // The name a SELECT gives the Paradox provider to open exactly this file. The provider takes a
+  // table name with or without a final ".db" and drops one such ending before it adds its own,
+  // so a file whose name still ends in ".db" without its extension (Orders.DB.db) is named
+  // whole; any other file by providerName().
+  QString selectName() const;
 };
 
 // Every table that AddTablesToParadoxListbox lists for `folder`, in the same order (the folder

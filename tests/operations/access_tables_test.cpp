@@ -107,6 +107,22 @@ TEST_F(AccessTablesTest, FourRowsMoveTheBarAndEveryValueArrives) {
   EXPECT_TRUE(AccessCells("EMPTY").empty());
 }
 
+// The list names the file Orders.DB.db ORDERS (every ".DB" removed); the select must still open
+// that file, not look for Orders.DB.
+TEST_F(AccessTablesTest, ATableFileNamedWithTwoDbEndingsIsSent) {
+  testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{7}, std::string("a"), Value{}}});
+  ASSERT_TRUE(QFile::rename(QDir(paradox_dir.path()).filePath("ORDERS.DB"),
+                            QDir(paradox_dir.path()).filePath("Orders.DB.db")));
+  sources::AddTablesToParadoxListbox(page.paradox, page.fields, page.windows);
+  ASSERT_EQ(page.paradox.texts(), QStringList{"ORDERS"});
+  page.paradox.SetSelected(0, true);
+  page.paradox.SetCurrentRow(0);
+  SendToAccess(page.context, objects);
+  EXPECT_TRUE(page.reports().empty()) << page.reports()[0].description.toStdString();
+  EXPECT_EQ(page.access.texts(), QStringList{"ORDERS"});
+  EXPECT_EQ(AccessCells("ORDERS"), (std::vector<std::vector<std::string>>{{"7", "a", "<NULL>"}}));
+}
+
 TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
   testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"ORDERS"}, {"ORDERS"});

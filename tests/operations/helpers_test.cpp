@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -123,6 +124,30 @@ TEST(InsertText, DirectRenderingMatchesTheRule) {
                                static_cast<std::uint8_t>(next()), static_cast<std::uint8_t>(next() % 120),
                                static_cast<std::uint8_t>(next() % 120), static_cast<std::uint8_t>(next() % 120),
                                static_cast<std::uint16_t>(next() % 1200)});
+  }
+  // Doubles of few digits (the shortcut's) at every decade and around the bounds where the exponent
+  // form becomes shorter, their neighbours, and prices as a transfer carries them.
+  std::vector<double> doubles;
+  for (int e = -12; e <= 17; ++e) {
+    for (double mantissa : {1.0, 1.5, 2.0, 1.25, 9.0, 9.5, 9.999, 1.2345678901234, 9.99999999999999, 7.1}) {
+      const double d = mantissa * std::pow(10.0, e);
+      doubles.insert(doubles.end(), {d, std::nextafter(d, 0.0), std::nextafter(d, 1e300)});
+    }
+  }
+  for (double d : {1e-8, 1e15, 0.0001, 0.001, 0.00012, 0.000123, 1e5, 1e6, 1.2e6, 1.23e6, 1.2e7, 100000.5,
+                   123456789012345.0, 999999999999999.0, 99999999999999.9, 0.1 + 0.2, 4503599627370495.5,
+                   9007199254740993.0, 0.30000000000000004, 5e-9, 1.5e-8})
+    doubles.push_back(d);
+  for (int i = 0; i < 3000; ++i) doubles.push_back(i * 0.25 + (i % 7) * 1e-3);
+  for (int i = 0; i < 2000; ++i) {
+    // m * 10^-k for m of 1 to 17 digits and k of 0 to 24.
+    std::uint64_t m = next() % 100000000000000000ull;
+    m /= static_cast<std::uint64_t>(std::pow(10.0, static_cast<double>(next() % 17)));
+    doubles.push_back(static_cast<double>(m) / std::pow(10.0, static_cast<double>(next() % 25)));
+  }
+  for (double d : doubles) {
+    values.emplace_back(d);
+    values.emplace_back(-d);
   }
   for (const Value& v : values) {
     std::string direct, rendered;

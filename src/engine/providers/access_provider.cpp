@@ -130,17 +130,19 @@ class AccessProvider final : public Provider {
                   "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.values.size()) +
                       " values for " + std::to_string(columns.size()) + " fields.",
                   db_->path());
-    // The row is kept too: each text trades places with the literal's, so both keep their room.
+    // The row is kept too: each text is copied into the row's text of that field, whose room
+    // stays from row to row, as the literal's does (one copy; a swap of two short texts, which
+    // live inside their strings, copies three times).
     qv::Row& row = row_;
     row.resize(insert.values.size());
     auto cell = row.begin();
-    for (auto& literal : insert.values) {
+    for (const auto& literal : insert.values) {
       if (literal.kind == qv::sql::Literal::Kind::Null)
         cell->emplace<std::monostate>();
       else if (cell->index() == kTextIndex)
-        std::get<kTextIndex>(*cell).swap(literal.text);
+        std::get<kTextIndex>(*cell).assign(literal.text);
       else
-        cell->emplace<kTextIndex>(std::move(literal.text));
+        cell->emplace<kTextIndex>(literal.text);
       ++cell;
     }
     inserter.Insert(row);

@@ -46,6 +46,10 @@ class Lexer {
   // offset into `offset`), as Next() would give it; false, having passed only blanks, when the
   // next token is something else. Saves a token per value in a long list of values.
   bool NextText(std::string& out, std::size_t& offset);
+  // The word NULL (any letter case) at the next non-blank character, passed (its offset into
+  // `offset`), as Next() would give the word; false, having passed only blanks, when the next
+  // token is anything else (another word too). Saves a token per NULL in a list of values.
+  bool NextNull(std::size_t& offset);
   // ',' or ')' at the next non-blank character, passed; 0, having passed only blanks, when the
   // next token is something else.
   char NextListSeparator();

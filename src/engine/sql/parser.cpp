@@ -291,16 +291,23 @@ class Parser {
     if (token_.kind != TokenKind::LeftParen) Fail("expected '(' and the values");
     if (s.values.capacity() < 16) s.values.reserve(16);
     // Here the current token is '(' or ',' and the lexer stands right after it: a text literal
-    // (the usual value) is read straight into its place, anything else as a token.
-    // After a text literal a ',' or ')' is taken without a token too; anything else is read as a
+    // (the usual value) is read straight into its place, and so is NULL; anything else as a
+    // token. After either a ',' or ')' is taken without a token too; anything else is read as a
     // token and refused as before.
     std::size_t count = 0;
     for (;;) {
       if (count == s.values.size()) s.values.emplace_back();
       Literal& v = s.values[count++];
       v.text.clear();
+      bool read = false;
       if (lexer_.NextText(v.text, v.offset)) {
         v.kind = Literal::Kind::Text;
+        read = true;
+      } else if (lexer_.NextNull(v.offset)) {
+        v.kind = Literal::Kind::Null;
+        read = true;
+      }
+      if (read) {
         const char separator = lexer_.NextListSeparator();
         if (separator == ',') continue;
         Advance();

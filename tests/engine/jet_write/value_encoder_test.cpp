@@ -3,7 +3,10 @@
 // and column.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,43 @@ std::vector<std::string> Literals() {
     for (int k = 0; k < frac; ++k) d += static_cast<char>('0' + next() % 10);
     v.push_back(d);
   }
+  // Doubles written in full (16 and 17 digits), as the transfer writes them, and digit runs too
+  // long for a double.
+  for (int i = 0; i < 1000; ++i) {
+    std::uint64_t bits = next();
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    char buf[64];
+    v.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, d).ptr);
+    v.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, 1.0 / static_cast<double>(1 + next() % 1000000)).ptr);
+    v.emplace_back(buf, std::to_chars(buf, buf + sizeof buf, static_cast<double>(next() % 1000000000) / 7.0).ptr);
+  }
+  for (const char* e : {"1e5", "1E5", "1e+5", "1e-5", "-1.5e-07", "1.e5", "1.5e", "1.5e+", "1.5e-", "e5", "-e5",
+                        "1e5.5", "1e5e5", "1e-400", "1e400", "-1e309", "2.2250738585072014e-308", "4.9e-324",
+                        "1.7976931348623157e308", "1.7976931348623159e308", "9.99990000099999e-06", "1e 5", "1e5 ",
+                        "0e0", "-0e-0", "00001e0001", "1.0000000000000000000001e-5"})
+    v.push_back(e);
+  v.push_back(std::string(400, '9'));
+  v.push_back("0." + std::string(400, '0') + "1");
+  v.push_back("-" + std::string(310, '1') + ".5");
+  // Dates and times: the plain form at the edges of every field, and its near misses.
+  for (const char* t : {"2024-02-29 00:00:00", "2023-02-29 00:00:00", "2024-02-30 12:00:00", "2024-13-01 12:00:00",
+                        "2024-00-10 12:00:00", "2024-01-00 12:00:00", "2024-12-31 23:59:59", "2024-12-31 24:00:00",
+                        "2024-12-31 23:60:00", "2024-12-31 23:59:60", "0000-01-01 00:00:00", "0099-12-31 23:59:59",
+                        "0100-01-01 00:00:00", "9999-12-31 23:59:59", "1900-02-29 10:00:00", "2000-02-29 10:00:00",
+                        "2024-01-01T10:00:00", "2024-01-01 10:00:00.5", "2024-01-01 10:00:0a", "2024-1-01 10:00:00",
+                        "2024/01/01 10:00:00", "2024-01-01 10-00-00", " 2024-01-01 10:00:00", "2024-01-01 10:00:00 ",
+                        "-2024-01-01 10:00:00", "+024-01-01 10:00:00", "2024-01-01  10:00:0", "2024-01-01 1:00:000"})
+    v.push_back(t);
+  for (int i = 0; i < 1000; ++i) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", static_cast<unsigned>(next() % 10000),
+                  static_cast<unsigned>(next() % 14), static_cast<unsigned>(next() % 33),
+                  static_cast<unsigned>(next() % 26), static_cast<unsigned>(next() % 62),
+                  static_cast<unsigned>(next() % 62));
+    v.push_back(buf);
+  }
+  for (const char* b : {"true", "false", "True", "FALSE", "true ", " false", "truex", "fals", "-1", "0"}) v.push_back(b);
   for (const char* d : {"0.1", "0.2", "0.3", "-0.0", "0.0", "1.0", "9007199254740.993", "999999999999999",
                         "99999999999999.9", "0.000000000000001", "0.0000000000000001", "1234567890123456",
                         "3.14159265358979", "2.718281828459045", "1.7976931348623157", "5e-324", "1e308",

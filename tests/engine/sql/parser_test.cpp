@@ -322,7 +322,11 @@ TEST(Format, ReusedTreeReadsEachStatementAsAFreshOne) {
       "DROP TABLE `T`",
       "INSERT INTO `T` VALUES('b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k')",
       "INSERT INTO `T` VALUES()",
-      "INSERT INTO `T` VALUES('z')"};
+      "INSERT INTO `T` VALUES('z')",
+      "INSERT INTO `T` VALUES(null, Null,NULL ,nULl\t)",
+      "INSERT INTO `T` VALUES('Customer O''Neil 1234', 'two''''quotes at the end of eight''', "
+      "'caf\xc3\xa9 au lait, cr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e', '0123456789abcdef', '01234567', '')",
+      "INSERT INTO `T` VALUES(NULLX)"};
   Statement reused;
   int inserts = 0, faults = 0;
   for (const std::string& text : texts) {
@@ -359,8 +363,8 @@ TEST(Format, ReusedTreeReadsEachStatementAsAFreshOne) {
       }
     }
   }
-  EXPECT_EQ(inserts, 8);
-  EXPECT_EQ(faults, 3);
+  EXPECT_EQ(inserts, 10);
+  EXPECT_EQ(faults, 4);
 }
 
 // ---- Faults: the number, and the place named in the description ----
@@ -514,6 +518,23 @@ TEST(Faults, NumberAndPosition) {
       {"INSERT INTO t VALUES ('\xed\xa0\x80')", kInsertSyntax, "\xed"},
       {"INSERT INTO t VALUES ('\xf4\x90\x80\x80')", kInsertSyntax, "\xf4"},
       {"INSERT INTO t VALUES ('abc\xe2\x82')", kInsertSyntax, "\xe2"},
+      // NULL is read without a token too: the same faults, and a longer word is no NULL.
+      {"INSERT INTO t VALUES (NULL 'b')", kInsertSyntax, "'b'"},
+      {"INSERT INTO t VALUES (NULL,)", kInsertSyntax, ")"},
+      {"INSERT INTO t VALUES (NULL ; )", kInsertSyntax, ";"},
+      {"INSERT INTO t VALUES (NULLX)", kInsertSyntax, "NULLX"},
+      {"INSERT INTO t VALUES (NULL_)", kInsertSyntax, "NULL_"},
+      {"INSERT INTO t VALUES (NULL1)", kInsertSyntax, "NULL1"},
+      {"INSERT INTO t VALUES (NUL)", kInsertSyntax, "NUL"},
+      {"INSERT INTO t VALUES (NULL\xc3\xa9)", kInsertSyntax, "NULL"},
+      {"INSERT INTO t VALUES (NULL\xc3)", kInsertSyntax, "\xc3"},
+      {"INSERT INTO t VALUES (NULL 'unclosed)", kInsertSyntax, "'unclosed"},
+      {"INSERT INTO t VALUES ('a', NU", kInsertSyntax, "NU"},
+      // Long texts are searched eight bytes at a time: faults on either side of such a block.
+      {"INSERT INTO t VALUES ('abcdefghijklmnop\xe2\x82')", kInsertSyntax, "\xe2"},
+      {"INSERT INTO t VALUES ('abcdefgh\xffijklmnopqrstuvwxyz')", kInsertSyntax, "\xff"},
+      {"INSERT INTO t VALUES ('abcdefghijklmnopqrstuvwxy)", kInsertSyntax, "'abc"},
+      {"INSERT INTO t VALUES ('abcdefghijklmnop''qrstuvwxy)", kInsertSyntax, "'abc"},
   };
   for (const Fault& f : faults) {
     SCOPED_TRACE(f.text);

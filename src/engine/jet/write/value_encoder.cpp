@@ -1,5 +1,6 @@
 #include "engine/jet/write/value_encoder.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -48,32 +49,76 @@ bool PlainInteger(const std::string& s, std::int64_t& out) {
   return true;
 }
 
-// A literal "[-]digits[.digits]" of at most 15 digits in all (what statements carry for most
-// numbers): the digits make a whole number below 2^53 and the power of ten is exact too, so the
-// one division is correctly rounded, the same double the general parser finds. False for any
-// other form.
+// A literal "[-]digits[.digits][e[+|-]digits]" (what statements carry for numbers), read as the
+// general parser reads it; false for any other form, and for one the general parser must judge
+// (out of range). Up to 15 digits without an exponent, the digits make a whole number below 2^53
+// and the power of ten is exact too, so the one division is correctly rounded, the same double
+// the general parser finds. More digits (the 16 or 17 of a double written in full) or an exponent
+// go to std::from_chars, the general parser's own reader, without its blanks, sign and word
+// checks, which this form cannot need.
 bool PlainDecimal(const std::string& s, double& out) {
   static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
   std::int64_t m = 0;
   int digits = 0, decimals = 0;
-  bool point = false;
+  bool point = false, exponent = false;
   for (; i < s.size(); ++i) {
     const unsigned d = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
     if (d <= 9) {
-      if (++digits > 15) return false;
-      m = m * 10 + static_cast<std::int64_t>(d);
+      if (++digits <= 15) m = m * 10 + static_cast<std::int64_t>(d);
       decimals += point ? 1 : 0;
     } else if (s[i] == '.' && !point && digits > 0) {
       point = true;
+    } else if ((s[i] == 'e' || s[i] == 'E') && digits > 0 && (!point || decimals > 0)) {
+      exponent = true;
+      ++i;
+      break;
     } else {
       return false;
     }
   }
   if (digits == 0 || (point && decimals == 0)) return false;
+  if (exponent) {
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (i == s.size()) return false;
+    for (; i < s.size(); ++i) {
+      if (s[i] < '0' || s[i] > '9') return false;
+    }
+  }
+  if (digits > 15 || exponent) {
+    const auto res = std::from_chars(s.data(), s.data() + s.size(), out, std::chars_format::general);
+    return res.ec == std::errc() && res.ptr == s.data() + s.size();
+  }
   const double value = static_cast<double>(m) / kPowers[decimals];
   out = s[0] == '-' ? -value : value;
+  return true;
+}
+
+// A literal of exactly "yyyy-mm-dd hh:mm:ss" (what statements carry for dates), read as
+// ParseTimestamp reads it: a valid date, hours to 23, minutes and seconds to 59. False for any
+// other form, which ParseTimestamp reads.
+bool PlainTimestamp(const std::string& s, Timestamp& t) {
+  if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
+  unsigned f[6];
+  static constexpr int kStart[6] = {0, 5, 8, 11, 14, 17};
+  for (int k = 0; k < 6; ++k) {
+    unsigned v = 0;
+    for (int j = kStart[k]; j < kStart[k] + (k == 0 ? 4 : 2); ++j) {
+      const unsigned d = static_cast<unsigned char>(s[static_cast<std::size_t>(j)]) - static_cast<unsigned>('0');
+      if (d > 9) return false;
+      v = v * 10 + d;
+    }
+    f[k] = v;
+  }
+  if (!IsValidDate(f[0], f[1], f[2]) || f[3] > 23 || f[4] > 59 || f[5] > 59) return false;
+  t.year = static_cast<std::int32_t>(f[0]);
+  t.month = static_cast<std::uint8_t>(f[1]);
+  t.day = static_cast<std::uint8_t>(f[2]);
+  t.hour = static_cast<std::uint8_t>(f[3]);
+  t.minute = static_cast<std::uint8_t>(f[4]);
+  t.second = static_cast<std::uint8_t>(f[5]);
+  t.millisecond = 0;
   return true;
 }
 
@@ -262,6 +307,15 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
     if (IsNull(v)) return out;  // Yes/No has no NULL: it is No
     if (auto b = std::get_if<bool>(&v)) out.flag = *b;
     else if (auto s = std::get_if<std::string>(&v)) {
+      // What statements carry for flags, as ParseBoolean reads it.
+      if (fast && *s == "true") {
+        out.flag = true;
+        return out;
+      }
+      if (fast && *s == "false") {
+        out.flag = false;
+        return out;
+      }
       auto b2 = ParseBoolean(*s);
       if (!b2) Mismatch(c, v, table, "not a Yes/No value");
       out.flag = *b2;
@@ -324,7 +378,10 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
     case col_type::kDateTime: {
       std::optional<Timestamp> t;
       if (auto p = std::get_if<Timestamp>(&v)) t = *p;
-      else if (auto q3 = std::get_if<std::string>(&v)) t = ParseTimestamp(*q3);
+      else if (auto q3 = std::get_if<std::string>(&v)) {
+        if (Timestamp plain; fast && PlainTimestamp(*q3, plain)) t = plain;
+        else t = ParseTimestamp(*q3);
+      }
       if (!t || !IsValidDate(t->year, t->month, t->day) || t->hour > 23 || t->minute > 59 || t->second > 59 ||
           t->millisecond > 999)
         Mismatch(c, v, table, "not a date and time (yyyy-mm-dd hh:mm:ss)");
