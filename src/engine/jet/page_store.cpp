@@ -61,11 +61,15 @@ Bytes PageStore::ReadRaw(std::uint64_t offset, std::size_t length) const {
   return out;
 }
 
-// Pages read per system call on a sequential read, by the caller and by the worker.
+// Pages the caller reads per system call on a sequential read.
 constexpr std::uint32_t kReadAhead = 8;
-// How far ahead of the reader the worker decrypts: two system calls' worth, so that while the
-// reader decodes one batch the worker has the next one in hand.
-constexpr std::uint32_t kAheadWindow = 2 * kReadAhead;
+// The worker reads kWorkerBatch pages per system call and keeps kAheadWindow pages ahead of the
+// reader: while the reader decodes one batch the worker has the next ones in hand, with room for
+// the worker to be scheduled late on a busy machine. Its batches are larger than the caller's
+// read-ahead since each one costs a wake-up of the worker. At the end of a sequential run up to
+// kAheadWindow pages after it are decrypted that the reader may never ask for (they stay cached).
+constexpr std::uint32_t kWorkerBatch = 16;
+constexpr std::uint32_t kAheadWindow = 4 * kWorkerBatch;
 
 PagePtr PageStore::ReadPage(std::uint32_t n) {
   std::unique_lock lock(mu_);
@@ -74,10 +78,10 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
       auto d = dirty_.find(n);
       if (d != dirty_.end()) return d->second;
     }
-    // A read within one batch of the end of the worker's window moves the window on by one
-    // batch (whole batches, so the worker wakes once per system call's worth of pages).
-    if (n < aheadEnd_ && n + kReadAhead >= aheadEnd_) {
-      const std::uint32_t end = std::min(aheadEnd_ + kReadAhead, ReadableEndLocked());
+    // A read inside the worker's window keeps the window kAheadWindow pages ahead of it, moving
+    // it on by whole batches (the worker wakes once per system call's worth of pages).
+    if (n < aheadEnd_ && n + kAheadWindow >= aheadEnd_ + kWorkerBatch) {
+      const std::uint32_t end = std::min(aheadEnd_ + kWorkerBatch, ReadableEndLocked());
       if (end > aheadEnd_) {
         aheadEnd_ = end;
         wake_.notify_one();
@@ -209,7 +213,7 @@ void PageStore::WorkerLoop() {
     std::uint32_t s = aheadNext_;
     while (s < limit && (index_.count(s) || dirty_.count(s))) ++s;
     std::uint32_t e = s;
-    while (e < limit && e - s < kReadAhead && !index_.count(e) && !dirty_.count(e)) ++e;
+    while (e < limit && e - s < kWorkerBatch && !index_.count(e) && !dirty_.count(e)) ++e;
     aheadNext_ = e;
     if (s == e) {
       aheadNext_ = aheadEnd_;
