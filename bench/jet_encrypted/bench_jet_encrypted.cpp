@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -96,7 +97,7 @@ Pass ReadOnce(const std::string& path, const OpenOptions& options, bool worker) 
 
 int main(int argc, char** argv) {
   const int copies = argc > 1 ? std::atoi(argv[1]) : 1000;
-  const int runs = 5;
+  const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   const std::string corpus = std::string(QV_SHARED_DIR) + "/corpus/access/";
   struct Donor {
     const char* rel;

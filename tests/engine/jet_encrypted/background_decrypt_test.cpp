@@ -231,6 +231,7 @@ TEST(BackgroundDecrypt, FileShrunkDuringASequentialReadFailsAtTheSamePage) {
   ScratchDir dir;
   const char* rel = "mdb-reader/test/encryption/data/office-agile-4.2.accdb";
   const std::string path = dir.Copy(rel, "shrunk.accdb");
+  const std::string password = Passwords().at(rel);
   fs::resize_file(path, 301 * 4096);  // the corpus file's pages, then zeros (any bytes decrypt)
   std::map<bool, std::vector<std::string>> got;
   for (bool worker : {false, true}) {
@@ -245,7 +246,7 @@ TEST(BackgroundDecrypt, FileShrunkDuringASequentialReadFailsAtTheSamePage) {
     request.rawHeaderPage = head;
     request.headerPage = head;
     request.pageSize = 4096;
-    request.password = Passwords().at(rel);
+    request.password = password;
     store.SetCipher(std::shared_ptr<const PageCipher>(DefaultOfficeCipherFactory()(request)));
     store.SetBackgroundDecrypt(worker);
     auto& pages = got[worker];
