@@ -120,7 +120,7 @@ class PageStore {
   void EvictLocked();
 
   // ---- The background decryption worker (all under mu_). It reads [aheadNext_, aheadEnd_),
-  // at most kReadAhead pages per system call; the reader moves aheadEnd_ along as it goes. ----
+  // at most kWorkerBatch pages per system call; the reader moves aheadEnd_ along as it goes. ----
   void WorkerLoop();
   // Starts or moves the worker's window to the pages after `from` (a sequential read).
   void StartAheadLocked(std::uint32_t from);
