@@ -7,8 +7,16 @@
 //
 // Writing: PutPage keeps new page content in memory (shared by every connection); the write side
 // checkpoints it to disk through the rollback journal (docs/formats/jet-writing.md).
+//
+// Background decryption: when the file has a page cipher and is read in page order, a worker
+// thread of this store reads and decrypts the pages just ahead of the reader while the reader
+// decodes the ones it has (see page_store.cpp). It runs only while no page is written in memory
+// and no write operation is open; any write stops it first and throws away what it was reading.
+// The thread is started by the first such read and joined when the store goes (with the last
+// connection to the file).
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -16,6 +24,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -60,6 +69,11 @@ class PageStore {
 
   std::uint64_t cacheMisses() const { return misses_; }
 
+  // Background decryption of sequential reads (on by default; it only ever runs for a file with a
+  // page cipher). Turning it off stops the worker's current read-ahead and waits for it; reads
+  // then decrypt on the caller's thread only. The bytes served are the same either way.
+  void SetBackgroundDecrypt(bool on);
+
   // ---- Hooks of the write side (src/engine/jet/write). Pages written by a connection stay in
   // memory as "dirty" pages until the next checkpoint puts them on disk through the rollback
   // journal; every reader of this store sees them at once. ----
@@ -101,6 +115,20 @@ class PageStore {
   // Reads the file from `offset` into `parts` (one buffer per page, filled in order; the
   // entries are used up); returns the bytes read, fewer at the end of the file.
   std::size_t ReadPagesInto(std::uint64_t offset, std::vector<struct iovec>& parts) const;
+  // Puts a page just read at the front of the cache unless it is written or cached already.
+  void CacheLocked(std::uint32_t n, PagePtr page);
+  void EvictLocked();
+
+  // ---- The background decryption worker (all under mu_). It reads [aheadNext_, aheadEnd_),
+  // at most kWorkerBatch pages per system call; the reader moves aheadEnd_ along as it goes. ----
+  void WorkerLoop();
+  // Starts or moves the worker's window to the pages after `from` (a sequential read).
+  void StartAheadLocked(std::uint32_t from);
+  // Stops the read-ahead, makes whatever the worker is reading now be thrown away, and waits
+  // until it has let go of the file.
+  void CancelAheadLocked(std::unique_lock<std::mutex>& lock);
+  bool InFlightLocked(std::uint32_t n) const { return n >= flightLo_ && n < flightHi_; }
+  std::uint32_t ReadableEndLocked() const;
 
   std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
   std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
@@ -112,6 +140,15 @@ class PageStore {
   bool undoActive_ = false;
   std::unordered_map<std::uint32_t, PagePtr> undo_;  // null: the page was not dirty
   std::uint32_t undoPageCount_ = 0;
+
+  bool backgroundOn_ = true;
+  bool stop_ = false;
+  std::uint32_t aheadNext_ = 0, aheadEnd_ = 0;  // pages the worker is still to read
+  std::uint32_t flightLo_ = 0, flightHi_ = 0;   // pages the worker is reading right now
+  std::uint64_t epoch_ = 0;                     // moved on by every write: stale reads are dropped
+  std::condition_variable wake_;                // the worker waits here for work
+  std::condition_variable landed_;              // readers and writers wait here for a flight
+  std::thread worker_;                          // last member: joined before the rest goes
 };
 
 }  // namespace qv::jet

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "engine/core/error.h"
@@ -241,7 +242,10 @@ TEST(PageCache, DecryptsEveryPageAtMostOnce) {
     CountingCipher(std::unique_ptr<PageCipher> inner, std::map<std::uint32_t, int>& counts)
         : inner_(std::move(inner)), counts_(counts) {}
     void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
-      ++counts_[pageNo];
+      {
+        std::lock_guard lock(mu_);  // the pager's worker decrypts too
+        ++counts_[pageNo];
+      }
       inner_->DecryptPage(pageNo, page);
     }
     void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
@@ -251,6 +255,7 @@ TEST(PageCache, DecryptsEveryPageAtMostOnce) {
    private:
     std::unique_ptr<PageCipher> inner_;
     std::map<std::uint32_t, int>& counts_;
+    mutable std::mutex mu_;
   };
   int filesDecrypted = 0;
   for (const auto& [rel, password] : Passwords()) {
