@@ -69,9 +69,10 @@ class PageStore {
 
   std::uint64_t cacheMisses() const { return misses_; }
 
-  // Background decryption of sequential reads (on by default; it only ever runs for a file with a
-  // page cipher). Turning it off stops the worker's current read-ahead and waits for it; reads
-  // then decrypt on the caller's thread only. The bytes served are the same either way.
+  // Background decryption of sequential reads (on by default where there is more than one
+  // processor; it only ever runs for a file with a page cipher). Turning it off stops the
+  // worker's current read-ahead and waits for it; reads then decrypt on the caller's thread
+  // only. The bytes served are the same either way.
   void SetBackgroundDecrypt(bool on);
 
   // ---- Hooks of the write side (src/engine/jet/write). Pages written by a connection stay in
@@ -141,7 +142,8 @@ class PageStore {
   std::unordered_map<std::uint32_t, PagePtr> undo_;  // null: the page was not dirty
   std::uint32_t undoPageCount_ = 0;
 
-  bool backgroundOn_ = true;
+  // With one processor the worker would only add its hand-overs to the reader's time.
+  bool backgroundOn_ = std::thread::hardware_concurrency() > 1;
   bool stop_ = false;
   std::uint32_t aheadNext_ = 0, aheadEnd_ = 0;  // pages the worker is still to read
   std::uint32_t flightLo_ = 0, flightHi_ = 0;   // pages the worker is reading right now
