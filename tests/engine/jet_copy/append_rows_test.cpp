@@ -29,6 +29,7 @@ namespace {
 
 using testing::Quote;
 using testing::ExpectNewPagesListed;
+using testing::ReadAll;
 using testing::ScratchDir;
 
 std::string Repeat(const std::string& piece, std::size_t bytes) {
@@ -89,14 +90,6 @@ void InsertSamples(Database& db, const std::string& table, int rows, int first =
     for (const auto& c : ins.definition().columns) row.push_back(c.autoLong() ? qv::Value{} : Sample(c, i));
     ins.Insert(row);
   }
-}
-
-std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
-  auto r = db.ReadTable(table);
-  std::vector<qv::Row> rows;
-  qv::Row row;
-  while (r->Next(row)) rows.push_back(row);
-  return rows;
 }
 
 void ExpectRows(const std::vector<qv::Row>& actual, const std::vector<qv::Row>& expected, const std::string& what) {

@@ -29,15 +29,8 @@ namespace qv::jet {
 namespace {
 
 using testing::Quote;
+using testing::ReadAll;
 using testing::ScratchDir;
-
-std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
-  auto r = db.ReadTable(table);
-  std::vector<qv::Row> rows;
-  qv::Row row;
-  while (r->Next(row)) rows.push_back(row);
-  return rows;
-}
 
 void ExpectSameRows(const std::vector<qv::Row>& actual, const std::vector<qv::Row>& expected, const std::string& what) {
   ASSERT_EQ(actual.size(), expected.size()) << what;

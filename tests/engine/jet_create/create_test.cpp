@@ -27,6 +27,7 @@
 namespace qv::jet {
 namespace {
 
+using testing::ReadAll;
 using testing::ScratchDir;
 
 // Every type name of CREATE TABLE once (one COUNTER: Access allows one autonumber per table).
@@ -46,14 +47,6 @@ std::vector<qv::Column> Columns(const std::string& list) {
     out.back().name = c.name.text;
   }
   return out;
-}
-
-std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
-  auto r = db.ReadTable(table, ReadOptions{true});
-  std::vector<qv::Row> rows;
-  qv::Row row;
-  while (r->Next(row)) rows.push_back(row);
-  return rows;
 }
 
 Bytes Pattern(std::size_t n, unsigned seed) {
@@ -189,7 +182,7 @@ std::map<std::string, std::vector<qv::Row>> Everything(Database& db) {
   for (const auto& e : db.catalog()) {
     if (!e.isTable()) continue;
     try {
-      out[e.name] = ReadAll(db, e.name);
+      out[e.name] = ReadAll(db, e.name, ReadOptions{true});
     } catch (const Error& x) {
       out[e.name] = {qv::Row{std::string(x.description())}};  // unreadable before and after alike
     }
@@ -266,7 +259,7 @@ TEST(CreateTable, EveryTypeInEveryVersionReadsBackEverywhere) {
       // Listed and readable at once, by this connection and a new one.
       auto names = db->UserTableNames();
       EXPECT_NE(std::find(names.begin(), names.end(), "Every Type"), names.end());
-      EXPECT_TRUE(ReadAll(*db, "Every Type").empty());
+      EXPECT_TRUE(ReadAll(*db, "Every Type", ReadOptions{true}).empty());
       TableInserter ins(*db, "Every Type");
       for (const auto& c : ins.definition().columns) columnNames.push_back(c.name);
       for (const auto& s : samples) {
@@ -276,11 +269,11 @@ TEST(CreateTable, EveryTypeInEveryVersionReadsBackEverywhere) {
       }
       CreateTable(*db, "Second", Columns("Id AUTOINCREMENT, Label TEXT(10)"));
       auto other = Database::Open(path);
-      EXPECT_EQ(ReadAll(*other, "Every Type").size(), samples.size());
+      EXPECT_EQ(ReadAll(*other, "Every Type", ReadOptions{true}).size(), samples.size());
     }
     // Reopened from disk.
     auto db = Database::Open(path);
-    auto rows = ReadAll(*db, "Every Type");
+    auto rows = ReadAll(*db, "Every Type", ReadOptions{true});
     ASSERT_EQ(rows.size(), samples.size());
     std::int64_t counter = 0;
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -297,7 +290,7 @@ TEST(CreateTable, EveryTypeInEveryVersionReadsBackEverywhere) {
         EXPECT_EQ(rows[r][c].index(), want.index()) << "row " << r << " column " << n;
       }
     }
-    EXPECT_TRUE(ReadAll(*db, "Second").empty());
+    EXPECT_TRUE(ReadAll(*db, "Second", ReadOptions{true}).empty());
     // Everything that was there reads as before; the catalog and the access rows only grew.
     auto after = Everything(*db);
     for (const auto& [name, old] : before) {
@@ -501,7 +494,7 @@ TEST(CreateTable, CreateDropCreateAgainAndReopen) {
       TableInserter(*db, "CYCLE").Insert({std::int64_t{42}});
     }
     auto db = Database::Open(path);
-    auto rows = ReadAll(*db, "Cycle");
+    auto rows = ReadAll(*db, "Cycle", ReadOptions{true});
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0], (qv::Row{std::int64_t{42}}));
     EXPECT_EQ(db->ReadDefinition("Cycle").name, "CYCLE");

@@ -42,6 +42,7 @@ namespace qv::jet {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadAll;
 using testing::ScratchDir;
 
 OpenOptions WithPassword(const std::string& password) {
@@ -49,14 +50,6 @@ OpenOptions WithPassword(const std::string& password) {
   o.password = password;
   o.cipherFactory = DefaultOfficeCipherFactory();
   return o;
-}
-
-std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
-  auto r = db.ReadTable(table, ReadOptions{true});
-  std::vector<qv::Row> rows;
-  qv::Row row;
-  while (r->Next(row)) rows.push_back(row);
-  return rows;
 }
 
 std::string RowText(const qv::Row& row) {
@@ -346,7 +339,7 @@ TEST(WideTable, CreatedInsertedCopiedAndDroppedInEveryFormat) {
       ASSERT_EQ(t.columns.size(), cols->size());
       EXPECT_EQ(t.rowCount, written[name].size());
       for (std::size_t c = 0; c < cols->size(); ++c) EXPECT_EQ(t.columns[c].name, (*cols)[c].name);
-      auto rows = ReadAll(*db, name);
+      auto rows = ReadAll(*db, name, ReadOptions{true});
       ASSERT_EQ(rows.size(), written[name].size());
       for (std::size_t r = 0; r < rows.size(); ++r) {
         qv::Row want;
@@ -362,9 +355,9 @@ TEST(WideTable, CreatedInsertedCopiedAndDroppedInEveryFormat) {
     // Copied, then the originals dropped: the copies hold every row, no page is lost.
     for (const auto& [name, cols] : tables) {
       EXPECT_EQ(CopyTable(*db, name, name + " Copy"), written[name].size());
-      auto before = ReadAll(*db, name);
+      auto before = ReadAll(*db, name, ReadOptions{true});
       DropTable(*db, name);
-      auto copy = ReadAll(*db, name + " Copy");
+      auto copy = ReadAll(*db, name + " Copy", ReadOptions{true});
       ASSERT_EQ(copy.size(), before.size());
       for (std::size_t r = 0; r < copy.size(); ++r) EXPECT_EQ(RowText(copy[r]), RowText(before[r]));
     }
@@ -405,7 +398,7 @@ TEST(WideTable, AccessMadeWideTablesWithIndexesTakeRows) {
     ASSERT_EQ(t.pages.size(), 2u);
     std::vector<qv::Column> cols;
     for (const auto& c : t.columns) cols.push_back(ToCoreColumn(c, false));
-    auto before = ReadAll(*db, k.table);
+    auto before = ReadAll(*db, k.table, ReadOptions{true});
     std::vector<std::uint32_t> countsBefore;
     for (const auto& ri : t.realIndexes) countsBefore.push_back(ri.rowCount);
     const int added = 40;
@@ -432,7 +425,7 @@ TEST(WideTable, AccessMadeWideTablesWithIndexesTakeRows) {
     TableDefinition after = db->ReadDefinition(k.table);
     EXPECT_EQ(after.rowCount, t.rowCount + added);
     for (std::size_t i = 0; i < after.realIndexes.size(); ++i) EXPECT_GT(after.realIndexes[i].rowCount, countsBefore[i]);
-    auto rows = ReadAll(*db, k.table);
+    auto rows = ReadAll(*db, k.table, ReadOptions{true});
     ASSERT_EQ(rows.size(), before.size() + added);
     ExpectNoLostPages(*db, known);
     ExpectMdbReaderAgrees(path, "", *db, k.table, rows.size());
@@ -447,7 +440,7 @@ TEST(WideTable, AccessMadeWideTablesWithIndexesTakeRows) {
     }
     EXPECT_EQ(CopyTable(*db, k.table, "Wide Copy"), rows.size());
     DropTable(*db, k.table);
-    EXPECT_EQ(ReadAll(*db, "Wide Copy").size(), rows.size());
+    EXPECT_EQ(ReadAll(*db, "Wide Copy", ReadOptions{true}).size(), rows.size());
     ExpectNoLostPages(*db, known);
   }
 }
@@ -501,7 +494,7 @@ TEST(WideTable, WideParadoxTableSentToAccessThroughTheProvider) {
   }
   auto db = Database::Open(path);
   EXPECT_GE(db->ReadDefinition("Paradox Wide").pages.size(), 2u);
-  auto back = ReadAll(*db, "Paradox Wide");
+  auto back = ReadAll(*db, "Paradox Wide", ReadOptions{true});
   ASSERT_EQ(back.size(), rows.size());
   for (std::size_t r = 0; r < rows.size(); ++r) EXPECT_EQ(RowText(back[r]), RowText(rows[r])) << "row " << r;
   ExpectMdbReaderAgrees(path, "", *db, "Paradox Wide", rows.size());

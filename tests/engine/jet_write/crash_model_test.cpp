@@ -22,6 +22,7 @@
 namespace qv::jet {
 namespace {
 
+using testing::ReadAll;
 using testing::ScratchDir;
 
 // jobDB1 of testPromotion: ID, MainNumber (long), PhaseNumber (double), seven text columns.
@@ -40,14 +41,6 @@ qv::Row ModelRow(std::uint64_t i, std::size_t columns) {
     else r[c] = "row " + std::to_string(i) + " col " + std::to_string(c) + std::string((i * c) % 180, 'x');
   }
   return r;
-}
-
-std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
-  auto r = db.ReadTable(table);
-  std::vector<qv::Row> rows;
-  qv::Row row;
-  while (r->Next(row)) rows.push_back(row);
-  return rows;
 }
 
 // Page accounting of the whole file: every page a table's usage map lists is in use and not

@@ -19,15 +19,8 @@
 namespace qv::jet {
 namespace {
 
+using testing::ReadAll;
 using testing::ScratchDir;
-
-std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
-  auto r = db.ReadTable(table, ReadOptions{true});
-  std::vector<qv::Row> rows;
-  qv::Row row;
-  while (r->Next(row)) rows.push_back(row);
-  return rows;
-}
 
 // Every entry of the catalog's index leaves names a live catalog row, and every live catalog row
 // is named once per index.
@@ -83,7 +76,7 @@ TEST(Drop, TablesVanishAndEverythingElseStays) {
       {
         auto db = Database::Open(path);
         for (const auto& n : db->UserTableNames())
-          if (n != names[k]) before[n] = ReadAll(*db, n);
+          if (n != names[k]) before[n] = ReadAll(*db, n, ReadOptions{true});
         // Names compare without regard to case.
         std::string upper = names[k];
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -114,7 +107,7 @@ TEST(Drop, TablesVanishAndEverythingElseStays) {
       auto db = Database::Open(path);
       auto now = db->UserTableNames();
       EXPECT_EQ(std::count(now.begin(), now.end(), names[k]), 0);
-      for (const auto& [n, rows] : before) EXPECT_EQ(ReadAll(*db, n), rows) << n;
+      for (const auto& [n, rows] : before) EXPECT_EQ(ReadAll(*db, n, ReadOptions{true}), rows) << n;
       CheckCatalogIndexes(*db);
       if (testing::HaveMdbTools()) {
         std::string listed = Tables(path);
@@ -162,7 +155,7 @@ TEST(Drop, FreedPagesAreReused) {
     op.Commit();
   }
   auto again = Database::Open(path);
-  EXPECT_EQ(ReadAll(*again, "Table1").size(), 2u);
+  EXPECT_EQ(ReadAll(*again, "Table1", ReadOptions{true}).size(), 2u);
 }
 
 TEST(Drop, RefusedCasesChangeNothing) {

@@ -17,6 +17,7 @@
 namespace qv::jet {
 namespace {
 
+using testing::ReadAll;
 using testing::ScratchDir;
 
 std::string Repeat(const std::string& piece, std::size_t n) {
@@ -100,14 +101,6 @@ qv::Value Sample(const ColumnDef& c, int i) {
     }
     default: return std::monostate{};
   }
-}
-
-std::vector<qv::Row> ReadAll(Database& db, const std::string& table) {
-  auto r = db.ReadTable(table);
-  std::vector<qv::Row> rows;
-  qv::Row row;
-  while (r->Next(row)) rows.push_back(row);
-  return rows;
 }
 
 std::string TablesJson(const std::string& text) {

@@ -6,12 +6,23 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 #include "engine/core/bytes.h"
+#include "engine/jet/database.h"
 
 namespace qv::jet::testing {
+
+// Every row of `table`, in stored order.
+inline std::vector<qv::Row> ReadAll(Database& db, const std::string& table, ReadOptions options = {}) {
+  auto r = db.ReadTable(table, options);
+  std::vector<qv::Row> rows;
+  qv::Row row;
+  while (r->Next(row)) rows.push_back(row);
+  return rows;
+}
 
 inline std::string CorpusPath(const std::string& rel) { return std::string(QV_SHARED_DIR) + "/corpus/access/" + rel; }
 
