@@ -88,6 +88,26 @@ bool Lexer::NextNull(std::size_t& offset) {
   return true;
 }
 
+bool Lexer::NextKeyword(std::string_view keyword) {
+  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  const std::size_t n = keyword.size();
+  if (text_.size() - pos_ < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if ((text_[pos_ + i] & ~0x20) != keyword[i]) return false;  // ASCII letters in either case
+  }
+  // The word must end there, as Next() ends a name.
+  if (pos_ + n < text_.size() && IsNamePart(static_cast<unsigned char>(text_[pos_ + n]))) return false;
+  pos_ += n;
+  return true;
+}
+
+bool Lexer::NextPunctuation(char c) {
+  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  if (pos_ >= text_.size() || text_[pos_] != c) return false;
+  ++pos_;
+  return true;
+}
+
 char Lexer::NextListSeparator() {
   while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
   if (pos_ >= text_.size() || (text_[pos_] != ',' && text_[pos_] != ')')) return 0;
