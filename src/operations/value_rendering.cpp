@@ -119,6 +119,14 @@ char* PutDecimal(bool negative, const char* digits, int s, int exponent, char* p
   return p;
 }
 
+// Whether long double arithmetic runs here with its full 64-bit significand: the x87 precision
+// control may be set lower by other code, and emulators (valgrind) keep only 53 bits. Looked at
+// on every use (the control word may change at any time); without it the general way is taken.
+bool FullLongDouble() {
+  volatile long double one = 1.0L;
+  return one + 0x1p-63L != 1.0L;
+}
+
 // The decade of 1e-8 <= a < 1e15 (floor of its logarithm to base ten), as the double powers of
 // ten tell it: one off at most, right at a decade's edge, where the bounds on the digits catch it.
 int Decade(double a) {
@@ -160,7 +168,8 @@ char* PutShortDouble(double d, char* const buf) {
 }
 
 // The same text for the doubles in that range that need 16 or 17 digits (and those of 15 the
-// check above misses), where long double has a 64-bit significand (x87); nullptr for the others.
+// check above misses), where long double has a 64-bit significand (x87) and runs with all of it;
+// nullptr for the others.
 //
 // For n = 15, 16, 17: m, the nearest n-digit whole number to |d| * 10^k, is |d| times an exact
 // power of ten rounded to 64 bits (an error of at most 2^-8, as the product is below 2^57), then
@@ -199,6 +208,7 @@ char* PutFullDouble(double d, char* const buf) {
                                                100000000000000000ull};
     const double a = std::fabs(d);
     if (!(a >= 1e-8 && a < 1e15)) return nullptr;  // also 0, NaN and the infinities
+    if (!FullLongDouble()) return nullptr;
     std::uint64_t bits = 0;
     std::memcpy(&bits, &a, sizeof bits);
     if ((bits & ((std::uint64_t{1} << 52) - 1)) == 0) return nullptr;  // a power of two

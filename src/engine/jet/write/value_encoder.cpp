@@ -51,6 +51,14 @@ bool PlainInteger(const std::string& s, std::int64_t& out) {
   return true;
 }
 
+// Whether long double arithmetic runs here with its full 64-bit significand: the x87 precision
+// control may be set lower by other code, and emulators (valgrind) keep only 53 bits. Looked at
+// on every use (the control word may change at any time); without it the general way is taken.
+bool FullLongDouble() {
+  volatile long double one = 1.0L;
+  return one + 0x1p-63L != 1.0L;
+}
+
 // A literal "[-]digits[.digits][e[+|-]digits]" (what statements carry for numbers), read as the
 // general parser reads it; false for any other form, and for one the general parser must judge
 // (out of range). Up to 15 digits without an exponent, the digits make a whole number below 2^53
@@ -58,9 +66,9 @@ bool PlainInteger(const std::string& s, std::int64_t& out) {
 // the general parser finds.
 //
 // Up to 19 significant digits (the 16 or 17 of a double written in full, with or without an
-// exponent) times 10^e, -27 <= e <= 27, where long double has a 64-bit significand (x87): the
-// digits make a whole number below 2^64 and 10^|e| is exact (5^27 < 2^64), so one division or
-// multiplication gives the exact value x rounded to 64 bits, q. Every double and every midpoint
+// exponent) times 10^e, -27 <= e <= 27, where long double has a 64-bit significand (x87) and runs
+// with all of it (FullLongDouble): the digits make a whole number below 2^64 and 10^|e| is exact
+// (5^27 < 2^64), so one division or multiplication gives the exact value x rounded to 64 bits, q. Every double and every midpoint
 // between two neighbouring doubles has at most 54 significant bits, so is a long double: q lies
 // on the same side of each midpoint as x unless q is one itself (its 11 bits below a double's 53
 // are 10000000000), and then rounding q to a double gives the same double as rounding x, the one
@@ -114,7 +122,7 @@ bool PlainDecimal(const std::string& s, double& out) {
         1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
         1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
     const int scale = power - decimals;  // x = m * 10^scale
-    if (significant <= 19 && smallPower && scale >= -27 && scale <= 27) {
+    if (significant <= 19 && smallPower && scale >= -27 && scale <= 27 && FullLongDouble()) {
       const long double q = scale < 0 ? static_cast<long double>(m) / kExact[-scale]
                                       : static_cast<long double>(m) * kExact[scale];
       std::uint64_t bits = 0;  // the x87 format keeps the 64-bit significand in its first 8 bytes
