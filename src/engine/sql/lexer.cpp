@@ -1,5 +1,6 @@
 #include "engine/sql/lexer.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -40,13 +41,20 @@ void Lexer::ScanText(std::string& out) {
   std::size_t p = pos_ + 1;
   for (;;) {
     std::size_t run = p;
-    // Eight bytes at a time while they hold neither an apostrophe nor a byte above 0x7f.
+    // Eight bytes at a time while they hold neither an apostrophe nor a byte above 0x7f; in the
+    // eight that do, the first such byte is the lowest flagged one (a borrow can flag bytes only
+    // above a true zero), found at once where the first byte loads lowest.
     while (run + 8 <= size) {
       std::uint64_t w;
       std::memcpy(&w, data + run, 8);
       const std::uint64_t quotes = w ^ 0x2727272727272727ull;  // a zero byte where '\'' was
       const std::uint64_t zero = (quotes - 0x0101010101010101ull) & ~quotes & 0x8080808080808080ull;
-      if ((zero | (w & 0x8080808080808080ull)) != 0) break;
+      const std::uint64_t flags = zero | (w & 0x8080808080808080ull);
+      if (flags != 0) {
+        if constexpr (std::endian::native == std::endian::little)
+          run += static_cast<std::size_t>(std::countr_zero(flags)) / 8;
+        break;
+      }
       run += 8;
     }
     while (run < size) {
