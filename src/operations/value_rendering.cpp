@@ -119,12 +119,14 @@ char* PutDecimal(bool negative, const char* digits, int s, int exponent, char* p
   return p;
 }
 
-// Whether long double arithmetic runs here with its full 64-bit significand: the x87 precision
-// control may be set lower by other code, and emulators (valgrind) keep only 53 bits. Looked at
-// on every use (the control word may change at any time); without it the general way is taken.
+// Whether long double arithmetic runs here with its full 64-bit significand, rounding to nearest:
+// the x87 precision and rounding controls may be set otherwise by other code, and emulators
+// (valgrind) keep only 53 bits. Looked at on every use (the control word may change at any
+// time); without it the general way is taken.
 bool FullLongDouble() {
   volatile long double one = 1.0L;
-  return one + 0x1p-63L != 1.0L;
+  // 64 bits (1 + 2^-63 is kept), rounding to nearest (1 + 2^-64 and 1 - 2^-65 give 1).
+  return one + 0x1p-63L != 1.0L && one + 0x1p-64L == 1.0L && one - 0x1p-65L == 1.0L;
 }
 
 // The decade of 1e-8 <= a < 1e15 (floor of its logarithm to base ten), as the double powers of
@@ -217,10 +219,15 @@ char* PutFullDouble(double d, char* const buf) {
       const int k = n - 1 - decade;  // 0..24
       if (k < 0 || k > 27) return nullptr;
       const long double product = static_cast<long double>(a) * kExact[k];
-      auto m = static_cast<std::uint64_t>(product);
-      const long double fraction = product - static_cast<long double>(m);
-      if (fraction > 0.5L - 0x1p-7L && fraction < 0.5L + 0x1p-7L) return nullptr;
-      if (fraction > 0.5L) ++m;
+      // Rounded to a whole number by adding 2^63 (the sum's significand is 2^63 + the nearest
+      // whole number, as the product is below 2^57), without a conversion to an integer type,
+      // whose truncation would switch the x87 rounding mode twice.
+      const long double whole = product + 0x1p63L;
+      std::uint64_t wholeBits = 0;
+      std::memcpy(&wholeBits, &whole, sizeof wholeBits);
+      const std::uint64_t m = wholeBits - (std::uint64_t{1} << 63);
+      const long double fraction = product - (whole - 0x1p63L);  // exact, within one half
+      if (fraction > 0.5L - 0x1p-7L || fraction < 0x1p-7L - 0.5L) return nullptr;
       if (m <= kWhole[n - 1] || m >= kWhole[n]) return nullptr;  // the decade misjudged at its edge
       const long double back = static_cast<long double>(m) / kExact[k];
       std::uint64_t backBits = 0;  // the x87 format keeps the 64-bit significand in its first 8 bytes

@@ -51,12 +51,14 @@ bool PlainInteger(const std::string& s, std::int64_t& out) {
   return true;
 }
 
-// Whether long double arithmetic runs here with its full 64-bit significand: the x87 precision
-// control may be set lower by other code, and emulators (valgrind) keep only 53 bits. Looked at
-// on every use (the control word may change at any time); without it the general way is taken.
+// Whether long double arithmetic runs here with its full 64-bit significand, rounding to nearest:
+// the x87 precision and rounding controls may be set otherwise by other code, and emulators
+// (valgrind) keep only 53 bits. Looked at on every use (the control word may change at any
+// time); without it the general way is taken.
 bool FullLongDouble() {
   volatile long double one = 1.0L;
-  return one + 0x1p-63L != 1.0L;
+  // 64 bits (1 + 2^-63 is kept), rounding to nearest (1 + 2^-64 and 1 - 2^-65 give 1).
+  return one + 0x1p-63L != 1.0L && one + 0x1p-64L == 1.0L && one - 0x1p-65L == 1.0L;
 }
 
 // A literal "[-]digits[.digits][e[+|-]digits]" (what statements carry for numbers), read as the
