@@ -178,9 +178,11 @@ char* PutShortDouble(double d, char* const buf) {
 // For n = 15, 16, 17: m, the nearest n-digit whole number to |d| * 10^k, is |d| times an exact
 // power of ten rounded to 64 bits (an error of at most 2^-8, as the product is below 2^57), then
 // to a whole number (a fraction within 2^-7 of one half, where the rounding could go either way,
-// is left to std::to_chars). Whether m * 10^-k reads back to d is decided as the value encoder
-// reads numbers: one division rounded to 64 bits, then to a double, exact unless the quotient
-// lies on a midpoint between doubles (left to std::to_chars too). The doubles reading back to d
+// is left to std::to_chars). m * 10^-k reads back to d when it lies nearer to |d| than half a
+// unit in the last place of |d|, and not when farther (the fraction tells the distance to 2^-8);
+// within 2^-7 of that bound it is decided as the value encoder reads numbers: one division
+// rounded to 64 bits, then to a double, exact unless the quotient lies on a midpoint between
+// doubles (left to std::to_chars too). The doubles reading back to d
 // lie within half a unit of d on either side (not so for a power of two, left to std::to_chars),
 // so when the nearest n-digit number does not read back, none does: the first n whose nearest
 // number reads back is the shortest length, and the nearest number of that length is the one
@@ -216,6 +218,11 @@ char* PutFullDouble(double d, char* const buf) {
     std::uint64_t bits = 0;
     std::memcpy(&bits, &a, sizeof bits);
     if ((bits & ((std::uint64_t{1} << 52) - 1)) == 0) return nullptr;  // a power of two
+    // Half a unit in the last place of |d|: 2^(E - 53) for |d| in [2^E, 2^(E + 1)).
+    const std::uint64_t halfBits = ((bits >> 52) - 53) << 52;
+    double halfUnitDouble = 0;
+    std::memcpy(&halfUnitDouble, &halfBits, sizeof halfUnitDouble);
+    const long double halfUnit = halfUnitDouble;
     const int decade = Decade(a);
     for (int n = 15; n <= 17; ++n) {
       const int k = n - 1 - decade;  // 0..24
@@ -231,11 +238,18 @@ char* PutFullDouble(double d, char* const buf) {
       const long double fraction = product - (whole - 0x1p63L);  // exact, within one half
       if (fraction > 0.5L - 0x1p-7L || fraction < 0x1p-7L - 0.5L) return nullptr;
       if (m <= kWhole[n - 1] || m >= kWhole[n]) return nullptr;  // the decade misjudged at its edge
-      const long double back = static_cast<long double>(m) / kExact[k];
-      std::uint64_t backBits = 0;  // the x87 format keeps the 64-bit significand in its first 8 bytes
-      std::memcpy(&backBits, &back, sizeof backBits);
-      if ((backBits & 0x7ff) == 0x400) return nullptr;
-      if (static_cast<double>(back) != a) continue;
+      // Reads back when nearer to |d| than half a unit of |d| (in units of the last digit: the
+      // power of two times 10^k, exact), not when farther; within 2^-7 of that, decided exactly.
+      const long double distance = fraction < 0 ? -fraction : fraction;
+      const long double half = halfUnit * kExact[k];
+      if (distance > half + 0x1p-7L) continue;
+      if (!(distance < half - 0x1p-7L)) {
+        const long double back = static_cast<long double>(m) / kExact[k];
+        std::uint64_t backBits = 0;  // the x87 format keeps the 64-bit significand in its first 8 bytes
+        std::memcpy(&backBits, &back, sizeof backBits);
+        if ((backBits & 0x7ff) == 0x400) return nullptr;
+        if (static_cast<double>(back) != a) continue;
+      }
       char digits[24];
       const int length = static_cast<int>(std::to_chars(digits, digits + sizeof digits, m).ptr - digits);
       int s = length;
