@@ -145,6 +145,26 @@ TEST(InsertText, DirectRenderingMatchesTheRule) {
     m /= static_cast<std::uint64_t>(std::pow(10.0, static_cast<double>(next() % 17)));
     doubles.push_back(static_cast<double>(m) / std::pow(10.0, static_cast<double>(next() % 25)));
   }
+  // Doubles written in full (16 or 17 digits): quotients as a transfer carries them, random bits
+  // in the range the long double shortcut takes and just outside it, powers of two and their
+  // neighbours, and the doubles nearest to numbers halfway between two of 16 or 17 digits.
+  for (int i = 1; i <= 20000; ++i) doubles.push_back(1.0 / i);
+  for (int i = 0; i < 20000; ++i) {
+    const double unit = std::ldexp(static_cast<double>(next() >> 11), -53);  // [0, 1)
+    doubles.push_back(unit * std::pow(10.0, static_cast<double>(static_cast<int>(next() % 26) - 10)));
+    doubles.push_back(static_cast<double>(next() % 1000000000) / static_cast<double>(1 + next() % 999983));
+  }
+  for (int e = -30; e <= 52; ++e) {
+    const double two = std::ldexp(1.0, e);
+    doubles.insert(doubles.end(), {two, std::nextafter(two, 0.0), std::nextafter(two, 1e300)});
+  }
+  for (int i = 0; i < 2000; ++i) {
+    const std::uint64_t m = 10000000000000000ull + next() % 90000000000000000ull;  // 17 digits
+    const int k = static_cast<int>(next() % 25);
+    const double tie = (static_cast<double>(m) + 0.5) / std::pow(10.0, k);  // near a tie of 17 digits
+    const double tie16 = (static_cast<double>(m / 10) + 0.5) / std::pow(10.0, k);
+    doubles.insert(doubles.end(), {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1e300), tie16});
+  }
   for (double d : doubles) {
     values.emplace_back(d);
     values.emplace_back(-d);

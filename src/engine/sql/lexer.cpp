@@ -1,5 +1,6 @@
 #include "engine/sql/lexer.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -40,13 +41,20 @@ void Lexer::ScanText(std::string& out) {
   std::size_t p = pos_ + 1;
   for (;;) {
     std::size_t run = p;
-    // Eight bytes at a time while they hold neither an apostrophe nor a byte above 0x7f.
+    // Eight bytes at a time while they hold neither an apostrophe nor a byte above 0x7f; in the
+    // eight that do, the first such byte is the lowest flagged one (a borrow can flag bytes only
+    // above a true zero), found at once where the first byte loads lowest.
     while (run + 8 <= size) {
       std::uint64_t w;
       std::memcpy(&w, data + run, 8);
       const std::uint64_t quotes = w ^ 0x2727272727272727ull;  // a zero byte where '\'' was
       const std::uint64_t zero = (quotes - 0x0101010101010101ull) & ~quotes & 0x8080808080808080ull;
-      if ((zero | (w & 0x8080808080808080ull)) != 0) break;
+      const std::uint64_t flags = zero | (w & 0x8080808080808080ull);
+      if (flags != 0) {
+        if constexpr (std::endian::native == std::endian::little)
+          run += static_cast<std::size_t>(std::countr_zero(flags)) / 8;
+        break;
+      }
       run += 8;
     }
     while (run < size) {
@@ -85,6 +93,26 @@ bool Lexer::NextNull(std::size_t& offset) {
   if (pos_ + 4 < text_.size() && IsNamePart(static_cast<unsigned char>(text_[pos_ + 4]))) return false;
   offset = pos_;
   pos_ += 4;
+  return true;
+}
+
+bool Lexer::NextKeyword(std::string_view keyword) {
+  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  const std::size_t n = keyword.size();
+  if (text_.size() - pos_ < n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if ((text_[pos_ + i] & ~0x20) != keyword[i]) return false;  // ASCII letters in either case
+  }
+  // The word must end there, as Next() ends a name.
+  if (pos_ + n < text_.size() && IsNamePart(static_cast<unsigned char>(text_[pos_ + n]))) return false;
+  pos_ += n;
+  return true;
+}
+
+bool Lexer::NextPunctuation(char c) {
+  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  if (pos_ >= text_.size() || text_[pos_] != c) return false;
+  ++pos_;
   return true;
 }
 

@@ -50,6 +50,14 @@ class Lexer {
   // `offset`), as Next() would give the word; false, having passed only blanks, when the next
   // token is anything else (another word too). Saves a token per NULL in a list of values.
   bool NextNull(std::size_t& offset);
+  // The word `keyword` (given in capitals; any letter case in the text) at the next non-blank
+  // character, passed, as Next() would give the word; false, having passed only blanks, when the
+  // next token is anything else (a longer word too). Saves a token per keyword in a run of
+  // statements.
+  bool NextKeyword(std::string_view keyword);
+  // The mark `c` ('(' for one) at the next non-blank character, passed, as Next() would give it;
+  // false, having passed only blanks, otherwise.
+  bool NextPunctuation(char c);
   // ',' or ')' at the next non-blank character, passed; 0, having passed only blanks, when the
   // next token is something else.
   char NextListSeparator();

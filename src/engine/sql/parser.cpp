@@ -38,8 +38,16 @@ class Parser {
   // An INSERT INTO is read into the one `out` holds, reusing its room.
   void ParseInto(Statement& out) {
     SetContext(errc::kInvalidStatement, "Invalid statement");
+    auto* insert = std::get_if<InsertStatement>(&out);
+    // A run of INSERTs: the words INSERT, INTO and VALUES and the '(' are passed without tokens
+    // when they are there; anything else is read as a token, as Parse() reads it, with the same
+    // errors.
+    if (insert != nullptr && lexer_.NextKeyword("INSERT")) {
+      ParseInsertInto(*insert, true);
+      return;
+    }
     Advance();
-    if (auto* insert = std::get_if<InsertStatement>(&out); insert && IsKeyword("INSERT")) {
+    if (insert != nullptr && IsKeyword("INSERT")) {
       ParseInsertInto(*insert);
       return;
     }
@@ -86,7 +94,9 @@ class Parser {
     Advance();
   }
 
-  Name ParseName(std::string_view what) {
+  // `advance`: the token after the name is read (else the lexer stands right after the name, and
+  // the current token is left without its text).
+  Name ParseName(std::string_view what, bool advance = true) {
     Name name;
     name.offset = token_.offset;
     if (token_.kind == TokenKind::QuotedName) {
@@ -101,7 +111,7 @@ class Parser {
       Fail("expected " + std::string(what));
     }
     name.text = std::move(token_.text);
-    Advance();
+    if (advance) Advance();
     return name;
   }
 
@@ -279,16 +289,39 @@ class Parser {
 
   // `s` may hold the values of an earlier statement: its literals are overwritten in place, so
   // their strings keep their room, and the ones left over are dropped at the end.
-  void ParseInsertInto(InsertStatement& s) {
+  //
+  // `quick`: the lexer stands right after the word INSERT, which has no token (ParseInto); the
+  // words and marks up to the values are then passed without tokens where they are as expected,
+  // and read as tokens (with the same errors) where they are not. Otherwise the current token is
+  // INSERT.
+  void ParseInsertInto(InsertStatement& s, bool quick = false) {
     SetContext(errc::kInsertSyntax, "Syntax error in INSERT INTO statement");
-    Advance();
-    ExpectKeyword("INTO");
-    s.table = ParseName("a table name");
-    if (token_.kind == TokenKind::LeftParen) {
-      Fail("a list of field names is not accepted; give one value per field, in field order");
+    if (quick && lexer_.NextKeyword("INTO")) {
+      Advance();
+    } else {
+      Advance();
+      ExpectKeyword("INTO");
     }
-    ExpectKeyword("VALUES");
-    if (token_.kind != TokenKind::LeftParen) Fail("expected '(' and the values");
+    // The name; the quick way, the word after it is looked at before a token is read.
+    bool named = quick && (token_.kind == TokenKind::QuotedName || token_.kind == TokenKind::Word);
+    s.table = ParseName("a table name", !named);
+    bool open = false;  // the '(' passed without a token
+    if (named) {
+      if (lexer_.NextKeyword("VALUES")) {
+        open = lexer_.NextPunctuation('(');
+        if (!open) Advance();
+      } else {
+        Advance();
+        named = false;
+      }
+    }
+    if (!named) {
+      if (token_.kind == TokenKind::LeftParen) {
+        Fail("a list of field names is not accepted; give one value per field, in field order");
+      }
+      ExpectKeyword("VALUES");
+    }
+    if (!open && token_.kind != TokenKind::LeftParen) Fail("expected '(' and the values");
     if (s.values.capacity() < 16) s.values.reserve(16);
     // Here the current token is '(' or ',' and the lexer stands right after it: a text literal
     // (the usual value) is read straight into its place, and so is NULL; anything else as a
