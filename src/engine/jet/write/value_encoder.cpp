@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "engine/core/error.h"
+#include "engine/core/long_double.h"
 #include "engine/core/value_text.h"
 
 namespace qv::jet {
@@ -49,18 +50,6 @@ bool PlainInteger(const std::string& s, std::int64_t& out) {
   }
   out = s[0] == '-' ? -v : v;
   return true;
-}
-
-// Whether long double arithmetic runs here with its full 64-bit significand, rounding to nearest:
-// the x87 precision and rounding controls may be set otherwise by other code, and emulators
-// (valgrind) keep only 53 bits. Looked at on every use (the control word may change at any
-// time); without it the general way is taken.
-bool FullLongDouble() {
-  volatile double seen = 1.0;  // not folded at compile time; a double loads quicker than a long double
-  const long double one = seen;
-  // 64 bits (1 + 2^-63 is kept), rounding to nearest (1 + 2^-64 and 1 - 2^-65 give 1); compared
-  // with 1 only, which every emulation holds exactly.
-  return one + 0x1p-63L != 1.0L && one + 0x1p-64L == 1.0L && one - 0x1p-65L == 1.0L;
 }
 
 // A literal "[-]digits[.digits][e[+|-]digits]" (what statements carry for numbers), read as the
