@@ -61,26 +61,32 @@ std::string DecodeName(std::span<const std::uint8_t> raw, const Layout& l, const
 
 }  // namespace
 
-TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& header, std::uint32_t firstPage,
-                                    const std::string& name) {
-  const Layout& l = header.layout;
-  JoinedDefinition def;
-  def.pageSize = l.pageSize;
+DefinitionChain ReadDefinitionChain(PageStore& store, std::uint32_t firstPage, const std::string& name) {
+  DefinitionChain c;
   std::set<std::uint32_t> seen;
   for (std::uint32_t p = firstPage; p != 0;) {
     if (!seen.insert(p).second) ThrowCorrupt("table definition page chain loops", store.Where(p, 4));
-    PagePtr page = store.ReadPage(p);
+    PagePtr page = store.ReadPage(p);  // a page past the end of the file is damage there
     if ((*page)[0] != page_type::kTableDef)
-      ThrowCorrupt("expected a table definition page (type 0x02) for table '" + name + "', found type " +
-                       std::to_string((*page)[0]),
+      ThrowCorrupt("expected a table definition page (type 0x02)" + (name.empty() ? "" : " for table '" + name + "'") +
+                       ", found type " + std::to_string((*page)[0]),
                    store.Where(p, 0));
-    if (def.pages.empty())
-      def.bytes.insert(def.bytes.end(), page->begin(), page->end());
-    else
-      def.bytes.insert(def.bytes.end(), page->begin() + 8, page->end());
-    def.pages.push_back(p);
+    // Continuation pages carry only the 8-byte page start before their share of the block.
+    c.bytes.insert(c.bytes.end(), page->begin() + (c.pages.empty() ? 0 : 8), page->end());
+    c.pages.push_back(p);
     p = LoadU32(page->data() + 4);
   }
+  return c;
+}
+
+TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& header, std::uint32_t firstPage,
+                                    const std::string& name) {
+  const Layout& l = header.layout;
+  DefinitionChain chain = ReadDefinitionChain(store, firstPage, name);
+  JoinedDefinition def;
+  def.pageSize = l.pageSize;
+  def.bytes = std::move(chain.bytes);
+  def.pages = std::move(chain.pages);
   Cursor c(def, store);
   TableDefinition t;
   t.name = name;

@@ -97,6 +97,16 @@ struct TableDefinition {
   const ColumnDef* columnByNumber(std::uint16_t number) const;
 };
 
+// The chain of definition pages starting at `firstPage` and its joined block: the first page
+// whole, each continuation page from offset 8 (its 8-byte page start left out). Throws kCorrupt
+// on a page of another type, past the end of the file, or a chain that loops; `name`, when given,
+// names the table in the error.
+struct DefinitionChain {
+  std::vector<std::uint32_t> pages;
+  Bytes bytes;
+};
+DefinitionChain ReadDefinitionChain(PageStore& store, std::uint32_t firstPage, const std::string& name = {});
+
 // Reads the definition starting at `firstPage`. Throws kCorrupt naming the page and offset on
 // anything out of bounds or inconsistent, and on a page chain that loops.
 TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& header, std::uint32_t firstPage,

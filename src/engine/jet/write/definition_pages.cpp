@@ -51,7 +51,9 @@ std::vector<Piece> Locate(PageStore& ps, const Layout& l, std::uint32_t firstPag
       ThrowCorrupt("table definition chain ends before offset " + std::to_string(offset + size) + " of its " +
                        std::to_string(length) + " bytes",
                    ps.Where(firstPage, 4));
-    if (!seen.insert(p).second) ThrowCorrupt("table definition page chain loops", ps.Where(p, 4));
+    // Most patches touch the first page only: the loop check keeps no set for it.
+    if (index > 0 && (p == firstPage || !seen.insert(p).second))
+      ThrowCorrupt("table definition page chain loops", ps.Where(p, 4));
     PagePtr page = index == 0 ? first : ps.ReadPage(p);
     if ((*page)[0] != page_type::kTableDef)
       ThrowCorrupt("expected a table definition page (type 0x02), found type " + std::to_string((*page)[0]),
@@ -116,24 +118,6 @@ std::vector<std::uint32_t> WriteNewDefinition(FileWriter& w, std::uint32_t first
   std::vector<Bytes> images = SplitDefinition(block, pages, l);
   for (std::size_t i = 0; i < pages.size(); ++i) PutPage(w.pages(), pages[i], std::move(images[i]));
   return pages;
-}
-
-DefinitionChain ReadDefinitionChain(PageStore& ps, std::uint32_t firstPage) {
-  DefinitionChain c;
-  std::set<std::uint32_t> seen;
-  for (std::uint32_t p = firstPage; p != 0;) {
-    if (p >= ps.pageCount()) ThrowCorrupt("table definition chain points past the end of the file", ps.Where(p, 0));
-    if (!seen.insert(p).second) ThrowCorrupt("table definition page chain loops", ps.Where(p, 4));
-    PagePtr page = ps.ReadPage(p);
-    if ((*page)[0] != page_type::kTableDef)
-      ThrowCorrupt("expected a table definition page (type 0x02), found type " + std::to_string((*page)[0]),
-                   ps.Where(p, 0));
-    c.bytes.insert(c.bytes.end(), page->begin() + (c.pages.empty() ? 0 : static_cast<std::ptrdiff_t>(kPageHeader)),
-                   page->end());
-    c.pages.push_back(p);
-    p = LoadU32(page->data() + 4);
-  }
-  return c;
 }
 
 Bytes ReadDefinitionField(PageStore& ps, const Layout& l, std::uint32_t firstPage, std::size_t offset, std::size_t size) {

@@ -27,6 +27,7 @@
 #include "engine/core/bytes.h"
 #include "engine/jet/format.h"
 #include "engine/jet/page_store.h"
+#include "engine/jet/table_definition.h"
 
 namespace qv::jet {
 
@@ -49,14 +50,6 @@ std::vector<Bytes> SplitDefinition(const Bytes& block, const std::vector<std::ui
 // Writes the encoded block of a new table: the first page is `firstPage` (already allocated,
 // its number is the table's id), the others come from the writer's free pages. Returns the chain.
 std::vector<std::uint32_t> WriteNewDefinition(FileWriter& w, std::uint32_t firstPage, const Bytes& block);
-
-// The definition chain starting at `firstPage`, its pages and the joined block (whole pages, as
-// the reader joins them). Throws kCorrupt on a page of another type, past the end or a loop.
-struct DefinitionChain {
-  std::vector<std::uint32_t> pages;
-  Bytes bytes;
-};
-DefinitionChain ReadDefinitionChain(PageStore& ps, std::uint32_t firstPage);
 
 // Reading and patching a field at a logical offset of the definition, whichever page of the
 // chain holds it (a field may straddle two pages). Throws kCorrupt when the field lies beyond
