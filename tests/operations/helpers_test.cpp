@@ -146,7 +146,7 @@ TEST(InsertText, DirectRenderingMatchesTheRule) {
     doubles.push_back(static_cast<double>(m) / std::pow(10.0, static_cast<double>(next() % 25)));
   }
   // Doubles written in full (16 or 17 digits): quotients as a transfer carries them, random bits
-  // in the range the long double shortcut takes and just outside it, powers of two and their
+  // between 1e-10 and 1e16, powers of two and their
   // neighbours, and the doubles nearest to numbers halfway between two of 16 or 17 digits.
   for (int i = 1; i <= 20000; ++i) doubles.push_back(1.0 / i);
   for (int i = 0; i < 20000; ++i) {

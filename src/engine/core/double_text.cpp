@@ -1,5 +1,6 @@
 #include "engine/core/double_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -11,94 +12,96 @@
 namespace qv {
 namespace {
 
-constexpr double kPow10[] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
-                             1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
-
-// Below this, a scaled value |d| * 10^k has at most one integer inside the (scaled) rounding
-// interval of d: that interval is at most |d| * 2^-52 wide, so scaled it stays below
-// 1e15 * 2^-52 < 0.25.
-constexpr double kScaledLimit = 1e15;
-
-// The decimal digits of v at the end of a buffer ending at `end`; returns where they start.
-char* UnsignedDigits(char* end, std::uint64_t v) {
-  do {
-    *--end = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
-  return end;
+char* TwoDigits(char* p, unsigned v) {
+  p[0] = static_cast<char>('0' + v / 10);
+  p[1] = static_cast<char>('0' + v % 10);
+  return p + 2;
 }
 
-// Lays out the decimal m * 10^-k (m > 0; m not a multiple of 10 unless k is 0) as to_chars
-// does: scientific only when that is strictly shorter than the fixed form.
-char* Layout(char* out, bool negative, std::uint64_t m, int k) {
-  char buf[24];
-  char* end = buf + sizeof buf;
-  char* digits = UnsignedDigits(end, m);
-  const int n = static_cast<int>(end - digits);
-  int significant = n;
-  if (k == 0)
-    while (significant > 1 && digits[significant - 1] == '0') --significant;
-  const int exponent = n - 1 - k;  // of the first digit
-  const int absExp = exponent < 0 ? -exponent : exponent;
-  const int sciLength = significant + (significant > 1 ? 1 : 0) + 2 + (absExp >= 100 ? 3 : 2);
-  const int fixedLength = exponent >= 0 ? (k == 0 ? n : n + 1) : k + 2;
-  if (negative) *out++ = '-';
-  if (fixedLength <= sciLength) {
-    if (exponent >= 0) {
-      std::memcpy(out, digits, static_cast<std::size_t>(n - k));
-      out += n - k;
-      if (k > 0) {
-        *out++ = '.';
-        std::memcpy(out, digits + (n - k), static_cast<std::size_t>(k));
-        out += k;
-      }
-    } else {
-      *out++ = '0';
-      *out++ = '.';
-      std::memset(out, '0', static_cast<std::size_t>(k - n));
-      out += k - n;
-      std::memcpy(out, digits, static_cast<std::size_t>(n));
-      out += n;
+// |d| = digits[0, s) * 10^exponent (no trailing zero in the digits, the exponent between -8 - s
+// and 14) written as std::to_chars writes a double's shortest text: fixed or exponent form,
+// whichever is shorter, fixed on a tie; the exponent form is the digits with a point after the
+// first when there are more, "e", the sign and two digits. At `p`, room for 24 characters.
+char* PutDecimal(bool negative, const char* digits, int s, int exponent, char* p) {
+  const int exponent_length = s + (s > 1 ? 1 : 0) + 4;
+  const int before_point = s + exponent;  // digits before the point in fixed form
+  const int fixed_length = exponent >= 0 ? s + exponent : before_point > 0 ? s + 1 : 2 - exponent;
+  // Character by character (the texts are short: no block copies).
+  if (negative) *p++ = '-';
+  if (fixed_length > exponent_length) {
+    const int e = before_point - 1;
+    *p++ = digits[0];
+    if (s > 1) {
+      *p++ = '.';
+      for (int i = 1; i < s; ++i) *p++ = digits[i];
     }
-    return out;
+    *p++ = 'e';
+    *p++ = e < 0 ? '-' : '+';
+    return TwoDigits(p, static_cast<unsigned>(e < 0 ? -e : e));
   }
-  *out++ = digits[0];
-  if (significant > 1) {
-    *out++ = '.';
-    std::memcpy(out, digits + 1, static_cast<std::size_t>(significant - 1));
-    out += significant - 1;
+  if (exponent >= 0) {
+    for (int i = 0; i < s; ++i) *p++ = digits[i];
+    for (int i = 0; i < exponent; ++i) *p++ = '0';
+  } else if (before_point > 0) {
+    for (int i = 0; i < before_point; ++i) *p++ = digits[i];
+    *p++ = '.';
+    for (int i = before_point; i < s; ++i) *p++ = digits[i];
+  } else {
+    *p++ = '0';
+    *p++ = '.';
+    for (int i = 0; i < -before_point; ++i) *p++ = '0';
+    for (int i = 0; i < s; ++i) *p++ = digits[i];
   }
-  *out++ = 'e';
-  *out++ = exponent < 0 ? '-' : '+';
-  if (absExp >= 100) *out++ = static_cast<char>('0' + absExp / 100);
-  *out++ = static_cast<char>('0' + absExp / 10 % 10);
-  *out++ = static_cast<char>('0' + absExp % 10);
-  return out;
+  return p;
+}
+
+// The decade of 1e-8 <= a < 1e15 (floor of its logarithm to base ten), as the double powers of
+// ten tell it: one off at most, right at a decade's edge, where the bounds on the digits catch it.
+int Decade(double a) {
+  // kDecades[i] is 10^(i - 7): |d| < kDecades[i] puts d in the decade 10^(i - 8) at most.
+  static constexpr double kDecades[] = {1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1,  1e2,  1e3,  1e4,
+                                        1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  return static_cast<int>(std::upper_bound(std::begin(kDecades), std::end(kDecades), a) - kDecades) - 8;
+}
+
+// FormatDouble's text (std::to_chars, the shortest text that reads back to the same double, fixed
+// or exponent form whichever is shorter, fixed on a tie) for the doubles of at most 15 significant
+// digits between 1e-8 and 1e15, in the form std::to_chars chooses (PutDecimal), written at `p`
+// (room for 24 characters); nullptr for the others, which take std::to_chars.
+//
+// Why this is the same text: m = round(|d| * 10^K) with 15 digits (K = 14 - the decade of |d|)
+// is checked by one division, m / 10^K == |d|, where both operands are exact (m < 2^53, K <= 22),
+// so the division is correctly rounded, as reading the decimal text m * 10^-K back is: that text
+// reads back to d. Decimals of at most 15 significant digits lie at least 10^-15 of d apart, the
+// doubles reading back to d fewer than 2^-52 of d, so no other decimal of at most 15 digits reads
+// back to d: m without its trailing zeros holds the shortest digits. (When the check fails the
+// shortest text may still have 15 digits or fewer; std::to_chars finds it.)
+char* PutShortDouble(double d, char* const buf) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const double a = std::fabs(d);
+  if (!(a >= 1e-8 && a < 1e15)) return nullptr;  // also 0, NaN and the infinities
+  const int decade = Decade(a);
+  const int k = 14 - decade;  // 0..22
+  const double scaled = a * kPow10[k];
+  auto m = static_cast<std::uint64_t>(scaled + 0.5);
+  if (static_cast<double>(m) / kPow10[k] != a) return nullptr;
+  // |d| = digits * 10^-k; without the trailing zeros, digits[0, s) * 10^exponent.
+  char digits[24];
+  const int n = static_cast<int>(std::to_chars(digits, digits + sizeof digits, m).ptr - digits);
+  int s = n;
+  while (s > 1 && digits[s - 1] == '0') --s;
+  if (s > 15) return nullptr;
+  return PutDecimal(d < 0, digits, s, n - s - k, buf);
 }
 
 }  // namespace
 
 char* WriteShortestDouble(char* first, double d) {
-  // A decimal with k fraction digits reads back to d when m = round(|d| * 10^k) divided by 10^k
-  // (one correctly rounded division, just as reading "m e-k" rounds) gives d again. The smallest
-  // such k gives the fewest significant digits, and that one m is the digit string the
-  // shortest-form algorithm picks. Values with many digits (thirds, results of arithmetic) fail
-  // the cheap test below at every k and go to std::to_chars.
-  const double a = std::fabs(d);
-  if (a >= 1e-5 && a < kScaledLimit) {
-    for (int k = 0; k < static_cast<int>(std::size(kPow10)); ++k) {
-      const double x = a * kPow10[k];
-      if (x >= kScaledLimit) break;
-      // The nearest integer (x < 2^52: adding and removing 2^52 rounds to an integer).
-      const double r = (x + 0x1p52) - 0x1p52;
-      // The one candidate lies within x * 2^-52 of x (the product's rounding plus the interval);
-      // an integer farther away cannot read back to d.
-      if (r == 0 || std::fabs(x - r) > x * 0x1p-51) continue;
-      if (r / kPow10[k] != a) continue;
-      return Layout(first, std::signbit(d), static_cast<std::uint64_t>(r), k);
-    }
-  }
-  return std::to_chars(first, first + kShortestDoubleChars, d).ptr;
+  // The doubles of more digits (quotients, results of arithmetic) go to std::to_chars, whose
+  // shortest-digits search beats any check of ours that reads candidates back.
+  char* p = PutShortDouble(d, first);
+  return p != nullptr ? p : std::to_chars(first, first + kShortestDoubleChars, d).ptr;
 }
 
 void AppendDoubleText(std::string& out, double d) {

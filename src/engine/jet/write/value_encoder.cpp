@@ -7,7 +7,6 @@
 #include <limits>
 
 #include "engine/core/error.h"
-#include "engine/core/long_double.h"
 #include "engine/core/value_text.h"
 
 namespace qv::jet {
@@ -56,30 +55,21 @@ bool PlainInteger(const std::string& s, std::int64_t& out) {
 // general parser reads it; false for any other form, and for one the general parser must judge
 // (out of range). Up to 15 digits without an exponent, the digits make a whole number below 2^53
 // and the power of ten is exact too, so the one division is correctly rounded, the same double
-// the general parser finds.
-//
-// Up to 19 significant digits (the 16 or 17 of a double written in full, with or without an
-// exponent) times 10^e, -27 <= e <= 27, where long double has a 64-bit significand (x87) and runs
-// with all of it (FullLongDouble): the digits make a whole number below 2^64 and 10^|e| is exact
-// (5^27 < 2^64), so one division or multiplication gives the exact value x rounded to 64 bits, q. Every double and every midpoint
-// between two neighbouring doubles has at most 54 significant bits, so is a long double: q lies
-// on the same side of each midpoint as x unless q is one itself (its 11 bits below a double's 53
-// are 10000000000), and then rounding q to a double gives the same double as rounding x, the one
-// the general parser finds. A midpoint, and everything else, goes to std::from_chars, the general
-// parser's own reader, without its blanks, sign and word checks, which this form cannot need.
+// the general parser finds. Longer numbers (a double written in full has 16 or 17 digits) go to
+// std::from_chars, the general parser's own reader, without its blanks, sign and word checks,
+// which this form cannot need; its exact algorithm is quicker than any check of ours would be.
 bool PlainDecimal(const std::string& s, double& out) {
   static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
   std::uint64_t m = 0;
-  int digits = 0, decimals = 0, significant = 0;
+  int digits = 0, decimals = 0;
   bool point = false, exponent = false;
   for (; i < s.size(); ++i) {
     const unsigned d = static_cast<unsigned char>(s[i]) - static_cast<unsigned>('0');
     if (d <= 9) {
       ++digits;
-      if (significant > 0 || d != 0) ++significant;  // leading zeros add nothing to m
-      if (significant <= 19) m = m * 10 + d;
+      if (digits <= 15) m = m * 10 + d;
       decimals += point ? 1 : 0;
     } else if (s[i] == '.' && !point && digits > 0) {
       point = true;
@@ -92,40 +82,16 @@ bool PlainDecimal(const std::string& s, double& out) {
     }
   }
   if (digits == 0 || (point && decimals == 0)) return false;
-  int power = 0;  // the exponent's value while it has at most 4 digits
-  bool smallPower = true;
   if (exponent) {
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     if (i == s.size()) return false;
-    for (int n = 0; i < s.size(); ++i, ++n) {
+    for (; i < s.size(); ++i)
       if (s[i] < '0' || s[i] > '9') return false;
-      if (n >= 4) smallPower = false;
-      else power = power * 10 + (s[i] - '0');
-    }
-    if (negative) power = -power;
   }
   if (digits <= 15 && !exponent) {
     const double value = static_cast<double>(m) / kPowers[decimals];
     out = s[0] == '-' ? -value : value;
     return true;
-  }
-  if constexpr (std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::radix == 2) {
-    static constexpr long double kExact[] = {
-        1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,  1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-        1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L, 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
-    const int scale = power - decimals;  // x = m * 10^scale
-    if (significant <= 19 && smallPower && scale >= -27 && scale <= 27 && FullLongDouble()) {
-      const long double q = scale < 0 ? static_cast<long double>(m) / kExact[-scale]
-                                      : static_cast<long double>(m) * kExact[scale];
-      std::uint64_t bits = 0;  // the x87 format keeps the 64-bit significand in its first 8 bytes
-      std::memcpy(&bits, &q, sizeof bits);
-      if ((bits & 0x7ff) != 0x400) {
-        const double value = static_cast<double>(q);
-        out = s[0] == '-' ? -value : value;
-        return true;
-      }
-    }
   }
   const auto res = std::from_chars(s.data(), s.data() + s.size(), out, std::chars_format::general);
   return res.ec == std::errc() && res.ptr == s.data() + s.size();
