@@ -3,10 +3,10 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
-build_dir=${QV_BUILD_DIR:-$root/build}
+release_dir=${QV_RELEASE_DIR:-$root/build-release}
 bash "$here/setup.sh"
-bash "$here/build.sh"
-app="$build_dir/bin/quorvella"
+bash "$here/release.sh"
+app="$release_dir/opt/bin/quorvella"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display is available (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window cannot open."
   echo "Start it under a virtual display instead:"
