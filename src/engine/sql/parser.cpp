@@ -444,9 +444,14 @@ struct Formatter {
       if (i) out += ", ";
       out += QuoteName(c.name.text) + " " + c.typeName;
       if (!c.typeArguments.empty()) {
-        out += "(" + std::to_string(c.typeArguments[0]);
-        if (c.typeArguments.size() > 1) out += "," + std::to_string(c.typeArguments[1]);
-        out += ")";
+        // Appended piece by piece: "(" + std::to_string(...) trips a false -Wrestrict of GCC 12 at -O3.
+        out += '(';
+        out += std::to_string(c.typeArguments[0]);
+        if (c.typeArguments.size() > 1) {
+          out += ',';
+          out += std::to_string(c.typeArguments[1]);
+        }
+        out += ')';
       }
     }
     return out + ")";
