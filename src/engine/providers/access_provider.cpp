@@ -23,9 +23,6 @@
 namespace qv::providers {
 namespace {
 
-// Where a text sits among the kinds of a value.
-constexpr std::size_t kTextIndex = qv::Value(std::string()).index();
-
 // "Number of query values and destination fields are not the same."
 constexpr int kValueCountMismatch = 3346;
 
@@ -125,27 +122,14 @@ class AccessProvider final : public Provider {
     }
     qv::jet::TableInserter& inserter = *inserter_;
     const auto& columns = inserter.definition().columns;
-    if (insert.values.size() != columns.size())
+    if (insert.row.size() != columns.size())
       throw Error(kValueCountMismatch,
-                  "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.values.size()) +
+                  "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.row.size()) +
                       " values for " + std::to_string(columns.size()) + " fields.",
                   db_->path());
-    // The row is kept too: each text is copied into the row's text of that field, whose room
-    // stays from row to row, as the literal's does (one copy; a swap of two short texts, which
-    // live inside their strings, copies three times).
-    qv::Row& row = row_;
-    row.resize(insert.values.size());
-    auto cell = row.begin();
-    for (const auto& literal : insert.values) {
-      if (literal.kind == qv::sql::Literal::Kind::Null)
-        cell->emplace<std::monostate>();
-      else if (cell->index() == kTextIndex)
-        std::get<kTextIndex>(*cell).assign(literal.text);
-      else
-        cell->emplace<kTextIndex>(literal.text);
-      ++cell;
-    }
-    inserter.Insert(row);
+    // The parser wrote the values into the statement's row, NULL as NULL and every other literal
+    // as its text, which the table inserter converts by each column's type.
+    inserter.Insert(insert.row);
   }
 
   // TableEntry for the INSERTs: the entry the last one named exactly (names are unique in the
@@ -186,7 +170,6 @@ class AccessProvider final : public Provider {
   std::unique_ptr<qv::jet::TableInserter> inserter_;
   std::size_t lastIndex_ = static_cast<std::size_t>(-1);  // InsertTarget's last exact match
   qv::sql::Statement statement_;
-  qv::Row row_;
 };
 
 }  // namespace

@@ -322,52 +322,72 @@ class Parser {
       ExpectKeyword("VALUES");
     }
     if (!open && token_.kind != TokenKind::LeftParen) Fail("expected '(' and the values");
-    if (s.values.capacity() < 16) s.values.reserve(16);
+    if (s.values.capacity() < 16) {
+      s.values.reserve(16);
+      s.row.reserve(16);
+    }
     // Here the current token is '(' or ',' and the lexer stands right after it: a text literal
-    // (the usual value) is read straight into its place, and so is NULL; anything else as a
-    // token. After either a ',' or ')' is taken without a token too; anything else is read as a
-    // token and refused as before.
+    // (the usual value) is read straight into its place in the row, and so is NULL; anything
+    // else as a token. After either a ',' or ')' is taken without a token too; anything else is
+    // read as a token and refused as before.
     std::size_t count = 0;
     for (;;) {
-      if (count == s.values.size()) s.values.emplace_back();
-      Literal& v = s.values[count++];
-      v.text.clear();
+      if (count == s.values.size()) {
+        s.values.emplace_back();
+        s.row.emplace_back();
+      }
+      Literal& v = s.values[count];
+      std::string& text = ClearedText(s.row[count]);
       bool read = false;
-      if (lexer_.NextText(v.text, v.offset)) {
+      if (lexer_.NextText(text, v.offset)) {
         v.kind = Literal::Kind::Text;
         read = true;
       } else if (lexer_.NextNull(v.offset)) {
         v.kind = Literal::Kind::Null;
+        s.row[count].emplace<std::monostate>();
         read = true;
       }
       if (read) {
+        ++count;
         const char separator = lexer_.NextListSeparator();
         if (separator == ',') continue;
         Advance();
         if (separator == ')') break;
       } else {
         Advance();
-        ParseLiteral(v);
+        ParseLiteral(v, s.row[count++]);
         if (token_.kind == TokenKind::Comma) continue;
       }
       Expect(TokenKind::RightParen, "expected ',' or ')' after a value");
       break;
     }
     s.values.resize(count);
+    s.row.resize(count);
     ParseEnd();
   }
 
-  // Into `v`, whose text is empty.
-  void ParseLiteral(Literal& v) {
+  // `cell` as a text, emptied; a text keeps its room from the statement before.
+  static std::string& ClearedText(Value& cell) {
+    if (auto* text = std::get_if<std::string>(&cell)) {
+      text->clear();
+      return *text;
+    }
+    return cell.emplace<std::string>();
+  }
+
+  // Into `v` and `cell`, whose text is empty.
+  void ParseLiteral(Literal& v, Value& cell) {
     v.kind = Literal::Kind::Null;
     v.offset = token_.offset;
+    std::string& text = ClearedText(cell);
     if (token_.kind == TokenKind::Text) {
       v.kind = Literal::Kind::Text;
-      v.text = std::move(token_.text);
+      text = std::move(token_.text);
       Advance();
       return;
     }
     if (IsKeyword("NULL")) {
+      cell.emplace<std::monostate>();
       Advance();
       return;
     }
@@ -380,8 +400,8 @@ class Parser {
     if (token_.kind != TokenKind::Number) Fail("expected a value: text in apostrophes, a number or NULL");
     const bool whole = token_.text.find_first_not_of("0123456789") == std::string::npos;
     v.kind = whole ? Literal::Kind::Integer : Literal::Kind::Real;
-    if (negative) v.text += '-';
-    v.text += token_.text;
+    if (negative) text += '-';
+    text += token_.text;
     Advance();
   }
 
@@ -461,7 +481,7 @@ struct Formatter {
     for (std::size_t i = 0; i < s.values.size(); ++i) {
       const Literal& v = s.values[i];
       if (i) out += ", ";
-      out += v.kind == Literal::Kind::Null ? "NULL" : v.kind == Literal::Kind::Text ? QuoteText(v.text) : v.text;
+      out += v.kind == Literal::Kind::Null ? "NULL" : v.kind == Literal::Kind::Text ? QuoteText(s.text(i)) : s.text(i);
     }
     return out + ")";
   }
@@ -469,6 +489,12 @@ struct Formatter {
 };
 
 }  // namespace
+
+const std::string& InsertStatement::text(std::size_t i) const {
+  static const std::string kNone;
+  const auto* text = std::get_if<std::string>(&row.at(i));
+  return text != nullptr ? *text : kNone;
+}
 
 bool NamesEqual(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

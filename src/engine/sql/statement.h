@@ -64,19 +64,24 @@ struct CreateTableStatement {
   std::vector<ColumnDefinition> columns;
 };
 
-// A value of the VALUES list.
+// A value of the VALUES list: its kind and where it stands. Its text is in the statement's row.
 struct Literal {
   enum class Kind { Null, Text, Integer, Real };
   Kind kind = Kind::Null;
-  // Text: the text with doubled apostrophes made single. Integer: optional '-' then digits
-  // (a '+' is dropped). Real: the number as written, with its sign, fraction and exponent.
-  std::string text;
   std::size_t offset = 0;
 };
 
 struct InsertStatement {
   Name table;
   std::vector<Literal> values;
+  // One value per literal, in a row as the engines take it: NULL as NULL, every other literal
+  // as its text (Text: with doubled apostrophes made single; Integer: optional '-' then digits,
+  // a '+' dropped; Real: the number as written, with its sign, fraction and exponent). The
+  // provider inserts this row as it stands, so a run of INSERTs copies no value a second time.
+  qv::Row row;
+
+  // The text of literal `i`; empty for NULL.
+  const std::string& text(std::size_t i) const;
 };
 
 struct DropTableStatement {

@@ -120,6 +120,7 @@ TEST(Mutation, DamagedInsertsReadIntoAKeptTreeAsFresh) {
           ASSERT_EQ(again.table.offset, f->table.offset) << text;
           ASSERT_EQ(again.values.size(), f->values.size()) << text;
           for (std::size_t i = 0; i < again.values.size(); ++i) ASSERT_EQ(again.values[i].offset, f->values[i].offset) << text;
+          ASSERT_EQ(again.row, f->row) << text;
         }
       } else {
         ++refused;

@@ -149,8 +149,8 @@ TEST(StatementForms, InsertOfTheTransfer) {
   EXPECT_EQ(s.table.text, "T");
   ASSERT_EQ(s.values.size(), 3u);
   EXPECT_EQ(s.values[0].kind, Literal::Kind::Text);
-  EXPECT_EQ(s.values[0].text, "7");
-  EXPECT_EQ(s.values[1].text, "O'Brien");
+  EXPECT_EQ(s.text(0), "7");
+  EXPECT_EQ(s.text(1), "O'Brien");
   EXPECT_EQ(s.values[2].kind, Literal::Kind::Null);
 }
 
@@ -185,7 +185,7 @@ TEST(StatementForms, InsertRecipeRoundTripsRandomRows) {
         EXPECT_EQ(s.values[i].kind, Literal::Kind::Null) << text;
       } else {
         EXPECT_EQ(s.values[i].kind, Literal::Kind::Text) << text;
-        EXPECT_EQ(s.values[i].text, *values[i]) << text;
+        EXPECT_EQ(s.text(i), *values[i]) << text;
       }
     }
   }
@@ -235,7 +235,7 @@ TEST(Lexis, Numbers) {
   ASSERT_EQ(s.values.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(s.values[i].kind, expected[i].first) << i;
-    EXPECT_EQ(s.values[i].text, expected[i].second) << i;
+    EXPECT_EQ(s.text(i), expected[i].second) << i;
   }
 }
 
@@ -244,23 +244,23 @@ TEST(Lexis, TextLiteralsKeepEverythingButTheDoubling) {
   auto s = ParseAs<InsertStatement>(std::string(raw, sizeof raw - 1));
   ASSERT_EQ(s.values.size(), 6u);
   EXPECT_EQ(s.values[0].kind, Literal::Kind::Text);  // '' is an empty text, not NULL
-  EXPECT_EQ(s.values[0].text, "");
-  EXPECT_EQ(s.values[1].text, "'");
-  EXPECT_EQ(s.values[2].text, "a''b");
-  EXPECT_EQ(s.values[3].text, "line\nbreak");
-  EXPECT_EQ(s.values[4].text, std::string("nul\0here", 8));
-  EXPECT_EQ(s.values[5].text, "😀");
+  EXPECT_EQ(s.text(0), "");
+  EXPECT_EQ(s.text(1), "'");
+  EXPECT_EQ(s.text(2), "a''b");
+  EXPECT_EQ(s.text(3), "line\nbreak");
+  EXPECT_EQ(s.text(4), std::string("nul\0here", 8));
+  EXPECT_EQ(s.text(5), "😀");
   // Texts, NULLs and numbers in any order, with blanks around the separators.
   auto mixed = ParseAs<InsertStatement>("INSERT INTO t VALUES ( 'a' ,NULL,\t'b'\n, -2 , 'c'\r\n) ;");
   ASSERT_EQ(mixed.values.size(), 5u);
-  EXPECT_EQ(mixed.values[0].text, "a");
+  EXPECT_EQ(mixed.text(0), "a");
   EXPECT_EQ(mixed.values[0].offset, 23u);
   EXPECT_EQ(mixed.values[1].kind, Literal::Kind::Null);
-  EXPECT_EQ(mixed.values[2].text, "b");
+  EXPECT_EQ(mixed.text(2), "b");
   EXPECT_EQ(mixed.values[3].kind, Literal::Kind::Integer);
-  EXPECT_EQ(mixed.values[3].text, "-2");
+  EXPECT_EQ(mixed.text(3), "-2");
   EXPECT_EQ(mixed.values[4].kind, Literal::Kind::Text);
-  EXPECT_EQ(mixed.values[4].text, "c");
+  EXPECT_EQ(mixed.text(4), "c");
 }
 
 TEST(Semantics, StarQualifierMustNameTheSource) {
@@ -356,9 +356,10 @@ TEST(Format, ReusedTreeReadsEachStatementAsAFreshOne) {
       EXPECT_EQ(r->table.text, f->table.text);
       EXPECT_EQ(r->table.quote, f->table.quote);
       ASSERT_EQ(r->values.size(), f->values.size());
+      EXPECT_EQ(r->row, f->row);  // NULL as NULL after a text in the same place, and the other way
       for (std::size_t i = 0; i < f->values.size(); ++i) {
         EXPECT_EQ(r->values[i].kind, f->values[i].kind) << i;
-        EXPECT_EQ(r->values[i].text, f->values[i].text) << i;
+        EXPECT_EQ(r->text(i), f->text(i)) << i;
         EXPECT_EQ(r->values[i].offset, f->values[i].offset) << i;
       }
     }
