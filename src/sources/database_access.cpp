@@ -62,7 +62,11 @@ void Recordset::Open(std::string_view sql, Connection& connection) {
 void Recordset::OpenReader(std::unique_ptr<qv::RowReader> rows, int cursorLocation) {
   if (rows_) throw Error(kErrAlreadyOpen, "Operation is not allowed when the record set is open.");
   types_.clear();
-  for (const auto& c : rows->columns()) types_.push_back(AdoTypeOf(c));
+  names_.clear();
+  for (const auto& c : rows->columns()) {
+    types_.push_back(AdoTypeOf(c));
+    names_.push_back(c.name);
+  }
   rows_ = std::move(rows);
   cursorLocation_ = cursorLocation;
   eof_ = !rows_->Next(row_);
@@ -93,7 +97,7 @@ Field Recordset::Fields(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= types_.size())
     throw Error(kErrItemNotFound, "Item cannot be found in the collection: field " + std::to_string(index) + ".");
   const auto i = static_cast<std::size_t>(index);
-  return Field(rows_->columns()[i].name, types_[i], eof_ || i >= row_.size() ? nullptr : &row_[i]);
+  return Field(names_[i], types_[i], eof_ || i >= row_.size() ? nullptr : &row_[i]);
 }
 
 Field Recordset::Fields(std::string_view name) const {

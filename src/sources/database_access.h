@@ -128,6 +128,7 @@ class Recordset {
 
   std::unique_ptr<qv::RowReader> rows_;
   std::vector<std::int16_t> types_;
+  std::vector<std::string> names_;  // the columns' names, kept from the open (a field is asked for millions of times)
   qv::Row row_;
   bool eof_ = true;
   int cursorLocation_ = kUseServer;
