@@ -119,6 +119,21 @@ void FreshFolder(const std::string& path) {
   fs::create_directories(path);
 }
 
+// A new Paradox table `name` in the emptied `folder`, of `rows` rows, each made by fill(i, row).
+template <typename Fill>
+void WriteParadoxTable(const std::string& folder, const std::string& name, const std::vector<qv::Column>& columns,
+                       std::int64_t rows, Fill fill) {
+  FreshFolder(folder);
+  qv::paradox::ParadoxFolder db(folder);
+  auto writer = db.CreateTable(name, columns);
+  qv::Row row(columns.size());
+  for (std::int64_t i = 0; i < rows; ++i) {
+    fill(i, row);
+    writer->Append(row);
+  }
+  writer->Close();
+}
+
 // CPU and wall time of one step, measured inside the child.
 class StepTimer {
  public:
@@ -153,6 +168,31 @@ std::string CreateText(const std::string& paradox_folder, const std::string& nam
   return create + ");";
 }
 
+// The Paradox table `table` of `folder` into the Access database `mdb` by the Access engine
+// alone: the table made by the handler's CREATE TABLE text, then one insert per typed row.
+void EngineInsert(const std::string& folder, const std::string& mdb, const std::string& table) {
+  qv::sources::Connection cn;
+  cn.Open(AccessString(mdb));
+  cn.Execute(CreateText(folder, table, table));
+  {
+    auto db = qv::jet::Database::Open(mdb);
+    qv::jet::TableInserter inserter(*db, table);
+    auto source = qv::paradox::ParadoxFolder(folder).OpenTable(table);
+    qv::Row row;
+    while (source->Next(row)) inserter.Insert(row);
+  }
+  cn.Close();
+}
+
+// The copy statement of "Send Table/s To Paradox" for `table`, run directly on a connection.
+void EngineCopyToParadox(const std::string& mdb, const std::string& folder, const std::string& table) {
+  qv::sources::Connection cn;
+  cn.Open(AccessString(mdb));
+  const QString name = QString::fromStdString(table);
+  cn.Execute(qv::ops::CopyToParadoxStatement(QString::fromStdString(folder), name, name).toStdString());
+  cn.Close();
+}
+
 // --- the steps, each run in a child process ---
 
 // The Paradox source table and the Access source table for the other direction.
@@ -164,27 +204,19 @@ void Setup(const std::string& dir, std::int64_t rows) {
       {"PAID", ColumnType::Boolean},   {"AMOUNT", ColumnType::Currency}, {"CODE", ColumnType::Text, 8},
       {"RATE", ColumnType::Double}};
   const std::string folder = dir + "/paradox";
-  FreshFolder(folder);
-  {
-    qv::paradox::ParadoxFolder db(folder);
-    auto writer = db.CreateTable("BIG", columns);
-    qv::Row row(columns.size());
-    for (std::int64_t i = 0; i < rows; ++i) {
-      row[0] = i;
-      row[1] = std::string("Customer O'Neil ") + std::to_string(i % 9973);
-      row[2] = (i % 7 == 0) ? qv::Value{} : qv::Value{std::string("Springfield")};
-      row[3] = static_cast<double>(i) * 0.25;
-      row[4] = qv::Timestamp{2000 + static_cast<int>(i % 25), static_cast<std::uint8_t>(1 + i % 12),
-                             static_cast<std::uint8_t>(1 + i % 28), 12, 30, 0, 0};
-      row[5] = i % 1000;
-      row[6] = (i % 2) == 0;
-      row[7] = qv::Currency{i * 125};
-      row[8] = std::string("C") + std::to_string(i % 100);
-      row[9] = 1.0 / static_cast<double>(i + 1);
-      writer->Append(row);
-    }
-    writer->Close();
-  }
+  WriteParadoxTable(folder, "BIG", columns, rows, [](std::int64_t i, qv::Row& row) {
+    row[0] = i;
+    row[1] = std::string("Customer O'Neil ") + std::to_string(i % 9973);
+    row[2] = (i % 7 == 0) ? qv::Value{} : qv::Value{std::string("Springfield")};
+    row[3] = static_cast<double>(i) * 0.25;
+    row[4] = qv::Timestamp{2000 + static_cast<int>(i % 25), static_cast<std::uint8_t>(1 + i % 12),
+                           static_cast<std::uint8_t>(1 + i % 28), 12, 30, 0, 0};
+    row[5] = i % 1000;
+    row[6] = (i % 2) == 0;
+    row[7] = qv::Currency{i * 125};
+    row[8] = std::string("C") + std::to_string(i % 100);
+    row[9] = 1.0 / static_cast<double>(i + 1);
+  });
   // The Access table of the same rows, written in bulk by the engine.
   const std::string mdb = dir + "/source.mdb";
   FreshCopyOfEmpty(mdb);
@@ -237,18 +269,7 @@ int ToAccessEngine(const std::string& dir, const char* out) {
   const std::string mdb = dir + "/engine.mdb";
   FreshCopyOfEmpty(mdb);
   StepTimer timer;
-  const std::string folder = dir + "/paradox";
-  qv::sources::Connection cn;
-  cn.Open(AccessString(mdb));
-  cn.Execute(CreateText(folder, "BIG", "BIG"));
-  {
-    auto db = qv::jet::Database::Open(mdb);
-    qv::jet::TableInserter inserter(*db, "BIG");
-    auto source = qv::paradox::ParadoxFolder(folder).OpenTable("BIG");
-    qv::Row row;
-    while (source->Next(row)) inserter.Insert(row);
-  }
-  cn.Close();
+  EngineInsert(dir + "/paradox", mdb, "BIG");
   timer.Report(out);
   return 0;
 }
@@ -273,12 +294,7 @@ int ToParadoxEngine(const std::string& dir, const char* out) {
   const std::string folder = dir + "/out-engine";
   FreshFolder(folder);
   StepTimer timer;
-  qv::sources::Connection cn;
-  cn.Open(AccessString(dir + "/source.mdb"));
-  cn.Execute(qv::ops::CopyToParadoxStatement(QString::fromStdString(folder), QStringLiteral("BIG"),
-                                             QStringLiteral("BIG"))
-                 .toStdString());
-  cn.Close();
+  EngineCopyToParadox(dir + "/source.mdb", folder, "BIG");
   timer.Report(out);
   return 0;
 }
@@ -297,32 +313,24 @@ int Train(const std::string& dir, std::int64_t rows) {
       {"SOLD", ColumnType::Date},       {"OPENS", ColumnType::Time},     {"ACTIVE", ColumnType::Boolean},
       {"REF", ColumnType::Text, 12},    {"CHANGED", ColumnType::DateTime}, {"SHARE", ColumnType::Double}};
   const std::string folder = dir + "/train-paradox";
-  FreshFolder(folder);
-  {
-    qv::paradox::ParadoxFolder db(folder);
-    auto writer = db.CreateTable("LEDGER", columns);
-    qv::Row row(columns.size());
-    for (std::int64_t i = 0; i < rows; ++i) {
-      const auto day = static_cast<std::uint8_t>(1 + i % 28);
-      row[0] = i * 7 - 5000;
-      row[1] = "Item " + std::to_string(i % 50021) + (i % 3 == 0 ? " 'special'" : "") + " of lot " +
-               std::to_string(i % 97);
-      row[2] = (i % 5 == 0) ? qv::Value{} : qv::Value{std::string(static_cast<std::size_t>(20 + i % 300), 'n')};
-      row[3] = (i % 11 == 0) ? qv::Value{} : qv::Value{std::int64_t{i % 32000 - 16000}};
-      row[4] = static_cast<double>(i % 100000) / 8.0 + 0.001 * static_cast<double>(i % 13);
-      row[5] = qv::Currency{(i % 2000000) * 37 - 1000000};
-      row[6] = qv::Timestamp{1950 + static_cast<int>(i % 75), static_cast<std::uint8_t>(1 + i % 12), day, 0, 0, 0, 0};
-      row[7] = qv::Timestamp{1899, 12, 30, static_cast<std::uint8_t>(i % 24), static_cast<std::uint8_t>(i % 60),
-                             static_cast<std::uint8_t>(i % 59), 0};
-      row[8] = (i % 3) != 0;
-      row[9] = (i % 9 == 0) ? qv::Value{std::string()} : qv::Value{"R-" + std::to_string(i % 10007)};
-      row[10] = qv::Timestamp{1990 + static_cast<int>(i % 40), static_cast<std::uint8_t>(1 + i % 12), day,
-                              static_cast<std::uint8_t>(i % 24), static_cast<std::uint8_t>(i % 60), 30, 0};
-      row[11] = std::sqrt(static_cast<double>(i + 2));
-      writer->Append(row);
-    }
-    writer->Close();
-  }
+  WriteParadoxTable(folder, "LEDGER", columns, rows, [](std::int64_t i, qv::Row& row) {
+    const auto day = static_cast<std::uint8_t>(1 + i % 28);
+    row[0] = i * 7 - 5000;
+    row[1] = "Item " + std::to_string(i % 50021) + (i % 3 == 0 ? " 'special'" : "") + " of lot " +
+             std::to_string(i % 97);
+    row[2] = (i % 5 == 0) ? qv::Value{} : qv::Value{std::string(static_cast<std::size_t>(20 + i % 300), 'n')};
+    row[3] = (i % 11 == 0) ? qv::Value{} : qv::Value{std::int64_t{i % 32000 - 16000}};
+    row[4] = static_cast<double>(i % 100000) / 8.0 + 0.001 * static_cast<double>(i % 13);
+    row[5] = qv::Currency{(i % 2000000) * 37 - 1000000};
+    row[6] = qv::Timestamp{1950 + static_cast<int>(i % 75), static_cast<std::uint8_t>(1 + i % 12), day, 0, 0, 0, 0};
+    row[7] = qv::Timestamp{1899, 12, 30, static_cast<std::uint8_t>(i % 24), static_cast<std::uint8_t>(i % 60),
+                           static_cast<std::uint8_t>(i % 59), 0};
+    row[8] = (i % 3) != 0;
+    row[9] = (i % 9 == 0) ? qv::Value{std::string()} : qv::Value{"R-" + std::to_string(i % 10007)};
+    row[10] = qv::Timestamp{1990 + static_cast<int>(i % 40), static_cast<std::uint8_t>(1 + i % 12), day,
+                            static_cast<std::uint8_t>(i % 24), static_cast<std::uint8_t>(i % 60), 30, 0};
+    row[11] = std::sqrt(static_cast<double>(i + 2));
+  });
   // Paradox -> Access, through the handler and by the engine's own insert.
   const std::string handler_mdb = dir + "/train-handler.mdb", engine_mdb = dir + "/train-engine.mdb";
   for (const auto& path : {handler_mdb, engine_mdb}) {
@@ -333,16 +341,7 @@ int Train(const std::string& dir, std::int64_t rows) {
   BenchPage::SelectBig(to_access.paradox_list, QStringLiteral("LEDGER"));
   qv::ops::SendToAccess(to_access.page, qv::sources::DefaultObjects());
   bool ok = to_access.windows.messages().empty() && to_access.access_list.count() == 1;
-  {
-    qv::sources::Connection cn;
-    cn.Open(AccessString(engine_mdb));
-    cn.Execute(CreateText(folder, "LEDGER", "LEDGER"));
-    auto db = qv::jet::Database::Open(engine_mdb);
-    qv::jet::TableInserter inserter(*db, "LEDGER");
-    auto source = qv::paradox::ParadoxFolder(folder).OpenTable("LEDGER");
-    qv::Row row;
-    while (source->Next(row)) inserter.Insert(row);
-  }
+  EngineInsert(folder, engine_mdb, "LEDGER");
   // Access -> Paradox, through the handler and by the copy statement alone.
   const std::string out_handler = dir + "/train-out-handler", out_engine = dir + "/train-out-engine";
   FreshFolder(out_handler);
@@ -351,15 +350,10 @@ int Train(const std::string& dir, std::int64_t rows) {
   BenchPage::SelectBig(to_paradox.access_list, QStringLiteral("LEDGER"));
   qv::ops::SendToParadox(to_paradox.page, qv::sources::DefaultObjects());
   ok = ok && to_paradox.windows.messages().size() == 1 && to_paradox.paradox_list.count() == 1;
-  {
-    qv::sources::Connection cn;
-    cn.Open(AccessString(engine_mdb));
-    cn.Execute(qv::ops::CopyToParadoxStatement(QString::fromStdString(out_engine), QStringLiteral("LEDGER"),
-                                               QStringLiteral("LEDGER"))
-                   .toStdString());
-    cn.Close();
-  }
-  for (const auto& m : to_access.windows.messages()) std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+  EngineCopyToParadox(engine_mdb, out_engine, "LEDGER");
+  for (const auto* page : {&to_access, &to_paradox})
+    for (const auto& m : page->windows.messages())
+      if (m.text != QStringLiteral("Done.")) std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
   return ok ? 0 : 1;
 }
 
