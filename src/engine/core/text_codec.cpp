@@ -126,6 +126,17 @@ std::string TextCodec::CharsetForCodePage(int codePage) {
   }
 }
 
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
 bool IsAscii(std::string_view bytes) {
   // Eight bytes at a time: most stored text is ASCII, and this runs once per value.
   const char* p = bytes.data();

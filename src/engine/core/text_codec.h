@@ -44,4 +44,8 @@ inline bool IsAscii(std::span<const std::uint8_t> bytes) {
   return IsAscii(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+// `a` and `b` equal with ASCII letters compared without regard to case and every other byte
+// exactly: how the engines match the table names a statement or a caller gives.
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 }  // namespace qv

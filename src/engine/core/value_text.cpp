@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/core/text_codec.h"
+
 namespace qv {
 namespace {
 
@@ -15,17 +17,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
   return s;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // Reads exactly `width` decimal digits at `pos`.
@@ -229,9 +220,11 @@ std::optional<Guid> ParseGuid(std::string_view text) {
 
 std::optional<bool> ParseBoolean(std::string_view text) {
   text = Trim(text);
-  if (EqualsNoCase(text, "true") || EqualsNoCase(text, "yes") || EqualsNoCase(text, "on") || text == "-1" || text == "1")
+  if (EqualIgnoringAsciiCase(text, "true") || EqualIgnoringAsciiCase(text, "yes") ||
+      EqualIgnoringAsciiCase(text, "on") || text == "-1" || text == "1")
     return true;
-  if (EqualsNoCase(text, "false") || EqualsNoCase(text, "no") || EqualsNoCase(text, "off") || text == "0")
+  if (EqualIgnoringAsciiCase(text, "false") || EqualIgnoringAsciiCase(text, "no") ||
+      EqualIgnoringAsciiCase(text, "off") || text == "0")
     return false;
   return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "engine/jet/database.h"
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/office_cipher.h"
 #include "engine/jet/rc4_page_cipher.h"
 
@@ -125,14 +126,8 @@ const CatalogEntry& Database::FindTable(const std::string& name) const {
   for (const auto& e : catalog_)
     if (e.isTable() && e.name == name) return e;
   // Access compares object names without regard to case.
-  auto lower = [](std::string s) {
-    for (auto& c : s)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-  };
-  const std::string wanted = lower(name);
   for (const auto& e : catalog_)
-    if (e.isTable() && lower(e.name) == wanted) return e;
+    if (e.isTable() && EqualIgnoringAsciiCase(e.name, name)) return e;
   throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + path() + "'.", path());
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/sql/error_numbers.h"
 
 namespace qv::sql {
@@ -55,21 +56,10 @@ constexpr std::uint32_t kMaxBinarySize = 255;
 constexpr std::uint32_t kMaxDecimalPrecision = 28;
 constexpr std::uint32_t kDefaultDecimalPrecision = 18;
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 const TypeRow* Find(std::string_view name) {
   if (name.empty()) return nullptr;
   for (const TypeRow& row : kTypes) {
-    if (EqualsIgnoringCase(row.name, name)) return &row;
+    if (EqualIgnoringAsciiCase(row.name, name)) return &row;
   }
   return nullptr;
 }

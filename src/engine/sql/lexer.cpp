@@ -84,15 +84,8 @@ bool Lexer::NextText(std::string& out, std::size_t& offset) {
 }
 
 bool Lexer::NextNull(std::size_t& offset) {
-  while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
-  if (text_.size() - pos_ < 4) return false;
-  for (std::size_t i = 0; i < 4; ++i) {
-    if ((text_[pos_ + i] & ~0x20) != "NULL"[i]) return false;  // ASCII letters in either case
-  }
-  // The word must end there, as Next() ends a name.
-  if (pos_ + 4 < text_.size() && IsNamePart(static_cast<unsigned char>(text_[pos_ + 4]))) return false;
-  offset = pos_;
-  pos_ += 4;
+  if (!NextKeyword("NULL")) return false;
+  offset = pos_ - 4;
   return true;
 }
 

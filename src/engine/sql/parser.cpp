@@ -3,6 +3,7 @@
 #include <array>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/sql/ddl_types.h"
 #include "engine/sql/error_numbers.h"
 #include "engine/sql/lexer.h"
@@ -375,11 +376,11 @@ class Parser {
     return cell.emplace<std::string>();
   }
 
-  // Into `v` and `cell`, whose text is empty.
+  // Into `v` and `cell`, which holds an empty text (ClearedText).
   void ParseLiteral(Literal& v, Value& cell) {
     v.kind = Literal::Kind::Null;
     v.offset = token_.offset;
-    std::string& text = ClearedText(cell);
+    std::string& text = std::get<std::string>(cell);
     if (token_.kind == TokenKind::Text) {
       v.kind = Literal::Kind::Text;
       text = std::move(token_.text);
@@ -496,16 +497,7 @@ const std::string& InsertStatement::text(std::size_t i) const {
   return text != nullptr ? *text : kNone;
 }
 
-bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
+bool NamesEqual(std::string_view a, std::string_view b) { return qv::EqualIgnoringAsciiCase(a, b); }
 
 std::string IntoTarget::ExternalTableName() const {
   const std::string& n = name.text;

@@ -1,6 +1,7 @@
 #include "engine/jet/write/system_rows.h"
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/catalog.h"
 #include "engine/jet/row_codec.h"
 #include "engine/jet/usage_map.h"
@@ -51,19 +52,13 @@ std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t) {
 std::uint32_t CurrentTablePage(SharedFile& f, const std::string& name) {
   TableDefinition objects = ReadTableDefinition(*f.pages, f.header, 2, "MSysObjects");  // the catalog's definition page
   const std::size_t cId = SystemColumn(objects, "Id"), cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type");
-  auto lower = [](std::string s) {
-    for (auto& c : s)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-  };
-  const std::string wanted = lower(name);
   std::uint32_t loose = 0;
   for (const auto& r : ReadSystemRows(f, objects)) {
     if (IntOf(r.values[cType]) != object_type::kTable) continue;
     const std::string n = TextOf(r.values[cName]);
     const auto page = static_cast<std::uint32_t>(IntOf(r.values[cId])) & 0x00ffffffu;
     if (n == name) return page;
-    if (loose == 0 && lower(n) == wanted) loose = page;
+    if (loose == 0 && EqualIgnoringAsciiCase(n, name)) loose = page;
   }
   return loose;
 }

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/row_codec.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
@@ -19,12 +20,6 @@
 namespace qv::jet {
 
 namespace {
-
-std::string Lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
 
 // Every live row of `t` for which `keep` says yes.
 template <typename Keep>
@@ -112,7 +107,7 @@ void DropTable(Database& db, const std::string& name) {
   for (const auto& r : all) {
     int type = static_cast<int>(IntOf(r.values[cType]) & 0x7f);
     if (type != object_type::kTable && type != object_type::kAccessLink && type != object_type::kOdbcLink) continue;
-    if (Lower(TextOf(r.values[cName])) == Lower(name)) target = &r;
+    if (EqualIgnoringAsciiCase(TextOf(r.values[cName]), name)) target = &r;
   }
   if (!target) throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + file + "'.", file);
   CatalogEntry e;
@@ -132,8 +127,8 @@ void DropTable(Database& db, const std::string& name) {
     const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject"),
         cRel = SystemColumn(rel, "szRelationship");
     auto rows = FindRows(f, rel, [&](const SystemRow& r) {
-      return Lower(TextOf(r.values[cObj])) == Lower(e.name) ||
-             Lower(TextOf(r.values[cRef])) == Lower(e.name);
+      return EqualIgnoringAsciiCase(TextOf(r.values[cObj]), e.name) ||
+             EqualIgnoringAsciiCase(TextOf(r.values[cRef]), e.name);
     });
     if (!rows.empty())
       throw Error(errc::kRelationship,

@@ -276,7 +276,11 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
   FileWriter& w = op.writer();
   const Layout& l = w.layout();
   PageStore& ps = w.pages();
-  std::uint32_t autoNumber = ReadDefinitionU32(ps, l, def_.firstPage, l.tdefAutoNumber);
+  // The row count and the autonumber counter, which follows it in every version's header: read
+  // once here, written back once at the end (nothing in between changes them).
+  const Bytes counted = ReadDefinitionField(ps, l, def_.firstPage, l.tdefRowCount, 8);
+  const std::uint32_t rowCount = LoadU32(counted.data());
+  std::uint32_t autoNumber = LoadU32(counted.data() + 4);
   // Autonumbers: a NULL gets the next number; a given number moves the counter past it.
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const ColumnDef& c = def_.columns[i];
@@ -335,10 +339,9 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
                 file_->path);
   RowPointer at = PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
   WriteIndexEntries(w, def_, indexEntries, at);
-  // The definition: one more row, and the autonumber counter.
-  // (one patch: the autonumber follows the row count in every version's header)
+  // The definition: one more row, and the autonumber counter, in one patch.
   std::uint8_t counts[8];
-  StoreU32(counts, ReadDefinitionU32(ps, l, def_.firstPage, l.tdefRowCount) + 1);
+  StoreU32(counts, rowCount + 1);
   StoreU32(counts + 4, autoNumber);
   PatchDefinition(ps, l, def_.firstPage, l.tdefRowCount, counts);
 }
