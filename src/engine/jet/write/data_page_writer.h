@@ -24,4 +24,14 @@ std::size_t RoomForRow(const Layout& layout, const Bytes& page);
 // Adds `row` and returns its row number, or nullopt when it does not fit.
 std::optional<std::uint8_t> AddRow(const Layout& layout, Bytes& page, std::span<const std::uint8_t> row);
 
+// Adds `row` in the room deleted rows leave: the page is laid out again with every live row
+// keeping its number and bytes (packed from the end of the page in row order), deleted rows
+// taking no bytes (their slot keeps its flags and points where the row before ends), and `row`
+// taking the number of the first deleted row in `reusable` (or a new number when there is none
+// and the page has fewer than 255). Returns the row number, or nullopt (page unchanged) when the
+// row does not fit even so. Row pointers to live rows stay valid; a reused number must not be
+// named by anything (index entries, overflow slots).
+std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& layout, Bytes& page, std::span<const std::uint8_t> row,
+                                                 std::span<const std::uint8_t> reusable);
+
 }  // namespace qv::jet
