@@ -158,9 +158,10 @@ TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
 }
 
 
-TEST(IndexedInsert, RandomLatin1TextKeepsEveryIndexOfAccessMadeTablesConsistent) {
+TEST(IndexedInsert, RandomTextKeepsEveryIndexOfAccessMadeTablesConsistent) {
   // Table1 of the four baseline files has a unique index on the text column A (and more): rows of
-  // random Latin-1 text (every character of U+0001..U+00FF, spaces at the end included) go in,
+  // random Latin-1 text (every character of U+0001..U+00FF, spaces at the end included), some
+  // with Latin Extended-A, Greek and Cyrillic letters, go in,
   // and the walker then finds every index of the file consistent with the rows, before and
   // after a reopen. Spaces at the end of a text do not count in its key: a value differing from
   // one already there only by those (and by case) repeats the unique key.
@@ -172,13 +173,19 @@ TEST(IndexedInsert, RandomLatin1TextKeepsEveryIndexOfAccessMadeTablesConsistent)
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
     return static_cast<std::uint32_t>(seed >> 33);
   };
+  // Latin-1 text, and in every fifth value letters of Latin Extended-A, Greek and Cyrillic
+  const std::u32string letters = U"\u011b\u0161\u010d\u0159\u017e\u016f\u010e\u0141\u0142\u0105\u0119\u015b"
+                                 U"\u0179\u0144\u0151\u0170\u011f\u0131\u015f\u0391\u03b1\u0392\u03b4\u03a9"
+                                 U"\u03c9\u03ac\u03ae\u03cd\u03a3\u03c3\u03c2\u0411\u0431\u0416\u0436\u042f"
+                                 U"\u044f\u0401\u0451\u0407\u0454\u0429\u044b";
   auto latin1 = [&](std::size_t maxChars) {
     std::string s;
+    const bool scripts = next() % 5 == 0;
     const std::size_t n = 1 + next() % std::max<std::size_t>(1, std::min<std::size_t>(maxChars, 12));
     for (std::size_t k = 0; k < n; ++k) {
-      std::uint32_t c = next() % 4 == 0 ? 0x20 : 1 + next() % 0xff;
+      std::uint32_t c = next() % 4 == 0 ? 0x20 : scripts ? letters[next() % letters.size()] : 1 + next() % 0xff;
       if (c < 0x80) s += static_cast<char>(c);
-      else s += {static_cast<char>(0xc0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3f))};
+      else if (c < 0x800) s += {static_cast<char>(0xc0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3f))};
     }
     return s;
   };
@@ -229,7 +236,7 @@ TEST(IndexedInsert, RandomLatin1TextKeepsEveryIndexOfAccessMadeTablesConsistent)
     testing::IndexWalkReport reopened = testing::WalkEveryIndex(*db);
     EXPECT_TRUE(reopened.ok()) << reopened.Summary();
   }
-  std::printf("random Latin-1 text: %zu rows inserted, %zu texts ending in a space, %zu refused as duplicates\n",
+  std::printf("random text: %zu rows inserted, %zu texts ending in a space, %zu refused as duplicates\n",
               inserted, trailing, duplicates);
   EXPECT_GT(inserted, 2000u);
   EXPECT_GT(trailing, 100u);

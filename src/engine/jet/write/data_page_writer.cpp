@@ -70,14 +70,19 @@ std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& l, Bytes& page, s
     old.push_back({static_cast<std::uint16_t>(raw & ~kRowOffsetMask), start, end});
     previousStart = start;
   }
+  // the rows that give up their bytes: deleted ones the caller names as free
+  std::vector<bool> freed(rows, false);
   std::size_t target = rows;
   for (std::uint8_t r : reusable)
-    if (r < rows && (old[r].flags & kRowDeleted) && r < target) target = r;
+    if (r < rows && (old[r].flags & kRowDeleted)) {
+      freed[r] = true;
+      target = std::min<std::size_t>(target, r);
+    }
   if (target == rows && rows >= kMaxRowsPerPage) return std::nullopt;
   const std::size_t count = std::max<std::size_t>(rows, target + 1);
   std::size_t bytes = row.size();
   for (std::size_t i = 0; i < rows; ++i)
-    if (i != target && !(old[i].flags & kRowDeleted)) bytes += old[i].end - old[i].start;
+    if (!freed[i]) bytes += old[i].end - old[i].start;
   if (slotAt(count) + bytes > l.pageSize) return std::nullopt;
   Bytes next(page.begin(), page.begin() + static_cast<std::ptrdiff_t>(l.dataRowCountOffset));
   next.resize(page.size(), 0);
@@ -89,7 +94,7 @@ std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& l, Bytes& page, s
       std::copy(row.begin(), row.end(), next.begin() + static_cast<std::ptrdiff_t>(pos));
     } else {
       flags = old[i].flags;
-      if (!(flags & kRowDeleted)) {
+      if (!freed[i]) {
         pos -= old[i].end - old[i].start;
         std::copy(page.begin() + static_cast<std::ptrdiff_t>(old[i].start),
                   page.begin() + static_cast<std::ptrdiff_t>(old[i].end), next.begin() + static_cast<std::ptrdiff_t>(pos));

@@ -141,8 +141,10 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
     if (at) continue;
     DataPageReader reader(ps, l, q, *cur);
     std::vector<std::uint8_t> deleted;
+    // Deleted rows carry both flags (0xc000); a slot flagged 0x8000 alone may be the target of
+    // an overflow slot, and mdbtools reads such rows, so their bytes stay.
     for (std::uint16_t i = 0; i < reader.rowCount() && i < kMaxRowsPerPage; ++i)
-      if (reader.Slot(i).deleted) deleted.push_back(static_cast<std::uint8_t>(i));
+      if (RowSlot slot = reader.Slot(i); slot.deleted && slot.overflow) deleted.push_back(static_cast<std::uint8_t>(i));
     if (deleted.empty()) continue;
     if (!named) named = NamedSystemRows(w, t);
     std::erase_if(deleted, [&](std::uint8_t i) { return named->count(RowPointer{q, i}) != 0; });
