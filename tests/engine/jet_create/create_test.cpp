@@ -525,14 +525,18 @@ TEST(CreateTable, CreateDropCreateAgainAndReopen) {
 }
 
 TEST(CreateTable, CreateDropCyclesReuseTheCatalogsRoomWithNamesInAnyScript) {
-  // 200 CREATE / INSERT / DROP cycles with names in Latin, Greek and Cyrillic letters: the room
+  // 200 CREATE / INSERT / DROP cycles with names in Latin, Greek, Cyrillic, Hebrew, Arabic and
+  // Armenian letters: the room
   // of the deleted catalog and access rows is used again, so the catalog keeps its pages and the
   // file stops growing; the tables left behind are read by every reader, and every index of the
   // file stays consistent with its rows.
   const char* names[] = {"V\xc3\xbd" "daje", "Wydatki \xc5\x82\xc3\xb3" "dzkie",
                          "\xd0\xa0\xd0\xb0\xd1\x81\xd1\x85\xd0\xbe\xd0\xb4\xd1\x8b",
                          "\xce\x94\xce\xb1\xcf\x80\xce\xac\xce\xbd\xce\xb5\xcf\x82",
-                         "\xc4\x8e\xc3\xa1" "bel \xc4\x9b\xc5\xa1\xc4\x8d\xc5\x99", "\xc3\x96l\xc3\xa7\xc3\xbc"};
+                         "\xc4\x8e\xc3\xa1" "bel \xc4\x9b\xc5\xa1\xc4\x8d\xc5\x99", "\xc3\x96l\xc3\xa7\xc3\xbc",
+                         "\xd7\x94\xd7\x95\xd7\xa6\xd7\x90\xd7\x95\xd7\xaa",   // Hebrew
+                         "\xd9\x85\xd8\xb5\xd8\xa7\xd8\xb1\xd9\x8a\xd9\x81",   // Arabic
+                         "\xd4\xbe\xd5\xa1\xd5\xad\xd5\xbd\xd5\xa5\xd6\x80"};  // Armenian
   for (const char* rel : {"jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2003.mdb",
                           "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb",
                           "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb"}) {
@@ -552,7 +556,7 @@ TEST(CreateTable, CreateDropCyclesReuseTheCatalogsRoomWithNamesInAnyScript) {
         return n;
       };
       for (int i = 0; i < 200; ++i) {
-        const std::string name = std::string(names[i % 6]) + " " + std::to_string(i % 11);
+        const std::string name = std::string(names[i % std::size(names)]) + " " + std::to_string(i % 11);
         CreateTable(*db, name, Columns("a TEXT(20), b LONG"));
         TableInserter(*db, name).Insert({std::string("x"), std::int64_t{i}});
         DropTable(*db, name);

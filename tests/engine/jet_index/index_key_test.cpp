@@ -219,7 +219,18 @@ TEST(IndexKey, TextKeysIgnoreCaseAndSortAsAccessSorts) {
     EXPECT_LT(TextIndexKey("\xcf\x89", sort), TextIndexKey("\xd0\xb0", sort));
     EXPECT_LT(TextIndexKey("\xd0\xb0", sort), TextIndexKey("\xd0\xb1", sort));
     EXPECT_LT(TextIndexKey("\xd0\xb5", sort), TextIndexKey("\xd1\x8f", sort));
+    // Armenian capital and small letters are one; Hebrew and Arabic letters in their order
+    EXPECT_EQ(TextIndexKey("\xd4\xb1", sort), TextIndexKey("\xd5\xa1", sort));
+    EXPECT_LT(TextIndexKey("\xd7\x90", sort), TextIndexKey("\xd7\x91", sort));
+    EXPECT_LT(TextIndexKey("\xd7\x91", sort), TextIndexKey("\xd7\xaa", sort));
+    EXPECT_LT(TextIndexKey("\xd8\xa8", sort), TextIndexKey("\xd9\x8a", sort));
   }
+  // Arabic vowel signs are unprintable characters in version 0 and combining marks in version 1
+  // (refused there), as are Hebrew points in both
+  EXPECT_NE(TextIndexKey("\xd8\xa8\xd9\x8e", legacy), TextIndexKey("\xd8\xa8", legacy));
+  EXPECT_THROW(TextIndexKey("\xd8\xa8\xd9\x8e", general), Error);
+  EXPECT_THROW(TextIndexKey("\xd7\x91\xd6\xbc", legacy), Error);
+  EXPECT_THROW(TextIndexKey("\xd7\x91\xd6\xbc", general), Error);
 }
 
 TableDefinition OneColumnTable(std::uint8_t type, bool ascending) {

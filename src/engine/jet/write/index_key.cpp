@@ -621,8 +621,8 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
     if (!known || known->type == 'R')
       CannotKey("The character " + CharName(cp) +
                     " cannot be placed in an index yet: its place in the General sort order is not known (index "
-                    "keys are known for U+0001 to U+04FF: Latin, Greek and Cyrillic letters, without combining "
-                    "marks).",
+                    "keys are known for U+0001 to U+06FF: Latin, Greek, Cyrillic, Armenian, Hebrew and Arabic "
+                    "letters, without combining marks).",
                 where);
     const CharCode& code = *known;
     const std::size_t at = position;

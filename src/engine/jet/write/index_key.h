@@ -29,7 +29,7 @@ namespace qv::jet {
 // TableDefinition::columns lists them) for real index `realIndex` of `table`, in the file's sort
 // order `sort`. Values may come typed or as literal text, as EncodeValue takes them. Throws
 // qv::Error 3251 naming the column and the character or type when a key cannot be produced (a
-// character whose place in the order is not known: outside U+0001..U+04FF, or a combining mark
+// character whose place in the order is not known: outside U+0001..U+06FF, or a combining mark
 // or weightless character of that range; Decimal and long binary columns; a sort order other
 // than General), 3464 for a value the column cannot hold.
 Bytes IndexKey(const TableDefinition& table, std::size_t realIndex, const qv::Row& row, const SortOrder& sort);

@@ -25,9 +25,9 @@ struct CharCode {
 };
 
 // First and last character of the extended tables (Latin Extended-A and -B, IPA, Greek,
-// Cyrillic).
+// Cyrillic, Armenian, Hebrew, Arabic).
 constexpr std::uint32_t kExtendedFirst = 0x0100;
-constexpr std::uint32_t kExtendedLast = 0x04ff;
+constexpr std::uint32_t kExtendedLast = 0x06ff;
 
 // The code of `cp` (kExtendedFirst..kExtendedLast) in sort version 0 ("General - Legacy") or 1.
 const CharCode& ExtendedCharCode(std::uint32_t cp, int version);
