@@ -437,6 +437,10 @@ TEST(CreateTable, RefusalsWriteNothing) {
                                                          std::string("a\tb"), std::string(65, 'x')})
     EXPECT_EQ(ErrorOf([&] { CreateTable(*db, bad, one); }), 3125) << "'" << bad << "'";
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG, B TEXT, A MEMO")); }), 3191);
+  // field names differing only in the case of Greek, Cyrillic, Armenian or Latin Extended letters
+  for (const char* pair : {"[\xce\xa9mega] LONG, [\xcf\x89MEGA] TEXT", "[\xd0\xa6\xd0\xb5\xd0\xbd\xd0\xb0] LONG, [\xd1\x86\xd0\x95\xd0\x9d\xd0\x90] TEXT",
+                           "[\xd4\xb1x] LONG, [\xd5\xa1X] TEXT", "[\xc5\x81\xc3\xb3" "d\xc5\xba] LONG, [\xc5\x82\xc3\x93" "D\xc5\xb9] TEXT"})
+    EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns(pair)); }), 3191) << pair;
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("[a.b] LONG")); }), 3125);
   EXPECT_NE(ErrorOf([&] { CreateTable(*db, "t", {}); }), 0);
   // Names with characters the catalog's collation cannot code yet are refused, not mis-sorted.

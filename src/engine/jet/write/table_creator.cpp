@@ -75,6 +75,7 @@ char32_t FoldCase(char32_t c) {
   if (c == 0x38e || c == 0x38f) return c + 0x3f;
   if (c >= 0x410 && c <= 0x42f) return c + 0x20;                  // Cyrillic capitals
   if (c >= 0x400 && c <= 0x40f) return c + 0x50;
+  if (c >= 0x531 && c <= 0x556) return c + 0x30;                  // Armenian capitals
   if (c >= 0x460 && c <= 0x4ff && c != 0x482 && !(c >= 0x483 && c <= 0x489) && c != 0x4c0 && c != 0x4cf) {
     if (c >= 0x4c1 && c <= 0x4ce) return c + (c & 1);  // pairs start on odd numbers there
     return c | 1;
