@@ -11,6 +11,7 @@
 #include <regex>
 #include <set>
 
+#include "../jet_index/index_walk.h"
 #include "../jet_write/test_files.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
@@ -502,6 +503,10 @@ TEST_P(NewDatabase, AUserTableTakesInsertsAndDrops) {
     IndexLeaf leaf = ReadIndexLeaf(*leafPage, "Orders index");
     ASSERT_EQ(leaf.entries.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(leaf.entries[i][4], i + 1);
+    // every index of the new file, the system tables' included, holds its rows
+    qv::jet::testing::IndexWalkReport walk = qv::jet::testing::WalkEveryIndex(*db);
+    EXPECT_TRUE(walk.ok()) << walk.Summary();
+    EXPECT_GT(walk.keysChecked, 50u);
   }
   if (HaveMdbTools()) {
     int status = -1;
@@ -526,6 +531,8 @@ TEST_P(NewDatabase, AUserTableTakesInsertsAndDrops) {
   auto db = Database::Open(path);
   EXPECT_TRUE(db->UserTableNames().empty());
   EXPECT_EQ(db->catalog().size(), Take(CorpusPath(c.reference)).catalog.size());
+  qv::jet::testing::IndexWalkReport walk = qv::jet::testing::WalkEveryIndex(*db);
+  EXPECT_TRUE(walk.ok()) << walk.Summary();
   if (HaveMdbTools()) {
     int status = -1;
     std::string list = qv::jet::testing::Run("mdb-tables -1 " + Quote(path), &status);

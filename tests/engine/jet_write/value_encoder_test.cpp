@@ -211,6 +211,23 @@ TEST(ValueEncoderShortcuts, KnownBytes) {
   EXPECT_EQ(EncodeValue(Col(col_type::kInt16), std::string("-007"), "T").bytes, (Bytes{0xf9, 0xff}));
   EXPECT_THROW(EncodeValue(Col(col_type::kByte), std::string("-1"), "T"), Error);
   EXPECT_TRUE(EncodeValue(Col(col_type::kInt32), std::string(""), "T").null);
+  // Single: the range is that of the value rounded to single precision, so the shortest text of
+  // the largest Single (above it as a double) is the largest Single; past the halfway point to
+  // the next power of two a value is refused
+  const Bytes largest{0xff, 0xff, 0x7f, 0x7f};
+  for (const char* text : {"3.4028235E38", "3.40282356e38", "340282346638528859811704183484516925440"})
+    EXPECT_EQ(EncodeValue(Col(col_type::kSingle), std::string(text), "T").bytes, largest) << text;
+  EXPECT_EQ(EncodeValue(Col(col_type::kSingle), std::string("-3.4028235E38"), "T").bytes,
+            (Bytes{0xff, 0xff, 0x7f, 0xff}));
+  EXPECT_EQ(EncodeValue(Col(col_type::kSingle), 3.4028235e38, "T").bytes, largest);
+  for (const char* text : {"3.4028236E38", "-3.4028236E38", "1e39"}) {
+    try {
+      EncodeValue(Col(col_type::kSingle), std::string(text), "T");
+      ADD_FAILURE() << text << " was taken";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), 3464) << text;
+    }
+  }
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "engine/jet/write/table_inserter.h"
 #include "../jet_write/test_files.h"
 #include "page_accounting.h"
+#include "../jet_index/index_walk.h"
 
 namespace qv::jet::testing {
 namespace {
@@ -75,6 +76,7 @@ class ModelRun {
   void Baseline() {
     PageReport r = PageAccounting(*db_).Run();
     baseline_ = r.problems;
+    for (const auto& p : qv::jet::testing::WalkEveryIndex(*db_).problems) walkBaseline_.insert(p);
   }
 
   void Step(int op) {
@@ -128,6 +130,9 @@ class ModelRun {
       if (!baseline_.count(p)) ADD_FAILURE() << p;
     lostPastMap_ = r.lostPastMap;
     pages_ = r.pages;
+    // every index of every table (the catalog's included) consistent with its rows
+    for (const auto& p : qv::jet::testing::WalkEveryIndex(*db_).problems)
+      if (!walkBaseline_.count(p)) ADD_FAILURE() << "index walker: " << p;
     if (::testing::Test::HasFailure()) throw std::runtime_error("verification failed");
   }
 
@@ -360,6 +365,7 @@ class ModelRun {
   std::map<std::string, std::unique_ptr<TableInserter>> inserters_;
   std::map<std::string, ModelTable> model_;
   std::set<std::string> baseline_;
+  std::set<std::string> walkBaseline_;
   std::size_t ops_ = 0, lostPastMap_ = 0, pages_ = 0, accessTableRows_ = 0, wideTables_ = 0;
 };
 

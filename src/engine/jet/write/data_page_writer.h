@@ -24,4 +24,14 @@ std::size_t RoomForRow(const Layout& layout, const Bytes& page);
 // Adds `row` and returns its row number, or nullopt when it does not fit.
 std::optional<std::uint8_t> AddRow(const Layout& layout, Bytes& page, std::span<const std::uint8_t> row);
 
+// Adds `row` in the room of the deleted rows `reusable` names (rows nothing names any more: no
+// index entry, no overflow slot; a row flagged deleted may still be the live target of an
+// overflow slot): the page is laid out again with every other row keeping its number, flags and
+// bytes (packed from the end of the page in row order), those rows taking no bytes (their slot
+// keeps its flags and points where the row before ends), and `row` taking the first of their
+// numbers (or a new number when there is none and the page has fewer than 255). Returns the row
+// number, or nullopt (page unchanged) when the row does not fit even so.
+std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& layout, Bytes& page, std::span<const std::uint8_t> row,
+                                                 std::span<const std::uint8_t> reusable);
+
 }  // namespace qv::jet

@@ -8,31 +8,20 @@
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/format.h"
+#include "engine/jet/write/index_key_codes.h"
 #include "engine/jet/write/value_encoder.h"
 
 namespace qv::jet {
 
 namespace {
 
-// How one character of U+0000..U+00FF is coded in a text key:
-//   'S' simple: `inl` goes into the key's main part;
-//   'I' international (accented letters and kin): `inl` (the base letter) goes into the main
-//       part, `extra` into the accent part;
-//   'U' unprintable (apostrophe, hyphen, control characters): nothing in the main part, `inl`
-//       goes into the unprintable part together with the character's position;
-//   'X' ignored: nothing at all.
-// Letter case is not coded at all: 'a' and 'A' have the same key (text indexes of Access ignore
-// case, and a unique index refuses two values that differ only in case).
-// The codes are the facts of the two "General" collations (0x0409) as Access writes them: sort
-// version 0 (Access 2000-2007, "General - Legacy") and sort version 1 (Access 2010 and later).
-// They were taken from the published collation tables of the Jackcess project and checked here
-// against every text key of the corpus (see the index-key tests).
-struct CharCode {
-  char type;
-  const char* inl;
-  const char* extra;
-};
+using collation::CharCode;
 
+// The codes of U+0000..U+00FF (the types are those of collation::CharCode), the facts of the two
+// "General" collations (0x0409) as Access writes them: sort version 0 (Access 2000-2007,
+// "General - Legacy") and sort version 1 (Access 2010 and later). They were taken from the
+// published collation tables of the Jackcess project and checked here against every text key of
+// the corpus (see the index-key tests).
 constexpr CharCode kGeneralLegacy[256] = {
     {'X', "", ""},  // U+0000
     {'U', "\x03", ""},  // U+0001
@@ -614,6 +603,9 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
   const CharCode* table = sort.version == 0 ? kGeneralLegacy : kGeneral2010;
   std::vector<std::uint32_t> chars = CodePoints(utf8, where);
   if (chars.size() > kMaxIndexedChars) chars.resize(kMaxIndexedChars);
+  // Spaces at the end of the (cut) text do not count: "ab" and "ab  " have one key, as in the
+  // indexes Access keeps (a unique index holds only one of them).
+  while (!chars.empty() && chars.back() == 0x20) chars.pop_back();
 
   const std::size_t start = out.size();
   Bytes accents;                 // the accent part, one entry per coded character once begun
@@ -622,13 +614,17 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
   Bytes unprintables;
   std::size_t position = 0;      // characters written to the main part so far
   for (std::uint32_t cp : chars) {
-    if (cp == 0 || cp > 0xff) {
-      std::string shown = cp >= 0x20 && cp < 0x7f ? " ('" + std::string(1, static_cast<char>(cp)) + "')" : "";
-      CannotKey("The character " + CharName(cp) + shown +
-                    " cannot be placed in an index yet: index keys are known for the characters U+0001 to U+00FF only.",
+    const CharCode* known = nullptr;
+    if (cp >= 1 && cp <= 0xff) known = &table[cp];
+    else if (cp >= collation::kExtendedFirst && cp <= collation::kExtendedLast)
+      known = &collation::ExtendedCharCode(cp, sort.version);
+    if (!known || known->type == 'R')
+      CannotKey("The character " + CharName(cp) +
+                    " cannot be placed in an index yet: its place in the General sort order is not known (index "
+                    "keys are known for U+0001 to U+06FF: Latin, Greek, Cyrillic, Armenian, Hebrew and Arabic "
+                    "letters, without combining marks).",
                 where);
-    }
-    const CharCode& code = table[cp];
+    const CharCode& code = *known;
     const std::size_t at = position;
     switch (code.type) {
       case 'X':

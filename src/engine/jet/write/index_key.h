@@ -29,13 +29,15 @@ namespace qv::jet {
 // TableDefinition::columns lists them) for real index `realIndex` of `table`, in the file's sort
 // order `sort`. Values may come typed or as literal text, as EncodeValue takes them. Throws
 // qv::Error 3251 naming the column and the character or type when a key cannot be produced (a
-// character outside U+0001..U+00FF, Decimal and long binary columns, a sort order other than
-// General), 3464 for a value the column cannot hold.
+// character whose place in the order is not known: outside U+0001..U+06FF, or a combining mark
+// or weightless character of that range; Decimal and long binary columns; a sort order other
+// than General), 3464 for a value the column cannot hold.
 Bytes IndexKey(const TableDefinition& table, std::size_t realIndex, const qv::Row& row, const SortOrder& sort);
 
 // The key of one text value alone in the sort order: the 0x7F start byte, the character codes,
 // then the end marks (what IndexKey writes for an ascending text column holding `utf8`). Only the
-// first 255 characters count, as in Access. Throws 3251 naming the character it cannot code.
+// first 255 characters count, as in Access, and spaces at the end of those do not. Throws 3251
+// naming the character it cannot code.
 Bytes TextIndexKey(std::string_view utf8, const SortOrder& sort);
 
 }  // namespace qv::jet

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "engine/core/error.h"
 #include "engine/jet/row_codec.h"
@@ -11,6 +12,7 @@
 #include "engine/jet/write/data_page_writer.h"
 #include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/file_writer.h"
+#include "engine/jet/write/index_key.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/row_builder.h"
 #include "engine/jet/write/system_rows.h"
@@ -60,6 +62,24 @@ bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp) {
 char32_t FoldCase(char32_t c) {
   if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
   if (c >= 0xc0 && c <= 0xde && c != 0xd7) return c + 0x20;  // Latin-1 capitals
+  // Latin Extended-A: capital and small letter in pairs (U+0130 and U+0131 are no pair)
+  if (c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131) return c | 1;
+  if (c >= 0x139 && c <= 0x148) return c + (c & 1);
+  if (c >= 0x14a && c <= 0x177) return c | 1;
+  if (c == 0x178) return 0xff;
+  if (c >= 0x179 && c <= 0x17e) return c + (c & 1);
+  if (c >= 0x391 && c <= 0x3ab && c != 0x3a2) return c + 0x20;  // Greek capitals
+  if (c == 0x386) return 0x3ac;
+  if (c >= 0x388 && c <= 0x38a) return c + 0x25;
+  if (c == 0x38c) return 0x3cc;
+  if (c == 0x38e || c == 0x38f) return c + 0x3f;
+  if (c >= 0x410 && c <= 0x42f) return c + 0x20;                  // Cyrillic capitals
+  if (c >= 0x400 && c <= 0x40f) return c + 0x50;
+  if (c >= 0x531 && c <= 0x556) return c + 0x30;                  // Armenian capitals
+  if (c >= 0x460 && c <= 0x4ff && c != 0x482 && !(c >= 0x483 && c <= 0x489) && c != 0x4c0 && c != 0x4cf) {
+    if (c >= 0x4c1 && c <= 0x4ce) return c + (c & 1);  // pairs start on odd numbers there
+    return c | 1;
+  }
   return c;
 }
 
@@ -86,9 +106,23 @@ qv::Row MakeRow(const TableDefinition& t, const std::map<std::string, qv::Value>
   return row;
 }
 
-// Puts `row` on a data page of system table `t`: the last page it owns with room, or a new page
-// listed in its page and free-space maps. Raises the table's row count (the counts kept per index
-// are counts of distinct keys, which the index writer keeps).
+// The rows of system table `t` that something still names: the rows its index entries name, and
+// the rows overflow slots point to. Their numbers are not given to new rows even when deleted.
+std::set<RowPointer> NamedSystemRows(FileWriter& w, const TableDefinition& t) {
+  std::set<RowPointer> named;
+  for (std::size_t ri = 0; ri < t.realIndexes.size(); ++ri)
+    for (const auto& e : ReadIndexEntries(w.pages(), t, ri)) named.insert(e.row);
+  for (const SystemRow& r : ReadSystemRows(w.file(), t)) named.insert(r.stored);
+  return named;
+}
+
+// Puts `row` on a data page of system table `t`. First in the room of deleted rows, as Access
+// reuses it (so that creating and dropping tables does not grow the catalog): the first page
+// with a deleted row that nothing names any more and room for the row once the deleted rows'
+// bytes are given up is laid out again (AddRowReusingDeleted), and the row takes that number.
+// Otherwise the last page it owns with room, or a new page listed in its page and free-space
+// maps. Raises the table's row count (the counts kept per index are counts of distinct keys,
+// which the index writer keeps).
 RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& row) {
   PageStore& ps = w.pages();
   const Layout& l = w.layout();
@@ -98,14 +132,31 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
   std::optional<RowPointer> at;
   UsageMap used = UsageMap::Read(ps, l, RowPointer::Decode(t.usedPagesPointer));
   std::uint32_t last = 0, lastOwned = 0;
+  std::optional<std::set<RowPointer>> named;
   for (std::uint32_t q : used.Pages()) {
     if (q >= ps.pageCount()) break;
     PagePtr cur = ps.ReadPage(q);
     if ((*cur)[0] != page_type::kData || LoadU32(cur->data() + 4) != t.firstPage) continue;
     lastOwned = q;
     if (RoomForRow(l, *cur) >= row.size()) last = q;
+    if (at) continue;
+    DataPageReader reader(ps, l, q, *cur);
+    std::vector<std::uint8_t> deleted;
+    // Deleted rows carry both flags (0xc000); a slot flagged 0x8000 alone may be the target of
+    // an overflow slot, and mdbtools reads such rows, so their bytes stay.
+    for (std::uint16_t i = 0; i < reader.rowCount() && i < kMaxRowsPerPage; ++i)
+      if (RowSlot slot = reader.Slot(i); slot.deleted && slot.overflow) deleted.push_back(static_cast<std::uint8_t>(i));
+    if (deleted.empty()) continue;
+    if (!named) named = NamedSystemRows(w, t);
+    std::erase_if(deleted, [&](std::uint8_t i) { return named->count(RowPointer{q, i}) != 0; });
+    if (deleted.empty()) continue;
+    Bytes p = CopyPage(ps, q);
+    if (auto slot = AddRowReusingDeleted(l, p, row, deleted)) {
+      PutPage(ps, q, std::move(p));
+      at = RowPointer{q, *slot};
+    }
   }
-  if (last != 0) {
+  if (!at && last != 0) {
     Bytes p = CopyPage(ps, last);
     if (auto slot = AddRow(l, p, row)) {
       PutPage(ps, last, std::move(p));
@@ -245,10 +296,26 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     if (n == "MSysDb") owner = r.values[cOwner];
   }
   if (!tablesId) ThrowCorrupt("the catalog has no 'Tables' container", ps.Where(kCatalogPage, 0));
+  // Two names are the same when they differ only in letter case, or when the catalog's name
+  // index gives them one key (the unique ParentId + Name index could not hold both).
+  const SortOrder catalogSort = DatabaseSortOrder(f.header);
+  std::optional<Bytes> nameKey;
+  try {
+    nameKey = TextIndexKey(name, catalogSort);
+  } catch (const Error&) {
+    // a name the index cannot key is refused when the catalog row's entries are prepared
+  }
   for (const auto& r : catalog) {
     if (IntOf(r.values[cParent]) != *tablesId) continue;
-    if (SameNameIgnoringCase(TextOf(r.values[cName]), name))
-      throw Error(errc::kTableExists, "Table '" + name + "' already exists.", file);
+    const std::string other = TextOf(r.values[cName]);
+    bool same = SameNameIgnoringCase(other, name);
+    if (!same && nameKey) {
+      try {
+        same = TextIndexKey(other, catalogSort) == *nameKey;
+      } catch (const Error&) {
+      }
+    }
+    if (same) throw Error(errc::kTableExists, "Table '" + name + "' already exists.", file);
   }
 
   // Access rights: the new table inherits the Tables container's inheritable entries; the

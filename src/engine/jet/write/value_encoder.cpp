@@ -364,10 +364,15 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
     case col_type::kSingle: {
       auto d = AsDouble(v, fast);
       if (!d) Mismatch(c, v, table, "not a number");
-      if (std::isfinite(*d) && std::fabs(*d) > std::numeric_limits<float>::max())
-        Mismatch(c, v, table, "out of the single-precision range");
+      // The range is checked after rounding to single precision: a value below the halfway
+      // point between the largest Single and the next power of two rounds to the largest Single
+      // (its shortest text, 3.4028235E38, is above it as a double).
+      constexpr float kMax = std::numeric_limits<float>::max();
+      const double halfway = static_cast<double>(kMax) + std::ldexp(1.0, 103);
+      if (std::isfinite(*d) && std::fabs(*d) >= halfway) Mismatch(c, v, table, "out of the single-precision range");
       b.resize(4);
-      StoreF32(b.data(), static_cast<float>(*d));
+      const bool roundsToMax = std::isfinite(*d) && std::fabs(*d) > kMax;
+      StoreF32(b.data(), roundsToMax ? (*d < 0 ? -kMax : kMax) : static_cast<float>(*d));
       break;
     }
     case col_type::kDouble: {
