@@ -1,6 +1,7 @@
 #include "engine/core/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,11 @@ WriteOnlyFile::WriteOnlyFile(const std::filesystem::path& path) : name_(path.str
   if (fd_ < 0)
     throw Error(errc::kFileInUse, "Could not create file '" + name_ + "': " + std::strerror(errno) + ".", name_);
   buffer_.reserve(kWriteBuffer);
+}
+
+void WriteOnlyFile::LockExclusive() {
+  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
+  }
 }
 
 WriteOnlyFile::~WriteOnlyFile() {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -384,6 +385,32 @@ void PageStore::WriteRaw(std::uint64_t offset, std::span<const std::uint8_t> byt
     }
     done += static_cast<std::size_t>(n);
   }
+}
+
+void PageStore::DiscardDirty() {
+  std::unique_lock lock(mu_);
+  CancelAheadLocked(lock);
+  dirty_.clear();
+  undo_.clear();
+  undoActive_ = false;
+  pageCount_ = diskPageCount_;
+  lru_.clear();
+  index_.clear();
+  lastMiss_ = 0xffffffffu;
+}
+
+void PageStore::ReloadFromDisk() {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0)
+    throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno), fileName_);
+  std::unique_lock lock(mu_);
+  CancelAheadLocked(lock);
+  if (!dirty_.empty()) throw Error(errc::kGeneric, "pages of '" + fileName_ + "' reloaded while written", fileName_);
+  lru_.clear();
+  index_.clear();
+  lastMiss_ = 0xffffffffu;
+  pageCount_ = diskPageCount_ =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size) / pageSize_, 0xffffffffu));
 }
 
 void PageStore::Sync() {
