@@ -56,6 +56,12 @@ int Usage() {
   return 2;
 }
 
+void PrintError(const qv::Error& e) {
+  std::cerr << "jetwrite: error " << e.number() << ": " << e.description();
+  if (!e.where().empty()) std::cerr << " (" << e.where() << ")";
+  std::cerr << "\n";
+}
+
 // One TSV line to literal values (std::monostate for \N).
 qv::Row ParseLine(const std::string& line) {
   qv::Row row;
@@ -91,23 +97,36 @@ int Insert(const std::string& file, const std::string& table, std::istream& in, 
   options.password = password;
   auto db = qv::jet::Database::Open(file, options);
   qv::jet::TableInserter inserter(*db, table);
+  const std::uint32_t before = inserter.definition().rowCount;
   std::string line;
   std::uint64_t lineNo = 0, written = 0, refused = 0;
-  while (std::getline(in, line)) {
-    ++lineNo;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    try {
-      inserter.Insert(ParseLine(line));
-      ++written;
-    } catch (const qv::Error& e) {
-      // The file cannot take changes now: every later line would fail the same way, and the
-      // rows before were dropped with the failed save.
-      if (qv::IsWriteFailure(e)) throw;
-      ++refused;
-      std::cerr << "line " << lineNo << ": error " << e.number() << ": " << e.description() << "\n";
+  try {
+    while (std::getline(in, line)) {
+      ++lineNo;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      try {
+        inserter.Insert(ParseLine(line));
+        ++written;
+      } catch (const qv::Error& e) {
+        // The file cannot take changes now: every later line would fail the same way.
+        if (qv::IsWriteFailure(e)) throw;
+        ++refused;
+        std::cerr << "line " << lineNo << ": error " << e.number() << ": " << e.description() << "\n";
+      }
     }
+    db->Close();  // the rows are counted as inserted only once they are on disk
+  } catch (const qv::Error& e) {
+    if (!qv::IsWriteFailure(e)) throw;
+    // The rows since the last save were dropped with the failed one; those saved before it are
+    // the first rows accepted, and the file (as on disk again) tells how many.
+    PrintError(e);
+    try {
+      const std::uint32_t saved = db->ReadDefinition(table).rowCount - before;
+      std::cerr << "jetwrite: " << saved << (saved == 1 ? " row" : " rows") << " of this run had been saved before the failure\n";
+    } catch (const qv::Error&) {
+    }
+    return 2;
   }
-  db->Close();  // the rows are counted as inserted only once they are on disk
   std::cout << written << " rows inserted into '" << table << "'";
   if (refused) std::cout << ", " << refused << " refused";
   std::cout << "\n";
@@ -179,9 +198,7 @@ int main(int argc, char** argv) {
     }
     return Usage();
   } catch (const qv::Error& e) {
-    std::cerr << "jetwrite: error " << e.number() << ": " << e.description();
-    if (!e.where().empty()) std::cerr << " (" << e.where() << ")";
-    std::cerr << "\n";
+    PrintError(e);
     return 2;
   }
 }

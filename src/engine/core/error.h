@@ -3,6 +3,7 @@
 // block, offset) so a damaged file can be found again.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -54,6 +55,11 @@ class Error : public std::runtime_error {
 // True for the failures of writing a file (a full disk, an I/O error): the file cannot take
 // more changes now, so a run of changes stops at the first one instead of failing row by row.
 inline bool IsWriteFailure(const Error& e) { return e.number() == errc::kDiskFull || e.number() == errc::kDiskIo; }
+// The number of a failed write by its errno: 3026 when the disk (or the quota, or the file size
+// limit) is full, 3043 otherwise.
+inline int WriteErrorNumber(int errnum) {
+  return errnum == ENOSPC || errnum == EDQUOT || errnum == EFBIG ? errc::kDiskFull : errc::kDiskIo;
+}
 
 // Builds the "where" text of a structural error: the file name, a unit ("page", "block") with its
 // number, and a byte offset within that unit.

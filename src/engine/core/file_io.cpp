@@ -77,7 +77,9 @@ void WriteOnlyFile::WriteOut(std::uint64_t offset, const std::uint8_t* data, std
   while (done < size) {
     const ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw Error(errc::kDiskIo, "Could not write '" + name_ + "': " + std::strerror(errno) + ".", name_);
+    if (n <= 0)
+      throw Error(n < 0 ? WriteErrorNumber(errno) : errc::kDiskIo,
+                  "Could not write '" + name_ + "': " + std::strerror(errno) + ".", name_);
     done += static_cast<std::size_t>(n);
   }
 }

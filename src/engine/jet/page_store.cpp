@@ -380,7 +380,7 @@ void PageStore::WriteRaw(std::uint64_t offset, std::span<const std::uint8_t> byt
     ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Error(errc::kDiskIo, "Disk error writing '" + fileName_ + "': " + std::strerror(errno),
+      throw Error(WriteErrorNumber(errno), "Disk error writing '" + fileName_ + "': " + std::strerror(errno),
                   qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
     }
     done += static_cast<std::size_t>(n);
@@ -415,7 +415,7 @@ void PageStore::ReloadFromDisk() {
 
 void PageStore::Sync() {
   if (::fsync(fd_) != 0)
-    throw Error(errc::kDiskIo, "Disk error flushing '" + fileName_ + "': " + std::strerror(errno), fileName_);
+    throw Error(WriteErrorNumber(errno), "Disk error flushing '" + fileName_ + "': " + std::strerror(errno), fileName_);
 }
 
 }  // namespace qv::jet

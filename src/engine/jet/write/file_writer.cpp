@@ -20,10 +20,7 @@ const RowPointer kGlobalMap{kGlobalMapPage, 0};
 
 [[noreturn]] void IoError(const std::string& path, const char* what) {
   const int e = errno;
-  const bool full = e == ENOSPC || e == EDQUOT || e == EFBIG;
-  throw Error(full ? errc::kDiskFull : errc::kDiskIo,
-              std::string(full ? "Not enough space on disk " : "Disk error ") + what + " '" + path + "': " + std::strerror(e),
-              path);
+  throw Error(WriteErrorNumber(e), std::string("Disk error ") + what + " '" + path + "': " + std::strerror(e), path);
 }
 
 void WriteFully(int fd, std::uint64_t offset, const std::uint8_t* p, std::size_t n, const std::string& path) {
