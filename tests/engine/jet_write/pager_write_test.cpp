@@ -242,7 +242,7 @@ TEST(PagerWrite, FailedCheckpointPutsTheFileBackAndStaysFailed) {
     const char* step;
     int occurrence;
   };
-  const Point points[] = {{"journal-record", 1}, {"journal-written", 1}, {"page-written", 2}, {"database-synced", 1}};
+  const Point points[] = {{"journal-written", 1}, {"header-synced", 1}, {"page-written", 2}, {"database-synced", 1}};
   for (const char* rel : {kJet4, kAce}) {
     for (const Point& pt : points) {
       ScratchDir dir;

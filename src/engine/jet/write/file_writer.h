@@ -64,7 +64,7 @@ class FileWriter final : public FileWriteState {
   // Checkpoints when a second has passed since the last one or many pages wait.
   void MaybeCheckpoint();
 
-  // Test hook: called at each named step of a checkpoint ("journal-record", "journal-written",
+  // Test hook: called at each named step of a checkpoint ("journal-written",
   // "header-synced", "page-written", "database-synced", and "rolling-back" before a failed
   // checkpoint is undone); a test may end the process there, or throw a qv::Error to act as a
   // failed write.
