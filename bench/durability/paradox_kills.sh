@@ -15,11 +15,11 @@ mkdir "$work/px"
 db=$work/src.mdb
 "$jetwrite" create-db "$db" jet4 >/dev/null
 "$jetwrite" create-table "$db" T "N LONG, S TEXT(200), M MEMO" >/dev/null
-awk 'BEGIN { for (i = 1; i <= 60000; i++) printf "%d\trow %d of the source table\t%s\n", i, i, (i % 7 == 0 ? sprintf("%3000s", "memo") : "short") }' \
+awk 'BEGIN { for (i = 1; i <= 150000; i++) printf "%d\trow %d of the source table\t%s\n", i, i, (i % 7 == 0 ? sprintf("%3000s", "memo") : "short") }' \
   > "$work/rows.tsv"
 "$jetwrite" insert "$db" T "$work/rows.tsv" >/dev/null
 cs="PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=$db;JET OLEDB:Database Password="
-killed=0; left_max=0; faults=0
+killed=0; left_total=0; left_max=0; faults=0
 for k in $(seq 1 "$kills"); do
   "$qvsql" "$cs" "SELECT * INTO [Paradox 5.x;Database=$work/px].[K$k.db] FROM [T]" >/dev/null 2>&1 &
   pid=$!
@@ -27,6 +27,7 @@ for k in $(seq 1 "$kills"); do
   kill -9 $pid 2>/dev/null && killed=$((killed+1))
   wait $pid 2>/dev/null
   left=$(ls "$work/px" | grep -c '^~qv')
+  left_total=$((left_total + left))
   [ "$left" -gt "$left_max" ] && left_max=$left
 done
 before=$(ls "$work/px" | grep -c '^~qv')
@@ -39,5 +40,5 @@ for t in "$work/px"/*.DB; do
   [ "$n" -gt 0 ] || { echo "$(basename "$t") does not read in pxdump"; faults=$((faults+1)); }
 done
 tables=$(ls "$work/px" | grep -c '\.DB$')
-echo "kills $killed of $kills: temporary files left by the kills $before (most at once $left_max), after the next write $after; tables complete $tables; faults $faults"
+echo "kills $killed of $kills: temporary files seen after the kills $left_total (most at once $left_max, before the last write $before), after the last write $after; tables complete $tables; faults $faults"
 [ $faults -eq 0 ]
