@@ -56,6 +56,21 @@ int Usage() {
   return 2;
 }
 
+// The errors that refuse one row for its values (a value that does not convert or fit, the
+// wrong number of values, a key that repeats or is NULL): the next line may go in.
+bool IsRowRefusal(const qv::Error& e) {
+  switch (e.number()) {
+    case qv::errc::kTypeConversion:
+    case qv::errc::kValueTooLong:
+    case qv::errc::kInvalidArgument:
+    case 3022:  // a value a unique index or primary key already holds
+    case 3058:  // NULL in a primary key or required index
+      return true;
+    default:
+      return false;
+  }
+}
+
 void PrintError(const qv::Error& e) {
   std::cerr << "jetwrite: error " << e.number() << ": " << e.description();
   if (!e.where().empty()) std::cerr << " (" << e.where() << ")";
@@ -108,22 +123,33 @@ int Insert(const std::string& file, const std::string& table, std::istream& in, 
         inserter.Insert(ParseLine(line));
         ++written;
       } catch (const qv::Error& e) {
-        // The file cannot take changes now: every later line would fail the same way.
-        if (qv::IsWriteFailure(e)) throw;
+        // Only a row's own values make a line refused; anything else (the file cannot be
+        // written, another program is writing it, the table cannot take rows) would fail every
+        // later line the same way and ends the run.
+        if (!IsRowRefusal(e)) throw;
         ++refused;
         std::cerr << "line " << lineNo << ": error " << e.number() << ": " << e.description() << "\n";
       }
     }
     db->Close();  // the rows are counted as inserted only once they are on disk
   } catch (const qv::Error& e) {
-    if (!qv::IsWriteFailure(e)) throw;
-    // The rows since the last save were dropped with the failed one; those saved before it are
-    // the first rows accepted, and the file (as on disk again) tells how many.
     PrintError(e);
+    // The run ends here. The lines before the failing one went in whole; they are saved now,
+    // unless saving is what failed (the rows since the last save were then dropped). Either
+    // way the file, as on disk, tells how many rows of this run it holds.
+    if (!qv::IsWriteFailure(e)) {
+      try {
+        db->Close();
+      } catch (const qv::Error& c) {
+        PrintError(c);
+      }
+    }
     try {
       const std::uint32_t saved = db->ReadDefinition(table).rowCount - before;
-      std::cerr << "jetwrite: " << saved << (saved == 1 ? " row" : " rows") << " of this run had been saved before the failure\n";
+      std::cerr << "jetwrite: " << saved << (saved == 1 ? " row" : " rows") << " of this run saved before line "
+                << lineNo << "\n";
     } catch (const qv::Error&) {
+      // The count cannot be read: the error above says enough.
     }
     return 2;
   }
