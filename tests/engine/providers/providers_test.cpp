@@ -2,6 +2,7 @@
 // where a statement could write) and on tables our engines write, checked against mdbtools and
 // pxlib (pxdump).
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -112,6 +113,7 @@ TEST(ConnectionOpen, FailuresCarryTheirNumbers) {
   EXPECT_FALSE(cn.IsOpen());
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE x"); }), qv::sources::kErrClosed);
   cn.Open(Jet4(locked, "password"));
+  EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0) << "a process holding a password may dump core";
   EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked, "password")); }), qv::sources::kErrAlreadyOpen);
   EXPECT_FALSE(UserTables(cn).empty());
   EXPECT_EQ(ErrorNumber([&] { cn.OpenSchema(4); }), 3251);
