@@ -7,10 +7,11 @@
 //    Jet's range of user locks), with the process's entry (computer name and user name) at
 //    slot x 64 of the lock file beside the database (".ldb" for .mdb files, ".laccdb" for .accdb
 //    files). The last process to close removes the lock file.
-// The locks are advisory: they keep no byte from a reader, even where a file larger than 256 MiB
-// stores pages at those offsets. Locks belong to the open file (Linux open-file-description locks), so a
-// process that opens and closes the file a second time (a test reading its bytes) keeps them,
-// and a process that ends loses them: a lock that is held always belongs to a live process.
+// The locks are advisory: they keep no byte from a reader, even where a file larger than
+// 256 MiB stores pages at those offsets. Locks belong to the open file (Linux
+// open-file-description locks), so a process that opens and closes the file a second time (a
+// test reading its bytes) keeps them, and a process that ends loses them: a lock that is held
+// always belongs to a live process.
 #pragma once
 
 #include <cstdint>
