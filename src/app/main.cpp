@@ -1,11 +1,16 @@
 // Quorvella: moves whole tables between an Access database and a folder of Paradox tables.
 #include <QApplication>
 
+#include "engine/core/secrets.h"
+
 #include "operations/table_operations.h"
 #include "pages/program.h"
 #include "sources/connection_actions.h"
 
 int main(int argc, char* argv[]) {
+  // The connection page holds the database password (restored from the settings at start-up)
+  // for the whole run: no core dump may carry it.
+  qv::KeepSecretsOutOfCoreDumps();
   QApplication app(argc, argv);
   app.setOrganizationName(QStringLiteral("Kestrune"));
   app.setApplicationName(QStringLiteral("Quorvella"));

@@ -38,8 +38,11 @@ void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects&
     }
   }
   trap.Step(124, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });
-  // The connection goes when the handler ends; closing it here is what its release does.
-  if (access && access->IsOpen()) access->Close();
+  // The connection goes when the handler ends; closing it here is what its release does. The
+  // close saves the drops, so its failure is reported like any step's.
+  trap.Step(124, [&] {
+    if (access && access->IsOpen()) access->Close();
+  });
 }
 
 }  // namespace qv::ops

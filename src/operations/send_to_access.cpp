@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/core/error.h"
 #include "operations/handlers.h"
 #include "operations/transfer_connections.h"
 #include "operations/list_box.h"
@@ -169,7 +170,18 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
         trap.Step(226, [&] { insert.AddField(records->Fields(j).Value()); });
       }
       trap.Step(240, [&] { insert.Finish(); });
-      trap.Step(246, [&] { Use(access).Execute(trap.statement); });
+      // A failed save lost the rows since the last one and leaves the database refusing changes:
+      // reported once, it ends this table's rows instead of failing each one that follows.
+      bool write_failed = false;
+      trap.Step(246, [&] {
+        try {
+          Use(access).Execute(trap.statement);
+        } catch (const Error& e) {
+          write_failed = IsWriteFailure(e);
+          throw;
+        }
+      });
+      if (write_failed) break;
       bool moved = false;
       trap.Step(248, [&] {
         records->MoveNext();

@@ -1,7 +1,9 @@
 // jetdump: looks inside an Access database with our own engine.
 //
 //   jetdump [options] FILE [header|catalog|schema|tabledefs|pages|rows|cells]
-//     --password=PW   database password (or the JETDUMP_PASSWORD environment variable)
+//     --password-file=FILE | --password-env=NAME | --password-prompt
+//                     database password (also the JETDUMP_PASSWORD environment variable); never
+//                     on the command line itself, where every user sees it in ps
 //     --table=NAME    only this table (repeatable) for tabledefs, rows and --json
 //     --json          the tables as the mdb-reader oracle (dump.js) prints them
 //     --sort-rows     with --json: rows ordered by their JSON text (as dump.js --sort-rows)
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "engine/core/error.h"
+#include "engine/core/secrets.h"
 #include "engine/jet/database.h"
 #include "engine/jet/table_cursor.h"
 #include "oracle_json.h"
@@ -163,8 +166,13 @@ int main(int argc, char** argv) {
   bool json = false, sortRows = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a.rfind("--password=", 0) == 0) options.password = a.substr(11);
-    else if (a.rfind("--table=", 0) == 0) tables.push_back(a.substr(8));
+    try {
+      if (qv::TakePasswordOption(a, options.password)) continue;
+    } catch (const qv::Error& e) {
+      std::fprintf(stderr, "jetdump: %s\n", e.description().c_str());
+      return 2;
+    }
+    if (a.rfind("--table=", 0) == 0) tables.push_back(a.substr(8));
     else if (a == "--json") json = true;
     else if (a == "--sort-rows") sortRows = true;
     else if (a.rfind("--", 0) == 0) {
@@ -174,7 +182,7 @@ int main(int argc, char** argv) {
   }
   if (positional.empty() || positional.size() > 2) {
     std::fprintf(stderr,
-                 "usage: jetdump [--password=PW] [--table=NAME]... [--json [--sort-rows]] FILE "
+                 "usage: jetdump [--password-file=FILE|--password-env=NAME|--password-prompt] [--table=NAME]... [--json [--sort-rows]] FILE "
                  "[header|catalog|schema|tabledefs|pages|rows|cells]\n");
     return 2;
   }

@@ -1,34 +1,41 @@
 // jetwrite: changes an Access database from the shell, through the engine's write side, for
 // tests, benchmarks and debugging.
 //
-//   jetwrite [--password=PW] insert FILE TABLE [TSV]
+//   jetwrite [PASSWORD] insert FILE TABLE [TSV]
 //       adds one row per line of TSV (standard input when absent): values separated by tabs, in
 //       the table's column order, as literal text converted by the column's type; \N is NULL;
 //       \t, \n, \r and \\ stand for a tab, a line feed, a carriage return and a backslash.
-//       Each line is one insert: a bad line is reported (line number and reason) and skipped.
+//       Each line is one insert: a line whose values the table refuses is reported (line number
+//       and reason) and skipped; a failure to write the file stops the run at once.
 //
-//   jetwrite [--password=PW] drop FILE TABLE
+//   jetwrite [PASSWORD] drop FILE TABLE
 //       drops the table (its name compared without regard to case).
 //
-//   jetwrite [--password=PW] create-table FILE TABLE "COLUMN TYPE[(n[,m])], ..."
+//   jetwrite [PASSWORD] create-table FILE TABLE "COLUMN TYPE[(n[,m])], ..."
 //       creates an empty table; the column list is that of CREATE TABLE (same type names:
 //       INTEGER, TEXT(50), MEMO, DECIMAL(10,2), COUNTER, ...).
 //   jetwrite create-db FILE [jet4|ace2007|ace2010]
 //       makes a new, empty database (Access 2000 .mdb, Access 2007 or 2010 .accdb; jet4 when
 //       not given). An existing FILE is never replaced.
 //
-//   jetwrite [--password=PW] copy FILE SOURCE NEWTABLE
+//   jetwrite [PASSWORD] copy FILE SOURCE NEWTABLE
 //       SELECT a1.* INTO NEWTABLE FROM SOURCE AS a1: a new table with the source's columns and
 //       rows, copied page by page (a failed copy leaves no new table).
 //
-// Exit status: 0 when everything was written, 1 when some lines were refused, 2 when the
-// database or the table cannot be used at all.
+// PASSWORD: --password-file=FILE (its first line; "-" for standard input), --password-env=NAME
+// or --password-prompt; never the password itself, which every user would see in ps.
+//
+// Every command saves the file before it reports: what it prints as done is on disk. Exit
+// status: 0 when everything was written, 1 when some lines were refused, 2 when the database or
+// the table cannot be used at all or the changes could not be saved (nothing is then reported as
+// inserted).
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 
 #include "engine/core/error.h"
+#include "engine/core/secrets.h"
 #include "engine/jet/database.h"
 #include "engine/sql/parser.h"
 #include "engine/jet/write/table_copier.h"
@@ -40,12 +47,34 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: jetwrite [--password=PW] insert FILE TABLE [TSV]\n"
-               "       jetwrite [--password=PW] drop FILE TABLE\n"
-               "       jetwrite [--password=PW] create-table FILE TABLE \"COLUMN TYPE, ...\"\n"
+  std::cerr << "usage: jetwrite [PASSWORD] insert FILE TABLE [TSV]\n"
+               "       jetwrite [PASSWORD] drop FILE TABLE\n"
+               "       jetwrite [PASSWORD] create-table FILE TABLE \"COLUMN TYPE, ...\"\n"
                "       jetwrite create-db FILE [jet4|ace2007|ace2010]\n"
-               "       jetwrite [--password=PW] copy FILE SOURCE NEWTABLE\n";
+               "       jetwrite [PASSWORD] copy FILE SOURCE NEWTABLE\n"
+               "PASSWORD: --password-file=FILE | --password-env=NAME | --password-prompt\n";
   return 2;
+}
+
+// The errors that refuse one row for its values (a value that does not convert or fit, the
+// wrong number of values, a key that repeats or is NULL): the next line may go in.
+bool IsRowRefusal(const qv::Error& e) {
+  switch (e.number()) {
+    case qv::errc::kTypeConversion:
+    case qv::errc::kValueTooLong:
+    case qv::errc::kInvalidArgument:
+    case 3022:  // a value a unique index or primary key already holds
+    case 3058:  // NULL in a primary key or required index
+      return true;
+    default:
+      return false;
+  }
+}
+
+void PrintError(const qv::Error& e) {
+  std::cerr << "jetwrite: error " << e.number() << ": " << e.description();
+  if (!e.where().empty()) std::cerr << " (" << e.where() << ")";
+  std::cerr << "\n";
 }
 
 // One TSV line to literal values (std::monostate for \N).
@@ -83,18 +112,46 @@ int Insert(const std::string& file, const std::string& table, std::istream& in, 
   options.password = password;
   auto db = qv::jet::Database::Open(file, options);
   qv::jet::TableInserter inserter(*db, table);
+  const std::uint32_t before = inserter.definition().rowCount;
   std::string line;
   std::uint64_t lineNo = 0, written = 0, refused = 0;
-  while (std::getline(in, line)) {
-    ++lineNo;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    try {
-      inserter.Insert(ParseLine(line));
-      ++written;
-    } catch (const qv::Error& e) {
-      ++refused;
-      std::cerr << "line " << lineNo << ": error " << e.number() << ": " << e.description() << "\n";
+  try {
+    while (std::getline(in, line)) {
+      ++lineNo;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      try {
+        inserter.Insert(ParseLine(line));
+        ++written;
+      } catch (const qv::Error& e) {
+        // Only a row's own values make a line refused; anything else (the file cannot be
+        // written, another program is writing it, the table cannot take rows) would fail every
+        // later line the same way and ends the run.
+        if (!IsRowRefusal(e)) throw;
+        ++refused;
+        std::cerr << "line " << lineNo << ": error " << e.number() << ": " << e.description() << "\n";
+      }
     }
+    db->Close();  // the rows are counted as inserted only once they are on disk
+  } catch (const qv::Error& e) {
+    PrintError(e);
+    // The run ends here. The lines before the failing one went in whole; they are saved now,
+    // unless saving is what failed (the rows since the last save were then dropped). Either
+    // way the file, as on disk, tells how many rows of this run it holds.
+    if (!qv::IsWriteFailure(e)) {
+      try {
+        db->Close();
+      } catch (const qv::Error& c) {
+        PrintError(c);
+      }
+    }
+    try {
+      const std::uint32_t saved = db->ReadDefinition(table).rowCount - before;
+      std::cerr << "jetwrite: " << saved << (saved == 1 ? " row" : " rows") << " of this run saved before line "
+                << lineNo << "\n";
+    } catch (const qv::Error&) {
+      // The count cannot be read: the error above says enough.
+    }
+    return 2;
   }
   std::cout << written << " rows inserted into '" << table << "'";
   if (refused) std::cout << ", " << refused << " refused";
@@ -107,13 +164,11 @@ int Insert(const std::string& file, const std::string& table, std::istream& in, 
 int main(int argc, char** argv) {
   std::string password;
   int i = 1;
-  for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
-    if (std::strncmp(argv[i], "--password=", 11) == 0) password = argv[i] + 11;
-    else return Usage();
-  }
-  if (i >= argc) return Usage();
-  std::string command = argv[i++];
   try {
+    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i)
+      if (!qv::TakePasswordOption(argv[i], password)) return Usage();
+    if (i >= argc) return Usage();
+    const std::string command = argv[i++];
     if (command == "insert" && (argc - i == 2 || argc - i == 3)) {
       std::string file = argv[i], table = argv[i + 1];
       if (argc - i == 3) {
@@ -131,6 +186,7 @@ int main(int argc, char** argv) {
       options.password = password;
       auto db = qv::jet::Database::Open(argv[i], options);
       qv::jet::DropTable(*db, argv[i + 1]);
+      db->Close();
       std::cout << "dropped '" << argv[i + 1] << "'\n";
       return 0;
     }
@@ -143,6 +199,7 @@ int main(int argc, char** argv) {
       options.password = password;
       auto db = qv::jet::Database::Open(argv[i], options);
       qv::jet::CreateTable(*db, argv[i + 1], columns);
+      db->Close();
       std::cout << "created '" << argv[i + 1] << "'\n";
       return 0;
     }
@@ -161,14 +218,13 @@ int main(int argc, char** argv) {
       options.password = password;
       auto db = qv::jet::Database::Open(argv[i], options);
       std::uint64_t rows = qv::jet::CopyTable(*db, argv[i + 1], argv[i + 2]);
+      db->Close();
       std::cout << "copied " << rows << (rows == 1 ? " row" : " rows") << " into '" << argv[i + 2] << "'\n";
       return 0;
     }
     return Usage();
   } catch (const qv::Error& e) {
-    std::cerr << "jetwrite: error " << e.number() << ": " << e.description();
-    if (!e.where().empty()) std::cerr << " (" << e.where() << ")";
-    std::cerr << "\n";
+    PrintError(e);
     return 2;
   }
 }

@@ -119,7 +119,8 @@ void WriteAccessSample(const fs::path& file) {
                          {std::int64_t{1004}, std::int64_t{5}, std::string("CHAIR-SWV"), std::int64_t{1},
                           At(2024, 12, 24, 17, 45), Money(12900), 0.0},
                      });
-  }  // the last connection's close writes everything to the file
+    db->Close();  // everything on disk, or an error: a sample that failed to save never takes the name
+  }
   fs::rename(fresh, file);
 }
 

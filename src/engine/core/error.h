@@ -3,6 +3,7 @@
 // block, offset) so a damaged file can be found again.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -23,6 +24,7 @@ inline constexpr int kNoSuchTable = 3376;        // "Table 'x' does not exist."
 inline constexpr int kCorrupt = 3049;            // "Cannot open database: damaged or not a database."
 inline constexpr int kFileInUse = 3045;          // file could not be opened / locked
 inline constexpr int kDiskIo = 3043;             // disk or network error
+inline constexpr int kDiskFull = 3026;           // not enough space on disk
 inline constexpr int kReadOnly = 3027;           // database or object is read-only
 inline constexpr int kTypeConversion = 3464;     // data type mismatch in criteria expression
 inline constexpr int kValueTooLong = 3163;       // field too small for the data
@@ -49,6 +51,15 @@ class Error : public std::runtime_error {
   std::string description_;
   std::string where_;
 };
+
+// True for the failures of writing a file (a full disk, an I/O error): the file cannot take
+// more changes now, so a run of changes stops at the first one instead of failing row by row.
+inline bool IsWriteFailure(const Error& e) { return e.number() == errc::kDiskFull || e.number() == errc::kDiskIo; }
+// The number of a failed write by its errno: 3026 when the disk (or the quota, or the file size
+// limit) is full, 3043 otherwise.
+inline int WriteErrorNumber(int errnum) {
+  return errnum == ENOSPC || errnum == EDQUOT || errnum == EFBIG ? errc::kDiskFull : errc::kDiskIo;
+}
 
 // Builds the "where" text of a structural error: the file name, a unit ("page", "block") with its
 // number, and a byte offset within that unit.

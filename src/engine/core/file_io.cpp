@@ -1,6 +1,7 @@
 #include "engine/core/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +63,11 @@ WriteOnlyFile::WriteOnlyFile(const std::filesystem::path& path) : name_(path.str
   buffer_.reserve(kWriteBuffer);
 }
 
+void WriteOnlyFile::LockExclusive() {
+  while (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
+  }
+}
+
 WriteOnlyFile::~WriteOnlyFile() {
   if (fd_ >= 0) ::close(fd_);
 }
@@ -71,7 +77,9 @@ void WriteOnlyFile::WriteOut(std::uint64_t offset, const std::uint8_t* data, std
   while (done < size) {
     const ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw Error(errc::kDiskIo, "Could not write '" + name_ + "': " + std::strerror(errno) + ".", name_);
+    if (n <= 0)
+      throw Error(n < 0 ? WriteErrorNumber(errno) : errc::kDiskIo,
+                  "Could not write '" + name_ + "': " + std::strerror(errno) + ".", name_);
     done += static_cast<std::size_t>(n);
   }
 }

@@ -44,6 +44,9 @@ class WriteOnlyFile {
   // Rewrites bytes written earlier (patched in the buffer when they are still there).
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   std::uint64_t position() const { return position_; }
+  // Takes an exclusive flock on the file, held until it is closed, so that other processes can
+  // tell the file is being written (a file system without flock takes none, silently).
+  void LockExclusive();
   // Flushes, syncs to disk and closes; throws kDiskIo on any failure.
   void Close();
 

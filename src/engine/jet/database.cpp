@@ -1,6 +1,7 @@
 #include "engine/jet/database.h"
 
 #include "engine/core/error.h"
+#include "engine/core/secrets.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/office_cipher.h"
 #include "engine/jet/rc4_page_cipher.h"
@@ -12,6 +13,8 @@ constexpr std::uint32_t kCatalogPage = 2;
 }
 
 std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOptions& options) {
+  // The password (and the page keys made from it) must not reach a core dump.
+  if (!options.password.empty()) KeepSecretsOutOfCoreDumps();
   auto file = FileRegistry::Instance().Open(path);
   {
     std::lock_guard lock(file->openMutex);
@@ -47,6 +50,11 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
   std::unique_ptr<Database> db(new Database(std::move(file)));
   db->LoadCatalog();
   return db;
+}
+
+void Database::Close() {
+  std::lock_guard lock(file_->writeMutex);
+  if (file_->writeState) file_->writeState->Flush();
 }
 
 void Database::RefreshCatalog() {

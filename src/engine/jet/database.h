@@ -41,6 +41,11 @@ class Database {
   PageStore& pages() { return *file_->pages; }
   const std::shared_ptr<SharedFile>& sharedFile() const { return file_; }
 
+  // Ends this connection's work: the changes waiting in memory are written to disk now. Throws
+  // the failure of that save, or of an earlier one that lost changes (3026 disk full, 3043), so
+  // a caller reports as saved only what is. Reading may go on afterwards.
+  void Close();
+
   // Every row of MSysObjects, in physical order.
   const std::vector<CatalogEntry>& catalog() const { return catalog_; }
   // Reads the catalog again (after this or another connection created or dropped a table).

@@ -12,6 +12,32 @@
 
 namespace qv::jet {
 
+namespace {
+
+// The journal of a checkpoint cut short is undone here only when no process holds the writer
+// lock: a journal beside a file that a live process is writing belongs to a checkpoint under
+// way, and undoing it (or deleting it while it is being written) would destroy that writer's
+// work. The lock is held while the journal is undone, so no writer starts meanwhile.
+bool RecoverStoppedWriter(const std::string& path, int fd, bool writable) {
+  if (::access(JournalPathFor(path).c_str(), F_OK) != 0) return false;
+  if (!writable) {
+    if (LockedByOther(fd, kWriterLockOffset, 1)) return false;
+    return RecoverJournal(path, fd, false);  // a hot journal: 3045, the file cannot be repaired read-only
+  }
+  const LockResult lock = TryLockBytes(fd, kWriterLockOffset, 1);
+  if (lock == LockResult::kHeld) return false;
+  struct Release {
+    int fd;
+    bool held;
+    ~Release() {
+      if (held) UnlockBytes(fd, kWriterLockOffset, 1);
+    }
+  } release{fd, lock == LockResult::kTaken};
+  return RecoverJournal(path, fd, true);
+}
+
+}  // namespace
+
 FileRegistry& FileRegistry::Instance() {
   static FileRegistry registry;
   return registry;
@@ -53,7 +79,8 @@ std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path) {
   auto file = std::make_shared<SharedFile>();
   file->path = path;
   try {
-    if (RecoverJournal(path, fd, writable) && ::fstat(fd, &st) != 0) throw Error(errc::kDiskIo, "Cannot stat '" + path + "'.", path);
+    if (RecoverStoppedWriter(path, fd, writable) && ::fstat(fd, &st) != 0)
+      throw Error(errc::kDiskIo, "Cannot stat '" + path + "'.", path);
   } catch (...) {
     ::close(fd);
     throw;

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "engine/jet/file_lock.h"
 #include "engine/jet/header.h"
 #include "engine/jet/page_store.h"
 
@@ -23,12 +24,19 @@ namespace qv::jet {
 class FileWriteState {
  public:
   virtual ~FileWriteState() = default;
+  // Writes the changes waiting in memory to disk (a checkpoint). Throws the failure of this save,
+  // or of an earlier one that lost changes, as a qv::Error.
+  virtual void Flush() = 0;
 };
 
 struct SharedFile {
   std::string path;        // as the first connection named it
   DatabaseHeader header;
   std::unique_ptr<PageStore> pages;
+  // This process's user lock and lock-file entry (file_lock.h), taken when it starts writing;
+  // released before the page store closes the file, after the write state (declared later) has
+  // made its last checkpoint.
+  std::unique_ptr<UserSlot> userSlot;
   std::mutex openMutex;    // serialises password checks and cipher set-up
   std::recursive_mutex writeMutex;  // held by a connection for the whole of one write operation
   std::unique_ptr<FileWriteState> writeState;  // created by the first writer
@@ -45,7 +53,8 @@ class FileRegistry {
   // when there is no such file, 3043 (kDiskIo) when it cannot be read, 3343 (kNotADatabase) when
   // it is not an Access database. No password is checked here. A file is opened for reading and
   // writing when the process may write it (read-only otherwise: writes are then refused); an
-  // interrupted checkpoint found beside it (rollback_journal.h) is undone first.
+  // interrupted checkpoint found beside it (rollback_journal.h) is undone first, unless another
+  // process holds the writer lock (file_lock.h): the journal of a live writer is left alone.
   std::shared_ptr<SharedFile> Open(const std::string& path);
 
   // Files open right now (for tests).

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -379,16 +380,42 @@ void PageStore::WriteRaw(std::uint64_t offset, std::span<const std::uint8_t> byt
     ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw Error(errc::kDiskIo, "Disk error writing '" + fileName_ + "': " + std::strerror(errno),
+      throw Error(WriteErrorNumber(errno), "Disk error writing '" + fileName_ + "': " + std::strerror(errno),
                   qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
     }
     done += static_cast<std::size_t>(n);
   }
 }
 
+void PageStore::DiscardDirty() {
+  std::unique_lock lock(mu_);
+  CancelAheadLocked(lock);
+  dirty_.clear();
+  undo_.clear();
+  undoActive_ = false;
+  pageCount_ = diskPageCount_;
+  lru_.clear();
+  index_.clear();
+  lastMiss_ = 0xffffffffu;
+}
+
+void PageStore::ReloadFromDisk() {
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0)
+    throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno), fileName_);
+  std::unique_lock lock(mu_);
+  CancelAheadLocked(lock);
+  if (!dirty_.empty()) throw Error(errc::kGeneric, "pages of '" + fileName_ + "' reloaded while written", fileName_);
+  lru_.clear();
+  index_.clear();
+  lastMiss_ = 0xffffffffu;
+  pageCount_ = diskPageCount_ =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size) / pageSize_, 0xffffffffu));
+}
+
 void PageStore::Sync() {
   if (::fsync(fd_) != 0)
-    throw Error(errc::kDiskIo, "Disk error flushing '" + fileName_ + "': " + std::strerror(errno), fileName_);
+    throw Error(WriteErrorNumber(errno), "Disk error flushing '" + fileName_ + "': " + std::strerror(errno), fileName_);
 }
 
 }  // namespace qv::jet

@@ -104,6 +104,16 @@ class PageStore {
   void EncodeForDisk(std::uint32_t n, Bytes& page) const;
   void WriteRaw(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   void Sync();
+  // After a checkpoint that failed and was rolled back: every page written in memory since the
+  // last checkpoint is dropped, with the cache, so that every connection sees the file as it is
+  // on disk again.
+  void DiscardDirty();
+  // When another process may have changed the file since it was opened (this process takes over
+  // writing it): the cache is dropped and the page count read again from the file's size. Only
+  // while nothing is written in memory.
+  void ReloadFromDisk();
+  // The descriptor of the database file, for the rollback journal and the file locks.
+  int fd() const { return fd_; }
 
  private:
   std::string fileName_;

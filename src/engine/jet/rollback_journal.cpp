@@ -27,7 +27,7 @@ std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t
 namespace {
 
 [[noreturn]] void IoError(const std::string& path, const char* what) {
-  throw Error(errc::kDiskIo, std::string("Disk error ") + what + " '" + path + "': " + std::strerror(errno), path);
+  throw Error(WriteErrorNumber(errno), std::string("Disk error ") + what + " '" + path + "': " + std::strerror(errno), path);
 }
 
 bool ReadAll(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t len) {

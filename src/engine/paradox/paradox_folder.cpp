@@ -26,7 +26,9 @@ std::vector<std::string> ParadoxFolder::ListTables() const {
   std::error_code ec;
   for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path p = it->path();
-    if (it->is_directory(ec) || Upper(p.extension().string()) != ".DB") continue;
+    // Only a regular file (through links) is a table: a link that dangles or loops is not.
+    std::error_code kind;
+    if (Upper(p.extension().string()) != ".DB" || !it->is_regular_file(kind) || kind) continue;
     const std::string stem = p.stem().string();
     if (stem.empty() || stem[0] == '~') continue;
     names.push_back(stem);

@@ -1,10 +1,17 @@
 #include "engine/paradox/table_writer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <random>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
@@ -67,9 +74,56 @@ std::vector<fs::path> FamilyFiles(const fs::path& folder, const std::string& bas
   const std::string want = Upper(base);
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path p = it->path();
-    if (Upper(p.stem().string()) == want && IsFamilyExtension(p.extension().string()) && !it->is_directory()) out.push_back(p);
+    // A link that leads nowhere (dangling, a loop) is still a name of the family: it goes too.
+    std::error_code kind;
+    if (Upper(p.stem().string()) == want && IsFamilyExtension(p.extension().string()) && !it->is_directory(kind))
+      out.push_back(p);
   }
   return out;
+}
+
+// A table's .DB: a regular file, reached through links when there are any. A link that dangles
+// or loops, a folder or a device is no table.
+bool IsTableFileEntry(const fs::directory_entry& entry) {
+  std::error_code ec;
+  return entry.is_regular_file(ec) && !ec;
+}
+
+// The temporary files of a writer are "~qv<pid>.<random>-NAME.db-tmp" and ".mb-tmp"; the
+// writer holds an exclusive flock on its .db-tmp while it writes it. A pair belongs to a live
+// writer when that lock is held (a writer on any machine sharing the folder) or when the process
+// named by <pid> runs on this machine (the moments before the lock is taken and after the
+// finished file is closed, before its rename). Names without a pid (older writers) count on the
+// lock alone.
+bool TempFileInUse(const fs::path& folder, const std::string& name) {
+  const std::string digits = name.substr(3, name.find_first_not_of("0123456789", 3) - 3);
+  if (!digits.empty() && name.size() > 3 + digits.size() && name[3 + digits.size()] == '.') {
+    const long pid = std::strtol(digits.c_str(), nullptr, 10);
+    if (pid > 0 && pid <= 0x7fffffff && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) return true;
+  }
+  const fs::path db = folder / (name.substr(0, name.size() - 7) + ".db-tmp");
+  const int fd = ::open(db.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;  // an .mb-tmp without its .db-tmp: no writer has it any more
+  const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return locked;
+}
+
+// Removes the temporary files that writers which stopped (killed, crashed, a power cut) left in
+// `folder`; called whenever the folder is written. Failures are left for the next time.
+void RemoveStaleTempFiles(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const auto endsWith = [&](const char* tail) {
+      const std::size_t n = std::strlen(tail);
+      return name.size() > n && name.compare(name.size() - n, n, tail) == 0;
+    };
+    if (name.rfind("~qv", 0) != 0 || !(endsWith(".db-tmp") || endsWith(".mb-tmp"))) continue;
+    if (TempFileInUse(folder, name)) continue;
+    std::error_code ignored;
+    fs::remove(it->path(), ignored);
+  }
 }
 
 // True when every byte is 1 to 127: ASCII without NUL, eight bytes at a time. Per byte b,
@@ -254,7 +308,7 @@ std::optional<fs::path> FindTableFile(const fs::path& folder, const std::string&
   std::optional<fs::path> loose;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    if (Upper(name) != want || it->is_directory()) continue;
+    if (Upper(name) != want || !IsTableFileEntry(*it)) continue;
     if (name == BaseName(tableName) + ".DB" || name == BaseName(tableName) + ".db") return it->path();
     if (!loose) loose = it->path();
   }
@@ -263,6 +317,7 @@ std::optional<fs::path> FindTableFile(const fs::path& folder, const std::string&
 
 void DropTableFiles(const fs::path& folder, const std::string& tableName) {
   const std::string base = BaseName(tableName);
+  RemoveStaleTempFiles(folder);
   auto db = FindTableFile(folder, base);
   if (!db) throw Error(errc::kNoSuchTable, "Table '" + base + "' does not exist in '" + folder.string() + "'.", folder.string());
   std::error_code ec;
@@ -286,6 +341,7 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
     throw Error(errc::kInvalidArgument, "'" + tableName + "' is not a usable Paradox table name.");
   std::error_code ec;
   if (!fs::is_directory(folder_, ec)) throw Error(errc::kFileNotFound, "Could not find folder '" + folder_.string() + "'.", folder_.string());
+  RemoveStaleTempFiles(folder_);
   if (auto existing = FindTableFile(folder_, tableName_))
     throw Error(errc::kTableExists, "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
                 existing->string());
@@ -326,12 +382,14 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
   if (header_.tableName.size() > 78) header_.tableName.resize(78);
 
   std::random_device rd;
-  const std::string tag = "~qv" + std::to_string(rd() % 1000000000u) + "-" + tableName_;
+  const std::string tag =
+      "~qv" + std::to_string(::getpid()) + "." + std::to_string(rd() % 1000000000u) + "-" + tableName_;
   tempDb_ = folder_ / (tag + ".db-tmp");
   tempMb_ = folder_ / (tag + ".mb-tmp");
   const Bytes head = BuildHeader();
   header_.headerSize = static_cast<std::uint16_t>(head.size());
   db_ = std::make_unique<WriteOnlyFile>(tempDb_);
+  db_->LockExclusive();  // tells RemoveStaleTempFiles in other processes that the files are in use
   db_->Write(head);
   if (std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDef& f) { return IsBlobType(f.type); })) {
     try {

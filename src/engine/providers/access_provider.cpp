@@ -31,8 +31,12 @@ class AccessProvider final : public Provider {
   explicit AccessProvider(std::unique_ptr<qv::jet::Database> db) : db_(std::move(db)) {}
 
   // Changes still waiting in memory reach the disk now (the last connection's close would write
-  // them anyway).
-  void Close() override { qv::jet::CheckpointIfWritten(*db_->sharedFile()); }
+  // them anyway); a failure of that save, or of an earlier one that lost changes, is thrown to
+  // the caller, who reports it.
+  void Close() override {
+    inserter_.reset();
+    db_->Close();
+  }
 
   std::vector<SchemaRow> SchemaTables() override {
     SyncCatalog();
@@ -66,7 +70,7 @@ class AccessProvider final : public Provider {
         }
         return;
       }
-      if (select->into->external) return CopyToParadox(*select);
+      if (select->into->external) return FolderErrorsAsErrors([&] { CopyToParadox(*select); });
       return CopyInside(*select);
     }
     if (const auto* create = std::get_if<qv::sql::CreateTableStatement>(&statement)) {

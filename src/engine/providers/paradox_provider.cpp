@@ -18,12 +18,23 @@ class ParadoxProvider final : public Provider {
   explicit ParadoxProvider(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
   std::vector<SchemaRow> SchemaTables() override {
-    std::vector<SchemaRow> out;
-    for (auto& name : folder_.ListTables()) out.push_back({name, "TABLE"});
-    return out;
+    return FolderErrorsAsErrors([&] {
+      std::vector<SchemaRow> out;
+      for (auto& name : folder_.ListTables()) out.push_back({name, "TABLE"});
+      return out;
+    });
   }
 
   std::unique_ptr<qv::RowReader> Query(std::string_view sql) override {
+    return FolderErrorsAsErrors([&] { return RunQuery(sql); });
+  }
+
+  void Execute(std::string_view sql) override {
+    FolderErrorsAsErrors([&] { RunStatement(sql); });
+  }
+
+ private:
+  std::unique_ptr<qv::RowReader> RunQuery(std::string_view sql) {
     const qv::sql::Statement statement = qv::sql::ParseStatement(sql);
     const auto* select = std::get_if<qv::sql::SelectStatement>(&statement);
     if (select == nullptr || select->into)
@@ -32,7 +43,7 @@ class ParadoxProvider final : public Provider {
     return folder_.OpenTable(select->from.text);
   }
 
-  void Execute(std::string_view sql) override {
+  void RunStatement(std::string_view sql) {
     const qv::sql::Statement statement = qv::sql::ParseStatement(sql);
     if (const auto* drop = std::get_if<qv::sql::DropTableStatement>(&statement)) {
       folder_.DropTable(drop->table.text);
@@ -52,7 +63,6 @@ class ParadoxProvider final : public Provider {
                 folder_.path().string());
   }
 
- private:
   qv::paradox::ParadoxFolder folder_;
 };
 

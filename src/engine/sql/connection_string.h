@@ -51,6 +51,12 @@ struct ConnectionString {
 // missing database file or folder, an unknown or repeated key, a malformed part) throws
 // qv::Error: errc::kProviderNotFound for an unknown provider or driver, errc::kBadConnectionString
 // otherwise, with a description naming the key or the character position.
+// Descriptions never show a password: the text they quote is MaskPasswords' (and a password
+// key the parser does not know, which would otherwise run into the file name, is refused).
 ConnectionString ParseConnectionString(std::string_view text);
+
+// `text` with everything after the first "password=" or "pwd=" (any letter case, blanks before
+// '=' allowed) replaced by '*', one per byte, so character positions stay the same.
+std::string MaskPasswords(std::string_view text);
 
 }  // namespace qv::sql

@@ -10,6 +10,10 @@
 #include <sstream>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/paradox/paradox_folder.h"
@@ -269,11 +273,24 @@ TEST(ParadoxWriter, CreateRefusesExistingTablesAndLeavesNothingOnFailure) {
   // A stale index and .MB of a table whose .DB is gone do not survive into the new table.
   std::ofstream(dir.path / "NEW.px") << "stale";
   std::ofstream(dir.path / "new.mb") << "stale";
+  // Temporary files of writers that were killed go at the next write of the folder; those of
+  // a live writer (a running pid here, or a lock held from anywhere) stay.
+  const std::string live = "~qv" + std::to_string(::getpid()) + ".1-live.db-tmp";
+  for (const std::string f : {"~qv999999999.5-old.db-tmp", "~qv999999999.5-old.mb-tmp", "~qv12345-older.db-tmp",
+                              "~qv999999999.7-orphan.mb-tmp", live.c_str(), "~qv999999999.9-held.db-tmp",
+                              "~qv999999999.9-held.mb-tmp"})
+    std::ofstream(dir.path / f) << "tmp";
+  const int held = ::open((dir.path / "~qv999999999.9-held.db-tmp").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
   auto t = db.CreateTable("new", {Col("M", ColumnType::Memo)});
   t->Append({std::string(3000, 'q')});
   t->Close();
-  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"Orders.db", "new.DB", "new.MB"}));
+  ::close(held);
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"Orders.db", "new.DB", "new.MB", live, "~qv999999999.9-held.db-tmp",
+                                                   "~qv999999999.9-held.mb-tmp"}));
   EXPECT_EQ(std::get<std::string>(ReadAll(*db.OpenTable("NEW"))[0][0]), std::string(3000, 'q'));
+  db.DropTable("new");  // the lock is gone: the next write removes that pair
+  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"Orders.db", live}));
 }
 
 TEST(ParadoxFolderApi, ListOpenAndDropIgnoreCase) {
@@ -284,6 +301,31 @@ TEST(ParadoxFolderApi, ListOpenAndDropIgnoreCase) {
   for (const char* f : {"orders.px", "ORDERS.X02", "Orders.Y02", "orders.XG0", "ORDERS.YG0", "orders.val", "Orders.TV", "orders.mb",
                         "ordersx.db", "orders.txt", "~tmp.db"})
     std::ofstream(dir.path / f) << "x";
+  // Links that loop or dangle are no tables, and nothing about them throws.
+  fs::create_symlink("loop.db", dir.path / "loop.db");
+  fs::create_symlink("nowhere.db", dir.path / "GONE.DB");
+  fs::create_symlink("keep.DB", dir.path / "alias.db");
+  EXPECT_EQ(db.ListTables(), (std::vector<std::string>{"alias", "keep", "Orders", "ordersx"}));
+  for (const char* name : {"loop", "gone"}) {
+    EXPECT_FALSE(db.HasTable(name));
+    try {
+      db.OpenTable(name);
+      ADD_FAILURE() << name;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), errc::kNoSuchTable);
+    }
+    try {
+      db.DropTable(name);
+      ADD_FAILURE() << name;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), errc::kNoSuchTable);
+    }
+  }
+  db.CreateTable("LOOP", {Col("A", ColumnType::Int32)})->Close();  // the looping name goes with it
+  EXPECT_EQ(ReadAll(*db.OpenTable("loop")).size(), 0u);
+  db.DropTable("loop");
+  fs::remove(dir.path / "GONE.DB");
+  fs::remove(dir.path / "alias.db");
   EXPECT_EQ(db.ListTables(), (std::vector<std::string>{"keep", "Orders", "ordersx"}));
   EXPECT_TRUE(db.HasTable("ORDERS.DB"));
   EXPECT_EQ(db.OpenTable("oRdErS")->columns()[0].adoType, 3);

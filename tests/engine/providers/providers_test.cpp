@@ -2,6 +2,7 @@
 // where a statement could write) and on tables our engines write, checked against mdbtools and
 // pxlib (pxdump).
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -112,10 +113,23 @@ TEST(ConnectionOpen, FailuresCarryTheirNumbers) {
   EXPECT_FALSE(cn.IsOpen());
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE x"); }), qv::sources::kErrClosed);
   cn.Open(Jet4(locked, "password"));
+  EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0) << "a process holding a password may dump core";
   EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked, "password")); }), qv::sources::kErrAlreadyOpen);
   EXPECT_FALSE(UserTables(cn).empty());
   EXPECT_EQ(ErrorNumber([&] { cn.OpenSchema(4); }), 3251);
   cn.Close();
+  // A password key the parser does not know is never echoed, nor is a password anywhere else.
+  for (const std::string cs : {"PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/shop.mdb;Jet OLEDB:Databse Password=s3cret",
+                               "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/shop.mdb;Password=s3cret;x=1",
+                               "PROVIDER=Microsoft.Jet.OLEDB.4.1;Jet OLEDB:Databse Password=s3cret;Data Source=/x/a.mdb",
+                               "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/a.mdb;Jet OLEDB:Database Password=s3cret"}) {
+    try {
+      cn.Open(cs);
+      ADD_FAILURE() << cs;
+    } catch (const qv::Error& e) {
+      EXPECT_EQ((e.description() + e.where()).find("s3cret"), std::string::npos) << e.description();
+    }
+  }
 }
 
 TEST(ConnectionSchema, UserTablesMatchMdbtools) {

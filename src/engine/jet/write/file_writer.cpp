@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 
 #include <fcntl.h>
 #include <libgen.h>
@@ -18,7 +19,8 @@ constexpr std::uint32_t kGlobalMapPage = 1;
 const RowPointer kGlobalMap{kGlobalMapPage, 0};
 
 [[noreturn]] void IoError(const std::string& path, const char* what) {
-  throw Error(errc::kDiskIo, std::string("Disk error ") + what + " '" + path + "': " + std::strerror(errno), path);
+  const int e = errno;
+  throw Error(WriteErrorNumber(e), std::string("Disk error ") + what + " '" + path + "': " + std::strerror(e), path);
 }
 
 void WriteFully(int fd, std::uint64_t offset, const std::uint8_t* p, std::size_t n, const std::string& path) {
@@ -64,22 +66,51 @@ FileWriter& FileWriter::Attach(SharedFile& file) {
                   file.path);
     if (!file.pages->writable())
       throw Error(errc::kReadOnly, "The database '" + file.path + "' is read-only: it cannot be changed.", file.path);
-    file.writeState.reset(new FileWriter(file));
+    // One process writes a file at a time: the writer lock says which (file_lock.h).
+    const int fd = file.pages->fd();
+    const LockResult writerLock = TryLockBytes(fd, kWriterLockOffset, 1);
+    if (writerLock == LockResult::kHeld)
+      throw Error(errc::kFileInUse,
+                  "Could not use '" + file.path + "'; file already in use: another program is changing it.",
+                  file.path);
+    try {
+      // A journal left by a writer that stopped is undone before anything of ours is written,
+      // and the pages cached so far may predate another process's changes: they are read again.
+      RecoverJournal(file.path, fd, true);
+      file.pages->ReloadFromDisk();
+      ++file.catalogGeneration;
+      // The lock file lists this process (computer and user) as Access lists its users.
+      if (!file.userSlot) file.userSlot = UserSlot::Join(file.path, file.header.version >= JetVersion::Ace12, fd);
+    } catch (...) {
+      if (writerLock == LockResult::kTaken) UnlockBytes(fd, kWriterLockOffset, 1);
+      throw;
+    }
+    file.writeState.reset(new FileWriter(file, writerLock == LockResult::kTaken));
   }
   auto* w = dynamic_cast<FileWriter*>(file.writeState.get());
   if (!w) throw Error(errc::kGeneric, "Unexpected writer state for '" + file.path + "'.", file.path);
+  if (w->failure_) {
+    w->failureTold_ = true;
+    throw *w->failure_;
+  }
   return *w;
 }
 
-FileWriter::FileWriter(SharedFile& file) : file_(file), lastCheckpoint_(std::chrono::steady_clock::now()) {}
+FileWriter::FileWriter(SharedFile& file, bool holdsLock)
+    : file_(file), holdsLock_(holdsLock), lastCheckpoint_(std::chrono::steady_clock::now()) {}
 
 FileWriter::~FileWriter() {
+  const bool told = failure_ && failureTold_;
   try {
     Checkpoint();
-  } catch (...) {
-    // A failed final checkpoint leaves the file as it was at the previous one (the journal, if
-    // any, is rolled back at the next open): nothing more can be done in a destructor.
+  } catch (const Error& e) {
+    // Nobody closed the file through Close (which reports this failure to its caller): the
+    // failure is said here rather than lost.
+    if (!told) std::cerr << "error " << e.number() << ": " << e.description() << "\n";
+  } catch (const std::exception& e) {
+    std::cerr << "error: the changes to '" << file_.path << "' could not be saved: " << e.what() << "\n";
   }
+  if (holdsLock_) UnlockBytes(pages().fd(), kWriterLockOffset, 1);
 }
 
 UsageMapWriter FileWriter::GlobalMap() {
@@ -144,17 +175,42 @@ void FileWriter::MaybeCheckpoint() {
 
 void FileWriter::Checkpoint() {
   std::lock_guard lock(file_.writeMutex);
+  if (failure_) {
+    failureTold_ = true;
+    throw *failure_;
+  }
   PageStore& ps = pages();
   PageStore::DirtyState state = ps.SaveDirty();
   lastCheckpoint_ = std::chrono::steady_clock::now();
   if (state.pages.empty()) return;
+  JournalPhase phase = JournalPhase::kNone;
+  try {
+    WriteCheckpoint(state, phase);
+  } catch (const Error& e) {
+    FailCheckpoint(e, phase);
+  } catch (const std::exception& e) {
+    FailCheckpoint(Error(errc::kDiskIo, e.what(), file_.path), phase);
+  }
+  ps.MarkClean(state.pageCount);
+}
+
+void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhase& phase) {
+  PageStore& ps = pages();
   const std::uint32_t pageSize = layout().pageSize;
   const std::uint32_t diskPages = ps.diskPageCount();
   const std::string jpath = JournalPathFor(file_.path);
 
-  // 1. The journal: every page that exists on disk and is about to change, as stored.
-  int jfd = ::open(jpath.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // 0. A journal still beside the file holds pages the file may need back: it is undone, never
+  //    overwritten. Under the writer lock it can only be one this writer failed to undo, which
+  //    leaves the writer failed; this is the last guard.
+  if (RecoverJournal(file_.path, ps.fd(), true))
+    throw Error(errc::kDiskIo, "An unfinished save of '" + file_.path + "' was found and undone.", file_.path);
+
+  // 1. The journal: every page that exists on disk and is about to change, as stored. O_EXCL:
+  //    a journal that appeared meanwhile is never truncated.
+  int jfd = ::open(jpath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (jfd < 0) IoError(jpath, "creating");
+  phase = JournalPhase::kWriting;
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
@@ -177,7 +233,8 @@ void FileWriter::Checkpoint() {
   }
   if (::fsync(jfd) != 0) IoError(jpath, "flushing");
   Fault("journal-written");
-  // 2. The header makes the journal "hot": from here on a crash rolls the database back.
+  // 2. The header makes the journal "hot": from here on a crash rolls the database back, and so
+  //    does a failure of this checkpoint (FailCheckpoint).
   std::memcpy(header.data(), kJournalMagic, 8);
   StoreU32(header.data() + 8, kJournalVersion);
   StoreU32(header.data() + 12, pageSize);
@@ -185,6 +242,7 @@ void FileWriter::Checkpoint() {
   StoreU32(header.data() + 20, records);
   StoreU64(header.data() + 24, static_cast<std::uint64_t>(diskPages) * pageSize);
   StoreU32(header.data() + 32, JournalChecksum(std::span<const std::uint8_t>(header.data(), 32)));
+  phase = JournalPhase::kHot;
   WriteFully(jfd, 0, header.data(), header.size(), jpath);
   if (::fsync(jfd) != 0) IoError(jpath, "flushing");
   SyncDirectoryOf(jpath);
@@ -198,10 +256,46 @@ void FileWriter::Checkpoint() {
   }
   ps.Sync();
   Fault("database-synced");
-  // 4. Done: the journal goes, the pages become ordinary cached pages.
+  // 4. Done: the journal goes. Until it is gone the next open would undo this checkpoint, so a
+  //    journal that cannot be removed makes the checkpoint fail (and be undone) like any other.
   if (::unlink(jpath.c_str()) != 0) IoError(jpath, "removing");
+  phase = JournalPhase::kNone;
   SyncDirectoryOf(jpath);
-  ps.MarkClean(state.pageCount);
+}
+
+void FileWriter::FailCheckpoint(const Error& cause, JournalPhase phase) {
+  const std::string jpath = JournalPathFor(file_.path);
+  PageStore& ps = pages();
+  std::string outcome;
+  try {
+    if (phase == JournalPhase::kHot) {
+      Fault("rolling-back");
+      RecoverJournal(file_.path, ps.fd(), true);
+    } else if (phase == JournalPhase::kWriting) {
+      // Without a valid header the file was not touched; the partial journal is only removed.
+      ::unlink(jpath.c_str());
+    } else if (::access(jpath.c_str(), F_OK) == 0) {
+      // A journal this checkpoint did not write and could not undo (step 0): it stays for the
+      // next open, which undoes it.
+      throw Error(errc::kDiskIo, "journal left", jpath);
+    }
+    outcome = " The database is as it was at its last save; the changes made since then were not saved.";
+  } catch (const std::exception&) {
+    outcome = " The database could not be put back yet: it will be put back as it was at its last save when it is "
+              "next opened. The changes made since that save were not saved.";
+  }
+  // Memory goes back to the file on disk: no connection goes on reading or building on changes
+  // that were lost.
+  ps.DiscardDirty();
+  unlisted_.clear();
+  nextFreeScan_ = 2;
+  ++file_.catalogGeneration;
+  std::string description = "The changes to '" + file_.path + "' could not be saved: " + cause.description();
+  if (!description.empty() && description.back() != '.') description += '.';
+  failure_ = std::make_unique<Error>(cause.number() == errc::kDiskFull ? errc::kDiskFull : errc::kDiskIo,
+                                     description + outcome, cause.where().empty() ? file_.path : cause.where());
+  failureTold_ = true;
+  throw *failure_;
 }
 
 void CheckpointIfWritten(SharedFile& file) {

@@ -7,7 +7,10 @@
 //    ourselves (zeroed), otherwise from the end of the file; freed pages are zeroed and marked free;
 //  - checkpoints: changed pages stay in memory (every connection sees them at once) until a
 //    checkpoint writes them through the rollback journal: at Close, when a second has passed since
-//    the last one, and when too many pages wait.
+//    the last one, and when too many pages wait. A checkpoint that fails puts the file back as it
+//    was at the previous one and drops the changes made since; the failure then stays: every later
+//    change and every Close report it, so nothing that was lost is ever taken for saved.
+// The writer holds the file's writer lock (file_lock.h) from its creation to its destruction.
 // Protocol and layouts: docs/formats/jet-writing.md.
 #pragma once
 
@@ -19,6 +22,7 @@
 #include <set>
 #include <string>
 
+#include "engine/core/error.h"
 #include "engine/jet/file_registry.h"
 #include "engine/jet/write/usage_map_writer.h"
 
@@ -28,8 +32,13 @@ class FileWriter final : public FileWriteState {
  public:
   // The writer of `file`, made on first use. Throws 3027 (kReadOnly) when the file could only be
   // opened for reading, 3251 for Jet3 files, 3033 for an encrypted file whose page cipher is
-  // missing (never the case for a file opened through Database::Open).
+  // missing (never the case for a file opened through Database::Open), 3045 (kFileInUse) when
+  // another process is writing the file, and the failure of an earlier checkpoint that lost
+  // changes (see Checkpoint). Made, it first undoes a journal a stopped writer left and reads
+  // the file afresh (another process may have changed it since it was opened).
   static FileWriter& Attach(SharedFile& file);
+  // Makes the last checkpoint. Its failure, when no caller was told of it before (the file was
+  // not closed through Close), is written to standard error: it is never lost silently.
   ~FileWriter() override;
 
   SharedFile& file() { return file_; }
@@ -43,19 +52,34 @@ class FileWriter final : public FileWriteState {
   // Zeroes `page` and marks it free in the global map.
   void FreePage(std::uint32_t page);
 
-  // Writes every changed page to disk through the journal (see the class comment).
+  // Writes every changed page to disk through the journal (see the class comment). When it
+  // fails, the file is put back as it was at the previous checkpoint (or, when even that fails,
+  // left with its journal for the next open to undo), the changes since then are dropped from
+  // memory, and a qv::Error (3026 disk full, 3043 other failures) says so; that error is thrown
+  // again by every later write and checkpoint of this writer.
   void Checkpoint();
+  void Flush() override { Checkpoint(); }
+  // The failure of an earlier checkpoint, if any.
+  bool failed() const { return failure_ != nullptr; }
   // Checkpoints when a second has passed since the last one or many pages wait.
   void MaybeCheckpoint();
 
-  // Test hook: called at each named step of a checkpoint ("journal-written", "header-synced",
-  // "page-written", "database-synced"); a test may end the process there.
+  // Test hook: called at each named step of a checkpoint ("journal-written",
+  // "header-synced", "page-written", "database-synced", and "rolling-back" before a failed
+  // checkpoint is undone); a test may end the process there, or throw a qv::Error to act as a
+  // failed write.
   std::function<void(const char* step)> faultHook;
   // Pages waiting in memory before MaybeCheckpoint writes them even within the second.
   std::size_t maxDirtyPages = 4096;
 
  private:
-  explicit FileWriter(SharedFile& file);
+  FileWriter(SharedFile& file, bool holdsLock);
+  // How far a checkpoint got with its journal: none of its own, one being written (not valid
+  // yet: the database is untouched), or hot (the database may be partly written).
+  enum class JournalPhase { kNone, kWriting, kHot };
+  void WriteCheckpoint(const PageStore::DirtyState& state, JournalPhase& phase);
+  // After a failed checkpoint: the disk put back, memory dropped, the failure kept and thrown.
+  [[noreturn]] void FailCheckpoint(const Error& cause, JournalPhase phase);
   // The global usage map (page 1, row 0), able to add bitmap pages at the end of the file.
   UsageMapWriter GlobalMap();
   void Fault(const char* step) {
@@ -63,6 +87,9 @@ class FileWriter final : public FileWriteState {
   }
 
   SharedFile& file_;
+  bool holdsLock_;  // the writer lock is ours (false where the file system takes no locks)
+  std::unique_ptr<Error> failure_;  // the failure of a checkpoint that lost changes
+  bool failureTold_ = false;        // thrown to a caller at least once
   std::chrono::steady_clock::time_point lastCheckpoint_;
   std::uint32_t nextFreeScan_ = 2;  // where the search for reusable free pages goes on
   // Pages freed (zeroed) that the global map could not list (only past the last range a
@@ -72,7 +99,8 @@ class FileWriter final : public FileWriteState {
 };
 
 // Writes the changes waiting in memory for `file` to disk now, when it has been written at all
-// (a connection calls this at its Close; the last connection's close checkpoints anyway).
+// (a connection calls this at its Close; the last connection's close checkpoints anyway). Throws
+// the failure of this checkpoint or of an earlier one that lost changes.
 void CheckpointIfWritten(SharedFile& file);
 
 // One change to the file. Holds the file's write lock; when destroyed without Commit() (an
