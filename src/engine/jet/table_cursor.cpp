@@ -76,7 +76,10 @@ TableRowReader::TableRowReader(std::unique_ptr<TableCursor> cursor, const ReadOp
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& c = def.columns[i];
     if (!c.readable()) {
-      if (options.skipUnreadableColumns) continue;
+      if (options.skipUnreadableColumns) {
+        skipped_.push_back(&c);
+        continue;
+      }
       throw Error(errc::kNotSupported,
                   "Column '" + c.name + "' of table '" + def.name + "' is " +
                       (c.type == col_type::kComplex ? "an attachment, multi-value or version-history column"

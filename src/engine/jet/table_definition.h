@@ -38,11 +38,11 @@ struct ColumnDef {
   bool hyperlink() const { return (flags & col_flag::kHyperlink) != 0; }
   bool calculated() const { return (extFlags & 0xc0) != 0; }
   bool longValue() const { return type == col_type::kMemo || type == col_type::kOle; }
-  // Columns a RowReader cannot deliver as values yet: complex columns (their data lives in a
-  // hidden table) and calculated columns other than text (their result type is a property).
-  bool readable() const {
-    return type != col_type::kComplex && (!calculated() || type == col_type::kText || type == col_type::kMemo);
-  }
+  // Columns a RowReader cannot deliver as values: complex columns (attachments, multi-value
+  // lists, version history), whose data lives in hidden tables.
+  bool readable() const { return type != col_type::kComplex; }
+  // Yes/No values that live in the null mask (a calculated Yes/No column stores a value).
+  bool maskBoolean() const { return type == col_type::kBoolean && !calculated(); }
 };
 
 // One physical index: up to 10 columns, its own usage map and first page.
