@@ -10,7 +10,10 @@
 //   is reported (line 170), as the transfer does by design;
 // - an empty text arrives as NULL: Paradox stores an empty Alpha field as blank, which is NULL;
 // - attachment, multi-value and version-history columns: the table goes without them and the
-//   closing message names them.
+//   closing message names them;
+// - text that no offered code page can hold: a table mixing scripts (one table of the corpus
+//   holds Cyrillic beside Greek and more), and Access 97 text whose bytes the file's code page
+//   does not define (read as U+FFFD); each refusal names the row, the field and the character.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -18,6 +21,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -114,6 +118,15 @@ QString OwnAccessFile(const QString& folder) {
   return file;
 }
 
+// Two number texts of the same value ("1e+06" of a Money field read as a double, "1000000" of
+// the Access currency).
+bool SameNumber(const std::string& a, const std::string& b) {
+  char* ea = nullptr;
+  char* eb = nullptr;
+  const double x = std::strtod(a.c_str(), &ea), y = std::strtod(b.c_str(), &eb);
+  return !a.empty() && !b.empty() && *ea == '\0' && *eb == '\0' && x == y;
+}
+
 // pxdump's value text for the cells it prints the same way for every code page: NULL, whole
 // numbers, Logical, doubles, ASCII text, and (pxdump converting from the header's code page)
 // the text of Alpha fields. std::nullopt for the rest (compared by our reader).
@@ -197,6 +210,13 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
     for (const auto& r : page.reports()) {
       if (r.label == 170 && r.description.contains("already exists")) {
         ++known["second table of two whose names cut alike"];
+      } else if (r.label == 170 && r.description.contains("(U+FFFD), which none of the code pages")) {
+        // Access 97 bytes that the file's code page does not define: no text to carry.
+        ++known["table refused: Access 97 text with bytes its code page does not define (read as U+FFFD)"];
+      } else if (r.label == 170 && r.description.contains("holds together with the table's other text")) {
+        // One table mixing scripts that no single-byte code page holds together.
+        ++known["table refused: text mixing scripts no single code page holds"];
+        std::printf("  refused: %s: %s\n", rel.toUtf8().constData(), r.description.left(200).toUtf8().constData());
       } else {
         exceptions << rel + ": report at line " + QString::number(r.label) + ": " + r.description.left(160);
       }
@@ -249,7 +269,7 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
           const std::string have = FormatValueText(got[r][c]).value_or("<NULL>");
           if (have == "<NULL>" && want[r][c].empty()) {
             ++known["empty text arriving as NULL"];
-          } else if (have != want[r][c])
+          } else if (have != want[r][c] && !SameNumber(have, want[r][c]))
             exceptions << rel + ":" + name + QStringLiteral(": row %1 field %2: '%3' arrived as '%4'")
                                                   .arg(r + 1).arg(c + 1)
                                                   .arg(QString::fromStdString(want[r][c]).left(40),

@@ -39,8 +39,19 @@ struct ColumnDef {
   bool calculated() const { return (extFlags & 0xc0) != 0; }
   bool longValue() const { return type == col_type::kMemo || type == col_type::kOle; }
   // Columns a RowReader cannot deliver as values: complex columns (attachments, multi-value
-  // lists, version history), whose data lives in hidden tables.
-  bool readable() const { return type != col_type::kComplex; }
+  // lists, version history), whose data lives in hidden tables, and type codes no Access
+  // version documents.
+  bool readable() const {
+    switch (type) {
+      case col_type::kBoolean: case col_type::kByte: case col_type::kInt16: case col_type::kInt32:
+      case col_type::kCurrency: case col_type::kSingle: case col_type::kDouble: case col_type::kDateTime:
+      case col_type::kBinary: case col_type::kText: case col_type::kOle: case col_type::kMemo:
+      case col_type::kGuid: case col_type::kNumeric: case col_type::kBigInt: case col_type::kDateTimeExt:
+        return true;
+      default:
+        return false;
+    }
+  }
   // Yes/No values that live in the null mask (a calculated Yes/No column stores a value).
   bool maskBoolean() const { return type == col_type::kBoolean && !calculated(); }
 };

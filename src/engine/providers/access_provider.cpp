@@ -173,8 +173,10 @@ class AccessProvider final : public Provider {
       auto rows = std::make_unique<qv::jet::TableRowReader>(db_->OpenCursor(source), read);
       if (first) {
         for (const auto* c : rows->skippedColumns())
-          leftOut.push_back("'" + source + "' went to Paradox without its column '" + c->name +
-                            "': an attachment, multi-value or version-history column, which a Paradox table cannot hold.");
+          leftOut.push_back("'" + source + "' went to Paradox without its column '" + c->name + "': " +
+                            (c->type == qv::jet::col_type::kComplex
+                                 ? std::string("an attachment, multi-value or version-history column, which a Paradox table cannot hold.")
+                                 : "a column of the type code " + std::to_string(c->type) + ", which no Access version documents."));
         first = false;
       }
       return rows;
