@@ -23,6 +23,7 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
   shell::TableList& paradox_list = page.page.paradox_list;
   std::unique_ptr<sources::Connection> access;
   std::unique_ptr<sources::Connection> paradox;
+  QStringList left_out;  // what the copies left out, one line each
 
   trap.Step(100, [&] { access = sources::MakeConnection(objects); });
   trap.Step(102, [&] { paradox = sources::MakeConnection(objects); });
@@ -75,12 +76,18 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
     // refused before the statement runs.
     trap.Step(170, [&] {
       CheckParadoxName(target);
-      Use(access).Execute(CopyToParadoxStatement(page.fields.paradoxFolder(), target, source).toStdString());
+      Use(access).Execute(
+          CopyToParadoxStatement(page.fields.paradoxFolder(), target, source, page.fields.paradoxCodePage()).toStdString());
+      for (const std::string& note : Use(access).TakeNotes()) left_out << QString::fromStdString(note);
     });
   }
 
   trap.Step(176, [&] { sources::AddTablesToParadoxListbox(paradox_list, page.fields, page.windows); });
-  trap.Step(184, [&] { shell::ShowOk(page.windows, QStringLiteral("Done.")); });
+  // Columns a Paradox table cannot hold went without their values: the closing message says so.
+  trap.Step(184, [&] {
+    shell::ShowOk(page.windows, left_out.isEmpty() ? QStringLiteral("Done.")
+                                                   : QStringLiteral("Done.\n\n") + left_out.join(QStringLiteral("\n")));
+  });
   trap.Step(186, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });
   trap.Step(188, [&] { Use(access).Close(); });
   trap.Step(190, [&] { Use(paradox).Close(); });

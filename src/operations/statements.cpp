@@ -20,8 +20,12 @@ QString FolderPart(const QString& folder) {
   return part;
 }
 
-QString CopyToParadoxStatement(const QString& folder, const QString& target, const QString& source) {
-  return QStringLiteral("select * into [Paradox 5.x;Database=") + FolderPart(folder) + QStringLiteral("].[") + target +
+QString CopyToParadoxStatement(const QString& folder, const QString& target, const QString& source,
+                               const QString& code_page) {
+  const QString page = code_page.trimmed();
+  return QStringLiteral("select * into [Paradox 5.x;") +
+         (page.isEmpty() ? QString() : QStringLiteral("CodePage=") + page + QStringLiteral(";")) +
+         QStringLiteral("Database=") + FolderPart(folder) + QStringLiteral("].[") + target +
          QStringLiteral(".db] from [") + source + QStringLiteral("]");
 }
 

@@ -21,7 +21,10 @@ namespace qv::ops {
 QString FolderPart(const QString& folder);
 
 // "select * into [Paradox 5.x;Database=" + folder part + "].[" + target + ".db] from [" + source + "]"
-QString CopyToParadoxStatement(const QString& folder, const QString& target, const QString& source);
+// With a code page (the text of the ParadoxCodePage setting, a number), "CodePage=" + it + ";"
+// comes before "Database=" and fixes the new table's code page; empty: the copy chooses.
+QString CopyToParadoxStatement(const QString& folder, const QString& target, const QString& source,
+                               const QString& code_page = QString());
 
 // "DROP TABLE `name`" (the transfers and the renaming) and "DROP TABLE `name`;" (deletion).
 QString DropStatement(const QString& name);

@@ -21,6 +21,10 @@ class ConnectionFields {
   virtual QString paradoxFolder() const = 0;   // Text1
   virtual QString accessFile() const = 0;      // Text2
   virtual QString accessPassword() const = 0;  // Text3
+  // The two code-page settings (settings_store.h), read when needed; empty: automatic for new
+  // Paradox tables, the file header's for Access 97 text.
+  virtual QString paradoxCodePage() const { return {}; }
+  virtual QString accessCodePage() const { return {}; }
 };
 
 // The table page as operations see it.

@@ -1,4 +1,4 @@
-// The per-user settings store: three texts under organisation "Kestrune", group "Quorvella".
+// The per-user settings store: texts under organisation "Kestrune", group "Quorvella".
 // Nothing is cached: every read and every save goes to the store at once.
 #pragma once
 
@@ -9,6 +9,12 @@ namespace qv::shell {
 inline constexpr char kParadoxFolderKey[] = "ParadoxFolder";
 inline constexpr char kAccessFileKey[] = "AccessMDBFile";
 inline constexpr char kAccessPasswordKey[] = "AccessPassword";
+// Two settings without a text box, read when an operation needs them and never written by the
+// program (the user sets them in the store): the code page of new Paradox tables (a number such
+// as 1250; empty or missing: the first code page that holds the table's text) and the code page
+// of an Access 97 file's text (empty or missing: the one its header names).
+inline constexpr char kParadoxCodePageKey[] = "ParadoxCodePage";
+inline constexpr char kAccessCodePageKey[] = "AccessCodePage";
 
 class SettingsStore {
  public:

@@ -24,10 +24,14 @@ QString AccessConnectionString(const QString& file, const QString& password, con
     path = fields.accessFile();
     secret = fields.accessPassword();
   }
+  // The code page of Access 97 text, when the setting names one, goes before the password,
+  // which always comes last.
+  const QString code_page = fields.accessCodePage().trimmed();
+  const QString extra = code_page.isEmpty() ? QString() : QStringLiteral(";Code Page=") + code_page;
   if (path.right(5).toLower() == QStringLiteral("accdb"))
-    return QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=") + path +
+    return QStringLiteral("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=") + path + extra +
            QStringLiteral(";JET OLEDB:Database Password=") + secret;
-  return QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") + path +
+  return QStringLiteral("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=") + path + extra +
          QStringLiteral(";JET OLEDB:Database Password=") + secret;
 }
 

@@ -25,6 +25,8 @@ providers::Provider& Connection::provider() {
 
 void Connection::Execute(std::string_view sql) { provider().Execute(sql); }
 
+std::vector<std::string> Connection::TakeNotes() { return provider_ ? provider_->TakeNotes() : std::vector<std::string>{}; }
+
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
   auto& p = provider();
   if (schema != kSchemaTables)

@@ -72,6 +72,8 @@ class Connection {
   std::unique_ptr<Recordset> OpenSchema(int schema);
   void Close();
   bool IsOpen() const { return provider_ != nullptr; }
+  // What the statements run so far left out (providers::Provider::TakeNotes); empty when closed.
+  std::vector<std::string> TakeNotes();
 
   // The provider behind an open connection (throws 3704 when closed).
   providers::Provider& provider();

@@ -205,6 +205,8 @@ TEST(ColumnSuffix, EveryTypeNameGivesItsColumnType) {
 TEST(StatementTexts, AsTheOperationsSendThem) {
   EXPECT_EQ(CopyToParadoxStatement(QStringLiteral("C:\\Data"), QStringLiteral("Orders"), QStringLiteral("Orders")),
             QStringLiteral("select * into [Paradox 5.x;Database=C:\\Data/].[Orders.db] from [Orders]"));
+  EXPECT_EQ(CopyToParadoxStatement(QStringLiteral("/data"), QStringLiteral("Orders"), QStringLiteral("Orders"), QStringLiteral(" 1250 ")),
+            QStringLiteral("select * into [Paradox 5.x;CodePage=1250;Database=/data/].[Orders.db] from [Orders]"));
   EXPECT_EQ(FolderPart(QStringLiteral("/data")), QStringLiteral("/data/"));
   EXPECT_EQ(FolderPart(QStringLiteral("/")), QStringLiteral("/"));
   EXPECT_EQ(FolderPart(QStringLiteral("/data/")), QStringLiteral("/data//"));

@@ -45,6 +45,12 @@ TEST_F(ConnectionPageTest, RestoresStoredSettingsIncludingThePassword) {
   // The restore writes the same values back; nothing changes in the store.
   EXPECT_EQ(Stored(shell::kAccessPasswordKey), QStringLiteral("s3cr=t, \"x\""));
   EXPECT_TRUE(windows_.calls().empty());
+  // The code-page settings have no box: the page reads them from the store when asked.
+  EXPECT_EQ(form1().paradoxCodePage(), QString());
+  Store(shell::kParadoxCodePageKey, QStringLiteral("1250"));
+  Store(shell::kAccessCodePageKey, QStringLiteral("936"));
+  EXPECT_EQ(form1().paradoxCodePage(), QStringLiteral("1250"));
+  EXPECT_EQ(form1().accessCodePage(), QStringLiteral("936"));
 }
 
 // Reads of the folder key fail; the others work.

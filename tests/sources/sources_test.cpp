@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -24,10 +25,11 @@ namespace {
 const QString kAccess = QStringLiteral(QV_SHARED_DIR "/corpus/access/");
 
 struct Fields : shell::ConnectionFields {
-  QString folder, file, password;
+  QString folder, file, password, accessPage;
   QString paradoxFolder() const override { return folder; }
   QString accessFile() const override { return file; }
   QString accessPassword() const override { return password; }
+  QString accessCodePage() const override { return accessPage; }
 };
 
 struct Flow : shell::PageFlow {
@@ -98,6 +100,31 @@ TEST(ConnectionStrings, AsTheProgramWritesThem) {
   // An empty file takes file and password from the page, whatever password was passed.
   EXPECT_EQ(AccessConnectionString("", "ignored", f),
             "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/data/Box.mdb;JET OLEDB:Database Password=pw;x");
+  // The code page of Access 97 text, when set, goes before the password; the reader then takes
+  // the text of charsetGBK.mdb (whose header says 1252) as the Chinese it is.
+  f.accessPage = QStringLiteral("936");
+  EXPECT_EQ(AccessConnectionString("/d/shop.mdb", "s", f),
+            "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/shop.mdb;Code Page=936;JET OLEDB:Database Password=s");
+  QTemporaryDir dir;
+  const QString gbk = dir.filePath("gbk.mdb");
+  ASSERT_TRUE(QFile::copy(kAccess + "ucanaccess/src/test/resources/testdbs/charsetGBK.mdb", gbk));
+  for (const QString& page : {QString(), QStringLiteral("936")}) {
+    f.accessPage = page;
+    Connection cn;
+    cn.Open(AccessConnectionString(gbk, "", f).toStdString());
+    auto schema = cn.OpenSchema(kSchemaTables);
+    std::string table;
+    for (; !schema->Eof(); schema->MoveNext())
+      if (std::get<std::string>(schema->Fields("TABLE_TYPE").Value()) == "TABLE") table = std::get<std::string>(schema->Fields("TABLE_NAME").Value());
+    Recordset rs;
+    rs.Open("SELECT * FROM [" + table + "]", cn);
+    std::string text;
+    for (int i = 0; i < rs.FieldCount(); ++i)
+      if (const auto* s = std::get_if<std::string>(&rs.Fields(i).Value())) text += *s;
+    const bool chinese = QString::fromStdString(text).contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]")));
+    EXPECT_EQ(chinese, !page.isEmpty()) << text;
+  }
+  f.accessPage.clear();
   f.folder = QStringLiteral("/data/px/");
   EXPECT_EQ(ParadoxConnectionString(f),
             "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=/data/px/;Dbq=/data/px/;"

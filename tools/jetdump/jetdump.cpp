@@ -111,7 +111,7 @@ void PrintCells(Database& db, const std::string& name) {
     std::printf("row at page %u slot %u\n", cursor->position().page, cursor->position().row);
     const auto& cols = cursor->definition().columns;
     for (std::size_t i = 0; i < cols.size(); ++i) {
-      if (cols[i].type == col_type::kBoolean) {
+      if (cols[i].maskBoolean()) {
         std::printf("  %-20s %s\n", cols[i].name.c_str(), cells[i].flag ? "true" : "false");
       } else if (cells[i].null) {
         std::printf("  %-20s NULL\n", cols[i].name.c_str());

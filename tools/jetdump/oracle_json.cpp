@@ -98,12 +98,11 @@ std::string IsoFromUnixMs(std::int64_t ms) {
 }
 
 std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder& dec, const Place& where) {
-  if (c.type == col_type::kBoolean) return cell.flag ? "true" : "false";
+  if (c.maskBoolean()) return cell.flag ? "true" : "false";
   if (cell.null) return "null";
-  if (!c.readable()) {
-    if (c.type == col_type::kComplex) return JsonString(std::to_string(static_cast<std::int32_t>(ByteView(cell.bytes, where.str()).U32(0))));
-    return JsonString(ToHex(cell.bytes));  // calculated, result type unknown: the stored bytes
-  }
+  if (c.type == col_type::kComplex) return JsonString(std::to_string(static_cast<std::int32_t>(ByteView(cell.bytes, where.str()).U32(0))));
+  // Calculated values other than text as the oracles show them: the stored bytes.
+  if (c.calculated() && c.type != col_type::kText && c.type != col_type::kMemo) return JsonString(ToHex(cell.bytes));
   if (c.type == col_type::kSingle) {
     auto v = dec.Decode(c, cell, where);
     return JsonString(JsFloat32(static_cast<float>(std::get<double>(v))));
@@ -178,7 +177,8 @@ std::string JsFloat32(float v) { return ShortestJs(v); }
 std::string TableJson(Database& db, const std::string& name, bool sortRows) {
   std::string out = "  {\n   \"name\": " + JsonString(name);
   try {
-    auto cursor = db.OpenCursor(name);
+    // The columns as stored (the oracles show a calculated column's storage type and bytes).
+    auto cursor = std::make_unique<TableCursor>(db.sharedFile(), db.ReadDefinition(name));
     const auto& def = cursor->definition();
     out += ",\n   \"rowCount\": " + std::to_string(def.rowCount);
     out += ",\n   \"columns\": [";

@@ -16,6 +16,18 @@ const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);  // NOLINT: iconv's own 
 
 void ResetState(void* h) { iconv(Handle(h), nullptr, nullptr, nullptr, nullptr); }
 
+// Writes what the conversion still holds: code pages such as 1255 keep a letter back until they
+// know whether a combining mark follows, so the text's last letter comes out only here.
+void Flush(void* h, std::string& out, char*& o, std::size_t& outLeft) {
+  if (outLeft < 16) {
+    const std::size_t used = static_cast<std::size_t>(o - out.data());
+    out.resize(out.size() + 16);
+    o = out.data() + used;
+    outLeft = out.size() - used;
+  }
+  iconv(Handle(h), nullptr, nullptr, &o, &outLeft);
+}
+
 }  // namespace
 
 TextCodec::TextCodec(const std::string& charset) : charset_(charset) {
@@ -28,6 +40,26 @@ TextCodec::TextCodec(const std::string& charset) : charset_(charset) {
   }
   toUtf8_ = to;
   fromUtf8_ = from;
+  // Each byte on its own: a character set where one needs another after it is not single-byte.
+  std::vector<std::string> table(256);
+  for (unsigned b = 0; b < 256; ++b) {
+    ResetState(toUtf8_);
+    char byte = static_cast<char>(b);
+    char* in = &byte;
+    std::size_t inLeft = 1;
+    std::string out(16, '\0');
+    char* o = out.data();
+    std::size_t outLeft = out.size();
+    const std::size_t r = iconv(Handle(toUtf8_), &in, &inLeft, &o, &outLeft);
+    if (r == static_cast<std::size_t>(-1) && errno != EILSEQ) return;  // an incomplete sequence: multi-byte
+    if (r != static_cast<std::size_t>(-1)) Flush(toUtf8_, out, o, outLeft);
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    if (r == static_cast<std::size_t>(-1)) out = "\xEF\xBF\xBD";
+    if (out.empty()) return;
+    table[b] = std::move(out);
+  }
+  ResetState(toUtf8_);
+  bytes_ = std::move(table);
 }
 
 TextCodec::~TextCodec() {
@@ -37,7 +69,7 @@ TextCodec::~TextCodec() {
 
 TextCodec::TextCodec(TextCodec&& o) noexcept
     : charset_(std::move(o.charset_)), toUtf8_(std::exchange(o.toUtf8_, nullptr)),
-      fromUtf8_(std::exchange(o.fromUtf8_, nullptr)) {}
+      fromUtf8_(std::exchange(o.fromUtf8_, nullptr)), bytes_(std::move(o.bytes_)) {}
 
 TextCodec& TextCodec::operator=(TextCodec&& o) noexcept {
   if (this != &o) {
@@ -48,8 +80,13 @@ TextCodec& TextCodec::operator=(TextCodec&& o) noexcept {
 }
 
 std::string TextCodec::ToUtf8(std::string_view bytes) const {
-  ResetState(toUtf8_);
   std::string out;
+  if (!bytes_.empty()) {
+    out.reserve(bytes.size() * 2);
+    for (char c : bytes) out += bytes_[static_cast<unsigned char>(c)];
+    return out;
+  }
+  ResetState(toUtf8_);
   out.resize(bytes.size() * 4 + 8);
   char* in = const_cast<char*>(bytes.data());
   std::size_t inLeft = bytes.size();
@@ -80,6 +117,7 @@ std::string TextCodec::ToUtf8(std::string_view bytes) const {
     --inLeft;
     ResetState(toUtf8_);
   }
+  Flush(toUtf8_, out, o, outLeft);
   out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
@@ -108,6 +146,7 @@ bool TextCodec::FromUtf8(std::string_view utf8, std::string& out) const {
     // glibc counts irreversible conversions in r: a character replaced by an approximation.
     if (r > 0) return false;
   }
+  Flush(fromUtf8_, out, o, outLeft);
   out.resize(static_cast<std::size_t>(o - out.data()));
   return true;
 }

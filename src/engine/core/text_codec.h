@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -36,6 +37,10 @@ class TextCodec {
   std::string charset_;
   void* toUtf8_ = nullptr;    // iconv_t
   void* fromUtf8_ = nullptr;  // iconv_t
+  // Single-byte code pages decode byte by byte through this table (UTF-8 of each byte, U+FFFD
+  // for an undefined one): as Windows decodes them, without the composing of a letter and its
+  // marks that iconv does for some (code page 1255). Empty for multi-byte character sets.
+  std::vector<std::string> bytes_;
 };
 
 // True when every byte is below 0x80: text that every code page of ours keeps unchanged.

@@ -67,6 +67,9 @@ struct Timestamp {
   std::uint8_t minute = 0;
   std::uint8_t second = 0;
   std::uint16_t millisecond = 0;
+  // 100-nanosecond units within the millisecond (0..9999): only Access's Date/Time Extended
+  // values carry them; every other source leaves 0.
+  std::uint16_t tick = 0;
   friend bool operator==(const Timestamp&, const Timestamp&) = default;
 };
 

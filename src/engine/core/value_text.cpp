@@ -84,7 +84,13 @@ std::string FormatTimestamp(const Timestamp& t) {
   else
     std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour, t.minute, t.second);
   std::string out(buf);
-  if (t.millisecond != 0) {
+  if (t.tick != 0) {
+    // Seven fraction digits, the last zeros left out: the full precision of the value.
+    std::snprintf(buf, sizeof buf, ".%03u%04u", t.millisecond, t.tick);
+    std::string fraction(buf);
+    while (fraction.back() == '0') fraction.pop_back();
+    out += fraction;
+  } else if (t.millisecond != 0) {
     std::snprintf(buf, sizeof buf, ".%03u", t.millisecond);
     out += buf;
   }

@@ -1,9 +1,14 @@
 #include "engine/jet/database.h"
 
+#include <algorithm>
+#include <cstring>
+#include <map>
+
 #include "engine/core/error.h"
 #include "engine/core/secrets.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/office_cipher.h"
+#include "engine/jet/jet_text.h"
 #include "engine/jet/rc4_page_cipher.h"
 
 namespace qv::jet {
@@ -18,6 +23,21 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
   auto file = FileRegistry::Instance().Open(path);
   {
     std::lock_guard lock(file->openMutex);
+    if (file->header.layout.jet3) {
+      const int wanted = options.textCodePage ? options.textCodePage : file->header.storedCodePage;
+      if (wanted != file->header.codePage) {
+        if (file.use_count() > 1)
+          throw Error(errc::kFileInUse,
+                      "The database '" + path + "' is open with its text in code page " +
+                          std::to_string(file->header.codePage ? file->header.codePage : 1252) +
+                          "; close it before opening it in code page " + std::to_string(wanted) + ".",
+                      path);
+        if (wanted < 0 || wanted > 0xFFFF)
+          throw Error(errc::kNotSupported, "Code page " + std::to_string(wanted) + " is not a code page.", path);
+        TextCodec check(TextCodec::CharsetForCodePage(wanted ? wanted : 1252));  // throws when unknown
+        file->header.codePage = static_cast<std::uint16_t>(wanted);
+      }
+    }
     const DatabaseHeader& h = file->header;
     if (h.officeEncrypted()) {
       if (options.password.empty())
@@ -144,8 +164,84 @@ TableDefinition Database::ReadDefinition(const std::string& name) {
   return ReadTableDefinition(*file_->pages, file_->header, e.tablePage(), e.name);
 }
 
+namespace {
+
+// The "ResultType" property of each column in a property list (MSysObjects.LvProp: "MR2\0", then
+// blocks of u32 length, u16 kind; kind 0x80 holds the property names, kinds 0x00 and 0x01 an
+// object's or a column's properties; write/property_blob.h has the layout).
+std::map<std::string, std::uint8_t> ResultTypes(const Bytes& blob) {
+  std::map<std::string, std::uint8_t> out;
+  if (blob.size() < 4 || std::memcmp(blob.data(), "MR2\0", 4) != 0) return out;
+  auto u16 = [&](std::size_t at) { return LoadU16(blob.data() + at); };
+  std::vector<std::string> names;
+  for (std::size_t pos = 4; pos + 6 <= blob.size();) {
+    const std::size_t length = LoadU32(blob.data() + pos);
+    const std::uint16_t kind = u16(pos + 4);
+    if (length < 6 || length > blob.size() - pos) break;
+    const std::size_t end = pos + length;
+    std::size_t p = pos + 6;
+    if (kind == 0x80) {
+      while (p + 2 <= end) {
+        const std::size_t n = u16(p);
+        if (n > end - p - 2) break;
+        names.push_back(DecodeJet4Text(std::span<const std::uint8_t>(blob.data() + p + 2, n)));
+        p += 2 + n;
+      }
+    } else if ((kind == 0x00 || kind == 0x01) && p + 6 <= end) {
+      const std::size_t namePart = LoadU32(blob.data() + p);
+      const std::size_t nameLength = u16(p + 4);
+      if (namePart >= 6 && nameLength <= namePart - 6 && namePart <= end - p) {
+        const std::string column = DecodeJet4Text(std::span<const std::uint8_t>(blob.data() + p + 6, nameLength));
+        for (std::size_t q = p + namePart; q + 8 <= end;) {
+          const std::size_t size = u16(q);
+          const std::size_t nameIndex = u16(q + 4);
+          const std::size_t valueLength = u16(q + 6);
+          if (size < 8 || size > end - q || valueLength > size - 8) break;
+          if (kind == 0x01 && valueLength >= 1 && nameIndex < names.size() && names[nameIndex] == "ResultType")
+            out[column] = blob[q + 8];
+          q += size;
+        }
+      }
+    }
+    pos = end;
+  }
+  return out;
+}
+
+}  // namespace
+
+void Database::ApplyResultTypes(TableDefinition& def, const CatalogEntry& entry) {
+  if (std::none_of(def.columns.begin(), def.columns.end(), [](const ColumnDef& c) { return c.calculated(); })) return;
+  TableDefinition objects = ReadTableDefinition(*file_->pages, file_->header, kCatalogPage, "MSysObjects");
+  int cId = -1, cProp = -1;
+  for (std::size_t i = 0; i < objects.columns.size(); ++i) {
+    if (objects.columns[i].name == "Id") cId = static_cast<int>(i);
+    if (objects.columns[i].name == "LvProp") cProp = static_cast<int>(i);
+  }
+  if (cId < 0 || cProp < 0) return;
+  TableCursor cursor(file_, std::move(objects));
+  std::vector<Cell> cells;
+  const auto& cols = cursor.definition().columns;
+  while (cursor.NextRow(cells)) {
+    const qv::Value id = cursor.decoder().Decode(cols[static_cast<std::size_t>(cId)], cells[static_cast<std::size_t>(cId)], cursor.Where());
+    const auto* n = std::get_if<std::int64_t>(&id);
+    if (!n || static_cast<std::int32_t>(*n) != entry.id) continue;
+    const Cell& cell = cells[static_cast<std::size_t>(cProp)];
+    if (cell.null) return;
+    const auto types = ResultTypes(cursor.decoder().ReadLongValue(cell.bytes, cursor.Where()));
+    for (ColumnDef& c : def.columns) {
+      if (!c.calculated()) continue;
+      const auto it = types.find(c.name);
+      if (it != types.end()) c.type = it->second;
+    }
+    return;
+  }
+}
+
 std::unique_ptr<TableCursor> Database::OpenCursor(const std::string& name) {
-  return std::make_unique<TableCursor>(file_, ReadDefinition(name));
+  TableDefinition def = ReadDefinition(name);
+  ApplyResultTypes(def, FindTable(name));
+  return std::make_unique<TableCursor>(file_, std::move(def));
 }
 
 std::unique_ptr<qv::RowReader> Database::ReadTable(const std::string& name, const ReadOptions& options) {

@@ -28,6 +28,9 @@ struct OpenOptions {
   // (DefaultOfficeCipherFactory); when the build has none, such a file is refused with 3033
   // (3031 when no password was given).
   PageCipherFactory cipherFactory;
+  // Access 97 (Jet3) files: the code page of their text (names, values, the password) when the
+  // header's is wrong; 0: the header's. Every connection to one file reads it in one code page.
+  int textCodePage = 0;
 };
 
 class Database {
@@ -64,13 +67,17 @@ class Database {
   // without regard to (ASCII) letter case, as Access compares names. Throws 3376 when there is
   // none.
   const CatalogEntry& FindTable(const std::string& name) const;
+  // The definition as stored (calculated columns carry a storage type there).
   TableDefinition ReadDefinition(const std::string& name);
+  // A cursor over the table, whose calculated columns carry their result type (the column's
+  // "ResultType" property), the type their values are read as.
   std::unique_ptr<TableCursor> OpenCursor(const std::string& name);
   std::unique_ptr<qv::RowReader> ReadTable(const std::string& name, const ReadOptions& options = {});
 
  private:
   explicit Database(std::shared_ptr<SharedFile> file) : file_(std::move(file)) {}
   void LoadCatalog();
+  void ApplyResultTypes(TableDefinition& def, const CatalogEntry& entry);
 
   std::shared_ptr<SharedFile> file_;
   std::vector<CatalogEntry> catalog_;

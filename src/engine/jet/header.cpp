@@ -84,7 +84,7 @@ DatabaseHeader DecodeHeader(std::span<const std::uint8_t> page0, const std::stri
   h.plainPage.assign(page0.begin(), page0.begin() + h.layout.pageSize);
   Rc4Apply(kHeaderMaskKey, std::span<std::uint8_t>(h.plainPage.data() + kMaskStart, h.layout.headerMaskLength));
   const auto* p = h.plainPage.data();
-  h.codePage = LoadU16(p + kCodePageOffset);
+  h.codePage = h.storedCodePage = LoadU16(p + kCodePageOffset);
   std::memcpy(h.databaseKey.data(), p + kDatabaseKeyOffset, 4);
   if (h.layout.jet3) {
     h.sortOrder = LoadU16(p + kJet3SortOrderOffset);

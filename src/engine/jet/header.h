@@ -18,7 +18,8 @@ struct DatabaseHeader {
   JetVersion version = JetVersion::Jet4;
   Layout layout;
   bool ace = false;                     // .accdb ("Standard ACE DB")
-  std::uint16_t codePage = 0;           // 0x3c: code page of Jet3 text
+  std::uint16_t codePage = 0;           // code page Jet3 text is read in: 0x3c's, unless the opener named another
+  std::uint16_t storedCodePage = 0;     // 0x3c: the code page the header names
   std::array<std::uint8_t, 4> databaseKey{};  // 0x3e: zero when pages are stored plain
   std::uint16_t sortOrder = 0;          // 0x3a (Jet3) or 0x6e (Jet4+)
   std::optional<double> creationDate;   // 0x72, Jet4 and later

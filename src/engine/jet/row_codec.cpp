@@ -30,7 +30,7 @@ void RowSplitter::MakePlan() {
   for (const ColumnDef& c : table_.columns) {
     ColumnPlan p;
     p.number = c.number;
-    p.kind = c.type == col_type::kBoolean ? kBooleanColumn : c.fixedLength() ? kFixedColumn : kVariableColumn;
+    p.kind = c.maskBoolean() ? kBooleanColumn : c.fixedLength() ? kFixedColumn : kVariableColumn;
     // Offsets past 0xffff cannot fit any row: keep them past every row instead of wrapping.
     std::size_t at = layout_.rowColumnCountSize + c.fixedOffset;
     p.at = static_cast<std::uint16_t>(std::min<std::size_t>(at, 0xffff));
@@ -230,6 +230,51 @@ std::string NumericText(std::span<const std::uint8_t> b, std::uint8_t scale) {
   return digits;
 }
 
+std::string CalculatedDecimalText(std::span<const std::uint8_t> b, std::uint8_t scale, const Place& where) {
+  // A 16-bit length, the value's own scale, a sign byte (non-zero: negative), then the magnitude
+  // as a whole number of 4-byte units: a first unit on its own when their count is odd, then
+  // 8-byte pairs, each unit or pair little-endian.
+  if (b.size() < 4) ThrowCorrupt("calculated decimal shorter than its 4-byte head", where.str());
+  const std::size_t declared = LoadU16(b.data());
+  std::size_t length = (declared > 0 ? std::min<std::size_t>(declared, b.size() - 2) : b.size() - 2);
+  length = length < 2 ? 0 : std::min<std::size_t>((length - 2) / 4 * 4, 16);
+  if (4 + length > b.size()) ThrowCorrupt("calculated decimal longer than its field", where.str());
+  const std::uint8_t own = b[2];
+  const bool negative = b[3] != 0;
+  std::vector<std::uint8_t> be(b.begin() + 4, b.begin() + 4 + static_cast<std::ptrdiff_t>(length));
+  std::size_t at = 0;
+  if (length % 8 != 0) {
+    std::reverse(be.begin(), be.begin() + 4);
+    at = 4;
+  }
+  for (; at + 8 <= be.size(); at += 8) std::reverse(be.begin() + static_cast<std::ptrdiff_t>(at), be.begin() + static_cast<std::ptrdiff_t>(at) + 8);
+  __extension__ typedef unsigned __int128 U128;
+  U128 v = 0;
+  for (std::uint8_t byte : be) v = (v << 8) | byte;
+  if (own > 28) ThrowCorrupt("calculated decimal with " + std::to_string(own) + " decimals", where.str());
+  std::string digits;
+  while (v > 0) {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
+    v /= 10;
+  }
+  // To the column's scale: zeros added, or zeros dropped; a digit that the scale cannot keep
+  // stays (the text then has more decimals than the column names).
+  std::size_t decimals = own;
+  while (decimals < scale) {
+    digits.push_back('0');
+    ++decimals;
+  }
+  while (decimals > scale && !digits.empty() && digits.back() == '0') {
+    digits.pop_back();
+    --decimals;
+  }
+  while (digits.size() < decimals + 1) digits.insert(digits.begin(), '0');
+  if (decimals > 0) digits.insert(digits.end() - static_cast<std::ptrdiff_t>(decimals), '.');
+  const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+  if (negative && !zero) digits.insert(digits.begin(), '-');
+  return digits;
+}
+
 std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> b, const Place& where) {
   if (b.empty()) return b;
   if (b.size() < 20) ThrowCorrupt("calculated value shorter than its 20-byte wrapper", where.str());
@@ -260,7 +305,7 @@ void AppendInteger(std::string& out, std::int64_t v) {
 }  // namespace
 
 bool ValueDecoder::AppendText(const ColumnDef& c, const Cell& cell, const Place& where, std::string& out) const {
-  if (c.type == col_type::kBoolean) {
+  if (c.maskBoolean()) {
     out += cell.flag ? "true" : "false";
     return true;
   }
@@ -302,21 +347,28 @@ bool ValueDecoder::AppendText(const ColumnDef& c, const Cell& cell, const Place&
 }
 
 qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place& where) const {
-  if (c.type == col_type::kBoolean) return cell.flag;
+  if (c.maskBoolean()) return cell.flag;
   if (cell.null) return std::monostate{};
   if (c.calculated()) {
-    // The wrapper holds the result in the expression's result type, which the column's
-    // properties name (a Double column may hold a Currency result): only text is certain.
-    // A text result longer than a text column is typed text of length 0 and kept as a long value.
+    // The column's type is the expression's result type; the wrapper holds the result stored as
+    // that type stores it, except Yes/No (one byte, not zero for Yes) and Decimal (a format of
+    // its own, CalculatedDecimalText). A text result longer than a text column is typed text
+    // of length 0 and kept as a long value.
     if (c.type == col_type::kText && c.length > 0) return DecodeText(UnwrapCalculated(cell.bytes, where));
     if (c.type == col_type::kText || c.type == col_type::kMemo) {
       Bytes raw = ReadLongValue(cell.bytes, where);
       return DecodeText(UnwrapCalculated(raw, where));
     }
-    throw Error(errc::kNotSupported,
-                "Column '" + c.name + "' is a calculated " + TypeName(c.type) +
-                    " column, whose stored result type this engine cannot read yet.",
-                where.str());
+    const auto inner = UnwrapCalculated(cell.bytes, where);
+    if (inner.empty()) return std::monostate{};
+    if (c.type == col_type::kBoolean) return inner[0] != 0;
+    if (c.type == col_type::kNumeric) return Decimal{CalculatedDecimalText(inner, c.scale, where)};
+    ColumnDef plain = c;
+    plain.extFlags = 0;
+    Cell stored;
+    stored.null = false;
+    stored.bytes = inner;
+    return Decode(plain, stored, where);
   }
   auto b = cell.bytes;
   auto need = [&](std::size_t len) {
@@ -345,7 +397,8 @@ qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place
       t.hour = static_cast<std::uint8_t>(e.seconds / 3600);
       t.minute = static_cast<std::uint8_t>(e.seconds / 60 % 60);
       t.second = static_cast<std::uint8_t>(e.seconds % 60);
-      t.millisecond = static_cast<std::uint16_t>(e.ticks / 10000);  // finer digits are dropped
+      t.millisecond = static_cast<std::uint16_t>(e.ticks / 10000);
+      t.tick = static_cast<std::uint16_t>(e.ticks % 10000);
       return t;
     }
     case col_type::kGuid: {

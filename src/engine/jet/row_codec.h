@@ -108,6 +108,10 @@ ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> bytes, const Place&
 // stored as its type stores it.
 std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> field, const Place& where);
 
+// Decimal text of a calculated Decimal column's value (inside its wrapper), given with `scale`
+// fraction digits when that keeps every digit.
+std::string CalculatedDecimalText(std::span<const std::uint8_t> bytes, std::uint8_t scale, const Place& where);
+
 // Decimal text with exactly `scale` fraction digits from a 17-byte Numeric field.
 std::string NumericText(std::span<const std::uint8_t> bytes, std::uint8_t scale);
 

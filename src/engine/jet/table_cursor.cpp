@@ -76,11 +76,14 @@ TableRowReader::TableRowReader(std::unique_ptr<TableCursor> cursor, const ReadOp
   for (std::size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& c = def.columns[i];
     if (!c.readable()) {
-      if (options.skipUnreadableColumns) continue;
+      if (options.skipUnreadableColumns) {
+        skipped_.push_back(&c);
+        continue;
+      }
       throw Error(errc::kNotSupported,
                   "Column '" + c.name + "' of table '" + def.name + "' is " +
-                      (c.type == col_type::kComplex ? "an attachment, multi-value or version-history column"
-                                                    : "a calculated column of a non-text type") +
+                      (c.type == col_type::kComplex ? std::string("an attachment, multi-value or version-history column")
+                                                    : "of the type code " + std::to_string(c.type) + ", which no Access version documents") +
                       ", which cannot be read yet.",
                   cursor_->pages().fileName());
     }

@@ -72,11 +72,14 @@ class TableRowReader final : public qv::RowReader {
   // qv::FormatValueText gives it, `nullText` for NULL) with `separator` between values. The
   // same text as Next followed by FormatValueText, without building the values. False at the end.
   bool NextText(std::string& out, char separator, std::string_view nullText);
+  // The columns ReadOptions::skipUnreadableColumns left out, in definition order.
+  const std::vector<const ColumnDef*>& skippedColumns() const { return skipped_; }
 
  private:
   std::unique_ptr<TableCursor> cursor_;
   std::vector<Column> columns_;
   std::vector<std::size_t> picked_;  // definition index of each streamed column
+  std::vector<const ColumnDef*> skipped_;
   std::vector<Cell> cells_;
 };
 

@@ -38,11 +38,22 @@ struct ColumnDef {
   bool hyperlink() const { return (flags & col_flag::kHyperlink) != 0; }
   bool calculated() const { return (extFlags & 0xc0) != 0; }
   bool longValue() const { return type == col_type::kMemo || type == col_type::kOle; }
-  // Columns a RowReader cannot deliver as values yet: complex columns (their data lives in a
-  // hidden table) and calculated columns other than text (their result type is a property).
+  // Columns a RowReader cannot deliver as values: complex columns (attachments, multi-value
+  // lists, version history), whose data lives in hidden tables, and type codes no Access
+  // version documents.
   bool readable() const {
-    return type != col_type::kComplex && (!calculated() || type == col_type::kText || type == col_type::kMemo);
+    switch (type) {
+      case col_type::kBoolean: case col_type::kByte: case col_type::kInt16: case col_type::kInt32:
+      case col_type::kCurrency: case col_type::kSingle: case col_type::kDouble: case col_type::kDateTime:
+      case col_type::kBinary: case col_type::kText: case col_type::kOle: case col_type::kMemo:
+      case col_type::kGuid: case col_type::kNumeric: case col_type::kBigInt: case col_type::kDateTimeExt:
+        return true;
+      default:
+        return false;
+    }
   }
+  // Yes/No values that live in the null mask (a calculated Yes/No column stores a value).
+  bool maskBoolean() const { return type == col_type::kBoolean && !calculated(); }
 };
 
 // One physical index: up to 10 columns, its own usage map and first page.

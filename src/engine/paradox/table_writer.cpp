@@ -44,13 +44,66 @@ std::string Utf8Prefix(const std::string& s, std::size_t chars) {
   return s.substr(0, i);
 }
 
-struct LanguageDriver {
-  int codePage;
-  std::uint8_t sortOrder;
-  const char* name;
+// Code page, sort-order byte and driver name as BDE-written tables carry them; the sources of
+// each are in docs/formats/paradox.md ("Code page and sort order").
+constexpr LanguageDriver kDrivers[] = {
+    {437, 0x00, "ascii"},      {850, 0x00, "ascii"},    {1252, 0x62, "ANSIINTL"}, {852, 0x0D, "czech"},
+    {1250, 0xDC, "anczech"},   {866, 0xC0, "cyrr"},     {1251, 0x8F, "ancyrr"},   {737, 0x4A, "grcp437"},
+    {1253, 0x0E, "angreek1"},  {857, 0xC6, "turk"},     {1254, 0xD5, "ANTURK"},   {862, 0x7D, "hebrew"},
+    {1255, 0x4C, "ANHEBREW"},
 };
-// Code page, sort-order byte and driver name as BDE-written tables carry them.
-constexpr LanguageDriver kDrivers[] = {{437, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}};
+
+// Alpha lengths of values written as text: "-yyyy-mm-dd hh:mm:ss.fffffff", and a sign, a point
+// and the 38 digits of the widest Access decimal.
+constexpr std::uint16_t kTimestampTextLength = 28;
+constexpr std::uint16_t kDecimalTextLength = 40;
+
+// The next character of UTF-8 text from `i`; false at the end. Bytes that are not UTF-8 give
+// U+FFFD (the codec refuses such text anyway).
+bool NextCharacter(std::string_view s, std::size_t& i, char32_t& c) {
+  if (i >= s.size()) return false;
+  const auto b = static_cast<unsigned char>(s[i]);
+  std::size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+  if (n == 0 || i + n > s.size()) {
+    ++i;
+    c = 0xFFFD;
+    return true;
+  }
+  c = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
+  for (std::size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+  i += n;
+  return true;
+}
+
+}  // namespace
+
+std::string CharacterUtf8(char32_t c) {
+  std::string utf8;
+  if (c < 0x80) {
+    utf8 += static_cast<char>(c);
+  } else if (c < 0x800) {
+    utf8 += static_cast<char>(0xC0 | (c >> 6));
+    utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    utf8 += static_cast<char>(0xE0 | (c >> 12));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    utf8 += static_cast<char>(0xF0 | (c >> 18));
+    utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    utf8 += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return utf8;
+}
+
+void CollectCharacters(std::string_view utf8, std::set<char32_t>& out) {
+  char32_t c;
+  for (std::size_t i = 0; NextCharacter(utf8, i, c);)
+    if (c >= 0x80) out.insert(c);
+}
+
+namespace {
 
 bool IsFamilyExtension(std::string ext) {
   ext = Upper(ext);
@@ -146,6 +199,21 @@ bool IsAsciiWithoutNul(std::string_view text) {
 }
 
 }  // namespace
+
+std::span<const LanguageDriver> OfferedLanguageDrivers() { return kDrivers; }
+
+const LanguageDriver* LanguageDriverFor(int codePage) {
+  for (const auto& d : kDrivers)
+    if (d.codePage == codePage) return &d;
+  return nullptr;
+}
+
+std::string DescribeCharacter(char32_t c) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+  return "'" + CharacterUtf8(c) + "' (" + code + ")";
+}
+
 
 // ---------------------------------------------------------------------------------------------
 // The .MB: a header block, then blocks of its own for values over 2 KiB and shared blocks of 64
@@ -348,11 +416,13 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
   if (columns_.empty() || columns_.size() > 255)
     throw Error(errc::kInvalidArgument, "A Paradox table has 1 to 255 fields; '" + tableName_ + "' would have " +
                                             std::to_string(columns_.size()) + ".");
-  const LanguageDriver* driver = nullptr;
-  for (const auto& d : kDrivers)
-    if (d.codePage == options.codePage) driver = &d;
+  const LanguageDriver* driver = LanguageDriverFor(options.codePage);
   if (!driver) throw Error(errc::kNotSupported, "Code page " + std::to_string(options.codePage) + " is not offered for new Paradox tables.");
   codec_ = TextCodec(TextCodec::CharsetForCodePage(driver->codePage));
+  noteCharacters_ = options.noteCharacters;
+  asText_.assign(columns_.size(), false);
+  for (std::size_t i : options.columnsAsText)
+    if (i < columns_.size() && (columns_[i].type == ColumnType::DateTime || columns_[i].type == ColumnType::Decimal)) asText_[i] = true;
 
   header_.fileType = kFileTypeUnkeyed;
   header_.version = kVersion50;
@@ -363,9 +433,16 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
   std::uint32_t offset = 0;
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     FieldDef f = FieldForColumn(columns_[i]);
+    if (asText_[i]) {
+      f.type = FieldType::Alpha;
+      f.length = columns_[i].type == ColumnType::DateTime ? kTimestampTextLength : kDecimalTextLength;
+      f.decimals = 0;
+    }
     if (!codec_.FromUtf8(names_[i], f.rawName) || f.rawName.find('\0') != std::string::npos)
-      throw Error(errc::kInvalidArgument, "Field name '" + names_[i] + "' has a character that code page " +
-                                              std::to_string(driver->codePage) + " cannot hold.");
+      throw Error(errc::kInvalidArgument, "Field name '" + names_[i] + "' has the character " +
+                                              DescribeCharacter(LackingCharacter(names_[i])) + ", which code page " +
+                                              std::to_string(driver->codePage) + " lacks.");
+    if (noteCharacters_) CollectCharacters(names_[i], seen_);
     f.offset = offset;
     offset += f.length;
     header_.fields.push_back(f);
@@ -473,15 +550,36 @@ Bytes TableWriter::BuildHeader() const {
   return h;
 }
 
-bool TableWriter::EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const {
+bool TableWriter::EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) {
   // The code pages offered for new tables all keep ASCII unchanged.
   if (IsAscii(utf8)) {
     out = utf8;
     return true;
   }
   if (!codec_.FromUtf8(utf8, scratch)) return false;
+  if (noteCharacters_) CollectCharacters(utf8, seen_);
   out = scratch;
   return true;
+}
+
+char32_t TableWriter::LackingCharacter(const std::string& utf8) const {
+  std::string_view s = utf8;
+  std::string scratch;
+  char32_t c;
+  for (std::size_t i = 0, start = 0; NextCharacter(s, i, c); start = i)
+    if (c >= 0x80 && !codec_.FromUtf8(s.substr(start, i - start), scratch)) return c;
+  return 0;
+}
+
+Error TableWriter::LackingError(std::size_t field, const std::string& utf8) {
+  const std::int64_t rowNumber = std::int64_t{header_.recordCount} + 1;
+  const char32_t c = LackingCharacter(utf8);
+  retryHint_ = RetryHint{RetryHint::Kind::kCharacter, field, c, rowNumber};
+  return Error(errc::kTypeConversion,
+               "Row " + std::to_string(rowNumber) + ", field '" + names_[field] + "' of table '" + tableName_ +
+                   "': the text has the character " + DescribeCharacter(c) + ", which code page " +
+                   std::to_string(header_.codePage) + " lacks",
+               tableName_ + ", row " + std::to_string(rowNumber) + ", field '" + names_[field] + "'");
 }
 
 void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
@@ -557,19 +655,25 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       else if (auto n = std::get_if<std::int64_t>(&v)) text = std::to_string(*n);
       else if (auto cur = std::get_if<Currency>(&v)) text = FormatCurrency(*cur);
       else throw wrongType();
-      if (!EncodeBcd(out, f.decimals, text))
+      if (!EncodeBcd(out, f.decimals, text)) {
+        if (std::holds_alternative<Decimal>(v)) retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, rowNumber};
         throw fail(errc::kValueTooLong, "'" + text + "' does not fit a BCD field with " + std::to_string(f.decimals) + " decimals");
+      }
       return;
     }
     case FieldType::Timestamp: {
       const Timestamp& t = timestamp();
+      if (t.tick != 0) {
+        retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, rowNumber};
+        throw fail(errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Timestamp field keeps");
+      }
       const double ms = static_cast<double>(DaysFromTimestamp(t) * kMillisecondsPerDay + MillisecondOfDay(t));
       EncodeDouble(out, ms);
       return;
     }
     case FieldType::Date: {
       const Timestamp& t = timestamp();
-      if (MillisecondOfDay(t) != 0) throw fail(errc::kTypeConversion, FormatTimestamp(t) + " has a time of day; a Date field holds none");
+      if (MillisecondOfDay(t) != 0 || t.tick != 0) throw fail(errc::kTypeConversion, FormatTimestamp(t) + " has a time of day; a Date field holds none");
       const std::int64_t days = DaysFromTimestamp(t);
       if (days <= -2147483647LL || days > 2147483647LL) throw fail(errc::kValueTooLong, "date out of range");
       EncodeLong(out, static_cast<std::int32_t>(days));
@@ -579,18 +683,19 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       const Timestamp& t = timestamp();
       if (t.year != 1899 || t.month != 12 || t.day != 30)
         throw fail(errc::kTypeConversion, FormatTimestamp(t) + " has a date; a Time field holds the time of day only");
+      if (t.tick != 0) throw fail(errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Time field keeps");
       EncodeLong(out, static_cast<std::int32_t>(MillisecondOfDay(t)));
       return;
     }
     case FieldType::Alpha: {
-      std::string guidText, scratch;
+      std::string formatted, scratch;
       const std::string* text = std::get_if<std::string>(&v);
-      if (auto g = std::get_if<Guid>(&v)) text = &(guidText = FormatGuid(*g));
+      if (auto g = std::get_if<Guid>(&v)) text = &(formatted = FormatGuid(*g));
+      if (asText_[i] && !text) text = &(formatted = FormatValueText(v).value_or(std::string()));
       if (!text) throw wrongType();
       if (text->empty()) return;  // Paradox keeps no difference between empty and blank
       std::string_view bytes;
-      if (!EncodeText(*text, scratch, bytes))
-        throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
+      if (!EncodeText(*text, scratch, bytes)) throw LackingError(i, *text);
       if (bytes.find('\0') != std::string_view::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
       if (bytes.size() > f.length)
         throw fail(errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
@@ -604,8 +709,7 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
         const auto* s = std::get_if<std::string>(&v);
         if (!s) throw wrongType();
         std::string_view encoded;
-        if (!EncodeText(*s, scratch, encoded))
-          throw fail(errc::kTypeConversion, "the text has a character that code page " + std::to_string(header_.codePage) + " lacks");
+        if (!EncodeText(*s, scratch, encoded)) throw LackingError(i, *s);
         data = std::span(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
       } else {
         const auto* b = std::get_if<Bytes>(&v);
@@ -670,13 +774,13 @@ void TableWriter::EncodeRecord(const Row& row, std::uint8_t* record) {
         }
         break;
       case FieldType::Timestamp:
-        if (const auto* t = std::get_if<Timestamp>(&v)) {
+        if (const auto* t = std::get_if<Timestamp>(&v); t && t->tick == 0) {
           EncodeDouble(out, static_cast<double>(DaysFromTimestamp(*t) * kMillisecondsPerDay + MillisecondOfDay(*t)));
           continue;
         }
         break;
       case FieldType::Date:
-        if (const auto* t = std::get_if<Timestamp>(&v); t && MillisecondOfDay(*t) == 0) {
+        if (const auto* t = std::get_if<Timestamp>(&v); t && MillisecondOfDay(*t) == 0 && t->tick == 0) {
           const std::int64_t days = DaysFromTimestamp(*t);
           if (days > -2147483647LL && days <= 2147483647LL) {
             EncodeLong(out, static_cast<std::int32_t>(days));
@@ -714,6 +818,7 @@ void TableWriter::Append(const Row& row) {
     throw Error(errc::kInvalidArgument, "Row " + std::to_string(header_.recordCount + 1) + " has " + std::to_string(row.size()) +
                                             " values for " + std::to_string(columns_.size()) + " fields.");
   if (header_.recordCount == 0xFFFFFFFFu) throw Error(errc::kNotSupported, "Table '" + tableName_ + "' is full.");
+  retryHint_.reset();
   // The record is coded in its place in the buffer. When the block is full it goes first into
   // the next block, and the full block is finished only once the record is whole, so a row that
   // fails leaves the last block the last one.

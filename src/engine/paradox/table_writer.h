@@ -17,10 +17,13 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/core/error.h"
 #include "engine/core/file_io.h"
 #include "engine/core/text_codec.h"
 #include "engine/core/value.h"
@@ -31,11 +34,50 @@ namespace qv::paradox {
 inline constexpr std::size_t kMaxFieldNameLength = 25;
 inline constexpr std::size_t kMemoLeader = 40;
 
-struct WriteOptions {
-  // Code page of the new table. 437 with the "ascii" language driver is what Paradox 5 for
-  // Windows used out of the box; 1252 ("ANSIINTL") is also offered.
-  int codePage = 437;
+// A code page offered for new tables, with the language driver the header names for it
+// (docs/formats/paradox.md, "Code page and sort order").
+struct LanguageDriver {
+  int codePage;
+  std::uint8_t sortOrder;  // header byte 0x29
+  const char* name;        // the driver's name after the field numbers
 };
+// The code pages offered for new tables in the order the automatic choice tries them: 437 first
+// (what Paradox 5 for Windows used out of the box), then Western Europe, then Central Europe,
+// Cyrillic, Greek, Turkish and Hebrew, each DOS before Windows. Every one of them is single-byte
+// and keeps ASCII as it is.
+std::span<const LanguageDriver> OfferedLanguageDrivers();
+// The driver of an offered code page, or nullptr.
+const LanguageDriver* LanguageDriverFor(int codePage);
+
+struct WriteOptions {
+  WriteOptions() = default;
+  WriteOptions(int page) : codePage(page) {}  // NOLINT: {1252} names the code page alone
+  // Code page of the new table: one of OfferedLanguageDrivers().
+  int codePage = 437;
+  // Date-and-time and decimal columns written as Alpha text with their full precision
+  // ("2024-05-06 07:08:09.1234567", "-0.0784734499180612994241100748") rather than as Timestamp
+  // fields, which keep milliseconds, or BCD fields, which keep 32 digits at fixed decimals.
+  std::vector<std::size_t> columnsAsText;
+  // Keep the non-ASCII characters that the table's text holds (seenCharacters()).
+  bool noteCharacters = false;
+};
+
+// Why the last Append failed, when starting the table again with other options would store the
+// row: a character that the code page lacks, or a value that only text holds exactly (a date and
+// time finer than a Timestamp field, a decimal beyond its BCD field).
+struct RetryHint {
+  enum class Kind { kCharacter, kNeedsText } kind = Kind::kCharacter;
+  std::size_t column = 0;
+  char32_t character = 0;    // kCharacter: the first one the code page lacks
+  std::int64_t row = 0;      // 1-based
+};
+
+// "'é' (U+00E9)": a character as the writer's messages name it.
+std::string DescribeCharacter(char32_t c);
+// The character in UTF-8.
+std::string CharacterUtf8(char32_t c);
+// Adds every character above ASCII of UTF-8 text to `out`.
+void CollectCharacters(std::string_view utf8, std::set<char32_t>& out);
 
 // The Paradox field that a column becomes (name not set). Throws kNotSupported for a column the
 // format cannot take (a Decimal wider than 32 digits).
@@ -59,6 +101,8 @@ class TableWriter {
   TableWriter& operator=(const TableWriter&) = delete;
 
   const std::vector<FieldDef>& fields() const { return header_.fields; }
+  const std::vector<std::string>& fieldNames() const { return names_; }  // UTF-8
+  int codePage() const { return header_.codePage; }
   std::int64_t rowsWritten() const { return header_.recordCount; }
 
   // Appends one row (one value per column). Throws qv::Error naming the row (1-based) and field
@@ -66,6 +110,13 @@ class TableWriter {
   void Append(const Row& row);
   // Finishes both files and renames them into place.
   void Close();
+
+  // Set when the last Append failed for a reason another code page, or the column written as
+  // text, would cure; cleared by the next Append.
+  const std::optional<RetryHint>& retryHint() const { return retryHint_; }
+  // With WriteOptions::noteCharacters: every character above ASCII that the field names and the
+  // values stored so far hold.
+  const std::set<char32_t>& seenCharacters() const { return seen_; }
 
  private:
   // Any value into any field, with every check and every error message; `out` starts as zeros.
@@ -75,7 +126,10 @@ class TableWriter {
   void EncodeRecord(const Row& row, std::uint8_t* record);
   void FlushBlock(bool last);
   // Text in the table's code page: `out` views either `utf8` itself or `scratch`.
-  bool EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out) const;
+  bool EncodeText(const std::string& utf8, std::string& scratch, std::string_view& out);
+  // The first character of `utf8` that the code page lacks (0 when there is none).
+  char32_t LackingCharacter(const std::string& utf8) const;
+  Error LackingError(std::size_t field, const std::string& utf8);
   Bytes BuildHeader() const;
 
   std::filesystem::path folder_;
@@ -84,6 +138,10 @@ class TableWriter {
   TableHeader header_;
   TextCodec codec_;
   std::vector<std::string> names_;  // UTF-8, for messages
+  std::vector<bool> asText_;        // per column: written as Alpha text (WriteOptions::columnsAsText)
+  bool noteCharacters_ = false;
+  std::set<char32_t> seen_;
+  std::optional<RetryHint> retryHint_;
   std::filesystem::path tempDb_, tempMb_;
   std::unique_ptr<WriteOnlyFile> db_;
   std::unique_ptr<BlobWriter> mb_;

@@ -7,6 +7,7 @@
 // on its table copier.
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "engine/core/error.h"
@@ -16,7 +17,9 @@
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
+#include "engine/jet/table_cursor.h"
 #include "engine/paradox/paradox_folder.h"
+#include "engine/paradox/table_copy.h"
 #include "engine/providers/open_providers.h"
 #include "engine/sql/parser.h"
 
@@ -155,25 +158,49 @@ class AccessProvider final : public Provider {
     qv::jet::CopyTable(*db_, TableName(select.from.text), select.into->name.text);
   }
 
+  // The table goes without the columns a Paradox table cannot hold (attachments, multi-value
+  // lists, version history); the notes name them. Its code page is the statement's, or the
+  // first that holds its text (qv::paradox::CopyToNewTable).
   void CopyToParadox(const qv::sql::SelectStatement& select) {
     const auto& target = *select.into;
-    auto rows = db_->ReadTable(TableName(select.from.text));
+    const std::string source = TableName(select.from.text);
     const std::filesystem::path folder(target.external->folder);
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec))
       throw Error(errc::kFileNotFound, "The Paradox folder '" + target.external->folder + "' does not exist.",
                   target.external->folder);
-    const qv::paradox::ParadoxFolder paradox(folder);
-    auto writer = paradox.CreateTable(target.ExternalTableName(), rows->columns());
-    qv::Row row;
-    while (rows->Next(row)) writer->Append(row);
-    writer->Close();  // the table appears under its name only now; on failure it never does
+    qv::jet::ReadOptions read;
+    read.skipUnreadableColumns = true;
+    std::vector<std::string> leftOut;
+    bool first = true;
+    auto open = [&]() -> std::unique_ptr<qv::RowReader> {
+      auto rows = std::make_unique<qv::jet::TableRowReader>(db_->OpenCursor(source), read);
+      if (first) {
+        for (const auto* c : rows->skippedColumns())
+          leftOut.push_back("'" + source + "' went to Paradox without its column '" + c->name + "': " +
+                            (c->type == qv::jet::col_type::kComplex
+                                 ? std::string("an attachment, multi-value or version-history column, which a Paradox table cannot hold.")
+                                 : "a column of the type code " + std::to_string(c->type) + ", which no Access version documents."));
+        first = false;
+      }
+      return rows;
+    };
+    qv::paradox::CopyOptions copy;
+    copy.codePage = target.external->codePage;
+    qv::paradox::CopyToNewTable(folder, target.ExternalTableName(), open, copy);
+    notes_.insert(notes_.end(), leftOut.begin(), leftOut.end());
   }
+
+ public:
+  std::vector<std::string> TakeNotes() override { return std::exchange(notes_, {}); }
+
+ private:
 
   std::unique_ptr<qv::jet::Database> db_;
   std::unique_ptr<qv::jet::TableInserter> inserter_;
   std::size_t lastIndex_ = static_cast<std::size_t>(-1);  // InsertTarget's last exact match
   qv::sql::Statement statement_;
+  std::vector<std::string> notes_;
 };
 
 }  // namespace
@@ -181,6 +208,7 @@ class AccessProvider final : public Provider {
 std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs, const ProviderOptions& options) {
   qv::jet::OpenOptions open;
   open.password = cs.password;
+  open.textCodePage = cs.codePage;
   open.cipherFactory = options.cipherFactory;  // empty: the engine's own page-encryption adapter
   return std::make_unique<AccessProvider>(qv::jet::Database::Open(cs.dataSource, open));
 }

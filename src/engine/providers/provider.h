@@ -35,6 +35,9 @@ class Provider {
   virtual void Execute(std::string_view sql) = 0;
   // Ends the connection's work: changes waiting in memory are written.
   virtual void Close() {}
+  // What the statements run so far left out and why, for the user (a copy into Paradox names the
+  // columns a Paradox table cannot hold), one line each; the lines are handed over once.
+  virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
 struct ProviderOptions {

@@ -18,7 +18,8 @@ constexpr std::string_view kContext = "Invalid connection string";
 constexpr std::string_view kProvider = "Provider";
 constexpr std::string_view kDataSource = "Data Source";
 constexpr std::string_view kPassword = "Jet OLEDB:Database Password";
-constexpr std::array<std::string_view, 3> kAccessKeys{kProvider, kDataSource, kPassword};
+constexpr std::string_view kCodePage = "Code Page";
+constexpr std::array<std::string_view, 4> kAccessKeys{kProvider, kDataSource, kPassword, kCodePage};
 constexpr std::string_view kJet4 = "Microsoft.Jet.OLEDB.4.0";
 constexpr std::string_view kAce12 = "Microsoft.ACE.OLEDB.12.0";
 
@@ -184,6 +185,14 @@ ConnectionString ParseAccess(std::string_view text, std::string_view shown) {
   }
   cs.dataSource = source->value;
   if (const Part* password = Find(parts, 2)) cs.password = password->value;
+  if (const Part* page = Find(parts, 3)) {
+    const std::string& v = page->value;
+    int number = 0;
+    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), number);
+    if (v.empty() || ec != std::errc() || end != v.data() + v.size() || number <= 0 || number > 65535)
+      Fail("Code Page '" + v + "' is not a code page number", text, page->keyOffset);
+    cs.codePage = number;
+  }
   KeepAttributes(cs, parts);
   return cs;
 }

@@ -2,6 +2,7 @@
 //
 //   Provider=Microsoft.ACE.OLEDB.12.0;Data Source=FILE;JET OLEDB:Database Password=PASSWORD
 //   PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=FILE;JET OLEDB:Database Password=PASSWORD
+//   PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=FILE;Code Page=936;JET OLEDB:Database Password=PASSWORD
 //   Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=FOLDER;
 //     Dbq=FOLDER;CollatingSequence=ASCII;
 //
@@ -35,6 +36,9 @@ struct ConnectionString {
   // empty). Paradox: the folder (Dbq, or DefaultDir when Dbq is missing), password unused.
   std::string dataSource;
   std::string password;
+  // Access only: "Code Page=NNN", the code page of Access 97 text when the header's is wrong; 0
+  // when the key is missing (the header's).
+  int codePage = 0;
 
   // Paradox only, as written: the driver name without braces, DriverID (0 when missing), Fil
   // and CollatingSequence ("" when missing).

@@ -1,6 +1,7 @@
 #include "engine/sql/parser.h"
 
 #include <array>
+#include <charconv>
 
 #include "engine/core/error.h"
 #include "engine/core/text_codec.h"
@@ -18,6 +19,7 @@ constexpr std::array<std::string_view, 10> kReservedWords{
 
 constexpr std::string_view kExternalDatabaseType = "Paradox 5.x";
 constexpr std::string_view kDatabaseKey = "Database=";
+constexpr std::string_view kCodePageKey = "CodePage=";
 
 bool IsReserved(std::string_view word) {
   for (std::string_view r : kReservedWords) {
@@ -180,7 +182,20 @@ class Parser {
     }
     ExternalDatabase external;
     external.type = database.text.substr(0, semicolon);
-    const std::string_view rest = std::string_view(database.text).substr(semicolon + 1);
+    std::string_view rest = std::string_view(database.text).substr(semicolon + 1);
+    // An optional "CodePage=NNN;" before "Database=" fixes the new table's code page.
+    if (rest.size() >= kCodePageKey.size() && NamesEqual(rest.substr(0, kCodePageKey.size()), kCodePageKey)) {
+      const std::size_t at = database.offset + 1 + semicolon + 1;
+      const std::size_t end = rest.find(';');
+      const std::string_view digits = rest.substr(kCodePageKey.size(), end == std::string_view::npos ? std::string_view::npos
+                                                                                                    : end - kCodePageKey.size());
+      int number = 0;
+      const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+      if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() || number <= 0 || end == std::string_view::npos)
+        Fail(number_, "expected a code page number and ';' after 'CodePage='", at);
+      external.codePage = number;
+      rest = rest.substr(end + 1);
+    }
     if (rest.size() < kDatabaseKey.size() || !NamesEqual(rest.substr(0, kDatabaseKey.size()), kDatabaseKey)) {
       Fail(number_, "expected 'Database=' after the database type", database.offset + 1 + semicolon + 1);
     }
@@ -445,7 +460,9 @@ struct Formatter {
     if (s.into) {
       out += " INTO ";
       if (s.into->external) {
-        const std::string database = s.into->external->type + ";Database=" + s.into->external->folder;
+        const std::string database = s.into->external->type +
+                                     (s.into->external->codePage ? ";CodePage=" + std::to_string(s.into->external->codePage) : "") +
+                                     ";Database=" + s.into->external->folder;
         if (database.find(']') != std::string::npos) {
           throw qv::Error(errc::kInvalidName, "The folder '" + s.into->external->folder +
                                                   "' holds ']' and cannot be written");

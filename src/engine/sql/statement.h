@@ -31,6 +31,7 @@ struct Name {
 struct ExternalDatabase {
   std::string type;    // "Paradox 5.x", letter case as written
   std::string folder;  // as written
+  int codePage = 0;    // "CodePage=NNN;" before "Database=": the new table's code page; 0 automatic
 };
 
 // The table a SELECT ... INTO writes: a table of the same database, or a table of an external

@@ -15,6 +15,9 @@
 
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
+#include "engine/jet/database.h"
+#include "engine/jet/table_cursor.h"
+#include "engine/paradox/paradox_folder.h"
 #include "sources/database_access.h"
 
 namespace fs = std::filesystem;
@@ -398,6 +401,27 @@ TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
   EXPECT_EQ(ErrorNumber([&] { px.Execute("DROP TABLE `TABLE1`"); }), qv::errc::kNoSuchTable);
   EXPECT_EQ(ErrorNumber([&] { px.Execute("CREATE TABLE `X` (`a` TEXT(10))"); }), 3251);
   EXPECT_TRUE(fs::is_empty(dir.path));
+
+  // A code page the statement fixes, and one no Paradox driver exists for.
+  EXPECT_TRUE(cn.TakeNotes().empty());
+  cn.Execute("select * into [Paradox 5.x;CodePage=1250;Database=" + dir.path.string() + "].[T1250.db] from [Table1]");
+  EXPECT_EQ(qv::paradox::ParadoxFolder(dir.path).OpenTable("T1250")->header().codePage, 1250);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("select * into [Paradox 5.x;CodePage=1257;Database=" + dir.path.string() + "].[T1257.db] from [Table1]"); }),
+            qv::errc::kNotSupported);
+  EXPECT_FALSE(qv::paradox::ParadoxFolder(dir.path).HasTable("T1257"));
+  EXPECT_TRUE(cn.TakeNotes().empty());
+
+  // Attachment and multi-value columns stay behind, and the notes say which.
+  Connection complex;
+  complex.Open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + kAccess + "jackcess/src/test/data/V2007/complexDataTestV2007.accdb");
+  complex.Execute("select * into [Paradox 5.x;Database=" + dir.path.string() + "].[CPLX.db] from [Table1]");
+  const auto notes = complex.TakeNotes();
+  ASSERT_FALSE(notes.empty());
+  for (const auto& note : notes) EXPECT_NE(note.find("'Table1' went to Paradox without its column '"), std::string::npos) << note;
+  EXPECT_TRUE(complex.TakeNotes().empty());  // handed over once
+  auto copied = qv::paradox::ParadoxFolder(dir.path).OpenTable("CPLX");
+  EXPECT_EQ(copied->columns().size() + notes.size(), qv::jet::Database::Open(kAccess + "jackcess/src/test/data/V2007/complexDataTestV2007.accdb")
+                                                          ->OpenCursor("Table1")->definition().columns.size());
 }
 
 TEST(ParadoxProvider, ReadsCorpusTablesWithTheirCounts) {

@@ -58,6 +58,13 @@ TEST(AccessConnectionString, PasswordsAndPathsComeBackVerbatim) {
       EXPECT_EQ(cs.attributes[2].first, "JET OLEDB:Database Password");
     }
   }
+  // The code page of Access 97 text comes before the password, which keeps everything after it.
+  const ConnectionString cp = ParseConnectionString("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Code Page=936;JET OLEDB:Database Password=x;Code Page=1");
+  EXPECT_EQ(cp.codePage, 936);
+  EXPECT_EQ(cp.dataSource, "/d/a.mdb");
+  EXPECT_EQ(cp.password, "x;Code Page=1");
+  EXPECT_EQ(ParseConnectionString(AccessString("/x.mdb", "")).codePage, 0);
+  EXPECT_THROW(ParseConnectionString("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Code Page=cp936"), qv::Error);
   // An empty password leaves the string ending in "Password=".
   EXPECT_EQ(AccessString("/x.mdb", "").substr(AccessString("/x.mdb", "").size() - 9), "Password=");
 }

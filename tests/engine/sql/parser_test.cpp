@@ -79,6 +79,16 @@ TEST(StatementForms, CopyIntoParadoxFolder) {
   EXPECT_EQ(s.into->ExternalTableName(), "Orders");
   EXPECT_EQ(s.from.text, "Orders");
 
+  // "CodePage=NNN;" before "Database=" fixes the new table's code page; the folder stays verbatim.
+  auto fixed = ParseAs<SelectStatement>("select * into [Paradox 5.x;codepage=1250;Database=/data/a;b=c/].[T.db] from [T]");
+  ASSERT_TRUE(fixed.into && fixed.into->external);
+  EXPECT_EQ(fixed.into->external->codePage, 1250);
+  EXPECT_EQ(fixed.into->external->folder, "/data/a;b=c/");
+  EXPECT_EQ(FormatStatement(fixed), "SELECT * INTO [Paradox 5.x;CodePage=1250;Database=/data/a;b=c/].`T.db` FROM `T`");
+  EXPECT_EQ(s.into->external->codePage, 0);
+  for (const char* bad : {"CodePage=;", "CodePage=12x;", "CodePage=-5;", "CodePage=1250"})
+    EXPECT_THROW(ParseStatement(std::string("select * into [Paradox 5.x;") + bad + "Database=/d].[T.db] from [T]"), qv::Error) << bad;
+
   // A drive root keeps one backslash.
   auto root = ParseAs<SelectStatement>(testing::CopyToParadox("D:\\", "Customer", "Customers"));
   ASSERT_TRUE(root.into && root.into->external);
