@@ -49,11 +49,15 @@ void TerminalWindowSystem::Note(const QString& text) {
 
 void TerminalWindowSystem::PrintFailure(const shell::ReportedFailure& failure) {
   QString line = QStringLiteral("error %1: %2").arg(failure.number).arg(failure.description);
-  if (const TableRecord* table = journal_.current()) line += QStringLiteral(" [table %1]").arg(table->listed);
+  if (const TableRecord* current = journal_.current()) line += QStringLiteral(" [table %1]").arg(current->listed);
   if (!failure.location.isEmpty())
     line += QStringLiteral(" [%1, step %2]").arg(failure.location).arg(failure.label);
   Note(line);
-  if (failure.statement && !failure.statement->isEmpty()) {
+  // The transfer into Access quotes the statement it was building or running last, which may
+  // belong to the table before; it is shown only when it is this table's.
+  const TableRecord* table = journal_.current();
+  if (failure.statement && table != nullptr &&
+      failure.statement->contains(QLatin1Char('`') + table->listed + QLatin1Char('`'))) {
     QString statement = *failure.statement;
     if (statement.size() > kStatementShown) statement = statement.left(kStatementShown) + QStringLiteral("...");
     Note(QStringLiteral("  statement: ") + statement);
