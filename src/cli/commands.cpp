@@ -14,6 +14,7 @@
 #include "cli/terminal_window_system.h"
 #include "engine/core/error.h"
 #include "engine/jet/write/database_creator.h"
+#include "engine/paradox/table_reader.h"
 #include "operations/table_operations.h"
 #include "shell/failure.h"
 #include "sources/access_source.h"
@@ -59,6 +60,19 @@ void CreateAccessFile(const QString& file) {
   const jet::DatabaseFormat format =
       suffix == QStringLiteral("accdb") ? jet::DatabaseFormat::Ace2007 : jet::DatabaseFormat::Jet4;
   jet::CreateDatabase(QFile::encodeName(file).toStdString(), format);
+}
+
+// The row count in the header of the first listed Paradox table of that name, or -1.
+qint64 RowCount(const std::vector<sources::ListedParadoxTable>& tables, const QString& name) {
+  for (const sources::ListedParadoxTable& table : tables) {
+    if (table.name.compare(name, Qt::CaseInsensitive) != 0) continue;
+    try {
+      return paradox::TableReader(QFile::encodeName(table.path()).toStdString()).rowCount();
+    } catch (...) {
+      return -1;  // the transfer reports what is wrong with the table
+    }
+  }
+  return -1;
 }
 
 const char* OutcomeWord(Outcome outcome) {
@@ -249,8 +263,18 @@ int RunOperation(const CommandLine& line, Operation operation) {
     }
   }
   const int selected = source->selectedCount();
+  // The row counts the progress line shows while a Paradox table is sent, from the tables'
+  // headers; only read when there is a terminal to show them on.
+  std::vector<sources::ListedParadoxTable> paradox_tables;
+  if (progress.enabled() && operation == Operation::kToAccess) {
+    try {
+      paradox_tables = sources::ScanParadoxTables(fields.folder, [] {});
+    } catch (...) {
+      paradox_tables.clear();  // the progress line goes without row counts
+    }
+  }
   journal.on_begin = [&](int position, const TableRecord& table) {
-    progress.StartTable(position, selected, table.listed);
+    progress.StartTable(position, selected, table.listed, RowCount(paradox_tables, table.listed));
   };
 
   if (selected > 0) {

@@ -89,10 +89,11 @@ bool TerminalList::SelectFor(const QString& name, int tag, QString* listed) {
 
 ProgressLine::ProgressLine(std::FILE* out) : out_(out), enabled_(out != nullptr && isatty(fileno(out)) != 0) {}
 
-void ProgressLine::StartTable(int position, int total, const QString& name) {
+void ProgressLine::StartTable(int position, int total, const QString& name, qint64 rows) {
   position_ = position;
   total_ = total;
   name_ = name;
+  rows_ = rows;
   percent_ = -1;
   Draw();
 }
@@ -110,6 +111,8 @@ void ProgressLine::Draw() {
     const int filled = percent_ * kBarWidth / 100;
     line += QStringLiteral("  [") + QString(filled, QLatin1Char('#')) + QString(kBarWidth - filled, QLatin1Char('.')) +
             QStringLiteral("] ") + QString::number(percent_) + QLatin1Char('%');
+    if (rows_ > 0)
+      line += QStringLiteral("  about %1 of %2 rows").arg(rows_ * percent_ / 100).arg(rows_);
   }
   std::fprintf(out_, "\r\033[K%s", line.toLocal8Bit().constData());
   std::fflush(out_);

@@ -51,13 +51,15 @@ class TerminalList : public shell::TableList {
   int current_ = -1;
 };
 
-// Draws "table k of n NAME [#####.....] 45%" on one line of standard error, only when it is a
-// terminal; nothing otherwise.
+// Draws "table k of n NAME [#####.....] 45% about 450 of 1000 rows" on one line of standard
+// error, only when it is a terminal; nothing otherwise. The rows are the bar's share of the
+// table's row count, when it is known.
 class ProgressLine {
  public:
   explicit ProgressLine(std::FILE* out);
   bool enabled() const { return enabled_; }
-  void StartTable(int position, int total, const QString& name);
+  // `rows` is the table's row count, or -1 when unknown.
+  void StartTable(int position, int total, const QString& name, qint64 rows = -1);
   void SetPercent(int percent);
   // Clears the line so that a message can be printed in its place.
   void Clear();
@@ -71,6 +73,7 @@ class ProgressLine {
   int position_ = 0;
   int total_ = 0;
   QString name_;
+  qint64 rows_ = -1;
   int percent_ = -1;
 };
 
