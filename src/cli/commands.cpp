@@ -207,36 +207,33 @@ int RunOperation(const CommandLine& line, Operation operation) {
     }
   }
 
-  // The places must be there: a source that is missing is a failure of the run; a Paradox folder
-  // to write into is made, and so is an Access database to write into.
-  const bool paradox_source = operation != Operation::kToParadox;
-  if (paradox_used && !QFileInfo(fields.folder).isDir()) {
-    if (paradox_source) {
-      PrintError(QStringLiteral("error %1: Could not find the folder '%2'.").arg(errc::kFileNotFound).arg(fields.folder));
-      return kExitSomeNot;
-    }
-    if (!QDir().mkpath(fields.folder)) {
-      PrintError(QStringLiteral("error %1: The folder '%2' could not be made.")
-                     .arg(shell::failure_number::kPathFileAccess)
-                     .arg(fields.folder));
-      return kExitSomeNot;
-    }
+  // The places must be there: a missing source is a failure of the run; an Access database or a
+  // Paradox folder to write into is made, once the source is known to be there.
+  const bool writes_access = operation == Operation::kToAccess;
+  const bool writes_paradox = operation == Operation::kToParadox;
+  if (access_used) fields.password = Password(line);
+  if (access_used && !writes_access && !QFileInfo(fields.file).exists()) {
+    PrintError(QStringLiteral("error %1: Could not find file '%2'.").arg(errc::kFileNotFound).arg(fields.file));
+    return kExitSomeNot;
   }
-  if (access_used) {
-    fields.password = Password(line);
-    if (!QFileInfo(fields.file).exists()) {
-      if (operation != Operation::kToAccess) {
-        PrintError(QStringLiteral("error %1: Could not find file '%2'.").arg(errc::kFileNotFound).arg(fields.file));
-        return kExitSomeNot;
-      }
-      const QString suffix = QFileInfo(fields.file).suffix().toLower();
-      if (suffix != QStringLiteral("mdb") && suffix != QStringLiteral("accdb")) {
-        PrintError(QStringLiteral("a new Access database needs the name ending .mdb or .accdb: '%1'").arg(fields.file));
-        return kExitUsage;
-      }
-      CreateAccessFile(fields.file);
-      windows.Note(QStringLiteral("created the Access database '%1'").arg(fields.file));
+  if (paradox_used && !writes_paradox && !QFileInfo(fields.folder).isDir()) {
+    PrintError(QStringLiteral("error %1: Could not find the folder '%2'.").arg(errc::kFileNotFound).arg(fields.folder));
+    return kExitSomeNot;
+  }
+  if (writes_access && !QFileInfo(fields.file).exists()) {
+    const QString suffix = QFileInfo(fields.file).suffix().toLower();
+    if (suffix != QStringLiteral("mdb") && suffix != QStringLiteral("accdb")) {
+      PrintError(QStringLiteral("a new Access database needs a name ending in .mdb or .accdb: '%1'").arg(fields.file));
+      return kExitUsage;
     }
+    CreateAccessFile(fields.file);
+    windows.Note(QStringLiteral("created the Access database '%1'").arg(fields.file));
+  }
+  if (writes_paradox && !QFileInfo(fields.folder).isDir() && !QDir().mkpath(fields.folder)) {
+    PrintError(QStringLiteral("error %1: The folder '%2' could not be made.")
+                   .arg(shell::failure_number::kPathFileAccess)
+                   .arg(fields.folder));
+    return kExitSomeNot;
   }
 
   // The lists, as "Next >" fills them. A list that cannot be filled ends the run: no table of

@@ -27,6 +27,10 @@ grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$prefix/
 if command -v desktop-file-validate >/dev/null 2>&1; then
   desktop-file-validate "$prefix/share/applications/$app_id.desktop" || fail "the .desktop file is not valid"
 fi
+if command -v appstreamcli >/dev/null 2>&1; then
+  appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" >/dev/null ||
+    fail "the AppStream metadata is not valid"
+fi
 if command -v groff >/dev/null 2>&1; then
   warnings=$(groff -man -Tutf8 -ww -z "$prefix/share/man/man1/quorvella-cli.1" 2>&1)
   [ -z "$warnings" ] || fail "the man page has faults: $warnings"
