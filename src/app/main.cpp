@@ -14,6 +14,8 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   app.setOrganizationName(QStringLiteral("Kestrune"));
   app.setApplicationName(QStringLiteral("Quorvella"));
+  // The installed .desktop file, so desktops match the window to its name and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("example.kestrune.Quorvella"));
   // The program ends when a page is closed, not when the last visible window goes away: while
   // "Next >" switches pages, neither may be visible for a moment.
   app.setQuitOnLastWindowClosed(false);

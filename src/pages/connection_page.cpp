@@ -6,6 +6,7 @@
 #include "shell/cursor_file.h"
 #include "shell/error_trap.h"
 #include "shell/files.h"
+#include "shell/user_samples.h"
 #include "shell/product.h"
 #include "shell/product_icon.h"
 
@@ -207,14 +208,17 @@ void ConnectionPage::BrowseParadoxFolder() {
 void ConnectionPage::LoadSampleFolder() {
   shell::ErrorTrap trap(services_.windows, QStringLiteral("Form1.PushButton4_Click"));
   trap.Step(100, [&] {
-    text1_->setText(shell::JoinPath(services_.program_folder, QString::fromUtf8(shell::kSamplesFolder)));
+    // A copy in the user's data folder, made again when missing: the installed samples stay as
+    // they came.
+    text1_->setText(shell::UserSamplesFolder(services_.program_folder, services_.data_folder));
   });
 }
 
 void ConnectionPage::LoadSampleDatabase() {
   shell::ErrorTrap trap(services_.windows, QStringLiteral("Form1.PushButton7_Click"));
   trap.Step(100, [&] {
-    text2_->setText(shell::JoinPath(services_.program_folder, QString::fromUtf8(shell::kSampleDatabase)));
+    text2_->setText(shell::JoinPath(shell::UserSamplesFolder(services_.program_folder, services_.data_folder),
+                                    QString::fromUtf8(shell::kSampleDatabaseName)));
   });
 }
 

@@ -21,6 +21,7 @@ class ConnectionPage : public Page, public shell::StartupPage, public shell::Con
     shell::WindowSystem& windows;
     shell::SettingsStore& settings;
     QString program_folder;
+    QString data_folder;  // empty: the user's data folder (shell::UserDataFolder)
   };
   explicit ConnectionPage(Services services);
 

@@ -26,14 +26,14 @@ Program::Program(Options options) : options_(std::move(options)) {
     own_settings_ = std::make_unique<shell::QSettingsStore>();
     settings_ = own_settings_.get();
   }
-  program_folder_ = options_.program_folder.isEmpty() ? shell::ProgramFolder() : options_.program_folder;
+  program_folder_ = options_.program_folder.isEmpty() ? shell::ResourceFolder() : options_.program_folder;
   if (!options_.random) options_.random = shell::TimerSeededRandom();
   if (!options_.open_url) {
     options_.open_url = [](const QString& address) { return QDesktopServices::openUrl(QUrl(address)); };
   }
 
   connection_page_ =
-      std::make_unique<ConnectionPage>(ConnectionPage::Services{*windows_, *settings_, program_folder_});
+      std::make_unique<ConnectionPage>(ConnectionPage::Services{*windows_, *settings_, program_folder_, options_.data_folder});
   connection_page_->SetFlow(this);
   connection_page_->SetActions(options_.connection_actions);
   connection_page_->OnClosed([this] { End(); });

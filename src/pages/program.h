@@ -19,7 +19,8 @@ class Program : public shell::PageFlow {
     // Left empty, the program uses its Qt window system, QSettings and the real browser.
     shell::WindowSystem* windows = nullptr;
     shell::SettingsStore* settings = nullptr;
-    QString program_folder;  // empty: the folder of the executable
+    QString program_folder;  // empty: the folder of the program's files (shell::ResourceFolder)
+    QString data_folder;     // empty: the user's data folder, where the sample copy lives
     shell::RandomSource random;
     shell::UrlOpener open_url;
     // The work behind "Next >", "Test Connection", the table page's operation buttons and the

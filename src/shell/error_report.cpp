@@ -33,12 +33,19 @@ QString ShortErrorText(const QString& description, int number) {
 
 void ShowErrorReport(WindowSystem& windows, const QString& description, const QString& location, int label,
                      const std::optional<QString>& statement) {
-  windows.ShowMessage({ErrorReportText(description, location, label, statement),
-                       QString::fromUtf8(kErrorReportTitle), Buttons::kOk, Icon::kWarning});
+  ShowErrorReport(windows, Failure{0, description}, location, label, statement);
+}
+
+void ShowErrorReport(WindowSystem& windows, const Failure& failure, const QString& location, int label,
+                     const std::optional<QString>& statement) {
+  windows.ShowMessage({ErrorReportText(failure.description, location, label, statement),
+                       QString::fromUtf8(kErrorReportTitle), Buttons::kOk, Icon::kWarning,
+                       ReportedFailure{failure.number, failure.description, location, label, statement}});
 }
 
 void ShowShortError(WindowSystem& windows, const QString& description, int number) {
-  windows.ShowMessage({ShortErrorText(description, number), AppTitle(), Buttons::kOk, Icon::kNone});
+  windows.ShowMessage({ShortErrorText(description, number), AppTitle(), Buttons::kOk, Icon::kNone,
+                       ReportedFailure{number, description, QString(), 0, std::nullopt}});
 }
 
 }  // namespace qv::shell

@@ -8,6 +8,7 @@
 #include <QString>
 #include <optional>
 
+#include "shell/failure.h"
 #include "shell/window_system.h"
 
 namespace qv::shell {
@@ -25,6 +26,9 @@ QString ShortErrorText(const QString& description, int number);
 
 // Shows the report: title "Application Error", warning icon, OK only; returns once closed.
 void ShowErrorReport(WindowSystem& windows, const QString& description, const QString& location, int label,
+                     const std::optional<QString>& statement = std::nullopt);
+// The same for a caught failure; the window system also learns the failure's number.
+void ShowErrorReport(WindowSystem& windows, const Failure& failure, const QString& location, int label,
                      const std::optional<QString>& statement = std::nullopt);
 
 // Shows the short form: OK only, no icon, the application title.

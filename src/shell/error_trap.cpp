@@ -9,7 +9,7 @@ void ErrorTrap::Report(const Failure& failure) {
   std::optional<QString> statement;
   if (variant_ == Variant::kWithStatement) statement = statement_;
   // A failure while the report itself is shown is not handled further: it propagates.
-  ShowErrorReport(windows_, failure.description, location_, label_, statement);
+  ShowErrorReport(windows_, failure, location_, label_, statement);
 }
 
 }  // namespace qv::shell

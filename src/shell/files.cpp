@@ -18,6 +18,13 @@ QString ProgramFolder() {
   return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
+QString ResourceFolder() {
+  const QString program = QCoreApplication::applicationDirPath();
+  const QDir installed(program + QStringLiteral("/../share/quorvella"));
+  if (installed.exists()) return QDir::toNativeSeparators(installed.canonicalPath());
+  return QDir::toNativeSeparators(program);
+}
+
 QString JoinPath(const QString& folder, const QString& relative) {
   const QString rel = QDir::toNativeSeparators(relative);
   if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator())) return folder + rel;

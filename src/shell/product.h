@@ -22,6 +22,6 @@ inline constexpr char kLocationWord[] = "Tessaline2016/11/03";
 inline constexpr char kSkinFile[] = "x/o.cjs";
 inline constexpr char kHandCursorFile[] = "HAND-M.CUR";
 inline constexpr char kSamplesFolder[] = "Samples";
-inline constexpr char kSampleDatabase[] = "Samples/sample.mdb";
+inline constexpr char kSampleDatabaseName[] = "sample.mdb";  // inside the samples folder
 
 }  // namespace qv::shell

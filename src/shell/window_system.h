@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace qv::shell {
 
@@ -11,11 +12,23 @@ enum class Buttons { kOk, kYesNo };
 enum class Icon { kNone, kWarning };
 enum class Reply { kOk, kYes, kNo };
 
+// What an error report or a short error message is about, beside its text: a window system
+// that shows failures its own way (the terminal one prints the number, which the report's text
+// leaves out) reads it from here.
+struct ReportedFailure {
+  int number = 0;
+  QString description;
+  QString location;  // empty for the short error message
+  int label = 0;
+  std::optional<QString> statement = std::nullopt;
+};
+
 struct MessageRequest {
   QString text;
   QString title;  // always filled in: the caller's own title or the application title
   Buttons buttons = Buttons::kOk;
   Icon icon = Icon::kNone;
+  std::optional<ReportedFailure> failure = std::nullopt;  // set for error reports and short error messages
 };
 
 class WindowSystem {

@@ -175,9 +175,12 @@ TEST_F(ConnectionPageTest, SampleButtonsFillInTheSamplePathsUnchecked) {
   Start();
   form1().push_button4_->click();
   form1().push_button7_->click();
-  EXPECT_EQ(form1().text1_->text(), folder + QStringLiteral("/Samples"));
-  EXPECT_EQ(form1().text2_->text(), folder + QStringLiteral("/Samples/sample.mdb"));
-  EXPECT_EQ(Stored(shell::kAccessFileKey), folder + QStringLiteral("/Samples/sample.mdb"));
+  // The buttons name the copy in the user's data folder; without originals nothing is copied.
+  const QString copy = data_dir_.path() + QStringLiteral("/Samples");
+  EXPECT_EQ(form1().text1_->text(), copy);
+  EXPECT_EQ(form1().text2_->text(), copy + QStringLiteral("/sample.mdb"));
+  EXPECT_EQ(Stored(shell::kAccessFileKey), copy + QStringLiteral("/sample.mdb"));
+  EXPECT_FALSE(QFileInfo::exists(copy));
   EXPECT_TRUE(windows_.calls().empty());
 }
 

@@ -43,6 +43,7 @@ class GuiTest : public ::testing::Test {
     options_.windows = &windows_;
     options_.settings = &settings_;
     options_.program_folder = BuiltProgramFolder();
+    options_.data_folder = data_dir_.path();  // the sample copy goes here, not to the user's folder
     options_.random = [] { return 0.5; };
     options_.open_url = [this](const QString& address) {
       opened_ << address;
@@ -67,6 +68,7 @@ class GuiTest : public ::testing::Test {
   void Store(const char* key, const QString& text) { settings_.Save(QString::fromUtf8(key), text); }
 
   QTemporaryDir settings_dir_;
+  QTemporaryDir data_dir_;
   shell::ScriptedWindowSystem windows_;
   shell::QSettingsStore settings_;
   pages::Program::Options options_;

@@ -1,6 +1,7 @@
 // "Next >", "Test Connection" and the start-up jump through the real pages on the offscreen
 // platform, with the samples the build writes beside the program and corpus Access files read in
 // place.
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -63,14 +64,28 @@ class SourcesGuiTest : public qv::testing::GuiTest {
 
 const QStringList kSampleTables{"ORDERLOG", "STOCK", "SUPPLIER"};
 
+// The name of the file in `folder` that equals `name` ignoring case, or the empty text.
+QString FileNamed(const QString& folder, const QString& name) {
+  for (const QString& file : QDir(folder).entryList(QDir::Files))
+    if (file.compare(name, Qt::CaseInsensitive) == 0) return file;
+  return {};
+}
+
+QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 }  // namespace
 
 TEST_F(SourcesGuiTest, NextOnTheSamplesFillsBothListsAndShowsTheTablePage) {
   Start();
+  // The buttons name a copy of the samples in the user's data folder, made on first use.
+  const QString copy = data_dir_.path() + "/Samples";
   form1().push_button4_->click();  // "Load Sample/Example Database" of the Paradox side
-  EXPECT_EQ(form1().text1_->text(), Samples());
+  EXPECT_EQ(form1().text1_->text(), copy);
   form1().push_button7_->click();
-  EXPECT_EQ(form1().text2_->text(), Samples() + "/sample.mdb");
+  EXPECT_EQ(form1().text2_->text(), copy + "/sample.mdb");
   form1().push_button2_->click();
   QCoreApplication::processEvents();
   ASSERT_TRUE(program_->tablePageCreated());
@@ -78,10 +93,34 @@ TEST_F(SourcesGuiTest, NextOnTheSamplesFillsBothListsAndShowsTheTablePage) {
   EXPECT_FALSE(form1().isVisible());
   EXPECT_EQ(Items(form2().list2_), kSampleTables);
   // The sample database's tables, as mdbtools lists them, sorted as the list shows them.
-  EXPECT_EQ(Items(form2().list1_), MdbTables(Samples() + "/sample.mdb"));
+  EXPECT_EQ(Items(form2().list1_), MdbTables(copy + "/sample.mdb"));
   EXPECT_EQ(Items(form2().list1_), (QStringList{"Customers", "Orders", "Products"}));
   EXPECT_TRUE(windows_.messages().empty());
   EXPECT_EQ(form1().pointer(), qv::shell::kPointerDefault);
+
+  // A table gone from the copy comes back whole from the originals on the next use (its .MB is
+  // replaced with it, so a leftover never pairs with another .DB); a file the user changed stays.
+  const QString stock = FileNamed(copy, "STOCK.DB");
+  ASSERT_FALSE(stock.isEmpty());
+  const QString memo = FileNamed(copy, "STOCK.MB");
+  ASSERT_TRUE(QFile::remove(copy + "/" + stock));
+  if (!memo.isEmpty()) {
+    QFile leftover(copy + "/" + memo);
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  }
+  QFile changed(copy + "/sample.mdb");
+  ASSERT_TRUE(changed.open(QIODevice::Append));
+  changed.write(QByteArray(4096, '\0'));
+  changed.close();
+  form2().push_button2_->click();  // "< Back"
+  form1().push_button4_->click();
+  form1().push_button7_->click();
+  for (const QString& name : {stock, memo}) {
+    if (name.isEmpty()) continue;
+    EXPECT_EQ(FileBytes(copy + "/" + name), FileBytes(Samples() + "/" + name)) << name.toStdString();
+  }
+  EXPECT_NE(FileBytes(copy + "/sample.mdb"), FileBytes(Samples() + "/sample.mdb"));
+  EXPECT_TRUE(windows_.messages().empty());
 }
 
 TEST_F(SourcesGuiTest, NextDoesNothingVisibleWithoutTablesOrWithoutTheFile) {
