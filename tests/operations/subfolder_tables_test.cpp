@@ -114,7 +114,8 @@ TEST_F(SubfolderTablesTest, TwoTablesOfOneNameAreTwoTablesTheFoldersOwnFirst) {
   page.windows.QueueReply(shell::Reply::kNo);
   SendToAccess(page.context, objects);
   EXPECT_TRUE(page.reports().empty());
-  EXPECT_EQ(page.messageTexts(), QStringList{"Would you like to overwrite ORDERS?"});
+  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?",
+                                              "Tables sent: 1 of 2.\nORDERS: not sent: the overwrite was declined."}));
   EXPECT_EQ(AccessTags("ORDERS"), QStringList{"own"});
 
   // On Yes the upper entry replaces it with the subfolder's table, never the same one again.
@@ -123,7 +124,8 @@ TEST_F(SubfolderTablesTest, TwoTablesOfOneNameAreTwoTablesTheFoldersOwnFirst) {
   page.windows.QueueReply(shell::Reply::kYes);
   SendToAccess(page.context, objects);
   EXPECT_TRUE(page.reports().empty());
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?", "Would you like to overwrite ORDERS?"}));
+  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?", "Would you like to overwrite ORDERS?",
+                                              "Done."}));
   EXPECT_EQ(AccessTags("ORDERS"), (QStringList{"archived", "archived"}));
 }
 
