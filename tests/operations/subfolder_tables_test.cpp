@@ -138,7 +138,7 @@ TEST_F(SubfolderTablesTest, DeletionTakesTheTableFromItsOwnFolder) {
   DeleteParadoxTables(page.context);
   EXPECT_TRUE(page.windows.messages().empty());
   EXPECT_EQ(page.paradox.texts(), (QStringList{"ORDERS", "ORDERS"}));
-  EXPECT_EQ(testing::FileNames(Sub("archive/old")), QStringList{"deep.MB"});
+  EXPECT_TRUE(testing::FileNames(Sub("archive/old")).isEmpty());
 
   // One ORDERS entry: the folder's own table goes; the entry left stands for the archived one.
   page.paradox.SetSelected(1, true);
@@ -161,8 +161,8 @@ TEST_F(SubfolderTablesTest, BothEntriesOfOneNameSelectedDeleteBothTables) {
   DeleteParadoxTables(page.context);
   EXPECT_TRUE(page.windows.messages().empty());
   EXPECT_EQ(page.paradox.count(), 0);
-  EXPECT_EQ(testing::FileNames(dir.path()), QStringList{"ORDERS.MB"});
-  EXPECT_EQ(testing::FileNames(Sub("archive")), QStringList{"ORDERS.MB"});
+  EXPECT_TRUE(testing::FileNames(dir.path()).isEmpty());
+  EXPECT_TRUE(testing::FileNames(Sub("archive")).isEmpty());
 }
 
 TEST_F(SubfolderTablesTest, RenameStaysInTheTablesFolderAndAsksAboutThatFolder) {
