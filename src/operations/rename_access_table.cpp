@@ -67,6 +67,7 @@ void RenameAccessTableClick(shell::TablePageContext& page, sources::DatabaseObje
     trap.Step(128, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to rename.")); });
     return;
   }
+  if (RefuseUnwritableAccess(page.windows, page.fields.accessFile())) return;
   trap.Step(104, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
   QString old_name;
   int row = -1;

@@ -92,6 +92,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     trap.Step(272, [&] { shell::ShowOk(windows, QStringLiteral("Please select a table to send.")); });
     return;
   }
+  if (RefuseUnwritableAccess(windows, page.fields.accessFile())) return;
   OpenTransferConnections(trap, page, paradox, access);  // steps 110 to 120
   QStringList created_tables;  // the tables this run created (the only ones it may take away)
   const auto created_table = [&](const QString& table) { return created_tables.contains(table); };

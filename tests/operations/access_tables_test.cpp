@@ -213,6 +213,32 @@ TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
   EXPECT_EQ(AccessCells("ORDERS").size(), 1u);
 }
 
+// An Access 97 file is said to be read-only up front, once, and nothing else happens.
+TEST_F(AccessTablesTest, AnAccess97FileIsRefusedUpFront) {
+  page.fields.file = testing::CopyInto(testing::CorpusFile("access/jackcess/src/test/data/V1997/indexTestV1997.mdb"),
+                                       access_dir.path());
+  const QByteArray before = [&] {
+    QFile f(page.fields.file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  testing::WriteParadoxTable(paradox_dir.path(), "A", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
+  TestPage::Fill(page.paradox, {"A"}, {"A"});
+  TestPage::Fill(page.access, {"Table1"}, {"Table1"});
+  page.windows.QueueText(QStringLiteral("Renamed"));
+  SendToAccess(page.context, objects);
+  DeleteAccessTables(page.context, objects);
+  RenameAccessTableClick(page.context, objects);
+  const QStringList messages = page.messageTexts();
+  ASSERT_EQ(messages.size(), 3) << messages.join("|").toStdString();
+  for (const QString& m : messages)
+    EXPECT_TRUE(m.contains("can be read but not changed: it is an Access 97 database")) << m.toStdString();
+  EXPECT_TRUE(page.reports().empty());
+  EXPECT_EQ(page.access.texts(), QStringList{"Table1"});
+  QFile after(page.fields.file);
+  ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+  EXPECT_EQ(after.readAll(), before);
+}
+
 TEST_F(AccessTablesTest, DeletionWithoutCurrentItemAndWithAMissingDatabase) {
   TestPage::Fill(page.access, {"A", "B", "C"}, {});
   DeleteAccessTables(page.context, objects);
