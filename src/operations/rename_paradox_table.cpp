@@ -47,8 +47,12 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
         bool renamed = false;
         bool replaced = false;
         trap.Step(120, [&] {
+          // A table of a subfolder is listed with its folder ("archive/ORDERLOG"); the new name
+          // may keep that folder part, and the table stays in its folder.
+          const QString prefix = old_name.left(old_name.lastIndexOf(QLatin1Char('/')) + 1);
+          if (!prefix.isEmpty() && answer.startsWith(prefix, Qt::CaseInsensitive)) answer = answer.mid(prefix.size());
           CheckParadoxName(answer);
-          if (answer == old_name) return;  // nothing changes; the table stays as it is
+          if (prefix + answer == old_name) return;  // nothing changes; the table stays as it is
           // The table keeps its folder: one listed from a subfolder is renamed in that subfolder.
           ParadoxTableLocator tables(page.fields.paradoxFolder(), page.windows);
           const auto table = tables.Find(old_name);
@@ -60,7 +64,7 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
                             .arg(old_name, page.fields.paradoxFolder()));
           const QString folder = table->folder;
           const QString source = old_files.front();
-          const bool case_only = answer.compare(old_name, Qt::CaseInsensitive) == 0;
+          const bool case_only = (prefix + answer).compare(old_name, Qt::CaseInsensitive) == 0;
           // What an interrupted earlier run left half done in this folder is settled first.
           CleanUpParadoxFolder(folder);
           if (!case_only && !TableFiles(folder, answer).isEmpty()) {
@@ -99,10 +103,11 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
           if (!case_only)
             for (const QString& file : old_files_now) DeleteFileQuietly(page.windows, file);
         });
+        const QString listed = old_name.left(old_name.lastIndexOf(QLatin1Char('/')) + 1) + answer;
         if (renamed || replaced) {
           if (renamed) trap.Step(124, [&] { list.RemoveAt(i); });
-          if (replaced) trap.Step(124, [&] { RemoveFromListbox(list, answer); });
-          if (renamed) trap.Step(126, [&] { list.Add(answer); });
+          if (replaced) trap.Step(124, [&] { RemoveFromListbox(list, listed); });
+          if (renamed) trap.Step(126, [&] { list.Add(listed); });
           trap.Step(128, [&] {
             if (list.count() > 0) list.SetCurrentRow(0);
           });

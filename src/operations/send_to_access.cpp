@@ -107,11 +107,17 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
   for (int i = count - 1; i >= 0; --i) {
     if (trap.Test(124, [&] { return !paradox_list.isSelected(i); })) continue;
     summary.Selected();
+    QString entry;
     QString name;
     Answer answer = Answer::kNone;
-    trap.Step(126, [&] { name = paradox_list.text(i); });
+    // A table of a subfolder is listed with its folder ("archive/ORDERLOG"); in Access it is
+    // named by its own name.
+    trap.Step(126, [&] {
+      entry = paradox_list.text(i);
+      name = entry.section(QLatin1Char('/'), -1);
+    });
     if (stopped) {
-      summary.NotSent(name, QStringLiteral("the run was stopped"));
+      summary.NotSent(entry, QStringLiteral("the run was stopped"));
       continue;
     }
     // Every table starts clean: no record set left open, no statement of another table.
@@ -128,7 +134,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
       trap.Step(132, [&] { answer = Answer::kNone; });
     }
     if (answer == Answer::kNo) {
-      summary.NotSent(name, QStringLiteral("the overwrite was declined"));
+      summary.NotSent(entry, QStringLiteral("the overwrite was declined"));
       continue;
     }
     // A table that replaces another is written under a temporary name and takes the old one's
@@ -145,7 +151,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
       } catch (...) {
         // The next run drops a temporary table; a new table that stays is named in the summary.
       }
-      summary.NotSent(name, why);
+      summary.NotSent(entry, why);
     };
 
     // A table whose select or CREATE TABLE failed is left after the report: its rows would
@@ -154,7 +160,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     // The table is read where the list found it: a table of a subfolder through a connection on
     // that subfolder. One found nowhere is looked up in the folder itself, which reports it.
     trap.Step(142, [&] {
-      const auto table = paradox_tables.Find(name);
+      const auto table = paradox_tables.Find(entry);
       sources::Connection& source =
           table ? paradox_tables.ConnectionFor(*table, Use(paradox), objects) : Use(paradox);
       Use(records).Open(SelectAllStatement(table ? table->selectName() : name).toStdString(), source);
@@ -162,7 +168,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
       opened = true;
     });
     if (!opened) {
-      summary.NotSent(name, trap.lastFailure().description);
+      summary.NotSent(entry, trap.lastFailure().description);
       continue;
     }
 
@@ -188,7 +194,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     });
     if (!created) {
       trap.Step(254, [&] { records->Close(); });
-      summary.NotSent(name, trap.lastFailure().description);
+      summary.NotSent(entry, trap.lastFailure().description);
       continue;
     }
     created_tables << written;
@@ -293,7 +299,7 @@ void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objec
     }
     trap.Step(256, [&] { access_list.Add(name); });
     summary.Sent();
-    if (failed_rows > 0) summary.SentWithout(name, failed_rows);
+    if (failed_rows > 0) summary.SentWithout(entry, failed_rows);
   }
 
   trap.Step(266, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });

@@ -61,7 +61,7 @@ class SourcesGuiTest : public qv::testing::GuiTest {
   std::unique_ptr<qv::sources::ConnectionActions> custom_;
 };
 
-const QStringList kSampleTables{"ORDERLOG", "STOCK", "SUPPLIER"};
+const QStringList kSampleTables{"archive/ORDERLOG", "STOCK", "SUPPLIER"};
 
 }  // namespace
 
