@@ -58,7 +58,8 @@ for direction in to-paradox to-access; do
   for ((i = 1; i <= runs; i++)); do
     dir=$work/run
     rm -rf "$dir"; cp -a "$work/base" "$dir"
-    delay_us=$(( (RANDOM * 32768 + RANDOM) % (total_ns / 1000 + 1) ))
+    # Over the whole run and a little beyond (a kill after the end finds the new table).
+    delay_us=$(( (RANDOM * 32768 + RANDOM) % (total_ns * 13 / 10000 + 1) ))
     "$driver" "$direction" "$dir" 2>/dev/null &
     pid=$!
     sleep "$(awk -v us="$delay_us" 'BEGIN { printf "%.6f", us / 1000000 }')"
