@@ -123,7 +123,11 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   e.flags = static_cast<std::uint32_t>(IntOf(target->values[cFlags]));
   if (e.type != object_type::kTable)
     throw Error(errc::kNotSupported, "'" + e.name + "' is a linked table; dropping links is not supported yet.", file);
-  if (!IsUserTable(e))
+  // Tables whose names begin with "~" are hidden like system tables (Access keeps temporary
+  // objects under such names) but are droppable: the program's own temporary tables are, so an
+  // interrupted run can be cleaned up.
+  const bool hidden_temporary = e.name.starts_with('~') && !e.systemFlagged();
+  if (!IsUserTable(e) && !hidden_temporary)
     throw Error(errc::kNotSupported, "'" + e.name + "' is a system table and cannot be dropped.", file);
 
   // Relationships name their tables in MSysRelationships.
