@@ -99,6 +99,13 @@ shell::Reply TerminalWindowSystem::ShowMessage(const shell::MessageRequest& requ
     return shell::Reply::kNo;
   }
 
+  if (request.buttons == shell::Buttons::kSkipRowsSkipTableStop) {
+    // A row the database refused: without a person to ask, the table is left out whole (a table
+    // it was to replace stays as it was) and the run goes on with the next one.
+    Note(QStringLiteral("  the table is left out: a row could not be copied"));
+    return shell::Reply::kSkipTable;
+  }
+
   std::optional<shell::ReportedFailure> failure = request.failure;
   if (!failure) failure = ShortMessageFailure(request.text);
   if (failure) {

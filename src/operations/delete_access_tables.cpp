@@ -13,6 +13,7 @@ void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects&
   shell::TableList& list = page.page.access_list;
   std::unique_ptr<sources::Connection> access;
 
+  if (list.currentRow() != -1 && RefuseUnwritableAccess(page.windows, page.fields.accessFile())) return;
   trap.Step(100, [&] { access = sources::MakeConnection(objects); });
   trap.Step(102, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
   trap.Step(104, [&] { Use(access).CursorLocation = sources::kUseServer; });

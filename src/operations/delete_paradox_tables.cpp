@@ -1,8 +1,9 @@
 // "Delete Table/s" of the Paradox list: every selected table's file is deleted, without a
 // question, from the folder the list found it in (the Paradox folder or one of its subfolders,
 // paradox_table_locator.h). A table whose file could not be deleted is reported and stays in
-// the list; one whose file is gone already is left in the list. Other files of the table (.MB, indexes) stay; a later
-// table written under the same name removes them first.
+// the list; one whose file is gone already is left in the list. The whole family goes with the
+// .DB (.MB, .PX, .Xnn/.Ynn, .VAL, .TV and the rest, in any letter case): left behind, an index or
+// a check file would be taken for part of the next table of that name.
 #include "operations/handlers.h"
 #include "operations/paradox_table_locator.h"
 #include "operations/table_files.h"
@@ -31,7 +32,10 @@ void DeleteParadoxTables(shell::TablePageContext& page) {
         const auto table = tables.Find(name);
         if (!table) return;
         tables.MarkHandled(*table);
+        // The .DB files first: once they are gone the table is gone, whatever else stays.
         files = TableFiles(table->folder, table->providerName());
+        for (const QString& file : FamilyFiles(table->folder, table->providerName()))
+          if (!files.contains(file)) files << file;
       });
       if (files.isEmpty()) continue;
       bool deleted = false;

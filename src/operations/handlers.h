@@ -32,13 +32,20 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
 // Gives the Access table `old_name` the name `new_name` in the database `file`: copies it under
 // the new name ("SELECT a1.* INTO `new` FROM `old` AS a1;") and drops the old one. When another
 // table already has the new name (ignoring case) the user is asked "Would you like to overwrite
-// NEW?"; Yes drops it first, No changes nothing and gives false. A new name equal to the old one
-// changes nothing (false); one that differs only in letter case goes through a temporary name.
+// NEW?"; Yes replaces it in one change of the database (ALTER TABLE ... RENAME TO ... REPLACE),
+// No changes nothing and gives false. A new name equal to the old one changes nothing (false);
+// one that differs only in letter case is a rename of the catalog entry.
 // No trap of its own: a failure ends it and reaches the caller's trap. `fields` are the
 // connection page's boxes, which the Access source reads when `file` is empty.
 bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects, const QString& old_name,
                        const QString& new_name, const QString& file, const QString& password,
                        const shell::ConnectionFields& fields);
+
+// Before a send to, a deletion in or a renaming in the Access database `file`: when the program
+// can read but not change it (an Access 97 file, or a file that is read-only) this says so once,
+// in one message, and gives true; nothing has been done then. False for a file that can be
+// written or that does not exist (opening it reports that as before).
+bool RefuseUnwritableAccess(shell::WindowSystem& windows, const QString& file);
 
 // An object that the factory could not make: the failure the runtime gives for an unset object.
 template <typename T>

@@ -1,6 +1,7 @@
 // "Rename Table" of the Access list, and RenameAccessTable, which does the work: the Access
-// engine has no rename statement, so the table is copied under the new name and the old one is
-// dropped. The list then shows the new name in place of the old one.
+// table is copied under the new name and the old one is dropped; a rename that replaces another
+// table, or changes only the letter case, renames the table in one change of the database. The
+// list then shows the new name in place of the old one.
 #include "operations/handlers.h"
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
@@ -26,25 +27,25 @@ bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& o
   sources::Connection& db = Use(connection);
   db.Open(sources::AccessConnectionString(file, password, fields).toStdString());
   bool result = true;
+  bool replace = false;
   if (!case_only && sources::AccessTableExists(file, password, new_name, fields, objects)) {
     if (shell::AskYesNo(windows, QStringLiteral("Would you like to overwrite ") + new_name + QStringLiteral("?"),
                         QStringLiteral("Overwrite?"))) {
-      Run(db, DropStatement(new_name));
+      replace = true;
     } else {
       result = false;
     }
   }
   if (result) {
-    if (case_only) {
-      // Access finds names without regard to case, so the copy cannot target the new spelling
-      // while the old table exists: it goes through a name no table has.
-      QString temporary;
-      for (int n = 1; temporary.isEmpty() || sources::AccessTableExists(file, password, temporary, fields, objects); ++n)
-        temporary = QStringLiteral("~rename%1 ").arg(n) + old_name;
-      Run(db, CopyTableStatement(old_name, temporary));
-      Run(db, DropStatement(old_name));
-      Run(db, CopyTableStatement(temporary, new_name));
-      Run(db, DropStatement(temporary));
+    if (case_only || replace) {
+      // The table takes its new name in one change of the database: the table it replaces is
+      // dropped in the same change, so a failure or a crash leaves both tables as they were.
+      // (A copy could not target a spelling that differs only in case while the old table
+      // exists, and a copy after a drop would lose the replaced table if it failed.)
+      QString statement = QStringLiteral("ALTER TABLE ") + QuoteName(old_name) + QStringLiteral(" RENAME TO ") +
+                          QuoteName(new_name);
+      if (replace) statement += QStringLiteral(" REPLACE");
+      Run(db, statement);
     } else {
       Run(db, CopyTableStatement(old_name, new_name));
       Run(db, DropStatement(old_name));
@@ -66,6 +67,7 @@ void RenameAccessTableClick(shell::TablePageContext& page, sources::DatabaseObje
     trap.Step(128, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to rename.")); });
     return;
   }
+  if (RefuseUnwritableAccess(page.windows, page.fields.accessFile())) return;
   trap.Step(104, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
   QString old_name;
   int row = -1;

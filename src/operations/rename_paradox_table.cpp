@@ -13,17 +13,10 @@
 #include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "operations/table_files.h"
+#include "operations/table_replacement.h"
 #include "shell/error_trap.h"
 
 namespace qv::ops {
-namespace {
-
-// The path of `name`'s table file in the folder, keeping the extension's letter case of `like`.
-QString TablePathLike(const QString& folder, const QString& name, const QString& like) {
-  return QDir(folder).filePath(name + QFileInfo(like).fileName().right(3));
-}
-
-}  // namespace
 
 void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects& objects) {
   shell::ErrorTrap trap(page.windows, QString::fromLatin1(kRenameParadoxLocation));
@@ -54,8 +47,12 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
         bool renamed = false;
         bool replaced = false;
         trap.Step(120, [&] {
+          // A table of a subfolder is listed with its folder ("archive/ORDERLOG"); the new name
+          // may keep that folder part, and the table stays in its folder.
+          const QString prefix = old_name.left(old_name.lastIndexOf(QLatin1Char('/')) + 1);
+          if (!prefix.isEmpty() && answer.startsWith(prefix, Qt::CaseInsensitive)) answer = answer.mid(prefix.size());
           CheckParadoxName(answer);
-          if (answer == old_name) return;  // nothing changes; the table stays as it is
+          if (prefix + answer == old_name) return;  // nothing changes; the table stays as it is
           // The table keeps its folder: one listed from a subfolder is renamed in that subfolder.
           ParadoxTableLocator tables(page.fields.paradoxFolder(), page.windows);
           const auto table = tables.Find(old_name);
@@ -67,33 +64,50 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
                             .arg(old_name, page.fields.paradoxFolder()));
           const QString folder = table->folder;
           const QString source = old_files.front();
-          const bool case_only = answer.compare(old_name, Qt::CaseInsensitive) == 0;
+          const bool case_only = (prefix + answer).compare(old_name, Qt::CaseInsensitive) == 0;
+          // What an interrupted earlier run left half done in this folder is settled first.
+          CleanUpParadoxFolder(folder);
           if (!case_only && !TableFiles(folder, answer).isEmpty()) {
             if (!shell::AskYesNo(page.windows, QStringLiteral("Would you like to overwrite ") + answer + QStringLiteral("?"),
                                  QStringLiteral("Overwrite?")))
               return;
-            // The table under the new name goes with its whole family before the rename.
-            tables.ConnectionFor(*table, Use(paradox), objects).Execute(DropStatement(answer).toStdString());
             replaced = true;
           }
-          if (case_only) {
-            // Where names ignore case the old and the new file are one file; a temporary name
-            // keeps the copy from landing on its own source.
-            QString temporary;
-            for (int n = 1; temporary.isEmpty() || !TableFiles(folder, temporary).isEmpty(); ++n)
-              temporary = QStringLiteral("~ren%1").arg(n);
-            const QString temporary_path = TablePathLike(folder, temporary, source);
-            if (!RenameFile(page.windows, source, temporary_path)) return;
-            renamed = RenameFile(page.windows, temporary_path, TablePathLike(folder, answer, source));
-            if (!renamed) RenameFile(page.windows, temporary_path, source);  // back to where it was
-            return;
+          // The table's files are copied under a temporary name, and the copy then takes the
+          // new name in one written-down swap (table_replacement.h), replacing a table of that
+          // name only then; the old files go last. A failure or a crash on the way leaves the old
+          // table, and the table that was to be replaced, as they were.
+          const QString stem = QFileInfo(source).completeBaseName();
+          const QString temporary = TemporaryParadoxName(folder);
+          QStringList copies;
+          for (const QString& from : FamilyFiles(folder, stem)) {
+            const QString to = QDir(folder).filePath(temporary + QLatin1Char('.') + QFileInfo(from).suffix());
+            if (!QFile::copy(from, to)) {
+              for (const QString& made : copies) QFile::remove(made);
+              replaced = false;
+              shell::Fail(shell::failure_number::kPathFileAccess,
+                          QStringLiteral("Could not copy '%1' to '%2'; the table %3 keeps its name.")
+                              .arg(from, to, old_name));
+            }
+            copies << to;
           }
-          renamed = RenameFile(page.windows, source, TablePathLike(folder, answer, source));
+          const QStringList old_files_now = FamilyFiles(folder, stem);
+          try {
+            ReplaceParadoxTable(folder, temporary, answer);
+          } catch (...) {
+            replaced = false;
+            throw;
+          }
+          renamed = true;
+          // Where only the letter case changes the old files were the replaced ones.
+          if (!case_only)
+            for (const QString& file : old_files_now) DeleteFileQuietly(page.windows, file);
         });
+        const QString listed = old_name.left(old_name.lastIndexOf(QLatin1Char('/')) + 1) + answer;
         if (renamed || replaced) {
           if (renamed) trap.Step(124, [&] { list.RemoveAt(i); });
-          if (replaced) trap.Step(124, [&] { RemoveFromListbox(list, answer); });
-          if (renamed) trap.Step(126, [&] { list.Add(answer); });
+          if (replaced) trap.Step(124, [&] { RemoveFromListbox(list, listed); });
+          if (renamed) trap.Step(126, [&] { list.Add(listed); });
           trap.Step(128, [&] {
             if (list.count() > 0) list.SetCurrentRow(0);
           });

@@ -1,7 +1,13 @@
 // "Send Table/s To Paradox": each selected Access table, from the bottom of the list up, is copied
 // into the Paradox folder by one statement the Access engine runs, after the user accepted a name
 // cut to 8 characters and the replacement of a Paradox table of the same name. The Paradox list
-// is then filled afresh and "Done." shown.
+// is then filled afresh and the run ends with "Done.", or with a summary of the tables that were
+// not sent and why (run_summary.h).
+//
+// A table that replaces one of the same name is written under a temporary name first and takes
+// the old one's place only when it is complete (table_replacement.h); a failed copy leaves the old
+// table as it was. Two tables whose names are alike after the cut to 8 characters both arrive: the
+// later one takes the next free name of the form "Employ~1", and the summary says so.
 #include "operations/handlers.h"
 #include "operations/transfer_connections.h"
 #include "operations/list_box.h"
@@ -9,12 +15,28 @@
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
 #include "operations/statements.h"
+#include "operations/run_summary.h"
+#include "operations/table_files.h"
+#include "operations/table_replacement.h"
 #include "shell/error_trap.h"
 
 namespace qv::ops {
 namespace {
 enum class Answer { kNone, kYes, kNo };
 constexpr int kMaxParadoxName = 8;
+
+// The first name of the form "Employ~1", "Emplo~12", ... that no table written in this run, no
+// table file of the folder and no entry of the Paradox list has.
+QString NextFreeShortName(const QString& target, const QStringList& written, const QString& folder,
+                          const shell::TableList& list) {
+  for (int n = 1;; ++n) {
+    const QString tail = QStringLiteral("~") + QString::number(n);
+    const QString name = target.left(kMaxParadoxName - tail.size()) + tail;
+    if (!written.contains(name, Qt::CaseInsensitive) && TableFiles(folder, name).isEmpty() &&
+        !IsInListbox(list, name))
+      return name;
+  }
+}
 }  // namespace
 
 void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& objects) {
@@ -23,7 +45,6 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
   shell::TableList& paradox_list = page.page.paradox_list;
   std::unique_ptr<sources::Connection> access;
   std::unique_ptr<sources::Connection> paradox;
-  QStringList left_out;  // what the copies left out, one line each
 
   trap.Step(100, [&] { access = sources::MakeConnection(objects); });
   trap.Step(102, [&] { paradox = sources::MakeConnection(objects); });
@@ -32,6 +53,11 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
     return;
   }
   OpenTransferConnections(trap, page, paradox, access);  // steps 110 to 120
+  const QString folder = page.fields.paradoxFolder();
+  // What an interrupted earlier run left half done is finished or undone before anything new.
+  CleanUpParadoxFolder(folder);
+  RunSummary summary;
+  QStringList written;  // the names this run wrote, so that a later table never replaces one
 
   const int count = trap.Value(122, 0, [&] { return access_list.count(); });
   for (int i = count - 1; i >= 0; --i) {
@@ -39,8 +65,10 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
     QString source;
     QString target;
     Answer answer = Answer::kNone;
+    summary.Selected();
     trap.Step(126, [&] { source = access_list.text(i); });
     trap.Step(128, [&] { target = source; });
+    QString why_not;
     if (trap.Test(130, [&] { return target.size() > kMaxParadoxName; })) {
       bool yes = false;
       trap.Step(132, [&] {
@@ -53,9 +81,16 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
         trap.Step(134, [&] { target = target.left(kMaxParadoxName); });
       } else {
         trap.Step(136, [&] { answer = Answer::kNo; });
+        why_not = QStringLiteral("the shortened name was declined");
       }
     }
-    if (answer != Answer::kNo) {
+    if (answer != Answer::kNo && written.contains(target, Qt::CaseInsensitive)) {
+      // Written earlier in this run: never replaced, and not asked about.
+      const QString taken = target;
+      target = NextFreeShortName(target, written, folder, paradox_list);
+      summary.Note(source + QStringLiteral(": written as ") + target + QStringLiteral(" (") + taken +
+                   QStringLiteral(" was written earlier in this run)."));
+    } else if (answer != Answer::kNo) {
       if (trap.Test(140, [&] { return IsInListbox(paradox_list, target); })) {
         trap.Step(142, [&] {
           answer = shell::AskYesNo(page.windows, QStringLiteral("Would you like to overwrite ") + target + QStringLiteral("?"),
@@ -67,27 +102,42 @@ void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& obje
         trap.Step(144, [&] { answer = Answer::kNone; });
       }
     }
-    if (answer == Answer::kNo) continue;
-    if (answer == Answer::kYes) {
-      trap.Step(150, [&] { Use(paradox).Execute(DropStatement(target).toStdString()); });
-      trap.Step(152, [&] { RemoveFromListbox(paradox_list, target); });
+    if (answer == Answer::kNo) {
+      summary.NotSent(source, why_not.isEmpty() ? QStringLiteral("the overwrite was declined") : why_not);
+      continue;
     }
-    // The name becomes a file name in the Paradox folder: one that could reach outside it is
-    // refused before the statement runs.
+    // A table that replaces another is written under a temporary name first. The name becomes a
+    // file name in the Paradox folder: one that could reach outside it is refused before the
+    // statement runs.
+    const QString written_name = answer == Answer::kYes ? TemporaryParadoxName(folder) : target;
+    bool copied = false;
     trap.Step(170, [&] {
       CheckParadoxName(target);
+      Use(access).TakeNotes();  // notes of an earlier copy that failed belong to no table sent
       Use(access).Execute(
-          CopyToParadoxStatement(page.fields.paradoxFolder(), target, source, page.fields.paradoxCodePage()).toStdString());
-      for (const std::string& note : Use(access).TakeNotes()) left_out << QString::fromStdString(note);
+          CopyToParadoxStatement(folder, written_name, source, page.fields.paradoxCodePage()).toStdString());
+      copied = true;
+      // Columns a Paradox table cannot hold went without their values: the closing message says so.
+      for (const std::string& note : Use(access).TakeNotes()) summary.Note(QString::fromStdString(note));
     });
+    if (copied && answer == Answer::kYes) {
+      copied = false;
+      trap.Step(150, [&] {
+        ReplaceParadoxTable(folder, written_name, target);
+        copied = true;
+      });
+      if (copied) trap.Step(152, [&] { RemoveFromListbox(paradox_list, target); });
+    }
+    if (copied) {
+      summary.Sent();
+      written << target;
+    } else {
+      summary.NotSent(source, trap.lastFailure().description);
+    }
   }
 
   trap.Step(176, [&] { sources::AddTablesToParadoxListbox(paradox_list, page.fields, page.windows); });
-  // Columns a Paradox table cannot hold went without their values: the closing message says so.
-  trap.Step(184, [&] {
-    shell::ShowOk(page.windows, left_out.isEmpty() ? QStringLiteral("Done.")
-                                                   : QStringLiteral("Done.\n\n") + left_out.join(QStringLiteral("\n")));
-  });
+  trap.Step(184, [&] { shell::ShowOk(page.windows, summary.Text()); });
   trap.Step(186, [&] { page.page.pointer.SetPointer(shell::kPointerDefault); });
   trap.Step(188, [&] { Use(access).Close(); });
   trap.Step(190, [&] { Use(paradox).Close(); });

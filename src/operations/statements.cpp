@@ -7,9 +7,22 @@
 #include "operations/value_rendering.h"
 #include "sources/datatype.h"
 
+#include "shell/failure.h"
+
 namespace qv::ops {
 namespace {
-const QString kBackquote = QStringLiteral("`");
+constexpr int kInvalidName = 3125;
+}
+
+QString QuoteName(const QString& name, bool bracket_first) {
+  const bool backquote_ok = !name.contains(QLatin1Char('`'));
+  const bool bracket_ok = !name.contains(QLatin1Char(']'));
+  if (bracket_first ? bracket_ok : !backquote_ok && bracket_ok)
+    return QLatin1Char('[') + name + QLatin1Char(']');
+  if (backquote_ok) return QLatin1Char('`') + name + QLatin1Char('`');
+  shell::Fail(kInvalidName, QStringLiteral("'%1' is not a valid name: it holds both '`' and ']', so no statement "
+                                           "can name it.")
+                                .arg(name));
 }
 
 QString FolderPart(const QString& folder) {
@@ -25,21 +38,21 @@ QString CopyToParadoxStatement(const QString& folder, const QString& target, con
   const QString page = code_page.trimmed();
   return QStringLiteral("select * into [Paradox 5.x;") +
          (page.isEmpty() ? QString() : QStringLiteral("CodePage=") + page + QStringLiteral(";")) +
-         QStringLiteral("Database=") + FolderPart(folder) + QStringLiteral("].[") + target +
-         QStringLiteral(".db] from [") + source + QStringLiteral("]");
+         QStringLiteral("Database=") + FolderPart(folder) + QStringLiteral("].") +
+         QuoteName(target + QStringLiteral(".db"), true) + QStringLiteral(" from ") + QuoteName(source, true);
 }
 
-QString DropStatement(const QString& name) { return QStringLiteral("DROP TABLE ") + kBackquote + name + kBackquote; }
+QString DropStatement(const QString& name) { return QStringLiteral("DROP TABLE ") + QuoteName(name); }
 
 QString DropStatementWithSemicolon(const QString& name) { return DropStatement(name) + QStringLiteral(";"); }
 
 QString SelectAllStatement(const QString& name) {
-  return QStringLiteral("SELECT * FROM ") + kBackquote + name + kBackquote;
+  return QStringLiteral("SELECT * FROM ") + QuoteName(name);
 }
 
 QString CopyTableStatement(const QString& old_name, const QString& new_name) {
-  return QStringLiteral("SELECT a1.* INTO ") + kBackquote + new_name + kBackquote + QStringLiteral(" FROM ") +
-         kBackquote + old_name + kBackquote + QStringLiteral(" AS a1;");
+  return QStringLiteral("SELECT a1.* INTO ") + QuoteName(new_name) + QStringLiteral(" FROM ") + QuoteName(old_name) +
+         QStringLiteral(" AS a1;");
 }
 
 std::string_view ColumnSuffix(std::int16_t ado_type) {
@@ -92,7 +105,18 @@ void InsertStatement::Finish() {
 }
 
 std::string InsertPrefix(const QString& table_name) {
-  return "INSERT INTO `" + table_name.toStdString() + "` VALUES('";
+  return "INSERT INTO " + QuoteName(table_name).toStdString() + " VALUES('";
+}
+
+std::string CreatePrefix(const QString& table_name) {
+  return "CREATE TABLE " + QuoteName(table_name).toStdString() + "(";
+}
+
+std::string ColumnDefinition(const std::string& field_name, std::int16_t ado_type) {
+  const std::string_view suffix = ColumnSuffix(ado_type);  // "` TYPE,"
+  if (field_name.find('`') == std::string::npos) return "`" + field_name + std::string(suffix);
+  // The suffix without its closing backquote, after the name in brackets (or refused).
+  return QuoteName(QString::fromStdString(field_name)).toStdString() + std::string(suffix.substr(1));
 }
 
 }  // namespace qv::ops

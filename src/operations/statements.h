@@ -16,6 +16,12 @@
 
 namespace qv::ops {
 
+// A table or field name as the statements write it: between backquotes, or between brackets when
+// it holds a backquote; a name holding both a backquote and a closing bracket cannot be written
+// and is refused (qv::Error 3125). The brackets' form (`bracket_first`) prefers brackets and
+// falls back to backquotes the same way.
+QString QuoteName(const QString& name, bool bracket_first = false);
+
 // The folder as the copy statement names it: the folder text with one separator appended, where
 // a separator doubled right after a drive or the root ("C:\\", "//") is written once.
 QString FolderPart(const QString& folder);
@@ -62,5 +68,10 @@ class InsertStatement {
 
 // "INSERT INTO `" + name + "` VALUES('"
 std::string InsertPrefix(const QString& table_name);
+
+// "CREATE TABLE `" + name + "`("
+std::string CreatePrefix(const QString& table_name);
+// One column definition: "`NAME` INT," (brackets for a name that holds a backquote).
+std::string ColumnDefinition(const std::string& field_name, std::int16_t ado_type);
 
 }  // namespace qv::ops

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace qv::pages {
 
@@ -38,13 +39,22 @@ QString QtFileFilter(const QString& filter_list) {
 
 shell::Reply QtWindowSystem::ShowMessage(const shell::MessageRequest& request) {
   const bool yes_no = request.buttons == shell::Buttons::kYesNo;
-  if (ending_) return yes_no ? shell::Reply::kNo : shell::Reply::kOk;
+  const bool three_way = request.buttons == shell::Buttons::kSkipRowsSkipTableStop;
+  if (ending_) return yes_no ? shell::Reply::kNo : three_way ? shell::Reply::kStop : shell::Reply::kOk;
   QMessageBox box(Owner());
   box.setWindowTitle(request.title);
   box.setTextFormat(Qt::PlainText);
   box.setText(DisplayText(request.text));
   box.setIcon(request.icon == shell::Icon::kWarning ? QMessageBox::Warning : QMessageBox::NoIcon);
-  if (yes_no) {
+  QAbstractButton* skip_rows = nullptr;
+  QAbstractButton* skip_table = nullptr;
+  if (three_way) {
+    skip_rows = box.addButton(QStringLiteral("Skip Rows"), QMessageBox::AcceptRole);
+    skip_table = box.addButton(QStringLiteral("Skip Table"), QMessageBox::DestructiveRole);
+    QAbstractButton* stop = box.addButton(QStringLiteral("Stop"), QMessageBox::RejectRole);
+    box.setEscapeButton(stop);
+    box.setDefaultButton(static_cast<QPushButton*>(skip_rows));
+  } else if (yes_no) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
   } else {
@@ -52,6 +62,11 @@ shell::Reply QtWindowSystem::ShowMessage(const shell::MessageRequest& request) {
   }
   box.setWindowModality(Qt::ApplicationModal);
   const int result = box.exec();
+  if (three_way) {
+    if (box.clickedButton() == skip_rows) return shell::Reply::kSkipRows;
+    if (box.clickedButton() == skip_table) return shell::Reply::kSkipTable;
+    return shell::Reply::kStop;
+  }
   if (!yes_no) return shell::Reply::kOk;
   return result == QMessageBox::Yes ? shell::Reply::kYes : shell::Reply::kNo;
 }

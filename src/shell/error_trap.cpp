@@ -6,6 +6,7 @@ namespace qv::shell {
 
 void ErrorTrap::Report(const Failure& failure) {
   ++reports_;
+  last_ = failure;
   std::optional<QString> statement;
   if (variant_ == Variant::kWithStatement) statement = statement_;
   // A failure while the report itself is shown is not handled further: it propagates.

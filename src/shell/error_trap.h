@@ -78,6 +78,8 @@ class ErrorTrap {
   const QString& location() const { return location_; }
   int label() const { return label_; }
   int reportCount() const { return reports_; }
+  // The failure most recently reported (empty before the first).
+  const Failure& lastFailure() const { return last_; }
 
  private:
   void Report(const Failure& failure);
@@ -88,6 +90,7 @@ class ErrorTrap {
   QString statement_;
   int label_ = 0;
   int reports_ = 0;
+  Failure last_;
 };
 
 }  // namespace qv::shell

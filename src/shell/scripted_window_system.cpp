@@ -8,7 +8,7 @@ Reply ScriptedWindowSystem::ShowMessage(const MessageRequest& request) {
   if (request.buttons == Buttons::kOk) return Reply::kOk;
   if (replies_.empty()) {
     ++unscripted_;
-    return Reply::kNo;
+    return request.buttons == Buttons::kSkipRowsSkipTableStop ? Reply::kStop : Reply::kNo;
   }
   const Reply reply = replies_.front();
   replies_.pop_front();

@@ -24,7 +24,7 @@ class ScriptedWindowSystem : public WindowSystem {
   };
 
   // Answers are taken in order; a request without a scripted answer gets the "cancel" answer
-  // (No, OK, the empty text) and is counted in unscriptedCount().
+  // (No, OK, Stop, the empty text) and is counted in unscriptedCount().
   void QueueReply(Reply reply) { replies_.push_back(reply); }
   void QueueText(const QString& text) { texts_.push_back(text); }
   // Runs before each message box returns, for tests that look at the program while it waits.

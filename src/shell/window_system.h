@@ -8,9 +8,12 @@
 
 namespace qv::shell {
 
-enum class Buttons { kOk, kYesNo };
+// kSkipRowsSkipTableStop: the question asked at the first row of a table that could not be
+// copied; its buttons are "Skip Rows", "Skip Table" and "Stop", and closing the box counts as
+// "Stop" (Reply::kStop).
+enum class Buttons { kOk, kYesNo, kSkipRowsSkipTableStop };
 enum class Icon { kNone, kWarning };
-enum class Reply { kOk, kYes, kNo };
+enum class Reply { kOk, kYes, kNo, kSkipRows, kSkipTable, kStop };
 
 // What an error report or a short error message is about, beside its text: a window system
 // that shows failures its own way (the terminal one prints the number, which the report's text

@@ -43,6 +43,12 @@ QString ListedParadoxTable::selectName() const {
   return base.endsWith(QStringLiteral(".db"), Qt::CaseInsensitive) ? file : base;
 }
 
+QString SubfolderPrefix(const std::string& start, const std::string& path) {
+  std::string relative = path.substr(start.size());
+  while (!relative.empty() && relative.back() == '/') relative.pop_back();
+  return QString::fromStdString(relative) + QLatin1Char('/');
+}
+
 std::vector<ListedParadoxTable> ScanParadoxTables(const QString& folder, const std::function<void()>& yield) {
   std::vector<ListedParadoxTable> out;
   if (folder.isEmpty()) return out;
@@ -60,6 +66,7 @@ std::vector<ListedParadoxTable> ScanParadoxTables(const QString& folder, const s
       table.name = ParadoxTableName(table.file);
       table.folder = QString::fromStdString(path.size() > 1 ? path.substr(0, path.size() - 1) : path);
       table.in_start_folder = path == start;
+      if (!table.in_start_folder) table.name = SubfolderPrefix(start, path) + table.name;
       out.push_back(std::move(table));
     }
   }
@@ -92,6 +99,8 @@ void AddTablesToParadoxListbox(shell::TableList& list, const shell::ConnectionFi
       trap.Step(122, [&] { entry = QString::fromStdString(FileNameFromPath(entry.toStdString())); });
       trap.Step(124, [&] { entry = entry.toUpper(); });
       trap.Step(126, [&] { entry.remove(QStringLiteral(".DB"), Qt::CaseSensitive); });
+      // A table of a subfolder is named with its folder, so that each entry names one file.
+      if (path != folders.front()) trap.Step(127, [&] { entry = SubfolderPrefix(folders.front(), path) + entry; });
       trap.Step(128, [&] { list.Add(entry); });
     }
   }

@@ -34,8 +34,14 @@ void AddTablesToParadoxListbox(shell::TableList& list, const shell::ConnectionFi
                                shell::WindowSystem& windows);
 
 // A table file that the list filler lists, with the folder the scan found it in.
+// The part a table of a subfolder carries before its name in the list: the subfolder's path below
+// the start folder (`start` ends with its separator) and "/", for example "archive/".
+QString SubfolderPrefix(const std::string& start, const std::string& path);
+
 struct ListedParadoxTable {
-  QString name;    // as listed: the file name upper-cased, every ".DB" removed
+  // As listed: the file name upper-cased, every ".DB" removed; for a table of a subfolder, with
+  // the subfolder's path below the start folder before it ("archive/ORDERLOG").
+  QString name;
   QString folder;  // the folder as the scan formed it, without a final separator (a root keeps "/")
   QString file;    // the bare file name, letter case as on disk
   bool in_start_folder = false;  // found directly in the folder box's folder

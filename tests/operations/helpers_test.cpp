@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,12 +15,19 @@
 #include "operations/paradox_name.h"
 #include "operations/statements.h"
 #include "operations/table_files.h"
+#include "operations/table_replacement.h"
+#include "engine/core/error.h"
+#include "engine/sql/parser.h"
 #include "operations/value_rendering.h"
 #include "shell/memory_table_list.h"
 #include "shell/scripted_window_system.h"
 
 namespace qv::ops {
 namespace {
+
+QStringList testing_files(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
 
 TEST(ListBox, FindsAndRemovesNamesWithoutRegardToCase) {
   shell::MemoryTableList list;
@@ -215,6 +223,91 @@ TEST(StatementTexts, AsTheOperationsSendThem) {
   EXPECT_EQ(CopyTableStatement(QStringLiteral("Orders"), QStringLiteral("Sales")),
             QStringLiteral("SELECT a1.* INTO `Sales` FROM `Orders` AS a1;"));
   EXPECT_EQ(SelectAllStatement(QStringLiteral("T")), QStringLiteral("SELECT * FROM `T`"));
+}
+
+// Every punctuation character inside a name, with backquotes first and with brackets first: the
+// statement names exactly that one table (or field), or is refused with 3125.
+TEST(StatementTexts, NamesStayNamesWhateverTheyHold) {
+  for (char c = 0x21; c < 0x7f; ++c) {
+    if (std::isalnum(static_cast<unsigned char>(c))) continue;
+    for (const QString& name : {QStringLiteral("a") + QChar(c) + QStringLiteral("b"),
+                                QStringLiteral("OTHER") + QChar(c) + QStringLiteral(" AS ") + QChar(c) + "x"}) {
+      for (bool brackets : {false, true}) {
+        const std::string select = ("SELECT * FROM " + QuoteName(name, brackets)).toStdString();
+        const auto statement = sql::ParseStatement(select);
+        EXPECT_EQ(std::get<sql::SelectStatement>(statement).from.text, name.toStdString()) << select;
+      }
+      const std::string copy = CopyToParadoxStatement("/p", name, name).toStdString();
+      if (c == '/' || c == '\\') {  // never a Paradox file name
+        EXPECT_THROW(sql::ParseStatement(copy), Error) << copy;
+        continue;
+      }
+      const auto into = std::get<sql::SelectStatement>(sql::ParseStatement(copy));
+      EXPECT_EQ(into.from.text, name.toStdString()) << copy;
+      EXPECT_EQ(into.into->ExternalTableName(), name.toStdString()) << copy;
+      std::string create = CreatePrefix(name) + ColumnDefinition(name.toStdString(), 3);
+      create.back() = ')';  // the definition's comma
+      const auto table = std::get<sql::CreateTableStatement>(sql::ParseStatement(create));
+      ASSERT_EQ(table.columns.size(), 1u) << create;
+      EXPECT_EQ(table.columns[0].name.text, name.toStdString()) << create;
+    }
+  }
+  try {
+    QuoteName(QStringLiteral("a`]b"));
+    ADD_FAILURE() << "a name with both quotes was written";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), 3125);
+  }
+}
+
+// A replacement interrupted at each of its steps: the next run's clean-up leaves either the old
+// table whole (before the marker) or the new one whole (after it), and nothing temporary.
+TEST(TableReplacement, AnInterruptionAtAnyStepLeavesOneWholeTable) {
+  auto write = [](const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+  };
+  auto read = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  };
+  // Steps: 0 temporary table written; 1 marker written; 2 old index deleted; 3 new .MB moved;
+  // 4 new .DB moved; 5 complete.
+  for (int step = 0; step <= 5; ++step) {
+    QTemporaryDir dir;
+    const QDir d(dir.path());
+    write(d.filePath("ORDERS.DB"), "old db");
+    write(d.filePath("ORDERS.MB"), "old mb");
+    write(d.filePath("ORDERS.PX"), "old px");
+    write(d.filePath("~qvtemp1.DB"), "new db");
+    write(d.filePath("~qvtemp1.MB"), "new mb");
+    if (step == 5) {
+      ReplaceParadoxTable(dir.path(), "~qvtemp1", "ORDERS");
+    } else if (step >= 1) {
+      write(d.filePath("~qvtemp1.rpl"), "ORDERS\n.DB .MB\n");
+      if (step >= 2) QFile::remove(d.filePath("ORDERS.PX"));
+      if (step >= 3) {
+        QFile::remove(d.filePath("ORDERS.MB"));
+        QFile::rename(d.filePath("~qvtemp1.MB"), d.filePath("ORDERS.MB"));
+      }
+      if (step >= 4) {
+        QFile::remove(d.filePath("ORDERS.DB"));
+        QFile::rename(d.filePath("~qvtemp1.DB"), d.filePath("ORDERS.DB"));
+      }
+    }
+    write(d.filePath("~qv123-ORDERS.db-tmp"), "half written");  // the table writer's, after a kill
+    CleanUpParadoxFolder(dir.path());
+    if (step == 0) {
+      EXPECT_EQ(testing_files(dir.path()), (QStringList{"ORDERS.DB", "ORDERS.MB", "ORDERS.PX"}));
+      EXPECT_EQ(read(d.filePath("ORDERS.DB")), "old db");
+      EXPECT_EQ(read(d.filePath("ORDERS.MB")), "old mb");
+    } else {
+      EXPECT_EQ(testing_files(dir.path()), (QStringList{"ORDERS.DB", "ORDERS.MB"})) << step;
+      EXPECT_EQ(read(d.filePath("ORDERS.DB")), "new db") << step;
+      EXPECT_EQ(read(d.filePath("ORDERS.MB")), "new mb") << step;
+    }
+  }
 }
 
 TEST(ParadoxName, PathsAndControlCharactersAreRefused) {

@@ -67,35 +67,38 @@ TEST_F(SendToParadoxTest, WithoutCurrentItemOnlyAsksForASelection) {
   EXPECT_TRUE(testing::FileNames(paradox_dir.path()).isEmpty());
 }
 
-TEST_F(SendToParadoxTest, CurrentItemWithoutSelectionStillSaysDone) {
+TEST_F(SendToParadoxTest, CurrentItemWithoutSelectionIsNotDone) {
   TestPage::Fill(page.access, kDonorTables, {});
   page.access.SetCurrentRow(1);
   page.paradox.Add(QStringLiteral("STALE"));
   SendToParadox(page.context, objects);
-  EXPECT_EQ(page.messageTexts(), QStringList{"Done."});
+  EXPECT_EQ(page.messageTexts(), QStringList{"No table was selected; nothing was sent."});
   EXPECT_TRUE(page.reports().empty());
   EXPECT_EQ(page.paradox.count(), 0);  // filled afresh from the empty folder
   EXPECT_EQ(page.pointer.pointer(), shell::kPointerDefault);
 }
 
-TEST_F(SendToParadoxTest, LongNamesAskBottomToTopAndTwoThatShortenAlikeCollide) {
+TEST_F(SendToParadoxTest, LongNamesAskBottomToTopAndTwoThatShortenAlikeBothArrive) {
+  // A DONATION table from before the run is replaced only by the first table cut to that name.
+  testing::WriteParadoxTable(paradox_dir.path(), "DONATION", {{"old", ColumnType::Int32}}, {{std::int64_t{1}}});
+  page.paradox.Add(QStringLiteral("DONATION"));
   TestPage::Fill(page.access, kDonorTables, {"Designation", "Donation Detail", "Donation Type"});
-  for (int i = 0; i < 3; ++i) page.windows.QueueReply(shell::Reply::kYes);
+  for (int i = 0; i < 4; ++i) page.windows.QueueReply(shell::Reply::kYes);
   SendToParadox(page.context, objects);
   ASSERT_EQ(page.messageTexts(),
             (QStringList{"DONATION TYPE is more than 8 characters. It will be trimmed into DONATION. Continue?",
+                         "Would you like to overwrite Donation?",
                          "DONATION DETAIL is more than 8 characters. It will be trimmed into DONATION. Continue?",
                          "DESIGNATION is more than 8 characters. It will be trimmed into DESIGNAT. Continue?",
-                         "Done."}));
-  EXPECT_EQ(page.messageTitles().mid(0, 3), (QStringList{"Continue?", "Continue?", "Continue?"}));
-  // The second "Donation" is not asked about (the list is refreshed only at the end); its copy
-  // finds the table of the first and is reported.
-  const auto reports = page.reports();
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_EQ(reports[0].location, "Form2.PushButton3_Click");
-  EXPECT_EQ(reports[0].label, 170);
-  EXPECT_EQ(page.paradox.texts(), (QStringList{"DESIGNAT", "DONATION"}));
+                         "Tables sent: 3 of 3.\nDonation Detail: written as Donati~1 (Donation was written earlier "
+                         "in this run)."}));
+  EXPECT_EQ(page.messageTitles().mid(0, 4), (QStringList{"Continue?", "Overwrite?", "Continue?", "Continue?"}));
+  // The second "Donation" never replaces the first and is not asked about: it takes the next
+  // free name.
+  EXPECT_TRUE(page.reports().empty());
+  EXPECT_EQ(page.paradox.texts(), (QStringList{"DESIGNAT", "DONATION", "DONATI~1"}));
   EXPECT_EQ(ParadoxCells(paradox_dir.path(), "Donation"), AccessCells(page.fields.file, "Donation Type"));
+  EXPECT_EQ(ParadoxCells(paradox_dir.path(), "Donati~1"), AccessCells(page.fields.file, "Donation Detail"));
   EXPECT_EQ(ParadoxCells(paradox_dir.path(), "Designat"), AccessCells(page.fields.file, "Designation"));
   EXPECT_TRUE(QFile::exists(QDir(paradox_dir.path()).filePath("Designat.DB")));  // own case, not upper
   EXPECT_EQ(page.access.selectedCount(), 3);  // the Access list and its selection stay
@@ -106,7 +109,8 @@ TEST_F(SendToParadoxTest, NoSkipsOnlyThatTable) {
   page.windows.QueueReply(shell::Reply::kNo);   // Donation Type
   page.windows.QueueReply(shell::Reply::kYes);  // Designation
   SendToParadox(page.context, objects);
-  EXPECT_EQ(page.messageTexts().size(), 3);  // two questions and "Done."
+  EXPECT_EQ(page.messageTexts().size(), 3);  // two questions and the summary
+  EXPECT_EQ(page.messageTexts().back(), "Tables sent: 2 of 3.\nDonation Type: not sent: the shortened name was declined.");
   EXPECT_TRUE(page.reports().empty());
   EXPECT_EQ(page.paradox.texts(), (QStringList{"DESIGNAT", "DONOR"}));
   EXPECT_EQ(ParadoxCells(paradox_dir.path(), "Donor"), AccessCells(page.fields.file, "Donor"));
@@ -119,7 +123,8 @@ TEST_F(SendToParadoxTest, OverwriteIsAskedForANameInAnotherCase) {
 
   page.windows.QueueReply(shell::Reply::kNo);
   SendToParadox(page.context, objects);
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite Donor?", "Done."}));
+  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite Donor?",
+                                              "Tables sent: 0 of 1.\nDonor: not sent: the overwrite was declined."}));
   EXPECT_EQ(page.messageTitles().front(), "Overwrite?");
   EXPECT_EQ(testing::ReadParadoxTable(paradox_dir.path(), "DONOR").size(), 1u);
 
@@ -129,9 +134,33 @@ TEST_F(SendToParadoxTest, OverwriteIsAskedForANameInAnotherCase) {
   EXPECT_TRUE(page.reports().empty());
   EXPECT_EQ(ParadoxCells(paradox_dir.path(), "Donor"), AccessCells(page.fields.file, "Donor"));
   EXPECT_EQ(page.paradox.texts(), QStringList{"DONOR"});
+  EXPECT_EQ(page.messageTexts().back(), "Done.");
+  // Nothing temporary is left.
+  EXPECT_EQ(testing::FileNames(paradox_dir.path()), (QStringList{"Donor.DB", "Donor.MB"}));
 }
 
-TEST_F(SendToParadoxTest, DoneEvenWhenEveryStepFailed) {
+// A copy that fails after "Yes" leaves the table it was to replace exactly as it was, with all
+// its files, and nothing temporary.
+TEST_F(SendToParadoxTest, AFailedOverwriteKeepsTheOldTable) {
+  testing::WriteParadoxTable(paradox_dir.path(), "MISSING", {{"old", ColumnType::Memo}}, {{std::string("kept")}});
+  QFile index(QDir(paradox_dir.path()).filePath("MISSING.PX"));
+  ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+  index.write("index");
+  index.close();
+  const QStringList before = testing::FileNames(paradox_dir.path());
+  TestPage::Fill(page.access, {"Missing"}, {"Missing"});  // no such Access table: the copy fails
+  page.paradox.Add(QStringLiteral("MISSING"));
+  page.windows.QueueReply(shell::Reply::kYes);
+  SendToParadox(page.context, objects);
+  ASSERT_EQ(page.reports().size(), 1u);
+  EXPECT_EQ(page.reports()[0].label, 170);
+  EXPECT_EQ(testing::FileNames(paradox_dir.path()), before);
+  EXPECT_EQ(ParadoxCells(paradox_dir.path(), "MISSING"), (std::vector<std::vector<std::string>>{{"kept"}}));
+  EXPECT_TRUE(page.messageTexts().back().startsWith("Tables sent: 0 of 1.\nMissing: not sent: "))
+      << page.messageTexts().back().toStdString();
+}
+
+TEST_F(SendToParadoxTest, EveryStepFailedIsNotDone) {
   page.fields.file = QDir(access_dir.path()).filePath("missing.accdb");
   TestPage::Fill(page.access, kDonorTables, {"Donor", "Designation"});
   page.windows.QueueReply(shell::Reply::kYes);
@@ -139,7 +168,7 @@ TEST_F(SendToParadoxTest, DoneEvenWhenEveryStepFailed) {
   std::vector<int> labels;
   for (const auto& r : page.reports()) labels.push_back(r.label);
   EXPECT_EQ(labels, (std::vector<int>{120, 170, 170, 188}));
-  EXPECT_EQ(page.messageTexts().back(), "Done.");
+  EXPECT_TRUE(page.messageTexts().back().startsWith("Tables sent: 0 of 2.\nDonor: not sent: "));
   EXPECT_EQ(page.pointer.pointer(), shell::kPointerDefault);
 }
 
@@ -155,7 +184,7 @@ TEST_F(SendToParadoxTest, ANameThatIsAPathIsRefusedAndNothingLeavesTheFolder) {
     EXPECT_TRUE(r.description.contains("is not a valid name for a Paradox table")) << r.description.toStdString();
   }
   EXPECT_EQ(testing::FileNames(paradox_dir.path()), QStringList{});
-  EXPECT_EQ(page.messageTexts().back(), "Done.");
+  EXPECT_TRUE(page.messageTexts().back().startsWith("Tables sent: 0 of 2.\na/b: not sent: 'a/b' is not a valid name"));
 }
 
 TEST_F(SendToParadoxTest, LeftoversOfADeletedTableDoNotJoinTheNewOne) {

@@ -75,11 +75,11 @@ TEST_F(SubfolderTablesTest, TheScanFindsWhatTheListShowsAndWhere) {
   // Breadth-first: the folder itself, then archive, then archive/old.
   EXPECT_EQ(tables[0].name, "TOP");
   EXPECT_TRUE(tables[0].in_start_folder);
-  EXPECT_EQ(tables[1].name, "ORDERS");
+  EXPECT_EQ(tables[1].name, "archive/ORDERS");
   EXPECT_EQ(tables[1].providerName(), "Orders.DB");
   EXPECT_EQ(QDir::cleanPath(tables[1].folder), QDir::cleanPath(Sub("archive")));
   EXPECT_FALSE(tables[1].in_start_folder);
-  EXPECT_EQ(tables[2].name, "DEEP");
+  EXPECT_EQ(tables[2].name, "archive/old/DEEP");
   EXPECT_EQ(QDir::cleanPath(tables[2].path()), QDir::cleanPath(Sub("archive/old/deep.DB")));
   ListAndSelect({});
   QStringList names;
@@ -95,7 +95,7 @@ TEST_F(SubfolderTablesTest, ATableTwoLevelsDownIsSentWithAllItsRows) {
   Write(dir.path(), "TOP", "top", 1);
   Write(Sub("archive/old"), "orderlog", "deep", 3);
   ListAndSelect({});
-  ASSERT_EQ(page.paradox.texts(), (QStringList{"ORDERLOG", "TOP"}));
+  ASSERT_EQ(page.paradox.texts(), (QStringList{"archive/old/ORDERLOG", "TOP"}));
   page.paradox.SetSelected(0, true);
   page.paradox.SetCurrentRow(0);
   SendToAccess(page.context, objects);
@@ -108,13 +108,16 @@ TEST_F(SubfolderTablesTest, TwoTablesOfOneNameAreTwoTablesTheFoldersOwnFirst) {
   Write(dir.path(), "ORDERS", "own", 1);
   Write(Sub("archive"), "Orders", "archived", 2);
   ListAndSelect({0, 1});
-  ASSERT_EQ(page.paradox.texts(), (QStringList{"ORDERS", "ORDERS"}));
-  // The lower entry goes first and takes the folder's own table; the upper one finds ORDERS in
-  // the Access list and, on No, is skipped: Access keeps the folder's own rows.
+  // Each entry names one file: the subfolder's table carries its folder.
+  ASSERT_EQ(page.paradox.texts(), (QStringList{"archive/ORDERS", "ORDERS"}));
+  // The lower entry goes first and takes the folder's own table; the upper one (ORDERS in
+  // Access) is asked about and, on No, skipped: Access keeps the folder's own rows.
   page.windows.QueueReply(shell::Reply::kNo);
   SendToAccess(page.context, objects);
   EXPECT_TRUE(page.reports().empty());
-  EXPECT_EQ(page.messageTexts(), QStringList{"Would you like to overwrite ORDERS?"});
+  EXPECT_EQ(page.messageTexts(),
+            (QStringList{"Would you like to overwrite ORDERS?",
+                         "Tables sent: 1 of 2.\narchive/ORDERS: not sent: the overwrite was declined."}));
   EXPECT_EQ(AccessTags("ORDERS"), QStringList{"own"});
 
   // On Yes the upper entry replaces it with the subfolder's table, never the same one again.
@@ -123,7 +126,8 @@ TEST_F(SubfolderTablesTest, TwoTablesOfOneNameAreTwoTablesTheFoldersOwnFirst) {
   page.windows.QueueReply(shell::Reply::kYes);
   SendToAccess(page.context, objects);
   EXPECT_TRUE(page.reports().empty());
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?", "Would you like to overwrite ORDERS?"}));
+  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?", "Would you like to overwrite ORDERS?",
+                                              "Done."}));
   EXPECT_EQ(AccessTags("ORDERS"), (QStringList{"archived", "archived"}));
 }
 
@@ -131,25 +135,25 @@ TEST_F(SubfolderTablesTest, DeletionTakesTheTableFromItsOwnFolder) {
   Write(dir.path(), "ORDERS", "own", 1);
   Write(Sub("archive"), "ORDERS", "archived", 1);
   Write(Sub("archive/old"), "deep", "deep", 1);
-  ListAndSelect({0});
-  ASSERT_EQ(page.paradox.texts(), (QStringList{"DEEP", "ORDERS", "ORDERS"}));
+  ListAndSelect({1});
+  ASSERT_EQ(page.paradox.texts(), (QStringList{"archive/old/DEEP", "archive/ORDERS", "ORDERS"}));
+  // The archived ORDERS goes, and only it.
   DeleteParadoxTables(page.context);
   EXPECT_TRUE(page.windows.messages().empty());
-  EXPECT_EQ(page.paradox.texts(), (QStringList{"ORDERS", "ORDERS"}));
-  EXPECT_EQ(testing::FileNames(Sub("archive/old")), QStringList{"deep.MB"});
-
-  // One ORDERS entry: the folder's own table goes; the entry left stands for the archived one.
-  page.paradox.SetSelected(1, true);
-  page.paradox.SetCurrentRow(1);
+  EXPECT_EQ(page.paradox.texts(), (QStringList{"archive/old/DEEP", "ORDERS"}));
+  EXPECT_FALSE(QFile::exists(Sub("archive/ORDERS.DB")));
+  EXPECT_EQ(FirstTag(dir.path(), "ORDERS"), "own");
+  page.paradox.SetSelected(0, true);
+  page.paradox.SetCurrentRow(0);
   DeleteParadoxTables(page.context);
-  EXPECT_EQ(page.paradox.texts(), QStringList{"ORDERS"});
-  EXPECT_FALSE(QFile::exists(Sub("ORDERS.DB")));
-  EXPECT_EQ(FirstTag(Sub("archive"), "ORDERS"), "archived");
+  EXPECT_TRUE(testing::FileNames(Sub("archive/old")).isEmpty());
+
+  // The folder's own ORDERS.
   page.paradox.SetSelected(0, true);
   page.paradox.SetCurrentRow(0);
   DeleteParadoxTables(page.context);
   EXPECT_EQ(page.paradox.count(), 0);
-  EXPECT_FALSE(QFile::exists(Sub("archive/ORDERS.DB")));
+  EXPECT_FALSE(QFile::exists(Sub("ORDERS.DB")));
 }
 
 TEST_F(SubfolderTablesTest, BothEntriesOfOneNameSelectedDeleteBothTables) {
@@ -159,8 +163,8 @@ TEST_F(SubfolderTablesTest, BothEntriesOfOneNameSelectedDeleteBothTables) {
   DeleteParadoxTables(page.context);
   EXPECT_TRUE(page.windows.messages().empty());
   EXPECT_EQ(page.paradox.count(), 0);
-  EXPECT_EQ(testing::FileNames(dir.path()), QStringList{"ORDERS.MB"});
-  EXPECT_EQ(testing::FileNames(Sub("archive")), QStringList{"ORDERS.MB"});
+  EXPECT_TRUE(testing::FileNames(dir.path()).isEmpty());
+  EXPECT_TRUE(testing::FileNames(Sub("archive")).isEmpty());
 }
 
 TEST_F(SubfolderTablesTest, RenameStaysInTheTablesFolderAndAsksAboutThatFolder) {
@@ -168,7 +172,7 @@ TEST_F(SubfolderTablesTest, RenameStaysInTheTablesFolderAndAsksAboutThatFolder) 
   Write(Sub("archive"), "ORDERLOG", "log", 2);
   Write(Sub("archive"), "KEEP", "keep", 1);
   ListAndSelect({});
-  ASSERT_EQ(page.paradox.texts(), (QStringList{"KEEP", "ORDERLOG", "OTHER"}));
+  ASSERT_EQ(page.paradox.texts(), (QStringList{"archive/KEEP", "archive/ORDERLOG", "OTHER"}));
   page.paradox.SetSelected(1, true);
   page.paradox.SetCurrentRow(1);
   // OTHER exists only in the folder itself, not in archive: no question, and it stays.
@@ -178,13 +182,14 @@ TEST_F(SubfolderTablesTest, RenameStaysInTheTablesFolderAndAsksAboutThatFolder) 
   EXPECT_EQ(testing::FileNames(Sub("archive")), (QStringList{"KEEP.DB", "KEEP.MB", "Other.DB", "Other.MB"}));
   EXPECT_EQ(testing::ReadParadoxTable(Sub("archive"), "Other"), RowsOf("log", 2));
   EXPECT_EQ(FirstTag(dir.path(), "OTHER"), "top other");
-  EXPECT_EQ(page.paradox.texts(), (QStringList{"KEEP", "OTHER", "Other"}));
+  EXPECT_EQ(page.paradox.texts(), (QStringList{"archive/KEEP", "archive/Other", "OTHER"}));
 
   // Onto KEEP, which archive holds: asked first; Yes replaces it there.
   page.windows.Clear();
-  for (int row = 0; row < page.paradox.count(); ++row) page.paradox.SetSelected(row, page.paradox.text(row) == "Other");
-  page.paradox.SetCurrentRow(2);
-  page.windows.QueueText(QStringLiteral("KEEP"));
+  for (int row = 0; row < page.paradox.count(); ++row)
+    page.paradox.SetSelected(row, page.paradox.text(row) == "archive/Other");
+  page.paradox.SetCurrentRow(1);
+  page.windows.QueueText(QStringLiteral("archive/KEEP"));  // the folder part may stay
   page.windows.QueueReply(shell::Reply::kYes);
   RenameParadoxTable(page.context, objects);
   EXPECT_TRUE(page.reports().empty());

@@ -127,6 +127,8 @@ TEST_F(TablePageTest, SelectAllAndDeselectAllAlsoOnEmptyLists) {
   form2().push_button10_->click();
   EXPECT_EQ(parts.access_list.selectedCount(), 3);
   EXPECT_EQ(parts.paradox_list.selectedCount(), 0);
+  // The list has a current item afterwards, so the operations act on the selection.
+  EXPECT_EQ(parts.access_list.currentRow(), 0);
   form2().push_button8_->click();
   EXPECT_EQ(parts.paradox_list.selectedCount(), 3);
   form2().push_button11_->click();
@@ -134,6 +136,7 @@ TEST_F(TablePageTest, SelectAllAndDeselectAllAlsoOnEmptyLists) {
   EXPECT_EQ(parts.paradox_list.selectedCount(), 3);
   form2().push_button9_->click();
   EXPECT_EQ(parts.paradox_list.selectedCount(), 0);
+  EXPECT_EQ(parts.paradox_list.currentRow(), 0);
   EXPECT_TRUE(windows_.calls().empty());
 }
 

@@ -62,7 +62,7 @@ class SourcesGuiTest : public qv::testing::GuiTest {
   std::unique_ptr<qv::sources::ConnectionActions> custom_;
 };
 
-const QStringList kSampleTables{"ORDERLOG", "STOCK", "SUPPLIER"};
+const QStringList kSampleTables{"archive/ORDERLOG", "STOCK", "SUPPLIER"};
 
 // The name of the file in `folder` that equals `name` ignoring case, or the empty text.
 QString FileNamed(const QString& folder, const QString& name) {
@@ -123,20 +123,42 @@ TEST_F(SourcesGuiTest, NextOnTheSamplesFillsBothListsAndShowsTheTablePage) {
   EXPECT_TRUE(windows_.messages().empty());
 }
 
-TEST_F(SourcesGuiTest, NextDoesNothingVisibleWithoutTablesOrWithoutTheFile) {
+// "Next >" says why it cannot go on; it accepts a folder without tables, and offers to create the
+// Access database the file box names.
+TEST_F(SourcesGuiTest, NextSaysWhyItStopsAndCanCreateAnEmptyDatabase) {
   QTemporaryDir empty;
   Start();
-  form1().text1_->setText(empty.path());
+  form1().text1_->setText(empty.path() + "/nowhere");
   form1().text2_->setText(kTestDb);
   form1().push_button2_->click();
-  EXPECT_FALSE(program_->tablePageCreated());
-  EXPECT_TRUE(form1().isVisible());
   form1().text1_->setText(Samples());
-  form1().text2_->setText(empty.path() + "/missing.mdb");
+  form1().text2_->setText(empty.path() + "/missing.txt");
+  form1().push_button2_->click();
+  form1().text2_->setText(empty.path() + "/new.accdb");
+  windows_.QueueReply(qv::shell::Reply::kNo);
   form1().push_button2_->click();
   EXPECT_FALSE(program_->tablePageCreated());
   EXPECT_TRUE(form1().isVisible());
-  EXPECT_TRUE(windows_.messages().empty());
+  EXPECT_EQ(Texts(windows_.messages()),
+            (QStringList{"The Paradox folder '" + empty.path() + "/nowhere' does not exist.",
+                         "The Access database '" + empty.path() + "/missing.txt' does not exist.",
+                         "The Access database '" + empty.path() + "/new.accdb' does not exist. Create a new, empty "
+                         "database there?"}));
+  EXPECT_FALSE(QFile::exists(empty.path() + "/new.accdb"));
+
+  // Yes: an empty folder and a new, empty Access 2000 database, and the table page opens.
+  windows_.Clear();
+  form1().text1_->setText(empty.path());
+  form1().text2_->setText(empty.path() + "/new.mdb");
+  windows_.QueueReply(qv::shell::Reply::kYes);
+  form1().push_button2_->click();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(windows_.messages().size(), 1u);
+  ASSERT_TRUE(program_->tablePageCreated());
+  EXPECT_TRUE(form2().isVisible());
+  EXPECT_EQ(form2().list1_->count(), 0);
+  EXPECT_EQ(form2().list2_->count(), 0);
+  EXPECT_TRUE(MdbTables(empty.path() + "/new.mdb").isEmpty());
   EXPECT_EQ(form1().pointer(), qv::shell::kPointerDefault);
 }
 
@@ -162,6 +184,15 @@ TEST_F(SourcesGuiTest, TestConnectionOnAGoodAndABadFolder) {
   QTemporaryDir empty;
   Start();
   form1().text1_->setText(Samples());
+  // A wrong Access password is not a successful connection.
+  form1().text2_->setText(kAccess + "mdb-reader/test/password/data/V2000_with-password.mdb");
+  form1().text3_->setText(QStringLiteral("not it"));
+  form1().push_button3_->click();
+  const QStringList wrong = Texts(windows_.messages());
+  ASSERT_EQ(wrong.size(), 1);
+  EXPECT_TRUE(wrong[0].startsWith("Could not connect to the Access database: ")) << wrong[0].toStdString();
+  windows_.Clear();
+  form1().text2_->clear();
   form1().push_button3_->click();
   form1().text1_->setText(empty.path());
   form1().push_button3_->click();

@@ -149,7 +149,8 @@ TEST(ParadoxSource, FolderCheckAndListing) {
   shell::MemoryTableList list;
   list.Add(QStringLiteral("STALE"));
   AddTablesToParadoxListbox(list, f, windows);
-  EXPECT_EQ(list.texts(), Sorted({"ORDERS", "ORDERS", ".HIDDEN", "DEEP", "ORDERS"}));
+  // Tables of subfolders carry their folder, so each entry names one file.
+  EXPECT_EQ(list.texts(), Sorted({"ORDERS", "ORDERS", ".HIDDEN", "one/two/DEEP", "one/ORDERS"}));
   EXPECT_TRUE(windows.messages().empty());
   EXPECT_GT(windows.yieldCount(), 0);
   f.folder = root + "/";  // a final separator finds the same tables
@@ -266,7 +267,8 @@ TEST(ConnectionActions, NextAndTestConnection) {
   EXPECT_EQ(flow.access.count(), MdbTables(f.file).size());
   EXPECT_TRUE(windows.messages().empty());
 
-  // A folder without tables: "Could not connect." and "Next >" does nothing visible.
+  // A folder without tables: "Could not connect.", but "Next >" takes it (tables can be sent
+  // into it).
   Flow flow2;
   shell::ConnectionPageContext page2{windows, f, pointer, flow2};
   f.folder = dir.path();
@@ -274,16 +276,18 @@ TEST(ConnectionActions, NextAndTestConnection) {
   EXPECT_EQ(Texts(windows.messages()), QStringList{"Could not connect."});
   windows.Clear();
   actions.Next(page2);
-  EXPECT_EQ(flow2.uses, 0);
-  EXPECT_FALSE(flow2.tableShown);
+  EXPECT_TRUE(flow2.tableShown);
   EXPECT_TRUE(windows.messages().empty());
   EXPECT_EQ(pointer.pointer(), shell::kPointerDefault);
-  // A missing Access file does nothing visible either.
+  // A missing Access file: the offer to create it, declined.
+  Flow flow3;
+  shell::ConnectionPageContext page3{windows, f, pointer, flow3};
   f.folder = dir.path() + "/px";
   f.file = dir.path() + "/missing.mdb";
-  actions.Next(page2);
-  EXPECT_EQ(flow2.uses, 0);
-  EXPECT_TRUE(windows.messages().empty());
+  actions.Next(page3);
+  EXPECT_EQ(flow3.uses, 0);
+  EXPECT_EQ(Texts(windows.messages()),
+            QStringList{"The Access database '" + f.file + "' does not exist. Create a new, empty database there?"});
 }
 
 TEST(ConnectionActions, CheckAccessInstalledSpeaksOnlyWhenNoObjectResults) {

@@ -3,7 +3,7 @@
 // writes a new Paradox 5.x table through the Paradox engine (type mapping in
 // src/engine/paradox/table_writer.h). Statements that change the Access file itself need the
 // engine's write side: INSERT INTO runs on its table inserter (tables without indexes), CREATE
-// TABLE on its table creator, DROP TABLE on its table dropper, SELECT a1.* INTO new FROM old AS a1
+// TABLE on its table creator, DROP TABLE and ALTER TABLE ... RENAME TO on its table dropper, SELECT a1.* INTO new FROM old AS a1
 // on its table copier.
 #include <filesystem>
 #include <string>
@@ -80,6 +80,10 @@ class AccessProvider final : public Provider {
       std::vector<qv::Column> columns;
       for (const auto& c : create->columns) columns.push_back(c.column);  // named by the parser
       qv::jet::CreateTable(*db_, create->table.text, columns);
+      return;
+    }
+    if (const auto* rename = std::get_if<qv::sql::RenameTableStatement>(&statement)) {
+      qv::jet::RenameTable(*db_, TableName(rename->table.text), rename->newName.text, rename->replace);
       return;
     }
     const auto& drop = std::get<qv::sql::DropTableStatement>(statement);  // the last kind there is

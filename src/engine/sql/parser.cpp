@@ -63,8 +63,9 @@ class Parser {
     if (IsKeyword("CREATE")) return ParseCreateTable();
     if (IsKeyword("INSERT")) return ParseInsert();
     if (IsKeyword("DROP")) return ParseDropTable();
+    if (IsKeyword("ALTER")) return ParseRenameTable();
     if (token_.kind == TokenKind::End) Fail("the statement is empty");
-    Fail("expected SELECT, CREATE TABLE, INSERT INTO or DROP TABLE");
+    Fail("expected SELECT, CREATE TABLE, INSERT INTO, DROP TABLE or ALTER TABLE");
   }
 
   void SetContext(int number, std::string_view context) {
@@ -431,6 +432,23 @@ class Parser {
     return s;
   }
 
+  Statement ParseRenameTable() {
+    SetContext(errc::kInvalidStatement, "Syntax error in ALTER TABLE statement");
+    Advance();
+    ExpectKeyword("TABLE");
+    RenameTableStatement s;
+    s.table = ParseName("a table name");
+    ExpectKeyword("RENAME");
+    ExpectKeyword("TO");
+    s.newName = ParseName("the new table name");
+    if (IsKeyword("REPLACE")) {
+      s.replace = true;
+      Advance();
+    }
+    ParseEnd();
+    return s;
+  }
+
   std::string_view text_;
   Lexer lexer_;
   Token token_;
@@ -504,6 +522,10 @@ struct Formatter {
     return out + ")";
   }
   std::string operator()(const DropTableStatement& s) const { return "DROP TABLE " + QuoteName(s.table.text); }
+  std::string operator()(const RenameTableStatement& s) const {
+    return "ALTER TABLE " + QuoteName(s.table.text) + " RENAME TO " + QuoteName(s.newName.text) +
+           (s.replace ? " REPLACE" : "");
+  }
 };
 
 }  // namespace

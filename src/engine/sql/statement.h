@@ -6,6 +6,7 @@
 //   CREATE TABLE t (column TYPE[(n[,m])], ...)
 //   INSERT INTO t VALUES (literal, ...)
 //   DROP TABLE t
+//   ALTER TABLE t RENAME TO n [REPLACE]
 // each with an optional final ';'. docs/formats/sql.md has the grammar.
 #pragma once
 
@@ -89,6 +90,15 @@ struct DropTableStatement {
   Name table;
 };
 
-using Statement = std::variant<SelectStatement, CreateTableStatement, InsertStatement, DropTableStatement>;
+// The table `table` takes the name `newName`. With REPLACE a table that already has that name is
+// dropped in the same change; without it such a table makes the statement fail.
+struct RenameTableStatement {
+  Name table;
+  Name newName;
+  bool replace = false;
+};
+
+using Statement =
+    std::variant<SelectStatement, CreateTableStatement, InsertStatement, DropTableStatement, RenameTableStatement>;
 
 }  // namespace qv::sql

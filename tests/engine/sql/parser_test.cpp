@@ -235,6 +235,19 @@ TEST(Lexis, QuotedNamesHoldTheOtherQuoteAndPunctuation) {
   EXPECT_EQ(ParseAs<DropTableStatement>("DROP TABLE `select`").table.text, "select");
 }
 
+TEST(Lexis, RenameTableWithAndWithoutReplace) {
+  auto r = ParseAs<RenameTableStatement>("alter table [~qvtemp1] rename to `Order Details`;");
+  EXPECT_EQ(r.table.text, "~qvtemp1");
+  EXPECT_EQ(r.newName.text, "Order Details");
+  EXPECT_FALSE(r.replace);
+  r = ParseAs<RenameTableStatement>("ALTER TABLE t RENAME TO [a`b] REPLACE");
+  EXPECT_EQ(r.newName.text, "a`b");
+  EXPECT_TRUE(r.replace);
+  EXPECT_EQ(FormatStatement(r), "ALTER TABLE `t` RENAME TO [a`b] REPLACE");
+  for (const char* bad : {"ALTER TABLE t RENAME u", "ALTER TABLE t TO u", "ALTER TABLE t RENAME TO u REPLACE x"})
+    EXPECT_THROW(ParseStatement(bad), qv::Error) << bad;
+}
+
 TEST(Lexis, Numbers) {
   auto s = ParseAs<InsertStatement>("INSERT INTO t VALUES (1, -2, +3, 4.5, -.5, 1e10, 2.5E-3, 007, 6., -0)");
   const std::vector<std::pair<Literal::Kind, std::string>> expected{

@@ -200,6 +200,10 @@ Bytes EmptyInlineMap() {
 
 }  // namespace
 
+RowPointer PlaceCatalogRow(FileWriter& w, const TableDefinition& t, const Bytes& row) {
+  return PlaceSystemRow(w, t, row);
+}
+
 void CheckAccessName(const std::string& name, const char* what) {
   auto bad = [&](const std::string& why) {
     throw Error(ErrInvalidName(), "'" + name + "' is not a valid " + what + " name: " + why + ".");

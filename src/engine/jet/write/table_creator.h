@@ -21,6 +21,7 @@
 
 #include "engine/core/value.h"
 #include "engine/jet/database.h"
+#include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/table_definition_writer.h"
 
 namespace qv::jet {
@@ -31,6 +32,10 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
 // empty, longer than 64 characters, starting with a space, or holding . ! ` [ ] or a control
 // character (also invalid UTF-8).
 void CheckAccessName(const std::string& name, const char* what);
+
+// Puts an encoded row of system table `t` on one of its data pages (the last with room, or a new
+// one listed in its maps) and raises its row count; inside the caller's WriteOperation.
+RowPointer PlaceCatalogRow(FileWriter& w, const TableDefinition& t, const Bytes& row);
 
 // The database's default collation as page 0 gives it (u16 at 0x6e, version byte at 0x71).
 SortOrder DatabaseSortOrder(const DatabaseHeader& header);

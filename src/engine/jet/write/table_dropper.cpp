@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <span>
 
@@ -14,7 +15,10 @@
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/system_rows.h"
+#include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_inserter.h"
+#include "engine/jet/write/row_builder.h"
+#include "engine/jet/write/value_encoder.h"
 #include "engine/jet/write/usage_map_writer.h"
 
 namespace qv::jet {
@@ -91,9 +95,11 @@ void AddLongValueRows(PageStore& ps, const Layout& l, std::span<const std::uint8
 
 }  // namespace
 
-void DropTable(Database& db, const std::string& name) {
+namespace {
+
+// The drop itself, inside the caller's operation (which commits it).
+void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   SharedFile& f = *db.sharedFile();
-  WriteOperation op(f);
   PageStore& ps = *f.pages;
   const Layout& l = f.header.layout;
   const std::string file = f.path;
@@ -117,7 +123,11 @@ void DropTable(Database& db, const std::string& name) {
   e.flags = static_cast<std::uint32_t>(IntOf(target->values[cFlags]));
   if (e.type != object_type::kTable)
     throw Error(errc::kNotSupported, "'" + e.name + "' is a linked table; dropping links is not supported yet.", file);
-  if (!IsUserTable(e))
+  // Tables whose names begin with "~" are hidden like system tables (Access keeps temporary
+  // objects under such names) but are droppable: the program's own temporary tables are, so an
+  // interrupted run can be cleaned up.
+  const bool hidden_temporary = e.name.starts_with('~') && !e.systemFlagged();
+  if (!IsUserTable(e) && !hidden_temporary)
     throw Error(errc::kNotSupported, "'" + e.name + "' is a system table and cannot be dropped.", file);
 
   // Relationships name their tables in MSysRelationships.
@@ -258,6 +268,113 @@ void DropTable(Database& db, const std::string& name) {
     if (!anyLive) toFree.insert(page);
   }
   for (std::uint32_t p : toFree) op.writer().FreePage(p);
+}
+
+constexpr int kContainerType = 3;
+constexpr std::int32_t kRootContainerId = 0x0f000000;
+
+}  // namespace
+
+void DropTable(Database& db, const std::string& name) {
+  WriteOperation op(*db.sharedFile());
+  DropTableIn(db, op, name);
+  op.Commit();
+  db.CatalogChanged();
+}
+
+void RenameTable(Database& db, const std::string& from, const std::string& to, bool replace) {
+  SharedFile& f = *db.sharedFile();
+  const std::string file = f.path;
+  CheckAccessName(to, "table");
+  WriteOperation op(f);
+  PageStore& ps = *f.pages;
+  const Layout& l = f.header.layout;
+
+  // The catalog as it is now; the rows of the Tables container are the names a table may not share.
+  auto readCatalog = [&](TableDefinition& objects) {
+    objects = ReadTableDefinition(ps, f.header, 2, "MSysObjects");
+    return ReadSystemRows(f, objects);
+  };
+  TableDefinition objects;
+  std::vector<SystemRow> all = readCatalog(objects);
+  std::size_t cId = SystemColumn(objects, "Id"), cParent = SystemColumn(objects, "ParentId"),
+              cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type");
+  std::optional<std::int64_t> tablesId;
+  for (const auto& r : all)
+    if (IntOf(r.values[cType]) == kContainerType && IntOf(r.values[cParent]) == kRootContainerId &&
+        TextOf(r.values[cName]) == "Tables")
+      tablesId = IntOf(r.values[cId]);
+  if (!tablesId) ThrowCorrupt("the catalog has no 'Tables' container", ps.Where(2, 0));
+  // The table to rename: its exact name first, else the one equal without regard to case.
+  auto findTable = [&](const std::string& name) -> const SystemRow* {
+    const SystemRow* loose = nullptr;
+    for (const auto& r : all) {
+      if ((IntOf(r.values[cType]) & 0x7f) != object_type::kTable || IntOf(r.values[cParent]) != *tablesId) continue;
+      const std::string n = TextOf(r.values[cName]);
+      if (n == name) return &r;
+      if (!loose && SameNameIgnoringCase(n, name)) loose = &r;
+    }
+    return loose;
+  };
+  const SystemRow* source = findTable(from);
+  if (!source) throw Error(errc::kNoSuchTable, "Table '" + from + "' does not exist in '" + file + "'.", file);
+  const std::int64_t sourceId = IntOf(source->values[cId]);
+  for (const auto& r : all) {
+    if (IntOf(r.values[cParent]) != *tablesId || IntOf(r.values[cId]) == sourceId) continue;
+    if (!SameNameIgnoringCase(TextOf(r.values[cName]), to)) continue;
+    if (!replace || (IntOf(r.values[cType]) & 0x7f) != object_type::kTable)
+      throw Error(errc::kTableExists, "Table '" + to + "' already exists.", file);
+    // The table that gives up its name goes in this same change; the catalog is read again.
+    DropTableIn(db, op, TextOf(r.values[cName]));
+    all = readCatalog(objects);
+    source = nullptr;
+    for (const auto& s : all)
+      if (IntOf(s.values[cId]) == sourceId && IntOf(s.values[cParent]) == *tablesId) source = &s;
+    if (!source) ThrowCorrupt("the table to rename left the catalog", ps.Where(2, 0));
+    break;
+  }
+  const std::string oldName = TextOf(source->values[cName]);
+  // Relationships name their tables: a table in one keeps its name.
+  for (const auto& c : db.catalog()) {
+    if (c.name != "MSysRelationships" || !c.isTable()) continue;
+    TableDefinition rel = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
+    const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject");
+    for (const auto& r : ReadSystemRows(f, rel))
+      if (EqualIgnoringAsciiCase(TextOf(r.values[cObj]), oldName) ||
+          EqualIgnoringAsciiCase(TextOf(r.values[cRef]), oldName))
+        throw Error(errc::kRelationship,
+                    "Table '" + oldName + "' is part of a relationship and cannot be renamed.", file);
+  }
+  CheckIndexTrees(ps, objects);
+
+  // The catalog row again with the new name. Long values (the properties, LvProp) stay where they
+  // are: the new row keeps their stored fields as they were.
+  qv::Row row = source->values;
+  row[cName] = to;
+  std::vector<EncodedValue> cells;
+  for (std::size_t i = 0; i < objects.columns.size(); ++i) {
+    auto stored = source->longFields.find(i);
+    if (stored != source->longFields.end()) {
+      EncodedValue kept;
+      kept.null = false;
+      kept.bytes = stored->second;
+      cells.push_back(std::move(kept));
+    } else {
+      cells.push_back(EncodeValue(objects.columns[i], row[i], objects.name));
+    }
+  }
+  const Bytes bytes = BuildRow(objects, cells);
+
+  // The old row and its index entries go first (the unique index on Id would refuse the new row
+  // beside it); a key that cannot be made undoes the whole change with the operation.
+  const std::set<RowPointer> gone{source->slot};
+  const RowPointer slot = source->slot, stored = source->stored;
+  RemoveIndexEntries(op.writer(), objects, gone);
+  MarkDeleted(ps, l, slot);
+  if (stored != slot) MarkDeleted(ps, l, stored);
+  LowerRowCount(ps, l, objects, 1);
+  const std::vector<PendingIndexEntry> keys = PrepareIndexEntries(op.writer(), objects, row);
+  WriteIndexEntries(op.writer(), objects, keys, PlaceCatalogRow(op.writer(), objects, bytes));
   op.Commit();
   db.CatalogChanged();
 }

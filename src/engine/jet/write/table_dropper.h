@@ -22,4 +22,13 @@ namespace qv::jet {
 
 void DropTable(Database& db, const std::string& name);
 
+// Gives the user table `from` (exact name first, else without regard to case) the name `to` by
+// rewriting its catalog row (MSysObjects) and that row's index entries; the table's pages, id,
+// access rows and properties stay as they are. With `replace`, a user table that already has the
+// name `to` (ignoring case) is dropped in the same change (DropTable), so a crash leaves either
+// both tables as they were or the renamed one alone. Refused before anything is written: an
+// invalid name (3125), a missing table (3376), a name another object has (3010), a table in a
+// relationship (3303). One WriteOperation. See docs/formats/jet-writing.md, "Renaming a table".
+void RenameTable(Database& db, const std::string& from, const std::string& to, bool replace);
+
 }  // namespace qv::jet
