@@ -61,7 +61,8 @@ class FileWriter final : public FileWriteState {
   void Flush() override { Checkpoint(); }
   // The failure of an earlier checkpoint, if any.
   bool failed() const { return failure_ != nullptr; }
-  // Checkpoints when a second has passed since the last one or many pages wait.
+  // Checkpoints when a second has passed since the last one, many pages wait, or pages were
+  // freed (a drop is saved at once, on its own).
   void MaybeCheckpoint();
 
   // Test hook: called at each named step of a checkpoint ("journal-written",
@@ -96,6 +97,11 @@ class FileWriter final : public FileWriteState {
   // reference map row names): reused first, as long as they are still zero (an undone operation
   // may have put their content back). They are lost to reuse once the file is closed.
   std::set<std::uint32_t> unlisted_;
+  // Pages freed since the last checkpoint: still in use on disk, so not reused before the
+  // checkpoint that zeroes them (a page must never change from one table's content to another's
+  // within one checkpoint: see "Order of the page writes"). An operation that freed pages is
+  // checkpointed at its commit.
+  std::set<std::uint32_t> freedSinceCheckpoint_;
 };
 
 // Writes the changes waiting in memory for `file` to disk now, when it has been written at all

@@ -93,6 +93,11 @@ void AddLongValueRows(PageStore& ps, const Layout& l, std::span<const std::uint8
 
 void DropTable(Database& db, const std::string& name) {
   SharedFile& f = *db.sharedFile();
+  // The changes before the drop are saved first: a save either adds to the file or takes away
+  // from it, so that its pages can be written in an order where every step is a whole database
+  // (docs/formats/jet-writing.md, "Order of the page writes"). The drop itself is saved at its
+  // commit (it frees pages).
+  CheckpointIfWritten(f);
   WriteOperation op(f);
   PageStore& ps = *f.pages;
   const Layout& l = f.header.layout;
