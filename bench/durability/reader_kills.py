@@ -146,7 +146,7 @@ steps = {"insert": 0, "copy": 0, "drop": 0}
 journals_seen = 0
 started = time.time()
 while kills < kills_wanted:
-    if t_rows > 40000 or rng.random() < 0.02:
+    if t_rows > 15000 or rng.random() < 0.02:
         fresh_database()
         t_rows, copies = 0, {}
     op = rng.choice(["insert", "insert", "copy", "drop"])
@@ -159,25 +159,25 @@ while kills < kills_wanted:
     for name, n in copies.items():
         expected[name] = (n, n)
     if op == "insert":
-        count = rng.randint(500, 12000)
+        count = rng.randint(300, 6000)
         tsv = os.path.join(work, "rows.tsv")
         with open(tsv, "w") as f:
             for n in range(t_rows + 1, t_rows + count + 1):
                 f.write("\t".join(row(n)) + "\n")
         args = [jetwrite, "insert", db, "T", tsv]
         expected["T"] = (t_rows, t_rows + count)
-        delay = rng.uniform(0.0, 0.02 + count / 12000.0 * 0.8)
+        delay = rng.uniform(0.0, 0.02 + count / 6000.0 * 0.25)
     elif op == "copy":
         serial += 1
         target = f"C{serial}"
         args = [jetwrite, "copy", db, "T", target]
         expected[target] = (-1, t_rows)  # absent, or whole: checked below
-        delay = rng.uniform(0.0, 0.05 + t_rows / 40000.0 * 0.6)
+        delay = rng.uniform(0.0, 0.04 + t_rows / 15000.0 * 0.12)
     else:
         target = rng.choice(sorted(copies))
         args = [jetwrite, "drop", db, target]
         expected[target] = (-1, copies[target])
-        delay = rng.uniform(0.0, 0.12)
+        delay = rng.uniform(0.0, 0.08)
     proc = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     time.sleep(delay)
     killed = proc.poll() is None

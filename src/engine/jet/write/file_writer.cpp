@@ -213,7 +213,7 @@ void FileWriter::FreePage(std::uint32_t page) {
 
 void FileWriter::MaybeCheckpoint() {
   if (pages().dirtyCount() == 0) return;
-  if (pages().dirtyCount() >= maxDirtyPages || !freedSinceCheckpoint_.empty() ||
+  if (pages().dirtyCount() >= maxDirtyPages ||
       std::chrono::steady_clock::now() - lastCheckpoint_ >= std::chrono::seconds(1))
     Checkpoint();
 }
@@ -383,6 +383,9 @@ void CheckpointIfWritten(SharedFile& file) {
 
 WriteOperation::WriteOperation(SharedFile& file)
     : lock_(file.writeMutex), writer_(FileWriter::Attach(file)) {
+  // After an operation that freed pages (a drop), the next one starts from a save: one save
+  // never both takes pages away and adds others ("Order of the page writes").
+  if (writer_.freedSinceCheckpoint()) writer_.Checkpoint();
   writer_.pages().BeginUndo();
 }
 

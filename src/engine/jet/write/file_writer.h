@@ -61,8 +61,9 @@ class FileWriter final : public FileWriteState {
   void Flush() override { Checkpoint(); }
   // The failure of an earlier checkpoint, if any.
   bool failed() const { return failure_ != nullptr; }
-  // Checkpoints when a second has passed since the last one, many pages wait, or pages were
-  // freed (a drop is saved at once, on its own).
+  // Pages of the file on disk were freed since the last checkpoint.
+  bool freedSinceCheckpoint() const { return !freedSinceCheckpoint_.empty(); }
+  // Checkpoints when a second has passed since the last one or many pages wait.
   void MaybeCheckpoint();
 
   // Test hook: called at each named step of a checkpoint ("journal-written",
@@ -99,8 +100,8 @@ class FileWriter final : public FileWriteState {
   std::set<std::uint32_t> unlisted_;
   // Pages freed since the last checkpoint: still in use on disk, so not reused before the
   // checkpoint that zeroes them (a page must never change from one table's content to another's
-  // within one checkpoint: see "Order of the page writes"). An operation that freed pages is
-  // checkpointed at its commit.
+  // within one checkpoint: see "Order of the page writes"). The operation after one that freed
+  // pages begins with a checkpoint (WriteOperation).
   std::set<std::uint32_t> freedSinceCheckpoint_;
 };
 

@@ -95,8 +95,8 @@ void DropTable(Database& db, const std::string& name) {
   SharedFile& f = *db.sharedFile();
   // The changes before the drop are saved first: a save either adds to the file or takes away
   // from it, so that its pages can be written in an order where every step is a whole database
-  // (docs/formats/jet-writing.md, "Order of the page writes"). The drop itself is saved at its
-  // commit (it frees pages).
+  // (docs/formats/jet-writing.md, "Order of the page writes"). The next operation saves the
+  // drop before it begins (it frees pages).
   CheckpointIfWritten(f);
   WriteOperation op(f);
   PageStore& ps = *f.pages;
