@@ -7,7 +7,8 @@
 //    ourselves (zeroed), otherwise from the end of the file; freed pages are zeroed and marked free;
 //  - checkpoints: changed pages stay in memory (every connection sees them at once) until a
 //    checkpoint writes them through the rollback journal: at Close, when a second has passed since
-//    the last one, and when too many pages wait. A checkpoint that fails puts the file back as it
+//    the last one, and when too many pages wait. It writes them in an order where a reader that
+//    knows nothing of the journal finds a whole database between any two writes (RankOf). A checkpoint that fails puts the file back as it
 //    was at the previous one and drops the changes made since; the failure then stays: every later
 //    change and every Close report it, so nothing that was lost is ever taken for saved.
 // The writer holds the file's writer lock (file_lock.h) from its creation to its destruction.
