@@ -328,8 +328,9 @@ TEST(PagerWrite, JournalLeftBesideAnOpenFileIsUndoneBeforeItsFirstWrite) {
   if (child == 0) {
     auto db = Database::Open(path);
     int seen = 0;
+    // The two new pages are written first, then page 3: stopped right after page 3.
     FileWriter::Attach(*db->sharedFile()).faultHook = [&](const char* step) {
-      if (std::string(step) == "page-written" && ++seen == 2) ::_exit(0);
+      if (std::string(step) == "page-written" && ++seen == 3) ::_exit(0);
     };
     MakeChange(*db);
     db->Close();

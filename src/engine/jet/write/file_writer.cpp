@@ -1,8 +1,10 @@
 #include "engine/jet/write/file_writer.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 #include <fcntl.h>
 #include <libgen.h>
@@ -46,6 +48,42 @@ bool AllZero(const Bytes& b) {
   for (auto x : b)
     if (x != 0) return false;
   return true;
+}
+
+// The write order of a checkpoint (docs/formats/jet-writing.md, "Order of the page writes"): a
+// reader that knows nothing of the journal must find a whole database between any two writes.
+// Pages the old state does not use come first (kUnused, then a sync); pages both states use
+// follow by what they hold, from the pages that only hold rows up to the pages that name them
+// (for a checkpoint that adds), or the other way round (for one that removes); pages the new
+// state no longer uses (zeroed by FreePage) come last, after another sync.
+enum class WriteRank {
+  kUnused,        // past the old end of the file, or all zeros on disk (nothing names it)
+  kLongValue,     // LVAL pages: named by rows
+  kRows,          // data pages of a table (not the catalog)
+  kIndexLeaf,     // index leaves: named by index nodes and definitions
+  kIndexNode,     // index nodes: named by definitions
+  kMap,           // usage-map rows (data pages owned by no table) and usage-map bitmap pages
+  kDefinition,    // table definitions: named by catalog rows
+  kCatalog,       // MSysObjects rows (definition on page 2): name definitions
+  kGlobal,        // page 1 (the global map) and anything else: no reader follows it
+  kFreed,         // zeroed: the new state no longer uses it
+};
+
+WriteRank RankOf(std::uint32_t n, const Bytes& plain) {
+  if (n == 1) return WriteRank::kGlobal;
+  if (AllZero(plain)) return WriteRank::kFreed;
+  switch (plain[0]) {
+    case page_type::kData:
+      if (std::memcmp(plain.data() + 4, "LVAL", 4) == 0) return WriteRank::kLongValue;
+      if (LoadU32(plain.data() + 4) == 0) return WriteRank::kMap;
+      if (LoadU32(plain.data() + 4) == 2) return WriteRank::kCatalog;
+      return WriteRank::kRows;
+    case page_type::kIndexLeaf: return WriteRank::kIndexLeaf;
+    case page_type::kIndexNode: return WriteRank::kIndexNode;
+    case page_type::kUsageMap: return WriteRank::kMap;
+    case page_type::kTableDef: return WriteRank::kDefinition;
+    default: return WriteRank::kGlobal;
+  }
 }
 
 }  // namespace
@@ -129,9 +167,13 @@ std::uint32_t FileWriter::AllocatePage() {
   PageStore& ps = pages();
   UsageMapWriter global = GlobalMap();
   const std::uint32_t count = ps.pageCount();
-  while (!unlisted_.empty()) {
-    const std::uint32_t n = *unlisted_.begin();
-    unlisted_.erase(unlisted_.begin());
+  for (auto it = unlisted_.begin(); it != unlisted_.end();) {
+    const std::uint32_t n = *it;
+    if (freedSinceCheckpoint_.count(n)) {
+      ++it;
+      continue;
+    }
+    it = unlisted_.erase(it);
     if (n >= count || !AllZero(*ps.ReadPage(n))) continue;
     global.Set(kGlobalMap, n, false);  // the window may have come to list it meanwhile
     return n;
@@ -140,7 +182,7 @@ std::uint32_t FileWriter::AllocatePage() {
   // pages it still uses (the empty templates mark every page free), and never zeroes the pages it
   // frees, so a zero page marked free can only be one we freed.
   for (std::uint32_t n = nextFreeScan_; n < count; ++n) {
-    if (!global.Test(kGlobalMap, n)) continue;
+    if (!global.Test(kGlobalMap, n) || freedSinceCheckpoint_.count(n)) continue;
     PagePtr p = ps.ReadPage(n);
     if (!AllZero(*p)) continue;
     global.Set(kGlobalMap, n, false);
@@ -164,6 +206,9 @@ void FileWriter::FreePage(std::uint32_t page) {
   // open; after that it is lost to reuse, never double-booked.
   if (!global.Set(kGlobalMap, page, true)) unlisted_.insert(page);
   if (page < nextFreeScan_) nextFreeScan_ = page;
+  // A page past the end of the file on disk is new in this checkpoint whatever it held: it may
+  // be reused at once.
+  if (page < ps.diskPageCount()) freedSinceCheckpoint_.insert(page);
 }
 
 void FileWriter::MaybeCheckpoint() {
@@ -182,16 +227,21 @@ void FileWriter::Checkpoint() {
   PageStore& ps = pages();
   PageStore::DirtyState state = ps.SaveDirty();
   lastCheckpoint_ = std::chrono::steady_clock::now();
-  if (state.pages.empty()) return;
-  JournalPhase phase = JournalPhase::kNone;
-  try {
-    WriteCheckpoint(state, phase);
-  } catch (const Error& e) {
-    FailCheckpoint(e, phase);
-  } catch (const std::exception& e) {
-    FailCheckpoint(Error(errc::kDiskIo, e.what(), file_.path), phase);
+  if (!state.pages.empty()) {
+    JournalPhase phase = JournalPhase::kNone;
+    try {
+      WriteCheckpoint(state, phase);
+    } catch (const Error& e) {
+      FailCheckpoint(e, phase);
+    } catch (const std::exception& e) {
+      FailCheckpoint(Error(errc::kDiskIo, e.what(), file_.path), phase);
+    }
+    ps.MarkClean(state.pageCount);
   }
-  ps.MarkClean(state.pageCount);
+  // The pages freed are zero on disk now: free for reuse like any other.
+  if (!freedSinceCheckpoint_.empty() && *freedSinceCheckpoint_.begin() < nextFreeScan_)
+    nextFreeScan_ = *freedSinceCheckpoint_.begin();
+  freedSinceCheckpoint_.clear();
 }
 
 void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhase& phase) {
@@ -220,10 +270,23 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
   std::uint32_t records = 0;
   std::uint64_t at = kJournalHeaderSize;
   Bytes rec(8 + pageSize);
+  // The write order of step 3, decided while the old pages are read for the journal.
+  std::vector<std::pair<WriteRank, std::uint32_t>> order;
+  order.reserve(state.pages.size());
+  bool removes = false;
+  const Bytes zero(pageSize, 0);
   for (const auto& [n, page] : state.pages) {
-    if (n >= diskPages) continue;
+    if (n >= diskPages) {
+      order.emplace_back(WriteRank::kUnused, n);
+      continue;
+    }
     Bytes raw = ps.ReadRaw(static_cast<std::uint64_t>(n) * pageSize, pageSize);
     if (raw.size() != pageSize) ThrowCorrupt("short read while journaling", ps.Where(n, raw.size()));
+    Bytes zeroOnDisk = zero;
+    ps.EncodeForDisk(n, zeroOnDisk);
+    const WriteRank rank = n > 2 && raw == zeroOnDisk ? WriteRank::kUnused : RankOf(n, *page);
+    if (rank == WriteRank::kFreed) removes = true;
+    order.emplace_back(rank, n);
     StoreU32(rec.data(), n);
     std::copy(raw.begin(), raw.end(), rec.begin() + 4);
     StoreU32(rec.data() + 4 + pageSize, JournalChecksum(std::span<const std::uint8_t>(rec.data(), 4 + pageSize)));
@@ -247,8 +310,22 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
   if (::fsync(jfd) != 0) IoError(jpath, "flushing");
   SyncDirectoryOf(jpath);
   Fault("header-synced");
-  // 3. The database pages.
-  for (const auto& [n, page] : state.pages) {
+  // 3. The database pages, in the order of RankOf: a checkpoint that frees pages (a drop) takes
+  //    away what names them before the pages themselves, one that adds names new pages last.
+  auto key = [removes](WriteRank r) {
+    const int k = static_cast<int>(r);
+    if (!removes || r == WriteRank::kUnused || r >= WriteRank::kGlobal) return k;
+    return static_cast<int>(WriteRank::kCatalog) + static_cast<int>(WriteRank::kLongValue) - k;  // reversed
+  };
+  std::stable_sort(order.begin(), order.end(),
+                   [&](const auto& a, const auto& b) { return key(a.first) < key(b.first); });
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const auto [rank, n] = order[i];
+    // The pages nothing names yet are on disk before any page names them, and the pages that
+    // stop being named are zeroed only once nothing names them.
+    if (i > 0 && (rank == WriteRank::kFreed) != (order[i - 1].first == WriteRank::kFreed)) ps.Sync();
+    else if (i > 0 && rank != WriteRank::kUnused && order[i - 1].first == WriteRank::kUnused) ps.Sync();
+    const PagePtr& page = state.pages.at(n);
     Bytes out(page->begin(), page->end());
     ps.EncodeForDisk(n, out);
     ps.WriteRaw(static_cast<std::uint64_t>(n) * pageSize, out);
@@ -288,6 +365,7 @@ void FileWriter::FailCheckpoint(const Error& cause, JournalPhase phase) {
   // that were lost.
   ps.DiscardDirty();
   unlisted_.clear();
+  freedSinceCheckpoint_.clear();
   nextFreeScan_ = 2;
   ++file_.catalogGeneration;
   std::string description = "The changes to '" + file_.path + "' could not be saved: " + cause.description();
@@ -305,6 +383,9 @@ void CheckpointIfWritten(SharedFile& file) {
 
 WriteOperation::WriteOperation(SharedFile& file)
     : lock_(file.writeMutex), writer_(FileWriter::Attach(file)) {
+  // After an operation that freed pages (a drop), the next one starts from a save: one save
+  // never both takes pages away and adds others ("Order of the page writes").
+  if (writer_.freedSinceCheckpoint()) writer_.Checkpoint();
   writer_.pages().BeginUndo();
 }
 

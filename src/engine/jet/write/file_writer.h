@@ -7,7 +7,8 @@
 //    ourselves (zeroed), otherwise from the end of the file; freed pages are zeroed and marked free;
 //  - checkpoints: changed pages stay in memory (every connection sees them at once) until a
 //    checkpoint writes them through the rollback journal: at Close, when a second has passed since
-//    the last one, and when too many pages wait. A checkpoint that fails puts the file back as it
+//    the last one, and when too many pages wait. It writes them in an order where a reader that
+//    knows nothing of the journal finds a whole database between any two writes (RankOf). A checkpoint that fails puts the file back as it
 //    was at the previous one and drops the changes made since; the failure then stays: every later
 //    change and every Close report it, so nothing that was lost is ever taken for saved.
 // The writer holds the file's writer lock (file_lock.h) from its creation to its destruction.
@@ -61,6 +62,8 @@ class FileWriter final : public FileWriteState {
   void Flush() override { Checkpoint(); }
   // The failure of an earlier checkpoint, if any.
   bool failed() const { return failure_ != nullptr; }
+  // Pages of the file on disk were freed since the last checkpoint.
+  bool freedSinceCheckpoint() const { return !freedSinceCheckpoint_.empty(); }
   // Checkpoints when a second has passed since the last one or many pages wait.
   void MaybeCheckpoint();
 
@@ -96,6 +99,11 @@ class FileWriter final : public FileWriteState {
   // reference map row names): reused first, as long as they are still zero (an undone operation
   // may have put their content back). They are lost to reuse once the file is closed.
   std::set<std::uint32_t> unlisted_;
+  // Pages freed since the last checkpoint: still in use on disk, so not reused before the
+  // checkpoint that zeroes them (a page must never change from one table's content to another's
+  // within one checkpoint: see "Order of the page writes"). The operation after one that freed
+  // pages begins with a checkpoint (WriteOperation).
+  std::set<std::uint32_t> freedSinceCheckpoint_;
 };
 
 // Writes the changes waiting in memory for `file` to disk now, when it has been written at all

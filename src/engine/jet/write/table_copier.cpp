@@ -440,6 +440,7 @@ class Copier {
   // a bounded number per operation. A failure here leaves them unlisted (lost space only).
   void FreeCommittedPages() {
     try {
+      CheckpointIfWritten(file_);  // what the copy added is saved apart from what it frees
       for (std::size_t at = 0; at < committed_.size();) {
         WriteOperation op(file_);
         std::size_t end = std::min(committed_.size(), at + std::max<std::size_t>(options_.pagesPerOperation, 64));

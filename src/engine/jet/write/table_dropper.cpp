@@ -276,6 +276,11 @@ constexpr std::int32_t kRootContainerId = 0x0f000000;
 }  // namespace
 
 void DropTable(Database& db, const std::string& name) {
+  // The changes before the drop are saved first: a save either adds to the file or takes away
+  // from it, so that its pages can be written in an order where every step is a whole database
+  // (docs/formats/jet-writing.md, "Order of the page writes"). The next operation saves the
+  // drop before it begins (it frees pages).
+  CheckpointIfWritten(*db.sharedFile());
   WriteOperation op(*db.sharedFile());
   DropTableIn(db, op, name);
   op.Commit();
@@ -286,6 +291,10 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
   SharedFile& f = *db.sharedFile();
   const std::string file = f.path;
   CheckAccessName(to, "table");
+  // What was written before (the new table's rows) is saved before the catalog changes, as for
+  // a drop. A rename that replaces a table both frees pages and rewrites catalog rows in one
+  // save: docs/formats/jet-writing.md says what another reader may see if that save is killed.
+  CheckpointIfWritten(f);
   WriteOperation op(f);
   PageStore& ps = *f.pages;
   const Layout& l = f.header.layout;
