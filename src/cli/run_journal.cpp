@@ -38,6 +38,11 @@ void RunJournal::Cut(const QString& target) {
   if (current_ >= 0) tables_[static_cast<std::size_t>(current_)].target = target;
 }
 
+void RunJournal::WrittenAs(const QString& listed, const QString& target) {
+  for (TableRecord& table : tables_)
+    if (table.listed.compare(listed, Qt::CaseInsensitive) == 0) table.target = target;
+}
+
 void RunJournal::AddedToTarget() {
   if (current_ >= 0) tables_[static_cast<std::size_t>(current_)].added = true;
 }

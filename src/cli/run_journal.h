@@ -49,6 +49,9 @@ class RunJournal {
   void Error(const shell::ReportedFailure& failure);
   void Skipped();
   void Cut(const QString& target);
+  // The closing message named another target for the table listed as `listed` (a name that cut
+  // alike with one written earlier in the run took the next free name).
+  void WrittenAs(const QString& listed, const QString& target);
   void AddedToTarget();
   void Removed(int tag);
 

@@ -117,6 +117,10 @@ shell::Reply TerminalWindowSystem::ShowMessage(const shell::MessageRequest& requ
     journal_.End();
     return shell::Reply::kOk;
   }
+  // The closing summary names the tables written under another name than the cut one.
+  static const QRegularExpression kWrittenAs(QStringLiteral("^(.+): written as (\\S+) \\("));
+  for (const QString& line : request.text.split(QLatin1Char('\n')))
+    if (const auto m = kWrittenAs.match(line); m.hasMatch()) journal_.WrittenAs(m.captured(1), m.captured(2));
   notes_ << request.text;
   Note(request.text);
   return shell::Reply::kOk;

@@ -46,7 +46,7 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/ho
 mkdir -p "$HOME"
 cli=$prefix/bin/quorvella-cli
 listed=$("$cli" tables "$prefix/share/quorvella/Samples")
-[ "$listed" = "$(printf 'ORDERLOG\nSTOCK\nSUPPLIER')" ] || fail "tables listed: $listed"
+[ "$listed" = "$(printf 'archive/ORDERLOG\nSTOCK\nSUPPLIER')" ] || fail "tables listed: $listed"
 before=$(cd "$prefix/share/quorvella/Samples" && find . -type f -exec md5sum {} + | sort)
 "$cli" to-access "$prefix/share/quorvella/Samples" "$work/out.accdb" --all >"$work/summary" ||
   fail "to-access from the installed samples failed: $(cat "$work/summary")"
