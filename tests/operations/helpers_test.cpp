@@ -20,7 +20,7 @@
 #include "engine/sql/parser.h"
 #include "operations/value_rendering.h"
 #include "shell/memory_table_list.h"
-#include "shell/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 
 namespace qv::ops {
 namespace {

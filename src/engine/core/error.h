@@ -33,6 +33,8 @@ inline constexpr int kFieldNotFound = 3265;      // item not found in this colle
 inline constexpr int kInvalidArgument = 3001;    // invalid argument
 inline constexpr int kRelationship = 3303;       // table is in a relationship
 inline constexpr int kEncrypted = 3033;          // no permission / encrypted and cannot be opened
+// The program's own controls, with the numbers the same faults carry in the product's forms.
+inline constexpr int kInvalidPropertyValue = 380;  // a list position or a progress value out of range
 }  // namespace errc
 
 class Error : public std::runtime_error {
