@@ -31,6 +31,9 @@ struct OpenOptions {
   // Access 97 (Jet3) files: the code page of their text (names, values, the password) when the
   // header's is wrong; 0: the header's. Every connection to one file reads it in one code page.
   int textCodePage = 0;
+  // Where the file is: the disk when null. A memory file system (fuzz targets, tests) must
+  // outlive the connection.
+  FileSystem* files = nullptr;
 };
 
 class Database {

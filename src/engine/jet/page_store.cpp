@@ -1,22 +1,15 @@
 #include "engine/jet/page_store.h"
 
-#include <cerrno>
 #include <algorithm>
-#include <cstring>
 #include <system_error>
-
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include "engine/core/error.h"
 
 namespace qv::jet {
 
-PageStore::PageStore(std::string fileName, int fd, std::uint32_t pageSize, std::uint64_t fileSize,
-                     std::size_t cachePages)
-    : fileName_(std::move(fileName)), fd_(fd), pageSize_(pageSize),
-      pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize / pageSize, 0xffffffffu))),
+PageStore::PageStore(std::unique_ptr<File> file, std::uint32_t pageSize, std::size_t cachePages)
+    : file_(std::move(file)), fileName_(file_->path()), pageSize_(pageSize),
+      pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(file_->Size() / pageSize, 0xffffffffu))),
       capacity_(cachePages < 8 ? 8 : cachePages), diskPageCount_(pageCount_) {}
 
 PageStore::~PageStore() {
@@ -28,7 +21,6 @@ PageStore::~PageStore() {
     wake_.notify_one();
     worker_.join();
   }
-  if (fd_ >= 0) ::close(fd_);
 }
 
 void PageStore::SetCipher(std::shared_ptr<const PageCipher> cipher) {
@@ -47,18 +39,7 @@ std::string PageStore::Where(std::uint32_t page, std::size_t offset) const {
 
 Bytes PageStore::ReadRaw(std::uint64_t offset, std::size_t length) const {
   Bytes out(length);
-  std::size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::pread(fd_, out.data() + done, length - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno),
-                  qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  out.resize(done);
+  out.resize(file_->ReadAt(offset, out));
   return out;
 }
 
@@ -124,10 +105,10 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
   if (aheadEnd_ > n && aheadNext_ < n + run) aheadNext_ = std::max(aheadNext_, n + run);
   lock.unlock();
   std::vector<std::shared_ptr<Bytes>> pages(run);
-  std::vector<iovec> parts(run);
+  std::vector<std::span<std::uint8_t>> parts(run);
   for (std::uint32_t k = 0; k < run; ++k) {
     pages[k] = std::make_shared<Bytes>(pageSize_);
-    parts[k] = {pages[k]->data(), pageSize_};
+    parts[k] = std::span<std::uint8_t>(pages[k]->data(), pageSize_);
   }
   const std::size_t got = ReadPagesInto(static_cast<std::uint64_t>(n) * pageSize_, parts);
   if (got < pageSize_) ThrowCorrupt("short read of a page", Where(n, got));
@@ -233,10 +214,10 @@ void PageStore::WorkerLoop() {
     try {
       const std::uint32_t count = e - s;
       pages.resize(count);
-      std::vector<iovec> parts(count);
+      std::vector<std::span<std::uint8_t>> parts(count);
       for (std::uint32_t k = 0; k < count; ++k) {
         pages[k] = std::make_shared<Bytes>(pageSize_);
-        parts[k] = {pages[k]->data(), pageSize_};
+        parts[k] = std::span<std::uint8_t>(pages[k]->data(), pageSize_);
       }
       const std::size_t whole = ReadPagesInto(static_cast<std::uint64_t>(s) * pageSize_, parts) / pageSize_;
       for (std::uint32_t k = 0; k < whole; ++k) {
@@ -257,29 +238,8 @@ void PageStore::WorkerLoop() {
   }
 }
 
-std::size_t PageStore::ReadPagesInto(std::uint64_t offset, std::vector<iovec>& parts) const {
-  std::size_t total = 0, done = 0;
-  for (const auto& p : parts) total += p.iov_len;
-  std::size_t first = 0;  // the first part not yet filled
-  while (done < total) {
-    ssize_t n = ::preadv(fd_, parts.data() + first, static_cast<int>(parts.size() - first),
-                         static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno),
-                  qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-    // Skip the parts filled, and shorten a part filled halfway.
-    auto left = static_cast<std::size_t>(n);
-    while (first < parts.size() && left >= parts[first].iov_len) left -= parts[first++].iov_len;
-    if (left > 0) {
-      parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + left;
-      parts[first].iov_len -= left;
-    }
-  }
-  return done;
+std::size_t PageStore::ReadPagesInto(std::uint64_t offset, std::vector<std::span<std::uint8_t>>& parts) const {
+  return file_->ReadScattered(offset, parts);
 }
 
 void PageStore::PutPage(std::uint32_t n, PagePtr plain) {
@@ -375,16 +335,7 @@ void PageStore::WriteRaw(std::uint64_t offset, std::span<const std::uint8_t> byt
     std::unique_lock lock(mu_);
     CancelAheadLocked(lock);
   }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw Error(WriteErrorNumber(errno), "Disk error writing '" + fileName_ + "': " + std::strerror(errno),
-                  qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  file_->WriteAt(offset, bytes);
 }
 
 void PageStore::DiscardDirty() {
@@ -400,9 +351,7 @@ void PageStore::DiscardDirty() {
 }
 
 void PageStore::ReloadFromDisk() {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0)
-    throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno), fileName_);
+  const std::uint64_t size = file_->Size();
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
   if (!dirty_.empty()) throw Error(errc::kGeneric, "pages of '" + fileName_ + "' reloaded while written", fileName_);
@@ -410,12 +359,9 @@ void PageStore::ReloadFromDisk() {
   index_.clear();
   lastMiss_ = 0xffffffffu;
   pageCount_ = diskPageCount_ =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size) / pageSize_, 0xffffffffu));
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(size / pageSize_, 0xffffffffu));
 }
 
-void PageStore::Sync() {
-  if (::fsync(fd_) != 0)
-    throw Error(WriteErrorNumber(errno), "Disk error flushing '" + fileName_ + "': " + std::strerror(errno), fileName_);
-}
+void PageStore::Sync() { file_->Sync(); }
 
 }  // namespace qv::jet

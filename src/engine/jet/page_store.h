@@ -29,9 +29,8 @@
 #include <utility>
 #include <vector>
 
-#include <sys/uio.h>
-
 #include "engine/core/bytes.h"
+#include "engine/core/file_system.h"
 #include "engine/jet/page_cipher.h"
 
 namespace qv::jet {
@@ -40,9 +39,8 @@ using PagePtr = std::shared_ptr<const Bytes>;
 
 class PageStore {
  public:
-  // Takes ownership of the open file descriptor `fd`.
-  PageStore(std::string fileName, int fd, std::uint32_t pageSize, std::uint64_t fileSize,
-            std::size_t cachePages = 512);
+  // Takes the open database file.
+  PageStore(std::unique_ptr<File> file, std::uint32_t pageSize, std::size_t cachePages = 512);
   ~PageStore();
   PageStore(const PageStore&) = delete;
   PageStore& operator=(const PageStore&) = delete;
@@ -112,12 +110,12 @@ class PageStore {
   // writing it): the cache is dropped and the page count read again from the file's size. Only
   // while nothing is written in memory.
   void ReloadFromDisk();
-  // The descriptor of the database file, for the rollback journal and the file locks.
-  int fd() const { return fd_; }
+  // The database file, for the rollback journal and the file locks.
+  File& file() const { return *file_; }
 
  private:
+  std::unique_ptr<File> file_;
   std::string fileName_;
-  int fd_;
   std::uint32_t pageSize_;
   std::uint32_t pageCount_;
   std::size_t capacity_;
@@ -125,7 +123,7 @@ class PageStore {
   std::shared_ptr<const PageCipher> cipher_;
   // Reads the file from `offset` into `parts` (one buffer per page, filled in order; the
   // entries are used up); returns the bytes read, fewer at the end of the file.
-  std::size_t ReadPagesInto(std::uint64_t offset, std::vector<struct iovec>& parts) const;
+  std::size_t ReadPagesInto(std::uint64_t offset, std::vector<std::span<std::uint8_t>>& parts) const;
   // Puts a page just read at the front of the cache unless it is written or cached already.
   void CacheLocked(std::uint32_t n, PagePtr page);
   void EvictLocked();
