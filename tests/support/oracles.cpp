@@ -19,8 +19,9 @@ bool Present(Oracle oracle) {
     case Oracle::kMdbTools: {
       // Asked once: the answer does not change while the tests run.
       static const bool present =
-          std::system("command -v mdb-tables >/dev/null 2>&1 && command -v mdb-export >/dev/null 2>&1 && "
-                      "command -v mdb-count >/dev/null 2>&1") == 0;
+          std::system(
+              "command -v mdb-tables >/dev/null 2>&1 && command -v mdb-export >/dev/null 2>&1 && "
+              "command -v mdb-count >/dev/null 2>&1") == 0;
       return present;
     }
     case Oracle::kMdbReader:
@@ -45,8 +46,12 @@ std::string Missing(Oracle oracle) {
 
 }  // namespace
 
-std::string MdbReaderScript() { return std::string(QV_ORACLE_DIR) + "/mdbreader-oracle/dump.js"; }
-std::string PxdumpPath() { return std::string(QV_ORACLE_DIR) + "/pxdump"; }
+std::string MdbReaderScript() {
+  return std::string(QV_ORACLE_DIR) + "/mdbreader-oracle/dump.js";
+}
+std::string PxdumpPath() {
+  return std::string(QV_ORACLE_DIR) + "/pxdump";
+}
 
 bool OracleAvailable(Oracle oracle) {
   if (Present(oracle)) return true;

@@ -36,7 +36,8 @@ namespace {
 
 // ---- The disk ----
 
-[[noreturn]] void Fail(int number, const char* what, const std::string& path, int errnum, std::uint64_t offset) {
+[[noreturn]] void Fail(int number, const char* what, const std::string& path, int errnum,
+                       std::uint64_t offset) {
   throw Error(number, std::string("Disk error ") + what + " '" + path + "': " + std::strerror(errnum),
               Where(path, "byte", static_cast<std::int64_t>(offset), 0));
 }
@@ -45,8 +46,8 @@ namespace {
   if (!creating && (errnum == ENOENT || errnum == ENOTDIR))
     throw Error(errc::kFileNotFound, "Could not find file '" + path + "'.", path);
   throw Error(errc::kFileInUse,
-              std::string(creating ? "Could not create file '" : "Could not open file '") + path + "': " +
-                  std::strerror(errnum) + ".",
+              std::string(creating ? "Could not create file '" : "Could not open file '") + path +
+                  "': " + std::strerror(errnum) + ".",
               path);
 }
 
@@ -106,7 +107,8 @@ class PosixFile : public File {
     return done;
   }
 
-  std::size_t ReadScattered(std::uint64_t offset, std::span<const std::span<std::uint8_t>> parts) const override {
+  std::size_t ReadScattered(std::uint64_t offset,
+                            std::span<const std::span<std::uint8_t>> parts) const override {
     std::vector<iovec> vec(parts.size());
     std::size_t total = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -115,8 +117,8 @@ class PosixFile : public File {
     }
     std::size_t done = 0, first = 0;  // the first part not yet filled
     while (done < total) {
-      const ssize_t n =
-          ::preadv(fd_, vec.data() + first, static_cast<int>(vec.size() - first), static_cast<off_t>(offset + done));
+      const ssize_t n = ::preadv(fd_, vec.data() + first, static_cast<int>(vec.size() - first),
+                                 static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) Fail(errc::kDiskIo, "reading", path(), errno, offset + done);
       if (n == 0) break;
@@ -135,7 +137,8 @@ class PosixFile : public File {
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+      const ssize_t n =
+          ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) Fail(WriteErrorNumber(errno), "writing", path(), errno, offset + done);
       if (n == 0) Fail(errc::kDiskIo, "writing", path(), EIO, offset + done);
@@ -144,7 +147,8 @@ class PosixFile : public File {
   }
 
   void Truncate(std::uint64_t size) override {
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) Fail(WriteErrorNumber(errno), "truncating", path(), errno, size);
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0)
+      Fail(WriteErrorNumber(errno), "truncating", path(), errno, size);
   }
 
   void Sync() override {
@@ -188,10 +192,18 @@ class PosixFileSystemImpl : public FileSystem {
   std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override {
     int flags = O_CLOEXEC;
     switch (mode) {
-      case OpenMode::kRead: flags |= O_RDONLY; break;
-      case OpenMode::kReadWrite: flags |= O_RDWR; break;
-      case OpenMode::kCreate: flags |= O_RDWR | O_CREAT | O_EXCL; break;
-      case OpenMode::kOpenOrCreate: flags |= O_RDWR | O_CREAT; break;
+      case OpenMode::kRead:
+        flags |= O_RDONLY;
+        break;
+      case OpenMode::kReadWrite:
+        flags |= O_RDWR;
+        break;
+      case OpenMode::kCreate:
+        flags |= O_RDWR | O_CREAT | O_EXCL;
+        break;
+      case OpenMode::kOpenOrCreate:
+        flags |= O_RDWR | O_CREAT;
+        break;
     }
     const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) FailOpen(path, errno, mode == OpenMode::kCreate || mode == OpenMode::kOpenOrCreate);
@@ -201,7 +213,8 @@ class PosixFileSystemImpl : public FileSystem {
       throw Error(errc::kFileInUse, "'" + path + "' is not a regular file.", path);
     }
     return std::make_unique<PosixFile>(
-        path, *this, fd, FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+        path, *this, fd,
+        FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
   }
 
   bool Exists(const std::string& path) const override { return ::access(path.c_str(), F_OK) == 0; }

@@ -51,7 +51,8 @@ class File {
   virtual std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
   // Fills `parts` one after the other from `offset` (a page each, say: one system call for all of
   // them on disk); the bytes read, fewer only where the file ends.
-  virtual std::size_t ReadScattered(std::uint64_t offset, std::span<const std::span<std::uint8_t>> parts) const;
+  virtual std::size_t ReadScattered(std::uint64_t offset,
+                                    std::span<const std::span<std::uint8_t>> parts) const;
   virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
   virtual void Truncate(std::uint64_t size) = 0;
   virtual void Sync() = 0;
@@ -75,9 +76,9 @@ class File {
 };
 
 enum class OpenMode {
-  kRead,       // an existing file, for reading
-  kReadWrite,  // an existing file, for reading and writing
-  kCreate,     // a new file for reading and writing; 3045 when one exists already
+  kRead,          // an existing file, for reading
+  kReadWrite,     // an existing file, for reading and writing
+  kCreate,        // a new file for reading and writing; 3045 when one exists already
   kOpenOrCreate,  // for reading and writing, made empty when there is none
 };
 

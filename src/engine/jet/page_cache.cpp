@@ -55,8 +55,10 @@ std::unordered_set<std::uint32_t> DirtyPages::EndUndo(bool keep, std::uint32_t& 
   std::unordered_set<std::uint32_t> putBack;
   if (!keep) {
     for (auto& [n, old] : undo_) {
-      if (old) pages_[n] = old;
-      else pages_.erase(n);
+      if (old)
+        pages_[n] = old;
+      else
+        pages_.erase(n);
       putBack.insert(n);
     }
     pageCount = undoPageCount_;

@@ -1,13 +1,15 @@
 // The pager's read-ahead: a worker thread that reads and decrypts the pages just ahead of a
 // sequential reader of a file with a page cipher (page_store.h).
-#include "engine/jet/page_store.h"
-
 #include <algorithm>
 #include <system_error>
 
+#include "engine/jet/page_store.h"
+
 namespace qv::jet {
 
-std::uint32_t PageStore::ReadableEndLocked() const { return std::min(pageCount_, diskPageCount_); }
+std::uint32_t PageStore::ReadableEndLocked() const {
+  return std::min(pageCount_, diskPageCount_);
+}
 
 // The worker may run only while the disk holds what a reader must see: no page written in
 // memory (dirty pages are not on disk yet, and a checkpoint is writing the file only while there
@@ -79,7 +81,8 @@ void PageStore::WorkerLoop() {
       }
       const std::size_t whole = ReadPagesInto(static_cast<std::uint64_t>(s) * pageSize_, parts) / pageSize_;
       for (std::uint32_t k = 0; k < whole; ++k) {
-        if (cipher && s + k != 0) cipher->DecryptPage(s + k, std::span<std::uint8_t>(pages[k]->data(), pageSize_));
+        if (cipher && s + k != 0)
+          cipher->DecryptPage(s + k, std::span<std::uint8_t>(pages[k]->data(), pageSize_));
         good = k + 1;
       }
     } catch (...) {

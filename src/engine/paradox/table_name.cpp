@@ -29,7 +29,7 @@ bool IsFamilyExtension(std::string_view extension) {
   if (ext == ".DB" || ext == ".MB" || ext == ".PX" || ext == ".VAL" || ext == ".TV") return true;
   if (ext.size() != 4 || ext[0] != '.' || (ext[1] != 'X' && ext[1] != 'Y')) return false;
   auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-  if (hex(ext[2]) && hex(ext[3])) return true;  // .X01 .Y0A
+  if (hex(ext[2]) && hex(ext[3])) return true;                                    // .X01 .Y0A
   return ext[2] == 'G' && std::isalnum(static_cast<unsigned char>(ext[3])) != 0;  // .XG0 .YG0
 }
 

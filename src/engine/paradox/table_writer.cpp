@@ -572,57 +572,72 @@ Error TableWriter::LackingError(std::size_t field, const std::string& utf8) {
                tableName_ + ", row " + std::to_string(rowNumber) + ", field '" + names_[field] + "'");
 }
 
-void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
-  const FieldDef& f = header_.fields[i];
-  const Column& c = columns_[i];
+Error TableWriter::FieldError(std::size_t i, int number, const std::string& why) const {
   const std::int64_t rowNumber = std::int64_t{header_.recordCount} + 1;
-  auto fail = [&](int number, const std::string& why) -> Error {
-    return Error(number, "Row " + std::to_string(rowNumber) + ", field '" + names_[i] + "' of table '" + tableName_ + "': " + why,
-                 tableName_ + ", row " + std::to_string(rowNumber) + ", field '" + names_[i] + "'");
-  };
-  auto wrongType = [&]() { return fail(errc::kTypeConversion, std::string("value does not match the column type ") + ColumnTypeName(c.type)); };
+  return Error(number, "Row " + std::to_string(rowNumber) + ", field '" + names_[i] + "' of table '" + tableName_ + "': " + why,
+               tableName_ + ", row " + std::to_string(rowNumber) + ", field '" + names_[i] + "'");
+}
+
+Error TableWriter::WrongType(std::size_t i) const {
+  return FieldError(i, errc::kTypeConversion, std::string("value does not match the column type ") + ColumnTypeName(columns_[i].type));
+}
+
+void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
   if (IsNull(v)) return;  // the record starts as zeros: blank
+  switch (header_.fields[i].type) {
+    case FieldType::Logical: case FieldType::Short: case FieldType::Long: case FieldType::Number:
+    case FieldType::Money: case FieldType::Bcd:
+      return EncodeNumber(i, v, out);
+    case FieldType::Timestamp: case FieldType::Date: case FieldType::Time:
+      return EncodeDateTime(i, v, out);
+    case FieldType::Alpha:
+      return EncodeAlpha(i, v, out);
+    case FieldType::Memo: case FieldType::Binary:
+      return EncodeBlob(i, v, out);
+    default:
+      throw WrongType(i);
+  }
+}
+
+void TableWriter::EncodeNumber(std::size_t i, const Value& v, std::uint8_t* out) {
+  const FieldDef& f = header_.fields[i];
   auto integer = [&]() -> std::int64_t {
     if (auto p = std::get_if<std::int64_t>(&v)) return *p;
     if (auto b = std::get_if<bool>(&v)) return *b ? 1 : 0;
-    throw wrongType();
+    throw WrongType(i);
   };
   auto real = [&]() -> double {
     if (auto p = std::get_if<double>(&v)) return *p;
     if (auto p = std::get_if<std::int64_t>(&v)) {
       const double d = static_cast<double>(*p);
       if (std::fabs(d) > 9007199254740992.0 || static_cast<std::int64_t>(d) != *p)
-        throw fail(errc::kValueTooLong, std::to_string(*p) + " is beyond what a Number field holds exactly (2^53)");
+        throw FieldError(i, errc::kValueTooLong, std::to_string(*p) + " is beyond what a Number field holds exactly (2^53)");
       return d;
     }
-    throw wrongType();
-  };
-  auto timestamp = [&]() -> const Timestamp& {
-    if (auto p = std::get_if<Timestamp>(&v)) return *p;
-    throw wrongType();
+    throw WrongType(i);
   };
   switch (f.type) {
     case FieldType::Logical:
       if (auto b = std::get_if<bool>(&v)) out[0] = *b ? 0x81 : 0x80;
       else if (auto n = std::get_if<std::int64_t>(&v)) out[0] = *n ? 0x81 : 0x80;
-      else throw wrongType();
+      else throw WrongType(i);
       return;
     case FieldType::Short: {
       const std::int64_t n = integer();
-      if (n < -32767 || n > 32767) throw fail(errc::kValueTooLong, std::to_string(n) + " does not fit a Short field (-32767 to 32767)");
+      if (n < -32767 || n > 32767) throw FieldError(i, errc::kValueTooLong, std::to_string(n) + " does not fit a Short field (-32767 to 32767)");
       EncodeShort(out, static_cast<std::int16_t>(n));
       return;
     }
     case FieldType::Long: {
       const std::int64_t n = integer();
       if (n < -2147483647LL || n > 2147483647LL)
-        throw fail(errc::kValueTooLong, std::to_string(n) + " does not fit a Long field (-2147483647 to 2147483647)");
+        throw FieldError(i, errc::kValueTooLong, std::to_string(n) + " does not fit a Long field (-2147483647 to 2147483647)");
       EncodeLong(out, static_cast<std::int32_t>(n));
       return;
     }
     case FieldType::Number: {
       const double d = real();
-      if (!std::isfinite(d)) throw fail(errc::kTypeConversion, "a Number field cannot hold infinity or NaN");
+      if (!std::isfinite(d)) throw FieldError(i, errc::kTypeConversion, "a Number field cannot hold infinity or NaN");
       EncodeDouble(out, d);
       return;
     }
@@ -631,99 +646,106 @@ void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) 
       if (auto cur = std::get_if<Currency>(&v)) {
         d = static_cast<double>(cur->scaled) / 10000.0;
         if (std::fabs(d * 10000.0) >= 9.2e18 || std::llround(d * 10000.0) != cur->scaled)
-          throw fail(errc::kValueTooLong, FormatCurrency(*cur) + " has more digits than a Money field holds exactly");
+          throw FieldError(i, errc::kValueTooLong, FormatCurrency(*cur) + " has more digits than a Money field holds exactly");
       } else {
         d = real();
       }
-      if (!std::isfinite(d)) throw fail(errc::kTypeConversion, "a Money field cannot hold infinity or NaN");
+      if (!std::isfinite(d)) throw FieldError(i, errc::kTypeConversion, "a Money field cannot hold infinity or NaN");
       EncodeDouble(out, d);
       return;
     }
-    case FieldType::Bcd: {
+    default: {  // Bcd
       std::string text;
       if (auto dec = std::get_if<Decimal>(&v)) text = dec->text;
       else if (auto n = std::get_if<std::int64_t>(&v)) text = std::to_string(*n);
       else if (auto cur = std::get_if<Currency>(&v)) text = FormatCurrency(*cur);
-      else throw wrongType();
+      else throw WrongType(i);
       if (!EncodeBcd(out, f.decimals, text)) {
-        if (std::holds_alternative<Decimal>(v)) retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, rowNumber};
-        throw fail(errc::kValueTooLong, "'" + text + "' does not fit a BCD field with " + std::to_string(f.decimals) + " decimals");
+        if (std::holds_alternative<Decimal>(v))
+          retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, std::int64_t{header_.recordCount} + 1};
+        throw FieldError(i, errc::kValueTooLong, "'" + text + "' does not fit a BCD field with " + std::to_string(f.decimals) + " decimals");
       }
       return;
     }
+  }
+}
+
+void TableWriter::EncodeDateTime(std::size_t i, const Value& v, std::uint8_t* out) {
+  const auto* p = std::get_if<Timestamp>(&v);
+  if (!p) throw WrongType(i);
+  const Timestamp& t = *p;
+  switch (header_.fields[i].type) {
     case FieldType::Timestamp: {
-      const Timestamp& t = timestamp();
       if (t.tick != 0) {
-        retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, rowNumber};
-        throw fail(errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Timestamp field keeps");
+        retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, std::int64_t{header_.recordCount} + 1};
+        throw FieldError(i, errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Timestamp field keeps");
       }
       const double ms = static_cast<double>(DaysFromTimestamp(t) * kMillisecondsPerDay + MillisecondOfDay(t));
       EncodeDouble(out, ms);
       return;
     }
     case FieldType::Date: {
-      const Timestamp& t = timestamp();
-      if (MillisecondOfDay(t) != 0 || t.tick != 0) throw fail(errc::kTypeConversion, FormatTimestamp(t) + " has a time of day; a Date field holds none");
+      if (MillisecondOfDay(t) != 0 || t.tick != 0)
+        throw FieldError(i, errc::kTypeConversion, FormatTimestamp(t) + " has a time of day; a Date field holds none");
       const std::int64_t days = DaysFromTimestamp(t);
-      if (days <= -2147483647LL || days > 2147483647LL) throw fail(errc::kValueTooLong, "date out of range");
+      if (days <= -2147483647LL || days > 2147483647LL) throw FieldError(i, errc::kValueTooLong, "date out of range");
       EncodeLong(out, static_cast<std::int32_t>(days));
       return;
     }
-    case FieldType::Time: {
-      const Timestamp& t = timestamp();
+    default: {  // Time
       if (t.year != 1899 || t.month != 12 || t.day != 30)
-        throw fail(errc::kTypeConversion, FormatTimestamp(t) + " has a date; a Time field holds the time of day only");
-      if (t.tick != 0) throw fail(errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Time field keeps");
+        throw FieldError(i, errc::kTypeConversion, FormatTimestamp(t) + " has a date; a Time field holds the time of day only");
+      if (t.tick != 0) throw FieldError(i, errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Time field keeps");
       EncodeLong(out, static_cast<std::int32_t>(MillisecondOfDay(t)));
       return;
     }
-    case FieldType::Alpha: {
-      std::string formatted, scratch;
-      const std::string* text = std::get_if<std::string>(&v);
-      if (auto g = std::get_if<Guid>(&v)) text = &(formatted = FormatGuid(*g));
-      if (asText_[i] && !text) text = &(formatted = FormatValueText(v).value_or(std::string()));
-      if (!text) throw wrongType();
-      if (text->empty()) return;  // Paradox keeps no difference between empty and blank
-      std::string_view bytes;
-      if (!EncodeText(*text, scratch, bytes)) throw LackingError(i, *text);
-      if (bytes.find('\0') != std::string_view::npos) throw fail(errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
-      if (bytes.size() > f.length)
-        throw fail(errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
-      std::memcpy(out, bytes.data(), bytes.size());
-      return;
-    }
-    case FieldType::Memo: case FieldType::Binary: {
-      std::string scratch;
-      std::span<const std::uint8_t> data;
-      if (f.type == FieldType::Memo) {
-        const auto* s = std::get_if<std::string>(&v);
-        if (!s) throw wrongType();
-        std::string_view encoded;
-        if (!EncodeText(*s, scratch, encoded)) throw LackingError(i, *s);
-        data = std::span(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
-      } else {
-        const auto* b = std::get_if<Bytes>(&v);
-        if (!b) throw wrongType();
-        data = *b;
-      }
-      if (data.empty()) return;
-      if (data.size() > 0x7FFFFFFFu) throw fail(errc::kValueTooLong, "the value is too long for a blob");
-      const std::size_t leader = f.length - kBlobPointerSize;
-      std::uint8_t* pointer = out + leader;
-      std::memcpy(out, data.data(), std::min(leader, data.size()));
-      if (data.size() <= leader) {
-        StoreU32(pointer + 4, static_cast<std::uint32_t>(data.size()));
-        return;
-      }
-      try {
-        mb_->Store(data, pointer);
-      } catch (const Error& e) {
-        throw fail(e.number(), e.description());
-      }
-      return;
-    }
-    default:
-      throw wrongType();
+  }
+}
+
+void TableWriter::EncodeAlpha(std::size_t i, const Value& v, std::uint8_t* out) {
+  const FieldDef& f = header_.fields[i];
+  std::string formatted, scratch;
+  const std::string* text = std::get_if<std::string>(&v);
+  if (auto g = std::get_if<Guid>(&v)) text = &(formatted = FormatGuid(*g));
+  if (asText_[i] && !text) text = &(formatted = FormatValueText(v).value_or(std::string()));
+  if (!text) throw WrongType(i);
+  if (text->empty()) return;  // Paradox keeps no difference between empty and blank
+  std::string_view bytes;
+  if (!EncodeText(*text, scratch, bytes)) throw LackingError(i, *text);
+  if (bytes.find('\0') != std::string_view::npos) throw FieldError(i, errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
+  if (bytes.size() > f.length)
+    throw FieldError(i, errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
+  std::memcpy(out, bytes.data(), bytes.size());
+}
+
+void TableWriter::EncodeBlob(std::size_t i, const Value& v, std::uint8_t* out) {
+  const FieldDef& f = header_.fields[i];
+  std::string scratch;
+  std::span<const std::uint8_t> data;
+  if (f.type == FieldType::Memo) {
+    const auto* s = std::get_if<std::string>(&v);
+    if (!s) throw WrongType(i);
+    std::string_view encoded;
+    if (!EncodeText(*s, scratch, encoded)) throw LackingError(i, *s);
+    data = std::span(reinterpret_cast<const std::uint8_t*>(encoded.data()), encoded.size());
+  } else {
+    const auto* b = std::get_if<Bytes>(&v);
+    if (!b) throw WrongType(i);
+    data = *b;
+  }
+  if (data.empty()) return;
+  if (data.size() > 0x7FFFFFFFu) throw FieldError(i, errc::kValueTooLong, "the value is too long for a blob");
+  const std::size_t leader = f.length - kBlobPointerSize;
+  std::uint8_t* pointer = out + leader;
+  std::memcpy(out, data.data(), std::min(leader, data.size()));
+  if (data.size() <= leader) {
+    StoreU32(pointer + 4, static_cast<std::uint32_t>(data.size()));
+    return;
+  }
+  try {
+    mb_->Store(data, pointer);
+  } catch (const Error& e) {
+    throw FieldError(i, e.number(), e.description());
   }
 }
 

@@ -120,7 +120,15 @@ class TableWriter {
 
  private:
   // Any value into any field, with every check and every error message; `out` starts as zeros.
+  // It hands each field type to the coder of its kind below.
   void EncodeValue(std::size_t field, const Value& value, std::uint8_t* out);
+  void EncodeNumber(std::size_t field, const Value& value, std::uint8_t* out);    // Logical to BCD
+  void EncodeDateTime(std::size_t field, const Value& value, std::uint8_t* out);  // Timestamp, Date, Time
+  void EncodeAlpha(std::size_t field, const Value& value, std::uint8_t* out);
+  void EncodeBlob(std::size_t field, const Value& value, std::uint8_t* out);  // Memo, Binary
+  // The error of a value refused for `field` of the row being written, naming row and field.
+  Error FieldError(std::size_t field, int number, const std::string& why) const;
+  Error WrongType(std::size_t field) const;
   // The common values of the common field types, straight into the record; falls back to
   // EncodeValue for anything else (and for every value that would fail).
   void EncodeRecord(const Row& row, std::uint8_t* record);
