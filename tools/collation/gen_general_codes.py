@@ -130,6 +130,12 @@ def parse(path):
     for a, b in refused:
         for cp in range(a, b + 1):
             codes[cp] = None
+    # A modifier changes the accent byte of the character before it: taken for combining marks
+    # only (a modifier entry of a letter or symbol is not a trustworthy fact).
+    import unicodedata
+    for cp, c in codes.items():
+        if c is not None and c[0] == "M" and unicodedata.category(chr(cp)) not in ("Mn", "Mc", "Me"):
+            codes[cp] = None
     return codes
 
 
