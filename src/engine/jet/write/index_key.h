@@ -29,9 +29,10 @@ namespace qv::jet {
 // TableDefinition::columns lists them) for real index `realIndex` of `table`, in the file's sort
 // order `sort`. Values may come typed or as literal text, as EncodeValue takes them. Throws
 // qv::Error 3251 naming the column and the character or type when a key cannot be produced (a
-// character whose place in the order is not known: outside U+0001..U+06FF, or a combining mark
-// or weightless character of that range; Decimal and long binary columns; a sort order other
-// than General), 3464 for a value the column cannot hold.
+// character whose place in the order is not known: one the code tables do not cover (see
+// docs/formats/jet-writing.md, "Characters beyond U+00FF"), a weightless character, or one past
+// U+FFFF; Decimal and long binary columns; a sort order other than General), 3464 for a value
+// the column cannot hold.
 Bytes IndexKey(const TableDefinition& table, std::size_t realIndex, const qv::Row& row, const SortOrder& sort);
 
 // The key of one text value alone in the sort order: the 0x7F start byte, the character codes,
