@@ -194,6 +194,38 @@ TEST_F(AccessTablesTest, ATableFileNamedWithTwoDbEndingsIsSent) {
   EXPECT_EQ(AccessCells("ORDERS"), (std::vector<std::vector<std::string>>{{"7", "a", "<NULL>"}}));
 }
 
+// Tables whose names are in other scripts (a Paradox table's name is its file name, which may
+// hold any character) are sent under those names (as the list shows them: in capitals), and one
+// replaces an Access table whose name differs from it only in the case of a non-ASCII letter.
+TEST_F(AccessTablesTest, TablesNamedInOtherScriptsAreSent) {
+  {
+    sources::Connection cn;
+    cn.Open(testing::AccessString(page.fields.file));
+    cn.Execute("CREATE TABLE [V\xc3\xbd" "daje] (a LONG)");
+  }
+  const QStringList names{QStringLiteral("V\u00fddaje"), QStringLiteral("\u0916\u0930\u094d\u091a"),
+                          QStringLiteral("\u30ab\u30ca")};
+  for (const QString& name : names)
+    testing::WriteParadoxTable(paradox_dir.path(), name.toStdString(), kPeople,
+                               {{std::int64_t{5}, std::string("x"), Value{}}});
+  sources::AddTablesToParadoxListbox(page.paradox, page.fields, page.windows);
+  const QStringList listed{QStringLiteral("V\u00ddDAJE"), QStringLiteral("\u0916\u0930\u094d\u091a"),
+                           QStringLiteral("\u30ab\u30ca")};
+  ASSERT_EQ(page.paradox.texts(), listed);
+  for (int i = 0; i < page.paradox.count(); ++i) page.paradox.SetSelected(i, true);
+  page.paradox.SetCurrentRow(0);
+  TestPage::Fill(page.access, {QStringLiteral("V\u00fddaje")}, {});
+  page.windows.QueueReply(shell::Reply::kYes);
+  SendToAccess(page.context, objects);
+  ASSERT_TRUE(page.reports().empty()) << page.reports()[0].description.toStdString();
+  EXPECT_EQ(page.messageTexts().front(), QStringLiteral("Would you like to overwrite V\u00ddDAJE?"));
+  EXPECT_EQ(page.access.texts(), listed);
+  for (const QString& name : names) {
+    EXPECT_TRUE(AccessHas(name)) << name.toStdString();
+    EXPECT_EQ(AccessCells(name), (std::vector<std::vector<std::string>>{{"5", "x", "<NULL>"}})) << name.toStdString();
+  }
+}
+
 TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
   testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"ORDERS"}, {"ORDERS"});

@@ -59,30 +59,6 @@ bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp) {
   return cp <= 0x10ffff && !(cp >= 0xd800 && cp <= 0xdfff);
 }
 
-char32_t FoldCase(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
-  if (c >= 0xc0 && c <= 0xde && c != 0xd7) return c + 0x20;  // Latin-1 capitals
-  // Latin Extended-A: capital and small letter in pairs (U+0130 and U+0131 are no pair)
-  if (c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131) return c | 1;
-  if (c >= 0x139 && c <= 0x148) return c + (c & 1);
-  if (c >= 0x14a && c <= 0x177) return c | 1;
-  if (c == 0x178) return 0xff;
-  if (c >= 0x179 && c <= 0x17e) return c + (c & 1);
-  if (c >= 0x391 && c <= 0x3ab && c != 0x3a2) return c + 0x20;  // Greek capitals
-  if (c == 0x386) return 0x3ac;
-  if (c >= 0x388 && c <= 0x38a) return c + 0x25;
-  if (c == 0x38c) return 0x3cc;
-  if (c == 0x38e || c == 0x38f) return c + 0x3f;
-  if (c >= 0x410 && c <= 0x42f) return c + 0x20;                  // Cyrillic capitals
-  if (c >= 0x400 && c <= 0x40f) return c + 0x50;
-  if (c >= 0x531 && c <= 0x556) return c + 0x30;                  // Armenian capitals
-  if (c >= 0x460 && c <= 0x4ff && c != 0x482 && !(c >= 0x483 && c <= 0x489) && c != 0x4c0 && c != 0x4cf) {
-    if (c >= 0x4c1 && c <= 0x4ce) return c + (c & 1);  // pairs start on odd numbers there
-    return c | 1;
-  }
-  return c;
-}
-
 qv::Timestamp LocalNow() {
   std::timespec ts{};
   std::timespec_get(&ts, TIME_UTC);
@@ -222,16 +198,7 @@ void CheckAccessName(const std::string& name, const char* what) {
   if (units > kMaxNameLength) bad("it is longer than 64 characters");
 }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  std::size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    char32_t x = 0, y = 0;
-    bool okA = NextCodePoint(a, i, x), okB = NextCodePoint(b, j, y);
-    if (!okA || !okB) return a == b;
-    if (FoldCase(x) != FoldCase(y)) return false;
-  }
-  return i == a.size() && j == b.size();
-}
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) { return EqualIgnoringLetterCase(a, b); }
 
 SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
   SortOrder s;
