@@ -499,10 +499,17 @@ class IndexTree {
   std::uint32_t root_ = 0;
 };
 
-// The sort order a text column's descriptor carries (bytes 11..12, version in byte 14).
-SortOrder SortOrderOf(PageStore& ps, const Layout& l, const TableDefinition& t, const ColumnDef& c) {
+// The sort order a text column's descriptor carries (bytes 11..12, version in byte 14; Jet3
+// descriptors have no version: their order is the Jet3 one, over the database's code page).
+SortOrder SortOrderOf(FileWriter& writer, const Layout& l, const TableDefinition& t, const ColumnDef& c) {
+  PageStore& ps = writer.pages();
   SortOrder s;
   s.id = c.sortOrder;
+  if (l.jet3) {
+    s.version = kSortVersionJet3;
+    s.codePage = writer.file().header.codePage;
+    return s;
+  }
   const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
   std::size_t at = l.tdefRealIndexStart + l.realIndexEntrySize * t.realIndexes.size();
   for (std::size_t i = 0; i < t.columns.size(); ++i, at += l.columnEntrySize) {
@@ -570,7 +577,7 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
                             table.name + "' is part of index '" + name + "'.",
                         table.name + "." + c.name);
         }
-        if (c.type == col_type::kText || c.type == col_type::kMemo) sort = SortOrderOf(writer.pages(), l, table, c);
+        if (c.type == col_type::kText || c.type == col_type::kMemo) sort = SortOrderOf(writer, l, table, c);
       }
     }
     if (ignoreNulls && nulls == index.columns.size()) continue;

@@ -235,8 +235,12 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 
 SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
   SortOrder s;
-  if (header.layout.jet3) return s;
   s.id = header.sortOrder ? header.sortOrder : 0x0409;
+  if (header.layout.jet3) {
+    s.version = kSortVersionJet3;
+    s.codePage = header.codePage;
+    return s;
+  }
   if (header.plainPage.size() > 0x71) s.version = header.plainPage[0x71];
   return s;
 }
