@@ -502,13 +502,14 @@ class IndexTree {
 };
 
 // The sort order a text column's descriptor carries (bytes 11..12, version in byte 14; Jet3
-// descriptors keep the order at 9..10 and no version).
-SortOrder SortOrderOf(PageStore& ps, const Layout& l, const TableDefinition& t, const ColumnDef& c) {
+// descriptors have no version: their order is the Jet3 one, over the database's code page).
+SortOrder SortOrderOf(FileWriter& writer, const Layout& l, const TableDefinition& t, const ColumnDef& c) {
+  PageStore& ps = writer.pages();
   SortOrder s;
   s.id = c.sortOrder;
   if (l.jet3) {
     s.version = kSortVersionJet3;
-    s.codePage = c.codePage ? c.codePage : 1252;  // the caller puts the file's text code page
+    s.codePage = writer.file().header.codePage;
     return s;
   }
   const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
@@ -578,16 +579,7 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
                             table.name + "' is part of index '" + name + "'.",
                         table.name + "." + c.name);
         }
-        if (c.type == col_type::kText || c.type == col_type::kMemo) {
-          sort = SortOrderOf(writer.pages(), l, table, c);
-          // Jet3 text is in the code page the file is read in (its header's, or the one the
-          // opener named), whatever the descriptor says: the keys are of the characters stored.
-          if (l.jet3 && writer.file().header.codePage) sort.codePage = writer.file().header.codePage;
-          if (l.jet3)
-            throw Error(errc::kNotSupported, "Index '" + name + "' of table '" + table.name +
-                                                 "' keys text, whose Access 97 index keys cannot be made yet.",
-                        table.name);
-        }
+        if (c.type == col_type::kText || c.type == col_type::kMemo) sort = SortOrderOf(writer, l, table, c);
       }
     }
     if (ignoreNulls && nulls == index.columns.size()) continue;

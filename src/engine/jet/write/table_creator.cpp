@@ -236,13 +236,12 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 
 SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
   SortOrder s;
+  s.id = header.sortOrder ? header.sortOrder : 0x0409;
   if (header.layout.jet3) {
-    // Access 97 columns carry General (1033) and the code page of the text (every corpus file).
     s.version = kSortVersionJet3;
-    s.codePage = header.codePage ? header.codePage : 1252;
+    s.codePage = header.codePage;
     return s;
   }
-  s.id = header.sortOrder ? header.sortOrder : 0x0409;
   if (header.plainPage.size() > 0x71) s.version = header.plainPage[0x71];
   return s;
 }

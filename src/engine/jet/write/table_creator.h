@@ -37,7 +37,8 @@ void CheckAccessName(const std::string& name, const char* what);
 // one listed in its maps) and raises its row count; inside the caller's WriteOperation.
 RowPointer PlaceCatalogRow(FileWriter& w, const TableDefinition& t, const Bytes& row);
 
-// The database's default collation as page 0 gives it (u16 at 0x6e, version byte at 0x71).
+// The database's default collation as page 0 gives it (u16 at 0x6e, version byte at 0x71; Jet3:
+// u16 at 0x3a, the Jet3 order over the code page text is read in).
 SortOrder DatabaseSortOrder(const DatabaseHeader& header);
 
 // `a` and `b` equal without regard to letter case (ASCII and Latin-1 letters), as Access
