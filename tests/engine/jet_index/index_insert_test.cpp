@@ -77,6 +77,11 @@ TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
       "jackcess/src/test/data/V2010/testIndexPropertiesV2010.accdb",
       "jackcess/src/test/data/V2010/binIdxTestV2010.accdb",
       "jackcess/src/test/data/V2010/test2V2010.accdb",
+      // Access 97: 2 KB index pages, the Jet3 text order
+      "jackcess/src/test/data/V1997/indexTestV1997.mdb",
+      "jackcess/src/test/data/V1997/compIndexTestV1997.mdb",
+      "jackcess/src/test/data/V1997/testIndexCodesV1997.mdb",
+      "jackcess/src/test/data/V1997/test2V1997.mdb",
   };
   std::size_t tables = 0, inserted = 0, duplicates = 0, refusedTables = 0, entries = 0;
   for (const char* rel : files) {
