@@ -327,7 +327,7 @@ class Builder {
       // BuildRow takes the cells in the order of the definition's column list.
       std::vector<EncodedValue> inDefinitionOrder;
       for (const auto& c : p.def.columns) inDefinitionOrder.push_back(cells[c.number]);
-      Bytes row = BuildRow(p.def, inDefinitionOrder);
+      Bytes row = BuildRow(p.def, inDefinitionOrder, layout_);
       p.rowAt.push_back(AddToPage(current, p.tdefPage, row, &p.dataPages));
       p.values.push_back(std::move(values));
     }

@@ -44,8 +44,8 @@ inline constexpr std::uint8_t kSortVersionJet3 = 0xff;
 
 // Columns of a new table from engine-neutral columns: types, lengths, flags, numbers, variable
 // indexes and fixed offsets as Access lays them out (fixed columns in order from offset 0,
-// variable ones numbered in order). Throws 3251 for a type this version cannot create and 3001
-// for a bad size.
+// variable ones numbered in order). Throws 3251 for a type this version cannot create (and for
+// Decimal and Large Number in Access 97 files, which have neither) and 3001 for a bad size.
 std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout);
 
 // The definition block of `t`, its indexes included. `longValueMaps` gives, for ACE files, the
