@@ -12,9 +12,11 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/format.h"
 #include "engine/jet/rc4_page_cipher.h"
 #include "engine/jet/table_definition.h"
@@ -99,6 +101,7 @@ class Builder {
     if (layout_.jet3) {
       sort_.version = kSortVersionJet3;
       sort_.codePage = kJet3CodePage;
+      codec_ = std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(kJet3CodePage));
     }
     now_ = options.now ? *options.now : LocalNow();
     nowDays_ = DateToDouble(now_);
@@ -254,6 +257,7 @@ class Builder {
         col.scale = static_cast<std::uint8_t>(c.collation >> 8);
       }
       col.sortOrder = d_.sortOrder;
+      if (layout_.jet3) col.codePage = kJet3CodePage;
       p.def.columns.push_back(col);
     }
     for (const auto& c : p.def.columns)
@@ -319,7 +323,7 @@ class Builder {
       for (std::size_t i = 0; i < raw.size(); ++i) {
         const ColumnDef& c = p.byNumber[i];
         values.push_back(CellValue(raw[i]));
-        EncodedValue v = EncodeValue(c, values.back(), t.name);
+        EncodedValue v = EncodeValue(c, values.back(), t.name, codec_.get());
         if (c.longValue() && !v.null) v.bytes = PlaceLongValue(p, c.number, v.bytes);
         if (c.autoLong() && !v.null) autoNumber = std::max(autoNumber, LoadU32(v.bytes.data()));
         cells.push_back(std::move(v));
@@ -520,6 +524,7 @@ class Builder {
   Layout layout_;
   const CreateOptions& options_;
   SortOrder sort_;
+  std::unique_ptr<TextCodec> codec_;  // Jet3: the code page text is stored in
   qv::Timestamp now_;
   double nowDays_ = 0;
   std::vector<Bytes> pages_;
