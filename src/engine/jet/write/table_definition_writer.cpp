@@ -42,8 +42,10 @@ void PutJet3Name(Bytes& b, const std::string& name, const TextCodec& codec, cons
 //     variable columns before it) | u16 number | u16 1 | u16 sort order | u16 code page | u8 flags
 //     | u16 fixed offset (0 for variable columns) | u16 length |
 //   names: u8 length, code page bytes | physical index blocks (39 bytes) | logical index entries
-//   (20 bytes) | index names | u16 0xffff
-Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, const Layout& l) {
+//   (20 bytes) | index names | per long-value column given a page map (the system tables of a new
+//   database): u16 number, u32 owned-pages map, u32 map of those with room | u16 0xffff
+Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, const Layout& l,
+                           const std::vector<LongValueMaps>& longValueMaps) {
   const TextCodec codec(TextCodec::CharsetForCodePage(sort.codePage ? sort.codePage : 1252));
   constexpr std::size_t kJet3ColumnStart = 0x2b;  // Layout::tdefColumnStart of Jet3
   Bytes b(kJet3ColumnStart, 0);
@@ -112,6 +114,11 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
     b.push_back(ix.type);
   }
   for (const auto& ix : t.indexes) PutJet3Name(b, ix.name, codec, "Index");
+  for (const auto& m : longValueMaps) {
+    Put16(b, m.column);
+    Put32(b, m.ownedPages);
+    Put32(b, m.freePages);
+  }
   Put16(b, 0xffff);
   StoreU32(b.data() + 8, static_cast<std::uint32_t>(b.size()));
   b.resize(DefinitionCapacity(DefinitionPageCount(b.size(), l), l), 0);
@@ -223,7 +230,7 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
     if (ri.columns.empty() || ri.columns.size() > 10)
       throw Error(errc::kInvalidArgument, "An index of table '" + t.name + "' has " + std::to_string(ri.columns.size()) +
                                               " columns (1 to 10 are possible).");
-  if (l.jet3) return EncodeJet3Definition(t, sort, l);
+  if (l.jet3) return EncodeJet3Definition(t, sort, l, longValueMaps);
   constexpr std::size_t kColumnStart = 0x3f;  // Layout::tdefColumnStart of Jet4 and ACE
   Bytes b(kColumnStart, 0);
   b[0] = page_type::kTableDef;
