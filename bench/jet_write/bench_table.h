@@ -69,20 +69,12 @@ inline void FillRow(qv::Row& row, std::uint64_t i) {
 // Which kind of file the benchmarks write.
 enum class BenchFormat { kJet4, kAce, kJet3 };
 
-// An Access 97 database to start from: a copy of the smallest Access-made Jet3 file of the corpus
-// (one table of one row beside the system tables).
-inline constexpr const char* kJet3Start = "/corpus/access/ucanaccess/src/test/resources/testdbs/size97.mdb";
-
 // A new database at `path` with table "Bench" of `rows` rows, one Insert call per row.
 inline int CreateAndFill(const std::string& path, BenchFormat format, std::uint64_t rows) {
   try {
-    if (format == BenchFormat::kJet3) {
-      std::filesystem::copy_file(std::string(QV_SHARED_DIR) + kJet3Start, path);
-      std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    } else {
-      qv::jet::CreateDatabase(path, format == BenchFormat::kAce ? qv::jet::DatabaseFormat::Ace2010
-                                                                : qv::jet::DatabaseFormat::Jet4);
-    }
+    qv::jet::CreateDatabase(path, format == BenchFormat::kAce    ? qv::jet::DatabaseFormat::Ace2010
+                                  : format == BenchFormat::kJet3 ? qv::jet::DatabaseFormat::Jet3
+                                                                 : qv::jet::DatabaseFormat::Jet4);
     auto db = qv::jet::Database::Open(path);
     qv::jet::CreateTable(*db, "Bench", BenchColumns());
     qv::jet::TableInserter ins(*db, "Bench");

@@ -12,6 +12,7 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/index_key.h"
 #include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/table_copier.h"
@@ -473,6 +474,7 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
       "jackcess/src/test/data/V1997/test2V1997.mdb",         "jackcess/src/test/data/V1997/testIndexCodesV1997.mdb",
       "jackcess/src/test/data/V1997/testV1997.mdb",          "jackcessencrypt/src/test/data/db97-enc.mdb",
       "ucanaccess/src/test/resources/testdbs/charsetGBK.mdb", "ucanaccess/src/test/resources/testdbs/size97.mdb",
+      "",  // a new, empty Access 97 database (CreateDatabase)
   };
   const std::vector<qv::Column> every = {
       {"Nr", ColumnType::Int32, 0, 0, 0, true}, {"Name", ColumnType::Text, 60},   {"Notiz", ColumnType::Memo},
@@ -489,7 +491,9 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
   for (const char* rel : files) {
     SCOPED_TRACE(rel);
     ScratchDir dir;
-    const std::string path = dir.Copy(rel, "a97.mdb");
+    std::string path = dir.Path("a97.mdb");
+    if (*rel) path = dir.Copy(rel, "a97.mdb");
+    else CreateDatabase(path, DatabaseFormat::Jet3);
     std::string accessTable;
     {
       auto db = Database::Open(path);
