@@ -494,6 +494,12 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
     std::string path = dir.Path("a97.mdb");
     if (*rel) path = dir.Copy(rel, "a97.mdb");
     else CreateDatabase(path, DatabaseFormat::Jet3);
+    // Page 0 (its masked header: code page, sort order, database password) is never rewritten.
+    const Bytes header0 = [&] {
+      Bytes b = testing::ReadFileBytes(path);
+      b.resize(2048);
+      return b;
+    }();
     std::string accessTable;
     {
       auto db = Database::Open(path);
@@ -545,6 +551,9 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
       EXPECT_TRUE(walk.ok()) << walk.Summary();
       keys += walk.keysChecked;
     }
+    Bytes after0 = testing::ReadFileBytes(path);
+    after0.resize(2048);
+    EXPECT_EQ(after0, header0);
     auto db = Database::Open(path);
     testing::IndexWalkReport walk = testing::WalkEveryIndex(*db);
     EXPECT_TRUE(walk.ok()) << walk.Summary();
