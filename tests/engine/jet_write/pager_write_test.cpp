@@ -22,6 +22,7 @@ using testing::ScratchDir;
 
 const char* kJet4 = "jackcess/src/test/data/V2000/delTestV2000.mdb";
 const char* kAce = "jackcess/src/test/data/V2007/delTestV2007.accdb";
+const char* kJet3 = "jackcess/src/test/data/V1997/delTestV1997.mdb";
 
 // Changes one existing page (the last byte of a data page's free area) and appends two pages.
 void MakeChange(Database& db) {
@@ -31,7 +32,7 @@ void MakeChange(Database& db) {
   p[100] ^= 0x5a;
   PutPage(ps, 3, p);
   std::uint32_t a = op.writer().AllocatePage();
-  Bytes fresh(4096, 0);
+  Bytes fresh(std::max<std::size_t>(ps.pageSize(), 2048), 0);
   fresh[0] = page_type::kData;
   fresh[1] = 0x01;
   PutPage(ps, a, fresh);
@@ -148,7 +149,7 @@ TEST(PagerWrite, KilledCheckpointIsRolledBackAtNextOpen) {
   };
   const Point points[] = {{"journal-written", 1}, {"header-synced", 1}, {"page-written", 1},
                           {"page-written", 2},    {"page-written", 3},  {"database-synced", 1}};
-  for (const char* rel : {kJet4, kAce}) {
+  for (const char* rel : {kJet4, kAce, kJet3}) {
     for (const Point& pt : points) {
       ScratchDir dir;
       std::string path = dir.Copy(rel, "db");

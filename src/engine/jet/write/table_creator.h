@@ -12,7 +12,8 @@
 //    container, Owner = the database owner, Type 1, Flags 0, both dates now), the MSysACEs rows
 //    the table inherits from the Tables container, and the entries of both tables' indexes;
 //  - the connection's catalog is read again, so the table is listed and readable at once.
-// Jet3 files, encrypted files and read-only files are refused by FileWriter::Attach.
+// Read-only files (and encrypted ones opened without their page cipher) are refused by
+// FileWriter::Attach.
 // Facts and decisions: docs/formats/jet-writing.md, "Creating a table".
 #pragma once
 
