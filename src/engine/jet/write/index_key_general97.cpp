@@ -356,7 +356,8 @@ void AppendGeneral97Text(Bytes& out, std::string_view utf8, std::uint16_t codePa
   // as in every later version: only the first 255 characters count, and spaces at their end not
   if (chars.size() > kMaxIndexedChars) chars.resize(kMaxIndexedChars);
   while (!chars.empty() && chars.back() == 0x20) chars.pop_back();
-  const bool western = codePage == 1252;
+  // a header naming no code page: its text is read and written as 1252
+  const bool western = codePage == 1252 || codePage == 0;
   const std::size_t start = out.size();
   // The accent part: one nibble per letter up to the last accented one, 2 for a letter without
   // an accent; punctuation, symbols, spaces and control characters take no place in it. Whether
