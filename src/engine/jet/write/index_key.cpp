@@ -11,6 +11,7 @@
 #include "engine/core/value_text.h"
 #include "engine/jet/format.h"
 #include "engine/jet/write/index_key_codes.h"
+#include "engine/jet/write/index_key_general97.h"
 #include "engine/jet/write/value_encoder.h"
 
 namespace qv::jet {
@@ -661,6 +662,10 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
     CannotKey("Index keys for text in the sort order " + std::to_string(sort.id) +
                   " cannot be made yet (only the General order, 1033, can).",
               where);
+  if (sort.version == kSortVersionJet3) {
+    collation::AppendGeneral97Text(out, utf8, sort.codePage, ascending, where);
+    return;
+  }
   if (sort.version > 1)
     CannotKey("Index keys for text in version " + std::to_string(sort.version) +
                   " of the General sort order cannot be made yet.",

@@ -28,8 +28,6 @@ constexpr std::int32_t kRootContainerId = 0x0f000000;  // parent of the Tables, 
 constexpr int kContainerType = 3;
 constexpr std::size_t kMaxNameLength = 64;
 constexpr std::size_t kMaxColumns = 255;
-// An inline usage map as Access writes it for a new table: kind 0, first page 0, 64 bytes of bits.
-constexpr std::size_t kInlineMapBits = 64;
 // The rights ACE of the Tables container that stands for "the creator" (its SID is the owner's with
 // 0x0105 XORed into it, in every corpus file): a new table gives those rights to its owner.
 constexpr std::uint16_t kCreatorSidXor = 0x0105;
@@ -162,15 +160,18 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
   return *at;
 }
 
-Bytes EncodeSystemRow(const TableDefinition& t, const qv::Row& row) {
+Bytes EncodeSystemRow(const TableDefinition& t, const qv::Row& row, const DatabaseHeader& header) {
+  const std::unique_ptr<TextCodec> codec = Jet3TextCodec(header);
   std::vector<EncodedValue> cells;
   for (std::size_t i = 0; i < t.columns.size(); ++i)
-    cells.push_back(EncodeValue(t.columns[i], row[i], t.name));
-  return BuildRow(t, cells);
+    cells.push_back(EncodeValue(t.columns[i], row[i], t.name, codec.get()));
+  return BuildRow(t, cells, header.layout);
 }
 
-Bytes EmptyInlineMap() {
-  Bytes m(1 + 4 + kInlineMapBits, 0);
+// An inline usage map as Access writes it for a new table: kind 0, first page 0, 64 bytes of bits
+// (128 in Access 97 files).
+Bytes EmptyInlineMap(const Layout& l) {
+  Bytes m(1 + 4 + l.inlineMapBytes, 0);
   return m;
 }
 
@@ -202,8 +203,12 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) { return E
 
 SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
   SortOrder s;
-  if (header.layout.jet3) return s;
   s.id = header.sortOrder ? header.sortOrder : 0x0409;
+  if (header.layout.jet3) {
+    s.version = kSortVersionJet3;
+    s.codePage = header.codePage;
+    return s;
+  }
   if (header.plainPage.size() > 0x71) s.version = header.plainPage[0x71];
   return s;
 }
@@ -227,7 +232,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
                     file);
   }
 
-  WriteOperation op(f);  // refuses read-only, Jet3 and encrypted files
+  WriteOperation op(f);  // refuses read-only and encrypted files
   FileWriter& w = op.writer();
   PageStore& ps = w.pages();
   const Layout& l = w.layout();
@@ -344,9 +349,9 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   std::vector<PendingIndexEntry> objectKeys = PrepareIndexEntries(w, objects, objectRow);
   std::vector<std::vector<PendingIndexEntry>> aceKeys;
   for (const auto& r : aceRows) aceKeys.push_back(PrepareIndexEntries(w, aces, r));
-  Bytes objectBytes = EncodeSystemRow(objects, objectRow);
+  Bytes objectBytes = EncodeSystemRow(objects, objectRow, f.header);
   std::vector<Bytes> aceBytes;
-  for (const auto& r : aceRows) aceBytes.push_back(EncodeSystemRow(aces, r));
+  for (const auto& r : aceRows) aceBytes.push_back(EncodeSystemRow(aces, r, f.header));
 
   // The usage-map rows: pages used, free space, then (ACE) two per long-value column, on data
   // pages owned by no table (owner 0), as Access keeps them.
@@ -356,7 +361,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     std::uint32_t mapPage = 0;
     Bytes page;
     for (std::size_t k = 0; k < count; ++k) {
-      Bytes row = EmptyInlineMap();
+      Bytes row = EmptyInlineMap(l);
       std::optional<std::uint8_t> slot;
       if (mapPage != 0) slot = AddRow(l, page, row);
       if (!slot) {

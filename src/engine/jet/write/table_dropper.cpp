@@ -360,6 +360,7 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
   // are: the new row keeps their stored fields as they were.
   qv::Row row = source->values;
   row[cName] = to;
+  const std::unique_ptr<TextCodec> codec = Jet3TextCodec(f.header);
   std::vector<EncodedValue> cells;
   for (std::size_t i = 0; i < objects.columns.size(); ++i) {
     auto stored = source->longFields.find(i);
@@ -369,10 +370,10 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
       kept.bytes = stored->second;
       cells.push_back(std::move(kept));
     } else {
-      cells.push_back(EncodeValue(objects.columns[i], row[i], objects.name));
+      cells.push_back(EncodeValue(objects.columns[i], row[i], objects.name, codec.get()));
     }
   }
-  const Bytes bytes = BuildRow(objects, cells);
+  const Bytes bytes = BuildRow(objects, cells, f.header.layout);
 
   // The old row and its index entries go first (the unique index on Id would refuse the new row
   // beside it); a key that cannot be made undoes the whole change with the operation.

@@ -54,6 +54,7 @@ bool SameTable(const TableDefinition& a, const TableDefinition& b) {
 // the first operation's check. A connection whose catalog list is already stale does not use it.
 TableInserter::TableInserter(Database& db, const std::string& table)
     : file_(db.sharedFile()),
+      codec_(Jet3TextCodec(file_->header)),
       catalogGeneration_(file_->catalogGeneration.load()),
       def_(db.CatalogIsStale() ? TableDefinition{} : db.ReadDefinition(table)) {
   if (def_.firstPage == 0) {
@@ -61,7 +62,7 @@ TableInserter::TableInserter(Database& db, const std::string& table)
     if (page == 0) throw Error(errc::kNoSuchTable, "Table '" + table + "' does not exist in '" + file_->path + "'.", file_->path);
     def_ = ReadTableDefinition(*file_->pages, file_->header, page, table);
   }
-  FileWriter::Attach(*file_);  // refuses read-only files, Jet3 and encrypted .accdb at once
+  FileWriter::Attach(*file_);  // refuses read-only files and encrypted .accdb at once
   CheckWritable();
   lvalMaps_ = ReadLongValueMaps(*file_->pages, file_->header.layout, def_);
 }
@@ -143,9 +144,17 @@ std::vector<EncodedValue> TableInserter::Encode(const qv::Row& values) {
                 "Table '" + def_.name + "' has " + std::to_string(def_.columns.size()) + " columns but " +
                     std::to_string(values.size()) + " values were given.",
                 file_->path);
+  ++rowsGiven_;
   std::vector<EncodedValue> cells;
   cells.reserve(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i) cells.push_back(EncodeValue(def_.columns[i], values[i], def_.name));
+  try {
+    for (std::size_t i = 0; i < values.size(); ++i)
+      cells.push_back(EncodeValue(def_.columns[i], values[i], def_.name, codec_.get()));
+  } catch (const Error& e) {
+    // Which of the rows given it was: the n-th row of a copy is the n-th row of its source.
+    if (e.number() != errc::kTypeConversion && e.number() != errc::kValueTooLong) throw;
+    throw Error(e.number(), "Row " + std::to_string(rowsGiven_) + ": " + e.description(), e.where());
+  }
   return cells;
 }
 
@@ -319,7 +328,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
     }
     cells[i].bytes = std::move(field);
   }
-  auto rowSize = [&] { return BuildRow(def_, cells).size(); };
+  auto rowSize = [&] { return BuildRow(def_, cells, l).size(); };
   // Move inline values out, largest first, while the row is too long.
   std::sort(longs.begin(), longs.end(), [&](std::size_t a, std::size_t b) { return content[a].size() > content[b].size(); });
   for (std::size_t i : longs) {
@@ -331,7 +340,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
     }
     cells[i].bytes = PlaceLongValue(w, content[i], def_.columns[i].number);
   }
-  Bytes row = BuildRow(def_, cells);
+  Bytes row = BuildRow(def_, cells, l);
   if (row.size() > MaxRowSize(l))
     throw Error(errc::kValueTooLong,
                 "The record is too large: a row of table '" + def_.name + "' would take " + std::to_string(row.size()) +

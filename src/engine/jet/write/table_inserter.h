@@ -62,6 +62,8 @@ class TableInserter {
   void CheckCatalog();
 
   std::shared_ptr<SharedFile> file_;
+  std::unique_ptr<TextCodec> codec_;  // Jet3: the file's code page
+  std::uint64_t rowsGiven_ = 0;       // rows handed to this inserter (errors name the row)
   std::uint64_t catalogGeneration_;  // the file's catalog generation def_ is known to match
   TableDefinition def_;
   std::uint32_t dataHint_ = 0;
