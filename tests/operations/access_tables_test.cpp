@@ -272,6 +272,19 @@ TEST_F(AccessTablesTest, AnAccess97FileTakesSendRenameAndDelete) {
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_NE(f.readAll().indexOf(QByteArray("Zo\xeb")), -1);
   f.close();
+  // Sent again over itself: the overwrite (a new table, then the old one replaced) works too.
+  page.windows.Clear();
+  TestPage::Fill(page.access, {"A", "Table1", "Table3"}, {});
+  page.windows.QueueReply(shell::Reply::kYes);        // overwrite A
+  page.windows.QueueReply(shell::Reply::kSkipRows);   // the Ω row again
+  SendToAccess(page.context, objects);
+  EXPECT_EQ(AccessCells("A"), (Cells{{"1", "Zo\xc3\xab", "\xc3\xbc" "ber"}, {"3", "x", "<NULL>"}}))
+      << page.messageTexts().join("|").toStdString();
+  {
+    sources::Connection all;
+    all.Open(testing::AccessString(page.fields.file));
+    EXPECT_EQ(AccessTableNames(all).filter("~").size(), 0);
+  }
 
   TestPage::Fill(page.access, {"A", "Table1", "Table3"}, {"Table1"});
   page.windows.QueueText(QStringLiteral("Renamed"));

@@ -75,10 +75,10 @@ class FreshPage {
   bool open_ = false;
 };
 
-// The target's long-value page maps (ACE), wherever in its definition chain they lie.
+// The target's long-value page maps (ACE, Access 97), wherever in its definition chain they lie.
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> TargetLongValueMaps(PageStore& ps, const Layout& l,
                                                                                    const TableDefinition& t) {
-  if (l.jet3 || l.version == JetVersion::Jet4) return {};
+  if (l.version == JetVersion::Jet4) return {};
   bool longValues = std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
   if (!longValues) return {};
   return ReadLongValueMaps(ps, l, t);

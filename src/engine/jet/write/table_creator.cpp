@@ -245,7 +245,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   for (const auto& c : table.columns)
     table.maxColumns = std::max<std::uint16_t>(table.maxColumns, static_cast<std::uint16_t>(c.number + 1));
   std::vector<std::uint16_t> longColumns;
-  if (f.header.ace)
+  if (f.header.ace || l.jet3)  // Jet4 keeps no maps per long-value column
     for (const auto& c : table.columns)
       if (c.longValue()) longColumns.push_back(c.number);
   {
@@ -353,7 +353,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   std::vector<Bytes> aceBytes;
   for (const auto& r : aceRows) aceBytes.push_back(EncodeSystemRow(aces, r, f.header));
 
-  // The usage-map rows: pages used, free space, then (ACE) two per long-value column, on data
+  // The usage-map rows: pages used, free space, then (ACE, Access 97) two per long-value column, on data
   // pages owned by no table (owner 0), as Access keeps them.
   std::vector<RowPointer> mapRows;
   {

@@ -42,8 +42,9 @@ void PutJet3Name(Bytes& b, const std::string& name, const TextCodec& codec, cons
 //     variable columns before it) | u16 number | u16 1 | u16 sort order | u16 code page | u8 flags
 //     | u16 fixed offset (0 for variable columns) | u16 length |
 //   names: u8 length, code page bytes | physical index blocks (39 bytes) | logical index entries
-//   (20 bytes) | index names | per long-value column given a page map (the system tables of a new
-//   database): u16 number, u32 owned-pages map, u32 map of those with room | u16 0xffff
+//   (20 bytes) | index names | per long-value column given a page map (every Access 97 table with
+//   memo or OLE columns has them, test2V1997.mdb MSP_PROJECTS and the system tables): u16
+//   number, u32 owned-pages map, u32 map of those with room (0 in some system tables) | u16 0xffff
 Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, const Layout& l,
                            const std::vector<LongValueMaps>& longValueMaps) {
   const TextCodec codec(TextCodec::CharsetForCodePage(sort.codePage ? sort.codePage : 1252));
@@ -85,13 +86,14 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
     Put16(b, c.length);
   }
   for (const auto& c : t.columns) PutJet3Name(b, c.name, codec, "Column");
-  // Physical indexes, 39 bytes: 10 x (u16 column number or 0xffff, u8 order) | u32 usage map |
-  // u32 first page | u8 flags.
+  // Physical indexes, 39 bytes: 10 x (u16 column number or 0xffff, u8 order: 0x01 ascending,
+  // 0x00 descending, compIndexTestV1997.mdb and the _desc tables of testIndexCodesV1997.mdb) |
+  // u32 usage map | u32 first page | u8 flags.
   for (const auto& ri : t.realIndexes) {
     for (std::size_t k = 0; k < 10; ++k) {
       if (k < ri.columns.size()) {
         Put16(b, ri.columns[k].columnNumber);
-        b.push_back(ri.columns[k].ascending ? 0x01 : 0x02);
+        b.push_back(ri.columns[k].ascending ? 0x01 : 0x00);  // Access 97: 0 descending (Jet4: 2)
       } else {
         Put16(b, 0xffff);
         b.push_back(0);

@@ -70,17 +70,18 @@ TableInserter::TableInserter(Database& db, const std::string& table)
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
                                                                                  const TableDefinition& t) {
   std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> maps;
-  if (l.jet3) return maps;
   // The whole definition, joined across its pages (the maps may lie on any of them).
   const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
   ByteView v(joined, ps.Where(t.firstPage, 0));
   // After the column descriptors and names come the index sections: one column block per real
   // index, one entry per logical index, then the logical index names; then, per long-value
-  // column, u16 column number, u32 owned-pages map, u32 free-space map, and 0xffff.
+  // column, u16 column number, u32 owned-pages map, u32 free-space map, and 0xffff (ACE and
+  // Access 97; Jet4 tables end at the names).
+  auto name = [&](std::size_t at) { return l.nameLengthSize + (l.nameLengthSize == 1 ? v.U8(at) : v.U16(at)); };
   std::size_t at = l.tdefRealIndexStart + t.realIndexes.size() * l.realIndexEntrySize + t.columns.size() * l.columnEntrySize;
-  for (std::size_t i = 0; i < t.columns.size(); ++i) at += 2 + v.U16(at);
+  for (std::size_t i = 0; i < t.columns.size(); ++i) at += name(at);
   at += t.realIndexes.size() * l.indexColumnBlockSize + t.indexes.size() * l.logicalIndexEntrySize;
-  for (std::size_t i = 0; i < t.indexes.size(); ++i) at += 2 + v.U16(at);
+  for (std::size_t i = 0; i < t.indexes.size(); ++i) at += name(at);
   const std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
   while (at + 2 <= end && v.U16(at) != 0xffff) {
     if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", ps.Where(t.firstPage, at));

@@ -30,9 +30,9 @@
 
 namespace qv::jet {
 
-// ACE: each long-value column's owned-pages and free-space maps (column number -> map rows), as a
-// table definition lists them after its names and index sections (on whichever page of its chain
-// they fall). Empty for Jet3 and Jet4 tables.
+// ACE and Access 97: each long-value column's owned-pages and free-space maps (column number ->
+// map rows; 0 for a map the table lacks), as a table definition lists them after its names and
+// index sections (on whichever page of its chain they fall). Empty for Jet4 tables.
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
                                                                                  const TableDefinition& t);
 
