@@ -66,10 +66,15 @@ inline void FillRow(qv::Row& row, std::uint64_t i) {
   row[9] = std::string(cities[i % 7]);
 }
 
+// Which kind of file the benchmarks write.
+enum class BenchFormat { kJet4, kAce, kJet3 };
+
 // A new database at `path` with table "Bench" of `rows` rows, one Insert call per row.
-inline int CreateAndFill(const std::string& path, bool ace, std::uint64_t rows) {
+inline int CreateAndFill(const std::string& path, BenchFormat format, std::uint64_t rows) {
   try {
-    qv::jet::CreateDatabase(path, ace ? qv::jet::DatabaseFormat::Ace2010 : qv::jet::DatabaseFormat::Jet4);
+    qv::jet::CreateDatabase(path, format == BenchFormat::kAce    ? qv::jet::DatabaseFormat::Ace2010
+                                  : format == BenchFormat::kJet3 ? qv::jet::DatabaseFormat::Jet3
+                                                                 : qv::jet::DatabaseFormat::Jet4);
     auto db = qv::jet::Database::Open(path);
     qv::jet::CreateTable(*db, "Bench", BenchColumns());
     qv::jet::TableInserter ins(*db, "Bench");
@@ -85,20 +90,27 @@ inline int CreateAndFill(const std::string& path, bool ace, std::uint64_t rows) 
   }
 }
 
-// What both benchmarks are started with: `[ROWS] [--accdb]`, a scratch folder of their own under
-// the temporary folder, the database file in it, and this program's path for its child steps.
+// What both benchmarks are started with: `[ROWS] [--accdb|--jet3]`, a scratch folder of their own
+// under the temporary folder, the database file in it, and this program's path for its child
+// steps.
 struct BenchRun {
   std::uint64_t rows = 1000000;
   bool ace = false;
+  BenchFormat format = BenchFormat::kJet4;
   std::string dir, path, self;
+  const char* formatName() const {
+    return format == BenchFormat::kAce ? "ACE14 .accdb" : format == BenchFormat::kJet3 ? "Jet3 .mdb" : "Jet4 .mdb";
+  }
 };
 
 inline BenchRun ParseBenchRun(int argc, char** argv, const std::string& name) {
   BenchRun run;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--accdb") == 0) run.ace = true;
+    else if (std::strcmp(argv[i], "--jet3") == 0) run.format = BenchFormat::kJet3;
     else run.rows = std::strtoull(argv[i], nullptr, 10);
   }
+  if (run.ace) run.format = BenchFormat::kAce;
   run.dir = (std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()))).string();
   std::filesystem::create_directories(run.dir);
   run.path = run.dir + (run.ace ? "/bench.accdb" : "/bench.mdb");
@@ -106,16 +118,20 @@ inline BenchRun ParseBenchRun(int argc, char** argv, const std::string& name) {
   return run;
 }
 
-// The child step `--fill PATH ROWS ace|jet4`: -1 when argv asks for something else.
+// The child step `--fill PATH ROWS ace|jet4|jet3`: -1 when argv asks for something else.
 inline int FillStepMain(int argc, char** argv) {
   if (argc != 5 || std::strcmp(argv[1], "--fill") != 0) return -1;
-  return CreateAndFill(argv[2], std::strcmp(argv[4], "ace") == 0, std::strtoull(argv[3], nullptr, 10));
+  const BenchFormat format = std::strcmp(argv[4], "ace") == 0    ? BenchFormat::kAce
+                             : std::strcmp(argv[4], "jet3") == 0 ? BenchFormat::kJet3
+                                                                 : BenchFormat::kJet4;
+  return CreateAndFill(argv[2], format, std::strtoull(argv[3], nullptr, 10));
 }
 
 // Creates and fills the database in a process of its own: its peak memory (wait4) then counts the
 // insert alone, not whatever the starting process had touched.
 inline ChildRun FillInChild(const BenchRun& run) {
-  return RunChild({run.self, "--fill", run.path, std::to_string(run.rows), run.ace ? "ace" : "jet4"});
+  const char* format = run.format == BenchFormat::kAce ? "ace" : run.format == BenchFormat::kJet3 ? "jet3" : "jet4";
+  return RunChild({run.self, "--fill", run.path, std::to_string(run.rows), format});
 }
 
 }  // namespace qv::bench

@@ -44,7 +44,6 @@ int main(int argc, char** argv) {
   if (const int status = qv::bench::FillStepMain(argc, argv); status >= 0) return status;
   const qv::bench::BenchRun run = qv::bench::ParseBenchRun(argc, argv, "qv-jet-copy-bench");
   const std::uint64_t rows = run.rows;
-  const bool ace = run.ace;
   const std::string& dir = run.dir;
   const std::string& path = run.path;
   const std::string& self = run.self;
@@ -60,7 +59,7 @@ int main(int argc, char** argv) {
     auto db = qv::jet::Database::Open(path);
     copyRows = db->ReadDefinition("BenchCopy").rowCount;
   }
-  std::printf("rows                  %llu (%s)\n", static_cast<unsigned long long>(rows), ace ? "ACE14 .accdb" : "Jet4 .mdb");
+  std::printf("rows                  %llu (%s)\n", static_cast<unsigned long long>(rows), run.formatName());
   std::printf("file size             %.1f MiB before the copy, %.1f MiB after\n", fileMiB,
               static_cast<double>(std::filesystem::file_size(path)) / 1048576.0);
   std::printf("insert (ours)         %.2f s wall, %.2f s CPU (%.0f rows/s), peak %.1f MiB%s\n", inserted.wall, inserted.cpu,

@@ -42,7 +42,7 @@ bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& o
                        const shell::ConnectionFields& fields);
 
 // Before a send to, a deletion in or a renaming in the Access database `file`: when the program
-// can read but not change it (an Access 97 file, or a file that is read-only) this says so once,
+// can read but not change it (a file that is read-only) this says so once,
 // in one message, and gives true; nothing has been done then. False for a file that can be
 // written or that does not exist (opening it reports that as before).
 bool RefuseUnwritableAccess(shell::WindowSystem& windows, const QString& file);

@@ -194,6 +194,38 @@ TEST_F(AccessTablesTest, ATableFileNamedWithTwoDbEndingsIsSent) {
   EXPECT_EQ(AccessCells("ORDERS"), (std::vector<std::vector<std::string>>{{"7", "a", "<NULL>"}}));
 }
 
+// Tables whose names are in other scripts (a Paradox table's name is its file name, which may
+// hold any character) are sent under those names (as the list shows them: in capitals), and one
+// replaces an Access table whose name differs from it only in the case of a non-ASCII letter.
+TEST_F(AccessTablesTest, TablesNamedInOtherScriptsAreSent) {
+  {
+    sources::Connection cn;
+    cn.Open(testing::AccessString(page.fields.file));
+    cn.Execute("CREATE TABLE [V\xc3\xbd" "daje] (a LONG)");
+  }
+  const QStringList names{QStringLiteral("V\u00fddaje"), QStringLiteral("\u0916\u0930\u094d\u091a"),
+                          QStringLiteral("\u30ab\u30ca")};
+  for (const QString& name : names)
+    testing::WriteParadoxTable(paradox_dir.path(), name.toStdString(), kPeople,
+                               {{std::int64_t{5}, std::string("x"), Value{}}});
+  sources::AddTablesToParadoxListbox(page.paradox, page.fields, page.windows);
+  const QStringList listed{QStringLiteral("V\u00ddDAJE"), QStringLiteral("\u0916\u0930\u094d\u091a"),
+                           QStringLiteral("\u30ab\u30ca")};
+  ASSERT_EQ(page.paradox.texts(), listed);
+  for (int i = 0; i < page.paradox.count(); ++i) page.paradox.SetSelected(i, true);
+  page.paradox.SetCurrentRow(0);
+  TestPage::Fill(page.access, {QStringLiteral("V\u00fddaje")}, {});
+  page.windows.QueueReply(shell::Reply::kYes);
+  SendToAccess(page.context, objects);
+  ASSERT_TRUE(page.reports().empty()) << page.reports()[0].description.toStdString();
+  EXPECT_EQ(page.messageTexts().front(), QStringLiteral("Would you like to overwrite V\u00ddDAJE?"));
+  EXPECT_EQ(page.access.texts(), listed);
+  for (const QString& name : names) {
+    EXPECT_TRUE(AccessHas(name)) << name.toStdString();
+    EXPECT_EQ(AccessCells(name), (std::vector<std::vector<std::string>>{{"5", "x", "<NULL>"}})) << name.toStdString();
+  }
+}
+
 TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
   testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"ORDERS"}, {"ORDERS"});
@@ -217,30 +249,54 @@ TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
   EXPECT_EQ(AccessCells("ORDERS").size(), 1u);
 }
 
-// An Access 97 file is said to be read-only up front, once, and nothing else happens.
-TEST_F(AccessTablesTest, AnAccess97FileIsRefusedUpFront) {
-  page.fields.file = testing::CopyInto(testing::CorpusFile("access/jackcess/src/test/data/V1997/indexTestV1997.mdb"),
+// An Access 97 file takes a send, a rename and a deletion like any other: text goes in in the
+// file's code page (1252), and a row holding a character that code page lacks is reported, with
+// the character, and left out.
+TEST_F(AccessTablesTest, AnAccess97FileTakesSendRenameAndDelete) {
+  page.fields.file = testing::CopyInto(testing::CorpusFile("access/jackcess/src/test/data/V1997/testV1997.mdb"),
                                        access_dir.path());
-  const QByteArray before = [&] {
-    QFile f(page.fields.file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  }();
-  testing::WriteParadoxTable(paradox_dir.path(), "A", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "A", kPeople,
+                             {{std::int64_t{1}, std::string("Zo\xc3\xab"), std::string("\xc3\xbc" "ber")},
+                              {std::int64_t{2}, std::string("\xce\xa9mega"), Value{}},  // Ω: not in 1252
+                              {std::int64_t{3}, std::string("x"), Value{}}});
   TestPage::Fill(page.paradox, {"A"}, {"A"});
-  TestPage::Fill(page.access, {"Table1"}, {"Table1"});
-  page.windows.QueueText(QStringLiteral("Renamed"));
+  page.windows.QueueReply(shell::Reply::kSkipRows);
   SendToAccess(page.context, objects);
-  DeleteAccessTables(page.context, objects);
+  ASSERT_EQ(page.reports().size(), 1u) << page.messageTexts().join("|").toStdString();
+  EXPECT_EQ(page.reports()[0].label, 246);
+  EXPECT_NE(page.reports()[0].description.indexOf("U+03A9"), -1) << page.reports()[0].description.toStdString();
+  using Cells = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(AccessCells("A"), (Cells{{"1", "Zo\xc3\xab", "\xc3\xbc" "ber"}, {"3", "x", "<NULL>"}}));
+  // the bytes of code page 1252, as Access 97 keeps its text
+  QFile f(page.fields.file);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_NE(f.readAll().indexOf(QByteArray("Zo\xeb")), -1);
+  f.close();
+  // Sent again over itself: the overwrite (a new table, then the old one replaced) works too.
+  page.windows.Clear();
+  TestPage::Fill(page.access, {"A", "Table1", "Table3"}, {});
+  page.windows.QueueReply(shell::Reply::kYes);        // overwrite A
+  page.windows.QueueReply(shell::Reply::kSkipRows);   // the Ω row again
+  SendToAccess(page.context, objects);
+  EXPECT_EQ(AccessCells("A"), (Cells{{"1", "Zo\xc3\xab", "\xc3\xbc" "ber"}, {"3", "x", "<NULL>"}}))
+      << page.messageTexts().join("|").toStdString();
+  {
+    sources::Connection all;
+    all.Open(testing::AccessString(page.fields.file));
+    EXPECT_EQ(AccessTableNames(all).filter("~").size(), 0);
+  }
+
+  TestPage::Fill(page.access, {"A", "Table1", "Table3"}, {"Table1"});
+  page.windows.QueueText(QStringLiteral("Renamed"));
   RenameAccessTableClick(page.context, objects);
-  const QStringList messages = page.messageTexts();
-  ASSERT_EQ(messages.size(), 3) << messages.join("|").toStdString();
-  for (const QString& m : messages)
-    EXPECT_TRUE(m.contains("can be read but not changed: it is an Access 97 database")) << m.toStdString();
-  EXPECT_TRUE(page.reports().empty());
-  EXPECT_EQ(page.access.texts(), QStringList{"Table1"});
-  QFile after(page.fields.file);
-  ASSERT_TRUE(after.open(QIODevice::ReadOnly));
-  EXPECT_EQ(after.readAll(), before);
+  TestPage::Fill(page.access, {"A", "Renamed", "Table3"}, {"Table3"});
+  DeleteAccessTables(page.context, objects);
+  sources::Connection cn;
+  cn.Open(testing::AccessString(page.fields.file));
+  const QStringList left = AccessTableNames(cn);
+  EXPECT_TRUE(left.contains("Renamed") && left.contains("A")) << left.join(",").toStdString();
+  EXPECT_FALSE(left.contains("Table1") || left.contains("Table3")) << left.join(",").toStdString();
+  EXPECT_EQ(AccessCells("Renamed").size(), 2u);
 }
 
 TEST_F(AccessTablesTest, DeletionWithoutCurrentItemAndWithAMissingDatabase) {

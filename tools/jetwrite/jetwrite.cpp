@@ -14,9 +14,9 @@
 //   jetwrite [PASSWORD] create-table FILE TABLE "COLUMN TYPE[(n[,m])], ..."
 //       creates an empty table; the column list is that of CREATE TABLE (same type names:
 //       INTEGER, TEXT(50), MEMO, DECIMAL(10,2), COUNTER, ...).
-//   jetwrite create-db FILE [jet4|ace2007|ace2010]
-//       makes a new, empty database (Access 2000 .mdb, Access 2007 or 2010 .accdb; jet4 when
-//       not given). An existing FILE is never replaced.
+//   jetwrite create-db FILE [jet4|ace2007|ace2010|jet3]
+//       makes a new, empty database (Access 2000 .mdb, Access 2007 or 2010 .accdb, Access 97
+//       .mdb; jet4 when not given). An existing FILE is never replaced.
 //
 //   jetwrite [PASSWORD] copy FILE SOURCE NEWTABLE
 //       SELECT a1.* INTO NEWTABLE FROM SOURCE AS a1: a new table with the source's columns and
@@ -50,7 +50,7 @@ int Usage() {
   std::cerr << "usage: jetwrite [PASSWORD] insert FILE TABLE [TSV]\n"
                "       jetwrite [PASSWORD] drop FILE TABLE\n"
                "       jetwrite [PASSWORD] create-table FILE TABLE \"COLUMN TYPE, ...\"\n"
-               "       jetwrite create-db FILE [jet4|ace2007|ace2010]\n"
+               "       jetwrite create-db FILE [jet4|ace2007|ace2010|jet3]\n"
                "       jetwrite [PASSWORD] copy FILE SOURCE NEWTABLE\n"
                "PASSWORD: --password-file=FILE | --password-env=NAME | --password-prompt\n";
   return 2;
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
     if (command == "create-db" && (argc - i == 1 || argc - i == 2)) {
       qv::jet::DatabaseFormat format = qv::jet::DatabaseFormat::Jet4;
       if (argc - i == 2 && !qv::jet::ParseDatabaseFormat(argv[i + 1], format)) {
-        std::cerr << "jetwrite: unknown format '" << argv[i + 1] << "' (jet4, ace2007 or ace2010)\n";
+        std::cerr << "jetwrite: unknown format '" << argv[i + 1] << "' (jet4, ace2007, ace2010 or jet3)\n";
         return 2;
       }
       qv::jet::CreateDatabase(argv[i], format);

@@ -176,6 +176,60 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+char32_t FoldLetterCase(char32_t c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
+  if (c >= 0xc0 && c <= 0xde && c != 0xd7) return c + 0x20;  // Latin-1 capitals
+  // Latin Extended-A: capital and small letter in pairs (U+0130 and U+0131 are no pair)
+  if (c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131) return c | 1;
+  if (c >= 0x139 && c <= 0x148) return c + (c & 1);
+  if (c >= 0x14a && c <= 0x177) return c | 1;
+  if (c == 0x178) return 0xff;
+  if (c >= 0x179 && c <= 0x17e) return c + (c & 1);
+  if (c >= 0x391 && c <= 0x3ab && c != 0x3a2) return c + 0x20;  // Greek capitals
+  if (c == 0x386) return 0x3ac;
+  if (c >= 0x388 && c <= 0x38a) return c + 0x25;
+  if (c == 0x38c) return 0x3cc;
+  if (c == 0x38e || c == 0x38f) return c + 0x3f;
+  if (c >= 0x410 && c <= 0x42f) return c + 0x20;                  // Cyrillic capitals
+  if (c >= 0x400 && c <= 0x40f) return c + 0x50;
+  if (c >= 0x531 && c <= 0x556) return c + 0x30;                  // Armenian capitals
+  if (c >= 0x460 && c <= 0x4ff && c != 0x482 && !(c >= 0x483 && c <= 0x489) && c != 0x4c0 && c != 0x4cf) {
+    if (c >= 0x4c1 && c <= 0x4ce) return c + (c & 1);  // pairs start on odd numbers there
+    return c | 1;
+  }
+  return c;
+}
+
+namespace {
+
+// One UTF-8 character at `i`, moving past it; false on invalid UTF-8.
+bool NextUtf8(std::string_view s, std::size_t& i, char32_t& cp) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  const std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+  if (extra == 4 || i + extra >= s.size()) return false;
+  cp = extra == 0 ? c : static_cast<char32_t>(c & (0x3f >> extra));
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const unsigned char d = static_cast<unsigned char>(s[i + k]);
+    if ((d & 0xc0) != 0x80) return false;
+    cp = (cp << 6) | (d & 0x3f);
+  }
+  i += extra + 1;
+  return true;
+}
+
+}  // namespace
+
+bool EqualIgnoringLetterCase(std::string_view a, std::string_view b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    char32_t x = 0, y = 0;
+    const bool okA = NextUtf8(a, i, x), okB = NextUtf8(b, j, y);
+    if (!okA || !okB) return a == b;
+    if (FoldLetterCase(x) != FoldLetterCase(y)) return false;
+  }
+  return i == a.size() && j == b.size();
+}
+
 bool IsAscii(std::string_view bytes) {
   // Eight bytes at a time: most stored text is ASCII, and this runs once per value.
   const char* p = bytes.data();

@@ -53,4 +53,13 @@ inline bool IsAscii(std::span<const std::uint8_t> bytes) {
 // exactly: how the engines match the table names a statement or a caller gives.
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// The small letter of capital `c` in the alphabets whose capital and small letters Access'
+// General order gives one code (Latin-1, Latin Extended-A, Greek, Cyrillic, Armenian); `c`
+// itself otherwise.
+char32_t FoldLetterCase(char32_t c);
+
+// `a` and `b` (UTF-8) equal with the letters FoldLetterCase knows compared without regard to
+// case: how Access matches the names of tables and fields. Invalid UTF-8 compares bytewise.
+bool EqualIgnoringLetterCase(std::string_view a, std::string_view b);
+
 }  // namespace qv

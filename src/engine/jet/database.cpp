@@ -155,7 +155,7 @@ const CatalogEntry& Database::FindTable(const std::string& name) const {
     if (e.isTable() && e.name == name) return e;
   // Access compares object names without regard to case.
   for (const auto& e : catalog_)
-    if (e.isTable() && EqualIgnoringAsciiCase(e.name, name)) return e;
+    if (e.isTable() && EqualIgnoringLetterCase(e.name, name)) return e;
   throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + path() + "'.", path());
 }
 

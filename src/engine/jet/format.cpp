@@ -55,7 +55,23 @@ Layout Layout::For(JetVersion v) {
   l.logicalIndexEntrySize = 20;
   l.logicalIndexLead = 0;
   l.rowColumnCountSize = 1;
+  l.tdefColumnStart = 0x2b;
+  l.inlineMapBytes = 128;
+  l.indexPreviousAt = 0x08;
+  l.indexNextAt = 0x0c;
+  l.indexTailAt = 0x10;
+  l.indexPrefixAt = 0x14;
+  l.indexPrefixSize = 1;
+  l.indexNodeFlagAt = 0x15;
+  l.indexBitmapStart = 0x16;
+  l.indexEntriesStart = 0xf8;
   return l;
+}
+
+const Layout& Layout::ForPageSize(std::size_t pageSize) {
+  static const Layout jet3 = For(JetVersion::Jet3);
+  static const Layout jet4 = For(JetVersion::Jet4);
+  return pageSize == jet3.pageSize ? jet3 : jet4;
 }
 
 }  // namespace qv::jet

@@ -66,7 +66,23 @@ struct Layout {
   // Rows.
   std::size_t rowColumnCountSize = 2;  // u16 (Jet4) or u8 (Jet3)
 
+  // Written by the write side (docs/formats/jet-writing.md).
+  std::size_t tdefColumnStart = 0x3f;  // end of the fixed definition header (Jet3: 0x2b)
+  std::size_t inlineMapBytes = 64;     // bitmap bytes of the inline usage maps Access makes
+  // Index pages (leaf 0x04, node 0x03).
+  std::size_t indexPreviousAt = 0x0c;
+  std::size_t indexNextAt = 0x10;
+  std::size_t indexTailAt = 0x14;
+  std::size_t indexPrefixAt = 0x18;
+  std::size_t indexPrefixSize = 2;     // u16 (Jet4) or u8 (Jet3)
+  std::size_t indexNodeFlagAt = 0x1a;  // 1 on node pages
+  std::size_t indexBitmapStart = 0x1b;
+  std::size_t indexEntriesStart = 0x1e0;
+
   static Layout For(JetVersion v);
+  // The layout of a file with pages of `pageSize` bytes: Jet3 for 2 KB pages (the only format
+  // that has them), Jet4 otherwise (every later format keeps Jet4's index page layout).
+  static const Layout& ForPageSize(std::size_t pageSize);
 };
 
 // Page types (first byte of every page).

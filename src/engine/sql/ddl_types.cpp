@@ -58,7 +58,7 @@ constexpr std::uint32_t kDefaultDecimalPrecision = 18;
 const TypeRow* Find(std::string_view name) {
   if (name.empty()) return nullptr;
   for (const TypeRow& row : kTypes) {
-    if (EqualIgnoringAsciiCase(row.name, name)) return &row;
+    if (EqualIgnoringLetterCase(row.name, name)) return &row;
   }
   return nullptr;
 }

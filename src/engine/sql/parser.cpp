@@ -530,7 +530,7 @@ const std::string& InsertStatement::text(std::size_t i) const {
   return text != nullptr ? *text : kNone;
 }
 
-bool NamesEqual(std::string_view a, std::string_view b) { return qv::EqualIgnoringAsciiCase(a, b); }
+bool NamesEqual(std::string_view a, std::string_view b) { return qv::EqualIgnoringLetterCase(a, b); }
 
 std::string IntoTarget::ExternalTableName() const {
   const std::string& n = name.text;

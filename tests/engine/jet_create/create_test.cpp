@@ -461,13 +461,20 @@ TEST(CreateTable, RefusalsWriteNothing) {
   CheckSystemIndexes(*db, "MSysACEs");
 }
 
-TEST(CreateTable, RefusedFiles) {
+// Access 97 has no Decimal and no Large Number columns, and keeps names in its code page (1252):
+// such tables are refused and the file stays as it was.
+TEST(CreateTable, Access97RefusesWhatItCannotHold) {
   ScratchDir dir;
+  const std::string path = dir.Copy("jackcess/src/test/data/V1997/testV1997.mdb", "j3.mdb");
+  const Bytes before = testing::ReadFileBytes(path);
   {
-    const std::string path = dir.Copy("jackcess/src/test/data/V1997/testV1997.mdb", "j3.mdb");
     auto db = Database::Open(path);
-    EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG")); }), 3251);
+    EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG, d DECIMAL(10,2)")); }), 3251);
+    EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", {{"b", ColumnType::Int64}}); }), 3251);
+    EXPECT_NE(ErrorOf([&] { CreateTable(*db, "t", Columns("\xce\xa9 LONG")); }), 0);
+    EXPECT_NE(ErrorOf([&] { CreateTable(*db, "\xce\xa9mega", Columns("a LONG")); }), 0);
   }
+  EXPECT_EQ(testing::ReadFileBytes(path), before);
 }
 
 TEST(CreateTable, RefusedReadOnlyFile) {

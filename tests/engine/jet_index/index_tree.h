@@ -37,24 +37,29 @@ struct TreePage {
   std::vector<Bytes> entries;  // whole entries, prefix put back
 };
 
-// Decodes one index page (either kind) without the writer's code.
+// Decodes one index page (either kind) without the writer's code. Jet4 and ACE pages: links at
+// 0x0c/0x10/0x14, u16 prefix length at 0x18, bitmap from 0x1b, entries from 0x1e0; Access 97
+// pages (2 KB): links at 0x08/0x0c/0x10, u8 prefix length at 0x14, bitmap from 0x16, entries from
+// 0xf8.
 inline TreePage DecodeTreePage(const Bytes& page, std::uint32_t number) {
+  const bool jet3 = page.size() == 2048;
+  const std::size_t links = jet3 ? 0x08 : 0x0c, bitmap = jet3 ? 0x16 : 0x1b, entries = jet3 ? 0xf8 : 0x1e0;
   TreePage t;
   t.number = number;
   t.type = page[0];
   t.owner = LoadU32(page.data() + 4);
-  t.previous = LoadU32(page.data() + 0x0c);
-  t.next = LoadU32(page.data() + 0x10);
-  t.tail = LoadU32(page.data() + 0x14);
-  const std::size_t prefixLength = LoadU16(page.data() + 0x18);
-  const std::size_t used = page.size() - 0x1e0 - LoadU16(page.data() + 2);
+  t.previous = LoadU32(page.data() + links);
+  t.next = LoadU32(page.data() + links + 4);
+  t.tail = LoadU32(page.data() + links + 8);
+  const std::size_t prefixLength = jet3 ? page[0x14] : LoadU16(page.data() + 0x18);
+  const std::size_t used = page.size() - entries - LoadU16(page.data() + 2);
   std::size_t start = 0;
   Bytes prefix;
   for (std::size_t bit = 1; bit <= used; ++bit) {
-    if (!((page[0x1b + bit / 8] >> (bit % 8)) & 1)) continue;
+    if (!((page[bitmap + bit / 8] >> (bit % 8)) & 1)) continue;
     Bytes e = t.entries.empty() ? Bytes{} : prefix;
-    e.insert(e.end(), page.begin() + static_cast<std::ptrdiff_t>(0x1e0 + start),
-             page.begin() + static_cast<std::ptrdiff_t>(0x1e0 + bit));
+    e.insert(e.end(), page.begin() + static_cast<std::ptrdiff_t>(entries + start),
+             page.begin() + static_cast<std::ptrdiff_t>(entries + bit));
     if (t.entries.empty()) prefix.assign(e.begin(), e.begin() + static_cast<std::ptrdiff_t>(prefixLength));
     t.entries.push_back(std::move(e));
     start = bit;

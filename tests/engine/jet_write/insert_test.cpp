@@ -1,6 +1,7 @@
 // Rows added to tables of copies of Access-made files: our reader reads back exactly the values
 // written, mdb-reader (dump.js) reads every table of the file exactly as our reader does, mdbtools
 // counts the rows, and the tables we did not touch are unchanged.
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -354,14 +355,36 @@ TEST(JetwriteTool, InsertsTsvLinesAndReportsBadOnes) {
     EXPECT_NE(json.find("\"JobName\":\"hello \xce\xa9\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"PhaseNumber\":-1e+300"), std::string::npos) << json;
   }
-  // Access 97 files are read-only for this version: refused with a clear error, exit status 2.
+  // Access 97: text in the file's code page (1252); a character it lacks refuses its line, naming
+  // the row, the field and the character.
   std::string j3 = dir.Copy("jackcess/src/test/data/V1997/delTestV1997.mdb", "j3.mdb");
-  Bytes before = testing::ReadFileBytes(j3);
-  out = testing::Run(tool + " insert " + testing::Quote(j3) + " Table " + testing::Quote(tsv) + " 2>&1", &st);
-  EXPECT_EQ(st, 2);
-  EXPECT_NE(out.find("error 3251"), std::string::npos) << out;
-  EXPECT_NE(out.find("Access 97"), std::string::npos) << out;
-  EXPECT_EQ(testing::ReadFileBytes(j3), before);
+  std::string tsv3 = dir.Path("j3.tsv");
+  {
+    std::ofstream o(tsv3, std::ios::binary);
+    o << "caf\xc3\xa9 \xe2\x82\xac\t\\N\n"  // é and € are in code page 1252
+      << "omega \xce\xa9\tb\n"              // Ω is not
+      << std::string(50, 'x') << "\t" << std::string(50, 'y') << "\n";
+  }
+  out = testing::Run(tool + " insert " + testing::Quote(j3) + " Table " + testing::Quote(tsv3) + " 2>&1", &st);
+  EXPECT_EQ(st, 1) << out;
+  EXPECT_NE(out.find("line 2: error 3464: Row 2: Field 'a' of table 'Table': the text has the character '\xce\xa9' (U+03A9)"),
+            std::string::npos)
+      << out;
+  {
+    auto db3 = Database::Open(j3);
+    auto rows3 = db3->ReadTable("Table");
+    std::vector<std::string> got;
+    for (qv::Row row; rows3->Next(row);)
+      got.push_back(IsNull(row[1]) ? std::get<std::string>(row[0]) : std::get<std::string>(row[0]) + "|" + std::get<std::string>(row[1]));
+    EXPECT_EQ(got, (std::vector<std::string>{"z|y", "v|u", "caf\xc3\xa9 \xe2\x82\xac", std::string(50, 'x') + "|" + std::string(50, 'y')}));
+  }
+  Bytes raw = testing::ReadFileBytes(j3);
+  const Bytes stored{'c', 'a', 'f', 0xe9, ' ', 0x80};  // the 1252 bytes of the first value
+  EXPECT_NE(std::search(raw.begin(), raw.end(), stored.begin(), stored.end()), raw.end());
+  if (testing::HaveMdbTools()) {
+    std::string csv = testing::Run("mdb-export " + testing::Quote(j3) + " Table");
+    EXPECT_NE(csv.find("\"caf\xc3\xa9 \xe2\x82\xac\","), std::string::npos) << csv;
+  }
 }
 
 }  // namespace

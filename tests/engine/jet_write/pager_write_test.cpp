@@ -22,6 +22,7 @@ using testing::ScratchDir;
 
 const char* kJet4 = "jackcess/src/test/data/V2000/delTestV2000.mdb";
 const char* kAce = "jackcess/src/test/data/V2007/delTestV2007.accdb";
+const char* kJet3 = "jackcess/src/test/data/V1997/delTestV1997.mdb";
 
 // Changes one existing page (the last byte of a data page's free area) and appends two pages.
 void MakeChange(Database& db) {
@@ -31,7 +32,7 @@ void MakeChange(Database& db) {
   p[100] ^= 0x5a;
   PutPage(ps, 3, p);
   std::uint32_t a = op.writer().AllocatePage();
-  Bytes fresh(4096, 0);
+  Bytes fresh(std::max<std::size_t>(ps.pageSize(), 2048), 0);
   fresh[0] = page_type::kData;
   fresh[1] = 0x01;
   PutPage(ps, a, fresh);
@@ -119,7 +120,7 @@ TEST(PagerWrite, FreedPagesAreReusedAndAccessFreeBitsAreNot) {
   op.Commit();
 }
 
-TEST(PagerWrite, ReadOnlyFilesAndJet3AreRefused) {
+TEST(PagerWrite, ReadOnlyFilesAreRefusedAccess97FilesTaken) {
   ScratchDir dir;
   if (::geteuid() != 0) {  // root may write any file
     std::string path = dir.Copy(kJet4, "ro.mdb");
@@ -132,14 +133,11 @@ TEST(PagerWrite, ReadOnlyFilesAndJet3AreRefused) {
       EXPECT_EQ(e.number(), errc::kReadOnly);
     }
   }
+  // Access 97 files are written like the others.
   auto j3 = Database::Open(dir.Copy("jackcess/src/test/data/V1997/delTestV1997.mdb", "j3.mdb"));
-  try {
-    WriteOperation op(*j3->sharedFile());
-    FAIL() << "wrote to a Jet3 file";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), errc::kNotSupported);
-    EXPECT_NE(e.description().find("Access 97"), std::string::npos);
-  }
+  WriteOperation op(*j3->sharedFile());
+  EXPECT_EQ(op.writer().layout().pageSize, 2048u);
+  op.Commit();
 }
 
 // Kills a writer at each step of a checkpoint (and after each page it writes); the next open must
@@ -151,7 +149,7 @@ TEST(PagerWrite, KilledCheckpointIsRolledBackAtNextOpen) {
   };
   const Point points[] = {{"journal-written", 1}, {"header-synced", 1}, {"page-written", 1},
                           {"page-written", 2},    {"page-written", 3},  {"database-synced", 1}};
-  for (const char* rel : {kJet4, kAce}) {
+  for (const char* rel : {kJet4, kAce, kJet3}) {
     for (const Point& pt : points) {
       ScratchDir dir;
       std::string path = dir.Copy(rel, "db");

@@ -12,9 +12,11 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/format.h"
 #include "engine/jet/rc4_page_cipher.h"
 #include "engine/jet/table_definition.h"
@@ -31,31 +33,36 @@ namespace qv::jet {
 const DatabaseDescription& Jet4EmptyDescription();
 const DatabaseDescription& Ace2007EmptyDescription();
 const DatabaseDescription& Ace2010EmptyDescription();
+const DatabaseDescription& Jet3EmptyDescription();
 
 const DatabaseDescription& EmptyDatabaseDescription(DatabaseFormat format) {
   switch (format) {
     case DatabaseFormat::Jet4: return Jet4EmptyDescription();
     case DatabaseFormat::Ace2007: return Ace2007EmptyDescription();
     case DatabaseFormat::Ace2010: return Ace2010EmptyDescription();
+    case DatabaseFormat::Jet3: return Jet3EmptyDescription();
   }
   throw Error(errc::kInvalidArgument, "Unknown database format.");
 }
 
 namespace {
 
-constexpr int kDatabaseExists = 3204;  // "Database already exists."
-constexpr int kInvalidPath = 3044;     // "'x' isn't a valid path."
 constexpr std::uint8_t kHeaderMask[4] = {0xc7, 0xda, 0x39, 0x6b};
 constexpr std::size_t kMaskStart = 0x18;
-constexpr std::size_t kUsageMapRow = 69;     // u8 kind 0 | u32 first page 0 | 64 bytes of bits
+// An inline usage-map row: u8 kind 0 | u32 first page 0 | the bits (64 bytes; 128 in Jet3).
+std::size_t UsageMapRowSize(const Layout& l) { return 5 + (l.jet3 ? 128 : 64); }
 constexpr std::size_t kInlineLongValue = 256;  // long values up to this size stay in the row
 constexpr std::uint32_t kMapPageOwner = 0;       // usage-map rows live on data pages owned by 0
+constexpr std::uint16_t kJet3CodePage = 1252;     // the code page of a new Access 97 file's text
 
-std::size_t Utf16Units(const std::string& text) {
+// The bytes a column or index name takes in a definition: u16 length and UTF-16 (Jet4 on), u8
+// length and one byte per character of the code page (Jet3; the names of a new database are ASCII).
+std::size_t NameBytes(const std::string& text, const Layout& l) {
+  if (l.jet3) return 1 + text.size();
   std::size_t units = 0;
   bool valid = true;
   EncodeJet4Text(text, false, units, valid);
-  return units;
+  return 2 + 2 * units;
 }
 
 struct MapRow {
@@ -89,6 +96,11 @@ class Builder {
       : d_(d), layout_(Layout::For(static_cast<JetVersion>(d.versionByte))), options_(options) {
     sort_.id = d.sortOrder;
     sort_.version = d.sortVersion;
+    if (layout_.jet3) {
+      sort_.version = kSortVersionJet3;
+      sort_.codePage = kJet3CodePage;
+      codec_ = std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(kJet3CodePage));
+    }
     now_ = options.now ? *options.now : LocalNow();
     nowDays_ = DateToDouble(now_);
   }
@@ -156,7 +168,7 @@ class Builder {
 
   MapRow NewMapRow() {
     MapRow m;
-    m.at = AddToPage(mapPage_, kMapPageOwner, Bytes(kUsageMapRow, 0));
+    m.at = AddToPage(mapPage_, kMapPageOwner, Bytes(UsageMapRowSize(layout_), 0));
     return m;
   }
 
@@ -215,7 +227,7 @@ class Builder {
     if (text.rfind("{props:", 0) == 0 && text.back() == '}') {
       std::string key = text.substr(7, text.size() - 8);
       for (const auto& set : d_.propertySets)
-        if (set.key == key) return EncodePropertySet(set);
+        if (set.key == key) return EncodePropertySet(set, layout_.jet3);
       throw Error(errc::kGeneric, "The description has no property list '" + key + "'.");
     }
     return Resolve(text);
@@ -243,6 +255,7 @@ class Builder {
         col.scale = static_cast<std::uint8_t>(c.collation >> 8);
       }
       col.sortOrder = d_.sortOrder;
+      if (layout_.jet3) col.codePage = kJet3CodePage;
       p.def.columns.push_back(col);
     }
     for (const auto& c : p.def.columns)
@@ -265,6 +278,12 @@ class Builder {
         lv.withRoom = NewMapRow();
         p.longValueColumns.push_back(std::move(lv));
       }
+      // The definition lists them in the order of their names (Jet4 definitions list every
+      // column so; Jet3 ones list columns by number but these maps still by name).
+      if (layout_.jet3)
+        std::sort(p.longValueColumns.begin(), p.longValueColumns.end(), [&](const auto& a, const auto& b) {
+          return p.byNumber[a.column].name < p.byNumber[b.column].name;
+        });
     }
   }
 
@@ -302,7 +321,7 @@ class Builder {
       for (std::size_t i = 0; i < raw.size(); ++i) {
         const ColumnDef& c = p.byNumber[i];
         values.push_back(CellValue(raw[i]));
-        EncodedValue v = EncodeValue(c, values.back(), t.name);
+        EncodedValue v = EncodeValue(c, values.back(), t.name, codec_.get());
         if (c.longValue() && !v.null) v.bytes = PlaceLongValue(p, c.number, v.bytes);
         if (c.autoLong() && !v.null) autoNumber = std::max(autoNumber, LoadU32(v.bytes.data()));
         cells.push_back(std::move(v));
@@ -310,7 +329,7 @@ class Builder {
       // BuildRow takes the cells in the order of the definition's column list.
       std::vector<EncodedValue> inDefinitionOrder;
       for (const auto& c : p.def.columns) inDefinitionOrder.push_back(cells[c.number]);
-      Bytes row = BuildRow(p.def, inDefinitionOrder);
+      Bytes row = BuildRow(p.def, inDefinitionOrder, layout_);
       p.rowAt.push_back(AddToPage(current, p.tdefPage, row, &p.dataPages));
       p.values.push_back(std::move(values));
     }
@@ -374,9 +393,10 @@ class Builder {
     Bytes& page = pages_[m.at.page];
     std::uint16_t slot = LoadU16(page.data() + layout_.dataRowCountOffset + 2 + 2 * m.at.row);
     std::uint8_t* row = page.data() + (slot & kRowOffsetMask);
-    std::memset(row, 0, kUsageMapRow);  // kind 0 (inline), first page 0
+    const std::size_t size = UsageMapRowSize(layout_);
+    std::memset(row, 0, size);  // kind 0 (inline), first page 0
     for (std::uint32_t n : m.pages) {
-      if (n >= (kUsageMapRow - 5) * 8) throw Error(errc::kGeneric, "A new database outgrew its first usage maps.");
+      if (n >= (size - 5) * 8) throw Error(errc::kGeneric, "A new database outgrew its first usage maps.");
       row[5 + n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
     }
   }
@@ -411,15 +431,24 @@ class Builder {
     // some system columns).
     std::size_t at = layout_.tdefRealIndexStart + layout_.realIndexEntrySize * p.def.realIndexes.size();
     for (const auto& c : p.described->columns) {
-      StoreU32(page.data() + at + 11, c.collation);
+      if (layout_.jet3) {
+        // Jet3: bytes 5..8 are 0 and 1 (u16 each) on every system column Access made; 9..12 the
+        // sort order and the code page.
+        StoreU32(page.data() + at + 5, 0x00010000u);
+        StoreU32(page.data() + at + 9, c.collation);
+      } else {
+        StoreU32(page.data() + at + 11, c.collation);
+      }
       at += layout_.columnEntrySize;
     }
     // The byte after each physical index's flags (block byte 47), which the definition model does
-    // not keep.
-    for (const auto& c : p.def.columns) at += 2 + 2 * Utf16Units(c.name);
-    for (const auto& ri : p.described->realIndexes) {
-      page[at + 47] = ri.extra;
-      at += layout_.indexColumnBlockSize;
+    // not keep (Jet4 on; a Jet3 block ends with its flags).
+    if (!layout_.jet3) {
+      for (const auto& c : p.def.columns) at += NameBytes(c.name, layout_);
+      for (const auto& ri : p.described->realIndexes) {
+        page[at + 47] = ri.extra;
+        at += layout_.indexColumnBlockSize;
+      }
     }
     pages_[p.tdefPage] = std::move(page);
   }
@@ -428,16 +457,38 @@ class Builder {
   // of the new file is in use, every page after it free) and a second, all-zero map row.
   void WriteGlobalMap() {
     Bytes page = NewDataPage(layout_, 1);
-    Bytes map(kUsageMapRow, 0);
+    const std::size_t size = UsageMapRowSize(layout_);
+    Bytes map(size, 0);
     std::uint32_t count = static_cast<std::uint32_t>(pages_.size());
-    if (count > (kUsageMapRow - 5) * 8) throw Error(errc::kGeneric, "A new database outgrew the global usage map.");
-    for (std::uint32_t n = count; n < (kUsageMapRow - 5) * 8; ++n) map[5 + n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
+    if (count > (size - 5) * 8) throw Error(errc::kGeneric, "A new database outgrew the global usage map.");
+    for (std::uint32_t n = count; n < (size - 5) * 8; ++n) map[5 + n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
     AddRow(layout_, page, map);
-    AddRow(layout_, page, Bytes(kUsageMapRow, 0));
+    AddRow(layout_, page, Bytes(size, 0));
     pages_[1] = std::move(page);
   }
 
+  // Page 0 of an Access 97 file: no creation date, no password mask, no version text; the rest of
+  // the masked region zero but for 1 at 0x38 and the constant at 0x56.
+  void WriteJet3Header() {
+    Bytes& h = pages_[0];
+    h.assign(layout_.pageSize, 0);
+    h[0] = page_type::kHeader;
+    h[1] = 0x01;
+    std::memcpy(h.data() + 4, "Standard Jet DB", 16);
+    h[0x14] = d_.versionByte;
+    const std::uint32_t lead[6] = {0x100, 0x101, 2, 3, 4, 5};
+    for (std::size_t i = 0; i < 6; ++i) StoreU32(h.data() + 0x18 + 4 * i, lead[i]);
+    StoreU16(h.data() + 0x38, 1);
+    StoreU16(h.data() + 0x3a, d_.sortOrder);
+    StoreU16(h.data() + 0x3c, kJet3CodePage);
+    StoreU16(h.data() + 0x56, static_cast<std::uint16_t>(d_.headerUnknown6a));
+    Rc4Apply(std::span<const std::uint8_t>(kHeaderMask, 4),
+             std::span<std::uint8_t>(h.data() + kMaskStart, layout_.headerMaskLength));
+    for (std::size_t at = layout_.pageSize - 512; at + 1 < layout_.pageSize; at += 2) h[at + 1] = 0x01;
+  }
+
   void WriteHeader() {
+    if (layout_.jet3) return WriteJet3Header();
     Bytes& h = pages_[0];
     h.assign(layout_.pageSize, 0);
     h[0] = page_type::kHeader;
@@ -471,6 +522,7 @@ class Builder {
   Layout layout_;
   const CreateOptions& options_;
   SortOrder sort_;
+  std::unique_ptr<TextCodec> codec_;  // Jet3: the code page text is stored in
   qv::Timestamp now_;
   double nowDays_ = 0;
   std::vector<Bytes> pages_;
@@ -507,7 +559,7 @@ void SyncFolder(const std::string& folder) {
 }
 
 [[noreturn]] void Taken(const std::string& path) {
-  throw Error(kDatabaseExists, "Database '" + path + "' already exists.", path);
+  throw Error(errc::kDatabaseExists, "Database '" + path + "' already exists.", path);
 }
 
 // Gives the finished temporary file its name without ever replacing a file that took the name
@@ -543,13 +595,13 @@ Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions&
 
 void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options) {
   namespace fs = std::filesystem;
-  if (path.empty()) throw Error(kInvalidPath, "'' isn't a valid path.");
+  if (path.empty()) throw Error(errc::kInvalidPath, "'' isn't a valid path.");
   std::error_code ec;
   if (fs::symlink_status(path, ec).type() != fs::file_type::not_found || (ec && ec != std::errc::no_such_file_or_directory))
-    throw Error(kDatabaseExists, "Database '" + path + "' already exists.", path);
+    throw Error(errc::kDatabaseExists, "Database '" + path + "' already exists.", path);
   fs::path target(path);
   std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
-  if (!fs::is_directory(folder, ec)) throw Error(kInvalidPath, "'" + folder + "' isn't a valid path.", path);
+  if (!fs::is_directory(folder, ec)) throw Error(errc::kInvalidPath, "'" + folder + "' isn't a valid path.", path);
 
   Bytes image = BuildEmptyDatabase(format, options);
 
@@ -583,6 +635,7 @@ bool ParseDatabaseFormat(std::string_view name, DatabaseFormat& out) {
   if (lower == "jet4") out = DatabaseFormat::Jet4;
   else if (lower == "ace2007") out = DatabaseFormat::Ace2007;
   else if (lower == "ace2010") out = DatabaseFormat::Ace2010;
+  else if (lower == "jet3") out = DatabaseFormat::Jet3;
   else return false;
   return true;
 }
@@ -592,6 +645,7 @@ const char* DatabaseFormatName(DatabaseFormat format) {
     case DatabaseFormat::Jet4: return "jet4";
     case DatabaseFormat::Ace2007: return "ace2007";
     case DatabaseFormat::Ace2010: return "ace2010";
+    case DatabaseFormat::Jet3: return "jet3";
   }
   return "?";
 }

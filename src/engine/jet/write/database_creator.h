@@ -38,7 +38,7 @@ Bytes BuildEmptyDatabase(DatabaseFormat format, const CreateOptions& options = {
 // The same for any description (tests add tables to the empty descriptions with it).
 Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions& options = {});
 
-// "jet4", "ace2007", "ace2010" (case-insensitive); false when `name` is none of them.
+// "jet4", "ace2007", "ace2010", "jet3" (case-insensitive); false when `name` is none of them.
 bool ParseDatabaseFormat(std::string_view name, DatabaseFormat& out);
 const char* DatabaseFormatName(DatabaseFormat format);
 

@@ -2,7 +2,8 @@
 // columns, indexes and rows, and the property lists some catalog rows carry. The creator
 // (database_creator.h) turns one of these descriptions into pages through the engine's writers;
 // no page image of any existing file is involved. The facts come from the empty databases Access
-// 2000, 2007 and 2010 make (see docs/formats/jet-writing.md, "New databases").
+// 2000, 2007 and 2010 make and from Access-made Access 97 files (see docs/formats/jet-writing.md,
+// "New databases").
 //
 // Row values are literal text as the value encoder takes it (numbers, hexadecimal for binary
 // columns, true/false), nullptr for NULL, or one of these placeholders, filled in per database:
@@ -19,7 +20,7 @@
 
 namespace qv::jet {
 
-enum class DatabaseFormat { Jet4, Ace2007, Ace2010 };
+enum class DatabaseFormat { Jet4, Ace2007, Ace2010, Jet3 };
 
 struct ColumnDescription {
   std::string name;
@@ -33,6 +34,7 @@ struct ColumnDescription {
   // Descriptor bytes 11..14 as Access keeps them (little-endian): for most columns the sort
   // order (0x0409) and, in byte 14, a version that varies from column to column in Access 2010
   // files; for Decimal the precision and scale; for complex (attachment) columns the complex id.
+  // Jet3: bytes 9..12, the sort order and the code page.
   std::uint32_t collation = 0x0409;
 };
 
@@ -90,7 +92,7 @@ struct DatabaseDescription {
   std::uint8_t versionFlags = 0;     // header offset 0x15
   std::uint16_t sortOrder = 0x0409;  // General
   std::uint8_t sortVersion = 0;      // 1 for the Access 2010 "General" order
-  std::uint32_t headerUnknown6a = 0; // header 0x6a, a constant per version in Access's files
+  std::uint32_t headerUnknown6a = 0; // header 0x6a (Jet3: 0x56), a constant per version in Access's files
   std::vector<TableDescription> tables;     // MSysObjects first (its definition must be page 2)
   std::vector<PropertySetDescription> propertySets;
 };

@@ -102,6 +102,11 @@ std::vector<Bytes> SplitDefinition(const Bytes& block, const std::vector<std::ui
     // Bytes in use on this page, its header included; a full page shows 0 free.
     const std::size_t used = head + (length > start ? std::min(length - start, share) : 0);
     StoreU16(page.data() + 2, static_cast<std::uint16_t>(used + 8 <= l.pageSize ? l.pageSize - 8 - used : 0));
+    if (l.jet3) {
+      // Access 97 keeps "VC" there on every page of the chain, no free count.
+      page[2] = 'V';
+      page[3] = 'C';
+    }
     StoreU32(page.data() + 4, i + 1 < pages.size() ? pages[i + 1] : 0);
     out.push_back(std::move(page));
     start += share;

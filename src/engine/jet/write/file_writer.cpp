@@ -63,10 +63,6 @@ FileWriter& FileWriter::Attach(SharedFile& file) {
   std::lock_guard lock(file.writeMutex);
   if (!file.writeState) {
     const DatabaseHeader& h = file.header;
-    if (h.layout.jet3)
-      throw Error(errc::kNotSupported,
-                  "The database '" + file.path + "' is an Access 97 (Jet3) file, which this version can read but not change.",
-                  file.path);
     // Encrypted files are written like any other: every page but page 0 goes through the page
     // cipher the connection installed when it proved the password (PageStore::EncodeForDisk).
     if (h.pagesEncoded() && !file.pages->hasCipher())

@@ -32,7 +32,7 @@ namespace qv::jet {
 class FileWriter final : public FileWriteState {
  public:
   // The writer of `file`, made on first use. Throws 3027 (kReadOnly) when the file could only be
-  // opened for reading, 3251 for Jet3 files, 3033 for an encrypted file whose page cipher is
+  // opened for reading, 3033 for an encrypted file whose page cipher is
   // missing (never the case for a file opened through Database::Open), 3045 (kFileInUse) when
   // another process is writing the file, and the failure of an earlier checkpoint that lost
   // changes (see Checkpoint). Made, it first undoes a journal a stopped writer left and reads

@@ -1,7 +1,9 @@
 #include "engine/jet/write/index_key.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "engine/core/value_text.h"
 #include "engine/jet/format.h"
 #include "engine/jet/write/index_key_codes.h"
+#include "engine/jet/write/index_key_general97.h"
 #include "engine/jet/write/value_encoder.h"
 
 namespace qv::jet {
@@ -584,9 +587,72 @@ std::vector<std::uint32_t> CodePoints(std::string_view s, const std::string& whe
   return out;
 }
 
-void Append(Bytes& out, const char* codes) {
-  for (const char* p = codes; *p; ++p) out.push_back(static_cast<std::uint8_t>(*p));
+// One character's code, whichever table it comes from.
+struct CharKey {
+  char type = 'R';
+  std::uint8_t inl[12] = {};
+  std::size_t inlLen = 0;
+  std::uint8_t extra[4] = {};
+  std::size_t extraLen = 0;
+};
+
+void CopyCodes(std::uint8_t* to, std::size_t& len, std::size_t cap, const char* codes) {
+  len = 0;
+  for (const char* p = codes; *p && len < cap; ++p) to[len++] = static_cast<std::uint8_t>(*p);
 }
+
+// The code of `cp` in a run: the run's first code with step * (cp - first) added, the last byte
+// counting 02..FF and carrying into the bytes before it.
+CharKey FromRun(const collation::CodeRun& run, std::uint32_t cp) {
+  CharKey k;
+  k.type = run.type;
+  k.inlLen = run.inlLen;
+  k.extraLen = run.extraLen;
+  std::copy(run.inl, run.inl + run.inlLen, k.inl);
+  std::copy(run.extra, run.extra + run.extraLen, k.extra);
+  std::uint32_t add = (cp - run.first) * run.step;
+  if (add == 0 || k.inlLen == 0) return k;
+  std::uint32_t low = static_cast<std::uint32_t>(k.inl[k.inlLen - 1] - 2) + add;
+  k.inl[k.inlLen - 1] = static_cast<std::uint8_t>(low % 254 + 2);
+  std::uint32_t carry = low / 254;
+  for (std::size_t i = k.inlLen - 1; carry && i-- > 0;) {
+    std::uint32_t b = k.inl[i] + carry;
+    k.inl[i] = static_cast<std::uint8_t>(b & 0xff);
+    carry = b >> 8;
+  }
+  return k;
+}
+
+CharKey Lookup(std::uint32_t cp, const CharCode* latin1, int version) {
+  CharKey k;
+  const CharCode* code = nullptr;
+  if (cp >= 1 && cp <= 0xff) code = &latin1[cp];
+  else if (cp >= collation::kExtendedFirst && cp <= collation::kExtendedLast)
+    code = &collation::ExtendedCharCode(cp, version);
+  if (code) {
+    k.type = code->type;
+    CopyCodes(k.inl, k.inlLen, sizeof k.inl, code->inl);
+    CopyCodes(k.extra, k.extraLen, sizeof k.extra, code->extra);
+    return k;
+  }
+  if (cp > collation::kExtendedLast && cp <= 0xffff) {
+    const auto runs = collation::BlockRuns(version);
+    auto it = std::upper_bound(runs.begin(), runs.end(), cp,
+                               [](std::uint32_t c, const collation::CodeRun& r) { return c < r.first; });
+    if (it != runs.begin()) {
+      const collation::CodeRun& run = *(it - 1);
+      if (cp < static_cast<std::uint32_t>(run.first) + run.count) return FromRun(run, cp);
+    }
+  }
+  return k;  // refused
+}
+
+// Kana flags: the first one in the top bits of a byte that starts as 0x80, three to a byte.
+constexpr std::uint8_t kKanaStart = 0x80;
+constexpr std::uint8_t kKanaSmall = 0x02;
+constexpr std::uint8_t kKanaPlain = 0x03;
+constexpr std::uint8_t kKanaEnd[] = {0xff, 0x02, 0x80, 0xff, 0x80};
+constexpr std::uint8_t kKanaBeforeUnprintable = 0xff;
 
 // The character codes of a text value followed by the end marks, inverted for a descending
 // column (the start byte is the caller's).
@@ -596,6 +662,10 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
     CannotKey("Index keys for text in the sort order " + std::to_string(sort.id) +
                   " cannot be made yet (only the General order, 1033, can).",
               where);
+  if (sort.version == kSortVersionJet3) {
+    collation::AppendGeneral97Text(out, utf8, sort.codePage, ascending, where);
+    return;
+  }
   if (sort.version > 1)
     CannotKey("Index keys for text in version " + std::to_string(sort.version) +
                   " of the General sort order cannot be made yet.",
@@ -611,48 +681,61 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
   Bytes accents;                 // the accent part, one entry per coded character once begun
   bool accentsBegun = false;
   std::size_t accentChars = 0;   // characters the accent part accounts for
+  std::size_t accentPrefix = 0;  // 1 when a modifier began the accent part on its own
   Bytes unprintables;
+  Bytes kana;                    // one flag per kana character
   std::size_t position = 0;      // characters written to the main part so far
   for (std::uint32_t cp : chars) {
-    const CharCode* known = nullptr;
-    if (cp >= 1 && cp <= 0xff) known = &table[cp];
-    else if (cp >= collation::kExtendedFirst && cp <= collation::kExtendedLast)
-      known = &collation::ExtendedCharCode(cp, sort.version);
-    if (!known || known->type == 'R')
+    const CharKey code = Lookup(cp, table, sort.version);
+    if (code.type == 'R')
       CannotKey("The character " + CharName(cp) +
-                    " cannot be placed in an index yet: its place in the General sort order is not known (index "
-                    "keys are known for U+0001 to U+06FF: Latin, Greek, Cyrillic, Armenian, Hebrew and Arabic "
-                    "letters, without combining marks).",
+                    " cannot be placed in an index yet: its place in the General sort order is not known "
+                    "(see the characters index keys are known for in the documentation of Access writing).",
                 where);
-    const CharCode& code = *known;
     const std::size_t at = position;
+    auto fillAccents = [&] {
+      accentsBegun = true;
+      // every coded character before this one that has no accent gets a placeholder
+      while (accentChars < at) {
+        accents.push_back(kAccentPlaceholder);
+        ++accentChars;
+      }
+    };
     switch (code.type) {
       case 'X':
         break;
       case 'S':
-        Append(out, code.inl);
+        out.insert(out.end(), code.inl, code.inl + code.inlLen);
         ++position;
         break;
-      case 'I':
-        Append(out, code.inl);
+      case 'I': case 'Z': case 'z':
+        out.insert(out.end(), code.inl, code.inl + code.inlLen);
         ++position;
-        accentsBegun = true;
-        // every coded character before this one that has no accent gets a placeholder
-        while (accentChars < at) {
-          accents.push_back(kAccentPlaceholder);
+        if (code.extraLen > 0) {
+          fillAccents();
+          accents.insert(accents.end(), code.extra, code.extra + code.extraLen);
           ++accentChars;
         }
-        Append(accents, code.extra);
-        ++accentChars;
+        if (code.type != 'I') kana.push_back(code.type == 'Z' ? kKanaSmall : kKanaPlain);
+        break;
+      case 'M':
+        // the mark changes the accent byte of the character before it
+        fillAccents();
+        if (!accents.empty()) {
+          accents.back() = static_cast<std::uint8_t>(accents.back() + code.inl[0]);
+        } else {
+          accents.push_back(code.inl[0]);
+          accentPrefix = 1;
+        }
         break;
       case 'U': {
         // the place counts the accent bytes written and the characters still to come there
-        std::size_t place = accentsBegun ? accents.size() + (at - accentChars) : at;
+        std::size_t place = accentsBegun ? accents.size() + (at - accentChars) - accentPrefix : at;
         const std::size_t offset = (7 + 4 * place) | 0x8000;
         unprintables.push_back(static_cast<std::uint8_t>(offset >> 8));
         unprintables.push_back(static_cast<std::uint8_t>(offset & 0xff));
         unprintables.push_back(kUnprintableMidfix);
-        Append(unprintables, code.inl);
+        unprintables.insert(unprintables.end(), code.inl, code.inl + code.inlLen);
         break;
       }
       default:
@@ -663,11 +746,25 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
   // trailing placeholders (and zero bytes) carry nothing and are left out
   while (!accents.empty() && accents.back() <= kAccentPlaceholder) accents.pop_back();
   out.insert(out.end(), accents.begin(), accents.end());
-  if (!unprintables.empty()) {
+  if (!unprintables.empty() || !kana.empty()) {
     out.push_back(kEndText);
     out.push_back(kEndText);
-    out.push_back(kEndText);
-    out.insert(out.end(), unprintables.begin(), unprintables.end());
+    if (!kana.empty()) {
+      // flags of plain kana at the end carry nothing; the end marks come even when none is left
+      while (!kana.empty() && kana.back() == kKanaPlain) kana.pop_back();
+      for (std::size_t i = 0; i < kana.size(); i += 3) {
+        std::uint8_t b = kKanaStart;
+        for (std::size_t j = 0; j < 3 && i + j < kana.size(); ++j)
+          b = static_cast<std::uint8_t>(b | (kana[i + j] << ((2 - j) * 2)));
+        out.push_back(b);
+      }
+      out.insert(out.end(), std::begin(kKanaEnd), std::end(kKanaEnd));
+      if (!unprintables.empty()) out.push_back(kKanaBeforeUnprintable);
+    }
+    if (!unprintables.empty()) {
+      out.push_back(kEndText);
+      out.insert(out.end(), unprintables.begin(), unprintables.end());
+    }
   }
   if (!ascending) {
     out.push_back(kEndExtra);

@@ -12,6 +12,14 @@
 //     by the count of its real bytes;
 //   - Text and Memo: the collation codes of the characters (see TextIndexKey);
 //   descending columns have every byte of the code inverted (binary keeps the 0x09 marks).
+// Access 97 (Jet3) files key every type but text the same way. Their text is in the "General"
+// order of Jet3 ("General 97"), which a SortOrder names with id 0x0409, version kSortVersionJet3
+// (Jet3 column descriptors have no version byte) and the code page of the database's text:
+//   the start byte, one or two codes per character (case not coded; an accented letter gives its
+//   base letter's code), then either 0x00 or, when the text has accented letters, their accent
+//   codes as nibbles between two 0 nibbles (high nibble first, padded with a 0 nibble); a
+//   descending column has all of these bytes inverted. Keys are known for the characters of code
+//   page 1252 when the database's code page is 1252, and for ASCII characters in any other.
 // Layout facts and their checks: docs/formats/jet-writing.md, "Index keys".
 #pragma once
 
@@ -29,9 +37,10 @@ namespace qv::jet {
 // TableDefinition::columns lists them) for real index `realIndex` of `table`, in the file's sort
 // order `sort`. Values may come typed or as literal text, as EncodeValue takes them. Throws
 // qv::Error 3251 naming the column and the character or type when a key cannot be produced (a
-// character whose place in the order is not known: outside U+0001..U+06FF, or a combining mark
-// or weightless character of that range; Decimal and long binary columns; a sort order other
-// than General), 3464 for a value the column cannot hold.
+// character whose place in the order is not known: one the code tables do not cover (see
+// docs/formats/jet-writing.md, "Characters beyond U+00FF"), a weightless character, one past
+// U+FFFF, or in Jet3 one outside the characters named above; Decimal and long binary columns; a
+// sort order other than General), 3464 for a value the column cannot hold.
 Bytes IndexKey(const TableDefinition& table, std::size_t realIndex, const qv::Row& row, const SortOrder& sort);
 
 // The key of one text value alone in the sort order: the 0x7F start byte, the character codes,

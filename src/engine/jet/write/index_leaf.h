@@ -1,8 +1,13 @@
-// Leaf pages of indexes (type 0x04), Jet4 and ACE:
+// Leaf pages of indexes (type 0x04). Jet4 and ACE:
 //   0x00 0x04 0x01 | 0x02 u16 free bytes | 0x04 u32 table definition page | 0x08 u32 0 |
 //   0x0c u32 previous leaf | 0x10 u32 next leaf | 0x14 u32 tail (node pages) | 0x18 u16 prefix
 //   length | 0x1a u8 (1 on node pages) | 0x1b bitmap: bit n set when an entry ends n bytes after
 //   0x1e0 | 0x1e0 entries
+// Jet3 (2 KB pages) has no zero field at 0x08 and a one-byte prefix length:
+//   0x08 previous | 0x0c next | 0x10 tail | 0x14 u8 prefix length | 0x15 u8 (1 on node pages) |
+//   0x16 bitmap | 0xf8 entries
+// (Layout::indexPreviousAt and the fields after it; the functions below take the layout from
+// the page size.)
 // (The links and the prefix length were checked on the multi-page indexes of the corpus, where
 // they are not zero.)
 // Each entry is the key followed by the row it indexes (3-byte page, big-endian, and the row
@@ -29,12 +34,17 @@ struct IndexLeaf {
   std::vector<Bytes> entries;  // whole entries (prefix put back), key then 4 pointer bytes
 };
 
+// Jet4 and ACE offsets (Layout::indexEntriesStart ... give each format's).
 inline constexpr std::size_t kIndexEntriesStart = 0x1e0;
 inline constexpr std::size_t kIndexBitmapStart = 0x1b;
 inline constexpr std::size_t kIndexPreviousAt = 0x0c;
 inline constexpr std::size_t kIndexNextAt = 0x10;
 inline constexpr std::size_t kIndexTailAt = 0x14;
 inline constexpr std::size_t kIndexPrefixAt = 0x18;
+
+// The prefix length field of an index page of layout `l`.
+std::size_t IndexPrefixLength(const Layout& l, const Bytes& page);
+void StoreIndexPrefixLength(const Layout& l, Bytes& page, std::size_t prefix);
 
 // Throws kCorrupt naming `where` on a page that is not a consistent leaf.
 IndexLeaf ReadIndexLeaf(const Bytes& page, const std::string& where);

@@ -17,8 +17,6 @@ namespace qv::jet {
 
 namespace {
 
-constexpr int kDuplicateKey = 3022;  // "The changes you requested ... would create duplicate values"
-constexpr int kNullInIndex = 3058;   // "Index or primary key cannot contain a Null value"
 constexpr std::size_t kMaxDepth = 16;
 
 // One index page of either kind, entries whole (prefix put back).
@@ -69,7 +67,7 @@ RowPointer RowOf(const Bytes& e, bool leaf) {
 class IndexTree {
  public:
   IndexTree(FileWriter* writer, PageStore& pages, const TableDefinition& table, std::size_t realIndex)
-      : writer_(writer), ps_(pages), table_(table), ri_(realIndex) {
+      : writer_(writer), ps_(pages), l_(Layout::ForPageSize(pages.pageSize())), table_(table), ri_(realIndex) {
     if (realIndex >= table.realIndexes.size())
       throw Error(errc::kInvalidArgument,
                   "Table '" + table.name + "' has no index number " + std::to_string(realIndex) + ".", table.name);
@@ -81,37 +79,37 @@ class IndexTree {
     PagePtr page = ps_.ReadPage(n);
     const Bytes& p = *page;
     const std::string where = ps_.Where(n, 0);
-    if (p.size() < kIndexEntriesStart + 4 || (p[0] != page_type::kIndexLeaf && p[0] != page_type::kIndexNode))
+    if (p.size() < l_.indexEntriesStart + 4 || (p[0] != page_type::kIndexLeaf && p[0] != page_type::kIndexNode))
       ThrowCorrupt("not an index page", where);
     if (LoadU32(p.data() + 4) != table_.firstPage)
       ThrowCorrupt("index page belongs to another table", ps_.Where(n, 4));
     IndexPage out;
     out.number = n;
     out.leaf = p[0] == page_type::kIndexLeaf;
-    out.previous = LoadU32(p.data() + kIndexPreviousAt);
-    out.next = LoadU32(p.data() + kIndexNextAt);
-    out.tail = LoadU32(p.data() + kIndexTailAt);
-    const std::size_t prefixLength = LoadU16(p.data() + kIndexPrefixAt);
+    out.previous = LoadU32(p.data() + l_.indexPreviousAt);
+    out.next = LoadU32(p.data() + l_.indexNextAt);
+    out.tail = LoadU32(p.data() + l_.indexTailAt);
+    const std::size_t prefixLength = IndexPrefixLength(l_, p);
     const std::size_t free = LoadU16(p.data() + 2);
-    if (free > p.size() - kIndexEntriesStart) ThrowCorrupt("index page free count too large", ps_.Where(n, 2));
-    const std::size_t used = p.size() - kIndexEntriesStart - free;
+    if (free > p.size() - l_.indexEntriesStart) ThrowCorrupt("index page free count too large", ps_.Where(n, 2));
+    const std::size_t used = p.size() - l_.indexEntriesStart - free;
     const std::size_t trailer = TrailerOf(out.leaf);
     out.entries.reserve(used / (trailer + 1) + 1);
     std::size_t start = 0;
     Bytes prefix;
     for (std::size_t bit = 1; bit <= used; ++bit) {
-      const std::size_t byte = kIndexBitmapStart + bit / 8;
-      if (byte >= kIndexEntriesStart) ThrowCorrupt("index page bitmap overruns the entries", where);
+      const std::size_t byte = l_.indexBitmapStart + bit / 8;
+      if (byte >= l_.indexEntriesStart) ThrowCorrupt("index page bitmap overruns the entries", where);
       if (!((p[byte] >> (bit % 8)) & 1)) continue;
       const bool first = out.entries.empty();
       Bytes e;
       e.reserve((first ? 0 : prefix.size()) + bit - start);
       if (!first) e.assign(prefix.begin(), prefix.end());
-      e.insert(e.end(), p.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesStart + start),
-               p.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesStart + bit));
-      if (e.size() < trailer) ThrowCorrupt("index entry shorter than its pointers", ps_.Where(n, kIndexEntriesStart + start));
+      e.insert(e.end(), p.begin() + static_cast<std::ptrdiff_t>(l_.indexEntriesStart + start),
+               p.begin() + static_cast<std::ptrdiff_t>(l_.indexEntriesStart + bit));
+      if (e.size() < trailer) ThrowCorrupt("index entry shorter than its pointers", ps_.Where(n, l_.indexEntriesStart + start));
       if (out.entries.empty()) {
-        if (prefixLength > e.size()) ThrowCorrupt("index prefix longer than the first entry", ps_.Where(n, kIndexPrefixAt));
+        if (prefixLength > e.size()) ThrowCorrupt("index prefix longer than the first entry", ps_.Where(n, l_.indexPrefixAt));
         prefix.assign(e.begin(), e.begin() + static_cast<std::ptrdiff_t>(prefixLength));
       }
       out.entries.push_back(std::move(e));
@@ -124,7 +122,7 @@ class IndexTree {
   // The page's bytes, or false when its entries do not fit even with a shared prefix.
   bool Encode(const IndexPage& page, Bytes& out) const {
     const std::size_t size = ps_.pageSize();
-    const std::size_t room = size - kIndexEntriesStart;
+    const std::size_t room = size - l_.indexEntriesStart;
     const std::size_t trailer = TrailerOf(page.leaf);
     std::size_t whole = 0;
     for (const Bytes& e : page.entries) whole += e.size();
@@ -135,6 +133,7 @@ class IndexTree {
       const Bytes& b = page.entries.back();
       const std::size_t limit = std::min(a.size(), b.size()) - trailer;
       while (prefix < limit && a[prefix] == b[prefix]) ++prefix;
+      if (l_.indexPrefixSize == 1) prefix = std::min<std::size_t>(prefix, 0xff);  // a one-byte field
       for (const Bytes& e : page.entries) prefix = std::min(prefix, e.size() - trailer);
     }
     const std::size_t used = whole - prefix * (page.entries.empty() ? 0 : page.entries.size() - 1);
@@ -144,19 +143,19 @@ class IndexTree {
     out[1] = 0x01;
     StoreU16(out.data() + 2, static_cast<std::uint16_t>(room - used));
     StoreU32(out.data() + 4, table_.firstPage);
-    StoreU32(out.data() + kIndexPreviousAt, page.previous);
-    StoreU32(out.data() + kIndexNextAt, page.next);
-    StoreU32(out.data() + kIndexTailAt, page.leaf ? 0 : page.tail);
-    StoreU16(out.data() + kIndexPrefixAt, static_cast<std::uint16_t>(prefix));
-    out[0x1a] = page.leaf ? 0 : 1;
+    StoreU32(out.data() + l_.indexPreviousAt, page.previous);
+    StoreU32(out.data() + l_.indexNextAt, page.next);
+    StoreU32(out.data() + l_.indexTailAt, page.leaf ? 0 : page.tail);
+    StoreIndexPrefixLength(l_, out, prefix);
+    out[l_.indexNodeFlagAt] = page.leaf ? 0 : 1;
     std::size_t at = 0;
     for (std::size_t i = 0; i < page.entries.size(); ++i) {
       const Bytes& e = page.entries[i];
       const std::size_t skip = i == 0 ? 0 : prefix;
       std::copy(e.begin() + static_cast<std::ptrdiff_t>(skip), e.end(),
-                out.begin() + static_cast<std::ptrdiff_t>(kIndexEntriesStart + at));
+                out.begin() + static_cast<std::ptrdiff_t>(l_.indexEntriesStart + at));
       at += e.size() - skip;
-      out[kIndexBitmapStart + at / 8] = static_cast<std::uint8_t>(out[kIndexBitmapStart + at / 8] | (1u << (at % 8)));
+      out[l_.indexBitmapStart + at / 8] = static_cast<std::uint8_t>(out[l_.indexBitmapStart + at / 8] | (1u << (at % 8)));
     }
     return true;
   }
@@ -494,15 +493,23 @@ class IndexTree {
  private:
   FileWriter* writer_;
   PageStore& ps_;
+  const Layout& l_;  // the index page offsets
   const TableDefinition& table_;
   std::size_t ri_;
   std::uint32_t root_ = 0;
 };
 
-// The sort order a text column's descriptor carries (bytes 11..12, version in byte 14).
-SortOrder SortOrderOf(PageStore& ps, const Layout& l, const TableDefinition& t, const ColumnDef& c) {
+// The sort order a text column's descriptor carries (bytes 11..12, version in byte 14; Jet3
+// descriptors have no version: their order is the Jet3 one, over the database's code page).
+SortOrder SortOrderOf(FileWriter& writer, const Layout& l, const TableDefinition& t, const ColumnDef& c) {
+  PageStore& ps = writer.pages();
   SortOrder s;
   s.id = c.sortOrder;
+  if (l.jet3) {
+    s.version = kSortVersionJet3;
+    s.codePage = writer.file().header.codePage;
+    return s;
+  }
   const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
   std::size_t at = l.tdefRealIndexStart + l.realIndexEntrySize * t.realIndexes.size();
   for (std::size_t i = 0; i < t.columns.size(); ++i, at += l.columnEntrySize) {
@@ -530,7 +537,7 @@ Bytes NewIndexRootPage(std::uint32_t tdefPage, std::size_t pageSize) {
   if (pageSize < 2048 || pageSize > 65536) throw Error(errc::kInvalidArgument, "bad page size for an index page");
   Bytes out(pageSize, 0);
   std::uint8_t header[8] = {page_type::kIndexLeaf, 0x01, 0, 0, 0, 0, 0, 0};
-  StoreU16(header + 2, static_cast<std::uint16_t>(pageSize - kIndexEntriesStart));
+  StoreU16(header + 2, static_cast<std::uint16_t>(pageSize - Layout::ForPageSize(pageSize).indexEntriesStart));
   StoreU32(header + 4, tdefPage);
   std::copy(header, header + 8, out.begin());
   return out;
@@ -565,18 +572,18 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
         if (IsNull(row.at(i)) && c.type != col_type::kBoolean) {
           ++nulls;
           if (required)
-            throw Error(kNullInIndex,
+            throw Error(errc::kNullInIndex,
                         "Index or primary key cannot contain a Null value: column '" + c.name + "' of table '" +
                             table.name + "' is part of index '" + name + "'.",
                         table.name + "." + c.name);
         }
-        if (c.type == col_type::kText || c.type == col_type::kMemo) sort = SortOrderOf(writer.pages(), l, table, c);
+        if (c.type == col_type::kText || c.type == col_type::kMemo) sort = SortOrderOf(writer, l, table, c);
       }
     }
     if (ignoreNulls && nulls == index.columns.size()) continue;
     Bytes key = IndexKey(table, ri, row, sort);
     if (unique && nulls != index.columns.size() && IndexTree(&writer, writer.pages(), table, ri).HasKey(key))
-      throw Error(kDuplicateKey,
+      throw Error(errc::kDuplicateKey,
                   "The row would create duplicate values in index '" + name + "' of table '" + table.name +
                       "', which allows each value only once.",
                   table.name);

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/format.h"
 #include "engine/jet/write/value_encoder.h"
 
@@ -20,7 +21,14 @@ void Put32(Bytes& b, std::uint32_t v) {
   Put16(b, static_cast<std::uint16_t>(v >> 16));
 }
 
-Bytes Utf16(const std::string& text) {
+// Text as the list stores it: UTF-16LE, or Windows-1252 in Jet3.
+Bytes Text(const std::string& text, bool jet3) {
+  if (jet3) {
+    std::string bytes;
+    if (!TextCodec("CP1252").FromUtf8(text, bytes))
+      throw Error(errc::kTypeConversion, "Property text '" + text + "' has a character code page 1252 lacks.");
+    return Bytes(bytes.begin(), bytes.end());
+  }
   std::size_t units = 0;
   bool valid = true;
   Bytes out = EncodeJet4Text(text, false, units, valid);
@@ -33,8 +41,8 @@ Bytes Utf16(const std::string& text) {
               "Property '" + p.name + "': value '" + p.value + "' does not fit its type " + std::to_string(p.type) + ".");
 }
 
-Bytes EncodeValue(const PropertyDescription& p) {
-  if (p.type == col_type::kText || p.type == col_type::kMemo) return Utf16(p.value);
+Bytes EncodeValue(const PropertyDescription& p, bool jet3) {
+  if (p.type == col_type::kText || p.type == col_type::kMemo) return Text(p.value, jet3);
   bool hex = p.value.size() >= 2 && p.value.compare(0, 2, "0x") == 0;
   if (!hex && (p.type == col_type::kByte || p.type == col_type::kInt16 || p.type == col_type::kInt32)) {
     long long v = 0;
@@ -58,7 +66,7 @@ Bytes EncodeValue(const PropertyDescription& p) {
 
 }  // namespace
 
-Bytes EncodePropertySet(const PropertySetDescription& set) {
+Bytes EncodePropertySet(const PropertySetDescription& set, bool jet3) {
   // Names in the order of first use; values refer to them by position.
   std::vector<std::string> names = set.names;
   std::map<std::string, std::uint16_t> index;
@@ -72,10 +80,10 @@ Bytes EncodePropertySet(const PropertySetDescription& set) {
       names.push_back(p.name);
     }
 
-  Bytes out{'M', 'R', '2', 0};
+  Bytes out = jet3 ? Bytes{'K', 'K', 'D', 0} : Bytes{'M', 'R', '2', 0};
   Bytes namesBlock;
   for (const auto& n : names) {
-    Bytes u = Utf16(n);
+    Bytes u = Text(n, jet3);
     Put16(namesBlock, static_cast<std::uint16_t>(u.size()));
     namesBlock.insert(namesBlock.end(), u.begin(), u.end());
   }
@@ -85,12 +93,12 @@ Bytes EncodePropertySet(const PropertySetDescription& set) {
 
   for (const auto& block : set.blocks) {
     Bytes body;
-    Bytes name = Utf16(block.name);
+    Bytes name = Text(block.name, jet3);
     Put32(body, static_cast<std::uint32_t>(6 + name.size()));
     Put16(body, static_cast<std::uint16_t>(name.size()));
     body.insert(body.end(), name.begin(), name.end());
     for (const auto& p : block.properties) {
-      Bytes value = EncodeValue(p);
+      Bytes value = EncodeValue(p, jet3);
       if (value.size() > 0xffff - 8) BadValue(p);
       Put16(body, static_cast<std::uint16_t>(8 + value.size()));
       body.push_back(p.ddl);

@@ -16,7 +16,11 @@
 
 namespace qv::jet {
 
-// Throws 3464 for a value that does not fit its type.
-Bytes EncodePropertySet(const PropertySetDescription& set);
+// Access 97 (Jet3) lists have the same blocks after the magic "KKD\0", with names and text values
+// in the code page (Windows-1252) instead of UTF-16LE (checked against the LvProp of every catalog
+// row of the Access 97 files of the corpus).
+//
+// Throws 3464 for a value that does not fit its type (in Jet3 also for text code page 1252 lacks).
+Bytes EncodePropertySet(const PropertySetDescription& set, bool jet3 = false);
 
 }  // namespace qv::jet

@@ -6,7 +6,31 @@ namespace qv::jet {
 
 std::size_t MaxRowSize(const Layout& layout) { return layout.pageSize - layout.dataRowCountOffset - 2 - 2; }
 
-Bytes BuildRow(const TableDefinition& t, const std::vector<EncodedValue>& cells) {
+namespace {
+
+// The Jet3 end of a row: the variable offsets as single bytes (the end of the last column first,
+// then backwards), the jump table (one byte per 256 bytes of row: the first offset entry at or
+// past that boundary, 0xff where none is), the variable count, the null mask.
+void AppendJet3Tail(Bytes& row, const std::vector<std::uint16_t>& offsets, std::size_t varCount, const Bytes& mask) {
+  const std::size_t base = row.size() + (varCount + 1) + 1 + mask.size();
+  std::size_t jumps = 0;
+  while ((base + jumps - 1) / 256 != jumps) jumps = (base + jumps - 1) / 256;
+  for (std::size_t k = varCount + 1; k-- > 0;) row.push_back(static_cast<std::uint8_t>(offsets[k] & 0xff));
+  std::vector<std::uint8_t> jump(jumps, 0xff);
+  for (std::size_t k = 0; k < jumps; ++k)
+    for (std::size_t i = 0; i <= varCount; ++i)
+      if (offsets[i] >= 256 * (k + 1)) {
+        jump[k] = static_cast<std::uint8_t>(i);
+        break;
+      }
+  for (std::size_t k = jumps; k-- > 0;) row.push_back(jump[k]);
+  row.push_back(static_cast<std::uint8_t>(varCount));
+  row.insert(row.end(), mask.begin(), mask.end());
+}
+
+}  // namespace
+
+Bytes BuildRow(const TableDefinition& t, const std::vector<EncodedValue>& cells, const Layout& l) {
   std::size_t rowColumns = 0, fixedSize = 0, varCount = 0;
   for (const auto& c : t.columns) {
     rowColumns = std::max<std::size_t>(rowColumns, c.number + 1u);
@@ -17,11 +41,12 @@ Bytes BuildRow(const TableDefinition& t, const std::vector<EncodedValue>& cells)
       varCount = std::max<std::size_t>(varCount, c.varIndex + 1u);
   }
   if (t.varColumns == 0) varCount = 0;
+  const std::size_t lead = l.rowColumnCountSize;
   Bytes row;
-  row.reserve(2 + fixedSize + 64);
+  row.reserve(lead + fixedSize + 64);
   row.push_back(static_cast<std::uint8_t>(rowColumns));
-  row.push_back(static_cast<std::uint8_t>(rowColumns >> 8));
-  row.resize(2 + fixedSize, 0);
+  if (lead == 2) row.push_back(static_cast<std::uint8_t>(rowColumns >> 8));
+  row.resize(lead + fixedSize, 0);
   Bytes mask((rowColumns + 7) / 8, 0);
   std::vector<const EncodedValue*> byVar(varCount, nullptr);
   for (std::size_t i = 0; i < t.columns.size(); ++i) {
@@ -32,7 +57,7 @@ Bytes BuildRow(const TableDefinition& t, const std::vector<EncodedValue>& cells)
     if (c.type == col_type::kBoolean || v.null) continue;
     if (c.fixedLength()) {
       std::copy_n(v.bytes.begin(), std::min<std::size_t>(v.bytes.size(), c.length),
-                  row.begin() + 2 + static_cast<std::ptrdiff_t>(c.fixedOffset));
+                  row.begin() + static_cast<std::ptrdiff_t>(lead + c.fixedOffset));
     } else if (c.varIndex < varCount) {
       byVar[c.varIndex] = &v;
     }
@@ -43,6 +68,11 @@ Bytes BuildRow(const TableDefinition& t, const std::vector<EncodedValue>& cells)
     if (byVar[k]) row.insert(row.end(), byVar[k]->bytes.begin(), byVar[k]->bytes.end());
   }
   offsets[varCount] = static_cast<std::uint16_t>(row.size());
+  if (l.jet3) {
+    if (t.varColumns > 0) AppendJet3Tail(row, offsets, varCount, mask);
+    else row.insert(row.end(), mask.begin(), mask.end());
+    return row;
+  }
   if (t.varColumns > 0) {
     for (std::size_t k = varCount + 1; k-- > 0;) {
       std::uint8_t two[2];

@@ -58,7 +58,7 @@ std::uint32_t CurrentTablePage(SharedFile& f, const std::string& name) {
     const std::string n = TextOf(r.values[cName]);
     const auto page = static_cast<std::uint32_t>(IntOf(r.values[cId])) & 0x00ffffffu;
     if (n == name) return page;
-    if (loose == 0 && EqualIgnoringAsciiCase(n, name)) loose = page;
+    if (loose == 0 && EqualIgnoringLetterCase(n, name)) loose = page;
   }
   return loose;
 }

@@ -75,10 +75,10 @@ class FreshPage {
   bool open_ = false;
 };
 
-// The target's long-value page maps (ACE), wherever in its definition chain they lie.
+// The target's long-value page maps (ACE, Access 97), wherever in its definition chain they lie.
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> TargetLongValueMaps(PageStore& ps, const Layout& l,
                                                                                    const TableDefinition& t) {
-  if (l.jet3 || l.version == JetVersion::Jet4) return {};
+  if (l.version == JetVersion::Jet4) return {};
   bool longValues = std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
   if (!longValues) return {};
   return ReadLongValueMaps(ps, l, t);
@@ -268,7 +268,7 @@ class Copier {
       const auto from = row_.begin() + (c.bytes.data() - row.data());
       e.bytes.assign(from, from + static_cast<std::ptrdiff_t>(c.bytes.size()));
     }
-    row_ = BuildRow(dst_, encoded_);
+    row_ = BuildRow(dst_, encoded_, l_);
     if (row_.size() > MaxRowSize(l_))
       throw Error(errc::kValueTooLong,
                   "A row of table '" + src_.name + "' takes " + std::to_string(row_.size()) + " bytes in the layout of table '" +
@@ -518,7 +518,7 @@ namespace {
 std::uint64_t Append(Database& db, const std::string& source, const std::string& target, const CopyOptions& options,
                      std::optional<std::int32_t> counterFloor) {
   SharedFile& file = *db.sharedFile();
-  FileWriter::Attach(file);  // refuses read-only files, Jet3 and encrypted .accdb at once
+  FileWriter::Attach(file);  // refuses read-only files and encrypted .accdb at once
   // The whole copy holds the write lock: no other connection of this process changes the two
   // tables between its operations.
   std::unique_lock lock(file.writeMutex);

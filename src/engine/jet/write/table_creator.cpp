@@ -28,8 +28,6 @@ constexpr std::int32_t kRootContainerId = 0x0f000000;  // parent of the Tables, 
 constexpr int kContainerType = 3;
 constexpr std::size_t kMaxNameLength = 64;
 constexpr std::size_t kMaxColumns = 255;
-// An inline usage map as Access writes it for a new table: kind 0, first page 0, 64 bytes of bits.
-constexpr std::size_t kInlineMapBits = 64;
 // The rights ACE of the Tables container that stands for "the creator" (its SID is the owner's with
 // 0x0105 XORed into it, in every corpus file): a new table gives those rights to its owner.
 constexpr std::uint16_t kCreatorSidXor = 0x0105;
@@ -57,30 +55,6 @@ bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp) {
   }
   i += extra + 1;
   return cp <= 0x10ffff && !(cp >= 0xd800 && cp <= 0xdfff);
-}
-
-char32_t FoldCase(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 'a';
-  if (c >= 0xc0 && c <= 0xde && c != 0xd7) return c + 0x20;  // Latin-1 capitals
-  // Latin Extended-A: capital and small letter in pairs (U+0130 and U+0131 are no pair)
-  if (c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131) return c | 1;
-  if (c >= 0x139 && c <= 0x148) return c + (c & 1);
-  if (c >= 0x14a && c <= 0x177) return c | 1;
-  if (c == 0x178) return 0xff;
-  if (c >= 0x179 && c <= 0x17e) return c + (c & 1);
-  if (c >= 0x391 && c <= 0x3ab && c != 0x3a2) return c + 0x20;  // Greek capitals
-  if (c == 0x386) return 0x3ac;
-  if (c >= 0x388 && c <= 0x38a) return c + 0x25;
-  if (c == 0x38c) return 0x3cc;
-  if (c == 0x38e || c == 0x38f) return c + 0x3f;
-  if (c >= 0x410 && c <= 0x42f) return c + 0x20;                  // Cyrillic capitals
-  if (c >= 0x400 && c <= 0x40f) return c + 0x50;
-  if (c >= 0x531 && c <= 0x556) return c + 0x30;                  // Armenian capitals
-  if (c >= 0x460 && c <= 0x4ff && c != 0x482 && !(c >= 0x483 && c <= 0x489) && c != 0x4c0 && c != 0x4cf) {
-    if (c >= 0x4c1 && c <= 0x4ce) return c + (c & 1);  // pairs start on odd numbers there
-    return c | 1;
-  }
-  return c;
 }
 
 qv::Timestamp LocalNow() {
@@ -186,15 +160,18 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
   return *at;
 }
 
-Bytes EncodeSystemRow(const TableDefinition& t, const qv::Row& row) {
+Bytes EncodeSystemRow(const TableDefinition& t, const qv::Row& row, const DatabaseHeader& header) {
+  const std::unique_ptr<TextCodec> codec = Jet3TextCodec(header);
   std::vector<EncodedValue> cells;
   for (std::size_t i = 0; i < t.columns.size(); ++i)
-    cells.push_back(EncodeValue(t.columns[i], row[i], t.name));
-  return BuildRow(t, cells);
+    cells.push_back(EncodeValue(t.columns[i], row[i], t.name, codec.get()));
+  return BuildRow(t, cells, header.layout);
 }
 
-Bytes EmptyInlineMap() {
-  Bytes m(1 + 4 + kInlineMapBits, 0);
+// An inline usage map as Access writes it for a new table: kind 0, first page 0, 64 bytes of bits
+// (128 in Access 97 files).
+Bytes EmptyInlineMap(const Layout& l) {
+  Bytes m(1 + 4 + l.inlineMapBytes, 0);
   return m;
 }
 
@@ -222,21 +199,16 @@ void CheckAccessName(const std::string& name, const char* what) {
   if (units > kMaxNameLength) bad("it is longer than 64 characters");
 }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  std::size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    char32_t x = 0, y = 0;
-    bool okA = NextCodePoint(a, i, x), okB = NextCodePoint(b, j, y);
-    if (!okA || !okB) return a == b;
-    if (FoldCase(x) != FoldCase(y)) return false;
-  }
-  return i == a.size() && j == b.size();
-}
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) { return EqualIgnoringLetterCase(a, b); }
 
 SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
   SortOrder s;
-  if (header.layout.jet3) return s;
   s.id = header.sortOrder ? header.sortOrder : 0x0409;
+  if (header.layout.jet3) {
+    s.version = kSortVersionJet3;
+    s.codePage = header.codePage;
+    return s;
+  }
   if (header.plainPage.size() > 0x71) s.version = header.plainPage[0x71];
   return s;
 }
@@ -260,7 +232,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
                     file);
   }
 
-  WriteOperation op(f);  // refuses read-only, Jet3 and encrypted files
+  WriteOperation op(f);  // refuses read-only and encrypted files
   FileWriter& w = op.writer();
   PageStore& ps = w.pages();
   const Layout& l = w.layout();
@@ -273,7 +245,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   for (const auto& c : table.columns)
     table.maxColumns = std::max<std::uint16_t>(table.maxColumns, static_cast<std::uint16_t>(c.number + 1));
   std::vector<std::uint16_t> longColumns;
-  if (f.header.ace)
+  if (f.header.ace || l.jet3)  // Jet4 keeps no maps per long-value column
     for (const auto& c : table.columns)
       if (c.longValue()) longColumns.push_back(c.number);
   {
@@ -377,11 +349,11 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   std::vector<PendingIndexEntry> objectKeys = PrepareIndexEntries(w, objects, objectRow);
   std::vector<std::vector<PendingIndexEntry>> aceKeys;
   for (const auto& r : aceRows) aceKeys.push_back(PrepareIndexEntries(w, aces, r));
-  Bytes objectBytes = EncodeSystemRow(objects, objectRow);
+  Bytes objectBytes = EncodeSystemRow(objects, objectRow, f.header);
   std::vector<Bytes> aceBytes;
-  for (const auto& r : aceRows) aceBytes.push_back(EncodeSystemRow(aces, r));
+  for (const auto& r : aceRows) aceBytes.push_back(EncodeSystemRow(aces, r, f.header));
 
-  // The usage-map rows: pages used, free space, then (ACE) two per long-value column, on data
+  // The usage-map rows: pages used, free space, then (ACE, Access 97) two per long-value column, on data
   // pages owned by no table (owner 0), as Access keeps them.
   std::vector<RowPointer> mapRows;
   {
@@ -389,7 +361,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     std::uint32_t mapPage = 0;
     Bytes page;
     for (std::size_t k = 0; k < count; ++k) {
-      Bytes row = EmptyInlineMap();
+      Bytes row = EmptyInlineMap(l);
       std::optional<std::uint8_t> slot;
       if (mapPage != 0) slot = AddRow(l, page, row);
       if (!slot) {

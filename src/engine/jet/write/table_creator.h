@@ -13,7 +13,8 @@
 //    container, Owner = the database owner, Type 1, Flags 0, both dates now), the MSysACEs rows
 //    the table inherits from the Tables container, and the entries of both tables' indexes;
 //  - the connection's catalog is read again, so the table is listed and readable at once.
-// Jet3 files, encrypted files and read-only files are refused by FileWriter::Attach.
+// Read-only files (and encrypted ones opened without their page cipher) are refused by
+// FileWriter::Attach.
 // Facts and decisions: docs/formats/jet-writing.md, "Creating a table".
 #pragma once
 
@@ -38,7 +39,8 @@ void CheckAccessName(const std::string& name, const char* what);
 // one listed in its maps) and raises its row count; inside the caller's WriteOperation.
 RowPointer PlaceCatalogRow(FileWriter& w, const TableDefinition& t, const Bytes& row);
 
-// The database's default collation as page 0 gives it (u16 at 0x6e, version byte at 0x71).
+// The database's default collation as page 0 gives it (u16 at 0x6e, version byte at 0x71; Jet3:
+// u16 at 0x3a, the Jet3 order over the code page text is read in).
 SortOrder DatabaseSortOrder(const DatabaseHeader& header);
 
 // `a` and `b` equal without regard to letter case (ASCII and Latin-1 letters), as Access

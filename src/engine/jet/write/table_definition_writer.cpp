@@ -1,6 +1,7 @@
 #include "engine/jet/write/table_definition_writer.h"
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/value_encoder.h"
 
@@ -9,7 +10,6 @@ namespace qv::jet {
 namespace {
 constexpr std::uint32_t kTableMagic = 1625;
 constexpr std::uint32_t kIndexMagic = 1923;
-constexpr std::size_t kColumnStart = 0x3f;
 
 void Put16(Bytes& b, std::uint16_t v) {
   b.push_back(static_cast<std::uint8_t>(v));
@@ -19,10 +19,116 @@ void Put32(Bytes& b, std::uint32_t v) {
   Put16(b, static_cast<std::uint16_t>(v));
   Put16(b, static_cast<std::uint16_t>(v >> 16));
 }
+
+// A column or index name of a Jet3 definition: u8 length, the name in the file's code page.
+void PutJet3Name(Bytes& b, const std::string& name, const TextCodec& codec, const char* what) {
+  std::string bytes;
+  if (!codec.FromUtf8(name, bytes))
+    throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' has a character the database's code page (" +
+                                            codec.charset() + ") lacks.");
+  if (bytes.size() > 255) throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' is too long.");
+  b.push_back(static_cast<std::uint8_t>(bytes.size()));
+  b.insert(b.end(), bytes.begin(), bytes.end());
+}
+
+// The Jet3 (Access 97) definition block, as Access 97 lays it out (testV1997.mdb, indexTestV1997.mdb
+// and the other Access 97 files of the corpus):
+//   0x00 0x02 0x01 | 0x02 "VC" | 0x04 u32 next page | 0x08 u32 length | 0x0c u32 rows |
+//   0x10 u32 last autonumber | 0x14 u8 table type | 0x15 u16 max columns | 0x17 u16 variable
+//   columns | 0x19 u16 columns | 0x1b u32 indexes | 0x1f u32 real indexes | 0x23 u32 used-pages
+//   map | 0x27 u32 free-space map | per real index: u32 rows when Access last counted (0 from
+//   us), u32 distinct keys |
+//   columns, 18 bytes each: u8 type | u16 number | u16 variable index (a fixed column: the
+//     variable columns before it) | u16 number | u16 1 | u16 sort order | u16 code page | u8 flags
+//     | u16 fixed offset (0 for variable columns) | u16 length |
+//   names: u8 length, code page bytes | physical index blocks (39 bytes) | logical index entries
+//   (20 bytes) | index names | per long-value column given a page map (every Access 97 table with
+//   memo or OLE columns has them, test2V1997.mdb MSP_PROJECTS and the system tables): u16
+//   number, u32 owned-pages map, u32 map of those with room (0 in some system tables) | u16 0xffff
+Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, const Layout& l,
+                           const std::vector<LongValueMaps>& longValueMaps) {
+  const TextCodec codec(TextCodec::CharsetForCodePage(sort.codePage ? sort.codePage : 1252));
+  constexpr std::size_t kJet3ColumnStart = 0x2b;  // Layout::tdefColumnStart of Jet3
+  Bytes b(kJet3ColumnStart, 0);
+  b[0] = page_type::kTableDef;
+  b[1] = 0x01;
+  b[2] = 'V';
+  b[3] = 'C';
+  StoreU32(b.data() + l.tdefRowCount, t.rowCount);
+  StoreU32(b.data() + l.tdefAutoNumber, t.nextAutoNumber);
+  b[l.tdefTableType] = t.tableType ? t.tableType : 0x4e;
+  std::uint16_t varCount = 0, maxNumber = 0;
+  for (const auto& c : t.columns) {
+    if (!c.fixedLength()) ++varCount;
+    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
+  }
+  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
+  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
+  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
+  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
+  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
+  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
+  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+  for (const auto& ri : t.realIndexes) {
+    Put32(b, 0);
+    Put32(b, ri.rowCount);
+  }
+  for (const auto& c : t.columns) {
+    b.push_back(c.type);
+    Put16(b, c.number);
+    Put16(b, c.varIndex);
+    Put16(b, c.number);
+    Put16(b, 1);
+    Put16(b, sort.id);
+    Put16(b, sort.codePage ? sort.codePage : 1252);
+    b.push_back(c.flags);
+    Put16(b, c.fixedLength() ? c.fixedOffset : 0);
+    Put16(b, c.length);
+  }
+  for (const auto& c : t.columns) PutJet3Name(b, c.name, codec, "Column");
+  // Physical indexes, 39 bytes: 10 x (u16 column number or 0xffff, u8 order: 0x01 ascending,
+  // 0x00 descending, compIndexTestV1997.mdb and the _desc tables of testIndexCodesV1997.mdb) |
+  // u32 usage map | u32 first page | u8 flags.
+  for (const auto& ri : t.realIndexes) {
+    for (std::size_t k = 0; k < 10; ++k) {
+      if (k < ri.columns.size()) {
+        Put16(b, ri.columns[k].columnNumber);
+        b.push_back(ri.columns[k].ascending ? 0x01 : 0x00);  // Access 97: 0 descending (Jet4: 2)
+      } else {
+        Put16(b, 0xffff);
+        b.push_back(0);
+      }
+    }
+    Put32(b, ri.usedPagesPointer);
+    Put32(b, ri.firstPage);
+    b.push_back(ri.flags);
+  }
+  // Logical indexes, 20 bytes: u32 number | u32 physical index | u8 related table type | i32
+  // related index | u32 related table page | u8 4 | u8 4 | u8 kind.
+  for (const auto& ix : t.indexes) {
+    Put32(b, static_cast<std::uint32_t>(ix.number));
+    Put32(b, static_cast<std::uint32_t>(ix.realIndex));
+    b.push_back(ix.relTableType);
+    Put32(b, static_cast<std::uint32_t>(ix.relIndex));
+    Put32(b, ix.relTablePage);
+    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
+    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
+    b.push_back(ix.type);
+  }
+  for (const auto& ix : t.indexes) PutJet3Name(b, ix.name, codec, "Index");
+  for (const auto& m : longValueMaps) {
+    Put16(b, m.column);
+    Put32(b, m.ownedPages);
+    Put32(b, m.freePages);
+  }
+  Put16(b, 0xffff);
+  StoreU32(b.data() + 8, static_cast<std::uint32_t>(b.size()));
+  b.resize(DefinitionCapacity(DefinitionPageCount(b.size(), l), l), 0);
+  return b;
+}
 }  // namespace
 
 std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout) {
-  if (layout.jet3) throw Error(errc::kNotSupported, "Access 97 (Jet3) tables cannot be created by this version.");
   std::vector<ColumnDef> out;
   std::uint16_t fixedOffset = 0, varIndex = 0;
   for (std::size_t i = 0; i < columns.size(); ++i) {
@@ -37,7 +143,12 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
       case ColumnType::Byte: d.type = col_type::kByte; fixedLength = 1; break;
       case ColumnType::Int16: d.type = col_type::kInt16; fixedLength = 2; break;
       case ColumnType::Int32: d.type = col_type::kInt32; fixedLength = 4; break;
-      case ColumnType::Int64: d.type = col_type::kBigInt; fixedLength = 8; break;
+      case ColumnType::Int64:
+        if (layout.jet3)
+          throw Error(errc::kNotSupported, "Column '" + c.name + "': an Access 97 database has no Large Number columns.");
+        d.type = col_type::kBigInt;
+        fixedLength = 8;
+        break;
       case ColumnType::Single: d.type = col_type::kSingle; fixedLength = 4; break;
       case ColumnType::Double: d.type = col_type::kDouble; fixedLength = 8; break;
       case ColumnType::Currency: d.type = col_type::kCurrency; fixedLength = 8; break;
@@ -46,6 +157,8 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
       case ColumnType::Time: d.type = col_type::kDateTime; fixedLength = 8; break;
       case ColumnType::Guid: d.type = col_type::kGuid; fixedLength = 16; break;
       case ColumnType::Decimal:
+        if (layout.jet3)
+          throw Error(errc::kNotSupported, "Column '" + c.name + "': an Access 97 database has no Decimal columns.");
         d.type = col_type::kNumeric;
         fixedLength = 17;
         d.precision = c.precision ? c.precision : 18;
@@ -60,11 +173,12 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
           throw Error(errc::kInvalidArgument, "Column '" + c.name + "': TEXT(" + std::to_string(size) +
                                                   ") is longer than 255 characters (use MEMO).");
         d.type = col_type::kText;
-        d.length = static_cast<std::uint16_t>(size * 2);
-        d.extFlags = 0x01;  // compressed Unicode, as Access makes text columns
+        // Jet3 keeps one byte per character; later formats two, "compressed" as Access makes them.
+        d.length = static_cast<std::uint16_t>(layout.jet3 ? size : size * 2);
+        d.extFlags = layout.jet3 ? 0 : 0x01;
         break;
       }
-      case ColumnType::Memo: d.type = col_type::kMemo; d.extFlags = 0x01; break;
+      case ColumnType::Memo: d.type = col_type::kMemo; d.extFlags = layout.jet3 ? 0 : 0x01; break;
       case ColumnType::Binary: {
         std::uint32_t size = c.size ? c.size : 255;
         if (size > 255)
@@ -91,6 +205,8 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
     } else {
       d.varIndex = varIndex++;
     }
+    // Jet3 descriptors give a fixed column the number of variable columns before it.
+    if (layout.jet3 && d.fixedLength()) d.varIndex = varIndex;
     out.push_back(std::move(d));
   }
   return out;
@@ -107,7 +223,6 @@ Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
 Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& sort,
                                    const std::vector<LongValueMaps>& longValueMaps,
                                    const Layout& l) {
-  if (l.jet3) throw Error(errc::kNotSupported, "Access 97 (Jet3) table definitions are not written by this version.");
   if (t.realIndexes.size() > 255 || t.indexes.size() > 255)
     throw Error(errc::kNotSupported, "Table '" + t.name + "' has more indexes than a definition can hold.");
   for (const auto& ix : t.indexes)
@@ -117,6 +232,8 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
     if (ri.columns.empty() || ri.columns.size() > 10)
       throw Error(errc::kInvalidArgument, "An index of table '" + t.name + "' has " + std::to_string(ri.columns.size()) +
                                               " columns (1 to 10 are possible).");
+  if (l.jet3) return EncodeJet3Definition(t, sort, l, longValueMaps);
+  constexpr std::size_t kColumnStart = 0x3f;  // Layout::tdefColumnStart of Jet4 and ACE
   Bytes b(kColumnStart, 0);
   b[0] = page_type::kTableDef;
   b[1] = 0x01;

@@ -33,13 +33,19 @@ namespace qv::jet {
 // The database's text collation as column descriptors carry it (bytes 11..14).
 struct SortOrder {
   std::uint16_t id = 0x0409;   // General
-  std::uint8_t version = 0;    // 1 for the Access 2010 "General" order
+  std::uint8_t version = 0;    // 1 for the Access 2010 "General" order; kSortVersionJet3 in Jet3
+  std::uint16_t codePage = 0;  // Jet3 only: the code page its text is stored in
 };
+
+// The version value that marks the sort order of an Access 97 (Jet3) file: Jet3 keeps no version
+// byte, and its "General" order (1033) keys text differently from every later version
+// (index_key.h).
+inline constexpr std::uint8_t kSortVersionJet3 = 0xff;
 
 // Columns of a new table from engine-neutral columns: types, lengths, flags, numbers, variable
 // indexes and fixed offsets as Access lays them out (fixed columns in order from offset 0,
-// variable ones numbered in order). Throws 3251 for a type this version cannot create and 3001
-// for a bad size.
+// variable ones numbered in order). Throws 3251 for a type this version cannot create (and for
+// Decimal and Large Number in Access 97 files, which have neither) and 3001 for a bad size.
 std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout);
 
 // The definition block of `t`, its indexes included. `longValueMaps` gives, for ACE files, the

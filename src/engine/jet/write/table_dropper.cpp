@@ -113,7 +113,7 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   for (const auto& r : all) {
     int type = static_cast<int>(IntOf(r.values[cType]) & 0x7f);
     if (type != object_type::kTable && type != object_type::kAccessLink && type != object_type::kOdbcLink) continue;
-    if (EqualIgnoringAsciiCase(TextOf(r.values[cName]), name)) target = &r;
+    if (EqualIgnoringLetterCase(TextOf(r.values[cName]), name)) target = &r;
   }
   if (!target) throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + file + "'.", file);
   CatalogEntry e;
@@ -137,8 +137,8 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
     const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject"),
         cRel = SystemColumn(rel, "szRelationship");
     auto rows = FindRows(f, rel, [&](const SystemRow& r) {
-      return EqualIgnoringAsciiCase(TextOf(r.values[cObj]), e.name) ||
-             EqualIgnoringAsciiCase(TextOf(r.values[cRef]), e.name);
+      return EqualIgnoringLetterCase(TextOf(r.values[cObj]), e.name) ||
+             EqualIgnoringLetterCase(TextOf(r.values[cRef]), e.name);
     });
     if (!rows.empty())
       throw Error(errc::kRelationship,
@@ -349,8 +349,8 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
     TableDefinition rel = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
     const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject");
     for (const auto& r : ReadSystemRows(f, rel))
-      if (EqualIgnoringAsciiCase(TextOf(r.values[cObj]), oldName) ||
-          EqualIgnoringAsciiCase(TextOf(r.values[cRef]), oldName))
+      if (EqualIgnoringLetterCase(TextOf(r.values[cObj]), oldName) ||
+          EqualIgnoringLetterCase(TextOf(r.values[cRef]), oldName))
         throw Error(errc::kRelationship,
                     "Table '" + oldName + "' is part of a relationship and cannot be renamed.", file);
   }
@@ -360,6 +360,7 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
   // are: the new row keeps their stored fields as they were.
   qv::Row row = source->values;
   row[cName] = to;
+  const std::unique_ptr<TextCodec> codec = Jet3TextCodec(f.header);
   std::vector<EncodedValue> cells;
   for (std::size_t i = 0; i < objects.columns.size(); ++i) {
     auto stored = source->longFields.find(i);
@@ -369,10 +370,10 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
       kept.bytes = stored->second;
       cells.push_back(std::move(kept));
     } else {
-      cells.push_back(EncodeValue(objects.columns[i], row[i], objects.name));
+      cells.push_back(EncodeValue(objects.columns[i], row[i], objects.name, codec.get()));
     }
   }
-  const Bytes bytes = BuildRow(objects, cells);
+  const Bytes bytes = BuildRow(objects, cells, f.header.layout);
 
   // The old row and its index entries go first (the unique index on Id would refuse the new row
   // beside it); a key that cannot be made undoes the whole change with the operation.

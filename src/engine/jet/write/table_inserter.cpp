@@ -54,6 +54,7 @@ bool SameTable(const TableDefinition& a, const TableDefinition& b) {
 // the first operation's check. A connection whose catalog list is already stale does not use it.
 TableInserter::TableInserter(Database& db, const std::string& table)
     : file_(db.sharedFile()),
+      codec_(Jet3TextCodec(file_->header)),
       catalogGeneration_(file_->catalogGeneration.load()),
       def_(db.CatalogIsStale() ? TableDefinition{} : db.ReadDefinition(table)) {
   if (def_.firstPage == 0) {
@@ -61,7 +62,7 @@ TableInserter::TableInserter(Database& db, const std::string& table)
     if (page == 0) throw Error(errc::kNoSuchTable, "Table '" + table + "' does not exist in '" + file_->path + "'.", file_->path);
     def_ = ReadTableDefinition(*file_->pages, file_->header, page, table);
   }
-  FileWriter::Attach(*file_);  // refuses read-only files, Jet3 and encrypted .accdb at once
+  FileWriter::Attach(*file_);  // refuses read-only files and encrypted .accdb at once
   CheckWritable();
   lvalMaps_ = ReadLongValueMaps(*file_->pages, file_->header.layout, def_);
 }
@@ -69,17 +70,18 @@ TableInserter::TableInserter(Database& db, const std::string& table)
 std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
                                                                                  const TableDefinition& t) {
   std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> maps;
-  if (l.jet3) return maps;
   // The whole definition, joined across its pages (the maps may lie on any of them).
   const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
   ByteView v(joined, ps.Where(t.firstPage, 0));
   // After the column descriptors and names come the index sections: one column block per real
   // index, one entry per logical index, then the logical index names; then, per long-value
-  // column, u16 column number, u32 owned-pages map, u32 free-space map, and 0xffff.
+  // column, u16 column number, u32 owned-pages map, u32 free-space map, and 0xffff (ACE and
+  // Access 97; Jet4 tables end at the names).
+  auto name = [&](std::size_t at) { return l.nameLengthSize + (l.nameLengthSize == 1 ? v.U8(at) : v.U16(at)); };
   std::size_t at = l.tdefRealIndexStart + t.realIndexes.size() * l.realIndexEntrySize + t.columns.size() * l.columnEntrySize;
-  for (std::size_t i = 0; i < t.columns.size(); ++i) at += 2 + v.U16(at);
+  for (std::size_t i = 0; i < t.columns.size(); ++i) at += name(at);
   at += t.realIndexes.size() * l.indexColumnBlockSize + t.indexes.size() * l.logicalIndexEntrySize;
-  for (std::size_t i = 0; i < t.indexes.size(); ++i) at += 2 + v.U16(at);
+  for (std::size_t i = 0; i < t.indexes.size(); ++i) at += name(at);
   const std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
   while (at + 2 <= end && v.U16(at) != 0xffff) {
     if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", ps.Where(t.firstPage, at));
@@ -143,9 +145,17 @@ std::vector<EncodedValue> TableInserter::Encode(const qv::Row& values) {
                 "Table '" + def_.name + "' has " + std::to_string(def_.columns.size()) + " columns but " +
                     std::to_string(values.size()) + " values were given.",
                 file_->path);
+  ++rowsGiven_;
   std::vector<EncodedValue> cells;
   cells.reserve(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i) cells.push_back(EncodeValue(def_.columns[i], values[i], def_.name));
+  try {
+    for (std::size_t i = 0; i < values.size(); ++i)
+      cells.push_back(EncodeValue(def_.columns[i], values[i], def_.name, codec_.get()));
+  } catch (const Error& e) {
+    // Which of the rows given it was: the n-th row of a copy is the n-th row of its source.
+    if (e.number() != errc::kTypeConversion && e.number() != errc::kValueTooLong) throw;
+    throw Error(e.number(), "Row " + std::to_string(rowsGiven_) + ": " + e.description(), e.where());
+  }
   return cells;
 }
 
@@ -319,7 +329,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
     }
     cells[i].bytes = std::move(field);
   }
-  auto rowSize = [&] { return BuildRow(def_, cells).size(); };
+  auto rowSize = [&] { return BuildRow(def_, cells, l).size(); };
   // Move inline values out, largest first, while the row is too long.
   std::sort(longs.begin(), longs.end(), [&](std::size_t a, std::size_t b) { return content[a].size() > content[b].size(); });
   for (std::size_t i : longs) {
@@ -331,7 +341,7 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
     }
     cells[i].bytes = PlaceLongValue(w, content[i], def_.columns[i].number);
   }
-  Bytes row = BuildRow(def_, cells);
+  Bytes row = BuildRow(def_, cells, l);
   if (row.size() > MaxRowSize(l))
     throw Error(errc::kValueTooLong,
                 "The record is too large: a row of table '" + def_.name + "' would take " + std::to_string(row.size()) +

@@ -1,6 +1,8 @@
 #include "engine/jet/write/value_encoder.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -32,6 +34,52 @@ std::string Shown(const qv::Value& v) {
   throw Error(errc::kValueTooLong,
               "The field is too small for the data: column '" + c.name + "' of table '" + table + "' holds at most " +
                   std::to_string(max) + " " + unit + ", the value has " + std::to_string(have) + ".",
+              table + "." + c.name);
+}
+
+// The first character of `utf8` the code page cannot store (0 when there is none).
+char32_t LackingCharacter(const TextCodec& codec, const std::string& utf8) {
+  std::string scratch;
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::size_t start = i;
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t len = lead < 0x80 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+    i = std::min(utf8.size(), start + len);
+    if (lead < 0x80) continue;
+    if (!codec.FromUtf8(std::string_view(utf8).substr(start, i - start), scratch)) {
+      char32_t c = lead & (len == 2 ? 0x1f : len == 3 ? 0x0f : 0x07);
+      for (std::size_t k = start + 1; k < i; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[k]) & 0x3f);
+      return c;
+    }
+  }
+  return 0;
+}
+
+[[noreturn]] void Lacking(const ColumnDef& c, const std::string& table, const TextCodec& codec, const std::string& utf8) {
+  const char32_t ch = LackingCharacter(codec, utf8);
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(ch));
+  std::string shown;
+  if (ch != 0) {
+    std::size_t i = 0;
+    // the character itself as the text holds it
+    while (i < utf8.size()) {
+      const auto lead = static_cast<unsigned char>(utf8[i]);
+      const std::size_t len = lead < 0x80 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+      char32_t x = len == 1 ? lead : lead & (len == 2 ? 0x1f : len == 3 ? 0x0f : 0x07);
+      for (std::size_t k = i + 1; k < i + len && k < utf8.size(); ++k) x = (x << 6) | (static_cast<unsigned char>(utf8[k]) & 0x3f);
+      if (x == ch) {
+        shown = utf8.substr(i, len);
+        break;
+      }
+      i += len;
+    }
+  }
+  throw Error(errc::kTypeConversion,
+              "Field '" + c.name + "' of table '" + table + "': the text has the character " +
+                  (ch != 0 ? "'" + shown + "' (" + code + ")" : std::string("that is not valid UTF-8")) +
+                  ", which the database's code page (" + codec.charset() + ") lacks.",
               table + "." + c.name);
 }
 
@@ -296,7 +344,8 @@ bool EncodeNumeric(const std::string& textIn, std::uint8_t precision, std::uint8
 namespace {
 
 // `fast` takes the shortcuts for the common literal forms; both ways give the same bytes.
-EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& table, bool fast) {
+EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& table, bool fast,
+                    const TextCodec* codec) {
   EncodedValue out;
   // Literal text of a non-text column: the empty text is NULL, as in a statement.
   const qv::Value noValue;
@@ -433,6 +482,15 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
         if (auto t = FormatValueText(v)) formatted = std::move(*t);
         text = &formatted;
       }
+      if (codec) {
+        // Jet3: the file's code page; the column's length counts bytes.
+        std::string stored;
+        if (fast && IsAscii(*text)) stored = *text;
+        else if (!codec->FromUtf8(*text, stored)) Lacking(c, table, *codec, *text);
+        if (c.type == col_type::kText && stored.size() > c.length) TooLong(c, table, stored.size(), c.length, "characters");
+        b.assign(stored.begin(), stored.end());
+        break;
+      }
       std::size_t units = 0;
       bool valid = true;
       b = fast ? EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid)
@@ -465,14 +523,19 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
 
 }  // namespace
 
-EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table) {
-  return Encode(c, in, table, true);
+EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table, const TextCodec* codec) {
+  return Encode(c, in, table, true, codec);
+}
+
+std::unique_ptr<TextCodec> Jet3TextCodec(const DatabaseHeader& header) {
+  if (!header.layout.jet3) return nullptr;
+  return std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(header.codePage ? header.codePage : 1252));
 }
 
 namespace general {
 
-EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table) {
-  return Encode(c, in, table, false);
+EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table, const TextCodec* codec) {
+  return Encode(c, in, table, false, codec);
 }
 
 }  // namespace general

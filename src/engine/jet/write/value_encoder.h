@@ -8,9 +8,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "engine/core/text_codec.h"
 #include "engine/core/value.h"
+#include "engine/jet/header.h"
 #include "engine/jet/table_definition.h"
 
 namespace qv::jet {
@@ -21,8 +24,16 @@ struct EncodedValue {
   Bytes bytes;         // the stored bytes; for memo/OLE the whole long value (not yet placed)
 };
 
-// `table` names the table in errors.
-EncodedValue EncodeValue(const ColumnDef& column, const qv::Value& value, const std::string& table);
+// `table` names the table in errors. `codec`, for Jet3 files, is the file's code page: text and
+// memo values are stored in it, one byte per character where it is a single-byte code page; a
+// character it lacks throws 3464 naming the column and the character. Without it text is Jet4's
+// UTF-16 (compressed where the column allows).
+EncodedValue EncodeValue(const ColumnDef& column, const qv::Value& value, const std::string& table,
+                         const TextCodec* codec = nullptr);
+
+// The code page Jet3 text of the file is written in; null for every later format (their text is
+// UTF-16).
+std::unique_ptr<TextCodec> Jet3TextCodec(const DatabaseHeader& header);
 
 // Access date/time (days since 1899-12-30; before that day the fraction still counts forwards
 // from midnight: 1899-12-29 06:00 is -1.25) of a civil timestamp.
@@ -39,7 +50,8 @@ bool EncodeNumeric(const std::string& text, std::uint8_t precision, std::uint8_t
 // The same conversions without the shortcuts taken for the common literal forms (plain whole
 // and decimal numbers, ASCII text); they must give the same bytes, which the tests hold them to.
 namespace general {
-EncodedValue EncodeValue(const ColumnDef& column, const qv::Value& value, const std::string& table);
+EncodedValue EncodeValue(const ColumnDef& column, const qv::Value& value, const std::string& table,
+                         const TextCodec* codec = nullptr);
 Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units, bool& valid);
 }  // namespace general
 
