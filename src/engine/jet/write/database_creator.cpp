@@ -16,6 +16,7 @@
 #include <random>
 
 #include "engine/core/error.h"
+#include "engine/core/local_time.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/format.h"
 #include "engine/jet/rc4_page_cipher.h"
@@ -131,23 +132,6 @@ class Builder {
   }
 
  private:
-  static qv::Timestamp LocalNow() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t secs = std::chrono::system_clock::to_time_t(now);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm tm{};
-    localtime_r(&secs, &tm);
-    qv::Timestamp t;
-    t.year = tm.tm_year + 1900;
-    t.month = static_cast<std::uint8_t>(tm.tm_mon + 1);
-    t.day = static_cast<std::uint8_t>(tm.tm_mday);
-    t.hour = static_cast<std::uint8_t>(tm.tm_hour);
-    t.minute = static_cast<std::uint8_t>(tm.tm_min);
-    t.second = static_cast<std::uint8_t>(std::min(tm.tm_sec, 59));
-    t.millisecond = static_cast<std::uint16_t>(ms);
-    return t;
-  }
-
   std::uint32_t NewPage(Bytes page) {
     pages_.push_back(std::move(page));
     return static_cast<std::uint32_t>(pages_.size() - 1);
