@@ -24,7 +24,7 @@ endfunction()
 function(qv_add_test)
   cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE qv_settings ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${T_NAME} PRIVATE qv_settings ${T_LIBS} qv_test_oracles GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${T_NAME} PRIVATE
     QV_SHARED_DIR="${QV_SHARED_DIR}" QV_ORACLE_DIR="${QV_ORACLE_DIR}"
     QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QV_BINARY_DIR="${CMAKE_BINARY_DIR}")

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "shell/memory_table_list.h"
-#include "shell/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 #include "sources/paradox_source.h"
 
 namespace fs = std::filesystem;

@@ -17,8 +17,8 @@
 #include "operations/handlers.h"
 #include "operations/table_replacement.h"
 #include "shell/memory_table_list.h"
-#include "shell/page_pointer.h"
-#include "shell/scripted_window_system.h"
+#include "support/memory_page.h"
+#include "support/scripted_window_system.h"
 #include "sources/access_source.h"
 
 namespace {

@@ -1,37 +1,18 @@
 // libFuzzer target for the Paradox table reader. The input is a table file, optionally followed
 // by a blob file: when the input starts with the 4 bytes "QVMB", the next 4 bytes (little-endian)
-// give the length of the .DB part and the rest is the .MB. Any qv::Error is a clean refusal;
-// anything else (a crash, another exception, a sanitizer report) is a finding.
-#include <unistd.h>
-
+// give the length of the .DB part and the rest is the .MB. Both are files in memory. Any
+// qv::Error is a clean refusal; anything else (a crash, another exception, a sanitizer report)
+// is a finding.
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "engine/core/error.h"
+#include "engine/core/file_system.h"
 #include "engine/paradox/table_reader.h"
 
-namespace fs = std::filesystem;
-
-namespace {
-
-void Save(const fs::path& p, const std::uint8_t* data, std::size_t size) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("qv-fuzz-paradox-" + std::to_string(::getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
-  const fs::path db = dir / "T.DB";
-  const fs::path mb = dir / "T.MB";
+  qv::MemoryFileSystem memory;
   std::size_t dbSize = size;
   if (size >= 8 && std::memcmp(data, "QVMB", 4) == 0) {
     std::uint32_t n;
@@ -39,14 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     data += 8;
     size -= 8;
     dbSize = n % (size + 1);
-    Save(mb, data + dbSize, size - dbSize);
-  } else {
-    std::error_code ec;
-    fs::remove(mb, ec);
+    memory.Put("/fuzz/T.MB", {data + dbSize, size - dbSize});
   }
-  Save(db, data, dbSize);
+  memory.Put("/fuzz/T.DB", {data, dbSize});
   try {
-    qv::paradox::TableReader table(db);
+    qv::paradox::OpenOptions options;
+    options.files = &memory;
+    qv::paradox::TableReader table("/fuzz/T.DB", options);
     qv::Row row;
     for (;;) {
       try {

@@ -45,7 +45,7 @@ QString Password(const CommandLine& line) {
   if (line.ask_password) {
     const std::optional<QString> answer = AskPasswordWithoutEcho(QStringLiteral("Password of the Access database: "));
     if (!answer)
-      shell::Fail(shell::failure_number::kPathFileAccess,
+      shell::Fail(errc::kPathFileAccess,
                   QStringLiteral("There is no terminal to ask the password on; use --password-file."));
     return *answer;
   }
@@ -231,7 +231,7 @@ int RunOperation(const CommandLine& line, Operation operation) {
   }
   if (writes_paradox && !QFileInfo(fields.folder).isDir() && !QDir().mkpath(fields.folder)) {
     PrintError(QStringLiteral("error %1: The folder '%2' could not be made.")
-                   .arg(shell::failure_number::kPathFileAccess)
+                   .arg(errc::kPathFileAccess)
                    .arg(fields.folder));
     return kExitSomeNot;
   }

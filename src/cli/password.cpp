@@ -34,7 +34,7 @@ QString ReadPasswordFile(const QString& path) {
   QFile file(path);
   if (!file.exists()) shell::Fail(qv::errc::kFileNotFound, QStringLiteral("Could not find the password file '%1'.").arg(path));
   if (!file.open(QIODevice::ReadOnly))
-    shell::Fail(shell::failure_number::kPathFileAccess,
+    shell::Fail(errc::kPathFileAccess,
                 QStringLiteral("The password file '%1' could not be read: %2").arg(path, file.errorString()));
   return FirstLine(file.readAll());
 }

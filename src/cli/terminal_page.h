@@ -8,47 +8,32 @@
 #include <vector>
 
 #include "cli/run_journal.h"
+#include "shell/memory_table_list.h"
 #include "shell/page_pointer.h"
 #include "shell/table_list.h"
 
 namespace qv::cli {
 
-class TerminalList : public shell::TableList {
+class TerminalList : public shell::MemoryTableList {
  public:
   // `journal` hears which tagged entry the operation reads and removes, and, when
   // `additions_count` is set, the entries it adds (the target list of the transfer into Access,
   // the list of a renamed table).
   TerminalList(RunJournal& journal, bool additions_count) : journal_(journal), additions_count_(additions_count) {}
 
-  int count() const override { return static_cast<int>(items_.size()); }
   QString text(int row) const override;
-  bool isSelected(int row) const override;
-  void SetSelected(int row, bool selected) override;
-  int selectedCount() const override;
-  int currentRow() const override { return current_; }
-  void SetCurrentRow(int row) override;
   void Add(const QString& text) override;
   void RemoveAt(int row) override;
   void Clear() override;
 
-  // For the command itself, without telling the journal.
-  QStringList texts() const;
   // Selects the first entry not yet selected whose text equals `name` ignoring case, tags it
-  // with `tag` and makes it current when none is; false when there is none.
+  // with `tag` and makes it current when none is; false when there is none. The command's own
+  // reads (this, texts()) tell the journal nothing.
   bool SelectFor(const QString& name, int tag, QString* listed);
 
  private:
-  struct Item {
-    QString text;
-    bool selected = false;
-    int tag = -1;
-  };
-  void CheckRow(int row) const;
-
   RunJournal& journal_;
   bool additions_count_;
-  std::vector<Item> items_;
-  int current_ = -1;
 };
 
 // Draws "table k of n NAME [#####.....] 45% about 450 of 1000 rows" on one line of standard

@@ -6,8 +6,8 @@
 
 namespace qv::ops {
 
-// Why `name` cannot name a Paradox table file, or the empty text when it can. Refused: the empty
-// name, "." and "..", and names holding "/", "\", "..", NUL or another control character.
+// Why `name` cannot name a Paradox table file ("it holds a path separator"), or the empty text
+// when it can: the engine's one rule (engine/paradox/table_name.h).
 QString ParadoxNameProblem(const QString& name);
 
 // Throws qv::Error (3125, the engine's number for a name it cannot take) with a clear description

@@ -58,7 +58,7 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
           const auto table = tables.Find(old_name);
           const QStringList old_files = table ? TableFiles(table->folder, table->providerName()) : QStringList();
           if (old_files.isEmpty())
-            shell::Fail(shell::failure_number::kFileNotFound,
+            shell::Fail(errc::kRuntimeFileNotFound,
                         QStringLiteral("The table %1 has no file in the folder '%2' or its subfolders, so it keeps "
                                        "its name.")
                             .arg(old_name, page.fields.paradoxFolder()));
@@ -85,7 +85,7 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
             if (!QFile::copy(from, to)) {
               for (const QString& made : copies) QFile::remove(made);
               replaced = false;
-              shell::Fail(shell::failure_number::kPathFileAccess,
+              shell::Fail(errc::kPathFileAccess,
                           QStringLiteral("Could not copy '%1' to '%2'; the table %3 keeps its name.")
                               .arg(from, to, old_name));
             }

@@ -10,9 +10,6 @@
 #include "shell/failure.h"
 
 namespace qv::ops {
-namespace {
-constexpr int kInvalidName = 3125;
-}
 
 QString QuoteName(const QString& name, bool bracket_first) {
   const bool backquote_ok = !name.contains(QLatin1Char('`'));
@@ -20,7 +17,7 @@ QString QuoteName(const QString& name, bool bracket_first) {
   if (bracket_first ? bracket_ok : !backquote_ok && bracket_ok)
     return QLatin1Char('[') + name + QLatin1Char(']');
   if (backquote_ok) return QLatin1Char('`') + name + QLatin1Char('`');
-  shell::Fail(kInvalidName, QStringLiteral("'%1' is not a valid name: it holds both '`' and ']', so no statement "
+  shell::Fail(errc::kInvalidName, QStringLiteral("'%1' is not a valid name: it holds both '`' and ']', so no statement "
                                            "can name it.")
                                 .arg(name));
 }

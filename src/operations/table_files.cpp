@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <vector>
 
+#include "engine/paradox/table_name.h"
 #include "shell/error_trap.h"
 #include "shell/failure.h"
 
@@ -38,11 +38,7 @@ QStringList MatchingFiles(const QString& folder, const QString& name, bool famil
 
 }  // namespace
 
-bool IsFamilyExtension(const QString& extension) {
-  static const QRegularExpression kFamily(QStringLiteral("^\\.(DB|MB|PX|VAL|TV|[XY][0-9A-F]{2}|[XY]G[0-9A-Z])$"),
-                                          QRegularExpression::CaseInsensitiveOption);
-  return kFamily.match(extension).hasMatch();
-}
+bool IsFamilyExtension(const QString& extension) { return paradox::IsFamilyExtension(extension.toStdString()); }
 
 QStringList TableFiles(const QString& folder, const QString& name) { return MatchingFiles(folder, name, false); }
 
@@ -57,7 +53,7 @@ void DeleteFileOrFail(shell::WindowSystem& windows, const QString& path) {
   windows.Yield();
   QFile file(path);
   if (file.remove() || !QFileInfo::exists(path)) return;
-  shell::Fail(shell::failure_number::kPathFileAccess,
+  shell::Fail(errc::kPathFileAccess,
               QStringLiteral("Could not delete the file '%1': %2.").arg(path, file.errorString()));
 }
 
@@ -74,7 +70,7 @@ bool RenameFile(shell::WindowSystem& windows, const QString& source_db, const QS
   bool copied = false;
   trap.Step(100, [&] {
     if (!source.isFile())
-      shell::Fail(shell::failure_number::kFileNotFound, QStringLiteral("File not found: '%1'.").arg(source_db));
+      shell::Fail(errc::kRuntimeFileNotFound, QStringLiteral("File not found: '%1'.").arg(source_db));
     sources = FamilyFiles(source.path(), source_stem);
     for (const QString& from : sources) {
       QString stem, extension;
@@ -82,14 +78,14 @@ bool RenameFile(shell::WindowSystem& windows, const QString& source_db, const QS
       const QString to = QDir(destination.path()).filePath(destination_stem + extension);
       if (QFileInfo::exists(to) && !QFile::remove(to)) {
         for (const QString& made : copies) QFile::remove(made);
-        shell::Fail(shell::failure_number::kPathFileAccess,
+        shell::Fail(errc::kPathFileAccess,
                     QStringLiteral("Could not replace the file '%1'; the table '%2' keeps its name.").arg(to, source_db));
       }
       QFile file(from);
       if (!file.copy(to)) {
         const QString why = file.errorString();
         for (const QString& made : copies) QFile::remove(made);
-        shell::Fail(shell::failure_number::kPathFileAccess,
+        shell::Fail(errc::kPathFileAccess,
                     QStringLiteral("Could not copy '%1' to '%2': %3; the table keeps its name.").arg(from, to, why));
       }
       copies.push_back(to);

@@ -1,16 +1,11 @@
 #include "pages/widget_table_list.h"
 
-#include "shell/failure.h"
 
 namespace qv::pages {
-namespace {
-constexpr int kInvalidPropertyValue = 380;
-}
-
 QListWidgetItem* WidgetTableList::Item(int row) const {
   QListWidgetItem* item = (row >= 0 && row < list_->count()) ? list_->item(row) : nullptr;
   if (item == nullptr) {
-    shell::Fail(kInvalidPropertyValue, QStringLiteral("Invalid list position %1.").arg(row));
+    shell::FailListPosition(row);
   }
   return item;
 }
@@ -52,9 +47,7 @@ void WidgetTableList::RemoveAt(int row) {
 }
 
 void WidgetProgress::SetValue(int percent) {
-  if (percent < 0 || percent > 100) {
-    shell::Fail(kInvalidPropertyValue, QStringLiteral("Invalid progress value %1.").arg(percent));
-  }
+  shell::CheckProgressValue(percent);
   bar_->setValue(percent);
 }
 

@@ -19,7 +19,7 @@ int U16(const QByteArray& b, int at) {
 }
 
 [[noreturn]] void InvalidPicture(const QString& path, const QString& why) {
-  Fail(failure_number::kInvalidPicture, QStringLiteral("Invalid picture: '%1' %2.").arg(path, why));
+  Fail(errc::kInvalidPicture, QStringLiteral("Invalid picture: '%1' %2.").arg(path, why));
 }
 
 }  // namespace

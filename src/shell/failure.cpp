@@ -14,11 +14,11 @@ Failure CurrentFailure() {
     QString text = QString::fromStdString(e.description());
     return {e.number(), text};
   } catch (const std::bad_alloc&) {
-    return {failure_number::kOutOfMemory, QStringLiteral("Out of memory")};
+    return {errc::kOutOfMemory, QStringLiteral("Out of memory")};
   } catch (const std::exception& e) {
-    return {failure_number::kInternal, QString::fromUtf8(e.what())};
+    return {errc::kInternal, QString::fromUtf8(e.what())};
   } catch (...) {
-    return {failure_number::kInternal, QStringLiteral("Internal error")};
+    return {errc::kInternal, QStringLiteral("Internal error")};
   }
 }
 

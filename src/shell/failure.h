@@ -1,18 +1,13 @@
 // What an error trap catches: a number and a description. Engine errors keep their own; other
-// failures of the program get the numbers of the classic runtime that support pages know.
+// failures of the program get the numbers of the classic runtime that support pages know
+// (qv::errc, engine/core/error.h).
 #pragma once
 
 #include <QString>
 
-namespace qv::shell {
+#include "engine/core/error.h"
 
-namespace failure_number {
-inline constexpr int kOutOfMemory = 7;
-inline constexpr int kInternal = 51;
-inline constexpr int kFileNotFound = 53;
-inline constexpr int kPathFileAccess = 75;
-inline constexpr int kInvalidPicture = 481;
-}  // namespace failure_number
+namespace qv::shell {
 
 struct Failure {
   int number = 0;

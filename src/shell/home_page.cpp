@@ -23,7 +23,7 @@ void MaybeOpenHomePage(const RandomSource& random, const UrlOpener& open_url) {
   if (DrawOneToHundred(random()) != 7) return;
   const QString address = QString::fromUtf8(kHomePageAddress);
   if (!open_url(address)) {
-    Fail(failure_number::kFileNotFound,
+    Fail(errc::kRuntimeFileNotFound,
          QStringLiteral("The web browser could not be started for %1.").arg(address));
   }
 }

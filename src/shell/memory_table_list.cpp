@@ -1,14 +1,9 @@
 #include "shell/memory_table_list.h"
 
-#include "shell/failure.h"
-
 namespace qv::shell {
-namespace {
-constexpr int kInvalidArgument = 380;  // "Invalid property value", as a list box gives it
-}
 
 void MemoryTableList::CheckRow(int row) const {
-  if (row < 0 || row >= count()) Fail(kInvalidArgument, QStringLiteral("Invalid list position %1.").arg(row));
+  if (row < 0 || row >= count()) FailListPosition(row);
 }
 
 QString MemoryTableList::text(int row) const {
@@ -43,10 +38,20 @@ QStringList MemoryTableList::texts() const {
   return out;
 }
 
+int MemoryTableList::tagAt(int row) const {
+  CheckRow(row);
+  return items_[static_cast<std::size_t>(row)].tag;
+}
+
+void MemoryTableList::SetTag(int row, int tag) {
+  CheckRow(row);
+  items_[static_cast<std::size_t>(row)].tag = tag;
+}
+
 void MemoryTableList::Add(const QString& text) {
   const int row = SortedInsertRow(
       count(), [this](int i) { return items_[static_cast<std::size_t>(i)].text; }, text);
-  items_.insert(items_.begin() + row, Item{text, false});
+  items_.insert(items_.begin() + row, Item{text, false, -1});
   if (current_ >= row) ++current_;
 }
 
@@ -63,13 +68,6 @@ void MemoryTableList::RemoveAt(int row) {
 void MemoryTableList::Clear() {
   items_.clear();
   current_ = -1;
-}
-
-void MemoryProgress::SetValue(int percent) {
-  if (percent < 0 || percent > 100)
-    Fail(kInvalidArgument, QStringLiteral("Invalid progress value %1.").arg(percent));
-  value_ = percent;
-  history_.push_back(percent);
 }
 
 }  // namespace qv::shell

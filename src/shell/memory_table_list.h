@@ -1,4 +1,5 @@
-// TableList and ProgressIndicator without widgets, for tests of operations and of the shell.
+// A TableList kept in memory, without widgets: the command-line program's lists build on it, and
+// tests of operations and of the shell use it as it is.
 #pragma once
 
 #include <vector>
@@ -22,27 +23,21 @@ class MemoryTableList : public TableList {
 
   QStringList texts() const;
 
+ protected:
+  // A number the owner attaches to an entry (-1 when none); it moves with the entry.
+  int tagAt(int row) const;
+  void SetTag(int row, int tag);
+
  private:
   struct Item {
     QString text;
     bool selected = false;
+    int tag = -1;
   };
   void CheckRow(int row) const;
 
   std::vector<Item> items_;
   int current_ = -1;
-};
-
-class MemoryProgress : public ProgressIndicator {
- public:
-  int value() const override { return value_; }
-  void SetValue(int percent) override;
-  // Every value set, in order.
-  const std::vector<int>& history() const { return history_; }
-
- private:
-  int value_ = 0;
-  std::vector<int> history_;
 };
 
 }  // namespace qv::shell

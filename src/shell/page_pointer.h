@@ -26,14 +26,4 @@ inline void PointerOverSurface(PagePointer& page) {
   if (page.pointer() != kPointerHourglass) page.SetPointer(kPointerDefault);
 }
 
-// Holds a plain number, for tests of operations.
-class MemoryPointer : public PagePointer {
- public:
-  int pointer() const override { return pointer_; }
-  void SetPointer(int pointer) override { pointer_ = pointer; }
-
- private:
-  int pointer_ = kPointerDefault;
-};
-
 }  // namespace qv::shell

@@ -44,7 +44,7 @@ QString QSettingsStore::Read(const QString& key) {
   QSettings settings = OpenStore();
   if (settings.status() != QSettings::NoError) {
     Fail(
-        failure_number::kPathFileAccess,
+        errc::kPathFileAccess,
         QStringLiteral("The settings file '%1' %2.").arg(settings.fileName(), StatusText(settings.status())));
   }
   settings.beginGroup(QString::fromUtf8(kSettingsGroup));

@@ -19,7 +19,7 @@ void ApplySkin(StartupPage& page, const QString& program_folder) {
   if (!info.exists() || !info.isFile()) return;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    Fail(failure_number::kPathFileAccess, QStringLiteral("The skin file '%1' cannot be read.").arg(path));
+    Fail(errc::kPathFileAccess, QStringLiteral("The skin file '%1' cannot be read.").arg(path));
   }
   const QString style_sheet = QString::fromUtf8(file.readAll());
   page.ApplyFaceColors();

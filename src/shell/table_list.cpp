@@ -1,5 +1,8 @@
 #include "shell/table_list.h"
 
+#include "engine/core/error.h"
+#include "shell/failure.h"
+
 namespace qv::shell {
 
 int SortedInsertRow(const QStringList& items, const QString& text) {
@@ -17,6 +20,15 @@ int SortedInsertRow(int count, const std::function<QString(int)>& textAt, const 
     }
   }
   return low;
+}
+
+void FailListPosition(int row) {
+  Fail(errc::kInvalidPropertyValue, QStringLiteral("Invalid list position %1.").arg(row));
+}
+
+void CheckProgressValue(int percent) {
+  if (percent < 0 || percent > 100)
+    Fail(errc::kInvalidPropertyValue, QStringLiteral("Invalid progress value %1.").arg(percent));
 }
 
 }  // namespace qv::shell

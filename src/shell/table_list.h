@@ -1,5 +1,6 @@
 // What operations see of the table page: its two table lists, its progress bar and its pointer.
-// The pages implement these over Qt widgets; MemoryTableList serves tests without a window.
+// The pages implement these over Qt widgets; MemoryTableList keeps a list without a window (the
+// command-line program's lists build on it).
 #pragma once
 
 #include <functional>
@@ -34,6 +35,9 @@ int SortedInsertRow(const QStringList& items, const QString& text);
 // search, so filling a list of n names costs n log n comparisons, not n squared.
 int SortedInsertRow(int count, const std::function<QString(int)>& textAt, const QString& text);
 
+// A list position out of range: error 380, "Invalid list position n.", as the list controls give it.
+[[noreturn]] void FailListPosition(int row);
+
 // The progress bar, 0 to 100.
 class ProgressIndicator {
  public:
@@ -41,5 +45,8 @@ class ProgressIndicator {
   virtual int value() const = 0;
   virtual void SetValue(int percent) = 0;
 };
+
+// Fails with error 380, "Invalid progress value n.", for a value outside 0 to 100.
+void CheckProgressValue(int percent);
 
 }  // namespace qv::shell

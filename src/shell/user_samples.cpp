@@ -29,11 +29,11 @@ struct Family {
 void CopyOne(const QString& from, const QString& to) {
   QDir().mkpath(QFileInfo(to).absolutePath());
   if (QFileInfo::exists(to) && !QFile::remove(to))
-    Fail(failure_number::kPathFileAccess,
+    Fail(errc::kPathFileAccess,
          QStringLiteral("The sample file '%1' could not be replaced.").arg(QDir::toNativeSeparators(to)));
   QFile source(from);
   if (!source.copy(to))
-    Fail(failure_number::kPathFileAccess, QStringLiteral("The sample file '%1' could not be copied to '%2': %3")
+    Fail(errc::kPathFileAccess, QStringLiteral("The sample file '%1' could not be copied to '%2': %3")
                                               .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to),
                                                    source.errorString()));
   QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
@@ -45,7 +45,7 @@ void CopyOne(const QString& from, const QString& to) {
 QString UserDataFolder() {
   const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (folder.isEmpty())
-    Fail(failure_number::kPathFileAccess, QStringLiteral("There is no data folder for the program's sample copy."));
+    Fail(errc::kPathFileAccess, QStringLiteral("There is no data folder for the program's sample copy."));
   return QDir::toNativeSeparators(folder);
 }
 

@@ -8,8 +8,6 @@
 namespace qv::sources {
 namespace {
 
-constexpr int kErrCannotCreateObject = 429;
-
 QString Text(const qv::Value& v) {
   if (const auto* s = std::get_if<std::string>(&v)) return QString::fromStdString(*s);
   return {};
@@ -37,13 +35,13 @@ QString AccessConnectionString(const QString& file, const QString& password, con
 
 std::unique_ptr<Connection> MakeConnection(DatabaseObjects& objects) {
   auto cn = objects.CreateConnection();
-  if (!cn) throw Error(kErrCannotCreateObject, "ActiveX component can't create object 'ADODB.Connection'.");
+  if (!cn) throw Error(errc::kCannotCreateObject, "ActiveX component can't create object 'ADODB.Connection'.");
   return cn;
 }
 
 std::unique_ptr<Recordset> MakeRecordset(DatabaseObjects& objects) {
   auto rs = objects.CreateRecordset();
-  if (!rs) throw Error(kErrCannotCreateObject, "ActiveX component can't create object 'ADODB.RecordSet'.");
+  if (!rs) throw Error(errc::kCannotCreateObject, "ActiveX component can't create object 'ADODB.RecordSet'.");
   return rs;
 }
 

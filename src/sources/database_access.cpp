@@ -14,12 +14,12 @@ Connection::Connection() = default;
 Connection::~Connection() = default;
 
 void Connection::Open(std::string_view connectionString) {
-  if (provider_) throw Error(kErrAlreadyOpen, "Operation is not allowed when the connection is open.");
+  if (provider_) throw Error(errc::kObjectOpen, "Operation is not allowed when the connection is open.");
   provider_ = providers::OpenProvider(connectionString);
 }
 
 providers::Provider& Connection::provider() {
-  if (!provider_) throw Error(kErrClosed, "Operation is not allowed when the connection is closed.");
+  if (!provider_) throw Error(errc::kObjectClosed, "Operation is not allowed when the connection is closed.");
   return *provider_;
 }
 
@@ -30,14 +30,14 @@ std::vector<std::string> Connection::TakeNotes() { return provider_ ? provider_-
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
   auto& p = provider();
   if (schema != kSchemaTables)
-    throw Error(kErrBadSchema, "The schema query " + std::to_string(schema) + " is not supported.");
+    throw Error(errc::kNotSupported, "The schema query " + std::to_string(schema) + " is not supported.");
   auto rs = std::make_unique<Recordset>();
   rs->OpenReader(providers::SchemaRowReader(p.SchemaTables()), kUseClient);
   return rs;
 }
 
 void Connection::Close() {
-  if (!provider_) throw Error(kErrClosed, "Operation is not allowed when the connection is closed.");
+  if (!provider_) throw Error(errc::kObjectClosed, "Operation is not allowed when the connection is closed.");
   auto provider = std::move(provider_);  // closed even when writing the last changes fails
   provider->Close();
 }
@@ -46,7 +46,7 @@ void Connection::Close() {
 
 const qv::Value& Field::Value() const {
   if (value_ == nullptr)
-    throw Error(kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
+    throw Error(errc::kNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
   return *value_;
 }
 
@@ -56,13 +56,13 @@ Recordset::Recordset() = default;
 Recordset::~Recordset() = default;
 
 void Recordset::Open(std::string_view sql, Connection& connection) {
-  if (rows_) throw Error(kErrAlreadyOpen, "Operation is not allowed when the record set is open.");
+  if (rows_) throw Error(errc::kObjectOpen, "Operation is not allowed when the record set is open.");
   const int location = connection.CursorLocation;
   OpenReader(connection.provider().Query(sql), location);
 }
 
 void Recordset::OpenReader(std::unique_ptr<qv::RowReader> rows, int cursorLocation) {
-  if (rows_) throw Error(kErrAlreadyOpen, "Operation is not allowed when the record set is open.");
+  if (rows_) throw Error(errc::kObjectOpen, "Operation is not allowed when the record set is open.");
   types_.clear();
   names_.clear();
   for (const auto& c : rows->columns()) {
@@ -75,7 +75,7 @@ void Recordset::OpenReader(std::unique_ptr<qv::RowReader> rows, int cursorLocati
 }
 
 void Recordset::RequireOpen() const {
-  if (!rows_) throw Error(kErrClosed, "Operation is not allowed when the record set is closed.");
+  if (!rows_) throw Error(errc::kObjectClosed, "Operation is not allowed when the record set is closed.");
 }
 
 bool Recordset::Eof() const {
@@ -85,7 +85,7 @@ bool Recordset::Eof() const {
 
 void Recordset::MoveNext() {
   RequireOpen();
-  if (eof_) throw Error(kErrNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
+  if (eof_) throw Error(errc::kNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
   eof_ = !rows_->Next(row_);
 }
 
@@ -97,7 +97,7 @@ int Recordset::FieldCount() const {
 Field Recordset::Fields(int index) const {
   RequireOpen();
   if (index < 0 || static_cast<std::size_t>(index) >= types_.size())
-    throw Error(kErrItemNotFound, "Item cannot be found in the collection: field " + std::to_string(index) + ".");
+    throw Error(errc::kFieldNotFound, "Item cannot be found in the collection: field " + std::to_string(index) + ".");
   const auto i = static_cast<std::size_t>(index);
   return Field(names_[i], types_[i], eof_ || i >= row_.size() ? nullptr : &row_[i]);
 }
@@ -107,7 +107,7 @@ Field Recordset::Fields(std::string_view name) const {
   const auto& columns = rows_->columns();
   for (std::size_t i = 0; i < columns.size(); ++i)
     if (qv::sql::NamesEqual(columns[i].name, name)) return Fields(static_cast<int>(i));
-  throw Error(kErrItemNotFound, "Item cannot be found in the collection: field '" + std::string(name) + "'.");
+  throw Error(errc::kFieldNotFound, "Item cannot be found in the collection: field '" + std::string(name) + "'.");
 }
 
 std::int64_t Recordset::RecordCount() const {

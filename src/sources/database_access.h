@@ -40,13 +40,6 @@ inline constexpr int kUseClient = 3;        // adUseClient
 inline constexpr int kModeReadWrite = 3;    // adModeReadWrite
 inline constexpr int kSchemaTables = 20;    // adSchemaTables
 
-// Error numbers of the interface itself (ADO's own numbers, as 16-bit codes users look up).
-inline constexpr int kErrClosed = 3704;          // operation not allowed when the object is closed
-inline constexpr int kErrAlreadyOpen = 3705;     // operation not allowed when the object is open
-inline constexpr int kErrNoCurrentRecord = 3021; // EOF or BOF is true
-inline constexpr int kErrItemNotFound = 3265;    // no field of that name or index
-inline constexpr int kErrBadSchema = 3251;       // a schema number other than 20
-
 class Recordset;
 
 class Connection {

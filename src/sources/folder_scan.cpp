@@ -69,7 +69,7 @@ std::vector<std::string> ListFiles(std::string folder, std::string_view pattern)
   DirHandle dir(opendir(folder.c_str()));
   if (!dir) {
     if (errno == ENOENT || errno == ENOTDIR) return names;
-    throw Error(kErrPathFileAccess, "Path/File access error: '" + folder + "' (" + std::strerror(errno) + ")", folder);
+    throw Error(errc::kPathFileAccess, "Path/File access error: '" + folder + "' (" + std::strerror(errno) + ")", folder);
   }
   while (const dirent* e = readdir(dir.get())) {
     if (e->d_type == DT_DIR) continue;
@@ -124,7 +124,7 @@ void AddSubFolders(std::vector<std::string>& folders, bool recursive, const Yiel
   for (const auto& f : folders) {
     struct stat st{};
     if (stat(f.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-      throw Error(kErrPathNotFound, "Path not found: '" + f + "'", f);
+      throw Error(errc::kPathNotFound, "Path not found: '" + f + "'", f);
   }
   std::vector<std::string> result;
   std::vector<std::string> generation = folders;

@@ -14,11 +14,6 @@
 
 namespace qv::sources {
 
-// Error numbers of the file-system stand-ins, as the classic runtime numbered the same faults.
-inline constexpr int kErrPermissionDenied = 70;
-inline constexpr int kErrPathFileAccess = 75;
-inline constexpr int kErrPathNotFound = 76;
-
 // Called once per folder looked at and once per subfolder entry; the caller throttles.
 using YieldFunction = std::function<void()>;
 

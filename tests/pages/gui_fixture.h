@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "pages/program.h"
-#include "shell/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 #include "shell/settings_store.h"
 
 namespace qv::testing {

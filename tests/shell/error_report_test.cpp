@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/app_title.h"
-#include "shell/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 #include "test_app.h"
 
 namespace qv::shell {

@@ -8,7 +8,8 @@
 
 #include "engine/core/error.h"
 #include "shell/error_report.h"
-#include "shell/scripted_window_system.h"
+#include "support/memory_page.h"
+#include "support/scripted_window_system.h"
 #include "test_app.h"
 
 namespace qv::shell {

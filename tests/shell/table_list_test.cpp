@@ -4,6 +4,7 @@
 
 #include "engine/core/error.h"
 #include "shell/memory_table_list.h"
+#include "support/memory_page.h"
 
 namespace qv::shell {
 namespace {

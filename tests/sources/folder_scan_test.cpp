@@ -133,7 +133,7 @@ TEST(FolderScanSubFolders, BreadthFirstSkippingLoopsAndOddNames) {
     AddSubFolders(missing, true);
     FAIL() << "a missing start folder must fail";
   } catch (const qv::Error& e) {
-    EXPECT_EQ(e.number(), kErrPathNotFound);
+    EXPECT_EQ(e.number(), qv::errc::kPathNotFound);
     EXPECT_NE(e.description().find("nothere"), std::string::npos);
   }
   EXPECT_EQ(missing.size(), 1u);

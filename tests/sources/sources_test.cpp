@@ -12,7 +12,8 @@
 #include <string>
 
 #include "shell/memory_table_list.h"
-#include "shell/scripted_window_system.h"
+#include "support/memory_page.h"
+#include "support/scripted_window_system.h"
 #include "sources/access_source.h"
 #include "sources/connection_actions.h"
 #include "sources/paradox_source.h"

@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "pages/program.h"
-#include "shell/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 #include "shell/settings_store.h"
 
 int main(int argc, char* argv[]) {

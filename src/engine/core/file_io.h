@@ -1,21 +1,22 @@
-// Plain file access for the engines: a read-only file read at absolute offsets (no shared file
-// position, so several readers of one file never disturb each other) and a write-only file with
-// its own buffer. Every failure is a qv::Error naming the file.
+// Whole-file access for the Paradox engine over the file layer (file_system.h): a read-only file
+// whose reads must find every byte asked for, and a new file written front to back through its
+// own buffer. Every failure is a qv::Error naming the file.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
+
+#include "engine/core/file_system.h"
 
 namespace qv {
 
 class ReadOnlyFile {
  public:
   // Throws kFileNotFound when the file does not exist, kFileInUse when it cannot be opened.
-  explicit ReadOnlyFile(const std::filesystem::path& path);
-  ~ReadOnlyFile();
+  explicit ReadOnlyFile(const std::filesystem::path& path, FileSystem& files = PosixFileSystem());
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
@@ -26,7 +27,7 @@ class ReadOnlyFile {
   void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out, const std::string& where = {}) const;
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<File> file_;
   std::uint64_t size_ = 0;
   std::string name_;
 };
@@ -34,8 +35,7 @@ class ReadOnlyFile {
 class WriteOnlyFile {
  public:
   // Creates the file; fails (kFileInUse) if it exists already.
-  explicit WriteOnlyFile(const std::filesystem::path& path);
-  ~WriteOnlyFile();
+  explicit WriteOnlyFile(const std::filesystem::path& path, FileSystem& files = PosixFileSystem());
   WriteOnlyFile(const WriteOnlyFile&) = delete;
   WriteOnlyFile& operator=(const WriteOnlyFile&) = delete;
 
@@ -47,14 +47,14 @@ class WriteOnlyFile {
   // Takes an exclusive flock on the file, held until it is closed, so that other processes can
   // tell the file is being written (a file system without flock takes none, silently).
   void LockExclusive();
-  // Flushes, syncs to disk and closes; throws kDiskIo on any failure.
+  // Flushes, syncs to disk and closes; throws kDiskIo (kDiskFull for a full disk) on any failure.
   void Close();
 
  private:
   void Flush();
   void WriteOut(std::uint64_t offset, const std::uint8_t* data, std::size_t size);
 
-  int fd_ = -1;
+  std::unique_ptr<File> file_;
   std::string name_;
   std::uint64_t position_ = 0;   // end of the file as written so far
   std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]

@@ -20,7 +20,7 @@ constexpr std::uint32_t kCatalogPage = 2;
 std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOptions& options) {
   // The password (and the page keys made from it) must not reach a core dump.
   if (!options.password.empty()) KeepSecretsOutOfCoreDumps();
-  auto file = FileRegistry::Instance().Open(path);
+  auto file = FileRegistry::Instance().Open(path, options.files ? *options.files : PosixFileSystem());
   {
     std::lock_guard lock(file->openMutex);
     if (file->header.layout.jet3) {

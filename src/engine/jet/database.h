@@ -25,12 +25,14 @@ namespace qv::jet {
 struct OpenOptions {
   std::string password;  // UTF-8; the connection string's "Jet OLEDB:Database Password"
   // Builds the page cipher of an encrypted .accdb. Empty: the page-encryption library's own
-  // (DefaultOfficeCipherFactory); when the build has none, such a file is refused with 3033
-  // (3031 when no password was given).
+  // (DefaultOfficeCipherFactory).
   PageCipherFactory cipherFactory;
   // Access 97 (Jet3) files: the code page of their text (names, values, the password) when the
   // header's is wrong; 0: the header's. Every connection to one file reads it in one code page.
   int textCodePage = 0;
+  // Where the file is: the disk when null. A memory file system (fuzz targets, tests) must
+  // outlive the connection.
+  FileSystem* files = nullptr;
 };
 
 class Database {

@@ -1,72 +1,16 @@
 #include "engine/jet/file_lock.h"
 
-#include <cctype>
-#include <cerrno>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <thread>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "engine/core/error.h"
 
 namespace qv::jet {
-
-namespace {
-
-// Open-file-description locks where the kernel has them (Linux 3.15 on), process locks otherwise.
-int LockCommand(bool set) {
-#ifdef F_OFD_SETLK
-  return set ? F_OFD_SETLK : F_OFD_GETLK;
-#else
-  return set ? F_SETLK : F_GETLK;
-#endif
-}
-
-struct flock Range(short type, std::int64_t offset, std::int64_t length) {
-  struct flock fl {};
-  fl.l_type = type;
-  fl.l_whence = SEEK_SET;
-  fl.l_start = static_cast<off_t>(offset);
-  fl.l_len = static_cast<off_t>(length);
-  fl.l_pid = 0;  // required by open-file-description locks
-  return fl;
-}
-
-int Fcntl(int fd, bool set, struct flock& fl) {
-  int r = ::fcntl(fd, LockCommand(set), &fl);
-#ifdef F_OFD_SETLK
-  if (r != 0 && errno == EINVAL) {  // a kernel without open-file-description locks
-    fl.l_pid = 0;
-    r = ::fcntl(fd, set ? F_SETLK : F_GETLK, &fl);
-  }
-#endif
-  return r;
-}
-
-}  // namespace
-
-LockResult TryLockBytes(int fd, std::int64_t offset, std::int64_t length) {
-  struct flock fl = Range(F_WRLCK, offset, length);
-  for (;;) {
-    if (Fcntl(fd, true, fl) == 0) return LockResult::kTaken;
-    if (errno == EINTR) continue;
-    if (errno == EAGAIN || errno == EACCES) return LockResult::kHeld;
-    return LockResult::kUnsupported;  // ENOLCK, EINVAL, EBADF (read-only), ...
-  }
-}
-
-void UnlockBytes(int fd, std::int64_t offset, std::int64_t length) {
-  struct flock fl = Range(F_UNLCK, offset, length);
-  while (Fcntl(fd, true, fl) != 0 && errno == EINTR) {
-  }
-}
-
-bool LockedByOther(int fd, std::int64_t offset, std::int64_t length) {
-  struct flock fl = Range(F_WRLCK, offset, length);
-  if (Fcntl(fd, false, fl) != 0) return false;
-  return fl.l_type != F_UNLCK;
-}
 
 std::string LockFilePathFor(const std::string& databasePath, bool ace) {
   const std::size_t slash = databasePath.find_last_of('/');
@@ -80,14 +24,14 @@ std::string LockFilePathFor(const std::string& databasePath, bool ace) {
   return base + (ace ? ".laccdb" : ".ldb");
 }
 
-std::unique_ptr<UserSlot> UserSlot::Join(const std::string& databasePath, bool ace, int fd) {
+std::unique_ptr<UserSlot> UserSlot::Join(const std::string& databasePath, bool ace, File& file) {
   // A closing process holds every slot for a moment while it sees whether it was the last; a few
   // short waits let it finish.
   int slot = -1;
   for (int attempt = 0; attempt < 20 && slot < 0; ++attempt) {
     if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     for (int s = 0; s < kUserSlots; ++s) {
-      const LockResult r = TryLockBytes(fd, kUserLockOffset + s, 1);
+      const LockResult r = TryLockBytes(file, kUserLockOffset + s, 1);
       if (r == LockResult::kUnsupported) return nullptr;
       if (r == LockResult::kTaken) {
         slot = s;
@@ -97,31 +41,36 @@ std::unique_ptr<UserSlot> UserSlot::Join(const std::string& databasePath, bool a
   }
   if (slot < 0) return nullptr;
   std::string lockFile = LockFilePathFor(databasePath, ace);
-  int lfd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (lfd >= 0) {
-    char entry[kLockFileEntrySize] = {};
+  try {
+    auto entryFile = file.fileSystem().Open(lockFile, OpenMode::kOpenOrCreate);
+    std::uint8_t entry[kLockFileEntrySize] = {};
     char host[256] = {};
     if (::gethostname(host, sizeof host - 1) != 0) std::strcpy(host, "localhost");
     std::memcpy(entry, host, std::min<std::size_t>(std::strlen(host), 31));
     std::memcpy(entry + 32, "Admin", 5);
-    const off_t at = static_cast<off_t>(slot) * static_cast<off_t>(kLockFileEntrySize);
-    ssize_t n;
-    do {
-      n = ::pwrite(lfd, entry, sizeof entry, at);
-    } while (n < 0 && errno == EINTR);
-    ::close(lfd);
+    try {
+      entryFile->WriteAt(static_cast<std::uint64_t>(slot) * kLockFileEntrySize, entry);
+    } catch (const Error&) {
+      // The entry only tells Access users who else has the file open; the slot holds without it.
+    }
+  } catch (const Error&) {
+    lockFile.clear();  // no lock file could be made (a read-only folder)
   }
-  return std::unique_ptr<UserSlot>(new UserSlot(fd, slot, lfd >= 0 ? lockFile : std::string()));
+  return std::unique_ptr<UserSlot>(new UserSlot(file, slot, lockFile));
 }
 
 UserSlot::~UserSlot() {
-  UnlockBytes(fd_, kUserLockOffset + slot_, 1);
+  UnlockBytes(file_, kUserLockOffset + slot_, 1);
   if (lockFile_.empty()) return;
   // Every slot free: no other process has the file open, and none can take a slot while this
   // one holds them all, so the lock file goes as Access removes it after its last user.
-  if (TryLockBytes(fd_, kUserLockOffset, kUserSlots) == LockResult::kTaken) {
-    ::unlink(lockFile_.c_str());
-    UnlockBytes(fd_, kUserLockOffset, kUserSlots);
+  if (TryLockBytes(file_, kUserLockOffset, kUserSlots) == LockResult::kTaken) {
+    try {
+      file_.fileSystem().Remove(lockFile_);
+    } catch (const Error&) {
+      // A lock file left behind is harmless: the next writer takes its slot in it.
+    }
+    UnlockBytes(file_, kUserLockOffset, kUserSlots);
   }
 }
 

@@ -18,6 +18,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/core/file_system.h"
+
 namespace qv::jet {
 
 inline constexpr std::int64_t kWriterLockOffset = 0x10000000;
@@ -25,18 +27,15 @@ inline constexpr std::int64_t kUserLockOffset = 0x10000001;
 inline constexpr int kUserSlots = 255;
 inline constexpr std::size_t kLockFileEntrySize = 64;  // 32 bytes computer name, 32 bytes user name
 
-enum class LockResult {
-  kTaken,        // the lock is ours now
-  kHeld,         // another open of the file (another process) holds a conflicting lock
-  kUnsupported,  // the file system takes no locks: nothing can be told
-};
-
-// An exclusive lock on [offset, offset + length) of the file open as `fd` (for writing), without
-// waiting.
-LockResult TryLockBytes(int fd, std::int64_t offset, std::int64_t length);
-void UnlockBytes(int fd, std::int64_t offset, std::int64_t length);
-// True when another open of the file holds a lock on the range (`fd` may be read-only).
-bool LockedByOther(int fd, std::int64_t offset, std::int64_t length);
+// An exclusive lock on [offset, offset + length) of `file` (open for writing), without waiting.
+inline LockResult TryLockBytes(File& file, std::int64_t offset, std::int64_t length) {
+  return file.TryLock(offset, length);
+}
+inline void UnlockBytes(File& file, std::int64_t offset, std::int64_t length) { file.Unlock(offset, length); }
+// True when another open of the file holds a lock on the range (`file` may be read-only).
+inline bool LockedByOther(const File& file, std::int64_t offset, std::int64_t length) {
+  return file.LockedByOther(offset, length);
+}
 
 // "<folder>/<name>.ldb" for Jet files, ".laccdb" for ACE files; the database's own extension
 // (.mdb, .accdb, .mde, .accde) is replaced, any other name gets the extension added.
@@ -44,12 +43,12 @@ std::string LockFilePathFor(const std::string& databasePath, bool ace);
 
 // This process's user slot on a database it has open with write access: the user lock and the
 // entry in the lock file. Released (and the lock file removed when no slot is left taken) when
-// destroyed, which must happen before `fd` is closed.
+// destroyed, which must happen before `file` is closed.
 class UserSlot {
  public:
   // Null when the file system takes no locks or no slot came free; a lock file that cannot be
   // made (a read-only folder) leaves the slot without an entry.
-  static std::unique_ptr<UserSlot> Join(const std::string& databasePath, bool ace, int fd);
+  static std::unique_ptr<UserSlot> Join(const std::string& databasePath, bool ace, File& file);
   ~UserSlot();
   UserSlot(const UserSlot&) = delete;
   UserSlot& operator=(const UserSlot&) = delete;
@@ -58,8 +57,8 @@ class UserSlot {
   const std::string& lockFilePath() const { return lockFile_; }
 
  private:
-  UserSlot(int fd, int slot, std::string lockFile) : fd_(fd), slot_(slot), lockFile_(std::move(lockFile)) {}
-  int fd_;
+  UserSlot(File& file, int slot, std::string lockFile) : file_(file), slot_(slot), lockFile_(std::move(lockFile)) {}
+  File& file_;
   int slot_;
   std::string lockFile_;
 };

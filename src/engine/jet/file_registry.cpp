@@ -1,12 +1,5 @@
 #include "engine/jet/file_registry.h"
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "engine/core/error.h"
 #include "engine/jet/rollback_journal.h"
 
@@ -18,8 +11,8 @@ namespace {
 // lock: a journal beside a file that a live process is writing belongs to a checkpoint under
 // way, and undoing it (or deleting it while it is being written) would destroy that writer's
 // work. The lock is held while the journal is undone, so no writer starts meanwhile.
-bool RecoverStoppedWriter(const std::string& path, int fd, bool writable) {
-  if (::access(JournalPathFor(path).c_str(), F_OK) != 0) return false;
+bool RecoverStoppedWriter(const std::string& path, File& fd, bool writable) {
+  if (!fd.fileSystem().Exists(JournalPathFor(path))) return false;
   if (!writable) {
     if (LockedByOther(fd, kWriterLockOffset, 1)) return false;
     return RecoverJournal(path, fd, false);  // a hot journal: 3045, the file cannot be repaired read-only
@@ -27,7 +20,7 @@ bool RecoverStoppedWriter(const std::string& path, int fd, bool writable) {
   const LockResult lock = TryLockBytes(fd, kWriterLockOffset, 1);
   if (lock == LockResult::kHeld) return false;
   struct Release {
-    int fd;
+    File& fd;
     bool held;
     ~Release() {
       if (held) UnlockBytes(fd, kWriterLockOffset, 1);
@@ -50,54 +43,34 @@ std::size_t FileRegistry::openCount() {
   return n;
 }
 
-std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path) {
+std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path, FileSystem& files) {
   bool writable = true;
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0 && errno != ENOENT && errno != ENOTDIR) {  // read-only file or medium, a folder, ...
-    writable = false;
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  std::unique_ptr<File> fd;
+  try {
+    fd = files.Open(path, OpenMode::kReadWrite);
+  } catch (const Error& e) {
+    if (e.number() == errc::kFileNotFound) throw;
+    if (!files.IsFile(path))  // a folder, a device, a pipe
+      throw Error(errc::kNotADatabase, "Unrecognized database format '" + path + "': not a regular file.", path);
+    writable = false;  // a read-only file or medium
+    fd = files.Open(path, OpenMode::kRead);
   }
-  if (fd < 0) {
-    int e = errno;
-    if (e == ENOENT || e == ENOTDIR)
-      throw Error(errc::kFileNotFound, "Could not find file '" + path + "'.", path);
-    throw Error(errc::kFileInUse, "Could not open file '" + path + "': " + std::strerror(e) + ".", path);
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    throw Error(errc::kNotADatabase, "Unrecognized database format '" + path + "': not a regular file.", path);
-  }
-  auto key = std::make_pair(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+  const auto key = std::make_pair(static_cast<const FileSystem*>(&files), fd->id());
   std::lock_guard lock(mu_);
   if (auto it = files_.find(key); it != files_.end()) {
-    if (auto shared = it->second.lock()) {
-      ::close(fd);
-      return shared;
-    }
+    if (auto shared = it->second.lock()) return shared;
   }
   auto file = std::make_shared<SharedFile>();
   file->path = path;
-  try {
-    if (RecoverStoppedWriter(path, fd, writable) && ::fstat(fd, &st) != 0)
-      throw Error(errc::kDiskIo, "Cannot stat '" + path + "'.", path);
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
+  file->files = &files;
+  RecoverStoppedWriter(path, *fd, writable);
   {
     // Page 0 is read raw first: its version byte says how long a page is.
-    PageStore probe(path, ::dup(fd), 4096, static_cast<std::uint64_t>(st.st_size));
-    Bytes head = probe.ReadRaw(0, 4096);
-    try {
-      file->header = DecodeHeader(head, path);
-    } catch (...) {
-      ::close(fd);
-      throw;
-    }
+    Bytes head(4096);
+    head.resize(fd->ReadAt(0, head));
+    file->header = DecodeHeader(head, path);
   }
-  file->pages = std::make_unique<PageStore>(path, fd, file->header.layout.pageSize,
-                                            static_cast<std::uint64_t>(st.st_size));
+  file->pages = std::make_unique<PageStore>(std::move(fd), file->header.layout.pageSize);
   file->pages->SetWritable(writable);
   for (auto it = files_.begin(); it != files_.end();) it = it->second.expired() ? files_.erase(it) : std::next(it);
   files_[key] = file;

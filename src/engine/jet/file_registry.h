@@ -1,6 +1,6 @@
 // The one process-wide registry of open database files. Every connection to a file goes through
-// it, so all connections to the same file (same device and inode, whatever path named it) share
-// one SharedFile: one descriptor, one decoded header, one page cache. The entry lives as long as a
+// it, so all connections to the same file (same file system, device and inode, whatever path
+// named it) share one SharedFile: one open file, one decoded header, one page cache. The entry lives as long as a
 // connection holds it and disappears with the last one.
 #pragma once
 
@@ -31,6 +31,7 @@ class FileWriteState {
 
 struct SharedFile {
   std::string path;        // as the first connection named it
+  FileSystem* files = nullptr;  // where it was opened (the disk unless a test or fuzz target says)
   DatabaseHeader header;
   std::unique_ptr<PageStore> pages;
   // This process's user lock and lock-file entry (file_lock.h), taken when it starts writing;
@@ -55,7 +56,9 @@ class FileRegistry {
   // writing when the process may write it (read-only otherwise: writes are then refused); an
   // interrupted checkpoint found beside it (rollback_journal.h) is undone first, unless another
   // process holds the writer lock (file_lock.h): the journal of a live writer is left alone.
-  std::shared_ptr<SharedFile> Open(const std::string& path);
+  // `files` is where the file is (the disk by default); a memory file system must outlive the
+  // connections to its files.
+  std::shared_ptr<SharedFile> Open(const std::string& path, FileSystem& files = PosixFileSystem());
 
   // Files open right now (for tests).
   std::size_t openCount();
@@ -63,7 +66,7 @@ class FileRegistry {
  private:
   FileRegistry() = default;
   std::mutex mu_;
-  std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<SharedFile>> files_;
+  std::map<std::pair<const FileSystem*, FileId>, std::weak_ptr<SharedFile>> files_;
 };
 
 }  // namespace qv::jet

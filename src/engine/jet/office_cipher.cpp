@@ -3,14 +3,10 @@
 #include <string>
 
 #include "engine/core/error.h"
-
-#if defined(QV_JET_HAS_CRYPTO)
 #include "engine/jet/crypto/encryption.h"
-#endif
 
 namespace qv::jet {
 
-#if defined(QV_JET_HAS_CRYPTO)
 namespace {
 
 // Adapts the library's codec to the pager's hook. The codec is safe to call from several
@@ -48,8 +44,5 @@ PageCipherFactory DefaultOfficeCipherFactory() {
     return std::make_unique<OfficePageCipher>(std::move(codec));
   };
 }
-#else
-PageCipherFactory DefaultOfficeCipherFactory() { return {}; }
-#endif
 
 }  // namespace qv::jet

@@ -1,23 +1,15 @@
 #include "engine/jet/page_store.h"
 
-#include <cerrno>
 #include <algorithm>
-#include <cstring>
-#include <system_error>
-
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 #include "engine/core/error.h"
 
 namespace qv::jet {
 
-PageStore::PageStore(std::string fileName, int fd, std::uint32_t pageSize, std::uint64_t fileSize,
-                     std::size_t cachePages)
-    : fileName_(std::move(fileName)), fd_(fd), pageSize_(pageSize),
-      pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize / pageSize, 0xffffffffu))),
-      capacity_(cachePages < 8 ? 8 : cachePages), diskPageCount_(pageCount_) {}
+PageStore::PageStore(std::unique_ptr<File> file, std::uint32_t pageSize, std::size_t cachePages)
+    : file_(std::move(file)), fileName_(file_->path()), pageSize_(pageSize),
+      pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(file_->Size() / pageSize, 0xffffffffu))),
+      cache_(cachePages), diskPageCount_(pageCount_) {}
 
 PageStore::~PageStore() {
   if (worker_.joinable()) {
@@ -28,7 +20,6 @@ PageStore::~PageStore() {
     wake_.notify_one();
     worker_.join();
   }
-  if (fd_ >= 0) ::close(fd_);
 }
 
 void PageStore::SetCipher(std::shared_ptr<const PageCipher> cipher) {
@@ -47,38 +38,17 @@ std::string PageStore::Where(std::uint32_t page, std::size_t offset) const {
 
 Bytes PageStore::ReadRaw(std::uint64_t offset, std::size_t length) const {
   Bytes out(length);
-  std::size_t done = 0;
-  while (done < length) {
-    ssize_t n = ::pread(fd_, out.data() + done, length - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno),
-                  qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  out.resize(done);
+  out.resize(file_->ReadAt(offset, out));
   return out;
 }
 
 // Pages the caller reads per system call on a sequential read.
 constexpr std::uint32_t kReadAhead = 8;
-// The worker reads kWorkerBatch pages per system call and keeps kAheadWindow pages ahead of the
-// reader: while the reader decodes one batch the worker has the next ones in hand, with room for
-// the worker to be scheduled late on a busy machine. Its batches are larger than the caller's
-// read-ahead since each one costs a wake-up of the worker. At the end of a sequential run up to
-// kAheadWindow pages after it are decrypted that the reader may never ask for (they stay cached).
-constexpr std::uint32_t kWorkerBatch = 16;
-constexpr std::uint32_t kAheadWindow = 4 * kWorkerBatch;
 
 PagePtr PageStore::ReadPage(std::uint32_t n) {
   std::unique_lock lock(mu_);
   for (;;) {
-    if (!dirty_.empty()) {
-      auto d = dirty_.find(n);
-      if (d != dirty_.end()) return d->second;
-    }
+    if (PagePtr written = dirty_.Find(n)) return written;
     // A read inside the worker's window keeps the window kAheadWindow pages ahead of it, moving
     // it on by whole batches (the worker wakes once per system call's worth of pages).
     if (n < aheadEnd_ && n + kAheadWindow >= aheadEnd_ + kWorkerBatch) {
@@ -88,11 +58,7 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
         wake_.notify_one();
       }
     }
-    auto it = index_.find(n);
-    if (it != index_.end()) {
-      lru_.splice(lru_.begin(), lru_, it->second);
-      return it->second->second;
-    }
+    if (PagePtr cached = cache_.Use(n)) return cached;
     // The worker is decrypting this page right now: wait for it rather than decrypt it twice.
     // When it could not (a failed read), the page is not cached and is read below, which gives
     // the caller the error of this page as if there were no worker.
@@ -114,7 +80,7 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
   const bool sequential = n != 0 && n == lastMiss_ + 1;
   if (sequential) {
     const std::uint32_t end = ReadableEndLocked();
-    while (run < kReadAhead && n + run < end && !index_.count(n + run) && !dirty_.count(n + run) &&
+    while (run < kReadAhead && n + run < end && !cache_.Contains(n + run) && !dirty_.Contains(n + run) &&
            !InFlightLocked(n + run))
       ++run;
   }
@@ -124,10 +90,10 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
   if (aheadEnd_ > n && aheadNext_ < n + run) aheadNext_ = std::max(aheadNext_, n + run);
   lock.unlock();
   std::vector<std::shared_ptr<Bytes>> pages(run);
-  std::vector<iovec> parts(run);
+  std::vector<std::span<std::uint8_t>> parts(run);
   for (std::uint32_t k = 0; k < run; ++k) {
     pages[k] = std::make_shared<Bytes>(pageSize_);
-    parts[k] = {pages[k]->data(), pageSize_};
+    parts[k] = std::span<std::uint8_t>(pages[k]->data(), pageSize_);
   }
   const std::size_t got = ReadPagesInto(static_cast<std::uint64_t>(n) * pageSize_, parts);
   if (got < pageSize_) ThrowCorrupt("short read of a page", Where(n, got));
@@ -140,146 +106,23 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
   // written or cached meanwhile keeps what it has.
   for (std::uint32_t k = run; k-- > 1;) CacheLocked(n + k, pages[k]);
   lastMiss_ = n + run - 1;
-  PagePtr result;
-  if (auto d = dirty_.find(n); d != dirty_.end()) {
-    result = d->second;  // written meanwhile
-  } else if (auto it = index_.find(n); it != index_.end()) {
-    result = it->second->second;  // another thread won the race
-  } else {
-    lru_.emplace_front(n, pages[0]);
-    index_[n] = lru_.begin();
+  PagePtr result = dirty_.Find(n);  // written meanwhile
+  if (!result) result = cache_.Use(n);  // another thread won the race
+  if (!result) {
+    cache_.Add(n, pages[0]);
     result = pages[0];
   }
-  EvictLocked();
+  cache_.Evict();
   if (sequential && cipher) StartAheadLocked(n + run);
   return result;
 }
 
 void PageStore::CacheLocked(std::uint32_t n, PagePtr page) {
-  if (dirty_.count(n) || index_.count(n)) return;
-  lru_.emplace_front(n, std::move(page));
-  index_[n] = lru_.begin();
+  if (!dirty_.Contains(n)) cache_.Add(n, std::move(page));
 }
 
-void PageStore::EvictLocked() {
-  while (lru_.size() > capacity_) {
-    index_.erase(lru_.back().first);
-    lru_.pop_back();
-  }
-}
-
-std::uint32_t PageStore::ReadableEndLocked() const { return std::min(pageCount_, diskPageCount_); }
-
-// The worker may run only while the disk holds what a reader must see: no page written in
-// memory (dirty pages are not on disk yet, and a checkpoint is writing the file only while there
-// are some) and no write operation open. Every call that changes pages or the file (PutPage,
-// the undo calls, MarkClean, WriteRaw) cancels the read-ahead first, so nothing the worker read
-// before a write can reach the cache after it.
-void PageStore::StartAheadLocked(std::uint32_t from) {
-  if (!backgroundOn_ || stop_ || !dirty_.empty() || undoActive_) return;
-  const std::uint32_t end = std::min(from + kAheadWindow, ReadableEndLocked());
-  if (from >= end) return;
-  if (!worker_.joinable()) {
-    try {
-      worker_ = std::thread([this] { WorkerLoop(); });
-    } catch (const std::system_error&) {
-      backgroundOn_ = false;  // no thread to be had: reads go on decrypting on the caller's thread
-      return;
-    }
-  }
-  aheadNext_ = from;
-  aheadEnd_ = end;
-  wake_.notify_one();
-}
-
-void PageStore::CancelAheadLocked(std::unique_lock<std::mutex>& lock) {
-  ++epoch_;
-  aheadNext_ = aheadEnd_ = 0;
-  landed_.wait(lock, [&] { return flightLo_ == flightHi_; });
-}
-
-void PageStore::SetBackgroundDecrypt(bool on) {
-  std::unique_lock lock(mu_);
-  backgroundOn_ = on;
-  if (!on) CancelAheadLocked(lock);
-}
-
-void PageStore::WorkerLoop() {
-  std::unique_lock lock(mu_);
-  for (;;) {
-    wake_.wait(lock, [&] { return stop_ || aheadNext_ < aheadEnd_; });
-    if (stop_) return;
-    // The next run of pages nobody has: cached or written pages are skipped.
-    const std::uint32_t limit = std::min(aheadEnd_, ReadableEndLocked());
-    std::uint32_t s = aheadNext_;
-    while (s < limit && (index_.count(s) || dirty_.count(s))) ++s;
-    std::uint32_t e = s;
-    while (e < limit && e - s < kWorkerBatch && !index_.count(e) && !dirty_.count(e)) ++e;
-    aheadNext_ = e;
-    if (s == e) {
-      aheadNext_ = aheadEnd_;
-      continue;
-    }
-    flightLo_ = s;
-    flightHi_ = e;
-    const std::uint64_t epoch = epoch_;
-    const std::shared_ptr<const PageCipher> cipher = cipher_;
-    lock.unlock();
-    // Any failure (a read error, a short read, a cipher that refuses a page) ends the batch at
-    // the page it hit: that page stays uncached, so the reader reads it itself and gets the
-    // error exactly as without the worker.
-    std::uint32_t good = 0;
-    std::vector<std::shared_ptr<Bytes>> pages;
-    try {
-      const std::uint32_t count = e - s;
-      pages.resize(count);
-      std::vector<iovec> parts(count);
-      for (std::uint32_t k = 0; k < count; ++k) {
-        pages[k] = std::make_shared<Bytes>(pageSize_);
-        parts[k] = {pages[k]->data(), pageSize_};
-      }
-      const std::size_t whole = ReadPagesInto(static_cast<std::uint64_t>(s) * pageSize_, parts) / pageSize_;
-      for (std::uint32_t k = 0; k < whole; ++k) {
-        if (cipher && s + k != 0) cipher->DecryptPage(s + k, std::span<std::uint8_t>(pages[k]->data(), pageSize_));
-        good = k + 1;
-      }
-    } catch (...) {
-    }
-    lock.lock();
-    if (epoch == epoch_) {
-      for (std::uint32_t k = 0; k < good; ++k) CacheLocked(s + k, pages[k]);
-      EvictLocked();
-      if (good > 0 && lastMiss_ < s + good - 1) lastMiss_ = s + good - 1;
-    }
-    if (good < e - s) aheadNext_ = aheadEnd_ = 0;
-    flightLo_ = flightHi_ = 0;
-    landed_.notify_all();
-  }
-}
-
-std::size_t PageStore::ReadPagesInto(std::uint64_t offset, std::vector<iovec>& parts) const {
-  std::size_t total = 0, done = 0;
-  for (const auto& p : parts) total += p.iov_len;
-  std::size_t first = 0;  // the first part not yet filled
-  while (done < total) {
-    ssize_t n = ::preadv(fd_, parts.data() + first, static_cast<int>(parts.size() - first),
-                         static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno),
-                  qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-    // Skip the parts filled, and shorten a part filled halfway.
-    auto left = static_cast<std::size_t>(n);
-    while (first < parts.size() && left >= parts[first].iov_len) left -= parts[first++].iov_len;
-    if (left > 0) {
-      parts[first].iov_base = static_cast<char*>(parts[first].iov_base) + left;
-      parts[first].iov_len -= left;
-    }
-  }
-  return done;
+std::size_t PageStore::ReadPagesInto(std::uint64_t offset, std::vector<std::span<std::uint8_t>>& parts) const {
+  return file_->ReadScattered(offset, parts);
 }
 
 void PageStore::PutPage(std::uint32_t n, PagePtr plain) {
@@ -288,62 +131,35 @@ void PageStore::PutPage(std::uint32_t n, PagePtr plain) {
   CancelAheadLocked(lock);
   if (n > pageCount_) ThrowCorrupt("page written beyond the end of the file", Where(n, 0));
   if (n == pageCount_) ++pageCount_;
-  if (undoActive_ && !undo_.count(n)) {
-    auto d = dirty_.find(n);
-    undo_[n] = d == dirty_.end() ? nullptr : d->second;
-  }
-  dirty_[n] = std::move(plain);
-  if (auto it = index_.find(n); it != index_.end()) {
-    lru_.erase(it->second);
-    index_.erase(it);
-  }
+  dirty_.Put(n, std::move(plain));
+  cache_.Erase(n);
 }
 
 PageStore::DirtyState PageStore::SaveDirty() const {
   std::lock_guard lock(mu_);
-  return {dirty_, pageCount_};
+  return {dirty_.pages(), pageCount_};
 }
 
 void PageStore::BeginUndo() {
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
-  undoActive_ = true;
-  undo_.clear();
-  undoPageCount_ = pageCount_;
+  dirty_.BeginUndo(pageCount_);
 }
 
 void PageStore::EndUndo(bool keep) {
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
-  if (!keep) {
-    for (auto& [n, old] : undo_) {
-      if (old) dirty_[n] = old;
-      else dirty_.erase(n);
-    }
-    pageCount_ = undoPageCount_;
-    for (auto it = lru_.begin(); it != lru_.end();) {
-      if (it->first >= pageCount_ || undo_.count(it->first)) {
-        index_.erase(it->first);
-        it = lru_.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  undo_.clear();
-  undoActive_ = false;
+  const auto putBack = dirty_.EndUndo(keep, pageCount_);
+  if (!keep) cache_.EraseIf([&](std::uint32_t n) { return n >= pageCount_ || putBack.count(n) != 0; });
 }
 
 void PageStore::MarkClean(std::uint32_t diskPages) {
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
-  for (auto& [n, page] : dirty_) {
-    lru_.emplace_front(n, page);
-    index_[n] = lru_.begin();
-  }
-  dirty_.clear();
+  for (const auto& [n, page] : dirty_.pages()) cache_.Add(n, page);
+  dirty_.ClearPages();
   diskPageCount_ = diskPages;
-  EvictLocked();
+  cache_.Evict();
 }
 
 std::size_t PageStore::dirtyCount() const {
@@ -375,47 +191,29 @@ void PageStore::WriteRaw(std::uint64_t offset, std::span<const std::uint8_t> byt
     std::unique_lock lock(mu_);
     CancelAheadLocked(lock);
   }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw Error(WriteErrorNumber(errno), "Disk error writing '" + fileName_ + "': " + std::strerror(errno),
-                  qv::Where(fileName_, "byte", static_cast<std::int64_t>(offset + done), 0));
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  file_->WriteAt(offset, bytes);
 }
 
 void PageStore::DiscardDirty() {
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
-  dirty_.clear();
-  undo_.clear();
-  undoActive_ = false;
+  dirty_.Clear();
   pageCount_ = diskPageCount_;
-  lru_.clear();
-  index_.clear();
+  cache_.Clear();
   lastMiss_ = 0xffffffffu;
 }
 
 void PageStore::ReloadFromDisk() {
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0)
-    throw Error(errc::kDiskIo, "Disk error reading '" + fileName_ + "': " + std::strerror(errno), fileName_);
+  const std::uint64_t size = file_->Size();
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
   if (!dirty_.empty()) throw Error(errc::kGeneric, "pages of '" + fileName_ + "' reloaded while written", fileName_);
-  lru_.clear();
-  index_.clear();
+  cache_.Clear();
   lastMiss_ = 0xffffffffu;
   pageCount_ = diskPageCount_ =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size) / pageSize_, 0xffffffffu));
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(size / pageSize_, 0xffffffffu));
 }
 
-void PageStore::Sync() {
-  if (::fsync(fd_) != 0)
-    throw Error(WriteErrorNumber(errno), "Disk error flushing '" + fileName_ + "': " + std::strerror(errno), fileName_);
-}
+void PageStore::Sync() { file_->Sync(); }
 
 }  // namespace qv::jet

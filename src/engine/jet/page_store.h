@@ -14,35 +14,33 @@
 // and no write operation is open; any write stops it first and throws away what it was reading.
 // The thread is started by the first such read and joined when the store goes (with the last
 // connection to the file).
+//
+// The parts: the cache of pages as on disk and the pages written in memory with their undo
+// record (page_cache.h), the read-ahead worker (page_store_read_ahead.cpp), and the file itself
+// (engine/core/file_system.h); this class holds them under one mutex and decides between them.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
-#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <string>
 #include <thread>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
-#include <sys/uio.h>
-
 #include "engine/core/bytes.h"
+#include "engine/core/file_system.h"
+#include "engine/jet/page_cache.h"
 #include "engine/jet/page_cipher.h"
 
 namespace qv::jet {
 
-using PagePtr = std::shared_ptr<const Bytes>;
-
 class PageStore {
  public:
-  // Takes ownership of the open file descriptor `fd`.
-  PageStore(std::string fileName, int fd, std::uint32_t pageSize, std::uint64_t fileSize,
-            std::size_t cachePages = 512);
+  // Takes the open database file.
+  PageStore(std::unique_ptr<File> file, std::uint32_t pageSize, std::size_t cachePages = 512);
   ~PageStore();
   PageStore(const PageStore&) = delete;
   PageStore& operator=(const PageStore&) = delete;
@@ -112,26 +110,31 @@ class PageStore {
   // writing it): the cache is dropped and the page count read again from the file's size. Only
   // while nothing is written in memory.
   void ReloadFromDisk();
-  // The descriptor of the database file, for the rollback journal and the file locks.
-  int fd() const { return fd_; }
+  // The database file, for the rollback journal and the file locks.
+  File& file() const { return *file_; }
 
  private:
+  std::unique_ptr<File> file_;
   std::string fileName_;
-  int fd_;
   std::uint32_t pageSize_;
   std::uint32_t pageCount_;
-  std::size_t capacity_;
   mutable std::mutex mu_;
   std::shared_ptr<const PageCipher> cipher_;
   // Reads the file from `offset` into `parts` (one buffer per page, filled in order; the
   // entries are used up); returns the bytes read, fewer at the end of the file.
-  std::size_t ReadPagesInto(std::uint64_t offset, std::vector<struct iovec>& parts) const;
+  std::size_t ReadPagesInto(std::uint64_t offset, std::vector<std::span<std::uint8_t>>& parts) const;
   // Puts a page just read at the front of the cache unless it is written or cached already.
   void CacheLocked(std::uint32_t n, PagePtr page);
-  void EvictLocked();
 
-  // ---- The background decryption worker (all under mu_). It reads [aheadNext_, aheadEnd_),
-  // at most kWorkerBatch pages per system call; the reader moves aheadEnd_ along as it goes. ----
+  // ---- The background decryption worker (page_store_read_ahead.cpp; all under mu_). It reads
+  // [aheadNext_, aheadEnd_), at most kWorkerBatch pages per system call; the reader moves
+  // aheadEnd_ along as it goes. It keeps kAheadWindow pages ahead of the reader: while the reader
+  // decodes one batch the worker has the next ones in hand, with room for the worker to be
+  // scheduled late on a busy machine. Its batches are larger than the caller's read-ahead since
+  // each one costs a wake-up of the worker. At the end of a sequential run up to kAheadWindow
+  // pages after it are decrypted that the reader may never ask for (they stay cached). ----
+  static constexpr std::uint32_t kWorkerBatch = 16;
+  static constexpr std::uint32_t kAheadWindow = 4 * kWorkerBatch;
   void WorkerLoop();
   // Starts or moves the worker's window to the pages after `from` (a sequential read).
   void StartAheadLocked(std::uint32_t from);
@@ -141,16 +144,12 @@ class PageStore {
   bool InFlightLocked(std::uint32_t n) const { return n >= flightLo_ && n < flightHi_; }
   std::uint32_t ReadableEndLocked() const;
 
-  std::list<std::pair<std::uint32_t, PagePtr>> lru_;  // front = most recent
-  std::unordered_map<std::uint32_t, decltype(lru_)::iterator> index_;
+  PageCache cache_;
+  DirtyPages dirty_;
   std::uint64_t misses_ = 0;
   std::uint32_t lastMiss_ = 0xffffffffu;  // the last page read from disk (read-ahead detection)
   bool writable_ = false;
   std::uint32_t diskPageCount_ = 0;
-  std::map<std::uint32_t, PagePtr> dirty_;
-  bool undoActive_ = false;
-  std::unordered_map<std::uint32_t, PagePtr> undo_;  // null: the page was not dirty
-  std::uint32_t undoPageCount_ = 0;
 
   // With one processor the worker would only add its hand-overs to the reader's time.
   bool backgroundOn_ = std::thread::hardware_concurrency() > 1;

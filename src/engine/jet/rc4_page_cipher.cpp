@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "engine/jet/crypto/primitives.h"
+
 namespace qv::jet {
 namespace {
 
@@ -13,24 +15,7 @@ void WipeBytes(std::uint8_t* p, std::size_t n) noexcept {
 
 }  // namespace
 
-void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
-  if (key.empty()) return;
-  std::array<std::uint8_t, 256> s{};
-  for (unsigned i = 0; i < 256; ++i) s[i] = static_cast<std::uint8_t>(i);
-  unsigned j = 0;
-  for (unsigned i = 0; i < 256; ++i) {
-    j = (j + s[i] + key[i % key.size()]) & 0xff;
-    std::swap(s[i], s[j]);
-  }
-  unsigned a = 0, b = 0;
-  for (auto& byte : data) {
-    a = (a + 1) & 0xff;
-    b = (b + s[a]) & 0xff;
-    std::swap(s[a], s[b]);
-    byte ^= s[(s[a] + s[b]) & 0xff];
-  }
-  WipeBytes(s.data(), s.size());
-}
+void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) { crypto::Rc4(key, data); }
 
 Rc4PageCipher::~Rc4PageCipher() {
   WipeBytes(key_.data(), key_.size());

@@ -11,7 +11,8 @@
 
 namespace qv::jet {
 
-// RC4 keystream applied in place (encoding and decoding are the same operation).
+// RC4 keystream applied in place (encoding and decoding are the same operation): the
+// page-encryption library's RC4 (OpenSSL), so an empty key is an error (3001) here too.
 void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data);
 
 // The database key is no secret (page 0 holds it), but it is wiped like any key when the cipher

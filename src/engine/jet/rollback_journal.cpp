@@ -1,12 +1,7 @@
 #include "engine/jet/rollback_journal.h"
 
-#include <cerrno>
 #include <cstring>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
@@ -24,53 +19,39 @@ std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t
   return h;
 }
 
-namespace {
-
-[[noreturn]] void IoError(const std::string& path, const char* what) {
-  throw Error(WriteErrorNumber(errno), std::string("Disk error ") + what + " '" + path + "': " + std::strerror(errno), path);
-}
-
-bool ReadAll(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t len) {
-  std::size_t done = 0;
-  while (done < len) {
-    ssize_t n = ::pread(fd, out + done, len - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-void WriteAll(int fd, std::uint64_t offset, const std::uint8_t* in, std::size_t len, const std::string& path) {
-  std::size_t done = 0;
-  while (done < len) {
-    ssize_t n = ::pwrite(fd, in + done, len - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) IoError(path, "rolling back");
-    done += static_cast<std::size_t>(n);
-  }
-}
-
-}  // namespace
-
-bool RecoverJournal(const std::string& databasePath, int fd, bool fdWritable) {
+bool RecoverJournal(const std::string& databasePath, File& database, bool writable) {
+  FileSystem& files = database.fileSystem();
   const std::string jpath = JournalPathFor(databasePath);
-  int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (jfd < 0) return false;
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{jfd};
+  std::unique_ptr<File> journal;
+  try {
+    journal = files.Open(jpath, OpenMode::kRead);
+  } catch (const Error&) {
+    return false;
+  }
+  // A record read whole, or false where the journal ends (or cannot be read) before it.
+  auto readAll = [&journal](std::uint64_t offset, std::span<std::uint8_t> out) {
+    try {
+      return journal->ReadAt(offset, out) == out.size();
+    } catch (const Error&) {
+      return false;
+    }
+  };
   std::uint8_t head[kJournalHeaderSize];
-  bool valid = ReadAll(jfd, 0, head, sizeof head) && std::memcmp(head, kJournalMagic, 8) == 0 &&
+  bool valid = readAll(0, head) && std::memcmp(head, kJournalMagic, 8) == 0 &&
                LoadU32(head + 8) == kJournalVersion &&
                LoadU32(head + 32) == JournalChecksum(std::span<const std::uint8_t>(head, 32));
   if (!valid) {
     // The header is written last: without it the database file was never touched.
-    if (fdWritable) ::unlink(jpath.c_str());
+    if (writable) {
+      try {
+        files.Remove(jpath);
+      } catch (const Error&) {
+        // Harmless where it stays: it is never taken for a hot journal.
+      }
+    }
     return false;
   }
-  if (!fdWritable)
+  if (!writable)
     throw Error(errc::kFileInUse,
                 "The database '" + databasePath +
                     "' was left half-written by a program that stopped; it must be opened with write access once "
@@ -84,15 +65,16 @@ bool RecoverJournal(const std::string& databasePath, int fd, bool fdWritable) {
   std::vector<std::uint8_t> rec(8 + pageSize);
   std::uint64_t at = kJournalHeaderSize;
   for (std::uint32_t i = 0; i < records; ++i, at += rec.size()) {
-    if (!ReadAll(jfd, at, rec.data(), rec.size())) break;
+    if (!readAll(at, rec)) break;
     std::uint32_t sum = JournalChecksum(std::span<const std::uint8_t>(rec.data(), 4 + pageSize));
     if (sum != LoadU32(rec.data() + 4 + pageSize)) break;
     std::uint32_t page = LoadU32(rec.data());
-    WriteAll(fd, static_cast<std::uint64_t>(page) * pageSize, rec.data() + 4, pageSize, databasePath);
+    database.WriteAt(static_cast<std::uint64_t>(page) * pageSize,
+                     std::span<const std::uint8_t>(rec.data() + 4, pageSize));
   }
-  if (::ftruncate(fd, static_cast<off_t>(fileSize)) != 0) IoError(databasePath, "truncating");
-  if (::fsync(fd) != 0) IoError(databasePath, "flushing");
-  if (::unlink(jpath.c_str()) != 0 && errno != ENOENT) IoError(jpath, "removing");
+  database.Truncate(fileSize);
+  database.Sync();
+  files.Remove(jpath);
   return true;
 }
 

@@ -16,6 +16,8 @@
 #include <span>
 #include <string>
 
+#include "engine/core/file_system.h"
+
 namespace qv::jet {
 
 inline constexpr char kJournalMagic[8] = {'Q', 'V', 'J', 'E', 'T', 'J', 'N', 'L'};
@@ -25,11 +27,12 @@ inline constexpr std::size_t kJournalHeaderSize = 64;
 std::string JournalPathFor(const std::string& databasePath);
 std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t seed = 2166136261u);
 
-// Rolls back an interrupted checkpoint of the database open as `fd` (read-write) when its journal
-// is complete, then removes the journal. Returns true when pages were put back. A journal without
-// a valid header, or one whose records stop early, ends with the records that check out (the
-// database was not written past them). Throws qv::Error 3045 when a hot journal exists but the
-// database cannot be written (opened read-only), and 3043 on an I/O failure.
-bool RecoverJournal(const std::string& databasePath, int fd, bool fdWritable);
+// Rolls back an interrupted checkpoint of the database open as `database` (read-write) when its
+// journal is complete, then removes the journal. Returns true when pages were put back. A journal
+// without a valid header, or one whose records stop early, ends with the records that check out
+// (the database was not written past them). Throws qv::Error 3045 when a hot journal exists but
+// the database cannot be written (opened read-only), and 3043 (3026 for a full disk) on an I/O
+// failure.
+bool RecoverJournal(const std::string& databasePath, File& database, bool writable);
 
 }  // namespace qv::jet

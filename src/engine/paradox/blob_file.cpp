@@ -15,7 +15,7 @@ BlobPointer ParseBlobPointer(std::span<const std::uint8_t> field) {
   return b;
 }
 
-BlobFile::BlobFile(const std::filesystem::path& path) : file_(path) {
+BlobFile::BlobFile(const std::filesystem::path& path, FileSystem& files) : file_(path, files) {
   std::uint8_t head[3];
   if (file_.size() < kBlobBlockSize)
     ThrowCorrupt("the blob file '" + file_.name() + "' is shorter than its header block", Where(file_.name(), "block", 0, 0));

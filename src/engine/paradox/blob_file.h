@@ -36,7 +36,7 @@ BlobPointer ParseBlobPointer(std::span<const std::uint8_t> field);
 class BlobFile {
  public:
   // Opens the .MB and checks its header block.
-  explicit BlobFile(const std::filesystem::path& path);
+  explicit BlobFile(const std::filesystem::path& path, FileSystem& files = PosixFileSystem());
 
   const std::string& name() const { return file_.name(); }
   // Reads the value a pointer names (all `size` bytes). Throws a corruption error naming the

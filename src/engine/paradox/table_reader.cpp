@@ -59,23 +59,23 @@ Column ColumnFor(const FieldDef& f, const std::string& utf8Name) {
   return c;
 }
 
-std::optional<std::filesystem::path> FindSibling(const std::filesystem::path& dbPath, const std::string& ext) {
+std::optional<std::filesystem::path> FindSibling(const std::filesystem::path& dbPath, const std::string& ext,
+                                                FileSystem& files) {
   const std::filesystem::path dir = dbPath.has_parent_path() ? dbPath.parent_path() : std::filesystem::path(".");
   const std::string stem = dbPath.stem().string();
   const std::string wanted = Lower(stem + ext);
   std::optional<std::filesystem::path> loose;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
+  for (const std::string& name : files.List(dir.string())) {
     if (Lower(name) != wanted) continue;
-    if (name.compare(0, stem.size(), stem) == 0) return dbPath.has_parent_path() ? it->path() : it->path().filename();
-    if (!loose) loose = dbPath.has_parent_path() ? it->path() : it->path().filename();
+    const std::filesystem::path found = dbPath.has_parent_path() ? dir / name : std::filesystem::path(name);
+    if (name.compare(0, stem.size(), stem) == 0) return found;
+    if (!loose) loose = found;
   }
   return loose;
 }
 
 TableReader::TableReader(const std::filesystem::path& dbPath, const OpenOptions& options)
-    : file_(dbPath), codec_("CP437") {
+    : file_(dbPath, options.files ? *options.files : PosixFileSystem()), codec_("CP437") {
   Bytes head(static_cast<std::size_t>(std::min<std::uint64_t>(file_.size(), kHeaderReadLimit)));
   file_.ReadAt(0, head);
   header_ = ParseTableHeader(ByteView(head.data(), head.size(), file_.name()), file_.size(), file_.name());
@@ -89,10 +89,11 @@ TableReader::TableReader(const std::filesystem::path& dbPath, const OpenOptions&
   for (const auto& f : header_.fields) columns_.push_back(ColumnFor(f, codec_.ToUtf8(f.rawName)));
   visited_.assign(std::size_t{header_.fileBlocks} + 1, false);
   if (hasBlobFields()) {
-    blobPath_ = FindSibling(dbPath, ".mb");
+    FileSystem& files = options.files ? *options.files : PosixFileSystem();
+    blobPath_ = FindSibling(dbPath, ".mb", files);
     if (blobPath_) {
       try {
-        blob_ = std::make_unique<BlobFile>(*blobPath_);
+        blob_ = std::make_unique<BlobFile>(*blobPath_, files);
       } catch (const Error& e) {
         blobError_ = e.description();
       }

@@ -24,6 +24,9 @@ struct OpenOptions {
   // iconv character set to use instead of the one the header names (for tables whose header
   // code page is known to be wrong). Empty: follow the header.
   std::string charsetOverride;
+  // Where the files are: the disk when null. A memory file system (fuzz targets, tests) must
+  // outlive the reader.
+  FileSystem* files = nullptr;
 };
 
 // ADO data-type number the Paradox ODBC driver reported for a field type.
@@ -90,6 +93,7 @@ class TableReader final : public RowReader {
 
 // Finds the file beside `dbPath` with the same base name and extension `ext` (".MB", ".PX"),
 // comparing without regard to letter case; the exact base name wins when both exist.
-std::optional<std::filesystem::path> FindSibling(const std::filesystem::path& dbPath, const std::string& ext);
+std::optional<std::filesystem::path> FindSibling(const std::filesystem::path& dbPath, const std::string& ext,
+                                                FileSystem& files = PosixFileSystem());
 
 }  // namespace qv::paradox

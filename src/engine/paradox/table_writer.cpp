@@ -17,6 +17,7 @@
 #include "engine/core/value_text.h"
 #include "engine/paradox/blob_file.h"
 #include "engine/paradox/field_codec.h"
+#include "engine/paradox/table_name.h"
 
 namespace fs = std::filesystem;
 
@@ -104,16 +105,6 @@ void CollectCharacters(std::string_view utf8, std::set<char32_t>& out) {
 }
 
 namespace {
-
-bool IsFamilyExtension(std::string ext) {
-  ext = Upper(ext);
-  if (ext == ".DB" || ext == ".MB" || ext == ".PX" || ext == ".VAL" || ext == ".TV") return true;
-  auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-  if (ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') && hex(ext[2]) && hex(ext[3])) return true;  // .X01 .Y0A
-  if (ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') && ext[2] == 'G' && std::isalnum(static_cast<unsigned char>(ext[3])))
-    return true;  // .XG0 .YG0
-  return false;
-}
 
 std::string BaseName(const std::string& tableName) {
   std::string base = tableName;
@@ -404,9 +395,8 @@ void DropTableFiles(const fs::path& folder, const std::string& tableName) {
 TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, const std::vector<Column>& columns,
                          const WriteOptions& options)
     : folder_(folder), tableName_(BaseName(tableName)), columns_(columns), codec_("CP437") {
-  if (tableName_.empty() || tableName_ == "." || tableName_ == ".." || tableName_.find('/') != std::string::npos ||
-      tableName_.find('\\') != std::string::npos || tableName_.find('\0') != std::string::npos)
-    throw Error(errc::kInvalidArgument, "'" + tableName + "' is not a usable Paradox table name.");
+  if (const std::string problem = TableNameProblem(tableName_); !problem.empty())
+    throw Error(errc::kInvalidArgument, "'" + tableName + "' is not a usable Paradox table name: it " + problem + ".");
   std::error_code ec;
   if (!fs::is_directory(folder_, ec)) throw Error(errc::kFileNotFound, "Could not find folder '" + folder_.string() + "'.", folder_.string());
   RemoveStaleTempFiles(folder_);

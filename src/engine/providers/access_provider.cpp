@@ -26,9 +26,6 @@
 namespace qv::providers {
 namespace {
 
-// "Number of query values and destination fields are not the same."
-constexpr int kValueCountMismatch = 3346;
-
 class AccessProvider final : public Provider {
  public:
   explicit AccessProvider(std::unique_ptr<qv::jet::Database> db) : db_(std::move(db)) {}
@@ -134,7 +131,7 @@ class AccessProvider final : public Provider {
     qv::jet::TableInserter& inserter = *inserter_;
     const auto& columns = inserter.definition().columns;
     if (insert.row.size() != columns.size())
-      throw Error(kValueCountMismatch,
+      throw Error(errc::kValueCountMismatch,
                   "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.row.size()) +
                       " values for " + std::to_string(columns.size()) + " fields.",
                   db_->path());

@@ -4,7 +4,6 @@
 #include <charconv>
 
 #include "engine/core/error.h"
-#include "engine/sql/error_numbers.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/syntax_error.h"
 

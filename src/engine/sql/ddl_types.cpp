@@ -4,7 +4,6 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text_codec.h"
-#include "engine/sql/error_numbers.h"
 
 namespace qv::sql {
 

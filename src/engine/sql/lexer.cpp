@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/sql/error_numbers.h"
+#include "engine/core/error.h"
 #include "engine/sql/syntax_error.h"
 
 namespace qv::sql {

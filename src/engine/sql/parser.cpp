@@ -5,8 +5,8 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text_codec.h"
+#include "engine/paradox/table_name.h"
 #include "engine/sql/ddl_types.h"
-#include "engine/sql/error_numbers.h"
 #include "engine/sql/lexer.h"
 #include "engine/sql/syntax_error.h"
 
@@ -214,21 +214,15 @@ class Parser {
     return target;
   }
 
-  // The Paradox table becomes a file in the folder, so its name must be a plain file name: no
-  // separator, no control character, not "." or "..", so nothing is written outside the folder.
+  // The Paradox table becomes a file in the folder, so its name must be a plain file name
+  // (engine/paradox/table_name.h), so nothing is written outside the folder.
   void CheckFileName(const IntoTarget& target) const {
     const std::string& n = target.name.text;
-    const std::string base = target.ExternalTableName();
-    std::string_view problem;
-    for (char ch : n) {
-      const auto c = static_cast<unsigned char>(ch);
-      if (ch == '/' || ch == '\\') problem = "holds a path separator";
-      if (c < 0x20 || c == 0x7f) problem = "holds a control character";
-    }
-    if (problem.empty() && (base.empty() || base == "." || base == "..")) problem = "names no file";
+    std::string problem = paradox::TableNameProblem(n);
+    if (problem.empty()) problem = paradox::TableNameProblem(target.ExternalTableName());
     if (!problem.empty()) {
       Fail(errc::kInvalidName,
-           "the Paradox table name '" + TextNear(n, 0, 40) + "' " + std::string(problem) +
+           "the Paradox table name '" + TextNear(n, 0, 40) + "' " + problem +
                "; it must be a plain file name",
            target.name.offset);
     }

@@ -1,4 +1,5 @@
 #include "test_support.h"
+#include "support/oracles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +17,7 @@ namespace qv::jet::testing {
 namespace fs = std::filesystem;
 
 std::string CorpusDir() { return std::string(QV_SHARED_DIR) + "/corpus/access"; }
-std::string OracleScript() { return std::string(QV_ORACLE_DIR) + "/mdbreader-oracle/dump.js"; }
+std::string OracleScript() { return qv::testing::MdbReaderScript(); }
 std::string JetdumpPath() { return std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump"; }
 
 std::vector<std::string> CorpusFiles() {

@@ -176,7 +176,7 @@ void ExpectLongValuePagesListed(Database& db, const std::string& table) {
 // mdb-reader (dump.js) reads `table` as our reader does.
 void ExpectMdbReaderAgrees(const std::string& path, const std::string& password, Database& db, const std::string& table,
                            std::size_t rows) {
-  if (!fs::exists(testing::OracleScript())) return;
+  if (!qv::testing::OracleAvailable(qv::testing::Oracle::kMdbReader)) return;
   std::vector<std::string> argv{"node", testing::OracleScript(), "--table=" + table, path};
   if (!password.empty()) argv.push_back(password);
   testing::RunResult oracle = testing::RunCommand(argv);

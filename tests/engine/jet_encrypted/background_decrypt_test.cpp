@@ -4,8 +4,6 @@
 // be what the next read sees; and closing a connection while the worker is busy must end cleanly.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -237,9 +235,7 @@ TEST(BackgroundDecrypt, FileShrunkDuringASequentialReadFailsAtTheSamePage) {
   std::map<bool, std::vector<std::string>> got;
   for (bool worker : {false, true}) {
     fs::resize_file(path, 301 * 4096);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    PageStore store(path, fd, 4096, 301 * 4096);
+    PageStore store(qv::PosixFileSystem().Open(path, qv::OpenMode::kRead), 4096);
     const PageStore& view = store;
     Bytes head = view.ReadRaw(0, 4096);
     PageCipherRequest request;

@@ -1,7 +1,5 @@
 // Table definitions written by us compared byte for byte with the ones Access wrote (tables
 // without indexes in the corpus), and new column layouts read back by our reader.
-#include <fcntl.h>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -16,8 +14,6 @@
 
 namespace qv::jet {
 namespace {
-
-using testing::ScratchDir;
 
 struct Case {
   const char* file;
@@ -111,17 +107,14 @@ TEST(TableDefinitionWriter, NewColumnsReadBackWithTheirTypes) {
   t.usedPagesPointer = 0x1200;
   t.freePagesPointer = 0x1201;
   Bytes page = EncodeTableDefinition(t, SortOrder{}, {}, l);
-  // Decode it with the reader through a one-page store.
-  ScratchDir dir;
-  std::string path = dir.Path("tdef.bin");
+  // Decode it with the reader through a three-page store in memory.
+  qv::MemoryFileSystem memory;
   {
     Bytes file(3 * 4096, 0);
     std::copy(page.begin(), page.end(), file.begin() + 2 * 4096);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    memory.Put("tdef.bin", file);
   }
-  int fd = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(fd, 0);
-  PageStore store(path, fd, 4096, 3 * 4096);
+  PageStore store(memory.Open("tdef.bin", qv::OpenMode::kRead), 4096);
   DatabaseHeader h;
   TableDefinition back = ReadTableDefinition(store, h, 2, "New");
   ASSERT_EQ(back.columns.size(), cols.size());

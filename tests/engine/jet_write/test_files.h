@@ -12,6 +12,7 @@
 
 #include "engine/core/bytes.h"
 #include "engine/jet/database.h"
+#include "support/oracles.h"
 
 namespace qv::jet::testing {
 
@@ -74,8 +75,9 @@ inline std::string Quote(const std::string& s) {
   return q + "'";
 }
 
-inline bool HaveMdbTools() { return std::system("command -v mdb-export >/dev/null 2>&1") == 0; }
-inline std::string MdbReaderDump() { return std::string(QV_ORACLE_DIR) + "/mdbreader-oracle/dump.js"; }
-inline bool HaveMdbReader() { return std::filesystem::exists(MdbReaderDump()); }
+// Whether the oracle runs; a missing one fails the test under CI and skips it elsewhere.
+inline bool HaveMdbTools() { return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbTools); }
+inline std::string MdbReaderDump() { return qv::testing::MdbReaderScript(); }
+inline bool HaveMdbReader() { return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbReader); }
 
 }  // namespace qv::jet::testing

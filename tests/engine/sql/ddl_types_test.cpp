@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/core/error.h"
-#include "engine/sql/error_numbers.h"
 
 namespace qv::sql {
 namespace {

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "engine/sql/connection_string.h"
-#include "engine/sql/error_numbers.h"
+#include "engine/core/error.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/syntax_error.h"
 #include "statement_texts.h"

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "engine/sql/error_numbers.h"
+#include "engine/core/error.h"
 #include "engine/sql/syntax_error.h"
 #include "statement_texts.h"
 
@@ -456,6 +456,9 @@ TEST(Faults, NumberAndPosition) {
       {"select * into [Paradox 5.x;Database=/d/].[...db] from [T]", kInvalidName, "[..", 0},
       {"select * into [Paradox 5.x;Database=/d/].[.DB] from [T]", kInvalidName, "[.DB"},
       {"select * into [Paradox 5.x;Database=/d/].[x\ty.db] from [T]", kInvalidName, "[x"},
+      // The engine's one rule (table_name.h): ".." anywhere and C1 controls too.
+      {"select * into [Paradox 5.x;Database=/d/].[a..b.db] from [T]", kInvalidName, "[a"},
+      {"select * into [Paradox 5.x;Database=/d/].[a\u0085b.db] from [T]", kInvalidName, "[a"},
       {"CREATE", kCreateTableSyntax, ""},
       {"CREATE TABLE", kCreateTableSyntax, ""},
       {"CREATE INDEX i ON t (a)", kCreateTableSyntax, "INDEX"},

@@ -1,14 +1,9 @@
 #include "engine/jet/write/file_writer.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <vector>
-
-#include <fcntl.h>
-#include <libgen.h>
-#include <unistd.h>
 
 #include "engine/core/error.h"
 #include "engine/jet/rollback_journal.h"
@@ -19,30 +14,6 @@ namespace {
 
 constexpr std::uint32_t kGlobalMapPage = 1;
 const RowPointer kGlobalMap{kGlobalMapPage, 0};
-
-[[noreturn]] void IoError(const std::string& path, const char* what) {
-  const int e = errno;
-  throw Error(WriteErrorNumber(e), std::string("Disk error ") + what + " '" + path + "': " + std::strerror(e), path);
-}
-
-void WriteFully(int fd, std::uint64_t offset, const std::uint8_t* p, std::size_t n, const std::string& path) {
-  std::size_t done = 0;
-  while (done < n) {
-    ssize_t w = ::pwrite(fd, p + done, n - done, static_cast<off_t>(offset + done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w < 0) IoError(path, "writing");
-    done += static_cast<std::size_t>(w);
-  }
-}
-
-void SyncDirectoryOf(const std::string& path) {
-  std::string copy = path;
-  std::string dir = ::dirname(copy.data());
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd < 0) return;
-  ::fsync(dfd);
-  ::close(dfd);
-}
 
 bool AllZero(const Bytes& b) {
   for (auto x : b)
@@ -101,7 +72,7 @@ FileWriter& FileWriter::Attach(SharedFile& file) {
     if (!file.pages->writable())
       throw Error(errc::kReadOnly, "The database '" + file.path + "' is read-only: it cannot be changed.", file.path);
     // One process writes a file at a time: the writer lock says which (file_lock.h).
-    const int fd = file.pages->fd();
+    File& fd = file.pages->file();
     const LockResult writerLock = TryLockBytes(fd, kWriterLockOffset, 1);
     if (writerLock == LockResult::kHeld)
       throw Error(errc::kFileInUse,
@@ -144,7 +115,7 @@ FileWriter::~FileWriter() {
   } catch (const std::exception& e) {
     std::cerr << "error: the changes to '" << file_.path << "' could not be saved: " << e.what() << "\n";
   }
-  if (holdsLock_) UnlockBytes(pages().fd(), kWriterLockOffset, 1);
+  if (holdsLock_) UnlockBytes(pages().file(), kWriterLockOffset, 1);
 }
 
 UsageMapWriter FileWriter::GlobalMap() {
@@ -249,20 +220,16 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
   // 0. A journal still beside the file holds pages the file may need back: it is undone, never
   //    overwritten. Under the writer lock it can only be one this writer failed to undo, which
   //    leaves the writer failed; this is the last guard.
-  if (RecoverJournal(file_.path, ps.fd(), true))
+  if (RecoverJournal(file_.path, ps.file(), true))
     throw Error(errc::kDiskIo, "An unfinished save of '" + file_.path + "' was found and undone.", file_.path);
 
   // 1. The journal: every page that exists on disk and is about to change, as stored. O_EXCL:
   //    a journal that appeared meanwhile is never truncated.
-  int jfd = ::open(jpath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (jfd < 0) IoError(jpath, "creating");
+  FileSystem& files = ps.file().fileSystem();
+  const std::unique_ptr<File> journal = files.Open(jpath, OpenMode::kCreate);
   phase = JournalPhase::kWriting;
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{jfd};
   Bytes header(kJournalHeaderSize, 0);
-  WriteFully(jfd, 0, header.data(), header.size(), jpath);  // stays invalid until step 2
+  journal->WriteAt(0, header);  // stays invalid until step 2
   std::uint32_t records = 0;
   std::uint64_t at = kJournalHeaderSize;
   Bytes rec(8 + pageSize);
@@ -286,11 +253,11 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
     StoreU32(rec.data(), n);
     std::copy(raw.begin(), raw.end(), rec.begin() + 4);
     StoreU32(rec.data() + 4 + pageSize, JournalChecksum(std::span<const std::uint8_t>(rec.data(), 4 + pageSize)));
-    WriteFully(jfd, at, rec.data(), rec.size(), jpath);
+    journal->WriteAt(at, rec);
     at += rec.size();
     ++records;
   }
-  if (::fsync(jfd) != 0) IoError(jpath, "flushing");
+  journal->Sync();
   Fault("journal-written");
   // 2. The header makes the journal "hot": from here on a crash rolls the database back, and so
   //    does a failure of this checkpoint (FailCheckpoint).
@@ -302,9 +269,9 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
   StoreU64(header.data() + 24, static_cast<std::uint64_t>(diskPages) * pageSize);
   StoreU32(header.data() + 32, JournalChecksum(std::span<const std::uint8_t>(header.data(), 32)));
   phase = JournalPhase::kHot;
-  WriteFully(jfd, 0, header.data(), header.size(), jpath);
-  if (::fsync(jfd) != 0) IoError(jpath, "flushing");
-  SyncDirectoryOf(jpath);
+  journal->WriteAt(0, header);
+  journal->Sync();
+  files.SyncFolder(FolderOf(jpath));
   Fault("header-synced");
   // 3. The database pages, in the order of RankOf: a checkpoint that frees pages (a drop) takes
   //    away what names them before the pages themselves, one that adds names new pages last.
@@ -331,9 +298,9 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
   Fault("database-synced");
   // 4. Done: the journal goes. Until it is gone the next open would undo this checkpoint, so a
   //    journal that cannot be removed makes the checkpoint fail (and be undone) like any other.
-  if (::unlink(jpath.c_str()) != 0) IoError(jpath, "removing");
+  if (!files.Remove(jpath)) throw Error(errc::kDiskIo, "Disk error removing '" + jpath + "': it is gone.", jpath);
   phase = JournalPhase::kNone;
-  SyncDirectoryOf(jpath);
+  files.SyncFolder(FolderOf(jpath));
 }
 
 void FileWriter::FailCheckpoint(const Error& cause, JournalPhase phase) {
@@ -343,11 +310,11 @@ void FileWriter::FailCheckpoint(const Error& cause, JournalPhase phase) {
   try {
     if (phase == JournalPhase::kHot) {
       Fault("rolling-back");
-      RecoverJournal(file_.path, ps.fd(), true);
+      RecoverJournal(file_.path, ps.file(), true);
     } else if (phase == JournalPhase::kWriting) {
       // Without a valid header the file was not touched; the partial journal is only removed.
-      ::unlink(jpath.c_str());
-    } else if (::access(jpath.c_str(), F_OK) == 0) {
+      ps.file().fileSystem().Remove(jpath);
+    } else if (ps.file().fileSystem().Exists(jpath)) {
       // A journal this checkpoint did not write and could not undo (step 0): it stays for the
       // next open, which undoes it.
       throw Error(errc::kDiskIo, "journal left", jpath);

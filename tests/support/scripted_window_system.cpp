@@ -1,4 +1,4 @@
-#include "shell/scripted_window_system.h"
+#include "support/scripted_window_system.h"
 
 namespace qv::shell {
 

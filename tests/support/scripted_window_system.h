@@ -1,5 +1,6 @@
-// A window system for tests: it records every request and answers from a script, so handlers and
-// operations run without a window or a modal dialog.
+// A window system for tests and for the tools that drive the pages without a person: it records
+// every request and answers from a script, so handlers and operations run without a window or a
+// modal dialog.
 #pragma once
 
 #include <QString>
