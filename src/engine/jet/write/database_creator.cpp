@@ -47,8 +47,6 @@ const DatabaseDescription& EmptyDatabaseDescription(DatabaseFormat format) {
 
 namespace {
 
-constexpr int kDatabaseExists = 3204;  // "Database already exists."
-constexpr int kInvalidPath = 3044;     // "'x' isn't a valid path."
 constexpr std::uint8_t kHeaderMask[4] = {0xc7, 0xda, 0x39, 0x6b};
 constexpr std::size_t kMaskStart = 0x18;
 // An inline usage-map row: u8 kind 0 | u32 first page 0 | the bits (64 bytes; 128 in Jet3).
@@ -561,7 +559,7 @@ void SyncFolder(const std::string& folder) {
 }
 
 [[noreturn]] void Taken(const std::string& path) {
-  throw Error(kDatabaseExists, "Database '" + path + "' already exists.", path);
+  throw Error(errc::kDatabaseExists, "Database '" + path + "' already exists.", path);
 }
 
 // Gives the finished temporary file its name without ever replacing a file that took the name
@@ -597,13 +595,13 @@ Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions&
 
 void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options) {
   namespace fs = std::filesystem;
-  if (path.empty()) throw Error(kInvalidPath, "'' isn't a valid path.");
+  if (path.empty()) throw Error(errc::kInvalidPath, "'' isn't a valid path.");
   std::error_code ec;
   if (fs::symlink_status(path, ec).type() != fs::file_type::not_found || (ec && ec != std::errc::no_such_file_or_directory))
-    throw Error(kDatabaseExists, "Database '" + path + "' already exists.", path);
+    throw Error(errc::kDatabaseExists, "Database '" + path + "' already exists.", path);
   fs::path target(path);
   std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
-  if (!fs::is_directory(folder, ec)) throw Error(kInvalidPath, "'" + folder + "' isn't a valid path.", path);
+  if (!fs::is_directory(folder, ec)) throw Error(errc::kInvalidPath, "'" + folder + "' isn't a valid path.", path);
 
   Bytes image = BuildEmptyDatabase(format, options);
 

@@ -17,8 +17,6 @@ namespace qv::jet {
 
 namespace {
 
-constexpr int kDuplicateKey = 3022;  // "The changes you requested ... would create duplicate values"
-constexpr int kNullInIndex = 3058;   // "Index or primary key cannot contain a Null value"
 constexpr std::size_t kMaxDepth = 16;
 
 // One index page of either kind, entries whole (prefix put back).
@@ -574,7 +572,7 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
         if (IsNull(row.at(i)) && c.type != col_type::kBoolean) {
           ++nulls;
           if (required)
-            throw Error(kNullInIndex,
+            throw Error(errc::kNullInIndex,
                         "Index or primary key cannot contain a Null value: column '" + c.name + "' of table '" +
                             table.name + "' is part of index '" + name + "'.",
                         table.name + "." + c.name);
@@ -585,7 +583,7 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
     if (ignoreNulls && nulls == index.columns.size()) continue;
     Bytes key = IndexKey(table, ri, row, sort);
     if (unique && nulls != index.columns.size() && IndexTree(&writer, writer.pages(), table, ri).HasKey(key))
-      throw Error(kDuplicateKey,
+      throw Error(errc::kDuplicateKey,
                   "The row would create duplicate values in index '" + name + "' of table '" + table.name +
                       "', which allows each value only once.",
                   table.name);

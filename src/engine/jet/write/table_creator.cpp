@@ -24,8 +24,6 @@ namespace qv::jet {
 namespace {
 
 constexpr std::uint32_t kCatalogPage = 2;
-constexpr std::int32_t kRootContainerId = 0x0f000000;  // parent of the Tables, Databases, ... containers
-constexpr int kContainerType = 3;
 constexpr std::size_t kMaxNameLength = 64;
 constexpr std::size_t kMaxColumns = 255;
 // The rights ACE of the Tables container that stands for "the creator" (its SID is the owner's with

@@ -270,9 +270,6 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   for (std::uint32_t p : toFree) op.writer().FreePage(p);
 }
 
-constexpr int kContainerType = 3;
-constexpr std::int32_t kRootContainerId = 0x0f000000;
-
 }  // namespace
 
 void DropTable(Database& db, const std::string& name) {
