@@ -118,6 +118,88 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
   b.resize(DefinitionCapacity(DefinitionPageCount(b.size(), l), l), 0);
   return b;
 }
+// Jet4 and ACE column descriptors, 25 bytes each, then the column names (u16 length, UTF-16).
+void AppendJet4Columns(Bytes& b, const TableDefinition& t, const SortOrder& sort) {
+  for (const auto& c : t.columns) {
+    b.push_back(c.type);
+    AppendU32(b, kTableMagic);
+    AppendU16(b, c.number);
+    AppendU16(b, c.varIndex);
+    AppendU16(b, c.number);
+    if (c.type == col_type::kNumeric) {
+      b.push_back(c.precision);
+      b.push_back(c.scale);
+      AppendU16(b, 0);
+    } else if (c.type == col_type::kComplex) {
+      AppendU32(b, c.complexId);
+    } else {
+      AppendU16(b, sort.id);
+      b.push_back(0);
+      b.push_back(c.type == col_type::kText || c.type == col_type::kMemo ? sort.version : 0);
+    }
+    b.push_back(c.flags);
+    b.push_back(c.extFlags);
+    AppendU32(b, 0);
+    AppendU16(b, c.fixedLength() ? c.fixedOffset : 0);
+    AppendU16(b, c.length);
+  }
+  for (const auto& c : t.columns) {
+    std::size_t units = 0;
+    bool valid = true;
+    Bytes name = EncodeJet4Text(c.name, false, units, valid);
+    if (!valid) throw Error(errc::kInvalidArgument, "Column name '" + c.name + "' is not valid UTF-8.");
+    AppendU16(b, static_cast<std::uint16_t>(name.size()));
+    b.insert(b.end(), name.begin(), name.end());
+  }
+}
+
+// Jet4 and ACE physical indexes, logical indexes, then the logical indexes' names.
+void AppendJet4Indexes(Bytes& b, const TableDefinition& t) {
+  // Physical indexes, 52 bytes each: u32 1923 | 10 x (u16 column number or 0xffff, u8 order:
+  // 0x01 ascending, 0x02 descending, 0 in unused slots) | u32 usage map | u32 first page |
+  // u32 0 | u8 flags | 5 x 0.
+  for (const auto& ri : t.realIndexes) {
+    AppendU32(b, kIndexMagic);
+    for (std::size_t k = 0; k < 10; ++k) {
+      if (k < ri.columns.size()) {
+        AppendU16(b, ri.columns[k].columnNumber);
+        b.push_back(ri.columns[k].ascending ? 0x01 : 0x02);
+      } else {
+        AppendU16(b, 0xffff);
+        b.push_back(0);
+      }
+    }
+    AppendU32(b, ri.usedPagesPointer);
+    AppendU32(b, ri.firstPage);
+    AppendU32(b, 0);
+    b.push_back(ri.flags);
+    b.insert(b.end(), 5, 0);
+  }
+  // Logical indexes, 28 bytes each: u32 1625 | u32 number | u32 physical index | u8 related table
+  // type | i32 related index (-1) | u32 related table page | u8 4 | u8 4 (both 4 in every
+  // Access-made definition without relationships) | u8 kind (1 primary key) | 4 x 0.
+  for (const auto& ix : t.indexes) {
+    AppendU32(b, kTableMagic);
+    AppendU32(b, static_cast<std::uint32_t>(ix.number));
+    AppendU32(b, static_cast<std::uint32_t>(ix.realIndex));
+    b.push_back(ix.relTableType);
+    AppendU32(b, static_cast<std::uint32_t>(ix.relIndex));
+    AppendU32(b, ix.relTablePage);
+    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
+    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
+    b.push_back(ix.type);
+    AppendU32(b, 0);
+  }
+  for (const auto& ix : t.indexes) {
+    std::size_t units = 0;
+    bool valid = true;
+    Bytes name = EncodeJet4Text(ix.name, false, units, valid);
+    if (!valid) throw Error(errc::kInvalidArgument, "Index name '" + ix.name + "' is not valid UTF-8.");
+    AppendU16(b, static_cast<std::uint16_t>(name.size()));
+    b.insert(b.end(), name.begin(), name.end());
+  }
+}
+
 }  // namespace
 
 std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout) {
@@ -253,80 +335,8 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
     AppendU32(b, ri.rowCount);
     AppendU32(b, 0);
   }
-  for (const auto& c : t.columns) {
-    b.push_back(c.type);
-    AppendU32(b, kTableMagic);
-    AppendU16(b, c.number);
-    AppendU16(b, c.varIndex);
-    AppendU16(b, c.number);
-    if (c.type == col_type::kNumeric) {
-      b.push_back(c.precision);
-      b.push_back(c.scale);
-      AppendU16(b, 0);
-    } else if (c.type == col_type::kComplex) {
-      AppendU32(b, c.complexId);
-    } else {
-      AppendU16(b, sort.id);
-      b.push_back(0);
-      b.push_back(c.type == col_type::kText || c.type == col_type::kMemo ? sort.version : 0);
-    }
-    b.push_back(c.flags);
-    b.push_back(c.extFlags);
-    AppendU32(b, 0);
-    AppendU16(b, c.fixedLength() ? c.fixedOffset : 0);
-    AppendU16(b, c.length);
-  }
-  for (const auto& c : t.columns) {
-    std::size_t units = 0;
-    bool valid = true;
-    Bytes name = EncodeJet4Text(c.name, false, units, valid);
-    if (!valid) throw Error(errc::kInvalidArgument, "Column name '" + c.name + "' is not valid UTF-8.");
-    AppendU16(b, static_cast<std::uint16_t>(name.size()));
-    b.insert(b.end(), name.begin(), name.end());
-  }
-  // Physical indexes, 52 bytes each: u32 1923 | 10 x (u16 column number or 0xffff, u8 order:
-  // 0x01 ascending, 0x02 descending, 0 in unused slots) | u32 usage map | u32 first page |
-  // u32 0 | u8 flags | 5 x 0.
-  for (const auto& ri : t.realIndexes) {
-    AppendU32(b, kIndexMagic);
-    for (std::size_t k = 0; k < 10; ++k) {
-      if (k < ri.columns.size()) {
-        AppendU16(b, ri.columns[k].columnNumber);
-        b.push_back(ri.columns[k].ascending ? 0x01 : 0x02);
-      } else {
-        AppendU16(b, 0xffff);
-        b.push_back(0);
-      }
-    }
-    AppendU32(b, ri.usedPagesPointer);
-    AppendU32(b, ri.firstPage);
-    AppendU32(b, 0);
-    b.push_back(ri.flags);
-    b.insert(b.end(), 5, 0);
-  }
-  // Logical indexes, 28 bytes each: u32 1625 | u32 number | u32 physical index | u8 related table
-  // type | i32 related index (-1) | u32 related table page | u8 4 | u8 4 (both 4 in every
-  // Access-made definition without relationships) | u8 kind (1 primary key) | 4 x 0.
-  for (const auto& ix : t.indexes) {
-    AppendU32(b, kTableMagic);
-    AppendU32(b, static_cast<std::uint32_t>(ix.number));
-    AppendU32(b, static_cast<std::uint32_t>(ix.realIndex));
-    b.push_back(ix.relTableType);
-    AppendU32(b, static_cast<std::uint32_t>(ix.relIndex));
-    AppendU32(b, ix.relTablePage);
-    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
-    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
-    b.push_back(ix.type);
-    AppendU32(b, 0);
-  }
-  for (const auto& ix : t.indexes) {
-    std::size_t units = 0;
-    bool valid = true;
-    Bytes name = EncodeJet4Text(ix.name, false, units, valid);
-    if (!valid) throw Error(errc::kInvalidArgument, "Index name '" + ix.name + "' is not valid UTF-8.");
-    AppendU16(b, static_cast<std::uint16_t>(name.size()));
-    b.insert(b.end(), name.begin(), name.end());
-  }
+  AppendJet4Columns(b, t, sort);
+  AppendJet4Indexes(b, t);
   for (const auto& m : longValueMaps) {
     AppendU16(b, m.column);
     AppendU32(b, m.ownedPages);
