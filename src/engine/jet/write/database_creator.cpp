@@ -1,7 +1,6 @@
 #include "engine/jet/write/database_creator.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -20,6 +19,7 @@
 #include "engine/jet/write/index_leaf.h"
 #include "engine/jet/write/property_blob.h"
 #include "engine/jet/write/row_builder.h"
+#include "engine/jet/write/system_rows.h"
 #include "engine/jet/write/table_definition_writer.h"
 #include "engine/jet/write/value_encoder.h"
 
@@ -126,23 +126,6 @@ class Builder {
   }
 
  private:
-  static qv::Timestamp LocalNow() {
-    auto now = std::chrono::system_clock::now();
-    std::time_t secs = std::chrono::system_clock::to_time_t(now);
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm tm{};
-    localtime_r(&secs, &tm);
-    qv::Timestamp t;
-    t.year = tm.tm_year + 1900;
-    t.month = static_cast<std::uint8_t>(tm.tm_mon + 1);
-    t.day = static_cast<std::uint8_t>(tm.tm_mday);
-    t.hour = static_cast<std::uint8_t>(tm.tm_hour);
-    t.minute = static_cast<std::uint8_t>(tm.tm_min);
-    t.second = static_cast<std::uint8_t>(std::min(tm.tm_sec, 59));
-    t.millisecond = static_cast<std::uint16_t>(ms);
-    return t;
-  }
-
   std::uint32_t NewPage(Bytes page) {
     pages_.push_back(std::move(page));
     return static_cast<std::uint32_t>(pages_.size() - 1);

@@ -41,5 +41,7 @@ std::size_t SystemColumn(const TableDefinition& t, const char* name);
 // A system row's value as a number (0 for NULL) or as text (empty for NULL).
 std::int64_t IntOf(const qv::Value& v);
 std::string TextOf(const qv::Value& v);
+// The local time now, to the millisecond, as the catalog's DateCreate and DateUpdate keep it.
+qv::Timestamp LocalNow();
 
 }  // namespace qv::jet

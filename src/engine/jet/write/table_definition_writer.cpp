@@ -12,6 +12,33 @@ namespace {
 constexpr std::uint32_t kTableMagic = 1625;
 constexpr std::uint32_t kIndexMagic = 1923;
 
+// The header's counts and usage maps, at the same layout offsets in every version.
+void StoreDefinitionCounts(Bytes& b, const TableDefinition& t, const Layout& l) {
+  std::uint16_t varCount = 0, maxNumber = 0;
+  for (const auto& c : t.columns) {
+    if (!c.fixedLength()) ++varCount;
+    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
+  }
+  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
+  // Like the column count, Access keeps counting variable columns that were deleted since.
+  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
+  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
+  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
+  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
+  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
+  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+}
+
+// The long-value columns' maps (u16 column | u32 owned pages | u32 free space), then 0xffff.
+void AppendLongValueMaps(Bytes& b, const std::vector<LongValueMaps>& longValueMaps) {
+  for (const auto& m : longValueMaps) {
+    AppendU16(b, m.column);
+    AppendU32(b, m.ownedPages);
+    AppendU32(b, m.freePages);
+  }
+  AppendU16(b, 0xffff);
+}
+
 // A column or index name of a Jet3 definition: u8 length, the name in the file's code page.
 void PutJet3Name(Bytes& b, const std::string& name, const TextCodec& codec, const char* what) {
   std::string bytes;
@@ -49,18 +76,7 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
   StoreU32(b.data() + l.tdefRowCount, t.rowCount);
   StoreU32(b.data() + l.tdefAutoNumber, t.nextAutoNumber);
   b[l.tdefTableType] = t.tableType ? t.tableType : 0x4e;
-  std::uint16_t varCount = 0, maxNumber = 0;
-  for (const auto& c : t.columns) {
-    if (!c.fixedLength()) ++varCount;
-    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
-  }
-  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
-  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
-  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
-  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
-  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
-  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
-  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+  StoreDefinitionCounts(b, t, l);
   for (const auto& ri : t.realIndexes) {
     AppendU32(b, 0);
     AppendU32(b, ri.rowCount);
@@ -108,12 +124,7 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
     b.push_back(ix.type);
   }
   for (const auto& ix : t.indexes) PutJet3Name(b, ix.name, codec, "Index");
-  for (const auto& m : longValueMaps) {
-    AppendU16(b, m.column);
-    AppendU32(b, m.ownedPages);
-    AppendU32(b, m.freePages);
-  }
-  AppendU16(b, 0xffff);
+  AppendLongValueMaps(b, longValueMaps);
   StoreU32(b.data() + 8, static_cast<std::uint32_t>(b.size()));
   b.resize(DefinitionCapacity(DefinitionPageCount(b.size(), l), l), 0);
   return b;
@@ -316,19 +327,7 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
   StoreU32(b.data() + l.tdefAutoNumber, t.nextAutoNumber);
   StoreU32(b.data() + 0x18, 1);
   b[l.tdefTableType] = t.tableType ? t.tableType : 0x4e;
-  std::uint16_t varCount = 0, maxNumber = 0;
-  for (const auto& c : t.columns) {
-    if (!c.fixedLength()) ++varCount;
-    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
-  }
-  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
-  // Like the column count, Access keeps counting variable columns that were deleted since.
-  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
-  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
-  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
-  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
-  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
-  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+  StoreDefinitionCounts(b, t, l);
   // One 12-byte entry per physical index: u32 0 | u32 entries in the index | u32 0.
   for (const auto& ri : t.realIndexes) {
     AppendU32(b, 0);
@@ -337,12 +336,7 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
   }
   AppendJet4Columns(b, t, sort);
   AppendJet4Indexes(b, t);
-  for (const auto& m : longValueMaps) {
-    AppendU16(b, m.column);
-    AppendU32(b, m.ownedPages);
-    AppendU32(b, m.freePages);
-  }
-  AppendU16(b, 0xffff);
+  AppendLongValueMaps(b, longValueMaps);
   // The length counts the whole block, the first page's 8 header bytes included. A block longer
   // than a page goes on on continuation pages (definition_pages.h): returned here as the reader
   // joins it, padded to the capacity of its chain.
