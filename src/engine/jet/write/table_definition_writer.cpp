@@ -39,6 +39,34 @@ void AppendLongValueMaps(Bytes& b, const std::vector<LongValueMaps>& longValueMa
   AppendU16(b, 0xffff);
 }
 
+// The ten column slots of a physical index: u16 column number or 0xffff, u8 order (0x01
+// ascending, `descending` for a descending column, 0 in unused slots).
+void AppendIndexColumnSlots(Bytes& b, const RealIndexDef& ri, std::uint8_t descending) {
+  for (std::size_t k = 0; k < 10; ++k) {
+    if (k < ri.columns.size()) {
+      AppendU16(b, ri.columns[k].columnNumber);
+      b.push_back(ri.columns[k].ascending ? 0x01 : descending);
+    } else {
+      AppendU16(b, 0xffff);
+      b.push_back(0);
+    }
+  }
+}
+
+// The fields of a logical index every version has: u32 number | u32 physical index | u8 related
+// table type | i32 related index | u32 related table page | u8 update rule | u8 delete rule (both
+// 4 without a relationship) | u8 kind.
+void AppendLogicalIndexFields(Bytes& b, const IndexDef& ix) {
+  AppendU32(b, static_cast<std::uint32_t>(ix.number));
+  AppendU32(b, static_cast<std::uint32_t>(ix.realIndex));
+  b.push_back(ix.relTableType);
+  AppendU32(b, static_cast<std::uint32_t>(ix.relIndex));
+  AppendU32(b, ix.relTablePage);
+  b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
+  b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
+  b.push_back(ix.type);
+}
+
 // A column or index name of a Jet3 definition: u8 length, the name in the file's code page.
 void PutJet3Name(Bytes& b, const std::string& name, const TextCodec& codec, const char* what) {
   std::string bytes;
@@ -98,15 +126,7 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
   // 0x00 descending, compIndexTestV1997.mdb and the _desc tables of testIndexCodesV1997.mdb) |
   // u32 usage map | u32 first page | u8 flags.
   for (const auto& ri : t.realIndexes) {
-    for (std::size_t k = 0; k < 10; ++k) {
-      if (k < ri.columns.size()) {
-        AppendU16(b, ri.columns[k].columnNumber);
-        b.push_back(ri.columns[k].ascending ? 0x01 : 0x00);  // Access 97: 0 descending (Jet4: 2)
-      } else {
-        AppendU16(b, 0xffff);
-        b.push_back(0);
-      }
-    }
+    AppendIndexColumnSlots(b, ri, 0x00);  // Access 97: 0 descending (Jet4: 2)
     AppendU32(b, ri.usedPagesPointer);
     AppendU32(b, ri.firstPage);
     b.push_back(ri.flags);
@@ -114,14 +134,7 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
   // Logical indexes, 20 bytes: u32 number | u32 physical index | u8 related table type | i32
   // related index | u32 related table page | u8 4 | u8 4 | u8 kind.
   for (const auto& ix : t.indexes) {
-    AppendU32(b, static_cast<std::uint32_t>(ix.number));
-    AppendU32(b, static_cast<std::uint32_t>(ix.realIndex));
-    b.push_back(ix.relTableType);
-    AppendU32(b, static_cast<std::uint32_t>(ix.relIndex));
-    AppendU32(b, ix.relTablePage);
-    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
-    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
-    b.push_back(ix.type);
+    AppendLogicalIndexFields(b, ix);
   }
   for (const auto& ix : t.indexes) PutJet3Name(b, ix.name, codec, "Index");
   AppendLongValueMaps(b, longValueMaps);
@@ -171,15 +184,7 @@ void AppendJet4Indexes(Bytes& b, const TableDefinition& t) {
   // u32 0 | u8 flags | 5 x 0.
   for (const auto& ri : t.realIndexes) {
     AppendU32(b, kIndexMagic);
-    for (std::size_t k = 0; k < 10; ++k) {
-      if (k < ri.columns.size()) {
-        AppendU16(b, ri.columns[k].columnNumber);
-        b.push_back(ri.columns[k].ascending ? 0x01 : 0x02);
-      } else {
-        AppendU16(b, 0xffff);
-        b.push_back(0);
-      }
-    }
+    AppendIndexColumnSlots(b, ri, 0x02);
     AppendU32(b, ri.usedPagesPointer);
     AppendU32(b, ri.firstPage);
     AppendU32(b, 0);
@@ -191,14 +196,7 @@ void AppendJet4Indexes(Bytes& b, const TableDefinition& t) {
   // Access-made definition without relationships) | u8 kind (1 primary key) | 4 x 0.
   for (const auto& ix : t.indexes) {
     AppendU32(b, kTableMagic);
-    AppendU32(b, static_cast<std::uint32_t>(ix.number));
-    AppendU32(b, static_cast<std::uint32_t>(ix.realIndex));
-    b.push_back(ix.relTableType);
-    AppendU32(b, static_cast<std::uint32_t>(ix.relIndex));
-    AppendU32(b, ix.relTablePage);
-    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
-    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
-    b.push_back(ix.type);
+    AppendLogicalIndexFields(b, ix);
     AppendU32(b, 0);
   }
   for (const auto& ix : t.indexes) {
