@@ -142,6 +142,17 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
   b.resize(DefinitionCapacity(DefinitionPageCount(b.size(), l), l), 0);
   return b;
 }
+// A column or index name of a Jet4 or ACE definition: u16 length in bytes, the name in UTF-16
+// (never compressed).
+void AppendJet4Name(Bytes& b, const std::string& name, const char* what) {
+  std::size_t units = 0;
+  bool valid = true;
+  Bytes bytes = EncodeJet4Text(name, false, units, valid);
+  if (!valid) throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' is not valid UTF-8.");
+  AppendU16(b, static_cast<std::uint16_t>(bytes.size()));
+  b.insert(b.end(), bytes.begin(), bytes.end());
+}
+
 // Jet4 and ACE column descriptors, 25 bytes each, then the column names (u16 length, UTF-16).
 void AppendJet4Columns(Bytes& b, const TableDefinition& t, const SortOrder& sort) {
   for (const auto& c : t.columns) {
@@ -167,14 +178,7 @@ void AppendJet4Columns(Bytes& b, const TableDefinition& t, const SortOrder& sort
     AppendU16(b, c.fixedLength() ? c.fixedOffset : 0);
     AppendU16(b, c.length);
   }
-  for (const auto& c : t.columns) {
-    std::size_t units = 0;
-    bool valid = true;
-    Bytes name = EncodeJet4Text(c.name, false, units, valid);
-    if (!valid) throw Error(errc::kInvalidArgument, "Column name '" + c.name + "' is not valid UTF-8.");
-    AppendU16(b, static_cast<std::uint16_t>(name.size()));
-    b.insert(b.end(), name.begin(), name.end());
-  }
+  for (const auto& c : t.columns) AppendJet4Name(b, c.name, "Column");
 }
 
 // Jet4 and ACE physical indexes, logical indexes, then the logical indexes' names.
@@ -199,14 +203,7 @@ void AppendJet4Indexes(Bytes& b, const TableDefinition& t) {
     AppendLogicalIndexFields(b, ix);
     AppendU32(b, 0);
   }
-  for (const auto& ix : t.indexes) {
-    std::size_t units = 0;
-    bool valid = true;
-    Bytes name = EncodeJet4Text(ix.name, false, units, valid);
-    if (!valid) throw Error(errc::kInvalidArgument, "Index name '" + ix.name + "' is not valid UTF-8.");
-    AppendU16(b, static_cast<std::uint16_t>(name.size()));
-    b.insert(b.end(), name.begin(), name.end());
-  }
+  for (const auto& ix : t.indexes) AppendJet4Name(b, ix.name, "Index");
 }
 
 }  // namespace
