@@ -66,6 +66,15 @@ inline void StoreU64BE(std::uint8_t* p, std::uint64_t v) {
 }
 inline void StoreF64(std::uint8_t* p, double d) { std::uint64_t b; std::memcpy(&b, &d, sizeof b); StoreU64(p, b); }
 inline void StoreF32(std::uint8_t* p, float f) { std::uint32_t b; std::memcpy(&b, &f, sizeof b); StoreU32(p, b); }
+// Appending writers, for structures built front to back (definitions, property lists).
+inline void AppendU16(Bytes& b, std::uint16_t v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void AppendU32(Bytes& b, std::uint32_t v) {
+  AppendU16(b, static_cast<std::uint16_t>(v));
+  AppendU16(b, static_cast<std::uint16_t>(v >> 16));
+}
 
 // A bounds-checked window on a page, block or record. Reads past the end throw a corruption
 // error that names the window's place (set by the owner) and the offset.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "engine/core/error.h"
@@ -251,6 +252,27 @@ class PosixFileSystemImpl : public FileSystem {
     if (::rename(from.c_str(), to.c_str()) != 0) Fail(WriteErrorNumber(errno), "renaming", from, errno, 0);
   }
 
+  // renameat2(RENAME_NOREPLACE) where the file system has it, else link() + unlink() (link never
+  // replaces either), else, on file systems with neither (FAT, some network shares), a last look
+  // for the name followed by rename(), which leaves only that instant unguarded.
+  bool RenameNoReplace(const std::string& from, const std::string& to) override {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EEXIST) return false;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) Fail(WriteErrorNumber(errno), "renaming", from, errno, 0);
+#endif
+    if (::link(from.c_str(), to.c_str()) == 0) {
+      ::unlink(from.c_str());
+      return true;
+    }
+    if (errno == EEXIST) return false;
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) Fail(WriteErrorNumber(errno), "renaming", from, errno, 0);
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return false;
+    Rename(from, to);
+    return true;
+  }
+
   bool Remove(const std::string& path) override {
     if (::unlink(path.c_str()) == 0) return true;
     if (errno == ENOENT) return false;
@@ -445,6 +467,17 @@ void MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   auto node = it->second;
   files_.erase(it);
   files_[to] = std::move(node);
+}
+
+bool MemoryFileSystem::RenameNoReplace(const std::string& from, const std::string& to) {
+  std::lock_guard lock(mu_);
+  auto it = files_.find(from);
+  if (it == files_.end()) Fail(errc::kDiskIo, "renaming", from, ENOENT, 0);
+  if (files_.count(to) != 0) return false;
+  auto node = it->second;
+  files_.erase(it);
+  files_[to] = std::move(node);
+  return true;
 }
 
 bool MemoryFileSystem::Remove(const std::string& path) {

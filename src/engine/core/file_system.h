@@ -97,6 +97,10 @@ class FileSystem {
   virtual std::vector<std::string> List(const std::string& folder) const = 0;
   // Replaces `to` when it exists.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Gives `from` the name `to` only while no file (nor link) has that name: false, with nothing
+  // done, when one has. Never replaces `to`, so a finished file can be published under a name
+  // without losing one another process made meanwhile.
+  virtual bool RenameNoReplace(const std::string& from, const std::string& to) = 0;
   // False when there was no such file; throws on any other failure.
   virtual bool Remove(const std::string& path) = 0;
   // Makes the folder's entries (files made, renamed, removed) last on the disk.
@@ -127,6 +131,7 @@ class MemoryFileSystem : public FileSystem {
   bool IsFile(const std::string& path) const override { return Exists(path); }
   std::vector<std::string> List(const std::string& folder) const override;
   void Rename(const std::string& from, const std::string& to) override;
+  bool RenameNoReplace(const std::string& from, const std::string& to) override;
   bool Remove(const std::string& path) override;
   void SyncFolder(const std::string&) override {}
 

@@ -15,6 +15,7 @@
 #include "../jet_index/index_walk.h"
 #include "../jet_write/test_files.h"
 #include "engine/core/error.h"
+#include "engine/core/file_system.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/database_creator.h"
@@ -774,6 +775,24 @@ TEST(NewDatabaseFile, AnExistingPathIsNeverReplaced) {
     ++entries;
   }
   EXPECT_EQ(entries, 2u);
+
+  // The same rules on any file system of the file layer: in memory, the file is the image the
+  // builder makes, the temporary name is gone, and a second create refuses the taken name.
+  qv::MemoryFileSystem memory;
+  memory.Put("mem/other.mdb", qv::Bytes{1, 2, 3});  // a folder in memory is one that holds a file
+  CreateOptions fixed;
+  fixed.now = qv::Timestamp{2024, 5, 6, 7, 8, 9};
+  fixed.random = [](std::uint8_t* out, std::size_t n) { std::fill(out, out + n, std::uint8_t{0x5a}); };
+  CreateDatabase("mem/new.accdb", DatabaseFormat::Ace2010, fixed, memory);
+  EXPECT_EQ(memory.Get("mem/new.accdb"), BuildEmptyDatabase(DatabaseFormat::Ace2010, fixed));
+  EXPECT_EQ(memory.List("mem").size(), 2u);
+  try {
+    CreateDatabase("mem/new.accdb", DatabaseFormat::Jet4, fixed, memory);
+    ADD_FAILURE() << "replaced a file in memory";
+  } catch (const qv::Error& e) {
+    EXPECT_EQ(e.number(), 3204);
+  }
+  EXPECT_EQ(memory.List("mem").size(), 2u);
 }
 
 TEST(NewDatabaseFile, JetwriteCreatesAndRefuses) {

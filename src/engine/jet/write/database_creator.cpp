@@ -1,13 +1,6 @@
 #include "engine/jet/write/database_creator.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -16,6 +9,7 @@
 #include <random>
 
 #include "engine/core/error.h"
+#include "engine/core/file_system.h"
 #include "engine/core/local_time.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/format.h"
@@ -26,6 +20,7 @@
 #include "engine/jet/write/index_leaf.h"
 #include "engine/jet/write/property_blob.h"
 #include "engine/jet/write/row_builder.h"
+#include "engine/jet/write/system_rows.h"
 #include "engine/jet/write/table_definition_writer.h"
 #include "engine/jet/write/value_encoder.h"
 
@@ -517,54 +512,27 @@ class Builder {
   std::uint32_t sharedLvalPage_ = 0;
 };
 
-[[noreturn]] void IoError(const std::string& what, const std::string& path, int err) {
-  throw Error(errc::kDiskIo, what + " '" + path + "': " + std::strerror(err), path);
-}
-
-void WriteAll(int fd, const Bytes& data, const std::string& path) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      IoError("Cannot write", path, errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-}
-
-void SyncFolder(const std::string& folder) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) IoError("Cannot open the folder", folder, errno);
-  int rc = ::fsync(fd);
-  int err = errno;
-  ::close(fd);
-  if (rc != 0) IoError("Cannot sync the folder", folder, err);
-}
-
 [[noreturn]] void Taken(const std::string& path) {
   throw Error(errc::kDatabaseExists, "Database '" + path + "' already exists.", path);
 }
 
-// Gives the finished temporary file its name without ever replacing a file that took the name
-// meanwhile: renameat2(RENAME_NOREPLACE) where the file system has it, else link() + unlink()
-// (link never replaces either), else, on file systems with neither (FAT, some network shares), a
-// last look for the name followed by rename(), which leaves only that instant unguarded.
-void PublishWithoutReplacing(const std::string& tmp, const std::string& path) {
-#ifdef RENAME_NOREPLACE
-  if (::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return;
-  if (errno == EEXIST) Taken(path);
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) IoError("Cannot create", path, errno);
-#endif
-  if (::link(tmp.c_str(), path.c_str()) == 0) {
-    ::unlink(tmp.c_str());
-    return;
+// A new, empty file beside `path` under a name no other file has (".name.new-" and six random
+// letters), made with OpenMode::kCreate so that it never takes over a file another process made.
+std::unique_ptr<File> CreateTemporary(FileSystem& files, const std::string& folder, const std::string& base,
+                                      std::string& tmp) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device device;
+  for (int attempt = 0;; ++attempt) {
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) suffix += kLetters[device() % (sizeof kLetters - 1)];
+    tmp = (std::filesystem::path(folder) / ("." + base + ".new-" + suffix)).string();
+    try {
+      return files.Open(tmp, OpenMode::kCreate);
+    } catch (const Error&) {
+      // another file took this name: try another; any other failure is the caller's
+      if (attempt >= 100 || !files.Exists(tmp)) throw;
+    }
   }
-  if (errno == EEXIST) Taken(path);
-  if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) IoError("Cannot create", path, errno);
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0) Taken(path);
-  if (::rename(tmp.c_str(), path.c_str()) != 0) IoError("Cannot create", path, errno);
 }
 
 }  // namespace
@@ -577,38 +545,33 @@ Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions&
   return Builder(description, options).Build();
 }
 
-void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options) {
+void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options, FileSystem& files) {
   namespace fs = std::filesystem;
   if (path.empty()) throw Error(errc::kInvalidPath, "'' isn't a valid path.");
-  std::error_code ec;
-  if (fs::symlink_status(path, ec).type() != fs::file_type::not_found || (ec && ec != std::errc::no_such_file_or_directory))
-    throw Error(errc::kDatabaseExists, "Database '" + path + "' already exists.", path);
   fs::path target(path);
   std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
-  if (!fs::is_directory(folder, ec)) throw Error(errc::kInvalidPath, "'" + folder + "' isn't a valid path.", path);
+  if (files.Exists(path)) Taken(path);
+  if (!files.IsFolder(folder)) throw Error(errc::kInvalidPath, "'" + folder + "' isn't a valid path.", path);
 
   Bytes image = BuildEmptyDatabase(format, options);
 
-  std::string tmp = (fs::path(folder) / ("." + target.filename().string() + ".new-XXXXXX")).string();
-  std::vector<char> name(tmp.begin(), tmp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) IoError("Cannot create a file in", folder, errno);
-  tmp = name.data();
+  // Written whole under a temporary name, synced, then given its name without replacing anything,
+  // and the folder synced: the name never shows a half-made database, even after a crash.
+  std::string tmp;
+  std::unique_ptr<File> file = CreateTemporary(files, folder, target.filename().string(), tmp);
   try {
-    ::fchmod(fd, 0644);
-    WriteAll(fd, image, tmp);
-    if (::fsync(fd) != 0) IoError("Cannot sync", tmp, errno);
-    if (::close(fd) != 0) {
-      fd = -1;
-      IoError("Cannot close", tmp, errno);
-    }
-    fd = -1;
-    PublishWithoutReplacing(tmp, path);
-    SyncFolder(folder);
+    file->WriteAt(0, image);
+    file->Sync();
+    file.reset();
+    if (!files.RenameNoReplace(tmp, path)) Taken(path);
+    files.SyncFolder(folder);
   } catch (...) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(tmp.c_str());
+    file.reset();
+    try {
+      files.Remove(tmp);
+    } catch (const Error&) {
+      // the first failure is the one to report
+    }
     throw;
   }
 }

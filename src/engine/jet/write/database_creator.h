@@ -5,8 +5,10 @@
 //
 // The file appears whole or not at all: it is written under a temporary name in the target's
 // folder, synced, then given its name without replacing anything (a file that took the name
-// meanwhile is reported) and the folder synced. An existing path is refused (3010 names it), as is a folder
-// that does not exist (3024) or cannot be written (3043).
+// meanwhile is reported) and the folder synced, all through the file layer (file_system.h). An
+// existing path is refused (3204), as is a folder that does not exist (3044); a folder where no
+// file can be made gives 3045, a full disk 3026 and any other failed write or sync, of the file
+// or of the folder, 3043.
 // Layouts and facts: docs/formats/jet-writing.md, "New databases".
 #pragma once
 
@@ -17,6 +19,7 @@
 #include <string_view>
 
 #include "engine/core/bytes.h"
+#include "engine/core/file_system.h"
 #include "engine/core/value.h"
 #include "engine/jet/write/database_description.h"
 
@@ -29,7 +32,8 @@ struct CreateOptions {
   std::function<void(std::uint8_t* out, std::size_t n)> random;
 };
 
-void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options = {});
+void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options = {},
+                    FileSystem& files = PosixFileSystem());
 
 // The pages of a new database of `format`, joined, without writing anything (what CreateDatabase
 // writes). For tests.

@@ -654,6 +654,35 @@ constexpr std::uint8_t kKanaPlain = 0x03;
 constexpr std::uint8_t kKanaEnd[] = {0xff, 0x02, 0x80, 0xff, 0x80};
 constexpr std::uint8_t kKanaBeforeUnprintable = 0xff;
 
+// After the main part of a text key: the accent part, then (when there are any) the kana flags
+// and the unprintable characters, each behind its end marks.
+void AppendTextParts(Bytes& out, Bytes& accents, const Bytes& unprintables, Bytes& kana) {
+  out.push_back(kEndText);
+  // trailing placeholders (and zero bytes) carry nothing and are left out
+  while (!accents.empty() && accents.back() <= kAccentPlaceholder) accents.pop_back();
+  out.insert(out.end(), accents.begin(), accents.end());
+  if (!unprintables.empty() || !kana.empty()) {
+    out.push_back(kEndText);
+    out.push_back(kEndText);
+    if (!kana.empty()) {
+      // flags of plain kana at the end carry nothing; the end marks come even when none is left
+      while (!kana.empty() && kana.back() == kKanaPlain) kana.pop_back();
+      for (std::size_t i = 0; i < kana.size(); i += 3) {
+        std::uint8_t b = kKanaStart;
+        for (std::size_t j = 0; j < 3 && i + j < kana.size(); ++j)
+          b = static_cast<std::uint8_t>(b | (kana[i + j] << ((2 - j) * 2)));
+        out.push_back(b);
+      }
+      out.insert(out.end(), std::begin(kKanaEnd), std::end(kKanaEnd));
+      if (!unprintables.empty()) out.push_back(kKanaBeforeUnprintable);
+    }
+    if (!unprintables.empty()) {
+      out.push_back(kEndText);
+      out.insert(out.end(), unprintables.begin(), unprintables.end());
+    }
+  }
+}
+
 // The character codes of a text value followed by the end marks, inverted for a descending
 // column (the start byte is the caller's).
 void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, bool ascending,
@@ -742,30 +771,7 @@ void AppendTextCodes(Bytes& out, std::string_view utf8, const SortOrder& sort, b
         CannotKey("The character " + CharName(cp) + " cannot be placed in an index yet.", where);
     }
   }
-  out.push_back(kEndText);
-  // trailing placeholders (and zero bytes) carry nothing and are left out
-  while (!accents.empty() && accents.back() <= kAccentPlaceholder) accents.pop_back();
-  out.insert(out.end(), accents.begin(), accents.end());
-  if (!unprintables.empty() || !kana.empty()) {
-    out.push_back(kEndText);
-    out.push_back(kEndText);
-    if (!kana.empty()) {
-      // flags of plain kana at the end carry nothing; the end marks come even when none is left
-      while (!kana.empty() && kana.back() == kKanaPlain) kana.pop_back();
-      for (std::size_t i = 0; i < kana.size(); i += 3) {
-        std::uint8_t b = kKanaStart;
-        for (std::size_t j = 0; j < 3 && i + j < kana.size(); ++j)
-          b = static_cast<std::uint8_t>(b | (kana[i + j] << ((2 - j) * 2)));
-        out.push_back(b);
-      }
-      out.insert(out.end(), std::begin(kKanaEnd), std::end(kKanaEnd));
-      if (!unprintables.empty()) out.push_back(kKanaBeforeUnprintable);
-    }
-    if (!unprintables.empty()) {
-      out.push_back(kEndText);
-      out.insert(out.end(), unprintables.begin(), unprintables.end());
-    }
-  }
+  AppendTextParts(out, accents, unprintables, kana);
   if (!ascending) {
     out.push_back(kEndExtra);
     for (std::size_t i = start; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(~out[i]);

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <map>
 
+#include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/format.h"
@@ -11,15 +12,6 @@
 namespace qv::jet {
 
 namespace {
-
-void Put16(Bytes& b, std::uint16_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, static_cast<std::uint16_t>(v));
-  Put16(b, static_cast<std::uint16_t>(v >> 16));
-}
 
 // Text as the list stores it: UTF-16LE, or Windows-1252 in Jet3.
 Bytes Text(const std::string& text, bool jet3) {
@@ -84,31 +76,31 @@ Bytes EncodePropertySet(const PropertySetDescription& set, bool jet3) {
   Bytes namesBlock;
   for (const auto& n : names) {
     Bytes u = Text(n, jet3);
-    Put16(namesBlock, static_cast<std::uint16_t>(u.size()));
+    AppendU16(namesBlock, static_cast<std::uint16_t>(u.size()));
     namesBlock.insert(namesBlock.end(), u.begin(), u.end());
   }
-  Put32(out, static_cast<std::uint32_t>(6 + namesBlock.size()));
-  Put16(out, 0x80);
+  AppendU32(out, static_cast<std::uint32_t>(6 + namesBlock.size()));
+  AppendU16(out, 0x80);
   out.insert(out.end(), namesBlock.begin(), namesBlock.end());
 
   for (const auto& block : set.blocks) {
     Bytes body;
     Bytes name = Text(block.name, jet3);
-    Put32(body, static_cast<std::uint32_t>(6 + name.size()));
-    Put16(body, static_cast<std::uint16_t>(name.size()));
+    AppendU32(body, static_cast<std::uint32_t>(6 + name.size()));
+    AppendU16(body, static_cast<std::uint16_t>(name.size()));
     body.insert(body.end(), name.begin(), name.end());
     for (const auto& p : block.properties) {
       Bytes value = EncodeValue(p, jet3);
       if (value.size() > 0xffff - 8) BadValue(p);
-      Put16(body, static_cast<std::uint16_t>(8 + value.size()));
+      AppendU16(body, static_cast<std::uint16_t>(8 + value.size()));
       body.push_back(p.ddl);
       body.push_back(p.type);
-      Put16(body, index.at(p.name));
-      Put16(body, static_cast<std::uint16_t>(value.size()));
+      AppendU16(body, index.at(p.name));
+      AppendU16(body, static_cast<std::uint16_t>(value.size()));
       body.insert(body.end(), value.begin(), value.end());
     }
-    Put32(out, static_cast<std::uint32_t>(6 + body.size()));
-    Put16(out, block.kind);
+    AppendU32(out, static_cast<std::uint32_t>(6 + body.size()));
+    AppendU16(out, block.kind);
     out.insert(out.end(), body.begin(), body.end());
   }
   return out;

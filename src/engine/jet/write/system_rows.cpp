@@ -1,5 +1,8 @@
 #include "engine/jet/write/system_rows.h"
 
+#include <algorithm>
+#include <ctime>
+
 #include "engine/core/error.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/catalog.h"

@@ -17,6 +17,11 @@
 
 namespace qv::jet {
 
+// The catalog's containers (Tables, Databases, Relationships, ...): rows of this type whose
+// parent is the root id.
+inline constexpr int kContainerType = 3;
+inline constexpr std::int32_t kRootContainerId = 0x0f000000;
+
 struct SystemRow {
   RowPointer slot;    // the row as index entries name it
   RowPointer stored;  // where its bytes are (the target of an overflow slot)

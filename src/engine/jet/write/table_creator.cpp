@@ -25,8 +25,6 @@ namespace qv::jet {
 namespace {
 
 constexpr std::uint32_t kCatalogPage = 2;
-constexpr std::int32_t kRootContainerId = 0x0f000000;  // parent of the Tables, Databases, ... containers
-constexpr int kContainerType = 3;
 constexpr std::size_t kMaxNameLength = 64;
 constexpr std::size_t kMaxColumns = 255;
 // The rights ACE of the Tables container that stands for "the creator" (its SID is the owner's with
@@ -198,11 +196,10 @@ SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
   return s;
 }
 
-void CreateTable(Database& db, const std::string& name, const std::vector<qv::Column>& columns) {
-  SharedFile& f = *db.sharedFile();
-  const std::string file = f.path;
+namespace {
 
-  // Checks that need no file access.
+// Checks that need no file access: the names and the number of columns.
+void CheckNewTable(const std::string& name, const std::vector<qv::Column>& columns, const std::string& file) {
   CheckAccessName(name, "table");
   if (columns.empty())
     throw Error(errc::kInvalidArgument, "Table '" + name + "' needs at least one column.", file);
@@ -216,6 +213,127 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
                     "Field '" + columns[i].name + "' is defined more than once in table '" + name + "'.",
                     file);
   }
+}
+
+// What the catalog as it is now (another connection may have changed it) gives a new table: the
+// id of the Tables container it goes into and the database's owner.
+struct CatalogPlace {
+  TableDefinition objects;  // MSysObjects
+  std::int32_t tablesId = 0;
+  qv::Value owner = std::monostate{};
+};
+
+// Reads the catalog and refuses a name the Tables container has already. Two names are the same
+// when they differ only in letter case, or when the catalog's name index gives them one key (the
+// unique ParentId + Name index could not hold both).
+CatalogPlace ReadCatalogFor(SharedFile& f, PageStore& ps, const std::string& name) {
+  CatalogPlace place;
+  TableDefinition& objects = place.objects;
+  objects = ReadTableDefinition(ps, f.header, kCatalogPage, "MSysObjects");
+  const std::size_t cId = SystemColumn(objects, "Id"), cParent = SystemColumn(objects, "ParentId"),
+                    cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type"),
+                    cOwner = SystemColumn(objects, "Owner");
+  std::vector<SystemRow> catalog = ReadSystemRows(f, objects);
+  std::optional<std::int32_t> tablesId;
+  for (const auto& r : catalog) {
+    std::string n = TextOf(r.values[cName]);
+    if (IntOf(r.values[cType]) == kContainerType && IntOf(r.values[cParent]) == kRootContainerId &&
+        n == "Tables")
+      tablesId = static_cast<std::int32_t>(IntOf(r.values[cId]));
+    if (n == "MSysDb") place.owner = r.values[cOwner];
+  }
+  if (!tablesId) ThrowCorrupt("the catalog has no 'Tables' container", ps.Where(kCatalogPage, 0));
+  place.tablesId = *tablesId;
+  const SortOrder catalogSort = DatabaseSortOrder(f.header);
+  std::optional<Bytes> nameKey;
+  try {
+    nameKey = TextIndexKey(name, catalogSort);
+  } catch (const Error&) {
+    // a name the index cannot key is refused when the catalog row's entries are prepared
+  }
+  for (const auto& r : catalog) {
+    if (IntOf(r.values[cParent]) != *tablesId) continue;
+    const std::string other = TextOf(r.values[cName]);
+    bool same = SameNameIgnoringCase(other, name);
+    if (!same && nameKey) {
+      try {
+        same = TextIndexKey(other, catalogSort) == *nameKey;
+      } catch (const Error&) {
+      }
+    }
+    if (same) throw Error(errc::kTableExists, "Table '" + name + "' already exists.", f.path);
+  }
+  return place;
+}
+
+// Access rights: the new table inherits the Tables container's inheritable entries; the creator's
+// entry goes to the owner. `aces` is left empty when the database has no MSysACEs.
+std::vector<qv::Row> InheritedAccessRows(Database& db, SharedFile& f, PageStore& ps, const CatalogPlace& place,
+                                         TableDefinition& aces) {
+  std::vector<qv::Row> aceRows;
+  for (const auto& c : db.catalog()) {
+    if (c.name != "MSysACEs" || !c.isTable()) continue;
+    aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
+  }
+  if (aces.columns.empty()) return aceRows;
+  const std::size_t aObject = SystemColumn(aces, "ObjectId"), aSid = SystemColumn(aces, "SID"),
+                    aAcm = SystemColumn(aces, "ACM"), aInherit = SystemColumn(aces, "FInheritable");
+  Bytes ownerSid;
+  if (auto b = std::get_if<Bytes>(&place.owner)) ownerSid = *b;
+  Bytes creatorSid = ownerSid;
+  if (creatorSid.size() == 2) {
+    creatorSid[0] ^= static_cast<std::uint8_t>(kCreatorSidXor >> 8);
+    creatorSid[1] ^= static_cast<std::uint8_t>(kCreatorSidXor & 0xff);
+  }
+  std::vector<std::pair<Bytes, std::int64_t>> inherited;  // in the container's order
+  for (const auto& r : ReadSystemRows(f, aces)) {
+    if (IntOf(r.values[aObject]) != place.tablesId) continue;
+    const bool* inherit = std::get_if<bool>(&r.values[aInherit]);
+    if (!inherit || !*inherit) continue;
+    Bytes sid;
+    if (auto b = std::get_if<Bytes>(&r.values[aSid])) sid = *b;
+    if (sid == creatorSid && !ownerSid.empty()) sid = ownerSid;
+    std::int64_t acm = IntOf(r.values[aAcm]);
+    auto it = std::find_if(inherited.begin(), inherited.end(), [&](const auto& e) { return e.first == sid; });
+    if (it == inherited.end())
+      inherited.emplace_back(sid, acm);
+    else
+      it->second |= acm;
+  }
+  for (const auto& [sid, acm] : inherited)
+    aceRows.push_back(MakeRow(aces, {{"SID", sid}, {"ACM", acm}, {"FInheritable", false}}));
+  return aceRows;
+}
+
+// The usage-map rows: pages used, free space, then (ACE, Access 97) two per long-value column, on
+// data pages owned by no table (owner 0), as Access keeps them.
+std::vector<RowPointer> WriteUsageMapRows(FileWriter& w, std::size_t count) {
+  PageStore& ps = w.pages();
+  const Layout& l = w.layout();
+  std::vector<RowPointer> mapRows;
+  std::uint32_t mapPage = 0;
+  Bytes page;
+  for (std::size_t k = 0; k < count; ++k) {
+    Bytes row = EmptyInlineMap(l);
+    std::optional<std::uint8_t> slot;
+    if (mapPage != 0) slot = AddRow(l, page, row);
+    if (!slot) {
+      if (mapPage != 0) PutPage(ps, mapPage, std::move(page));
+      mapPage = w.AllocatePage();
+      page = NewDataPage(l, 0);
+      slot = AddRow(l, page, row);
+    }
+    mapRows.push_back({mapPage, *slot});
+  }
+  PutPage(ps, mapPage, std::move(page));
+  return mapRows;
+}
+
+}  // namespace
+
+void CreateTable(Database& db, const std::string& name, const std::vector<qv::Column>& columns) {
+  SharedFile& f = *db.sharedFile();
+  CheckNewTable(name, columns, f.path);
 
   WriteOperation op(f);  // refuses read-only and encrypted files
   FileWriter& w = op.writer();
@@ -241,93 +359,22 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
     EncodeTableDefinition(table, sort, probe, l);
   }
 
-  // The catalog as it is now (another connection may have changed it).
-  TableDefinition objects = ReadTableDefinition(ps, f.header, kCatalogPage, "MSysObjects");
-  const std::size_t cId = SystemColumn(objects, "Id"), cParent = SystemColumn(objects, "ParentId"),
-                    cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type"),
-                    cOwner = SystemColumn(objects, "Owner");
-  std::vector<SystemRow> catalog = ReadSystemRows(f, objects);
-  std::optional<std::int32_t> tablesId;
-  qv::Value owner = std::monostate{};
-  for (const auto& r : catalog) {
-    std::string n = TextOf(r.values[cName]);
-    if (IntOf(r.values[cType]) == kContainerType && IntOf(r.values[cParent]) == kRootContainerId &&
-        n == "Tables")
-      tablesId = static_cast<std::int32_t>(IntOf(r.values[cId]));
-    if (n == "MSysDb") owner = r.values[cOwner];
-  }
-  if (!tablesId) ThrowCorrupt("the catalog has no 'Tables' container", ps.Where(kCatalogPage, 0));
-  // Two names are the same when they differ only in letter case, or when the catalog's name
-  // index gives them one key (the unique ParentId + Name index could not hold both).
-  const SortOrder catalogSort = DatabaseSortOrder(f.header);
-  std::optional<Bytes> nameKey;
-  try {
-    nameKey = TextIndexKey(name, catalogSort);
-  } catch (const Error&) {
-    // a name the index cannot key is refused when the catalog row's entries are prepared
-  }
-  for (const auto& r : catalog) {
-    if (IntOf(r.values[cParent]) != *tablesId) continue;
-    const std::string other = TextOf(r.values[cName]);
-    bool same = SameNameIgnoringCase(other, name);
-    if (!same && nameKey) {
-      try {
-        same = TextIndexKey(other, catalogSort) == *nameKey;
-      } catch (const Error&) {
-      }
-    }
-    if (same) throw Error(errc::kTableExists, "Table '" + name + "' already exists.", file);
-  }
-
-  // Access rights: the new table inherits the Tables container's inheritable entries; the
-  // creator's entry goes to the owner.
+  const CatalogPlace place = ReadCatalogFor(f, ps, name);
+  const TableDefinition& objects = place.objects;
   TableDefinition aces;
-  std::vector<qv::Row> aceRows;
-  for (const auto& c : db.catalog()) {
-    if (c.name != "MSysACEs" || !c.isTable()) continue;
-    aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
-  }
-  if (!aces.columns.empty()) {
-    const std::size_t aObject = SystemColumn(aces, "ObjectId"), aSid = SystemColumn(aces, "SID"),
-                      aAcm = SystemColumn(aces, "ACM"), aInherit = SystemColumn(aces, "FInheritable");
-    Bytes ownerSid;
-    if (auto b = std::get_if<Bytes>(&owner)) ownerSid = *b;
-    Bytes creatorSid = ownerSid;
-    if (creatorSid.size() == 2) {
-      creatorSid[0] ^= static_cast<std::uint8_t>(kCreatorSidXor >> 8);
-      creatorSid[1] ^= static_cast<std::uint8_t>(kCreatorSidXor & 0xff);
-    }
-    std::vector<std::pair<Bytes, std::int64_t>> inherited;  // in the container's order
-    for (const auto& r : ReadSystemRows(f, aces)) {
-      if (IntOf(r.values[aObject]) != *tablesId) continue;
-      const bool* inherit = std::get_if<bool>(&r.values[aInherit]);
-      if (!inherit || !*inherit) continue;
-      Bytes sid;
-      if (auto b = std::get_if<Bytes>(&r.values[aSid])) sid = *b;
-      if (sid == creatorSid && !ownerSid.empty()) sid = ownerSid;
-      std::int64_t acm = IntOf(r.values[aAcm]);
-      auto it =
-          std::find_if(inherited.begin(), inherited.end(), [&](const auto& e) { return e.first == sid; });
-      if (it == inherited.end())
-        inherited.emplace_back(sid, acm);
-      else
-        it->second |= acm;
-    }
-    for (const auto& [sid, acm] : inherited)
-      aceRows.push_back(MakeRow(aces, {{"SID", sid}, {"ACM", acm}, {"FInheritable", false}}));
-  }
+  std::vector<qv::Row> aceRows = InheritedAccessRows(db, f, ps, place, aces);
 
   // Everything checked that can be without writing: now the pages.
   const std::uint32_t tdefPage = w.AllocatePage();
   const std::int32_t id = static_cast<std::int32_t>(tdefPage);
   const qv::Timestamp now = LocalNow();
   qv::Row objectRow = MakeRow(objects, {{"Id", static_cast<std::int64_t>(id)},
-                                        {"ParentId", static_cast<std::int64_t>(*tablesId)},
+                                        {"ParentId", static_cast<std::int64_t>(place.tablesId)},
                                         {"Name", name},
                                         {"Type", static_cast<std::int64_t>(object_type::kTable)},
                                         {"DateCreate", now},
                                         {"DateUpdate", now},
-                                        {"Owner", owner},
+                                        {"Owner", place.owner},
                                         {"Flags", static_cast<std::int64_t>(0)}});
   for (auto& r : aceRows) r[SystemColumn(aces, "ObjectId")] = static_cast<std::int64_t>(id);
   // Index entries (their keys refuse a name the collation cannot code) before anything changes.
@@ -338,27 +385,7 @@ void CreateTable(Database& db, const std::string& name, const std::vector<qv::Co
   std::vector<Bytes> aceBytes;
   for (const auto& r : aceRows) aceBytes.push_back(EncodeSystemRow(aces, r, f.header));
 
-  // The usage-map rows: pages used, free space, then (ACE, Access 97) two per long-value column, on data
-  // pages owned by no table (owner 0), as Access keeps them.
-  std::vector<RowPointer> mapRows;
-  {
-    const std::size_t count = 2 + 2 * longColumns.size();
-    std::uint32_t mapPage = 0;
-    Bytes page;
-    for (std::size_t k = 0; k < count; ++k) {
-      Bytes row = EmptyInlineMap(l);
-      std::optional<std::uint8_t> slot;
-      if (mapPage != 0) slot = AddRow(l, page, row);
-      if (!slot) {
-        if (mapPage != 0) PutPage(ps, mapPage, std::move(page));
-        mapPage = w.AllocatePage();
-        page = NewDataPage(l, 0);
-        slot = AddRow(l, page, row);
-      }
-      mapRows.push_back({mapPage, *slot});
-    }
-    PutPage(ps, mapPage, std::move(page));
-  }
+  std::vector<RowPointer> mapRows = WriteUsageMapRows(w, 2 + 2 * longColumns.size());
   table.firstPage = tdefPage;
   table.usedPagesPointer = mapRows[0].Encode();
   table.freePagesPointer = mapRows[1].Encode();

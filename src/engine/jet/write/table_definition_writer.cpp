@@ -1,5 +1,6 @@
 #include "engine/jet/write/table_definition_writer.h"
 
+#include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/write/definition_pages.h"
@@ -11,13 +12,59 @@ namespace {
 constexpr std::uint32_t kTableMagic = 1625;
 constexpr std::uint32_t kIndexMagic = 1923;
 
-void Put16(Bytes& b, std::uint16_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
+// The header's counts and usage maps, at the same layout offsets in every version.
+void StoreDefinitionCounts(Bytes& b, const TableDefinition& t, const Layout& l) {
+  std::uint16_t varCount = 0, maxNumber = 0;
+  for (const auto& c : t.columns) {
+    if (!c.fixedLength()) ++varCount;
+    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
+  }
+  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
+  // Like the column count, Access keeps counting variable columns that were deleted since.
+  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
+  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
+  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
+  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
+  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
+  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
 }
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, static_cast<std::uint16_t>(v));
-  Put16(b, static_cast<std::uint16_t>(v >> 16));
+
+// The long-value columns' maps (u16 column | u32 owned pages | u32 free space), then 0xffff.
+void AppendLongValueMaps(Bytes& b, const std::vector<LongValueMaps>& longValueMaps) {
+  for (const auto& m : longValueMaps) {
+    AppendU16(b, m.column);
+    AppendU32(b, m.ownedPages);
+    AppendU32(b, m.freePages);
+  }
+  AppendU16(b, 0xffff);
+}
+
+// The ten column slots of a physical index: u16 column number or 0xffff, u8 order (0x01
+// ascending, `descending` for a descending column, 0 in unused slots).
+void AppendIndexColumnSlots(Bytes& b, const RealIndexDef& ri, std::uint8_t descending) {
+  for (std::size_t k = 0; k < 10; ++k) {
+    if (k < ri.columns.size()) {
+      AppendU16(b, ri.columns[k].columnNumber);
+      b.push_back(ri.columns[k].ascending ? 0x01 : descending);
+    } else {
+      AppendU16(b, 0xffff);
+      b.push_back(0);
+    }
+  }
+}
+
+// The fields of a logical index every version has: u32 number | u32 physical index | u8 related
+// table type | i32 related index | u32 related table page | u8 update rule | u8 delete rule (both
+// 4 without a relationship) | u8 kind.
+void AppendLogicalIndexFields(Bytes& b, const IndexDef& ix) {
+  AppendU32(b, static_cast<std::uint32_t>(ix.number));
+  AppendU32(b, static_cast<std::uint32_t>(ix.realIndex));
+  b.push_back(ix.relTableType);
+  AppendU32(b, static_cast<std::uint32_t>(ix.relIndex));
+  AppendU32(b, ix.relTablePage);
+  b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
+  b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
+  b.push_back(ix.type);
 }
 
 // A column or index name of a Jet3 definition: u8 length, the name in the file's code page.
@@ -57,75 +104,108 @@ Bytes EncodeJet3Definition(const TableDefinition& t, const SortOrder& sort, cons
   StoreU32(b.data() + l.tdefRowCount, t.rowCount);
   StoreU32(b.data() + l.tdefAutoNumber, t.nextAutoNumber);
   b[l.tdefTableType] = t.tableType ? t.tableType : 0x4e;
-  std::uint16_t varCount = 0, maxNumber = 0;
-  for (const auto& c : t.columns) {
-    if (!c.fixedLength()) ++varCount;
-    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
-  }
-  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
-  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
-  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
-  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
-  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
-  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
-  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+  StoreDefinitionCounts(b, t, l);
   for (const auto& ri : t.realIndexes) {
-    Put32(b, 0);
-    Put32(b, ri.rowCount);
+    AppendU32(b, 0);
+    AppendU32(b, ri.rowCount);
   }
   for (const auto& c : t.columns) {
     b.push_back(c.type);
-    Put16(b, c.number);
-    Put16(b, c.varIndex);
-    Put16(b, c.number);
-    Put16(b, 1);
-    Put16(b, sort.id);
-    Put16(b, sort.codePage ? sort.codePage : 1252);
+    AppendU16(b, c.number);
+    AppendU16(b, c.varIndex);
+    AppendU16(b, c.number);
+    AppendU16(b, 1);
+    AppendU16(b, sort.id);
+    AppendU16(b, sort.codePage ? sort.codePage : 1252);
     b.push_back(c.flags);
-    Put16(b, c.fixedLength() ? c.fixedOffset : 0);
-    Put16(b, c.length);
+    AppendU16(b, c.fixedLength() ? c.fixedOffset : 0);
+    AppendU16(b, c.length);
   }
   for (const auto& c : t.columns) PutJet3Name(b, c.name, codec, "Column");
   // Physical indexes, 39 bytes: 10 x (u16 column number or 0xffff, u8 order: 0x01 ascending,
   // 0x00 descending, compIndexTestV1997.mdb and the _desc tables of testIndexCodesV1997.mdb) |
   // u32 usage map | u32 first page | u8 flags.
   for (const auto& ri : t.realIndexes) {
-    for (std::size_t k = 0; k < 10; ++k) {
-      if (k < ri.columns.size()) {
-        Put16(b, ri.columns[k].columnNumber);
-        b.push_back(ri.columns[k].ascending ? 0x01 : 0x00);  // Access 97: 0 descending (Jet4: 2)
-      } else {
-        Put16(b, 0xffff);
-        b.push_back(0);
-      }
-    }
-    Put32(b, ri.usedPagesPointer);
-    Put32(b, ri.firstPage);
+    AppendIndexColumnSlots(b, ri, 0x00);  // Access 97: 0 descending (Jet4: 2)
+    AppendU32(b, ri.usedPagesPointer);
+    AppendU32(b, ri.firstPage);
     b.push_back(ri.flags);
   }
   // Logical indexes, 20 bytes: u32 number | u32 physical index | u8 related table type | i32
   // related index | u32 related table page | u8 4 | u8 4 | u8 kind.
   for (const auto& ix : t.indexes) {
-    Put32(b, static_cast<std::uint32_t>(ix.number));
-    Put32(b, static_cast<std::uint32_t>(ix.realIndex));
-    b.push_back(ix.relTableType);
-    Put32(b, static_cast<std::uint32_t>(ix.relIndex));
-    Put32(b, ix.relTablePage);
-    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
-    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
-    b.push_back(ix.type);
+    AppendLogicalIndexFields(b, ix);
   }
   for (const auto& ix : t.indexes) PutJet3Name(b, ix.name, codec, "Index");
-  for (const auto& m : longValueMaps) {
-    Put16(b, m.column);
-    Put32(b, m.ownedPages);
-    Put32(b, m.freePages);
-  }
-  Put16(b, 0xffff);
+  AppendLongValueMaps(b, longValueMaps);
   StoreU32(b.data() + 8, static_cast<std::uint32_t>(b.size()));
   b.resize(DefinitionCapacity(DefinitionPageCount(b.size(), l), l), 0);
   return b;
 }
+// A column or index name of a Jet4 or ACE definition: u16 length in bytes, the name in UTF-16
+// (never compressed).
+void AppendJet4Name(Bytes& b, const std::string& name, const char* what) {
+  std::size_t units = 0;
+  bool valid = true;
+  Bytes bytes = EncodeJet4Text(name, false, units, valid);
+  if (!valid) throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' is not valid UTF-8.");
+  AppendU16(b, static_cast<std::uint16_t>(bytes.size()));
+  b.insert(b.end(), bytes.begin(), bytes.end());
+}
+
+// Jet4 and ACE column descriptors, 25 bytes each, then the column names (u16 length, UTF-16).
+void AppendJet4Columns(Bytes& b, const TableDefinition& t, const SortOrder& sort) {
+  for (const auto& c : t.columns) {
+    b.push_back(c.type);
+    AppendU32(b, kTableMagic);
+    AppendU16(b, c.number);
+    AppendU16(b, c.varIndex);
+    AppendU16(b, c.number);
+    if (c.type == col_type::kNumeric) {
+      b.push_back(c.precision);
+      b.push_back(c.scale);
+      AppendU16(b, 0);
+    } else if (c.type == col_type::kComplex) {
+      AppendU32(b, c.complexId);
+    } else {
+      AppendU16(b, sort.id);
+      b.push_back(0);
+      b.push_back(c.type == col_type::kText || c.type == col_type::kMemo ? sort.version : 0);
+    }
+    b.push_back(c.flags);
+    b.push_back(c.extFlags);
+    AppendU32(b, 0);
+    AppendU16(b, c.fixedLength() ? c.fixedOffset : 0);
+    AppendU16(b, c.length);
+  }
+  for (const auto& c : t.columns) AppendJet4Name(b, c.name, "Column");
+}
+
+// Jet4 and ACE physical indexes, logical indexes, then the logical indexes' names.
+void AppendJet4Indexes(Bytes& b, const TableDefinition& t) {
+  // Physical indexes, 52 bytes each: u32 1923 | 10 x (u16 column number or 0xffff, u8 order:
+  // 0x01 ascending, 0x02 descending, 0 in unused slots) | u32 usage map | u32 first page |
+  // u32 0 | u8 flags | 5 x 0.
+  for (const auto& ri : t.realIndexes) {
+    AppendU32(b, kIndexMagic);
+    AppendIndexColumnSlots(b, ri, 0x02);
+    AppendU32(b, ri.usedPagesPointer);
+    AppendU32(b, ri.firstPage);
+    AppendU32(b, 0);
+    b.push_back(ri.flags);
+    b.insert(b.end(), 5, 0);
+  }
+  // Logical indexes, 28 bytes each: u32 1625 | u32 number | u32 physical index | u8 related table
+  // type | i32 related index (-1) | u32 related table page | u8 4 | u8 4 (both 4 in every
+  // Access-made definition without relationships) | u8 kind (1 primary key) | 4 x 0.
+  for (const auto& ix : t.indexes) {
+    AppendU32(b, kTableMagic);
+    AppendLogicalIndexFields(b, ix);
+    AppendU32(b, 0);
+  }
+  for (const auto& ix : t.indexes) AppendJet4Name(b, ix.name, "Index");
+}
+
 }  // namespace
 
 std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout) {
@@ -242,105 +322,16 @@ Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& so
   StoreU32(b.data() + l.tdefAutoNumber, t.nextAutoNumber);
   StoreU32(b.data() + 0x18, 1);
   b[l.tdefTableType] = t.tableType ? t.tableType : 0x4e;
-  std::uint16_t varCount = 0, maxNumber = 0;
-  for (const auto& c : t.columns) {
-    if (!c.fixedLength()) ++varCount;
-    maxNumber = std::max<std::uint16_t>(maxNumber, static_cast<std::uint16_t>(c.number + 1));
-  }
-  StoreU16(b.data() + l.tdefMaxColumns, std::max<std::uint16_t>(t.maxColumns, maxNumber));
-  // Like the column count, Access keeps counting variable columns that were deleted since.
-  StoreU16(b.data() + l.tdefVarColumns, std::max(t.varColumns, varCount));
-  StoreU16(b.data() + l.tdefColumns, static_cast<std::uint16_t>(t.columns.size()));
-  StoreU32(b.data() + l.tdefLogicalIndexes, static_cast<std::uint32_t>(t.indexes.size()));
-  StoreU32(b.data() + l.tdefRealIndexes, static_cast<std::uint32_t>(t.realIndexes.size()));
-  StoreU32(b.data() + l.tdefUsedPages, t.usedPagesPointer);
-  StoreU32(b.data() + l.tdefFreePages, t.freePagesPointer);
+  StoreDefinitionCounts(b, t, l);
   // One 12-byte entry per physical index: u32 0 | u32 entries in the index | u32 0.
   for (const auto& ri : t.realIndexes) {
-    Put32(b, 0);
-    Put32(b, ri.rowCount);
-    Put32(b, 0);
+    AppendU32(b, 0);
+    AppendU32(b, ri.rowCount);
+    AppendU32(b, 0);
   }
-  for (const auto& c : t.columns) {
-    b.push_back(c.type);
-    Put32(b, kTableMagic);
-    Put16(b, c.number);
-    Put16(b, c.varIndex);
-    Put16(b, c.number);
-    if (c.type == col_type::kNumeric) {
-      b.push_back(c.precision);
-      b.push_back(c.scale);
-      Put16(b, 0);
-    } else if (c.type == col_type::kComplex) {
-      Put32(b, c.complexId);
-    } else {
-      Put16(b, sort.id);
-      b.push_back(0);
-      b.push_back(c.type == col_type::kText || c.type == col_type::kMemo ? sort.version : 0);
-    }
-    b.push_back(c.flags);
-    b.push_back(c.extFlags);
-    Put32(b, 0);
-    Put16(b, c.fixedLength() ? c.fixedOffset : 0);
-    Put16(b, c.length);
-  }
-  for (const auto& c : t.columns) {
-    std::size_t units = 0;
-    bool valid = true;
-    Bytes name = EncodeJet4Text(c.name, false, units, valid);
-    if (!valid) throw Error(errc::kInvalidArgument, "Column name '" + c.name + "' is not valid UTF-8.");
-    Put16(b, static_cast<std::uint16_t>(name.size()));
-    b.insert(b.end(), name.begin(), name.end());
-  }
-  // Physical indexes, 52 bytes each: u32 1923 | 10 x (u16 column number or 0xffff, u8 order:
-  // 0x01 ascending, 0x02 descending, 0 in unused slots) | u32 usage map | u32 first page |
-  // u32 0 | u8 flags | 5 x 0.
-  for (const auto& ri : t.realIndexes) {
-    Put32(b, kIndexMagic);
-    for (std::size_t k = 0; k < 10; ++k) {
-      if (k < ri.columns.size()) {
-        Put16(b, ri.columns[k].columnNumber);
-        b.push_back(ri.columns[k].ascending ? 0x01 : 0x02);
-      } else {
-        Put16(b, 0xffff);
-        b.push_back(0);
-      }
-    }
-    Put32(b, ri.usedPagesPointer);
-    Put32(b, ri.firstPage);
-    Put32(b, 0);
-    b.push_back(ri.flags);
-    b.insert(b.end(), 5, 0);
-  }
-  // Logical indexes, 28 bytes each: u32 1625 | u32 number | u32 physical index | u8 related table
-  // type | i32 related index (-1) | u32 related table page | u8 4 | u8 4 (both 4 in every
-  // Access-made definition without relationships) | u8 kind (1 primary key) | 4 x 0.
-  for (const auto& ix : t.indexes) {
-    Put32(b, kTableMagic);
-    Put32(b, static_cast<std::uint32_t>(ix.number));
-    Put32(b, static_cast<std::uint32_t>(ix.realIndex));
-    b.push_back(ix.relTableType);
-    Put32(b, static_cast<std::uint32_t>(ix.relIndex));
-    Put32(b, ix.relTablePage);
-    b.push_back(ix.foreignKey() ? (ix.cascadeUpdates ? 1 : 0) : 4);
-    b.push_back(ix.foreignKey() ? (ix.cascadeDeletes ? 1 : 0) : 4);
-    b.push_back(ix.type);
-    Put32(b, 0);
-  }
-  for (const auto& ix : t.indexes) {
-    std::size_t units = 0;
-    bool valid = true;
-    Bytes name = EncodeJet4Text(ix.name, false, units, valid);
-    if (!valid) throw Error(errc::kInvalidArgument, "Index name '" + ix.name + "' is not valid UTF-8.");
-    Put16(b, static_cast<std::uint16_t>(name.size()));
-    b.insert(b.end(), name.begin(), name.end());
-  }
-  for (const auto& m : longValueMaps) {
-    Put16(b, m.column);
-    Put32(b, m.ownedPages);
-    Put32(b, m.freePages);
-  }
-  Put16(b, 0xffff);
+  AppendJet4Columns(b, t, sort);
+  AppendJet4Indexes(b, t);
+  AppendLongValueMaps(b, longValueMaps);
   // The length counts the whole block, the first page's 8 header bytes included. A block longer
   // than a page goes on on continuation pages (definition_pages.h): returned here as the reader
   // joins it, padded to the capacity of its chain.

@@ -97,6 +97,102 @@ void AddLongValueRows(PageStore& ps, const Layout& l, std::span<const std::uint8
 
 namespace {
 
+// Deletes rows of the system table `t`: their index entries, the rows (and the stored bytes of an
+// overflow row), and the table's row count.
+void DeleteSystemRows(FileWriter& w, const TableDefinition& t, const std::vector<SystemRow>& rows) {
+  PageStore& ps = w.pages();
+  const Layout& l = w.layout();
+  std::set<RowPointer> slots;
+  for (const auto& r : rows) slots.insert(r.slot);
+  RemoveIndexEntries(w, t, slots);
+  for (const auto& r : rows) {
+    MarkDeleted(ps, l, r.slot);
+    if (r.stored != r.slot) MarkDeleted(ps, l, r.stored);
+  }
+  LowerRowCount(ps, l, t, static_cast<std::uint32_t>(rows.size()));
+}
+
+// Relationships name their tables in MSysRelationships: a table in one is not dropped.
+void RefuseRelatedTable(Database& db, const std::string& name) {
+  SharedFile& f = *db.sharedFile();
+  PageStore& ps = *f.pages;
+  for (const auto& c : db.catalog()) {
+    if (c.name != "MSysRelationships" || !c.isTable()) continue;
+    TableDefinition rel = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
+    const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject"),
+        cRel = SystemColumn(rel, "szRelationship");
+    auto rows = FindRows(f, rel, [&](const SystemRow& r) {
+      return EqualIgnoringLetterCase(TextOf(r.values[cObj]), name) ||
+             EqualIgnoringLetterCase(TextOf(r.values[cRef]), name);
+    });
+    if (!rows.empty())
+      throw Error(errc::kRelationship,
+                  "Table '" + name + "' is part of the relationship '" + TextOf(rows[0].values[cRel]) +
+                      "': delete the relationship before dropping the table.",
+                  f.path);
+  }
+}
+
+// Deletes the long values of the table `t` and of its catalog row `target`; returns the LVAL
+// pages left with no value, to be freed.
+std::set<std::uint32_t> DropLongValues(Database& db, const TableDefinition& objects, const SystemRow& target,
+                                       const TableDefinition& t) {
+  SharedFile& f = *db.sharedFile();
+  PageStore& ps = *f.pages;
+  const Layout& l = f.header.layout;
+  std::map<std::uint32_t, std::set<std::uint8_t>> lvalRows;  // LVAL page -> rows of the dropped values on it
+  // Long values: every out-of-row value of every row of the table, and those of the catalog row
+  // (its properties, LvProp, which Access keeps on LVAL pages when they do not fit the row).
+  for (const auto& [column, field] : target.longFields) AddLongValueRows(ps, l, field, lvalRows);
+  {
+    TableCursor cursor(db.sharedFile(), t);
+    std::vector<Cell> cells;
+    while (cursor.NextRow(cells))
+      for (std::size_t c = 0; c < t.columns.size(); ++c)
+        if (t.columns[c].longValue() && !cells[c].null) AddLongValueRows(ps, l, cells[c].bytes, lvalRows);
+  }
+  std::set<std::uint32_t> lvalToFree;
+  for (const auto& [page, rows] : lvalRows) {
+    PagePtr p = ps.ReadPage(page);
+    if (LoadU32(p->data() + 4) != kLvalOwner) continue;
+    DataPageReader reader(ps, l, page, *p);
+    std::size_t live = 0;
+    for (std::uint16_t i = 0; i < reader.rowCount(); ++i) live += reader.Slot(i).deleted ? 0 : 1;
+    if (live == rows.size()) {
+      lvalToFree.insert(page);
+    } else {
+      // The page keeps other values (Jet4 tables share LVAL pages; the catalog's properties of
+      // several objects share pages too): only these rows are deleted, so that the page is freed
+      // with the last value on it.
+      for (std::uint8_t row : rows) MarkDeleted(ps, l, {page, row});
+    }
+  }
+  // ACE lists the catalog's LVAL pages in the page maps of its long-value columns: a freed page
+  // leaves them (the dropped table's own column maps go as a whole below).
+  {
+    UsageMapWriter maps(ps, l);
+    for (const auto& [column, rows] : ReadLongValueMaps(ps, l, objects))
+      for (std::uint32_t page : lvalToFree)
+        for (std::uint32_t map : {rows.first, rows.second})
+          if (map != 0) maps.Set(RowPointer::Decode(map), page, false);
+  }
+  return lvalToFree;
+}
+
+// A page of usage-map rows (owned by no table) left without a live row is freed: nothing
+// else points at it, and CREATE TABLE puts new map rows on a page of their own.
+void AddEmptyMapRowPages(PageStore& ps, const Layout& l, const std::set<std::uint32_t>& mapRowPages,
+                         std::set<std::uint32_t>& toFree) {
+  for (std::uint32_t page : mapRowPages) {
+    PagePtr p = ps.ReadPage(page);
+    if ((*p)[0] != page_type::kData || LoadU32(p->data() + 4) != 0) continue;
+    DataPageReader reader(ps, l, page, *p);
+    bool anyLive = false;
+    for (std::uint16_t i = 0; i < reader.rowCount() && !anyLive; ++i) anyLive = !reader.Slot(i).deleted;
+    if (!anyLive) toFree.insert(page);
+  }
+}
+
 // The drop itself, inside the caller's operation (which commits it).
 void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   SharedFile& f = *db.sharedFile();
@@ -130,22 +226,7 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   if (!IsUserTable(e) && !hidden_temporary)
     throw Error(errc::kNotSupported, "'" + e.name + "' is a system table and cannot be dropped.", file);
 
-  // Relationships name their tables in MSysRelationships.
-  for (const auto& c : db.catalog()) {
-    if (c.name != "MSysRelationships" || !c.isTable()) continue;
-    TableDefinition rel = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
-    const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject"),
-        cRel = SystemColumn(rel, "szRelationship");
-    auto rows = FindRows(f, rel, [&](const SystemRow& r) {
-      return EqualIgnoringLetterCase(TextOf(r.values[cObj]), e.name) ||
-             EqualIgnoringLetterCase(TextOf(r.values[cRef]), e.name);
-    });
-    if (!rows.empty())
-      throw Error(errc::kRelationship,
-                  "Table '" + e.name + "' is part of the relationship '" + TextOf(rows[0].values[cRel]) +
-                      "': delete the relationship before dropping the table.",
-                  file);
-  }
+  RefuseRelatedTable(db, e.name);
 
   TableDefinition aces;
   std::vector<SystemRow> aceRows;
@@ -161,25 +242,11 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   TableDefinition t = ReadTableDefinition(ps, f.header, e.tablePage(), e.name);
 
   // Everything is known and checked: now the changes.
-  std::set<RowPointer> gone{target->slot};
-  RemoveIndexEntries(op.writer(), objects, gone);
-  MarkDeleted(ps, l, target->slot);
-  if (target->stored != target->slot) MarkDeleted(ps, l, target->stored);
-  LowerRowCount(ps, l, objects, 1);
-  if (!aceRows.empty()) {
-    std::set<RowPointer> aceSlots;
-    for (const auto& r : aceRows) aceSlots.insert(r.slot);
-    RemoveIndexEntries(op.writer(), aces, aceSlots);
-    for (const auto& r : aceRows) {
-      MarkDeleted(ps, l, r.slot);
-      if (r.stored != r.slot) MarkDeleted(ps, l, r.stored);
-    }
-    LowerRowCount(ps, l, aces, static_cast<std::uint32_t>(aceRows.size()));
-  }
+  DeleteSystemRows(op.writer(), objects, {*target});
+  if (!aceRows.empty()) DeleteSystemRows(op.writer(), aces, aceRows);
 
   // The table's pages.
   std::set<std::uint32_t> toFree(t.pages.begin(), t.pages.end());
-  std::map<std::uint32_t, std::set<std::uint8_t>> lvalRows;  // LVAL page -> rows of the dropped values on it
   auto mapPages = [&](std::uint32_t ptr, auto accept) {
     RowPointer at = RowPointer::Decode(ptr);
     if (ptr == 0 || !LiveRow(ps, l, at)) return;
@@ -198,41 +265,7 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   auto ownIndex = [&](const Bytes& p) {
     return (p[0] == page_type::kIndexLeaf || p[0] == page_type::kIndexNode) && LoadU32(p.data() + 4) == t.firstPage;
   };
-  // Long values: every out-of-row value of every row of the table, and those of the catalog row
-  // (its properties, LvProp, which Access keeps on LVAL pages when they do not fit the row).
-  for (const auto& [column, field] : target->longFields) AddLongValueRows(ps, l, field, lvalRows);
-  {
-    TableCursor cursor(db.sharedFile(), t);
-    std::vector<Cell> cells;
-    while (cursor.NextRow(cells))
-      for (std::size_t c = 0; c < t.columns.size(); ++c)
-        if (t.columns[c].longValue() && !cells[c].null) AddLongValueRows(ps, l, cells[c].bytes, lvalRows);
-  }
-  std::set<std::uint32_t> lvalToFree;
-  for (const auto& [page, rows] : lvalRows) {
-    PagePtr p = ps.ReadPage(page);
-    if (LoadU32(p->data() + 4) != kLvalOwner) continue;
-    DataPageReader reader(ps, l, page, *p);
-    std::size_t live = 0;
-    for (std::uint16_t i = 0; i < reader.rowCount(); ++i) live += reader.Slot(i).deleted ? 0 : 1;
-    if (live == rows.size()) {
-      lvalToFree.insert(page);
-    } else {
-      // The page keeps other values (Jet4 tables share LVAL pages; the catalog's properties of
-      // several objects share pages too): only these rows are deleted, so that the page is freed
-      // with the last value on it.
-      for (std::uint8_t row : rows) MarkDeleted(ps, l, {page, row});
-    }
-  }
-  // ACE lists the catalog's LVAL pages in the page maps of its long-value columns: a freed page
-  // leaves them (the dropped table's own column maps go as a whole below).
-  {
-    UsageMapWriter maps(ps, l);
-    for (const auto& [column, rows] : ReadLongValueMaps(ps, l, objects))
-      for (std::uint32_t page : lvalToFree)
-        for (std::uint32_t map : {rows.first, rows.second})
-          if (map != 0) maps.Set(RowPointer::Decode(map), page, false);
-  }
+  const std::set<std::uint32_t> lvalToFree = DropLongValues(db, objects, *target, t);
   toFree.insert(lvalToFree.begin(), lvalToFree.end());
   std::vector<std::uint32_t> mapRows{t.usedPagesPointer, t.freePagesPointer};
   // ACE: each long-value column's owned-pages and free-space maps (their LVAL pages were found
@@ -257,21 +290,9 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
     MarkDeleted(ps, l, RowPointer::Decode(ptr));
     mapRowPages.insert(RowPointer::Decode(ptr).page);
   }
-  // A page of usage-map rows (owned by no table) left without a live row is freed: nothing
-  // else points at it, and CREATE TABLE puts new map rows on a page of their own.
-  for (std::uint32_t page : mapRowPages) {
-    PagePtr p = ps.ReadPage(page);
-    if ((*p)[0] != page_type::kData || LoadU32(p->data() + 4) != 0) continue;
-    DataPageReader reader(ps, l, page, *p);
-    bool anyLive = false;
-    for (std::uint16_t i = 0; i < reader.rowCount() && !anyLive; ++i) anyLive = !reader.Slot(i).deleted;
-    if (!anyLive) toFree.insert(page);
-  }
+  AddEmptyMapRowPages(ps, l, mapRowPages, toFree);
   for (std::uint32_t p : toFree) op.writer().FreePage(p);
 }
-
-constexpr int kContainerType = 3;
-constexpr std::int32_t kRootContainerId = 0x0f000000;
 
 }  // namespace
 

@@ -343,6 +343,143 @@ bool EncodeNumeric(const std::string& textIn, std::uint8_t precision, std::uint8
 
 namespace {
 
+// Yes/No: no NULL (it is No); statements carry flags as text, as ParseBoolean reads it.
+bool FlagOf(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast) {
+  if (IsNull(v)) return false;
+  if (auto b = std::get_if<bool>(&v)) return *b;
+  if (auto s = std::get_if<std::string>(&v)) {
+    if (fast && *s == "true") return true;
+    if (fast && *s == "false") return false;
+    auto b2 = ParseBoolean(*s);
+    if (!b2) Mismatch(c, v, table, "not a Yes/No value");
+    return *b2;
+  }
+  if (auto i = AsInteger(v, fast)) return *i != 0;
+  Mismatch(c, v, table, "not a Yes/No value");
+}
+
+void IntegerBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, std::int64_t lo,
+                  std::int64_t hi, std::size_t size, Bytes& b) {
+  auto i = AsInteger(v, fast);
+  if (!i) Mismatch(c, v, table, "not a number");
+  if (*i < lo || *i > hi) Mismatch(c, v, table, "out of the column's range");
+  b.resize(size);
+  if (size == 1) b[0] = static_cast<std::uint8_t>(*i);
+  else if (size == 2) StoreU16(b.data(), static_cast<std::uint16_t>(*i));
+  else if (size == 4) StoreU32(b.data(), static_cast<std::uint32_t>(*i));
+  else StoreU64(b.data(), static_cast<std::uint64_t>(*i));
+}
+
+void CurrencyBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, Bytes& b) {
+  std::optional<Currency> cur;
+  if (auto p = std::get_if<Currency>(&v)) cur = *p;
+  else if (auto q1 = std::get_if<std::int64_t>(&v)) {
+    if (*q1 > INT64_MAX / 10000 || *q1 < INT64_MIN / 10000) Mismatch(c, v, table, "out of the currency range");
+    cur = Currency{*q1 * 10000};
+  } else if (auto q2 = std::get_if<std::string>(&v)) cur = ParseCurrency(*q2);
+  else if (auto d = AsDouble(v, fast)) {
+    if (!std::isfinite(*d) || std::fabs(*d) > 9.2e14) Mismatch(c, v, table, "out of the currency range");
+    cur = Currency{std::llround(*d * 10000.0)};
+  }
+  if (!cur) Mismatch(c, v, table, "not a currency amount (at most four decimals)");
+  b.resize(8);
+  StoreU64(b.data(), static_cast<std::uint64_t>(cur->scaled));
+}
+
+void SingleBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, Bytes& b) {
+  auto d = AsDouble(v, fast);
+  if (!d) Mismatch(c, v, table, "not a number");
+  // The range is checked after rounding to single precision: a value below the halfway
+  // point between the largest Single and the next power of two rounds to the largest Single
+  // (its shortest text, 3.4028235E38, is above it as a double).
+  constexpr float kMax = std::numeric_limits<float>::max();
+  const double halfway = static_cast<double>(kMax) + std::ldexp(1.0, 103);
+  if (std::isfinite(*d) && std::fabs(*d) >= halfway) Mismatch(c, v, table, "out of the single-precision range");
+  b.resize(4);
+  const bool roundsToMax = std::isfinite(*d) && std::fabs(*d) > kMax;
+  StoreF32(b.data(), roundsToMax ? (*d < 0 ? -kMax : kMax) : static_cast<float>(*d));
+}
+
+void DateTimeBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, Bytes& b) {
+  std::optional<Timestamp> t;
+  if (auto p = std::get_if<Timestamp>(&v)) t = *p;
+  else if (auto q3 = std::get_if<std::string>(&v)) {
+    if (Timestamp plain; fast && PlainTimestamp(*q3, plain)) t = plain;
+    else t = ParseTimestamp(*q3);
+  }
+  if (!t || !IsValidDate(t->year, t->month, t->day) || t->hour > 23 || t->minute > 59 || t->second > 59 ||
+      t->millisecond > 999)
+    Mismatch(c, v, table, "not a date and time (yyyy-mm-dd hh:mm:ss)");
+  if (t->year < 100 || t->year > 9999) Mismatch(c, v, table, "Access dates run from the year 100 to 9999");
+  b.resize(8);
+  StoreF64(b.data(), DateToDouble(*t));
+}
+
+void GuidBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, Bytes& b) {
+  std::optional<Guid> g;
+  if (auto p = std::get_if<Guid>(&v)) g = *p;
+  else if (auto q4 = std::get_if<std::string>(&v)) g = ParseGuid(*q4);
+  if (!g) Mismatch(c, v, table, "not a GUID");
+  const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  b.resize(16);
+  for (int i = 0; i < 16; ++i) b[static_cast<std::size_t>(order[i])] = g->bytes[static_cast<std::size_t>(i)];
+}
+
+void NumericBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, Bytes& b) {
+  std::string text;
+  if (auto p = std::get_if<Decimal>(&v)) text = p->text;
+  else if (auto q5 = std::get_if<std::string>(&v)) text = *q5;
+  else if (auto q6 = std::get_if<std::int64_t>(&v)) text = std::to_string(*q6);
+  else if (auto q7 = std::get_if<Currency>(&v)) text = FormatCurrency(*q7);
+  else if (auto q8 = std::get_if<double>(&v)) text = FormatDouble(*q8);
+  else if (auto q9 = std::get_if<bool>(&v)) text = *q9 ? "-1" : "0";
+  if (text.find_first_of("eE") != std::string::npos) {
+    // A double in exponent form: write it out with enough fixed digits.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(c.scale) + 1, std::strtod(text.c_str(), nullptr));
+    text = buf;
+  }
+  if (!EncodeNumeric(text, c.precision, c.scale, b))
+    Mismatch(c, v, table, ("not a decimal number of at most " + std::to_string(c.precision) + " digits").c_str());
+}
+
+void TextBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, const TextCodec* codec,
+               Bytes& b) {
+  std::string formatted;
+  const std::string* text = std::get_if<std::string>(&v);
+  if (text == nullptr) {
+    if (auto t = FormatValueText(v)) formatted = std::move(*t);
+    text = &formatted;
+  }
+  if (codec) {
+    // Jet3: the file's code page; the column's length counts bytes.
+    std::string stored;
+    if (fast && IsAscii(*text)) stored = *text;
+    else if (!codec->FromUtf8(*text, stored)) Lacking(c, table, *codec, *text);
+    if (c.type == col_type::kText && stored.size() > c.length) TooLong(c, table, stored.size(), c.length, "characters");
+    b.assign(stored.begin(), stored.end());
+    return;
+  }
+  std::size_t units = 0;
+  bool valid = true;
+  b = fast ? EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid)
+           : general::EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid);
+  if (!valid) Mismatch(c, v, table, "the text is not valid UTF-8");
+  if (c.type == col_type::kText && units > c.length / 2u) TooLong(c, table, units, c.length / 2u, "characters");
+}
+
+void BinaryBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, Bytes& b) {
+  if (auto p = std::get_if<Bytes>(&v)) b = *p;
+  else if (auto q10 = std::get_if<std::string>(&v)) {
+    if (!FromHex(*q10, b)) Mismatch(c, v, table, "binary values are written as hexadecimal");
+  } else if (auto q11 = std::get_if<Guid>(&v)) {
+    b.assign(q11->bytes.begin(), q11->bytes.end());
+  } else {
+    Mismatch(c, v, table, "not a binary value");
+  }
+  if (c.type == col_type::kBinary && b.size() > c.length) TooLong(c, table, b.size(), c.length, "bytes");
+}
+
 // `fast` takes the shortcuts for the common literal forms; both ways give the same bytes.
 EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& table, bool fast,
                     const TextCodec* codec) {
@@ -355,23 +492,7 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
   const qv::Value& v = *given;
   if (c.type == col_type::kBoolean) {
     out.null = false;
-    if (IsNull(v)) return out;  // Yes/No has no NULL: it is No
-    if (auto b = std::get_if<bool>(&v)) out.flag = *b;
-    else if (auto s = std::get_if<std::string>(&v)) {
-      // What statements carry for flags, as ParseBoolean reads it.
-      if (fast && *s == "true") {
-        out.flag = true;
-        return out;
-      }
-      if (fast && *s == "false") {
-        out.flag = false;
-        return out;
-      }
-      auto b2 = ParseBoolean(*s);
-      if (!b2) Mismatch(c, v, table, "not a Yes/No value");
-      out.flag = *b2;
-    } else if (auto i = AsInteger(v, fast)) out.flag = *i != 0;
-    else Mismatch(c, v, table, "not a Yes/No value");
+    out.flag = FlagOf(c, v, table, fast);
     return out;
   }
   // "Required" is a column property Access keeps outside the definition (flag 0x02 only says the
@@ -379,51 +500,13 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
   if (IsNull(v)) return out;
   out.null = false;
   Bytes& b = out.bytes;
-  auto integer = [&](std::int64_t lo, std::int64_t hi, std::size_t size) {
-    auto i = AsInteger(v, fast);
-    if (!i) Mismatch(c, v, table, "not a number");
-    if (*i < lo || *i > hi) Mismatch(c, v, table, "out of the column's range");
-    b.resize(size);
-    if (size == 1) b[0] = static_cast<std::uint8_t>(*i);
-    else if (size == 2) StoreU16(b.data(), static_cast<std::uint16_t>(*i));
-    else if (size == 4) StoreU32(b.data(), static_cast<std::uint32_t>(*i));
-    else StoreU64(b.data(), static_cast<std::uint64_t>(*i));
-  };
   switch (c.type) {
-    case col_type::kByte: integer(0, 255, 1); break;
-    case col_type::kInt16: integer(-32768, 32767, 2); break;
-    case col_type::kInt32: integer(INT32_MIN, INT32_MAX, 4); break;
-    case col_type::kBigInt: integer(INT64_MIN, INT64_MAX, 8); break;
-    case col_type::kCurrency: {
-      std::optional<Currency> cur;
-      if (auto p = std::get_if<Currency>(&v)) cur = *p;
-      else if (auto q1 = std::get_if<std::int64_t>(&v)) {
-        if (*q1 > INT64_MAX / 10000 || *q1 < INT64_MIN / 10000) Mismatch(c, v, table, "out of the currency range");
-        cur = Currency{*q1 * 10000};
-      } else if (auto q2 = std::get_if<std::string>(&v)) cur = ParseCurrency(*q2);
-      else if (auto d = AsDouble(v, fast)) {
-        if (!std::isfinite(*d) || std::fabs(*d) > 9.2e14) Mismatch(c, v, table, "out of the currency range");
-        cur = Currency{std::llround(*d * 10000.0)};
-      }
-      if (!cur) Mismatch(c, v, table, "not a currency amount (at most four decimals)");
-      b.resize(8);
-      StoreU64(b.data(), static_cast<std::uint64_t>(cur->scaled));
-      break;
-    }
-    case col_type::kSingle: {
-      auto d = AsDouble(v, fast);
-      if (!d) Mismatch(c, v, table, "not a number");
-      // The range is checked after rounding to single precision: a value below the halfway
-      // point between the largest Single and the next power of two rounds to the largest Single
-      // (its shortest text, 3.4028235E38, is above it as a double).
-      constexpr float kMax = std::numeric_limits<float>::max();
-      const double halfway = static_cast<double>(kMax) + std::ldexp(1.0, 103);
-      if (std::isfinite(*d) && std::fabs(*d) >= halfway) Mismatch(c, v, table, "out of the single-precision range");
-      b.resize(4);
-      const bool roundsToMax = std::isfinite(*d) && std::fabs(*d) > kMax;
-      StoreF32(b.data(), roundsToMax ? (*d < 0 ? -kMax : kMax) : static_cast<float>(*d));
-      break;
-    }
+    case col_type::kByte: IntegerBytes(c, v, table, fast, 0, 255, 1, b); break;
+    case col_type::kInt16: IntegerBytes(c, v, table, fast, -32768, 32767, 2, b); break;
+    case col_type::kInt32: IntegerBytes(c, v, table, fast, INT32_MIN, INT32_MAX, 4, b); break;
+    case col_type::kBigInt: IntegerBytes(c, v, table, fast, INT64_MIN, INT64_MAX, 8, b); break;
+    case col_type::kCurrency: CurrencyBytes(c, v, table, fast, b); break;
+    case col_type::kSingle: SingleBytes(c, v, table, fast, b); break;
     case col_type::kDouble: {
       auto d = AsDouble(v, fast);
       if (!d) Mismatch(c, v, table, "not a number");
@@ -431,87 +514,13 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
       StoreF64(b.data(), *d);
       break;
     }
-    case col_type::kDateTime: {
-      std::optional<Timestamp> t;
-      if (auto p = std::get_if<Timestamp>(&v)) t = *p;
-      else if (auto q3 = std::get_if<std::string>(&v)) {
-        if (Timestamp plain; fast && PlainTimestamp(*q3, plain)) t = plain;
-        else t = ParseTimestamp(*q3);
-      }
-      if (!t || !IsValidDate(t->year, t->month, t->day) || t->hour > 23 || t->minute > 59 || t->second > 59 ||
-          t->millisecond > 999)
-        Mismatch(c, v, table, "not a date and time (yyyy-mm-dd hh:mm:ss)");
-      if (t->year < 100 || t->year > 9999) Mismatch(c, v, table, "Access dates run from the year 100 to 9999");
-      b.resize(8);
-      StoreF64(b.data(), DateToDouble(*t));
-      break;
-    }
-    case col_type::kGuid: {
-      std::optional<Guid> g;
-      if (auto p = std::get_if<Guid>(&v)) g = *p;
-      else if (auto q4 = std::get_if<std::string>(&v)) g = ParseGuid(*q4);
-      if (!g) Mismatch(c, v, table, "not a GUID");
-      const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-      b.resize(16);
-      for (int i = 0; i < 16; ++i) b[static_cast<std::size_t>(order[i])] = g->bytes[static_cast<std::size_t>(i)];
-      break;
-    }
-    case col_type::kNumeric: {
-      std::string text;
-      if (auto p = std::get_if<Decimal>(&v)) text = p->text;
-      else if (auto q5 = std::get_if<std::string>(&v)) text = *q5;
-      else if (auto q6 = std::get_if<std::int64_t>(&v)) text = std::to_string(*q6);
-      else if (auto q7 = std::get_if<Currency>(&v)) text = FormatCurrency(*q7);
-      else if (auto q8 = std::get_if<double>(&v)) text = FormatDouble(*q8);
-      else if (auto q9 = std::get_if<bool>(&v)) text = *q9 ? "-1" : "0";
-      if (text.find_first_of("eE") != std::string::npos) {
-        // A double in exponent form: write it out with enough fixed digits.
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(c.scale) + 1, std::strtod(text.c_str(), nullptr));
-        text = buf;
-      }
-      if (!EncodeNumeric(text, c.precision, c.scale, b))
-        Mismatch(c, v, table, ("not a decimal number of at most " + std::to_string(c.precision) + " digits").c_str());
-      break;
-    }
+    case col_type::kDateTime: DateTimeBytes(c, v, table, fast, b); break;
+    case col_type::kGuid: GuidBytes(c, v, table, b); break;
+    case col_type::kNumeric: NumericBytes(c, v, table, b); break;
     case col_type::kText:
-    case col_type::kMemo: {
-      std::string formatted;
-      const std::string* text = std::get_if<std::string>(&v);
-      if (text == nullptr) {
-        if (auto t = FormatValueText(v)) formatted = std::move(*t);
-        text = &formatted;
-      }
-      if (codec) {
-        // Jet3: the file's code page; the column's length counts bytes.
-        std::string stored;
-        if (fast && IsAscii(*text)) stored = *text;
-        else if (!codec->FromUtf8(*text, stored)) Lacking(c, table, *codec, *text);
-        if (c.type == col_type::kText && stored.size() > c.length) TooLong(c, table, stored.size(), c.length, "characters");
-        b.assign(stored.begin(), stored.end());
-        break;
-      }
-      std::size_t units = 0;
-      bool valid = true;
-      b = fast ? EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid)
-               : general::EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid);
-      if (!valid) Mismatch(c, v, table, "the text is not valid UTF-8");
-      if (c.type == col_type::kText && units > c.length / 2u) TooLong(c, table, units, c.length / 2u, "characters");
-      break;
-    }
+    case col_type::kMemo: TextBytes(c, v, table, fast, codec, b); break;
     case col_type::kBinary:
-    case col_type::kOle: {
-      if (auto p = std::get_if<Bytes>(&v)) b = *p;
-      else if (auto q10 = std::get_if<std::string>(&v)) {
-        if (!FromHex(*q10, b)) Mismatch(c, v, table, "binary values are written as hexadecimal");
-      } else if (auto q11 = std::get_if<Guid>(&v)) {
-        b.assign(q11->bytes.begin(), q11->bytes.end());
-      } else {
-        Mismatch(c, v, table, "not a binary value");
-      }
-      if (c.type == col_type::kBinary && b.size() > c.length) TooLong(c, table, b.size(), c.length, "bytes");
-      break;
-    }
+    case col_type::kOle: BinaryBytes(c, v, table, b); break;
     default:
       throw Error(errc::kNotSupported,
                   "Column '" + c.name + "' of table '" + table + "' has a type (" + TypeName(c.type) +
