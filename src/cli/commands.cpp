@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cstdio>
+#include <optional>
 
 #include "cli/password.h"
 #include "cli/run_journal.h"
@@ -155,41 +156,32 @@ int ListTables(const CommandLine& line) {
   return kExitDone;
 }
 
-int RunOperation(const CommandLine& line, Operation operation) {
-  RunJournal journal;
-  ProgressLine progress(stderr);
-  TerminalWindowSystem::Options window_options;
-  window_options.overwrite = line.overwrite;
-  window_options.ask = AskOnTerminal;
-  if (operation == Operation::kRenameAccess || operation == Operation::kRenameParadox)
-    window_options.new_name = line.operands[2];
-  TerminalWindowSystem windows(journal, progress, stderr, window_options);
-  TerminalList access_list(journal, operation == Operation::kToAccess || operation == Operation::kRenameAccess);
-  TerminalList paradox_list(journal, operation == Operation::kRenameParadox);
-  TerminalProgress bar(progress);
-  TerminalPointer pointer(journal);
-  Fields fields;
-  shell::TablePageContext page{windows, fields, {access_list, paradox_list, bar, pointer}};
-
-  // Where the tables come from and go to.
+// Where the tables of an operation come from and go to: the places it uses, the list its tables
+// are named from, and what shows that a table was done.
+struct Route {
   bool access_used = true;
   bool paradox_used = true;
   TerminalList* source = nullptr;
   QStringList tables;
   Evidence evidence = Evidence::kNone;
+};
+
+Route RouteOf(const CommandLine& line, Operation operation, Fields& fields, TerminalList& access_list,
+              TerminalList& paradox_list) {
+  Route route;
   switch (operation) {
     case Operation::kToParadox:
       fields.file = line.operands[0];
       fields.folder = line.operands[1];
-      source = &access_list;
-      tables = line.operands.mid(2);
+      route.source = &access_list;
+      route.tables = line.operands.mid(2);
       break;
     case Operation::kToAccess:
       fields.folder = line.operands[0];
       fields.file = line.operands[1];
-      source = &paradox_list;
-      tables = line.operands.mid(2);
-      evidence = Evidence::kAddedToTarget;
+      route.source = &paradox_list;
+      route.tables = line.operands.mid(2);
+      route.evidence = Evidence::kAddedToTarget;
       break;
     case Operation::kDeleteAccess:
     case Operation::kDeleteParadox:
@@ -197,26 +189,31 @@ int RunOperation(const CommandLine& line, Operation operation) {
     case Operation::kRenameParadox: {
       const bool access = operation == Operation::kDeleteAccess || operation == Operation::kRenameAccess;
       (access ? fields.file : fields.folder) = line.operands[0];
-      access_used = access;
-      paradox_used = !access;
-      source = access ? &access_list : &paradox_list;
+      route.access_used = access;
+      route.paradox_used = !access;
+      route.source = access ? &access_list : &paradox_list;
       const bool rename = operation == Operation::kRenameAccess || operation == Operation::kRenameParadox;
-      tables = rename ? QStringList{line.operands[1]} : line.operands.mid(1);
-      evidence = rename ? Evidence::kRenamed : Evidence::kRemovedFromSource;
+      route.tables = rename ? QStringList{line.operands[1]} : line.operands.mid(1);
+      route.evidence = rename ? Evidence::kRenamed : Evidence::kRemovedFromSource;
       break;
     }
   }
+  return route;
+}
 
-  // The places must be there: a missing source is a failure of the run; an Access database or a
-  // Paradox folder to write into is made, once the source is known to be there.
+// The places must be there: a missing source is a failure of the run; an Access database or a
+// Paradox folder to write into is made, once the source is known to be there. Gives the exit
+// code of a run that cannot go on, or nothing.
+std::optional<int> PreparePlaces(const CommandLine& line, Operation operation, const Route& route,
+                                 Fields& fields, TerminalWindowSystem& windows) {
   const bool writes_access = operation == Operation::kToAccess;
   const bool writes_paradox = operation == Operation::kToParadox;
-  if (access_used) fields.password = Password(line);
-  if (access_used && !writes_access && !QFileInfo(fields.file).exists()) {
+  if (route.access_used) fields.password = Password(line);
+  if (route.access_used && !writes_access && !QFileInfo(fields.file).exists()) {
     PrintError(QStringLiteral("error %1: Could not find file '%2'.").arg(errc::kFileNotFound).arg(fields.file));
     return kExitSomeNot;
   }
-  if (paradox_used && !writes_paradox && !QFileInfo(fields.folder).isDir()) {
+  if (route.paradox_used && !writes_paradox && !QFileInfo(fields.folder).isDir()) {
     PrintError(QStringLiteral("error %1: Could not find the folder '%2'.").arg(errc::kFileNotFound).arg(fields.folder));
     return kExitSomeNot;
   }
@@ -235,31 +232,88 @@ int RunOperation(const CommandLine& line, Operation operation) {
                    .arg(fields.folder));
     return kExitSomeNot;
   }
+  return std::nullopt;
+}
 
-  // The lists, as "Next >" fills them. A list that cannot be filled ends the run: no table of
-  // it can be named.
-  if (access_used) {
+// The lists, as "Next >" fills them. A list that cannot be filled ends the run: no table of it
+// can be named. Gives whether both lists the operation uses were filled.
+bool FillLists(const Route& route, const Fields& fields, TerminalList& access_list,
+               TerminalList& paradox_list, TerminalWindowSystem& windows, const RunJournal& journal) {
+  if (route.access_used) {
     sources::AddTablesToAccessListbox(access_list, fields.file, fields, windows, sources::DefaultObjects());
-    if (!journal.runErrors().empty() || !windows.notes().isEmpty()) return kExitSomeNot;
+    if (!journal.runErrors().empty() || !windows.notes().isEmpty()) return false;
   }
-  if (paradox_used) {
+  if (route.paradox_used) {
     sources::AddTablesToParadoxListbox(paradox_list, fields, windows);
-    if (!journal.runErrors().empty()) return kExitSomeNot;
+    if (!journal.runErrors().empty()) return false;
   }
+  return true;
+}
 
-  if (line.all) tables = source->texts();
+// Selects the named tables (every listed one for --all) in the source list, each recorded in the
+// journal; a name the list lacks is noted. Gives the number selected.
+int SelectTables(const CommandLine& line, const Route& route, const Fields& fields,
+                 const TerminalList& access_list, TerminalWindowSystem& windows, RunJournal& journal) {
+  const QStringList tables = line.all ? route.source->texts() : route.tables;
   for (const QString& name : tables) {
     const int tag = journal.AddTable(name);
     QString listed;
-    if (source->SelectFor(name, tag, &listed)) {
+    if (route.source->SelectFor(name, tag, &listed)) {
       journal.tables()[static_cast<std::size_t>(tag)].listed = listed;
     } else {
       windows.Note(QStringLiteral("error %1: Table '%2' does not exist in '%3'.")
                        .arg(errc::kNoSuchTable)
-                       .arg(name, source == &access_list ? fields.file : fields.folder));
+                       .arg(name, route.source == &access_list ? fields.file : fields.folder));
     }
   }
-  const int selected = source->selectedCount();
+  return route.source->selectedCount();
+}
+
+void RunHandler(Operation operation, shell::TablePageContext& page) {
+  ops::TableOperations operations;
+  switch (operation) {
+    case Operation::kToParadox:
+      operations.SendToParadox(page);
+      break;
+    case Operation::kToAccess:
+      operations.SendToAccess(page);
+      break;
+    case Operation::kDeleteAccess:
+      operations.DeleteAccessTables(page);
+      break;
+    case Operation::kDeleteParadox:
+      operations.DeleteParadoxTables(page);
+      break;
+    case Operation::kRenameAccess:
+      operations.RenameAccessTable(page);
+      break;
+    case Operation::kRenameParadox:
+      operations.RenameParadoxTable(page);
+      break;
+  }
+}
+
+int RunOperation(const CommandLine& line, Operation operation) {
+  RunJournal journal;
+  ProgressLine progress(stderr);
+  TerminalWindowSystem::Options window_options;
+  window_options.overwrite = line.overwrite;
+  window_options.ask = AskOnTerminal;
+  if (operation == Operation::kRenameAccess || operation == Operation::kRenameParadox)
+    window_options.new_name = line.operands[2];
+  TerminalWindowSystem windows(journal, progress, stderr, window_options);
+  TerminalList access_list(journal,
+                           operation == Operation::kToAccess || operation == Operation::kRenameAccess);
+  TerminalList paradox_list(journal, operation == Operation::kRenameParadox);
+  TerminalProgress bar(progress);
+  TerminalPointer pointer(journal);
+  Fields fields;
+  shell::TablePageContext page{windows, fields, {access_list, paradox_list, bar, pointer}};
+
+  const Route route = RouteOf(line, operation, fields, access_list, paradox_list);
+  if (const std::optional<int> code = PreparePlaces(line, operation, route, fields, windows)) return *code;
+  if (!FillLists(route, fields, access_list, paradox_list, windows, journal)) return kExitSomeNot;
+  const int selected = SelectTables(line, route, fields, access_list, windows, journal);
   // The row counts the progress line shows while a Paradox table is sent, from the tables'
   // headers; only read when there is a terminal to show them on.
   std::vector<sources::ListedParadoxTable> paradox_tables;
@@ -274,20 +328,10 @@ int RunOperation(const CommandLine& line, Operation operation) {
     progress.StartTable(position, selected, table.listed, RowCount(paradox_tables, table.listed));
   };
 
-  if (selected > 0) {
-    ops::TableOperations operations;
-    switch (operation) {
-      case Operation::kToParadox: operations.SendToParadox(page); break;
-      case Operation::kToAccess: operations.SendToAccess(page); break;
-      case Operation::kDeleteAccess: operations.DeleteAccessTables(page); break;
-      case Operation::kDeleteParadox: operations.DeleteParadoxTables(page); break;
-      case Operation::kRenameAccess: operations.RenameAccessTable(page); break;
-      case Operation::kRenameParadox: operations.RenameParadoxTable(page); break;
-    }
-  }
+  if (selected > 0) RunHandler(operation, page);
   progress.Clear();
-  PrintSummary(line.command, journal, evidence);
-  return journal.AllDone(evidence) ? kExitDone : kExitSomeNot;
+  PrintSummary(line.command, journal, route.evidence);
+  return journal.AllDone(route.evidence) ? kExitDone : kExitSomeNot;
 }
 
 }  // namespace
