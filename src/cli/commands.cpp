@@ -103,6 +103,8 @@ void PrintSummary(const QString& command, const RunJournal& journal, Evidence ev
       line += QStringLiteral(" (error %1)").arg(numbers.join(QStringLiteral(", ")));
     } else if (outcome == Outcome::kFailed && !table.begun) {
       line += QStringLiteral(" (not reached)");
+    } else if (outcome == Outcome::kFailed && journal.notSaved()) {
+      line += QStringLiteral(" (the database could not be saved)");
     } else if (outcome == Outcome::kFailed) {
       line += QStringLiteral(" (nothing changed)");
     } else if (outcome == Outcome::kSkipped) {

@@ -60,6 +60,7 @@ Outcome RunJournal::OutcomeOf(const TableRecord& table, Evidence evidence) const
   if (!table.errors.empty()) return Outcome::kFailed;
   if (table.skipped) return Outcome::kSkipped;
   if (!table.begun) return Outcome::kFailed;  // the run never reached it
+  if (not_saved_) return Outcome::kFailed;
   switch (evidence) {
     case Evidence::kNone:
       return Outcome::kDone;

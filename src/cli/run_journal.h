@@ -54,6 +54,10 @@ class RunJournal {
   void WrittenAs(const QString& listed, const QString& target);
   void AddedToTarget();
   void Removed(int tag);
+  // The closing message said the database could not be saved: the tables this run wrote into it
+  // may not be there, so none of them counts as done.
+  void NotSaved() { not_saved_ = true; }
+  bool notSaved() const { return not_saved_; }
 
   // The table currently being worked on, or nullptr.
   const TableRecord* current() const;
@@ -71,6 +75,7 @@ class RunJournal {
   std::vector<shell::ReportedFailure> run_errors_;
   int current_ = -1;
   int begun_ = 0;
+  bool not_saved_ = false;
 };
 
 }  // namespace qv::cli

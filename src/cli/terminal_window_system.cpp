@@ -119,8 +119,11 @@ shell::Reply TerminalWindowSystem::ShowMessage(const shell::MessageRequest& requ
   }
   // The closing summary names the tables written under another name than the cut one.
   static const QRegularExpression kWrittenAs(QStringLiteral("^(.+): written as (\\S+) \\("));
-  for (const QString& line : request.text.split(QLatin1Char('\n')))
+  for (const QString& line : request.text.split(QLatin1Char('\n'))) {
     if (const auto m = kWrittenAs.match(line); m.hasMatch()) journal_.WrittenAs(m.captured(1), m.captured(2));
+    // A failed closing save of the Access database (the transfer into Access says so there).
+    if (line.startsWith(QStringLiteral("The Access database could not be saved: "))) journal_.NotSaved();
+  }
   notes_ << request.text;
   Note(request.text);
   return shell::Reply::kOk;

@@ -24,7 +24,13 @@ QString RunSummary::Text() const {
   if (complete()) return QStringLiteral("Done.");
   if (selected_ == 0) return QStringLiteral("No table was selected; nothing was sent.");
   QStringList out;
-  out << QStringLiteral("Tables sent: %1 of %2.").arg(sent_).arg(selected_);
+  if (not_saved_)
+    out << QStringLiteral("Tables written: %1 of %2, but the database could not be saved, so the last of them "
+                          "may be missing.")
+               .arg(sent_)
+               .arg(selected_);
+  else
+    out << QStringLiteral("Tables sent: %1 of %2.").arg(sent_).arg(selected_);
   out << lines_;
   return out.join(QLatin1Char('\n'));
 }

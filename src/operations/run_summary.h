@@ -25,6 +25,12 @@ class RunSummary {
   void SentWithout(const QString& name, long long rows);
   // Anything else the user must be told about a table that was sent (a name changed, ...).
   void Note(const QString& line) { lines_ << line; }
+  // The closing save failed: `line` says why, and the count no longer claims the tables as sent
+  // (those written since the last save that held are not in the file).
+  void NotSaved(const QString& line) {
+    lines_ << line;
+    not_saved_ = true;
+  }
 
   bool complete() const { return selected_ > 0 && sent_ == selected_ && lines_.isEmpty(); }
   // "Done." or the summary.
@@ -33,6 +39,7 @@ class RunSummary {
  private:
   int selected_ = 0;
   int sent_ = 0;
+  bool not_saved_ = false;
   QStringList lines_;
 };
 

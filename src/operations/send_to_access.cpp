@@ -431,7 +431,7 @@ void AccessTransfer::Finish() {
     saved = true;
   });
   if (!saved)
-    summary_.Note(QStringLiteral("The Access database could not be saved: ") +
+    summary_.NotSaved(QStringLiteral("The Access database could not be saved: ") +
                   ReasonLine(trap_.lastFailure().description) + QStringLiteral("."));
   trap_.Step(270, [&] { Use(paradox_).Close(); });
   trap_.Step(272, [&] { shell::ShowOk(windows_, summary_.Text()); });

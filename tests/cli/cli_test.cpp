@@ -253,6 +253,30 @@ TEST(CliTest, ARunWhereSomeTablesFailSaysWhichWithTheirNumbersAndExitsOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.contains(QStringLiteral("  Numbers: skipped (not overwritten)\n"))) << run.out.toStdString();
 
+  // The closing save fails (the file may not grow by the rows a large table adds): the table is
+  // not counted as done, the summary says the database could not be saved, nothing is claimed.
+  const QString big = root + QStringLiteral("/big");
+  QDir().mkpath(big);
+  for (const char* ext : {".DB", ".PX"})
+    ASSERT_TRUE(QFile::copy(CorpusFile(QStringLiteral("paradox/paradoxdriver/areas/ZIPCODES") + QLatin1String(ext)),
+                            big + QStringLiteral("/ZIPCODES") + QLatin1String(ext)));
+  const qint64 limit_kib = QFileInfo(db).size() / 1024 + 64;
+  QProcess limited;
+  limited.setStandardInputFile(QProcess::nullDevice());
+  limited.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("ulimit -f %1; trap '' XFSZ; exec \"$@\"")
+                                                                   .arg(limit_kib),
+                                         QStringLiteral("bash"), kCli, QStringLiteral("to-access"), big, db,
+                                         QStringLiteral("ZIPCODES")});
+  ASSERT_TRUE(limited.waitForFinished(300000));
+  const QString limited_out = QString::fromLocal8Bit(limited.readAllStandardOutput());
+  const QString limited_err = QString::fromLocal8Bit(limited.readAllStandardError());
+  EXPECT_EQ(limited.exitCode(), 1);
+  EXPECT_TRUE(limited_out.contains(QStringLiteral("  ZIPCODES: failed (the database could not be saved)\n")))
+      << limited_out.toStdString() << limited_err.toStdString();
+  EXPECT_TRUE(limited_err.contains(QStringLiteral("Tables written: 1 of 1, but the database could not be saved")))
+      << limited_err.toStdString();
+  EXPECT_FALSE(UserTables(ops::testing::AccessString(db)).contains(QStringLiteral("ZIPCODES")));
+
   // A database the command cannot open: the listing's error with its number, nothing done.
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QUORVELLA_PASSWORD"), QStringLiteral("not it"));
