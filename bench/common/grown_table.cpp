@@ -13,7 +13,8 @@ namespace qv::bench {
 
 using namespace qv::jet;
 
-qv::Bytes GrowTableFile(const std::string& source, const std::string& table, int copies, std::uint64_t& rows) {
+qv::Bytes GrowTableFile(const std::string& source, const std::string& table, int copies,
+                        std::uint64_t& rows) {
   std::ifstream in(source, std::ios::binary);
   qv::Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   auto db = Database::Open(source);

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "shell/memory_table_list.h"
-#include "support/scripted_window_system.h"
 #include "sources/paradox_source.h"
+#include "support/scripted_window_system.h"
 
 namespace fs = std::filesystem;
 
@@ -111,17 +111,20 @@ int main(int argc, char** argv) {
     best_find = std::min(best_find, Seconds([&] { (void)std::system(findCommand.c_str()); }));
     ClockWindows windows;
     AppendList list;
-    best_scan = std::min(best_scan, Seconds([&] { qv::sources::AddTablesToParadoxListbox(list, fields, windows); }));
+    best_scan =
+        std::min(best_scan, Seconds([&] { qv::sources::AddTablesToParadoxListbox(list, fields, windows); }));
     tables = list.count();
     yields = windows.runs_;
     qv::shell::MemoryTableList sorted;
-    best_sorted = std::min(best_sorted, Seconds([&] { qv::sources::AddTablesToParadoxListbox(sorted, fields, windows); }));
+    best_sorted = std::min(best_sorted,
+                           Seconds([&] { qv::sources::AddTablesToParadoxListbox(sorted, fields, windows); }));
     sortedCount = sorted.count();
   }
-  std::printf("tree: %d folders, %d files; tables listed %d (sorted list %d); throttled yields %d\n", kFolders,
-              kFolders * kFilesPerFolder, tables, sortedCount, yields);
+  std::printf("tree: %d folders, %d files; tables listed %d (sorted list %d); throttled yields %d\n",
+              kFolders, kFolders * kFilesPerFolder, tables, sortedCount, yields);
   std::printf("find               %8.1f ms\n", best_find * 1000);
-  std::printf("scan (append list) %8.1f ms   ratio %.2f (goal <= 2.00)\n", best_scan * 1000, best_scan / best_find);
+  std::printf("scan (append list) %8.1f ms   ratio %.2f (goal <= 2.00)\n", best_scan * 1000,
+              best_scan / best_find);
   std::printf("scan (sorted list) %8.1f ms   ratio %.2f\n", best_sorted * 1000, best_sorted / best_find);
   if (argc <= 1) fs::remove_all(root);
   return best_scan / best_find <= 2.0 ? 0 : 1;

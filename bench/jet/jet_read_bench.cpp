@@ -5,9 +5,9 @@
 // Double and Text in an Access-made table), and the largest table of the corpus (Jackcess'
 // compIndexTestV2000.mdb, 512 rows) made large by appending copies of its data pages to a
 // scratch copy of the file and pointing the table's usage map at all of them.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "child_run.h"
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/table_inserter.h"
-#include "child_run.h"
 #include "grown_table.h"
 
 namespace fs = std::filesystem;
@@ -34,7 +34,8 @@ using qv::bench::BestOf;
 using qv::bench::ChildRun;
 
 // Writes `out`: `source` with table `table` grown by `copies` copies of its data pages.
-std::uint64_t BuildLargeFile(const std::string& source, const std::string& table, int copies, const std::string& out) {
+std::uint64_t BuildLargeFile(const std::string& source, const std::string& table, int copies,
+                             const std::string& out) {
   std::uint64_t rows = 0;
   qv::Bytes file = qv::bench::GrowTableFile(source, table, copies, rows);
   std::ofstream o(out, std::ios::binary);
@@ -45,7 +46,8 @@ std::uint64_t BuildLargeFile(const std::string& source, const std::string& table
 // Writes `out`: a copy of the Access-made testPromotionV2003.mdb whose table jobDB1 (two Long,
 // two Double, six Text columns) holds `rows` generated rows, inserted through the engine.
 void BuildGeneratedFile(std::uint64_t rows, const std::string& out) {
-  const std::string source = std::string(QV_SHARED_DIR) + "/corpus/access/jackcess/src/test/data/V2003/testPromotionV2003.mdb";
+  const std::string source =
+      std::string(QV_SHARED_DIR) + "/corpus/access/jackcess/src/test/data/V2003/testPromotionV2003.mdb";
   fs::copy_file(source, out, fs::copy_options::overwrite_existing);
   fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write);
   auto db = Database::Open(out);
@@ -126,15 +128,16 @@ bool Report(const Line& line, const std::string& jetdump) {
     std::fprintf(stderr, "a reader failed: jetdump %d, mdb-export %d\n", ours.status, theirs.status);
     return false;
   }
-  std::printf("%-10llu %10.1f %10.3f %12.3f %12ld %12ld %12.0f %8.2f\n", static_cast<unsigned long long>(line.rows),
+  std::printf("%-10llu %10.1f %10.3f %12.3f %12ld %12ld %12.0f %8.2f\n",
+              static_cast<unsigned long long>(line.rows),
               static_cast<double>(fs::file_size(line.file)) / 1048576.0, ours.cpu, theirs.cpu, ours.peakKiB,
               theirs.peakKiB, static_cast<double>(line.rows) / ours.cpu, theirs.cpu / ours.cpu);
   return true;
 }
 
 void PrintHeading(const char* what) {
-  std::printf("\n%s\n%-10s %10s %10s %12s %12s %12s %12s %8s\n", what, "rows", "MiB", "jetdump s", "mdb-export s",
-              "jetdump KiB", "export KiB", "rows/s ours", "speed x");
+  std::printf("\n%s\n%-10s %10s %10s %12s %12s %12s %12s %8s\n", what, "rows", "MiB", "jetdump s",
+              "mdb-export s", "jetdump KiB", "export KiB", "rows/s ours", "speed x");
 }
 
 }  // namespace
@@ -142,7 +145,8 @@ void PrintHeading(const char* what) {
 int main(int argc, char** argv) {
   int copies = argc > 1 ? std::atoi(argv[1]) : 200;
   std::uint64_t generated = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 200000;
-  const std::string source = std::string(QV_SHARED_DIR) + "/corpus/access/jackcess/src/test/data/V2000/compIndexTestV2000.mdb";
+  const std::string source =
+      std::string(QV_SHARED_DIR) + "/corpus/access/jackcess/src/test/data/V2000/compIndexTestV2000.mdb";
   const std::string jetdump = std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump";
   fs::path dir = fs::temp_directory_path() / ("qv_jet_bench_" + std::to_string(getpid()));
   fs::create_directories(dir);
@@ -150,7 +154,8 @@ int main(int argc, char** argv) {
   try {
     PrintHeading("generated table (jobDB1: 2 Long, 2 Double, 6 Text), written by the engine");
     for (std::uint64_t factor : {1, 2}) {
-      Line line{generated * factor, (dir / ("generated" + std::to_string(factor) + ".mdb")).string(), "jobDB1"};
+      Line line{generated * factor, (dir / ("generated" + std::to_string(factor) + ".mdb")).string(),
+                "jobDB1"};
       if (!BuildGeneratedFileApart(line.rows, line.file) || !Report(line, jetdump)) return 1;
     }
     PrintHeading("corpus table grown (Table1: Long, 2 Text)");
@@ -163,7 +168,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot build a benchmark file: %s\n", e.what());
     return 1;
   }
-  if (!std::getenv("JET_BENCH_KEEP")) fs::remove_all(dir);
-  else std::printf("files kept in %s\n", dir.c_str());
+  if (!std::getenv("JET_BENCH_KEEP"))
+    fs::remove_all(dir);
+  else
+    std::printf("files kept in %s\n", dir.c_str());
   return 0;
 }

@@ -62,7 +62,8 @@ int main(int argc, char** argv) {
                          "jackcessencrypt/src/test/data/db2007-enc.accdb",
                          "mdb-reader/test/data/real/ASampleDatabase-protected.accdb",
                          "jackcessencrypt/src/test/data/db-enc.mdb"};
-  std::printf("%-60s %-22s %9s %10s %10s %8s\n", "file", "scheme", "open ms", "copy MB/s", "dec MB/s", "us/page");
+  std::printf("%-60s %-22s %9s %10s %10s %8s\n", "file", "scheme", "open ms", "copy MB/s", "dec MB/s",
+              "us/page");
   for (const char* relative : files) {
     std::vector<std::uint8_t> file = ReadAll(corpus + "/" + relative);
     const std::uint32_t pageSize = file.size() > 0x14 && file[0x14] == 0 ? 2048 : 4096;

@@ -24,13 +24,13 @@
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
-#include "grown_table.h"
 #include "engine/jet/crypto/encryption.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/database.h"
-#include "engine/jet/usage_map.h"
 #include "engine/jet/office_cipher.h"
+#include "engine/jet/usage_map.h"
 #include "engine/providers/provider.h"
+#include "grown_table.h"
 
 namespace fs = std::filesystem;
 using namespace qv::jet;
@@ -115,24 +115,29 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     std::uint64_t rows = 0;
-    qv::Bytes plain = qv::bench::GrowTableFile(corpus + "jackcess/src/test/data/V2010/compIndexTestV2010.accdb", "Table1", copies, rows);
+    qv::Bytes plain = qv::bench::GrowTableFile(
+        corpus + "jackcess/src/test/data/V2010/compIndexTestV2010.accdb", "Table1", copies, rows);
     const std::string plainPath = (dir / "plain.accdb").string();
     WriteAll(plainPath, plain);
     const std::size_t ps = 4096, pages = plain.size() / ps;
     std::printf("Table1: %llu rows, %zu pages (%.1f MiB); seconds per full read, best of %d\n",
-                static_cast<unsigned long long>(rows), pages, static_cast<double>(plain.size()) / 1048576.0, runs);
-    std::printf("CPU = user + system of all threads; wall = elapsed; enc = with the pager's decryption worker,\n"
-                "1thr = the same read with the worker off; goal: enc / plain <= 1.5\n");
-    std::printf("%-19s %6s %6s %6s %6s %6s | %6s %6s %6s %6s %6s | %6s %6s\n", "scheme", "CPU pl", "enc", "ratio",
-                "1thr", "ratio", "wall pl", "enc", "ratio", "1thr", "ratio", "open s", "+open");
+                static_cast<unsigned long long>(rows), pages, static_cast<double>(plain.size()) / 1048576.0,
+                runs);
+    std::printf(
+        "CPU = user + system of all threads; wall = elapsed; enc = with the pager's decryption worker,\n"
+        "1thr = the same read with the worker off; goal: enc / plain <= 1.5\n");
+    std::printf("%-19s %6s %6s %6s %6s %6s | %6s %6s %6s %6s %6s | %6s %6s\n", "scheme", "CPU pl", "enc",
+                "ratio", "1thr", "ratio", "wall pl", "enc", "ratio", "1thr", "ratio", "open s", "+open");
     for (const auto& d : donors) {
       qv::Bytes donor = ReadAll(corpus + d.rel);
-      auto codec = qv::jet::crypto::OpenEncryption(std::span<const std::uint8_t>(donor.data(), ps), d.password, ps, d.rel);
+      auto codec = qv::jet::crypto::OpenEncryption(std::span<const std::uint8_t>(donor.data(), ps),
+                                                   d.password, ps, d.rel);
       qv::Bytes enc = plain;
       std::copy(donor.begin(), donor.begin() + static_cast<std::ptrdiff_t>(ps), enc.begin());
       for (std::size_t n = 1; n < pages; ++n)
         codec->EncryptPage(static_cast<std::uint32_t>(n), std::span<std::uint8_t>(enc.data() + n * ps, ps));
-      const std::string encPath = (dir / (std::string("enc_") + std::to_string(&d - donors) + ".accdb")).string();
+      const std::string encPath =
+          (dir / (std::string("enc_") + std::to_string(&d - donors) + ".accdb")).string();
       WriteAll(encPath, enc);
 
       OpenOptions plainOptions;
@@ -152,24 +157,25 @@ int main(int argc, char** argv) {
         Pass a = ReadOnce(plainPath, plainOptions, true);
         Pass b = ReadOnce(encPath, encOptions, true);
         Pass c = ReadOnce(encPath, encOptions, false);
-        same = same && a.rows == rows && b.rows == rows && c.rows == rows && a.hash == b.hash && a.hash == c.hash;
+        same = same && a.rows == rows && b.rows == rows && c.rows == rows && a.hash == b.hash &&
+               a.hash == c.hash;
         keep(r, a, bestPlain, wallPlain);
         keep(r, b, bestEnc, wallEnc);
         keep(r, c, bestOne, wallOne);
       }
       if (!same) {
-        std::fprintf(stderr, "%s: the sides differ (rows or values; best passes %llu / %llu / %llu rows)\n", d.rel,
-                     static_cast<unsigned long long>(bestPlain.rows), static_cast<unsigned long long>(bestEnc.rows),
+        std::fprintf(stderr, "%s: the sides differ (rows or values; best passes %llu / %llu / %llu rows)\n",
+                     d.rel, static_cast<unsigned long long>(bestPlain.rows),
+                     static_cast<unsigned long long>(bestEnc.rows),
                      static_cast<unsigned long long>(bestOne.rows));
         status = 1;
         continue;
       }
       const double withOpen = (bestEnc.seconds + bestEnc.open) / (bestPlain.seconds + bestPlain.open);
       std::printf("%-19s %6.3f %6.3f %6.2f %6.3f %6.2f | %6.3f %6.3f %6.2f %6.3f %6.2f | %6.3f %6.2f\n",
-                  d.label, bestPlain.seconds,
-                  bestEnc.seconds, bestEnc.seconds / bestPlain.seconds, bestOne.seconds,
-                  bestOne.seconds / bestPlain.seconds, wallPlain, wallEnc, wallEnc / wallPlain, wallOne,
-                  wallOne / wallPlain, bestEnc.open, withOpen);
+                  d.label, bestPlain.seconds, bestEnc.seconds, bestEnc.seconds / bestPlain.seconds,
+                  bestOne.seconds, bestOne.seconds / bestPlain.seconds, wallPlain, wallEnc,
+                  wallEnc / wallPlain, wallOne, wallOne / wallPlain, bestEnc.open, withOpen);
       fs::remove(encPath);
     }
   } catch (const qv::Error& e) {

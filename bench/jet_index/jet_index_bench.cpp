@@ -39,7 +39,9 @@ std::string Copy(const std::string& rel, const std::string& dir, const std::stri
 
 int main(int argc, char** argv) {
   std::uint64_t rows = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100000;
-  std::string dir = (std::filesystem::temp_directory_path() / ("qv-jet-index-bench-" + std::to_string(::getpid()))).string();
+  std::string dir =
+      (std::filesystem::temp_directory_path() / ("qv-jet-index-bench-" + std::to_string(::getpid())))
+          .string();
   std::filesystem::create_directories(dir);
 
   // Table1 of compIndexTestV2000: Long (descending index) and two Text columns.
@@ -78,8 +80,10 @@ int main(int argc, char** argv) {
   double plainSeconds = Seconds(start);
   std::filesystem::remove_all(dir);
 
-  std::printf("rows %llu: indexed insert %.2f s (%zu index entries), plain insert %.2f s, ratio %.2f, peak %.1f MiB\n",
-              static_cast<unsigned long long>(rows), indexedSeconds, entries, plainSeconds,
-              plainSeconds > 0 ? indexedSeconds / plainSeconds : 0.0, PeakKiB() / 1024.0);
+  std::printf(
+      "rows %llu: indexed insert %.2f s (%zu index entries), plain insert %.2f s, ratio %.2f, peak %.1f "
+      "MiB\n",
+      static_cast<unsigned long long>(rows), indexedSeconds, entries, plainSeconds,
+      plainSeconds > 0 ? indexedSeconds / plainSeconds : 0.0, PeakKiB() / 1024.0);
   return 0;
 }

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "child_run.h"
-
 #include "engine/core/error.h"
 #include "engine/core/value.h"
 #include "engine/jet/database.h"
@@ -32,11 +31,12 @@ inline std::vector<qv::Column> BenchColumns() {
     c.size = size;
     return c;
   };
-  std::vector<qv::Column> cols = {col("ID", qv::ColumnType::Int32),      col("Name", qv::ColumnType::Text, 50),
-                                  col("Amount", qv::ColumnType::Double), col("Price", qv::ColumnType::Currency),
-                                  col("Created", qv::ColumnType::DateTime), col("Active", qv::ColumnType::Boolean),
-                                  col("Notes", qv::ColumnType::Memo),    col("Qty", qv::ColumnType::Int32),
-                                  col("Code", qv::ColumnType::Text, 10), col("City", qv::ColumnType::Text, 30)};
+  std::vector<qv::Column> cols = {
+      col("ID", qv::ColumnType::Int32),         col("Name", qv::ColumnType::Text, 50),
+      col("Amount", qv::ColumnType::Double),    col("Price", qv::ColumnType::Currency),
+      col("Created", qv::ColumnType::DateTime), col("Active", qv::ColumnType::Boolean),
+      col("Notes", qv::ColumnType::Memo),       col("Qty", qv::ColumnType::Int32),
+      col("Code", qv::ColumnType::Text, 10),    col("City", qv::ColumnType::Text, 30)};
   cols[0].autoIncrement = true;
   return cols;
 }
@@ -57,10 +57,14 @@ inline void FillRow(qv::Row& row, std::uint64_t i) {
   t.minute = static_cast<std::uint8_t>(i % 60);
   row[4] = t;
   row[5] = i % 3 == 0;
-  if (i % 1000 == 0) row[6] = std::string(6000, static_cast<char>('a' + i % 26));
-  else if (i % 100 == 0) row[6] = std::string(2000, static_cast<char>('A' + i % 26));
-  else if (i % 7 == 0) row[6] = std::monostate{};
-  else row[6] = "Note " + std::to_string(i);
+  if (i % 1000 == 0)
+    row[6] = std::string(6000, static_cast<char>('a' + i % 26));
+  else if (i % 100 == 0)
+    row[6] = std::string(2000, static_cast<char>('A' + i % 26));
+  else if (i % 7 == 0)
+    row[6] = std::monostate{};
+  else
+    row[6] = "Note " + std::to_string(i);
   row[7] = static_cast<std::int64_t>(i % 977);
   row[8] = "C" + std::to_string(i % 100000);
   row[9] = std::string(cities[i % 7]);
@@ -99,16 +103,21 @@ struct BenchRun {
   BenchFormat format = BenchFormat::kJet4;
   std::string dir, path, self;
   const char* formatName() const {
-    return format == BenchFormat::kAce ? "ACE14 .accdb" : format == BenchFormat::kJet3 ? "Jet3 .mdb" : "Jet4 .mdb";
+    return format == BenchFormat::kAce    ? "ACE14 .accdb"
+           : format == BenchFormat::kJet3 ? "Jet3 .mdb"
+                                          : "Jet4 .mdb";
   }
 };
 
 inline BenchRun ParseBenchRun(int argc, char** argv, const std::string& name) {
   BenchRun run;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--accdb") == 0) run.ace = true;
-    else if (std::strcmp(argv[i], "--jet3") == 0) run.format = BenchFormat::kJet3;
-    else run.rows = std::strtoull(argv[i], nullptr, 10);
+    if (std::strcmp(argv[i], "--accdb") == 0)
+      run.ace = true;
+    else if (std::strcmp(argv[i], "--jet3") == 0)
+      run.format = BenchFormat::kJet3;
+    else
+      run.rows = std::strtoull(argv[i], nullptr, 10);
   }
   if (run.ace) run.format = BenchFormat::kAce;
   run.dir = (std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()))).string();
@@ -130,7 +139,9 @@ inline int FillStepMain(int argc, char** argv) {
 // Creates and fills the database in a process of its own: its peak memory (wait4) then counts the
 // insert alone, not whatever the starting process had touched.
 inline ChildRun FillInChild(const BenchRun& run) {
-  const char* format = run.format == BenchFormat::kAce ? "ace" : run.format == BenchFormat::kJet3 ? "jet3" : "jet4";
+  const char* format = run.format == BenchFormat::kAce    ? "ace"
+                       : run.format == BenchFormat::kJet3 ? "jet3"
+                                                          : "jet4";
   return RunChild({run.self, "--fill", run.path, std::to_string(run.rows), format});
 }
 

@@ -1,8 +1,8 @@
 // Copy benchmark: a table of 10 columns (text, long, double, currency, date, boolean, memo) made in
-// a new database and filled with N rows through the engine's insert call (bench_table.h), then, in the same run, mdb-export reading it (the
-// anchor) and CopyTable copying it inside the file. Each step runs in a process of its own (this
-// program started again with --fill or --copy), so its time and peak memory are its own. See
-// README.md.
+// a new database and filled with N rows through the engine's insert call (bench_table.h), then, in the same
+// run, mdb-export reading it (the anchor) and CopyTable copying it inside the file. Each step runs in a
+// process of its own (this program started again with --fill or --copy), so its time and peak memory are its
+// own. See README.md.
 #include <unistd.h>
 
 #include <chrono>
@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/error.h"
 #include "bench_table.h"
 #include "child_run.h"
+#include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/table_copier.h"
 
@@ -62,16 +62,17 @@ int main(int argc, char** argv) {
   std::printf("rows                  %llu (%s)\n", static_cast<unsigned long long>(rows), run.formatName());
   std::printf("file size             %.1f MiB before the copy, %.1f MiB after\n", fileMiB,
               static_cast<double>(std::filesystem::file_size(path)) / 1048576.0);
-  std::printf("insert (ours)         %.2f s wall, %.2f s CPU (%.0f rows/s), peak %.1f MiB%s\n", inserted.wall, inserted.cpu,
-              static_cast<double>(rows) / inserted.wall, static_cast<double>(inserted.peakKiB) / 1024.0,
-              inserted.status == 0 ? "" : "  (FAILED)");
+  std::printf("insert (ours)         %.2f s wall, %.2f s CPU (%.0f rows/s), peak %.1f MiB%s\n", inserted.wall,
+              inserted.cpu, static_cast<double>(rows) / inserted.wall,
+              static_cast<double>(inserted.peakKiB) / 1024.0, inserted.status == 0 ? "" : "  (FAILED)");
   std::printf("mdb-export (anchor)   %.2f s wall, %.2f s CPU, peak %.1f MiB%s\n", exported.wall, exported.cpu,
               static_cast<double>(exported.peakKiB) / 1024.0, exported.status == 0 ? "" : "  (FAILED)");
   std::printf("CopyTable (ours)      %.2f s wall, %.2f s CPU, peak %.1f MiB%s\n", copied.wall, copied.cpu,
               static_cast<double>(copied.peakKiB) / 1024.0, copied.status == 0 ? "" : "  (FAILED)");
   std::printf("speed                 %.2fx wall, %.2fx CPU (mdb-export time / copy time; goal >= 3)\n",
               exported.wall / copied.wall, exported.cpu / copied.cpu);
-  std::printf("copied rows           %llu%s\n", static_cast<unsigned long long>(copyRows), copyRows == rows ? "" : "  (WRONG)");
+  std::printf("copied rows           %llu%s\n", static_cast<unsigned long long>(copyRows),
+              copyRows == rows ? "" : "  (WRONG)");
   std::filesystem::remove_all(dir);
   return inserted.status == 0 && exported.status == 0 && copied.status == 0 && copyRows == rows ? 0 : 1;
 }

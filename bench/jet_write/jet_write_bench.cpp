@@ -26,10 +26,11 @@ int main(int argc, char** argv) {
       qv::bench::RunChild({"/bin/sh", "-c", "exec mdb-export '" + path + "' Bench"}, "/dev/null");
 
   std::printf("rows                  %llu (%s)\n", static_cast<unsigned long long>(rows), run.formatName());
-  std::printf("file size             %.1f MiB\n", static_cast<double>(std::filesystem::file_size(path)) / 1048576.0);
-  std::printf("insert (ours)         %.2f s wall, %.2f s CPU (%.0f rows/s), peak %.1f MiB%s\n", inserted.wall, inserted.cpu,
-              static_cast<double>(rows) / inserted.wall, static_cast<double>(inserted.peakKiB) / 1024.0,
-              inserted.status == 0 ? "" : "  (FAILED)");
+  std::printf("file size             %.1f MiB\n",
+              static_cast<double>(std::filesystem::file_size(path)) / 1048576.0);
+  std::printf("insert (ours)         %.2f s wall, %.2f s CPU (%.0f rows/s), peak %.1f MiB%s\n", inserted.wall,
+              inserted.cpu, static_cast<double>(rows) / inserted.wall,
+              static_cast<double>(inserted.peakKiB) / 1024.0, inserted.status == 0 ? "" : "  (FAILED)");
   std::printf("mdb-export (anchor)   %.2f s wall, %.2f s CPU, peak %.1f MiB%s\n", exported.wall, exported.cpu,
               static_cast<double>(exported.peakKiB) / 1024.0, exported.status == 0 ? "" : "  (FAILED)");
   std::printf("ratio                 %.2f wall, %.2f CPU (insert time / mdb-export time; goal <= 1)\n",

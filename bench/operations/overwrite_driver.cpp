@@ -3,8 +3,8 @@
 // its handler with "Yes" to every question, or does what the next run does first (the clean-up of
 // what an interrupted run left).
 //
-//   overwrite_driver prepare DIR ROWS   DIR/p/BIG.DB: ROWS rows tagged "P"; DIR/a.mdb BIG: ROWS+7 rows tagged "A"
-//   overwrite_driver to-paradox DIR     "Send Table/s To Paradox" of BIG, overwriting DIR/p/BIG
+//   overwrite_driver prepare DIR ROWS   DIR/p/BIG.DB: ROWS rows tagged "P"; DIR/a.mdb BIG: ROWS+7 rows tagged
+//   "A" overwrite_driver to-paradox DIR     "Send Table/s To Paradox" of BIG, overwriting DIR/p/BIG
 //   overwrite_driver to-access DIR      "Send Table/s To Access" of BIG, overwriting BIG in DIR/a.mdb
 //   overwrite_driver clean-up DIR       the clean-up both transfers run first
 #include <QCoreApplication>
@@ -17,9 +17,9 @@
 #include "operations/handlers.h"
 #include "operations/table_replacement.h"
 #include "shell/memory_table_list.h"
+#include "sources/access_source.h"
 #include "support/memory_page.h"
 #include "support/scripted_window_system.h"
-#include "sources/access_source.h"
 
 namespace {
 
@@ -31,13 +31,13 @@ struct Fields : qv::shell::ConnectionFields {
 };
 
 void WriteTable(const QString& folder, int rows, const std::string& tag) {
-  const std::vector<qv::Column> columns{{"ID", qv::ColumnType::Int32},
-                                        {"TAG", qv::ColumnType::Text, 10},
-                                        {"NOTE", qv::ColumnType::Text, 80}};
+  const std::vector<qv::Column> columns{
+      {"ID", qv::ColumnType::Int32}, {"TAG", qv::ColumnType::Text, 10}, {"NOTE", qv::ColumnType::Text, 80}};
   qv::paradox::ParadoxFolder db(folder.toStdString());
   auto writer = db.CreateTable("BIG", columns);
   for (int k = 0; k < rows; ++k)
-    writer->Append({std::int64_t{k}, tag, std::string("row ") + std::to_string(k) + " of the table tagged " + tag});
+    writer->Append(
+        {std::int64_t{k}, tag, std::string("row ") + std::to_string(k) + " of the table tagged " + tag});
   writer->Close();
 }
 
@@ -98,5 +98,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: overwrite_driver prepare|to-paradox|to-access|clean-up DIR [ROWS]\n");
     return 2;
   }
-  return Run(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : 0);
+  return Run(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
+             argc > 3 ? std::atoi(argv[3]) : 0);
 }

@@ -45,12 +45,12 @@
 #include "operations/handlers.h"
 #include "operations/statements.h"
 #include "shell/memory_table_list.h"
-#include "support/memory_page.h"
-#include "support/scripted_window_system.h"
 #include "shell/yield_throttle.h"
 #include "sources/access_source.h"
 #include "sources/database_access.h"
 #include "sources/paradox_source.h"
+#include "support/memory_page.h"
+#include "support/scripted_window_system.h"
 
 namespace {
 
@@ -121,8 +121,8 @@ void FreshFolder(const std::string& path) {
 
 // A new Paradox table `name` in the emptied `folder`, of `rows` rows, each made by fill(i, row).
 template <typename Fill>
-void WriteParadoxTable(const std::string& folder, const std::string& name, const std::vector<qv::Column>& columns,
-                       std::int64_t rows, Fill fill) {
+void WriteParadoxTable(const std::string& folder, const std::string& name,
+                       const std::vector<qv::Column>& columns, std::int64_t rows, Fill fill) {
   FreshFolder(folder);
   qv::paradox::ParadoxFolder db(folder);
   auto writer = db.CreateTable(name, columns);
@@ -155,7 +155,8 @@ class StepTimer {
 };
 
 // The CREATE TABLE text the handler builds for the Paradox table `name`.
-std::string CreateText(const std::string& paradox_folder, const std::string& name, const std::string& target) {
+std::string CreateText(const std::string& paradox_folder, const std::string& name,
+                       const std::string& target) {
   qv::sources::Connection cn;
   cn.CursorLocation = qv::sources::kUseClient;
   cn.Open(ParadoxString(paradox_folder));
@@ -198,19 +199,24 @@ void EngineCopyToParadox(const std::string& mdb, const std::string& folder, cons
 // The Paradox source table and the Access source table for the other direction.
 void Setup(const std::string& dir, std::int64_t rows) {
   using qv::ColumnType;
-  const std::vector<qv::Column> columns{
-      {"ID", ColumnType::Int32},       {"NAME", ColumnType::Text, 30},   {"CITY", ColumnType::Text, 20},
-      {"PRICE", ColumnType::Double},   {"WHEN", ColumnType::DateTime},   {"QTY", ColumnType::Int16},
-      {"PAID", ColumnType::Boolean},   {"AMOUNT", ColumnType::Currency}, {"CODE", ColumnType::Text, 8},
-      {"RATE", ColumnType::Double}};
+  const std::vector<qv::Column> columns{{"ID", ColumnType::Int32},      {"NAME", ColumnType::Text, 30},
+                                        {"CITY", ColumnType::Text, 20}, {"PRICE", ColumnType::Double},
+                                        {"WHEN", ColumnType::DateTime}, {"QTY", ColumnType::Int16},
+                                        {"PAID", ColumnType::Boolean},  {"AMOUNT", ColumnType::Currency},
+                                        {"CODE", ColumnType::Text, 8},  {"RATE", ColumnType::Double}};
   const std::string folder = dir + "/paradox";
   WriteParadoxTable(folder, "BIG", columns, rows, [](std::int64_t i, qv::Row& row) {
     row[0] = i;
     row[1] = std::string("Customer O'Neil ") + std::to_string(i % 9973);
     row[2] = (i % 7 == 0) ? qv::Value{} : qv::Value{std::string("Springfield")};
     row[3] = static_cast<double>(i) * 0.25;
-    row[4] = qv::Timestamp{2000 + static_cast<int>(i % 25), static_cast<std::uint8_t>(1 + i % 12),
-                           static_cast<std::uint8_t>(1 + i % 28), 12, 30, 0, 0};
+    row[4] = qv::Timestamp{2000 + static_cast<int>(i % 25),
+                           static_cast<std::uint8_t>(1 + i % 12),
+                           static_cast<std::uint8_t>(1 + i % 28),
+                           12,
+                           30,
+                           0,
+                           0};
     row[5] = i % 1000;
     row[6] = (i % 2) == 0;
     row[7] = qv::Currency{i * 125};
@@ -308,10 +314,10 @@ int ToParadoxEngine(const std::string& dir, const char* out) {
 int Train(const std::string& dir, std::int64_t rows) {
   using qv::ColumnType;
   const std::vector<qv::Column> columns{
-      {"NUMBER", ColumnType::Int32},    {"TITLE", ColumnType::Text, 60},  {"NOTES", ColumnType::Memo},
-      {"UNITS", ColumnType::Int16},     {"WEIGHT", ColumnType::Double},  {"PRICE", ColumnType::Currency},
-      {"SOLD", ColumnType::Date},       {"OPENS", ColumnType::Time},     {"ACTIVE", ColumnType::Boolean},
-      {"REF", ColumnType::Text, 12},    {"CHANGED", ColumnType::DateTime}, {"SHARE", ColumnType::Double}};
+      {"NUMBER", ColumnType::Int32}, {"TITLE", ColumnType::Text, 60},   {"NOTES", ColumnType::Memo},
+      {"UNITS", ColumnType::Int16},  {"WEIGHT", ColumnType::Double},    {"PRICE", ColumnType::Currency},
+      {"SOLD", ColumnType::Date},    {"OPENS", ColumnType::Time},       {"ACTIVE", ColumnType::Boolean},
+      {"REF", ColumnType::Text, 12}, {"CHANGED", ColumnType::DateTime}, {"SHARE", ColumnType::Double}};
   const std::string folder = dir + "/train-paradox";
   WriteParadoxTable(folder, "LEDGER", columns, rows, [](std::int64_t i, qv::Row& row) {
     const auto day = static_cast<std::uint8_t>(1 + i % 28);
@@ -322,13 +328,24 @@ int Train(const std::string& dir, std::int64_t rows) {
     row[3] = (i % 11 == 0) ? qv::Value{} : qv::Value{std::int64_t{i % 32000 - 16000}};
     row[4] = static_cast<double>(i % 100000) / 8.0 + 0.001 * static_cast<double>(i % 13);
     row[5] = qv::Currency{(i % 2000000) * 37 - 1000000};
-    row[6] = qv::Timestamp{1950 + static_cast<int>(i % 75), static_cast<std::uint8_t>(1 + i % 12), day, 0, 0, 0, 0};
-    row[7] = qv::Timestamp{1899, 12, 30, static_cast<std::uint8_t>(i % 24), static_cast<std::uint8_t>(i % 60),
-                           static_cast<std::uint8_t>(i % 59), 0};
+    row[6] = qv::Timestamp{
+        1950 + static_cast<int>(i % 75), static_cast<std::uint8_t>(1 + i % 12), day, 0, 0, 0, 0};
+    row[7] = qv::Timestamp{1899,
+                           12,
+                           30,
+                           static_cast<std::uint8_t>(i % 24),
+                           static_cast<std::uint8_t>(i % 60),
+                           static_cast<std::uint8_t>(i % 59),
+                           0};
     row[8] = (i % 3) != 0;
     row[9] = (i % 9 == 0) ? qv::Value{std::string()} : qv::Value{"R-" + std::to_string(i % 10007)};
-    row[10] = qv::Timestamp{1990 + static_cast<int>(i % 40), static_cast<std::uint8_t>(1 + i % 12), day,
-                            static_cast<std::uint8_t>(i % 24), static_cast<std::uint8_t>(i % 60), 30, 0};
+    row[10] = qv::Timestamp{1990 + static_cast<int>(i % 40),
+                            static_cast<std::uint8_t>(1 + i % 12),
+                            day,
+                            static_cast<std::uint8_t>(i % 24),
+                            static_cast<std::uint8_t>(i % 60),
+                            30,
+                            0};
     row[11] = std::sqrt(static_cast<double>(i + 2));
   });
   // Paradox -> Access, through the handler and by the engine's own insert.
@@ -374,7 +391,8 @@ bool SameRows(qv::RowReader& a, qv::RowReader& b, const char* what, std::int64_t
     }
   }
   if (n != expected) {
-    std::printf("  %s: %lld rows, expected %lld\n", what, static_cast<long long>(n), static_cast<long long>(expected));
+    std::printf("  %s: %lld rows, expected %lld\n", what, static_cast<long long>(n),
+                static_cast<long long>(expected));
     return false;
   }
   std::printf("  %s: %lld rows, the same values\n", what, static_cast<long long>(n));
@@ -386,7 +404,8 @@ int Verify(const std::string& dir, std::int64_t rows) {
   {
     auto handler = qv::jet::Database::Open(dir + "/handler.mdb");
     auto engine = qv::jet::Database::Open(dir + "/engine.mdb");
-    ok &= SameRows(*handler->ReadTable("BIG"), *engine->ReadTable("BIG"), "paradox->access, handler vs engine", rows);
+    ok &= SameRows(*handler->ReadTable("BIG"), *engine->ReadTable("BIG"),
+                   "paradox->access, handler vs engine", rows);
   }
   {
     auto handler = qv::paradox::ParadoxFolder(dir + "/out-handler").OpenTable("BIG");
@@ -429,12 +448,13 @@ void Keep(Side& best, const Side& s, int run) {
 
 void Print(const char* what, const Side& handler, const Side& engine, double goal) {
   std::printf("%s\n", what);
-  std::printf("  handler: %.2f s CPU, %.2f s wall, peak %.1f MiB%s\n", handler.cpu, handler.wall, handler.peakMiB,
-              handler.ok ? "" : "  (FAILED)");
-  std::printf("  engine:  %.2f s CPU, %.2f s wall, peak %.1f MiB%s\n", engine.cpu, engine.wall, engine.peakMiB,
-              engine.ok ? "" : "  (FAILED)");
+  std::printf("  handler: %.2f s CPU, %.2f s wall, peak %.1f MiB%s\n", handler.cpu, handler.wall,
+              handler.peakMiB, handler.ok ? "" : "  (FAILED)");
+  std::printf("  engine:  %.2f s CPU, %.2f s wall, peak %.1f MiB%s\n", engine.cpu, engine.wall,
+              engine.peakMiB, engine.ok ? "" : "  (FAILED)");
   const double cpu = handler.cpu / engine.cpu, wall = handler.wall / engine.wall;
-  std::printf("  ratio: %.2f CPU, %.2f wall (goal <= %.1f): %s\n", cpu, wall, goal, cpu <= goal ? "met" : "NOT MET");
+  std::printf("  ratio: %.2f CPU, %.2f wall (goal <= %.1f): %s\n", cpu, wall, goal,
+              cpu <= goal ? "met" : "NOT MET");
 }
 
 }  // namespace
@@ -460,8 +480,9 @@ int main(int argc, char** argv) {
     const std::string self = fs::canonical("/proc/self/exe").string();
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
-    std::printf("%lld rows of 10 fields, best of %d runs (%d for access->paradox); load average %.2f %.2f %.2f\n",
-                static_cast<long long>(rows), runs, 2 * runs, load[0], load[1], load[2]);
+    std::printf(
+        "%lld rows of 10 fields, best of %d runs (%d for access->paradox); load average %.2f %.2f %.2f\n",
+        static_cast<long long>(rows), runs, 2 * runs, load[0], load[1], load[2]);
     auto start = Clock::now();
     if (qv::bench::RunChild({self, "setup", dir, std::to_string(rows)}).status != 0) {
       std::printf("setup failed\n");
@@ -496,8 +517,8 @@ int main(int argc, char** argv) {
     Print("paradox->access", to_access_handler, to_access_engine, 1.5);
     std::printf("  handler: %.0f rows/s\n", static_cast<double>(rows) / to_access_handler.wall);
     Print("access->paradox", to_paradox_handler, to_paradox_engine, 1.2);
-    const double peak = std::max({to_access_handler.peakMiB, to_access_engine.peakMiB, to_paradox_handler.peakMiB,
-                                  to_paradox_engine.peakMiB});
+    const double peak = std::max({to_access_handler.peakMiB, to_access_engine.peakMiB,
+                                  to_paradox_handler.peakMiB, to_paradox_engine.peakMiB});
     std::printf("peak memory of any side: %.1f MiB (goal <= 96): %s\n", peak, peak <= 96 ? "met" : "NOT MET");
     std::printf("checking the last run's tables:\n");
     const int verified = Verify(dir, rows);

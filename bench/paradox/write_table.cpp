@@ -25,10 +25,10 @@ int main(int argc, char** argv) {
     c.size = size;
     return c;
   };
-  const std::vector<Column> cols = {col("Name", ColumnType::Text, 30),   col("Qty", ColumnType::Int32),
-                                    col("Weight", ColumnType::Double),   col("Price", ColumnType::Currency),
-                                    col("Born", ColumnType::Date),       col("Updated", ColumnType::DateTime),
-                                    col("Active", ColumnType::Boolean),  col("Notes", ColumnType::Memo)};
+  const std::vector<Column> cols = {col("Name", ColumnType::Text, 30),  col("Qty", ColumnType::Int32),
+                                    col("Weight", ColumnType::Double),  col("Price", ColumnType::Currency),
+                                    col("Born", ColumnType::Date),      col("Updated", ColumnType::DateTime),
+                                    col("Active", ColumnType::Boolean), col("Notes", ColumnType::Memo)};
   // The rows come from a pool built before the clock starts, so that the figure is the writer's
   // work and not the making of test strings; the pool is large enough to vary every field.
   constexpr long kPool = 4096;
@@ -52,10 +52,14 @@ int main(int argc, char** argv) {
     row[5] = d;
     const long k = i / 250;
     row[6] = (k % 3 == 0) ? Value{} : Value{k % 2 == 0};
-    if (k % 1000 == 0) row[7] = longNote;                                     // a block of its own
-    else if (k % 10 == 0) row[7] = std::string(static_cast<std::size_t>(200 + k % 700), 'm');  // a shared block
-    else if (k % 10 == 1) row[7] = Value{};
-    else row[7] = "note " + std::to_string(i);                                // within the leader
+    if (k % 1000 == 0)
+      row[7] = longNote;  // a block of its own
+    else if (k % 10 == 0)
+      row[7] = std::string(static_cast<std::size_t>(200 + k % 700), 'm');  // a shared block
+    else if (k % 10 == 1)
+      row[7] = Value{};
+    else
+      row[7] = "note " + std::to_string(i);  // within the leader
     pool.push_back(std::move(row));
   }
   const auto start = std::chrono::steady_clock::now();

@@ -2,7 +2,6 @@
 #include <QApplication>
 
 #include "engine/core/secrets.h"
-
 #include "operations/table_operations.h"
 #include "pages/program.h"
 #include "sources/connection_actions.h"

@@ -3,8 +3,8 @@
 namespace qv::cli {
 namespace {
 
-const QStringList kCommands{QStringLiteral("tables"), QStringLiteral("to-paradox"), QStringLiteral("to-access"),
-                            QStringLiteral("delete"), QStringLiteral("rename")};
+const QStringList kCommands{QStringLiteral("tables"), QStringLiteral("to-paradox"),
+                            QStringLiteral("to-access"), QStringLiteral("delete"), QStringLiteral("rename")};
 
 const char kPasswordHelp[] =
     "Password of the Access database (never on the command line):\n"
@@ -45,7 +45,8 @@ bool CheckOperands(const CommandLine& line, UsageError* error) {
     return true;
   }
   if (c == QStringLiteral("rename")) {
-    if (n != 3) return Fail(error, QStringLiteral("rename takes ACCESS_FILE|PARADOX_FOLDER OLD_NAME NEW_NAME"), c);
+    if (n != 3)
+      return Fail(error, QStringLiteral("rename takes ACCESS_FILE|PARADOX_FOLDER OLD_NAME NEW_NAME"), c);
     if (line.operands[2].isEmpty()) return Fail(error, QStringLiteral("the new name is empty"), c);
     return true;
   }
@@ -64,7 +65,8 @@ std::optional<CommandLine> ParseCommandLine(const QStringList& arguments, UsageE
   qsizetype i = 0;
   if (i < arguments.size()) {
     const QString& first = arguments[i];
-    if (first == QStringLiteral("--help") || first == QStringLiteral("-h") || first == QStringLiteral("help")) {
+    if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
+        first == QStringLiteral("help")) {
       line.help = true;
       if (first == QStringLiteral("help") && i + 1 < arguments.size()) line.command = arguments[i + 1];
       return line;
@@ -112,8 +114,9 @@ std::optional<CommandLine> ParseCommandLine(const QStringList& arguments, UsageE
       has_value = true;
     }
     if (option == QStringLiteral("--password")) {
-      Fail(error, QStringLiteral("a password is never taken from the command line; use --password-file, "
-                                 "--ask-password or QUORVELLA_PASSWORD"),
+      Fail(error,
+           QStringLiteral("a password is never taken from the command line; use --password-file, "
+                          "--ask-password or QUORVELLA_PASSWORD"),
            line.command);
       return std::nullopt;
     }
@@ -170,7 +173,8 @@ QString HelpText(const QString& command) {
         "tables and its subfolders, one name a line, sorted as the window lists them.\n"
         "  --json   one JSON array of the names instead\n");
     text += QLatin1Char('\n') + QString::fromUtf8(kPasswordHelp);
-    text += QStringLiteral("\nExit status: 0 when the tables could be listed, 1 when not, 2 for a wrong command line.\n");
+    text += QStringLiteral(
+        "\nExit status: 0 when the tables could be listed, 1 when not, 2 for a wrong command line.\n");
     return text;
   }
   if (command == QStringLiteral("to-paradox")) {
@@ -229,7 +233,8 @@ QString HelpText(const QString& command) {
         "\n"
         "quorvella-cli COMMAND --help tells more of each. See also quorvella-cli(1).\n");
   }
-  text += QLatin1Char('\n') + QString::fromUtf8(kPasswordHelp) + QLatin1Char('\n') + QString::fromUtf8(kOutcomeHelp);
+  text += QLatin1Char('\n') + QString::fromUtf8(kPasswordHelp) + QLatin1Char('\n') +
+          QString::fromUtf8(kOutcomeHelp);
   return text;
 }
 

@@ -11,12 +11,13 @@
 namespace qv::cli {
 
 // Exit statuses.
-inline constexpr int kExitDone = 0;     // every table went through
-inline constexpr int kExitSomeNot = 1;  // some table did not (failed, skipped, not found), or a failure outside them
-inline constexpr int kExitUsage = 2;    // the command line itself is wrong
+inline constexpr int kExitDone = 0;  // every table went through
+inline constexpr int kExitSomeNot =
+    1;  // some table did not (failed, skipped, not found), or a failure outside them
+inline constexpr int kExitUsage = 2;  // the command line itself is wrong
 
 struct CommandLine {
-  QString command;     // tables, to-paradox, to-access, delete, rename; empty for the general help
+  QString command;  // tables, to-paradox, to-access, delete, rename; empty for the general help
   QStringList operands;
   bool help = false;
   bool version = false;

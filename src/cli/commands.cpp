@@ -38,13 +38,16 @@ void PrintError(const QString& text) {
   std::fprintf(stderr, "quorvella-cli: %s\n", text.toLocal8Bit().constData());
 }
 
-void PrintOut(const QString& text) { std::fputs(text.toLocal8Bit().constData(), stdout); }
+void PrintOut(const QString& text) {
+  std::fputs(text.toLocal8Bit().constData(), stdout);
+}
 
 // The password, from where the command line says; nothing read yet means none.
 QString Password(const CommandLine& line) {
   if (!line.password_file.isEmpty()) return ReadPasswordFile(line.password_file);
   if (line.ask_password) {
-    const std::optional<QString> answer = AskPasswordWithoutEcho(QStringLiteral("Password of the Access database: "));
+    const std::optional<QString> answer =
+        AskPasswordWithoutEcho(QStringLiteral("Password of the Access database: "));
     if (!answer)
       shell::Fail(errc::kPathFileAccess,
                   QStringLiteral("There is no terminal to ask the password on; use --password-file."));
@@ -53,7 +56,9 @@ QString Password(const CommandLine& line) {
   return qEnvironmentVariable(kPasswordVariable);
 }
 
-bool IsParadoxFolder(const QString& path) { return QFileInfo(path).isDir(); }
+bool IsParadoxFolder(const QString& path) {
+  return QFileInfo(path).isDir();
+}
 
 // A missing Access file named by to-access is created empty, its format from its name.
 void CreateAccessFile(const QString& file) {
@@ -78,10 +83,14 @@ qint64 RowCount(const std::vector<sources::ListedParadoxTable>& tables, const QS
 
 const char* OutcomeWord(Outcome outcome) {
   switch (outcome) {
-    case Outcome::kDone: return "done";
-    case Outcome::kFailed: return "failed";
-    case Outcome::kSkipped: return "skipped";
-    case Outcome::kNotFound: return "not found";
+    case Outcome::kDone:
+      return "done";
+    case Outcome::kFailed:
+      return "failed";
+    case Outcome::kSkipped:
+      return "skipped";
+    case Outcome::kNotFound:
+      return "not found";
   }
   return "failed";
 }
@@ -94,7 +103,8 @@ void PrintSummary(const QString& command, const RunJournal& journal, Evidence ev
     const Outcome outcome = journal.OutcomeOf(table, evidence);
     ++counts[static_cast<int>(outcome)];
     QString name = table.listed.isEmpty() ? table.name : table.listed;
-    if (!table.target.isEmpty() && table.target != table.listed) name += QStringLiteral(" -> ") + table.target;
+    if (!table.target.isEmpty() && table.target != table.listed)
+      name += QStringLiteral(" -> ") + table.target;
     QString line = QStringLiteral("  %1: %2").arg(name, QString::fromLatin1(OutcomeWord(outcome)));
     if (outcome == Outcome::kFailed && !table.errors.empty()) {
       QStringList numbers;
@@ -212,17 +222,21 @@ std::optional<int> PreparePlaces(const CommandLine& line, Operation operation, c
   const bool writes_paradox = operation == Operation::kToParadox;
   if (route.access_used) fields.password = Password(line);
   if (route.access_used && !writes_access && !QFileInfo(fields.file).exists()) {
-    PrintError(QStringLiteral("error %1: Could not find file '%2'.").arg(errc::kFileNotFound).arg(fields.file));
+    PrintError(
+        QStringLiteral("error %1: Could not find file '%2'.").arg(errc::kFileNotFound).arg(fields.file));
     return kExitSomeNot;
   }
   if (route.paradox_used && !writes_paradox && !QFileInfo(fields.folder).isDir()) {
-    PrintError(QStringLiteral("error %1: Could not find the folder '%2'.").arg(errc::kFileNotFound).arg(fields.folder));
+    PrintError(QStringLiteral("error %1: Could not find the folder '%2'.")
+                   .arg(errc::kFileNotFound)
+                   .arg(fields.folder));
     return kExitSomeNot;
   }
   if (writes_access && !QFileInfo(fields.file).exists()) {
     const QString suffix = QFileInfo(fields.file).suffix().toLower();
     if (suffix != QStringLiteral("mdb") && suffix != QStringLiteral("accdb")) {
-      PrintError(QStringLiteral("a new Access database needs a name ending in .mdb or .accdb: '%1'").arg(fields.file));
+      PrintError(QStringLiteral("a new Access database needs a name ending in .mdb or .accdb: '%1'")
+                     .arg(fields.file));
       return kExitUsage;
     }
     CreateAccessFile(fields.file);

@@ -18,8 +18,9 @@ int main(int argc, char* argv[]) {
   const std::optional<qv::cli::CommandLine> line = qv::cli::ParseCommandLine(arguments, &error);
   if (!line) {
     std::fprintf(stderr, "quorvella-cli: %s\n", error.message.toLocal8Bit().constData());
-    const QString help = error.command.isEmpty() ? QStringLiteral("quorvella-cli --help")
-                                                 : QStringLiteral("quorvella-cli %1 --help").arg(error.command);
+    const QString help = error.command.isEmpty()
+                             ? QStringLiteral("quorvella-cli --help")
+                             : QStringLiteral("quorvella-cli %1 --help").arg(error.command);
     std::fprintf(stderr, "Try '%s'.\n", help.toLocal8Bit().constData());
     return qv::cli::kExitUsage;
   }

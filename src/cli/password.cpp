@@ -32,7 +32,8 @@ QString ReadPasswordFile(const QString& path) {
     return FirstLine(QByteArray::fromStdString(line));
   }
   QFile file(path);
-  if (!file.exists()) shell::Fail(qv::errc::kFileNotFound, QStringLiteral("Could not find the password file '%1'.").arg(path));
+  if (!file.exists())
+    shell::Fail(qv::errc::kFileNotFound, QStringLiteral("Could not find the password file '%1'.").arg(path));
   if (!file.open(QIODevice::ReadOnly))
     shell::Fail(errc::kPathFileAccess,
                 QStringLiteral("The password file '%1' could not be read: %2").arg(path, file.errorString()));

@@ -20,7 +20,9 @@ void RunJournal::Begin(int tag) {
   }
 }
 
-void RunJournal::End() { current_ = -1; }
+void RunJournal::End() {
+  current_ = -1;
+}
 
 void RunJournal::Error(const shell::ReportedFailure& failure) {
   if (current_ >= 0) {
@@ -48,7 +50,8 @@ void RunJournal::AddedToTarget() {
 }
 
 void RunJournal::Removed(int tag) {
-  if (tag >= 0 && tag < static_cast<int>(tables_.size())) tables_[static_cast<std::size_t>(tag)].removed = true;
+  if (tag >= 0 && tag < static_cast<int>(tables_.size()))
+    tables_[static_cast<std::size_t>(tag)].removed = true;
 }
 
 const TableRecord* RunJournal::current() const {

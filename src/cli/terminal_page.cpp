@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-
 namespace qv::cli {
 namespace {
 constexpr int kBarWidth = 24;
@@ -44,7 +43,8 @@ bool TerminalList::SelectFor(const QString& name, int tag, QString* listed) {
   return false;
 }
 
-ProgressLine::ProgressLine(std::FILE* out) : out_(out), enabled_(out != nullptr && isatty(fileno(out)) != 0) {}
+ProgressLine::ProgressLine(std::FILE* out)
+    : out_(out), enabled_(out != nullptr && isatty(fileno(out)) != 0) {}
 
 void ProgressLine::StartTable(int position, int total, const QString& name, qint64 rows) {
   position_ = position;
@@ -66,10 +66,10 @@ void ProgressLine::Draw() {
   QString line = QStringLiteral("table %1 of %2  %3").arg(position_).arg(total_).arg(name_);
   if (percent_ >= 0) {
     const int filled = percent_ * kBarWidth / 100;
-    line += QStringLiteral("  [") + QString(filled, QLatin1Char('#')) + QString(kBarWidth - filled, QLatin1Char('.')) +
-            QStringLiteral("] ") + QString::number(percent_) + QLatin1Char('%');
-    if (rows_ > 0)
-      line += QStringLiteral("  about %1 of %2 rows").arg(rows_ * percent_ / 100).arg(rows_);
+    line += QStringLiteral("  [") + QString(filled, QLatin1Char('#')) +
+            QString(kBarWidth - filled, QLatin1Char('.')) + QStringLiteral("] ") + QString::number(percent_) +
+            QLatin1Char('%');
+    if (rows_ > 0) line += QStringLiteral("  about %1 of %2 rows").arg(rows_ * percent_ / 100).arg(rows_);
   }
   std::fprintf(out_, "\r\033[K%s", line.toLocal8Bit().constData());
   std::fflush(out_);

@@ -19,7 +19,8 @@ class TerminalList : public shell::MemoryTableList {
   // `journal` hears which tagged entry the operation reads and removes, and, when
   // `additions_count` is set, the entries it adds (the target list of the transfer into Access,
   // the list of a renamed table).
-  TerminalList(RunJournal& journal, bool additions_count) : journal_(journal), additions_count_(additions_count) {}
+  TerminalList(RunJournal& journal, bool additions_count)
+      : journal_(journal), additions_count_(additions_count) {}
 
   QString text(int row) const override;
   void Add(const QString& text) override;

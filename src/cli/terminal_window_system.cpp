@@ -49,7 +49,8 @@ void TerminalWindowSystem::Note(const QString& text) {
 
 void TerminalWindowSystem::PrintFailure(const shell::ReportedFailure& failure) {
   QString line = QStringLiteral("error %1: %2").arg(failure.number).arg(failure.description);
-  if (const TableRecord* current = journal_.current()) line += QStringLiteral(" [table %1]").arg(current->listed);
+  if (const TableRecord* current = journal_.current())
+    line += QStringLiteral(" [table %1]").arg(current->listed);
   if (!failure.location.isEmpty())
     line += QStringLiteral(" [%1, step %2]").arg(failure.location).arg(failure.label);
   Note(line);
@@ -59,7 +60,8 @@ void TerminalWindowSystem::PrintFailure(const shell::ReportedFailure& failure) {
   if (failure.statement && table != nullptr &&
       failure.statement->contains(QLatin1Char('`') + table->listed + QLatin1Char('`'))) {
     QString statement = *failure.statement;
-    if (statement.size() > kStatementShown) statement = statement.left(kStatementShown) + QStringLiteral("...");
+    if (statement.size() > kStatementShown)
+      statement = statement.left(kStatementShown) + QStringLiteral("...");
     Note(QStringLiteral("  statement: ") + statement);
   }
 }
@@ -129,11 +131,17 @@ shell::Reply TerminalWindowSystem::ShowMessage(const shell::MessageRequest& requ
   return shell::Reply::kOk;
 }
 
-QString TerminalWindowSystem::AskText(const QString&, const QString&, const QString&) { return options_.new_name; }
+QString TerminalWindowSystem::AskText(const QString&, const QString&, const QString&) {
+  return options_.new_name;
+}
 
-QString TerminalWindowSystem::ChooseOpenFile(const QString&, const QString&) { return {}; }
+QString TerminalWindowSystem::ChooseOpenFile(const QString&, const QString&) {
+  return {};
+}
 
-QString TerminalWindowSystem::ChooseFolder(const QString&) { return {}; }
+QString TerminalWindowSystem::ChooseFolder(const QString&) {
+  return {};
+}
 
 std::optional<bool> AskOnTerminal(const QString& question) {
   if (isatty(STDIN_FILENO) == 0 || isatty(STDERR_FILENO) == 0) return std::nullopt;

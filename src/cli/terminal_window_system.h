@@ -15,9 +15,9 @@ namespace qv::cli {
 
 // How "Would you like to overwrite NAME?" is answered.
 enum class OverwritePolicy {
-  kAsk,    // neither --overwrite nor --no-overwrite: asked on the terminal; No without one
-  kYes,    // --overwrite
-  kNo,     // --no-overwrite
+  kAsk,  // neither --overwrite nor --no-overwrite: asked on the terminal; No without one
+  kYes,  // --overwrite
+  kNo,   // --no-overwrite
 };
 
 class TerminalWindowSystem : public shell::WindowSystem {

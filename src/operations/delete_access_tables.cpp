@@ -1,10 +1,10 @@
 // "Delete Table/s" of the Access list: every selected table is dropped, without a question, and
 // taken out of the list. The database is opened before the selection is looked at.
 #include "operations/handlers.h"
-#include "sources/access_source.h"
-#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "shell/error_trap.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 
 namespace qv::ops {
 
@@ -20,7 +20,8 @@ void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects&
   trap.Step(106, [&] { Use(access).Mode = sources::kModeReadWrite; });
   trap.Step(108, [&] {
     Use(access).Open(
-        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
+        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields)
+            .toStdString());
   });
   if (trap.Test(110, [&] { return list.currentRow() == -1; })) {
     trap.Step(122, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to delete.")); });

@@ -22,12 +22,12 @@ inline constexpr char kDeleteParadoxLocation[] = "Form2.PushButton5_Click";
 inline constexpr char kRenameAccessLocation[] = "Form2.PushButton6_Click";
 inline constexpr char kRenameParadoxLocation[] = "Form2.PushButton7_Click";
 
-void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& objects);        // PushButton3
-void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objects);         // PushButton4
-void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects& objects);   // PushButton1
-void DeleteParadoxTables(shell::TablePageContext& page);                                      // PushButton5
+void SendToParadox(shell::TablePageContext& page, sources::DatabaseObjects& objects);           // PushButton3
+void SendToAccess(shell::TablePageContext& page, sources::DatabaseObjects& objects);            // PushButton4
+void DeleteAccessTables(shell::TablePageContext& page, sources::DatabaseObjects& objects);      // PushButton1
+void DeleteParadoxTables(shell::TablePageContext& page);                                        // PushButton5
 void RenameAccessTableClick(shell::TablePageContext& page, sources::DatabaseObjects& objects);  // PushButton6
-void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects& objects);   // PushButton7
+void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects& objects);      // PushButton7
 
 // Gives the Access table `old_name` the name `new_name` in the database `file`: copies it under
 // the new name ("SELECT a1.* INTO `new` FROM `old` AS a1;") and drops the old one. When another
@@ -37,9 +37,9 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
 // one that differs only in letter case is a rename of the catalog entry.
 // No trap of its own: a failure ends it and reaches the caller's trap. `fields` are the
 // connection page's boxes, which the Access source reads when `file` is empty.
-bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects, const QString& old_name,
-                       const QString& new_name, const QString& file, const QString& password,
-                       const shell::ConnectionFields& fields);
+bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects,
+                       const QString& old_name, const QString& new_name, const QString& file,
+                       const QString& password, const shell::ConnectionFields& fields);
 
 // Before a send to, a deletion in or a renaming in the Access database `file`: when the program
 // can read but not change it (a file that is read-only) this says so once,

@@ -16,9 +16,10 @@ void CheckParadoxName(const QString& name) {
   QString shown = name;
   for (QChar& c : shown)
     if (c.unicode() < 32 || c.unicode() == 127) c = QChar(u'?');
-  shell::Fail(errc::kInvalidName, QStringLiteral("'%1' is not a valid name for a Paradox table: %2. A Paradox table "
-                                           "name is a plain file name inside the Paradox folder.")
-                                .arg(shown, problem));
+  shell::Fail(errc::kInvalidName,
+              QStringLiteral("'%1' is not a valid name for a Paradox table: %2. A Paradox table "
+                             "name is a plain file name inside the Paradox folder.")
+                  .arg(shown, problem));
 }
 
 }  // namespace qv::ops

@@ -9,10 +9,14 @@
 
 namespace qv::ops {
 namespace {
-QString Clean(const QString& path) { return QDir::cleanPath(path); }
+QString Clean(const QString& path) {
+  return QDir::cleanPath(path);
+}
 }  // namespace
 
-bool ParadoxTableLocator::Handled(const QString& path) const { return handled_.contains(Clean(path)); }
+bool ParadoxTableLocator::Handled(const QString& path) const {
+  return handled_.contains(Clean(path));
+}
 
 std::optional<sources::ListedParadoxTable> ParadoxTableLocator::Find(const QString& name) {
   if (folder_.isEmpty() || name.isEmpty()) return std::nullopt;
@@ -46,7 +50,9 @@ std::optional<sources::ListedParadoxTable> ParadoxTableLocator::Find(const QStri
   return std::nullopt;
 }
 
-void ParadoxTableLocator::MarkHandled(const sources::ListedParadoxTable& table) { handled_ << Clean(table.path()); }
+void ParadoxTableLocator::MarkHandled(const sources::ListedParadoxTable& table) {
+  handled_ << Clean(table.path());
+}
 
 sources::Connection& ParadoxTableLocator::ConnectionFor(const sources::ListedParadoxTable& table,
                                                         sources::Connection& start,

@@ -32,7 +32,8 @@ namespace qv::ops {
 class ParadoxTableLocator {
  public:
   // `folder` is the folder box's text; `windows` is yielded to while the subfolders are scanned.
-  ParadoxTableLocator(QString folder, shell::WindowSystem& windows) : folder_(std::move(folder)), windows_(windows) {}
+  ParadoxTableLocator(QString folder, shell::WindowSystem& windows)
+      : folder_(std::move(folder)), windows_(windows) {}
 
   // The table `name` stands for, or std::nullopt when the folder and its subfolders hold no table
   // of that name that this run has not handled (a folder that cannot be scanned holds none).

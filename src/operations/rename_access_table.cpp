@@ -3,21 +3,23 @@
 // table, or changes only the letter case, renames the table in one change of the database. The
 // list then shows the new name in place of the old one.
 #include "operations/handlers.h"
-#include "sources/access_source.h"
-#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "shell/error_trap.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 
 namespace qv::ops {
 namespace {
 
-void Run(sources::Connection& connection, const QString& statement) { connection.Execute(statement.toStdString()); }
+void Run(sources::Connection& connection, const QString& statement) {
+  connection.Execute(statement.toStdString());
+}
 
 }  // namespace
 
-bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects, const QString& old_name,
-                       const QString& new_name, const QString& file, const QString& password,
-                       const shell::ConnectionFields& fields) {
+bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& objects,
+                       const QString& old_name, const QString& new_name, const QString& file,
+                       const QString& password, const shell::ConnectionFields& fields) {
   // The same name: nothing to do, and the overwrite question must never offer to drop the table
   // that is being renamed.
   if (new_name == old_name) return false;
@@ -29,7 +31,8 @@ bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& o
   bool result = true;
   bool replace = false;
   if (!case_only && sources::AccessTableExists(file, password, new_name, fields, objects)) {
-    if (shell::AskYesNo(windows, QStringLiteral("Would you like to overwrite ") + new_name + QStringLiteral("?"),
+    if (shell::AskYesNo(windows,
+                        QStringLiteral("Would you like to overwrite ") + new_name + QStringLiteral("?"),
                         QStringLiteral("Overwrite?"))) {
       replace = true;
     } else {
@@ -42,8 +45,8 @@ bool RenameAccessTable(shell::WindowSystem& windows, sources::DatabaseObjects& o
       // dropped in the same change, so a failure or a crash leaves both tables as they were.
       // (A copy could not target a spelling that differs only in case while the old table
       // exists, and a copy after a drop would lose the replaced table if it failed.)
-      QString statement = QStringLiteral("ALTER TABLE ") + QuoteName(old_name) + QStringLiteral(" RENAME TO ") +
-                          QuoteName(new_name);
+      QString statement = QStringLiteral("ALTER TABLE ") + QuoteName(old_name) +
+                          QStringLiteral(" RENAME TO ") + QuoteName(new_name);
       if (replace) statement += QStringLiteral(" REPLACE");
       Run(db, statement);
     } else {
@@ -60,7 +63,8 @@ void RenameAccessTableClick(shell::TablePageContext& page, sources::DatabaseObje
   shell::TableList& list = page.page.access_list;
 
   if (trap.Test(100, [&] { return list.selectedCount() != 1; })) {
-    trap.Step(130, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select just one table to rename.")); });
+    trap.Step(
+        130, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select just one table to rename.")); });
     return;
   }
   if (trap.Test(102, [&] { return list.currentRow() == -1; })) {
@@ -79,9 +83,9 @@ void RenameAccessTableClick(shell::TablePageContext& page, sources::DatabaseObje
   }
   QString answer;
   trap.Step(116, [&] {
-    answer = shell::InputBox(page.windows,
-                             QStringLiteral("Enter new name of ") + list.text(list.currentRow()) + QStringLiteral(":"),
-                             old_name);
+    answer = shell::InputBox(
+        page.windows,
+        QStringLiteral("Enter new name of ") + list.text(list.currentRow()) + QStringLiteral(":"), old_name);
   });
   if (trap.Test(118, [&] { return !answer.isEmpty(); })) {
     bool renamed = false;

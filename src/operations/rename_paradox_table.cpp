@@ -1,7 +1,7 @@
 // "Rename Table" of the Paradox list: the table's files take the new name in the folder the list
-// found the table in (the Paradox folder or one of its subfolders), the whole family together (.DB with its .MB, indexes and the rest), so memo and blob values stay
-// with their table. The new name must be a plain file name; a table already under that name is
-// replaced only when the user says so, as on the Access side.
+// found the table in (the Paradox folder or one of its subfolders), the whole family together (.DB with its
+// .MB, indexes and the rest), so memo and blob values stay with their table. The new name must be a plain
+// file name; a table already under that name is replaced only when the user says so, as on the Access side.
 #include <QDir>
 #include <QFileInfo>
 
@@ -9,12 +9,12 @@
 #include "operations/list_box.h"
 #include "operations/paradox_name.h"
 #include "operations/paradox_table_locator.h"
-#include "sources/access_source.h"
-#include "sources/paradox_source.h"
 #include "operations/statements.h"
 #include "operations/table_files.h"
 #include "operations/table_replacement.h"
 #include "shell/error_trap.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 
 namespace qv::ops {
 
@@ -25,13 +25,12 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
 
   trap.Step(100, [&] { paradox = sources::MakeConnection(objects); });
   trap.Step(102, [&] { page.page.pointer.SetPointer(shell::kPointerHourglass); });
-  trap.Step(104, [&] {
-    Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString());
-  });
+  trap.Step(104, [&] { Use(paradox).Open(sources::ParadoxConnectionString(page.fields).toStdString()); });
   if (trap.Test(106, [&] { return list.currentRow() == -1; })) {
     trap.Step(134, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select a table to rename.")); });
   } else if (trap.Test(108, [&] { return list.selectedCount() != 1; })) {
-    trap.Step(132, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select just one table to rename.")); });
+    trap.Step(
+        132, [&] { shell::ShowOk(page.windows, QStringLiteral("Please select just one table to rename.")); });
   } else {
     const int count = trap.Value(110, 0, [&] { return list.count(); });
     for (int i = count - 1; i >= 0; --i) {
@@ -40,8 +39,8 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
       QString answer;
       trap.Step(114, [&] { old_name = list.text(i); });
       trap.Step(116, [&] {
-        answer = shell::InputBox(page.windows, QStringLiteral("Enter new name of ") + old_name + QStringLiteral(":"),
-                                 old_name);
+        answer = shell::InputBox(
+            page.windows, QStringLiteral("Enter new name of ") + old_name + QStringLiteral(":"), old_name);
       });
       if (trap.Test(118, [&] { return !answer.isEmpty(); })) {
         bool renamed = false;
@@ -50,26 +49,31 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
           // A table of a subfolder is listed with its folder ("archive/ORDERLOG"); the new name
           // may keep that folder part, and the table stays in its folder.
           const QString prefix = old_name.left(old_name.lastIndexOf(QLatin1Char('/')) + 1);
-          if (!prefix.isEmpty() && answer.startsWith(prefix, Qt::CaseInsensitive)) answer = answer.mid(prefix.size());
+          if (!prefix.isEmpty() && answer.startsWith(prefix, Qt::CaseInsensitive))
+            answer = answer.mid(prefix.size());
           CheckParadoxName(answer);
           if (prefix + answer == old_name) return;  // nothing changes; the table stays as it is
           // The table keeps its folder: one listed from a subfolder is renamed in that subfolder.
           ParadoxTableLocator tables(page.fields.paradoxFolder(), page.windows);
           const auto table = tables.Find(old_name);
-          const QStringList old_files = table ? TableFiles(table->folder, table->providerName()) : QStringList();
+          const QStringList old_files =
+              table ? TableFiles(table->folder, table->providerName()) : QStringList();
           if (old_files.isEmpty())
-            shell::Fail(errc::kRuntimeFileNotFound,
-                        QStringLiteral("The table %1 has no file in the folder '%2' or its subfolders, so it keeps "
-                                       "its name.")
-                            .arg(old_name, page.fields.paradoxFolder()));
+            shell::Fail(
+                errc::kRuntimeFileNotFound,
+                QStringLiteral("The table %1 has no file in the folder '%2' or its subfolders, so it keeps "
+                               "its name.")
+                    .arg(old_name, page.fields.paradoxFolder()));
           const QString folder = table->folder;
           const QString source = old_files.front();
           const bool case_only = (prefix + answer).compare(old_name, Qt::CaseInsensitive) == 0;
           // What an interrupted earlier run left half done in this folder is settled first.
           CleanUpParadoxFolder(folder);
           if (!case_only && !TableFiles(folder, answer).isEmpty()) {
-            if (!shell::AskYesNo(page.windows, QStringLiteral("Would you like to overwrite ") + answer + QStringLiteral("?"),
-                                 QStringLiteral("Overwrite?")))
+            if (!shell::AskYesNo(
+                    page.windows,
+                    QStringLiteral("Would you like to overwrite ") + answer + QStringLiteral("?"),
+                    QStringLiteral("Overwrite?")))
               return;
             replaced = true;
           }

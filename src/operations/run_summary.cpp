@@ -25,8 +25,9 @@ QString RunSummary::Text() const {
   if (selected_ == 0) return QStringLiteral("No table was selected; nothing was sent.");
   QStringList out;
   if (not_saved_)
-    out << QStringLiteral("Tables written: %1 of %2, but the database could not be saved, so the last of them "
-                          "may be missing.")
+    out << QStringLiteral(
+               "Tables written: %1 of %2, but the database could not be saved, so the last of them "
+               "may be missing.")
                .arg(sent_)
                .arg(selected_);
   else

@@ -12,16 +12,16 @@
 
 #include "engine/core/error.h"
 #include "operations/handlers.h"
-#include "operations/transfer_connections.h"
 #include "operations/list_box.h"
 #include "operations/paradox_table_locator.h"
+#include "operations/run_summary.h"
+#include "operations/statements.h"
+#include "operations/table_replacement.h"
+#include "operations/transfer_connections.h"
+#include "operations/value_rendering.h"
+#include "shell/error_trap.h"
 #include "sources/access_source.h"
 #include "sources/paradox_source.h"
-#include "operations/statements.h"
-#include "operations/value_rendering.h"
-#include "operations/run_summary.h"
-#include "operations/table_replacement.h"
-#include "shell/error_trap.h"
 
 namespace qv::ops {
 namespace {
@@ -34,7 +34,8 @@ enum class Answer { kNone, kYes, kNo };
 class StatementTrap {
  public:
   explicit StatementTrap(shell::WindowSystem& windows)
-      : trap_(windows, QString::fromLatin1(kSendToAccessLocation), shell::ErrorTrap::Variant::kWithStatement) {}
+      : trap_(windows, QString::fromLatin1(kSendToAccessLocation),
+              shell::ErrorTrap::Variant::kWithStatement) {}
 
   std::string statement;
 
@@ -432,7 +433,7 @@ void AccessTransfer::Finish() {
   });
   if (!saved)
     summary_.NotSaved(QStringLiteral("The Access database could not be saved: ") +
-                  ReasonLine(trap_.lastFailure().description) + QStringLiteral("."));
+                      ReasonLine(trap_.lastFailure().description) + QStringLiteral("."));
   trap_.Step(270, [&] { Use(paradox_).Close(); });
   trap_.Step(272, [&] { shell::ShowOk(windows_, summary_.Text()); });
 }

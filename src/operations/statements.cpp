@@ -5,9 +5,8 @@
 #include <utility>
 
 #include "operations/value_rendering.h"
-#include "sources/datatype.h"
-
 #include "shell/failure.h"
+#include "sources/datatype.h"
 
 namespace qv::ops {
 
@@ -17,9 +16,10 @@ QString QuoteName(const QString& name, bool bracket_first) {
   if (bracket_first ? bracket_ok : !backquote_ok && bracket_ok)
     return QLatin1Char('[') + name + QLatin1Char(']');
   if (backquote_ok) return QLatin1Char('`') + name + QLatin1Char('`');
-  shell::Fail(errc::kInvalidName, QStringLiteral("'%1' is not a valid name: it holds both '`' and ']', so no statement "
-                                           "can name it.")
-                                .arg(name));
+  shell::Fail(errc::kInvalidName,
+              QStringLiteral("'%1' is not a valid name: it holds both '`' and ']', so no statement "
+                             "can name it.")
+                  .arg(name));
 }
 
 QString FolderPart(const QString& folder) {
@@ -39,17 +39,21 @@ QString CopyToParadoxStatement(const QString& folder, const QString& target, con
          QuoteName(target + QStringLiteral(".db"), true) + QStringLiteral(" from ") + QuoteName(source, true);
 }
 
-QString DropStatement(const QString& name) { return QStringLiteral("DROP TABLE ") + QuoteName(name); }
+QString DropStatement(const QString& name) {
+  return QStringLiteral("DROP TABLE ") + QuoteName(name);
+}
 
-QString DropStatementWithSemicolon(const QString& name) { return DropStatement(name) + QStringLiteral(";"); }
+QString DropStatementWithSemicolon(const QString& name) {
+  return DropStatement(name) + QStringLiteral(";");
+}
 
 QString SelectAllStatement(const QString& name) {
   return QStringLiteral("SELECT * FROM ") + QuoteName(name);
 }
 
 QString CopyTableStatement(const QString& old_name, const QString& new_name) {
-  return QStringLiteral("SELECT a1.* INTO ") + QuoteName(new_name) + QStringLiteral(" FROM ") + QuoteName(old_name) +
-         QStringLiteral(" AS a1;");
+  return QStringLiteral("SELECT a1.* INTO ") + QuoteName(new_name) + QStringLiteral(" FROM ") +
+         QuoteName(old_name) + QStringLiteral(" AS a1;");
 }
 
 std::string_view ColumnSuffix(std::int16_t ado_type) {
@@ -73,7 +77,9 @@ std::string_view ColumnSuffix(std::int16_t ado_type) {
   return "` TEXT,";
 }
 
-void InsertStatement::Start(const std::string& prefix) { text_ = prefix; }
+void InsertStatement::Start(const std::string& prefix) {
+  text_ = prefix;
+}
 
 void InsertStatement::AddValue(const std::optional<std::string>& rendered) {
   if (!rendered) {

@@ -38,11 +38,17 @@ QStringList MatchingFiles(const QString& folder, const QString& name, bool famil
 
 }  // namespace
 
-bool IsFamilyExtension(const QString& extension) { return paradox::IsFamilyExtension(extension.toStdString()); }
+bool IsFamilyExtension(const QString& extension) {
+  return paradox::IsFamilyExtension(extension.toStdString());
+}
 
-QStringList TableFiles(const QString& folder, const QString& name) { return MatchingFiles(folder, name, false); }
+QStringList TableFiles(const QString& folder, const QString& name) {
+  return MatchingFiles(folder, name, false);
+}
 
-QStringList FamilyFiles(const QString& folder, const QString& name) { return MatchingFiles(folder, name, true); }
+QStringList FamilyFiles(const QString& folder, const QString& name) {
+  return MatchingFiles(folder, name, true);
+}
 
 void DeleteFileQuietly(shell::WindowSystem& windows, const QString& path) {
   windows.Yield();
@@ -79,14 +85,16 @@ bool RenameFile(shell::WindowSystem& windows, const QString& source_db, const QS
       if (QFileInfo::exists(to) && !QFile::remove(to)) {
         for (const QString& made : copies) QFile::remove(made);
         shell::Fail(errc::kPathFileAccess,
-                    QStringLiteral("Could not replace the file '%1'; the table '%2' keeps its name.").arg(to, source_db));
+                    QStringLiteral("Could not replace the file '%1'; the table '%2' keeps its name.")
+                        .arg(to, source_db));
       }
       QFile file(from);
       if (!file.copy(to)) {
         const QString why = file.errorString();
         for (const QString& made : copies) QFile::remove(made);
-        shell::Fail(errc::kPathFileAccess,
-                    QStringLiteral("Could not copy '%1' to '%2': %3; the table keeps its name.").arg(from, to, why));
+        shell::Fail(
+            errc::kPathFileAccess,
+            QStringLiteral("Could not copy '%1' to '%2': %3; the table keeps its name.").arg(from, to, why));
       }
       copies.push_back(to);
     }

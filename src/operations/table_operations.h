@@ -9,7 +9,8 @@ namespace qv::ops {
 class TableOperations : public shell::TablePageOperations {
  public:
   // `objects` makes the connections and record sets of every run; the program's own by default.
-  explicit TableOperations(sources::DatabaseObjects& objects = sources::DefaultObjects()) : objects_(objects) {}
+  explicit TableOperations(sources::DatabaseObjects& objects = sources::DefaultObjects())
+      : objects_(objects) {}
 
   void SendToParadox(shell::TablePageContext& page) override;
   void SendToAccess(shell::TablePageContext& page) override;

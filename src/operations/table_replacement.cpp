@@ -21,7 +21,8 @@ const QString kMarkerExtension = QStringLiteral(".rpl");
 
 // Writes a file's data (or a folder's entries) through to the disk; best effort.
 void SyncPath(const QString& path, bool folder = false) {
-  const int fd = ::open(QFile::encodeName(path).constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+  const int fd =
+      ::open(QFile::encodeName(path).constData(), (folder ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
@@ -33,7 +34,9 @@ QString ExtensionOf(const QString& path) {
   return dot < 0 ? QString() : file.mid(dot);
 }
 
-bool SameExtension(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool SameExtension(const QString& a, const QString& b) {
+  return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // Carries out a written-down swap: see the header. Safe to run again after any interruption.
 void RollForward(const QString& folder, const QString& marker) {
@@ -79,12 +82,15 @@ void RollForward(const QString& folder, const QString& marker) {
 
 }  // namespace
 
-bool IsTemporaryName(const QString& name) { return name.startsWith(kPrefix, Qt::CaseInsensitive); }
+bool IsTemporaryName(const QString& name) {
+  return name.startsWith(kPrefix, Qt::CaseInsensitive);
+}
 
 QString TemporaryParadoxName(const QString& folder) {
   for (int n = 1;; ++n) {
     const QString name = kPrefix + QString::number(n);
-    if (FamilyFiles(folder, name).isEmpty() && !QFileInfo::exists(QDir(folder).filePath(name + kMarkerExtension)))
+    if (FamilyFiles(folder, name).isEmpty() &&
+        !QFileInfo::exists(QDir(folder).filePath(name + kMarkerExtension)))
       return name;
   }
 }
@@ -114,9 +120,10 @@ void ReplaceParadoxTable(const QString& folder, const QString& temporary, const 
   const QString marker = QDir(folder).filePath(temporary + kMarkerExtension);
   {
     QSaveFile out(marker);
-    if (!out.open(QIODevice::WriteOnly) || out.write((name + QLatin1Char('\n') + extensions.join(QLatin1Char(' ')) +
-                                                      QLatin1Char('\n'))
-                                                         .toUtf8()) < 0 ||
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(
+            (name + QLatin1Char('\n') + extensions.join(QLatin1Char(' ')) + QLatin1Char('\n')).toUtf8()) <
+            0 ||
         !out.commit()) {
       for (const QString& path : files) QFile::remove(path);
       shell::Fail(errc::kDiskIo, QStringLiteral("Could not write '%1': %2; the table %3 is unchanged.")
@@ -137,16 +144,19 @@ void CleanUpParadoxFolder(const QString& folder) {
   } catch (...) {
     // Tried again by the next run.
   }
-  const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  const QFileInfoList entries =
+      dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
   for (const QFileInfo& entry : entries) {
     const QString file = entry.fileName();
     if (!file.startsWith(QStringLiteral("~qv"), Qt::CaseInsensitive)) continue;
     const bool writer_leftover = file.endsWith(QStringLiteral("-tmp"), Qt::CaseInsensitive);
     // A temporary table whose marker is still there (a swap that could not finish) is kept for
     // the next run; without a marker it never replaced anything.
-    const bool temporary_table = IsTemporaryName(file) && IsFamilyExtension(ExtensionOf(file)) &&
-                                 !QFileInfo::exists(dir.filePath(entry.completeBaseName() + kMarkerExtension));
-    const bool unfinished_marker = IsTemporaryName(file) && file.contains(QStringLiteral(".rpl."), Qt::CaseInsensitive);
+    const bool temporary_table =
+        IsTemporaryName(file) && IsFamilyExtension(ExtensionOf(file)) &&
+        !QFileInfo::exists(dir.filePath(entry.completeBaseName() + kMarkerExtension));
+    const bool unfinished_marker =
+        IsTemporaryName(file) && file.contains(QStringLiteral(".rpl."), Qt::CaseInsensitive);
     if (writer_leftover || temporary_table || unfinished_marker) QFile::remove(entry.filePath());
   }
 }
@@ -178,8 +188,8 @@ void DropTemporaryAccessTables(sources::Connection& access) {
 }
 
 QString ReplaceTableStatement(const QString& temporary, const QString& name) {
-  return QStringLiteral("ALTER TABLE ") + QuoteName(temporary) + QStringLiteral(" RENAME TO ") + QuoteName(name) +
-         QStringLiteral(" REPLACE");
+  return QStringLiteral("ALTER TABLE ") + QuoteName(temporary) + QStringLiteral(" RENAME TO ") +
+         QuoteName(name) + QStringLiteral(" REPLACE");
 }
 
 }  // namespace qv::ops

@@ -25,7 +25,8 @@ void OpenTransferConnections(Trap& trap, shell::TablePageContext& page,
   trap.Step(118, [&] { Use(access).Mode = sources::kModeReadWrite; });
   trap.Step(120, [&] {
     Use(access).Open(
-        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields).toStdString());
+        sources::AccessConnectionString(page.fields.accessFile(), page.fields.accessPassword(), page.fields)
+            .toStdString());
   });
 }
 

@@ -38,8 +38,8 @@ char* TwoDigits(char* p, unsigned v) {
 // values whose fields have their usual widths, written at `p` (room for 23 characters); nullptr
 // for the others, which take FormatTimestamp.
 char* PutPlainTimestamp(const Timestamp& t, char* p) {
-  if (t.year < 0 || t.year > 9999 || t.month > 99 || t.day > 99 || t.hour > 99 || t.minute > 99 || t.second > 99 ||
-      t.millisecond > 999)
+  if (t.year < 0 || t.year > 9999 || t.month > 99 || t.day > 99 || t.hour > 99 || t.minute > 99 ||
+      t.second > 99 || t.millisecond > 999)
     return nullptr;
   p = TwoDigits(p, static_cast<unsigned>(t.year) / 100);
   p = TwoDigits(p, static_cast<unsigned>(t.year) % 100);

@@ -6,9 +6,9 @@
 #include "shell/cursor_file.h"
 #include "shell/error_trap.h"
 #include "shell/files.h"
-#include "shell/user_samples.h"
 #include "shell/product.h"
 #include "shell/product_icon.h"
+#include "shell/user_samples.h"
 
 namespace qv::pages {
 namespace {

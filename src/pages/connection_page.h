@@ -35,8 +35,12 @@ class ConnectionPage : public Page, public shell::StartupPage, public shell::Con
   QString accessFile() const override { return text2_->text(); }
   QString accessPassword() const override { return text3_->text(); }
   // The code-page settings have no box: read from the store each time an operation asks.
-  QString paradoxCodePage() const override { return services_.settings.Read(QString::fromUtf8(shell::kParadoxCodePageKey)); }
-  QString accessCodePage() const override { return services_.settings.Read(QString::fromUtf8(shell::kAccessCodePageKey)); }
+  QString paradoxCodePage() const override {
+    return services_.settings.Read(QString::fromUtf8(shell::kParadoxCodePageKey));
+  }
+  QString accessCodePage() const override {
+    return services_.settings.Read(QString::fromUtf8(shell::kAccessCodePageKey));
+  }
 
   // shell::StartupPage
   void ApplyFaceColors() override;

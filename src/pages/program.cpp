@@ -32,8 +32,8 @@ Program::Program(Options options) : options_(std::move(options)) {
     options_.open_url = [](const QString& address) { return QDesktopServices::openUrl(QUrl(address)); };
   }
 
-  connection_page_ =
-      std::make_unique<ConnectionPage>(ConnectionPage::Services{*windows_, *settings_, program_folder_, options_.data_folder});
+  connection_page_ = std::make_unique<ConnectionPage>(
+      ConnectionPage::Services{*windows_, *settings_, program_folder_, options_.data_folder});
   connection_page_->SetFlow(this);
   connection_page_->SetActions(options_.connection_actions);
   connection_page_->OnClosed([this] { End(); });

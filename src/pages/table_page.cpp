@@ -158,8 +158,7 @@ void TablePage::SetAllSelected(const QString& location, QListWidget* list, bool 
     for (int row = 0; row < list->count(); ++row) list->item(row)->setSelected(selected);
     // The operations act on a list that has a current item; a list that has none yet (no click
     // so far) gets its first item, without changing the selection just made.
-    if (list->count() > 0 && list->currentRow() == -1)
-      list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    if (list->count() > 0 && list->currentRow() == -1) list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
   });
 }
 

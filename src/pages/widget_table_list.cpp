@@ -1,6 +1,5 @@
 #include "pages/widget_table_list.h"
 
-
 namespace qv::pages {
 QListWidgetItem* WidgetTableList::Item(int row) const {
   QListWidgetItem* item = (row >= 0 && row < list_->count()) ? list_->item(row) : nullptr;
@@ -35,7 +34,8 @@ void WidgetTableList::SetCurrentRow(int row) {
 }
 
 void WidgetTableList::Add(const QString& text) {
-  const int row = shell::SortedInsertRow(list_->count(), [this](int i) { return list_->item(i)->text(); }, text);
+  const int row = shell::SortedInsertRow(
+      list_->count(), [this](int i) { return list_->item(i)->text(); }, text);
   list_->insertItem(row, text);
 }
 

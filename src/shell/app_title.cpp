@@ -29,7 +29,9 @@ QString& CurrentTitle() {
 }
 }  // namespace
 
-void SetAppTitle() { CurrentTitle() = ShortenedAppTitle(QString::fromUtf8(kProductName)); }
+void SetAppTitle() {
+  CurrentTitle() = ShortenedAppTitle(QString::fromUtf8(kProductName));
+}
 
 QString AppTitle() {
   const QString& title = CurrentTitle();

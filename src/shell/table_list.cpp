@@ -6,7 +6,8 @@
 namespace qv::shell {
 
 int SortedInsertRow(const QStringList& items, const QString& text) {
-  return SortedInsertRow(static_cast<int>(items.size()), [&items](int i) { return items[i]; }, text);
+  return SortedInsertRow(
+      static_cast<int>(items.size()), [&items](int i) { return items[i]; }, text);
 }
 
 int SortedInsertRow(int count, const std::function<QString(int)>& textAt, const QString& text) {

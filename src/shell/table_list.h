@@ -3,10 +3,9 @@
 // command-line program's lists build on it).
 #pragma once
 
-#include <functional>
-
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace qv::shell {
 

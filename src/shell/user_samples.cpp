@@ -17,7 +17,8 @@ namespace {
 // The main file of a table or a database; the other files of its name belong to it.
 bool IsMainFile(const QString& name) {
   const QString suffix = QFileInfo(name).suffix().toLower();
-  return suffix == QStringLiteral("db") || suffix == QStringLiteral("mdb") || suffix == QStringLiteral("accdb");
+  return suffix == QStringLiteral("db") || suffix == QStringLiteral("mdb") ||
+         suffix == QStringLiteral("accdb");
 }
 
 // Files of one name in one folder: "ORDERS" with ORDERS.DB, ORDERS.MB, ORDERS.PX.
@@ -33,11 +34,11 @@ void CopyOne(const QString& from, const QString& to) {
          QStringLiteral("The sample file '%1' could not be replaced.").arg(QDir::toNativeSeparators(to)));
   QFile source(from);
   if (!source.copy(to))
-    Fail(errc::kPathFileAccess, QStringLiteral("The sample file '%1' could not be copied to '%2': %3")
-                                              .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to),
-                                                   source.errorString()));
-  QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                QFileDevice::ReadOther);
+    Fail(errc::kPathFileAccess,
+         QStringLiteral("The sample file '%1' could not be copied to '%2': %3")
+             .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to), source.errorString()));
+  QFile::setPermissions(
+      to, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 }
 
 }  // namespace

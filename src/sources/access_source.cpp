@@ -15,7 +15,8 @@ QString Text(const qv::Value& v) {
 
 }  // namespace
 
-QString AccessConnectionString(const QString& file, const QString& password, const shell::ConnectionFields& fields) {
+QString AccessConnectionString(const QString& file, const QString& password,
+                               const shell::ConnectionFields& fields) {
   QString path = file;
   QString secret = password;
   if (file.isEmpty()) {
@@ -35,7 +36,8 @@ QString AccessConnectionString(const QString& file, const QString& password, con
 
 std::unique_ptr<Connection> MakeConnection(DatabaseObjects& objects) {
   auto cn = objects.CreateConnection();
-  if (!cn) throw Error(errc::kCannotCreateObject, "ActiveX component can't create object 'ADODB.Connection'.");
+  if (!cn)
+    throw Error(errc::kCannotCreateObject, "ActiveX component can't create object 'ADODB.Connection'.");
   return cn;
 }
 
@@ -48,7 +50,8 @@ std::unique_ptr<Recordset> MakeRecordset(DatabaseObjects& objects) {
 std::optional<QStringList> GetAccessTables(const QString& file, const shell::ConnectionFields& fields,
                                            shell::WindowSystem& windows, DatabaseObjects& objects) {
   auto cn = MakeConnection(objects);
-  auto unused = MakeRecordset(objects);  // made as the listing always made it; the schema comes from the connection
+  auto unused =
+      MakeRecordset(objects);  // made as the listing always made it; the schema comes from the connection
   try {
     if (!shell::FileExists(file)) return std::nullopt;
     cn->Open(AccessConnectionString(QString(), QString(), fields).toStdString());
@@ -70,8 +73,9 @@ std::optional<QStringList> GetAccessTables(const QString& file, const shell::Con
   }
 }
 
-void AddTablesToAccessListbox(shell::TableList& list, const QString& file, const shell::ConnectionFields& fields,
-                              shell::WindowSystem& windows, DatabaseObjects& objects) {
+void AddTablesToAccessListbox(shell::TableList& list, const QString& file,
+                              const shell::ConnectionFields& fields, shell::WindowSystem& windows,
+                              DatabaseObjects& objects) {
   shell::ErrorTrap trap(windows, QString::fromLatin1(kAccessListLocation));
   std::optional<QStringList> tables;
   trap.Step(100, [&] { list.Clear(); });

@@ -1,15 +1,14 @@
 #include "sources/connection_actions.h"
 
-#include "shell/error_trap.h"
-#include "shell/files.h"
-#include "sources/access_source.h"
-#include "sources/paradox_source.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include "engine/jet/write/database_creator.h"
+#include "shell/error_trap.h"
+#include "shell/files.h"
+#include "sources/access_source.h"
+#include "sources/paradox_source.h"
 
 namespace qv::sources {
 
@@ -60,14 +59,16 @@ bool AccessFileReady(shell::ConnectionPageContext& page) {
     shell::ShowOk(page.windows, QStringLiteral("The Access database '%1' does not exist.").arg(file));
     return false;
   }
-  if (!shell::AskYesNo(page.windows,
-                       QStringLiteral("The Access database '%1' does not exist. Create a new, empty database there?")
-                           .arg(file),
-                       QStringLiteral("Create?")))
+  if (!shell::AskYesNo(
+          page.windows,
+          QStringLiteral("The Access database '%1' does not exist. Create a new, empty database there?")
+              .arg(file),
+          QStringLiteral("Create?")))
     return false;
   // Access 2000 for .mdb, Access 2007 for .accdb.
-  qv::jet::CreateDatabase(QFile::encodeName(file).toStdString(),
-                          suffix == QStringLiteral("mdb") ? qv::jet::DatabaseFormat::Jet4 : qv::jet::DatabaseFormat::Ace2007);
+  qv::jet::CreateDatabase(QFile::encodeName(file).toStdString(), suffix == QStringLiteral("mdb")
+                                                                     ? qv::jet::DatabaseFormat::Jet4
+                                                                     : qv::jet::DatabaseFormat::Ace2007);
   return true;
 }
 
@@ -76,12 +77,16 @@ bool AccessFileReady(shell::ConnectionPageContext& page) {
 void ConnectionActions::Next(shell::ConnectionPageContext& page) {
   shell::ErrorTrap trap(page.windows, QStringLiteral("Form1.PushButton2_Click"));
   trap.Step(100, [&] { page.pointer.SetPointer(shell::kPointerHourglass); });
-  if (trap.Test(102, [&] { return FolderUsable(page); }) && trap.Test(104, [&] { return AccessFileReady(page); })) {
+  if (trap.Test(102, [&] { return FolderUsable(page); }) &&
+      trap.Test(104, [&] { return AccessFileReady(page); })) {
     trap.Step(106, [&] {
       shell::TablePageParts parts = page.flow.UseTablePage();
-      AddTablesToAccessListbox(parts.access_list, page.fields.accessFile(), page.fields, page.windows, objects_);
+      AddTablesToAccessListbox(parts.access_list, page.fields.accessFile(), page.fields, page.windows,
+                               objects_);
     });
-    trap.Step(108, [&] { AddTablesToParadoxListbox(page.flow.UseTablePage().paradox_list, page.fields, page.windows); });
+    trap.Step(108, [&] {
+      AddTablesToParadoxListbox(page.flow.UseTablePage().paradox_list, page.fields, page.windows);
+    });
     trap.Step(110, [&] { page.flow.ShowTablePage(); });
     trap.Step(112, [&] { page.flow.HideConnectionPage(); });
   }
@@ -91,7 +96,8 @@ void ConnectionActions::Next(shell::ConnectionPageContext& page) {
 void ConnectionActions::TestConnection(shell::ConnectionPageContext& page) {
   shell::ErrorTrap trap(page.windows, QStringLiteral("Form1.PushButton3_Click"));
   trap.Step(102, [&] { page.pointer.SetPointer(shell::kPointerHourglass); });
-  if (trap.Test(104, [&] { return ParadoxFolderHasTables(page.fields); }, shell::FailedTest::kCountsAsFalse)) {
+  if (trap.Test(
+          104, [&] { return ParadoxFolderHasTables(page.fields); }, shell::FailedTest::kCountsAsFalse)) {
     // The folder is good; an Access file named beside it must open too (with its password).
     QString access_problem;
     if (shell::FileExists(page.fields.accessFile())) {
@@ -107,7 +113,8 @@ void ConnectionActions::TestConnection(shell::ConnectionPageContext& page) {
       trap.Step(106, [&] { shell::ShowOk(page.windows, QStringLiteral("Connection successful.")); });
     } else {
       trap.Step(108, [&] {
-        shell::ShowOk(page.windows, QStringLiteral("Could not connect to the Access database: ") + access_problem);
+        shell::ShowOk(page.windows,
+                      QStringLiteral("Could not connect to the Access database: ") + access_problem);
       });
     }
   } else {

@@ -9,7 +9,8 @@
 namespace qv::sources {
 
 inline constexpr char kAccessNotInstalled[] =
-    "Access is not installed on this computer. You need to have it installed to use this software without error.";
+    "Access is not installed on this computer. You need to have it installed to use this software without "
+    "error.";
 
 // Makes a connection object; when none results, says that Access is not installed. Every failure
 // inside is ignored.

@@ -23,9 +23,13 @@ providers::Provider& Connection::provider() {
   return *provider_;
 }
 
-void Connection::Execute(std::string_view sql) { provider().Execute(sql); }
+void Connection::Execute(std::string_view sql) {
+  provider().Execute(sql);
+}
 
-std::vector<std::string> Connection::TakeNotes() { return provider_ ? provider_->TakeNotes() : std::vector<std::string>{}; }
+std::vector<std::string> Connection::TakeNotes() {
+  return provider_ ? provider_->TakeNotes() : std::vector<std::string>{};
+}
 
 std::unique_ptr<Recordset> Connection::OpenSchema(int schema) {
   auto& p = provider();
@@ -85,7 +89,8 @@ bool Recordset::Eof() const {
 
 void Recordset::MoveNext() {
   RequireOpen();
-  if (eof_) throw Error(errc::kNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
+  if (eof_)
+    throw Error(errc::kNoCurrentRecord, "Either BOF or EOF is True, or the current record has been deleted.");
   eof_ = !rows_->Next(row_);
 }
 
@@ -97,7 +102,8 @@ int Recordset::FieldCount() const {
 Field Recordset::Fields(int index) const {
   RequireOpen();
   if (index < 0 || static_cast<std::size_t>(index) >= types_.size())
-    throw Error(errc::kFieldNotFound, "Item cannot be found in the collection: field " + std::to_string(index) + ".");
+    throw Error(errc::kFieldNotFound,
+                "Item cannot be found in the collection: field " + std::to_string(index) + ".");
   const auto i = static_cast<std::size_t>(index);
   return Field(names_[i], types_[i], eof_ || i >= row_.size() ? nullptr : &row_[i]);
 }
@@ -107,7 +113,8 @@ Field Recordset::Fields(std::string_view name) const {
   const auto& columns = rows_->columns();
   for (std::size_t i = 0; i < columns.size(); ++i)
     if (qv::sql::NamesEqual(columns[i].name, name)) return Fields(static_cast<int>(i));
-  throw Error(errc::kFieldNotFound, "Item cannot be found in the collection: field '" + std::string(name) + "'.");
+  throw Error(errc::kFieldNotFound,
+              "Item cannot be found in the collection: field '" + std::string(name) + "'.");
 }
 
 std::int64_t Recordset::RecordCount() const {
@@ -128,8 +135,12 @@ void Recordset::Close() {
 
 // --- objects ---
 
-std::unique_ptr<Connection> DatabaseObjects::CreateConnection() { return std::make_unique<Connection>(); }
-std::unique_ptr<Recordset> DatabaseObjects::CreateRecordset() { return std::make_unique<Recordset>(); }
+std::unique_ptr<Connection> DatabaseObjects::CreateConnection() {
+  return std::make_unique<Connection>();
+}
+std::unique_ptr<Recordset> DatabaseObjects::CreateRecordset() {
+  return std::make_unique<Recordset>();
+}
 
 DatabaseObjects& DefaultObjects() {
   static DatabaseObjects objects;  // stateless
@@ -139,23 +150,40 @@ DatabaseObjects& DefaultObjects() {
 std::int16_t AdoTypeOf(const qv::Column& column) {
   if (column.adoType != 0) return static_cast<std::int16_t>(column.adoType);
   switch (column.type) {
-    case ColumnType::Boolean: return 11;
-    case ColumnType::Byte: return 17;
-    case ColumnType::Int16: return 2;
-    case ColumnType::Int32: return 3;
-    case ColumnType::Int64: return 20;
-    case ColumnType::Single: return 4;
-    case ColumnType::Double: return 5;
-    case ColumnType::Currency: return 6;
-    case ColumnType::Decimal: return 131;
-    case ColumnType::DateTime: return 7;
-    case ColumnType::Date: return 133;
-    case ColumnType::Time: return 134;
-    case ColumnType::Text: return 202;
-    case ColumnType::Memo: return 203;
-    case ColumnType::Binary: return 204;
-    case ColumnType::LongBinary: return 205;
-    case ColumnType::Guid: return 72;
+    case ColumnType::Boolean:
+      return 11;
+    case ColumnType::Byte:
+      return 17;
+    case ColumnType::Int16:
+      return 2;
+    case ColumnType::Int32:
+      return 3;
+    case ColumnType::Int64:
+      return 20;
+    case ColumnType::Single:
+      return 4;
+    case ColumnType::Double:
+      return 5;
+    case ColumnType::Currency:
+      return 6;
+    case ColumnType::Decimal:
+      return 131;
+    case ColumnType::DateTime:
+      return 7;
+    case ColumnType::Date:
+      return 133;
+    case ColumnType::Time:
+      return 134;
+    case ColumnType::Text:
+      return 202;
+    case ColumnType::Memo:
+      return 203;
+    case ColumnType::Binary:
+      return 204;
+    case ColumnType::LongBinary:
+      return 205;
+    case ColumnType::Guid:
+      return 72;
   }
   return 0;
 }

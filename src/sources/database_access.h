@@ -35,10 +35,10 @@ class Provider;
 namespace qv::sources {
 
 // ADO's numbers for the properties the program sets.
-inline constexpr int kUseServer = 2;        // adUseServer
-inline constexpr int kUseClient = 3;        // adUseClient
-inline constexpr int kModeReadWrite = 3;    // adModeReadWrite
-inline constexpr int kSchemaTables = 20;    // adSchemaTables
+inline constexpr int kUseServer = 2;      // adUseServer
+inline constexpr int kUseClient = 3;      // adUseClient
+inline constexpr int kModeReadWrite = 3;  // adModeReadWrite
+inline constexpr int kSchemaTables = 20;  // adSchemaTables
 
 class Recordset;
 
@@ -80,8 +80,10 @@ class Connection {
 // nothing).
 class Field {
  public:
-  Field(const std::string& name, std::int16_t type, const qv::Value* value) : name_(&name), type_(type), value_(value) {}
-  Field(std::string&& name, std::int16_t type, const qv::Value* value) = delete;  // the name must outlive the field
+  Field(const std::string& name, std::int16_t type, const qv::Value* value)
+      : name_(&name), type_(type), value_(value) {}
+  Field(std::string&& name, std::int16_t type,
+        const qv::Value* value) = delete;  // the name must outlive the field
   const std::string& name() const { return *name_; }
   // The ADO data-type number (adVarWChar 202, adInteger 3, ...).
   std::int16_t Type() const { return type_; }
@@ -123,7 +125,8 @@ class Recordset {
 
   std::unique_ptr<qv::RowReader> rows_;
   std::vector<std::int16_t> types_;
-  std::vector<std::string> names_;  // the columns' names, kept from the open (a field is asked for millions of times)
+  std::vector<std::string>
+      names_;  // the columns' names, kept from the open (a field is asked for millions of times)
   qv::Row row_;
   bool eof_ = true;
   int cursorLocation_ = kUseServer;

@@ -19,13 +19,15 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Whether an entry is a real directory (a symlink to one is not).
 bool IsDirectoryEntry(const std::string& folder, const dirent& e) {
   if (e.d_type == DT_DIR) return true;
   if (e.d_type != DT_UNKNOWN) return false;
-  struct stat st{};
+  struct stat st {};
   return lstat((folder + e.d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -56,7 +58,7 @@ bool CanOpenFile(const std::string& path) {
   // O_PATH opens without asking for read or write rights, as an open for no access does.
   const int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
   if (fd < 0) return false;
-  struct stat st{};
+  struct stat st {};
   const bool ok = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
   close(fd);
   return ok;
@@ -69,7 +71,8 @@ std::vector<std::string> ListFiles(std::string folder, std::string_view pattern)
   DirHandle dir(opendir(folder.c_str()));
   if (!dir) {
     if (errno == ENOENT || errno == ENOTDIR) return names;
-    throw Error(errc::kPathFileAccess, "Path/File access error: '" + folder + "' (" + std::strerror(errno) + ")", folder);
+    throw Error(errc::kPathFileAccess,
+                "Path/File access error: '" + folder + "' (" + std::strerror(errno) + ")", folder);
   }
   while (const dirent* e = readdir(dir.get())) {
     if (e->d_type == DT_DIR) continue;
@@ -122,7 +125,7 @@ void AddSubFolders(std::vector<std::string>& folders, bool recursive, const Yiel
   // The folders of the given collection must exist: looking one up is the step that fails for a
   // start folder that is not there.
   for (const auto& f : folders) {
-    struct stat st{};
+    struct stat st {};
     if (stat(f.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
       throw Error(errc::kPathNotFound, "Path not found: '" + f + "'", f);
   }

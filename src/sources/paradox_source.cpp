@@ -13,8 +13,9 @@ QString ParadoxConnectionString(const shell::ConnectionFields& fields) {
 }
 
 QString ParadoxConnectionString(const QString& folder) {
-  return QStringLiteral("Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=") + folder +
-         QStringLiteral(";Dbq=") + folder + QStringLiteral(";CollatingSequence=ASCII;");
+  return QStringLiteral(
+             "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=") +
+         folder + QStringLiteral(";Dbq=") + folder + QStringLiteral(";CollatingSequence=ASCII;");
 }
 
 bool ParadoxFolderHasTables(const shell::ConnectionFields& fields) {
@@ -100,7 +101,8 @@ void AddTablesToParadoxListbox(shell::TableList& list, const shell::ConnectionFi
       trap.Step(124, [&] { entry = entry.toUpper(); });
       trap.Step(126, [&] { entry.remove(QStringLiteral(".DB"), Qt::CaseSensitive); });
       // A table of a subfolder is named with its folder, so that each entry names one file.
-      if (path != folders.front()) trap.Step(127, [&] { entry = SubfolderPrefix(folders.front(), path) + entry; });
+      if (path != folders.front())
+        trap.Step(127, [&] { entry = SubfolderPrefix(folders.front(), path) + entry; });
       trap.Step(128, [&] { list.Add(entry); });
     }
   }

@@ -32,7 +32,8 @@ struct CliRun {
   QString err;
 };
 
-CliRun Cli(const QStringList& arguments, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+CliRun Cli(const QStringList& arguments,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
   QProcess process;
   process.setProcessEnvironment(environment);
   process.setStandardInputFile(QProcess::nullDevice());
@@ -60,10 +61,12 @@ Dump Read(const std::string& connection_string, const QString& table) {
   sources::Recordset rs;
   rs.Open(("SELECT * FROM `" + table + "`").toStdString(), cn);
   Dump dump;
-  for (int j = 0; j < rs.FieldCount(); ++j) dump.fields.emplace_back(rs.Fields(j).name(), rs.Fields(j).Type());
+  for (int j = 0; j < rs.FieldCount(); ++j)
+    dump.fields.emplace_back(rs.Fields(j).name(), rs.Fields(j).Type());
   for (; !rs.Eof(); rs.MoveNext()) {
     std::vector<std::string> row;
-    for (int j = 0; j < rs.FieldCount(); ++j) row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
+    for (int j = 0; j < rs.FieldCount(); ++j)
+      row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
     dump.rows.push_back(row);
   }
   rs.Close();
@@ -117,8 +120,8 @@ TEST(CliTest, SendsTheSameTablesAsTheWindowBothWays) {
     const QString in = root + QStringLiteral("/in%1").arg(++n);
     QDir().mkpath(in);
     const QString file = ops::testing::CopyInto(source.file, in);
-    const std::string access = sources::AccessConnectionString(file, source.password, ops::testing::Fields())
-                                   .toStdString();
+    const std::string access =
+        sources::AccessConnectionString(file, source.password, ops::testing::Fields()).toStdString();
     const QStringList tables = UserTables(access);
     ASSERT_FALSE(tables.isEmpty());
 
@@ -138,8 +141,8 @@ TEST(CliTest, SendsTheSameTablesAsTheWindowBothWays) {
     ASSERT_TRUE(pw.open(QIODevice::WriteOnly | QIODevice::Truncate));
     pw.write(source.password.toUtf8() + "\n");
     pw.close();
-    const CliRun run = Cli({QStringLiteral("to-paradox"), QStringLiteral("--password-file"), password_file, file, by_cli,
-                         QStringLiteral("--all")});
+    const CliRun run = Cli({QStringLiteral("to-paradox"), QStringLiteral("--password-file"), password_file,
+                            file, by_cli, QStringLiteral("--all")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString() << run.out.toStdString();
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
 
@@ -171,8 +174,10 @@ TEST(CliTest, SendsTheSameTablesAsTheWindowBothWays) {
   const QString cli_db = root + QStringLiteral("/cli.mdb");
   const CliRun run = Cli({QStringLiteral("to-access"), folder, cli_db, QStringLiteral("--all")});
   ASSERT_EQ(run.status, 0) << run.err.toStdString() << run.out.toStdString();
-  for (const QString& table : listed) EXPECT_TRUE(run.out.contains(QStringLiteral("  %1: done\n").arg(table)));
-  ASSERT_EQ(UserTables(ops::testing::AccessString(cli_db)), UserTables(ops::testing::AccessString(window_db)));
+  for (const QString& table : listed)
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  %1: done\n").arg(table)));
+  ASSERT_EQ(UserTables(ops::testing::AccessString(cli_db)),
+            UserTables(ops::testing::AccessString(window_db)));
   for (const QString& table : listed) {
     SCOPED_TRACE(table.toStdString());
     const Dump window = Read(ops::testing::AccessString(window_db), table);
@@ -206,8 +211,9 @@ TEST(CliTest, ARunWhereSomeTablesFailSaysWhichWithTheirNumbersAndExitsOne) {
   // Into Access: the broken table fails (its select is reported), the rest go through, and a
   // name nobody has is not found.
   const QString db = root + QStringLiteral("/shop.accdb");
-  CliRun run = Cli({QStringLiteral("to-access"), folder, db, QStringLiteral("CONTACTSA"), QStringLiteral("contactsb"),
-                 QStringLiteral("BROKEN"), QStringLiteral("DECIMAL"), QStringLiteral("NOSUCH")});
+  CliRun run =
+      Cli({QStringLiteral("to-access"), folder, db, QStringLiteral("CONTACTSA"), QStringLiteral("contactsb"),
+           QStringLiteral("BROKEN"), QStringLiteral("DECIMAL"), QStringLiteral("NOSUCH")});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.contains(QStringLiteral("  CONTACTSA: done\n"))) << run.out.toStdString();
   EXPECT_TRUE(run.out.contains(QStringLiteral("  CONTACTSB: done\n"))) << run.out.toStdString();
@@ -215,26 +221,31 @@ TEST(CliTest, ARunWhereSomeTablesFailSaysWhichWithTheirNumbersAndExitsOne) {
   EXPECT_TRUE(run.out.contains(QRegularExpression(QStringLiteral("  BROKEN: failed \\(error \\d+\\)\n"))))
       << run.out.toStdString();
   EXPECT_TRUE(run.out.contains(QStringLiteral("  NOSUCH: not found\n")));
-  EXPECT_TRUE(run.out.endsWith(QStringLiteral("to-access: 5 tables: 3 done, 1 failed, 0 skipped, 1 not found\n")))
+  EXPECT_TRUE(
+      run.out.endsWith(QStringLiteral("to-access: 5 tables: 3 done, 1 failed, 0 skipped, 1 not found\n")))
       << run.out.toStdString();
-  EXPECT_TRUE(run.err.contains(QRegularExpression(
-      QStringLiteral("quorvella-cli: error \\d+: [^\n]+ \\[table BROKEN\\] \\[Form2.PushButton4_Click, step 142\\]\n"))))
+  EXPECT_TRUE(run.err.contains(QRegularExpression(QStringLiteral(
+      "quorvella-cli: error \\d+: [^\n]+ \\[table BROKEN\\] \\[Form2.PushButton4_Click, step 142\\]\n"))))
       << run.err.toStdString();
-  EXPECT_TRUE(run.err.contains(QStringLiteral("quorvella-cli: error 3376: Table 'NOSUCH' does not exist in '%1'.\n")
-                                   .arg(folder)));
-  EXPECT_EQ(UserTables(ops::testing::AccessString(db)),
-            (QStringList{QStringLiteral("CONTACTSA"), QStringLiteral("CONTACTSB"), QStringLiteral("DECIMAL")}));
+  EXPECT_TRUE(run.err.contains(
+      QStringLiteral("quorvella-cli: error 3376: Table 'NOSUCH' does not exist in '%1'.\n").arg(folder)));
+  EXPECT_EQ(
+      UserTables(ops::testing::AccessString(db)),
+      (QStringList{QStringLiteral("CONTACTSA"), QStringLiteral("CONTACTSB"), QStringLiteral("DECIMAL")}));
 
   // Back into Paradox: both long names cut to CONTACTS; the one handled second takes the next
   // free name, as in the window, and the summary says so. DECIMAL exists and is skipped under
   // --no-overwrite.
-  run = Cli({QStringLiteral("to-paradox"), QStringLiteral("--no-overwrite"), db, folder, QStringLiteral("--all")});
+  run = Cli(
+      {QStringLiteral("to-paradox"), QStringLiteral("--no-overwrite"), db, folder, QStringLiteral("--all")});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(run.out.contains(QStringLiteral("  CONTACTSA -> CONTAC~1: done\n")) ||
               run.out.contains(QStringLiteral("  CONTACTSB -> CONTAC~1: done\n")))
       << run.out.toStdString();
-  EXPECT_TRUE(run.out.contains(QStringLiteral("  DECIMAL: skipped (not overwritten)\n"))) << run.out.toStdString();
-  EXPECT_TRUE(run.out.endsWith(QStringLiteral("to-paradox: 3 tables: 2 done, 0 failed, 1 skipped, 0 not found\n")))
+  EXPECT_TRUE(run.out.contains(QStringLiteral("  DECIMAL: skipped (not overwritten)\n")))
+      << run.out.toStdString();
+  EXPECT_TRUE(
+      run.out.endsWith(QStringLiteral("to-paradox: 3 tables: 2 done, 0 failed, 1 skipped, 0 not found\n")))
       << run.out.toStdString();
   EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/CONTAC~1.DB")).isFile());
   EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/CONTACTS.DB")).isFile());
@@ -246,34 +257,38 @@ TEST(CliTest, ARunWhereSomeTablesFailSaysWhichWithTheirNumbersAndExitsOne) {
   EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/CONTACTS.DB")));
   run = Cli({QStringLiteral("rename"), db, QStringLiteral("decimal"), QStringLiteral("Numbers")});
   EXPECT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_EQ(UserTables(ops::testing::AccessString(db)),
-            (QStringList{QStringLiteral("CONTACTSA"), QStringLiteral("CONTACTSB"), QStringLiteral("Numbers")}));
+  EXPECT_EQ(
+      UserTables(ops::testing::AccessString(db)),
+      (QStringList{QStringLiteral("CONTACTSA"), QStringLiteral("CONTACTSB"), QStringLiteral("Numbers")}));
   run = Cli({QStringLiteral("rename"), QStringLiteral("--no-overwrite"), db, QStringLiteral("Numbers"),
              QStringLiteral("contactsa")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(run.out.contains(QStringLiteral("  Numbers: skipped (not overwritten)\n"))) << run.out.toStdString();
+  EXPECT_TRUE(run.out.contains(QStringLiteral("  Numbers: skipped (not overwritten)\n")))
+      << run.out.toStdString();
 
   // The closing save fails (the file may not grow by the rows a large table adds): the table is
   // not counted as done, the summary says the database could not be saved, nothing is claimed.
   const QString big = root + QStringLiteral("/big");
   QDir().mkpath(big);
   for (const char* ext : {".DB", ".PX"})
-    ASSERT_TRUE(QFile::copy(CorpusFile(QStringLiteral("paradox/paradoxdriver/areas/ZIPCODES") + QLatin1String(ext)),
-                            big + QStringLiteral("/ZIPCODES") + QLatin1String(ext)));
+    ASSERT_TRUE(
+        QFile::copy(CorpusFile(QStringLiteral("paradox/paradoxdriver/areas/ZIPCODES") + QLatin1String(ext)),
+                    big + QStringLiteral("/ZIPCODES") + QLatin1String(ext)));
   const qint64 limit_kib = QFileInfo(db).size() / 1024 + 64;
   QProcess limited;
   limited.setStandardInputFile(QProcess::nullDevice());
-  limited.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("ulimit -f %1; trap '' XFSZ; exec \"$@\"")
-                                                                   .arg(limit_kib),
-                                         QStringLiteral("bash"), kCli, QStringLiteral("to-access"), big, db,
-                                         QStringLiteral("ZIPCODES")});
+  limited.start(
+      QStringLiteral("bash"),
+      {QStringLiteral("-c"), QStringLiteral("ulimit -f %1; trap '' XFSZ; exec \"$@\"").arg(limit_kib),
+       QStringLiteral("bash"), kCli, QStringLiteral("to-access"), big, db, QStringLiteral("ZIPCODES")});
   ASSERT_TRUE(limited.waitForFinished(300000));
   const QString limited_out = QString::fromLocal8Bit(limited.readAllStandardOutput());
   const QString limited_err = QString::fromLocal8Bit(limited.readAllStandardError());
   EXPECT_EQ(limited.exitCode(), 1);
   EXPECT_TRUE(limited_out.contains(QStringLiteral("  ZIPCODES: failed (the database could not be saved)\n")))
       << limited_out.toStdString() << limited_err.toStdString();
-  EXPECT_TRUE(limited_err.contains(QStringLiteral("Tables written: 1 of 1, but the database could not be saved")))
+  EXPECT_TRUE(
+      limited_err.contains(QStringLiteral("Tables written: 1 of 1, but the database could not be saved")))
       << limited_err.toStdString();
   EXPECT_FALSE(UserTables(ops::testing::AccessString(db)).contains(QStringLiteral("ZIPCODES")));
 
@@ -295,21 +310,24 @@ TEST(CliTest, ARunWhereSomeTablesFailSaysWhichWithTheirNumbersAndExitsOne) {
 
   // Wrong command lines: status 2, and a password is never taken from the command line.
   for (const QStringList& arguments :
-       {QStringList{}, QStringList{QStringLiteral("move")}, QStringList{QStringLiteral("to-access"), folder, db},
+       {QStringList{}, QStringList{QStringLiteral("move")},
+        QStringList{QStringLiteral("to-access"), folder, db},
         QStringList{QStringLiteral("to-access"), folder, db, QStringLiteral("--all"), QStringLiteral("X")},
         QStringList{QStringLiteral("tables"), QStringLiteral("--password=secret"), db},
-        QStringList{QStringLiteral("to-paradox"), QStringLiteral("--overwrite"), QStringLiteral("--no-overwrite"), db,
-                    folder, QStringLiteral("--all")},
+        QStringList{QStringLiteral("to-paradox"), QStringLiteral("--overwrite"),
+                    QStringLiteral("--no-overwrite"), db, folder, QStringLiteral("--all")},
         QStringList{QStringLiteral("delete"), QStringLiteral("--overwrite"), db, QStringLiteral("X")}}) {
     run = Cli(arguments);
     EXPECT_EQ(run.status, 2) << arguments.join(QLatin1Char(' ')).toStdString();
     EXPECT_TRUE(run.err.contains(QStringLiteral("--help"))) << run.err.toStdString();
   }
-  for (const QString& command : {QStringLiteral("tables"), QStringLiteral("to-paradox"), QStringLiteral("to-access"),
-                                 QStringLiteral("delete"), QStringLiteral("rename")}) {
+  for (const QString& command :
+       {QStringLiteral("tables"), QStringLiteral("to-paradox"), QStringLiteral("to-access"),
+        QStringLiteral("delete"), QStringLiteral("rename")}) {
     run = Cli({command, QStringLiteral("--help")});
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: quorvella-cli ") + command)) << run.out.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: quorvella-cli ") + command))
+        << run.out.toStdString();
   }
 }
 

@@ -1,16 +1,17 @@
 // The Access side: "Send Table/s To Access", deletion and renaming of Access tables, on copies of
 // real Access files and Paradox tables written by the Paradox engine.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 #include "engine/core/value_text.h"
 #include "operations/handlers.h"
 #include "operations/table_replacement.h"
-#include "sources/access_source.h"
-#include "sources/paradox_source.h"
 #include "shell/app_title.h"
+#include "sources/access_source.h"
 #include "sources/database_access.h"
+#include "sources/paradox_source.h"
 #include "test_support.h"
 
 namespace qv::ops {
@@ -18,7 +19,8 @@ namespace {
 
 using testing::TestPage;
 
-const QString kEmptyMdb = QStringLiteral("access/jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb");
+const QString kEmptyMdb =
+    QStringLiteral("access/jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb");
 
 class AccessTablesTest : public ::testing::Test {
  protected:
@@ -35,7 +37,8 @@ class AccessTablesTest : public ::testing::Test {
     std::vector<std::vector<std::string>> out;
     for (; !rs.Eof(); rs.MoveNext()) {
       std::vector<std::string> row;
-      for (int j = 0; j < rs.FieldCount(); ++j) row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
+      for (int j = 0; j < rs.FieldCount(); ++j)
+        row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
       out.push_back(row);
     }
     return out;
@@ -50,7 +53,8 @@ class AccessTablesTest : public ::testing::Test {
   sources::DatabaseObjects& objects = sources::DefaultObjects();
 };
 
-const std::vector<Column> kPeople{{"ID", ColumnType::Int32}, {"NAME", ColumnType::Text, 40}, {"NOTES", ColumnType::Memo}};
+const std::vector<Column> kPeople{
+    {"ID", ColumnType::Int32}, {"NAME", ColumnType::Text, 40}, {"NOTES", ColumnType::Memo}};
 
 TEST_F(AccessTablesTest, SendWithoutCurrentItemOnlyAsksForASelection) {
   TestPage::Fill(page.paradox, {"A", "B"}, {});
@@ -82,7 +86,8 @@ TEST_F(AccessTablesTest, AFailedCreateIsReportedWithItsStatementAndItsRowsAreNot
 // statement text, and the end names what was not sent.
 TEST_F(AccessTablesTest, OneFailedTableDoesNotBreakTheNextOnes) {
   testing::WriteParadoxTable(paradox_dir.path(), "BAD", {{"a`b", ColumnType::Int32}}, {{std::int64_t{1}}});
-  testing::WriteParadoxTable(paradox_dir.path(), "GOOD", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "GOOD", kPeople,
+                             {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"AMISSING", "BAD", "GOOD"}, {"AMISSING", "BAD", "GOOD"});
   SendToAccess(page.context, objects);
   const auto reports = page.reports();
@@ -113,7 +118,8 @@ TEST_F(AccessTablesTest, FailingRowsAreReportedOnceAndTheUserChooses) {
     rows.push_back({std::int64_t{k}, t});
   }
   testing::WriteParadoxTable(paradox_dir.path(), "DATES", columns, rows);
-  testing::WriteParadoxTable(paradox_dir.path(), "OTHER", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "OTHER", kPeople,
+                             {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"DATES", "OTHER"}, {"DATES", "OTHER"});
   page.windows.QueueReply(shell::Reply::kSkipRows);
   SendToAccess(page.context, objects);
@@ -136,7 +142,8 @@ TEST_F(AccessTablesTest, FailingRowsAreReportedOnceAndTheUserChooses) {
     TestPage::Fill(page.paradox, {"DATES", "OTHER"}, {"DATES", "OTHER"});
     // OTHER goes first and is replaced; then DATES fails at its first bad row.
     SendToAccess(page.context, objects);
-    EXPECT_EQ(AccessCells("DATES").size(), 3u) << page.messageTexts().join("|").toStdString();  // the table from before
+    EXPECT_EQ(AccessCells("DATES").size(), 3u)
+        << page.messageTexts().join("|").toStdString();  // the table from before
     // Every object of the catalog, hidden ones too: nothing temporary is left.
     sources::Connection cn;
     cn.Open(testing::AccessString(page.fields.file));
@@ -181,7 +188,8 @@ TEST_F(AccessTablesTest, FourRowsMoveTheBarAndEveryValueArrives) {
 // The list names the file Orders.DB.db ORDERS (every ".DB" removed); the select must still open
 // that file, not look for Orders.DB.
 TEST_F(AccessTablesTest, ATableFileNamedWithTwoDbEndingsIsSent) {
-  testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{7}, std::string("a"), Value{}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople,
+                             {{std::int64_t{7}, std::string("a"), Value{}}});
   ASSERT_TRUE(QFile::rename(QDir(paradox_dir.path()).filePath("ORDERS.DB"),
                             QDir(paradox_dir.path()).filePath("Orders.DB.db")));
   sources::AddTablesToParadoxListbox(page.paradox, page.fields, page.windows);
@@ -201,7 +209,9 @@ TEST_F(AccessTablesTest, TablesNamedInOtherScriptsAreSent) {
   {
     sources::Connection cn;
     cn.Open(testing::AccessString(page.fields.file));
-    cn.Execute("CREATE TABLE [V\xc3\xbd" "daje] (a LONG)");
+    cn.Execute(
+        "CREATE TABLE [V\xc3\xbd"
+        "daje] (a LONG)");
   }
   const QStringList names{QStringLiteral("V\u00fddaje"), QStringLiteral("\u0916\u0930\u094d\u091a"),
                           QStringLiteral("\u30ab\u30ca")};
@@ -222,12 +232,14 @@ TEST_F(AccessTablesTest, TablesNamedInOtherScriptsAreSent) {
   EXPECT_EQ(page.access.texts(), listed);
   for (const QString& name : names) {
     EXPECT_TRUE(AccessHas(name)) << name.toStdString();
-    EXPECT_EQ(AccessCells(name), (std::vector<std::vector<std::string>>{{"5", "x", "<NULL>"}})) << name.toStdString();
+    EXPECT_EQ(AccessCells(name), (std::vector<std::vector<std::string>>{{"5", "x", "<NULL>"}}))
+        << name.toStdString();
   }
 }
 
 TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
-  testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople,
+                             {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"ORDERS"}, {"ORDERS"});
   SendToAccess(page.context, objects);
   ASSERT_TRUE(page.reports().empty());
@@ -236,15 +248,17 @@ TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
   page.windows.Clear();
   page.windows.QueueReply(shell::Reply::kNo);
   SendToAccess(page.context, objects);
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?",
-                                              "Tables sent: 0 of 1.\nORDERS: not sent: the overwrite was declined."}));
+  EXPECT_EQ(page.messageTexts(),
+            (QStringList{"Would you like to overwrite ORDERS?",
+                         "Tables sent: 0 of 1.\nORDERS: not sent: the overwrite was declined."}));
   EXPECT_EQ(page.messageTitles().front(), "Overwrite?");
   EXPECT_EQ(page.access.texts(), QStringList{"Orders"});
 
   page.windows.Clear();
   page.windows.QueueReply(shell::Reply::kYes);
   SendToAccess(page.context, objects);
-  EXPECT_TRUE(page.reports().empty()) << page.reports()[0].label << page.reports()[0].description.toStdString();
+  EXPECT_TRUE(page.reports().empty())
+      << page.reports()[0].label << page.reports()[0].description.toStdString();
   EXPECT_EQ(page.access.texts(), QStringList{"ORDERS"});
   EXPECT_EQ(AccessCells("ORDERS").size(), 1u);
 }
@@ -253,10 +267,12 @@ TEST_F(AccessTablesTest, OverwriteInAnotherCaseYesAndNo) {
 // file's code page (1252), and a row holding a character that code page lacks is reported, with
 // the character, and left out.
 TEST_F(AccessTablesTest, AnAccess97FileTakesSendRenameAndDelete) {
-  page.fields.file = testing::CopyInto(testing::CorpusFile("access/jackcess/src/test/data/V1997/testV1997.mdb"),
-                                       access_dir.path());
+  page.fields.file = testing::CopyInto(
+      testing::CorpusFile("access/jackcess/src/test/data/V1997/testV1997.mdb"), access_dir.path());
   testing::WriteParadoxTable(paradox_dir.path(), "A", kPeople,
-                             {{std::int64_t{1}, std::string("Zo\xc3\xab"), std::string("\xc3\xbc" "ber")},
+                             {{std::int64_t{1}, std::string("Zo\xc3\xab"),
+                               std::string("\xc3\xbc"
+                                           "ber")},
                               {std::int64_t{2}, std::string("\xce\xa9mega"), Value{}},  // Ω: not in 1252
                               {std::int64_t{3}, std::string("x"), Value{}}});
   TestPage::Fill(page.paradox, {"A"}, {"A"});
@@ -264,9 +280,13 @@ TEST_F(AccessTablesTest, AnAccess97FileTakesSendRenameAndDelete) {
   SendToAccess(page.context, objects);
   ASSERT_EQ(page.reports().size(), 1u) << page.messageTexts().join("|").toStdString();
   EXPECT_EQ(page.reports()[0].label, 246);
-  EXPECT_NE(page.reports()[0].description.indexOf("U+03A9"), -1) << page.reports()[0].description.toStdString();
+  EXPECT_NE(page.reports()[0].description.indexOf("U+03A9"), -1)
+      << page.reports()[0].description.toStdString();
   using Cells = std::vector<std::vector<std::string>>;
-  EXPECT_EQ(AccessCells("A"), (Cells{{"1", "Zo\xc3\xab", "\xc3\xbc" "ber"}, {"3", "x", "<NULL>"}}));
+  EXPECT_EQ(AccessCells("A"), (Cells{{"1", "Zo\xc3\xab",
+                                      "\xc3\xbc"
+                                      "ber"},
+                                     {"3", "x", "<NULL>"}}));
   // the bytes of code page 1252, as Access 97 keeps its text
   QFile f(page.fields.file);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -275,10 +295,13 @@ TEST_F(AccessTablesTest, AnAccess97FileTakesSendRenameAndDelete) {
   // Sent again over itself: the overwrite (a new table, then the old one replaced) works too.
   page.windows.Clear();
   TestPage::Fill(page.access, {"A", "Table1", "Table3"}, {});
-  page.windows.QueueReply(shell::Reply::kYes);        // overwrite A
-  page.windows.QueueReply(shell::Reply::kSkipRows);   // the Ω row again
+  page.windows.QueueReply(shell::Reply::kYes);       // overwrite A
+  page.windows.QueueReply(shell::Reply::kSkipRows);  // the Ω row again
   SendToAccess(page.context, objects);
-  EXPECT_EQ(AccessCells("A"), (Cells{{"1", "Zo\xc3\xab", "\xc3\xbc" "ber"}, {"3", "x", "<NULL>"}}))
+  EXPECT_EQ(AccessCells("A"), (Cells{{"1", "Zo\xc3\xab",
+                                      "\xc3\xbc"
+                                      "ber"},
+                                     {"3", "x", "<NULL>"}}))
       << page.messageTexts().join("|").toStdString();
   {
     sources::Connection all;
@@ -319,7 +342,8 @@ TEST_F(AccessTablesTest, DeletionWithoutCurrentItemAndWithAMissingDatabase) {
 
 TEST_F(AccessTablesTest, DeletionDropsOnlyTheSelectedTables) {
   for (const char* name : {"A", "B", "C"})
-    testing::WriteParadoxTable(paradox_dir.path(), name, kPeople, {{std::int64_t{1}, std::string("a"), Value{}}});
+    testing::WriteParadoxTable(paradox_dir.path(), name, kPeople,
+                               {{std::int64_t{1}, std::string("a"), Value{}}});
   TestPage::Fill(page.paradox, {"A", "B", "C"}, {"A", "B", "C"});
   SendToAccess(page.context, objects);
   ASSERT_EQ(page.access.texts(), (QStringList{"A", "B", "C"}));
@@ -342,15 +366,17 @@ TEST_F(AccessTablesTest, RenameMessagesForWrongSelections) {
   TestPage::Fill(page.access, {"A", "B"}, {"B"});
   page.access.SetCurrentRow(-1);
   RenameAccessTableClick(page.context, objects);
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Please select just one table to rename.",
-                                              "Please select just one table to rename.",
-                                              "Please select a table to rename."}));
+  EXPECT_EQ(page.messageTexts(),
+            (QStringList{"Please select just one table to rename.", "Please select just one table to rename.",
+                         "Please select a table to rename."}));
   EXPECT_EQ(page.pointer.pointer(), shell::kPointerDefault);
 }
 
 TEST_F(AccessTablesTest, RenameWithOverwriteNoAndYes) {
-  testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople, {{std::int64_t{1}, std::string("o"), Value{}}});
-  testing::WriteParadoxTable(paradox_dir.path(), "SALES", kPeople, {{std::int64_t{2}, std::string("s"), Value{}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "ORDERS", kPeople,
+                             {{std::int64_t{1}, std::string("o"), Value{}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "SALES", kPeople,
+                             {{std::int64_t{2}, std::string("s"), Value{}}});
   TestPage::Fill(page.paradox, {"ORDERS", "SALES"}, {"ORDERS", "SALES"});
   SendToAccess(page.context, objects);
   ASSERT_TRUE(page.reports().empty());

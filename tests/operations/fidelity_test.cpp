@@ -15,6 +15,8 @@
 //   names (Cyrillic beside Greek, Devanagari, Bengali), an emoji, and Access 97 text whose bytes
 //   the file's code page does not define (read as U+FFFD); each refusal names the row, the field
 //   and the character (or the field names' characters).
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -23,7 +25,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <gtest/gtest.h>
 #include <map>
 
 #include "engine/core/value_text.h"
@@ -63,7 +64,8 @@ Table Cells(sources::Recordset& rs) {
   Table out;
   for (; !rs.Eof(); rs.MoveNext()) {
     std::vector<std::string> row;
-    for (int j = 0; j < rs.FieldCount(); ++j) row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
+    for (int j = 0; j < rs.FieldCount(); ++j)
+      row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
     out.push_back(row);
   }
   return out;
@@ -96,11 +98,17 @@ QString OwnAccessFile(const QString& folder) {
   sources::Connection cn;
   cn.Open(testing::AccessString(file));
   const std::pair<const char*, std::vector<const char*>> tables[] = {
-      {"cp852", {"P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148", "\u0141\u00f3d\u017a", "\u0150r\u00fcl\u0151"}},
+      {"cp852",
+       {"P\u0159\u00edli\u0161 \u017elu\u0165ou\u010dk\u00fd k\u016f\u0148", "\u0141\u00f3d\u017a",
+        "\u0150r\u00fcl\u0151"}},
       {"cp1250", {"\u201eZa\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105\u201d", "\u20ac 5"}},
-      {"cp866", {"\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440", "\u0401\u0436\u0438\u043a \u2116 7"}},
-      {"cp1251", {"\u0491\u0430\u043d\u043e\u043a", "\u201c\u0421\u0435\u0440\u0431\u0438\u0458\u0430\u201d"}},
-      {"cp737", {"\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1 \u03ba\u03cc\u03c3\u03bc\u03b5", "\u03a9\u03bc\u03ad\u03b3\u03b1"}},
+      {"cp866",
+       {"\u041f\u0440\u0438\u0432\u0435\u0442, \u043c\u0438\u0440", "\u0401\u0436\u0438\u043a \u2116 7"}},
+      {"cp1251",
+       {"\u0491\u0430\u043d\u043e\u043a", "\u201c\u0421\u0435\u0440\u0431\u0438\u0458\u0430\u201d"}},
+      {"cp737",
+       {"\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1 \u03ba\u03cc\u03c3\u03bc\u03b5",
+        "\u03a9\u03bc\u03ad\u03b3\u03b1"}},
       {"cp1253", {"\u0386\u03bd\u03bf\u03b9\u03be\u03b7", "\u20ac 10"}},
       {"cp857", {"\u0130stanbul", "\u0131\u011fd\u0131r \u015fehir"}},
       {"cp1254", {"\u0131\u011f \u20ac"}},
@@ -112,8 +120,8 @@ QString OwnAccessFile(const QString& folder) {
     int n = 0;
     for (const char* text : texts) {
       ++n;
-      cn.Execute(std::string("INSERT INTO `") + name + "` VALUES('" + std::to_string(n) + "', '" + text + "', '" + text + " " +
-                 std::string(100, 'x') + "')");
+      cn.Execute(std::string("INSERT INTO `") + name + "` VALUES('" + std::to_string(n) + "', '" + text +
+                 "', '" + text + " " + std::string(100, 'x') + "')");
     }
   }
   cn.Close();
@@ -169,7 +177,8 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
   const QString own_file = OwnAccessFile(own.path());
   paths << own_file;
   for (const QString& path : paths) {
-    const QString rel = path == own_file ? QStringLiteral("(our own) codepages.mdb") : QDir(root).relativeFilePath(path);
+    const QString rel =
+        path == own_file ? QStringLiteral("(our own) codepages.mdb") : QDir(root).relativeFilePath(path);
     QTemporaryDir work;
     TestPage page;
     page.fields.file = testing::CopyInto(path, work.path());
@@ -181,7 +190,8 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
     std::map<QString, Table> source;
     try {
       sources::Connection cn;
-      cn.Open(sources::AccessConnectionString(page.fields.file, page.fields.password, page.fields).toStdString());
+      cn.Open(
+          sources::AccessConnectionString(page.fields.file, page.fields.password, page.fields).toStdString());
       auto schema = cn.OpenSchema(sources::kSchemaTables);
       QStringList names;
       for (; !schema->Eof(); schema->MoveNext())
@@ -220,14 +230,16 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
         // Text no single-byte code page holds: scripts mixed in one table (in its values or its
         // field names), or a character none has at all (an emoji).
         ++known["table refused: text no single-byte code page holds (mixed scripts, emoji)"];
-        std::printf("  refused: %s: %s\n", rel.toUtf8().constData(), r.description.left(200).toUtf8().constData());
+        std::printf("  refused: %s: %s\n", rel.toUtf8().constData(),
+                    r.description.left(200).toUtf8().constData());
       } else {
         exceptions << rel + ": report at line " + QString::number(r.label) + ": " + r.description.left(160);
       }
     }
     // The closing message: "Done.", or a summary whose lines name the columns left out, the
     // tables refused above and the tables written under the next free name.
-    const QStringList closing = page.messageTexts().isEmpty() ? QStringList() : page.messageTexts().back().split('\n');
+    const QStringList closing =
+        page.messageTexts().isEmpty() ? QStringList() : page.messageTexts().back().split('\n');
     if (closing.isEmpty() || (closing.front() != "Done." && !closing.front().startsWith("Tables sent: ")))
       exceptions << rel + ": no closing \"Done.\" nor summary";
     std::map<QString, QString> renamed;  // target -> Access name, for tables whose names cut alike
@@ -257,7 +269,10 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
     }
     written.insert(renamed.begin(), renamed.end());
     for (const auto& [target, name] : written) {
-      if (testing::FileNames(page.fields.folder).filter(QRegularExpression("^" + QRegularExpression::escape(target) + "\\.DB$", QRegularExpression::CaseInsensitiveOption)).isEmpty())
+      if (testing::FileNames(page.fields.folder)
+              .filter(QRegularExpression("^" + QRegularExpression::escape(target) + "\\.DB$",
+                                         QRegularExpression::CaseInsensitiveOption))
+              .isEmpty())
         continue;  // reported above
       ++tables;
       const Table& want = source.at(name);
@@ -269,12 +284,16 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
         exceptions << rel + ":" + name + ": written table not readable: " + e.what();
         continue;
       }
-      const int code_page = paradox::ParadoxFolder(page.fields.folder.toStdString()).OpenTable(target.toStdString())->header().codePage;
+      const int code_page = paradox::ParadoxFolder(page.fields.folder.toStdString())
+                                .OpenTable(target.toStdString())
+                                ->header()
+                                .codePage;
       code_pages[code_page] << (path == own_file ? name : rel.section('/', -1) + ":" + name);
       if (path == own_file && name != QStringLiteral("cp%1").arg(code_page))
         exceptions << name + ": written in code page " + QString::number(code_page);
       if (got.size() != want.size()) {
-        exceptions << rel + ":" + name + QStringLiteral(": %1 rows instead of %2").arg(got.size()).arg(want.size());
+        exceptions << rel + ":" + name +
+                          QStringLiteral(": %1 rows instead of %2").arg(got.size()).arg(want.size());
         continue;
       }
       for (std::size_t r = 0; r < got.size(); ++r)
@@ -284,10 +303,12 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
           if (have == "<NULL>" && want[r][c].empty()) {
             ++known["empty text arriving as NULL"];
           } else if (have != want[r][c] && !SameNumber(have, want[r][c]))
-            exceptions << rel + ":" + name + QStringLiteral(": row %1 field %2: '%3' arrived as '%4'")
-                                                  .arg(r + 1).arg(c + 1)
-                                                  .arg(QString::fromStdString(want[r][c]).left(40),
-                                                       QString::fromStdString(have).left(40));
+            exceptions << rel + ":" + name +
+                              QStringLiteral(": row %1 field %2: '%3' arrived as '%4'")
+                                  .arg(r + 1)
+                                  .arg(c + 1)
+                                  .arg(QString::fromStdString(want[r][c]).left(40),
+                                       QString::fromStdString(have).left(40));
         }
       const std::vector<Column> written_columns =
           paradox::ParadoxFolder(page.fields.folder.toStdString()).OpenTable(target.toStdString())->columns();
@@ -301,7 +322,8 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
                           QString::fromUtf8(px.readAllStandardError()).left(200);
         continue;
       }
-      static const QRegularExpression kRec(QStringLiteral("^rec\\s+(\\d+)\\s+\"(?:[^\"\\\\]|\\\\.)*\"\\s+(.*)$"));
+      static const QRegularExpression kRec(
+          QStringLiteral("^rec\\s+(\\d+)\\s+\"(?:[^\"\\\\]|\\\\.)*\"\\s+(.*)$"));
       std::vector<std::vector<QString>> px_rows;
       for (const QString& line : lines) {
         const auto m = kRec.match(line);
@@ -315,30 +337,36 @@ TEST(Fidelity, EveryJet4AndAceTableArrivesInParadox) {
       for (auto& row : px_rows)
         if (!row.empty()) px_cells.push_back(row);
       if (px_cells.size() != got.size()) {
-        exceptions << rel + ":" + name + QStringLiteral(": pxlib sees %1 rows instead of %2").arg(px_cells.size()).arg(got.size());
+        exceptions
+            << rel + ":" + name +
+                   QStringLiteral(": pxlib sees %1 rows instead of %2").arg(px_cells.size()).arg(got.size());
         continue;
       }
       for (std::size_t r = 0; r < got.size(); ++r)
         for (std::size_t c = 0; c < got[r].size() && c < px_cells[r].size(); ++c) {
-          const auto form = PxdumpForm(got[r][c], written_columns[c].type == ColumnType::Text && written_columns[c].size > 0);
+          const auto form = PxdumpForm(
+              got[r][c], written_columns[c].type == ColumnType::Text && written_columns[c].size > 0);
           if (!form) continue;
           ++cells_by_pxlib;
           QString theirs = px_cells[r][c];
           static const QRegularExpression kMemoLength(QStringLiteral("^len=\\d+ (?=\")"));
           theirs.remove(kMemoLength);  // memo values carry their length first
           if (theirs != QString::fromStdString(*form))
-            exceptions << rel + ":" + name + QStringLiteral(": pxlib row %1 field %2 reads %3, ours %4")
-                                                  .arg(r + 1).arg(c + 1).arg(px_cells[r][c].left(40),
-                                                                             QString::fromStdString(*form).left(40));
+            exceptions << rel + ":" + name +
+                              QStringLiteral(": pxlib row %1 field %2 reads %3, ours %4")
+                                  .arg(r + 1)
+                                  .arg(c + 1)
+                                  .arg(px_cells[r][c].left(40), QString::fromStdString(*form).left(40));
         }
     }
   }
-  std::printf("fidelity: %d files, %d tables, %d cells checked by our reader, %d also by pxlib\n", files, tables,
-              cells_by_reader, cells_by_pxlib);
-  for (const auto& [what, count] : known) std::printf("  known exception: %s: %d\n", what.toUtf8().constData(), count);
+  std::printf("fidelity: %d files, %d tables, %d cells checked by our reader, %d also by pxlib\n", files,
+              tables, cells_by_reader, cells_by_pxlib);
+  for (const auto& [what, count] : known)
+    std::printf("  known exception: %s: %d\n", what.toUtf8().constData(), count);
   for (const auto& [code_page, names] : code_pages)
-    std::printf("  code page %d: %d tables%s%s\n", code_page, static_cast<int>(names.size()), code_page == 437 ? "" : ": ",
-                code_page == 437 ? "" : names.join(", ").toUtf8().constData());
+    std::printf("  code page %d: %d tables%s%s\n", code_page, static_cast<int>(names.size()),
+                code_page == 437 ? "" : ": ", code_page == 437 ? "" : names.join(", ").toUtf8().constData());
   for (int code_page : {437, 1252, 852, 1250, 866, 1251, 737, 1253, 857, 1254, 862, 1255})
     EXPECT_TRUE(code_pages.count(code_page)) << "no table written in code page " << code_page;
   for (const QString& e : exceptions) ADD_FAILURE() << e.toStdString();

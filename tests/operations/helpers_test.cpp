@@ -1,24 +1,24 @@
 // The shared procedures of the operations: list look-ups, value rendering and INSERT building,
 // column suffixes, statement texts, Paradox name checks and the table file procedures.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
-
 #include <cctype>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>
 
+#include "engine/core/error.h"
+#include "engine/paradox/table_name.h"
+#include "engine/sql/parser.h"
 #include "operations/list_box.h"
 #include "operations/paradox_name.h"
 #include "operations/statements.h"
 #include "operations/table_files.h"
 #include "operations/table_replacement.h"
-#include "engine/core/error.h"
-#include "engine/paradox/table_name.h"
-#include "engine/sql/parser.h"
 #include "operations/value_rendering.h"
 #include "shell/memory_table_list.h"
 #include "support/scripted_window_system.h"
@@ -129,10 +129,11 @@ TEST(InsertText, DirectRenderingMatchesTheRule) {
     values.emplace_back(d);
     values.emplace_back(static_cast<std::int64_t>(next()));
     values.emplace_back(Currency{static_cast<std::int64_t>(next()) >> (next() % 60)});
-    values.emplace_back(Timestamp{static_cast<std::int32_t>(next() % 12000) - 1000, static_cast<std::uint8_t>(next()),
-                               static_cast<std::uint8_t>(next()), static_cast<std::uint8_t>(next() % 120),
-                               static_cast<std::uint8_t>(next() % 120), static_cast<std::uint8_t>(next() % 120),
-                               static_cast<std::uint16_t>(next() % 1200)});
+    values.emplace_back(
+        Timestamp{static_cast<std::int32_t>(next() % 12000) - 1000, static_cast<std::uint8_t>(next()),
+                  static_cast<std::uint8_t>(next()), static_cast<std::uint8_t>(next() % 120),
+                  static_cast<std::uint8_t>(next() % 120), static_cast<std::uint8_t>(next() % 120),
+                  static_cast<std::uint16_t>(next() % 1200)});
   }
   // Doubles of few digits (the shortcut's) at every decade and around the bounds where the exponent
   // form becomes shorter, their neighbours, and prices as a transfer carries them.
@@ -143,9 +144,27 @@ TEST(InsertText, DirectRenderingMatchesTheRule) {
       doubles.insert(doubles.end(), {d, std::nextafter(d, 0.0), std::nextafter(d, 1e300)});
     }
   }
-  for (double d : {1e-8, 1e15, 0.0001, 0.001, 0.00012, 0.000123, 1e5, 1e6, 1.2e6, 1.23e6, 1.2e7, 100000.5,
-                   123456789012345.0, 999999999999999.0, 99999999999999.9, 0.1 + 0.2, 4503599627370495.5,
-                   9007199254740993.0, 0.30000000000000004, 5e-9, 1.5e-8})
+  for (double d : {1e-8,
+                   1e15,
+                   0.0001,
+                   0.001,
+                   0.00012,
+                   0.000123,
+                   1e5,
+                   1e6,
+                   1.2e6,
+                   1.23e6,
+                   1.2e7,
+                   100000.5,
+                   123456789012345.0,
+                   999999999999999.0,
+                   99999999999999.9,
+                   0.1 + 0.2,
+                   4503599627370495.5,
+                   9007199254740993.0,
+                   0.30000000000000004,
+                   5e-9,
+                   1.5e-8})
     doubles.push_back(d);
   for (int i = 0; i < 3000; ++i) doubles.push_back(i * 0.25 + (i % 7) * 1e-3);
   for (int i = 0; i < 2000; ++i) {
@@ -200,22 +219,25 @@ TEST(ColumnSuffix, EveryTypeNameGivesItsColumnType) {
   };
   // ADO numbers: the column-type table of the transfer, name by name.
   const Case cases[] = {
-      {2, "` INT,"},      {3, "` INT,"},      {4, "` INT,"},       {16, "` INT,"},      {17, "` INT,"},
-      {18, "` INT,"},     {19, "` INT,"},     {20, "` INT,"},      {21, "` INT,"},      {131, "` INT,"},
-      {139, "` INT,"},    {5, "` FLOAT,"},    {14, "` DECIMAL,"},  {7, "` DATETIME,"},  {133, "` DATETIME,"},
-      {135, "` DATETIME,"}, {201, "` MEMO,"}, {203, "` MEMO,"},    {205, "` OLEOBJECT,"}, {129, "` TEXT,"},
-      {130, "` TEXT,"},   {200, "` TEXT,"},   {202, "` TEXT,"},    {8, "` TEXT,"},      {6, "` TEXT,"},
-      {11, "` TEXT,"},    {134, "` TEXT,"},   {128, "` TEXT,"},    {204, "` TEXT,"},    {72, "` TEXT,"},
-      {0, "` TEXT,"},     {10, "` TEXT,"},    {12, "` TEXT,"},     {64, "` TEXT,"},     {999, "` TEXT,"},
+      {2, "` INT,"},        {3, "` INT,"},    {4, "` INT,"},      {16, "` INT,"},        {17, "` INT,"},
+      {18, "` INT,"},       {19, "` INT,"},   {20, "` INT,"},     {21, "` INT,"},        {131, "` INT,"},
+      {139, "` INT,"},      {5, "` FLOAT,"},  {14, "` DECIMAL,"}, {7, "` DATETIME,"},    {133, "` DATETIME,"},
+      {135, "` DATETIME,"}, {201, "` MEMO,"}, {203, "` MEMO,"},   {205, "` OLEOBJECT,"}, {129, "` TEXT,"},
+      {130, "` TEXT,"},     {200, "` TEXT,"}, {202, "` TEXT,"},   {8, "` TEXT,"},        {6, "` TEXT,"},
+      {11, "` TEXT,"},      {134, "` TEXT,"}, {128, "` TEXT,"},   {204, "` TEXT,"},      {72, "` TEXT,"},
+      {0, "` TEXT,"},       {10, "` TEXT,"},  {12, "` TEXT,"},    {64, "` TEXT,"},       {999, "` TEXT,"},
   };
   for (const Case& c : cases) EXPECT_EQ(ColumnSuffix(c.type), c.suffix) << "type " << c.type;
 }
 
 TEST(StatementTexts, AsTheOperationsSendThem) {
-  EXPECT_EQ(CopyToParadoxStatement(QStringLiteral("C:\\Data"), QStringLiteral("Orders"), QStringLiteral("Orders")),
-            QStringLiteral("select * into [Paradox 5.x;Database=C:\\Data/].[Orders.db] from [Orders]"));
-  EXPECT_EQ(CopyToParadoxStatement(QStringLiteral("/data"), QStringLiteral("Orders"), QStringLiteral("Orders"), QStringLiteral(" 1250 ")),
-            QStringLiteral("select * into [Paradox 5.x;CodePage=1250;Database=/data/].[Orders.db] from [Orders]"));
+  EXPECT_EQ(
+      CopyToParadoxStatement(QStringLiteral("C:\\Data"), QStringLiteral("Orders"), QStringLiteral("Orders")),
+      QStringLiteral("select * into [Paradox 5.x;Database=C:\\Data/].[Orders.db] from [Orders]"));
+  EXPECT_EQ(
+      CopyToParadoxStatement(QStringLiteral("/data"), QStringLiteral("Orders"), QStringLiteral("Orders"),
+                             QStringLiteral(" 1250 ")),
+      QStringLiteral("select * into [Paradox 5.x;CodePage=1250;Database=/data/].[Orders.db] from [Orders]"));
   EXPECT_EQ(FolderPart(QStringLiteral("/data")), QStringLiteral("/data/"));
   EXPECT_EQ(FolderPart(QStringLiteral("/")), QStringLiteral("/"));
   EXPECT_EQ(FolderPart(QStringLiteral("/data/")), QStringLiteral("/data//"));
@@ -231,8 +253,9 @@ TEST(StatementTexts, AsTheOperationsSendThem) {
 TEST(StatementTexts, NamesStayNamesWhateverTheyHold) {
   for (char c = 0x21; c < 0x7f; ++c) {
     if (std::isalnum(static_cast<unsigned char>(c))) continue;
-    for (const QString& name : {QStringLiteral("a") + QChar(c) + QStringLiteral("b"),
-                                QStringLiteral("OTHER") + QChar(c) + QStringLiteral(" AS ") + QChar(c) + "x"}) {
+    for (const QString& name :
+         {QStringLiteral("a") + QChar(c) + QStringLiteral("b"),
+          QStringLiteral("OTHER") + QChar(c) + QStringLiteral(" AS ") + QChar(c) + "x"}) {
       for (bool brackets : {false, true}) {
         const std::string select = ("SELECT * FROM " + QuoteName(name, brackets)).toStdString();
         const auto statement = sql::ParseStatement(select);
@@ -312,10 +335,10 @@ TEST(TableReplacement, AnInterruptionAtAnyStepLeavesOneWholeTable) {
 }
 
 TEST(ParadoxName, PathsAndControlCharactersAreRefused) {
-  for (const QString& bad : {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("a/b"),
-                             QStringLiteral("a\\b"), QStringLiteral("..x"), QStringLiteral("a\tb"),
-                             QString(QChar(u'a')) + QChar(u'\0'), QStringLiteral("x\x7f"),
-                             QString(QChar(u'a')) + QChar(u'\u0085')}) {
+  for (const QString& bad :
+       {QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("a/b"), QStringLiteral("a\\b"),
+        QStringLiteral("..x"), QStringLiteral("a\tb"), QString(QChar(u'a')) + QChar(u'\0'),
+        QStringLiteral("x\x7f"), QString(QChar(u'a')) + QChar(u'\u0085')}) {
     EXPECT_FALSE(ParadoxNameProblem(bad).isEmpty()) << bad.toStdString();
     EXPECT_THROW(CheckParadoxName(bad), std::exception);
     // The Paradox writer refuses every name operations refuse (one rule, table_name.h).
@@ -332,19 +355,23 @@ void Touch(const QString& path, const QByteArray& bytes) {
   f.write(bytes);
 }
 
-QStringList Files(const QString& folder) { return QDir(folder).entryList(QDir::Files, QDir::Name); }
+QStringList Files(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
 
 TEST(TableFiles, FamilyFoundWithoutRegardToCase) {
   QTemporaryDir dir;
   for (const char* name : {"orders.db", "ORDERS.MB", "Orders.px", "ORDERS.X02", "ORDERS.YG1", "ORDERS.VAL",
                            "ORDERS.TV", "ORDERS.txt", "ORDERSX.DB", "other.db"})
     Touch(dir.filePath(QString::fromLatin1(name)), "x");
-  EXPECT_EQ(TableFiles(dir.path(), QStringLiteral("ORDERS")), QStringList{dir.filePath(QStringLiteral("orders.db"))});
+  EXPECT_EQ(TableFiles(dir.path(), QStringLiteral("ORDERS")),
+            QStringList{dir.filePath(QStringLiteral("orders.db"))});
   QStringList family;
-  for (const QString& p : FamilyFiles(dir.path(), QStringLiteral("Orders"))) family << QFileInfo(p).fileName();
+  for (const QString& p : FamilyFiles(dir.path(), QStringLiteral("Orders")))
+    family << QFileInfo(p).fileName();
   family.sort();
-  EXPECT_EQ(family, (QStringList{"ORDERS.MB", "ORDERS.TV", "ORDERS.VAL", "ORDERS.X02", "ORDERS.YG1", "Orders.px",
-                                 "orders.db"}));
+  EXPECT_EQ(family, (QStringList{"ORDERS.MB", "ORDERS.TV", "ORDERS.VAL", "ORDERS.X02", "ORDERS.YG1",
+                                 "Orders.px", "orders.db"}));
 }
 
 TEST(RenameFile, MovesTheWholeFamilyAndKeepsTheData) {
@@ -368,7 +395,8 @@ TEST(RenameFile, AMissingSourceIsReportedUnderItsOwnLocation) {
   shell::ScriptedWindowSystem windows;
   EXPECT_FALSE(RenameFile(windows, dir.filePath("NONE.DB"), dir.filePath("X.DB")));
   ASSERT_EQ(windows.messages().size(), 1u);
-  EXPECT_TRUE(windows.messages()[0].text.contains(QStringLiteral("in Tessaline2016/11/03.Main.RenameFile at line 100")));
+  EXPECT_TRUE(windows.messages()[0].text.contains(
+      QStringLiteral("in Tessaline2016/11/03.Main.RenameFile at line 100")));
   EXPECT_TRUE(Files(dir.path()).isEmpty());
 }
 

@@ -26,18 +26,19 @@
 //   missing upstream, and record 1 has a memo there) and the three password-protected tables of
 //   paradoxdriver/encrypt.
 // No field name is changed: every column must carry its field's name exactly.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QRegularExpression>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <cmath>
 #include <cstdio>
-#include <gtest/gtest.h>
 #include <map>
 
 #include "engine/core/value_text.h"
@@ -74,13 +75,20 @@ Target TargetOf(std::int16_t ado_type) {
 // mdb-reader's name of the column type each choice makes.
 const char* MdbTypeOf(Target t) {
   switch (t) {
-    case Target::kText: return "text";
-    case Target::kMemo: return "memo";
-    case Target::kInt: return "long";
-    case Target::kFloat: return "double";
-    case Target::kDecimal: return "numeric";
-    case Target::kDateTime: return "datetime";
-    case Target::kOleObject: return "ole";
+    case Target::kText:
+      return "text";
+    case Target::kMemo:
+      return "memo";
+    case Target::kInt:
+      return "long";
+    case Target::kFloat:
+      return "double";
+    case Target::kDecimal:
+      return "numeric";
+    case Target::kDateTime:
+      return "datetime";
+    case Target::kOleObject:
+      return "ole";
   }
   return "?";
 }
@@ -142,7 +150,8 @@ Expected Expect(const Value& v, Target target) {
     case Target::kFloat: {
       if (const auto* d = std::get_if<double>(&v)) return {*d};
       const double nearest = std::strtod(rendered->c_str(), nullptr);
-      if (FormatDouble(nearest) != TrimDecimal(*rendered)) return {nearest, "BCD value beyond a double's digits"};
+      if (FormatDouble(nearest) != TrimDecimal(*rendered))
+        return {nearest, "BCD value beyond a double's digits"};
       return {nearest};
     }
     case Target::kDateTime:
@@ -166,8 +175,8 @@ QJsonValue MdbForm(const Value& v, Target target) {
   if (target == Target::kDateTime) {
     const auto& t = std::get<Timestamp>(v);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02u:%02u:%02u.%03uZ", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second, t.millisecond);
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02uT%02u:%02u:%02u.%03uZ", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second, t.millisecond);
     return QString::fromLatin1(buf);
   }
   return QString::fromStdString(FormatValueText(v).value_or(""));
@@ -188,7 +197,7 @@ struct Tally {
   int databases = 0, tables = 0, rows = 0, cells_by_reader = 0, cells_by_mdb = 0;
   std::map<std::string, int> known;
   std::map<std::string, QStringList> known_in;  // the tables each exception was met in
-  QStringList refusals;  // the report of every refused row, printed
+  QStringList refusals;                         // the report of every refused row, printed
   QStringList failures;
 };
 
@@ -238,7 +247,8 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
   QTemporaryDir work;
   TestPage page;
   page.fields.folder = folder;
-  page.fields.file = QDir(work.path()).filePath(format == jet::DatabaseFormat::Jet4 ? "new.mdb" : "new.accdb");
+  page.fields.file =
+      QDir(work.path()).filePath(format == jet::DatabaseFormat::Jet4 ? "new.mdb" : "new.accdb");
   jet::CreateDatabase(page.fields.file.toStdString(), format);
   ++tally.databases;
   const QString where = rel + " (" + QFileInfo(page.fields.file).suffix() + ")";
@@ -257,7 +267,8 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
     if (m.buttons == shell::Buttons::kOk && m.icon == shell::Icon::kNone) messages << m.text;
   if (messages.size() != 1) tally.failures << where + ": messages: " + messages.join(" | ");
   for (const QString& line : messages.value(messages.size() - 1).split('\n')) {
-    static const QRegularExpression kIncomplete(QStringLiteral("^(.*): incomplete, sent without (\\d+) rows? "));
+    static const QRegularExpression kIncomplete(
+        QStringLiteral("^(.*): incomplete, sent without (\\d+) rows? "));
     const auto m = kIncomplete.match(line);
     if (m.hasMatch())
       left_out[m.captured(1)] = m.captured(2).toInt();
@@ -271,12 +282,13 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
   for (const auto& r : page.reports()) {
     const QString table = r.statement.section('`', 1, 1);
     if (r.label == 246) {
-      if (!left_out.count(table)) tally.failures << where + ": a reported row is not counted at the end: " + table;
+      if (!left_out.count(table))
+        tally.failures << where + ": a reported row is not counted at the end: " + table;
       tally.refusals << where + ": " + r.description.left(160);
       continue;  // matched against the rows below
     }
-    tally.failures << where + ": report at line " + QString::number(r.label) + ": " + r.description.left(200) +
-                          " [" + r.statement.left(120) + "]";
+    tally.failures << where + ": report at line " + QString::number(r.label) + ": " +
+                          r.description.left(200) + " [" + r.statement.left(120) + "]";
   }
 
   const QJsonObject dump = MdbDump(page.fields.file, tally, where);
@@ -307,7 +319,9 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
     if (rs.FieldCount() != static_cast<int>(source.fields.size()) ||
         mdb_columns.size() != static_cast<qsizetype>(source.fields.size())) {
       tally.failures << at + QStringLiteral(": %1 columns (mdb-reader %2) instead of %3")
-                                 .arg(rs.FieldCount()).arg(mdb_columns.size()).arg(source.fields.size());
+                                 .arg(rs.FieldCount())
+                                 .arg(mdb_columns.size())
+                                 .arg(source.fields.size());
       continue;
     }
     for (std::size_t j = 0; j < source.fields.size(); ++j) {
@@ -320,7 +334,8 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
                               QString::fromStdString(source.fields[j]) + "'";
       if (column.value(QStringLiteral("type")).toString() != QLatin1String(MdbTypeOf(targets[j])))
         tally.failures << at + ": column " + QString::fromStdString(source.fields[j]) + " has the type " +
-                              column.value(QStringLiteral("type")).toString() + ", not " + MdbTypeOf(targets[j]);
+                              column.value(QStringLiteral("type")).toString() + ", not " +
+                              MdbTypeOf(targets[j]);
     }
 
     std::vector<Row> ours;
@@ -331,7 +346,9 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
     }
     const QJsonArray theirs = mdb.value(QStringLiteral("rows")).toArray();
     if (theirs.size() != static_cast<qsizetype>(ours.size()))
-      tally.failures << at + QStringLiteral(": mdb-reader sees %1 rows, our reader %2").arg(theirs.size()).arg(ours.size());
+      tally.failures << at + QStringLiteral(": mdb-reader sees %1 rows, our reader %2")
+                                 .arg(theirs.size())
+                                 .arg(ours.size());
 
     // Source rows in order against the Access rows in order; a source row whose INSERT was
     // refused must fall under a known exception and is missing in Access.
@@ -344,7 +361,8 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
         want.push_back(Expect(source.rows[r][j], targets[j]));
         const char* e = want.back().exception;
         if (e && (std::string_view(e) == "date outside the years Access holds")) row_exception = e;
-        if (targets[j] == Target::kText && !IsNull(source.rows[r][j]) && std::holds_alternative<Bytes>(source.rows[r][j]) &&
+        if (targets[j] == Target::kText && !IsNull(source.rows[r][j]) &&
+            std::holds_alternative<Bytes>(source.rows[r][j]) &&
             std::holds_alternative<std::string>(want.back().value) &&
             std::get<std::string>(want.back().value).size() > 255)
           row_exception = "Bytes value longer than 127 bytes";
@@ -359,8 +377,9 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
         continue;
       }
       ++tally.rows;
-      const QJsonArray mdb_row = k < static_cast<std::size_t>(theirs.size()) ? theirs[static_cast<qsizetype>(k)].toArray()
-                                                                             : QJsonArray();
+      const QJsonArray mdb_row = k < static_cast<std::size_t>(theirs.size())
+                                     ? theirs[static_cast<qsizetype>(k)].toArray()
+                                     : QJsonArray();
       for (std::size_t j = 0; j < targets.size(); ++j) {
         const Expected& e = want[j];
         if (e.exception) {
@@ -382,18 +401,22 @@ void CheckFolder(const QString& folder, const QStringList& stems, jet::DatabaseF
             tally.failures << at + QStringLiteral(": row %1 field %2: mdb-reader reads %3, expected %4")
                                        .arg(r + 1)
                                        .arg(QString::fromStdString(source.fields[j]),
-                                            QString::fromUtf8(QJsonDocument(QJsonArray{mdb_row[static_cast<qsizetype>(j)]})
-                                                                  .toJson(QJsonDocument::Compact))
+                                            QString::fromUtf8(
+                                                QJsonDocument(QJsonArray{mdb_row[static_cast<qsizetype>(j)]})
+                                                    .toJson(QJsonDocument::Compact))
                                                 .left(60),
-                                            QString::fromUtf8(QJsonDocument(QJsonArray{MdbForm(e.value, targets[j])})
-                                                                  .toJson(QJsonDocument::Compact))
+                                            QString::fromUtf8(
+                                                QJsonDocument(QJsonArray{MdbForm(e.value, targets[j])})
+                                                    .toJson(QJsonDocument::Compact))
                                                 .left(60));
         }
       }
       ++k;
     }
-    if (budget > 0) tally.failures << at + QStringLiteral(": %1 refused rows that no known exception explains").arg(budget);
-    if (k < ours.size()) tally.failures << at + QStringLiteral(": %1 rows more in Access than sent").arg(ours.size() - k);
+    if (budget > 0)
+      tally.failures << at + QStringLiteral(": %1 refused rows that no known exception explains").arg(budget);
+    if (k < ours.size())
+      tally.failures << at + QStringLiteral(": %1 rows more in Access than sent").arg(ours.size() - k);
   }
 }
 
@@ -402,8 +425,8 @@ void RunFidelity(jet::DatabaseFormat format, int min_tables, int min_cells) {
   Tally tally;
   for (const auto& [folder, stems] : CorpusFolders()) CheckFolder(folder, stems, format, tally);
   std::printf("paradox->%s: %d databases, %d tables, %d rows, %d cells by our reader, %d by mdb-reader\n",
-              jet::DatabaseFormatName(format), tally.databases, tally.tables, tally.rows, tally.cells_by_reader,
-              tally.cells_by_mdb);
+              jet::DatabaseFormatName(format), tally.databases, tally.tables, tally.rows,
+              tally.cells_by_reader, tally.cells_by_mdb);
   for (const auto& [what, count] : tally.known)
     std::printf("  known exception: %s: %d %s\n", what.c_str(), count,
                 tally.known_in[what].join(QStringLiteral(", ")).toUtf8().constData());

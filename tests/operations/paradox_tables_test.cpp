@@ -1,8 +1,9 @@
 // Deleting and renaming Paradox tables in real temporary folders of tables written by the
 // Paradox engine, with the dialogs answered by the scripted window system.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 #include "operations/handlers.h"
 #include "shell/app_title.h"
@@ -22,7 +23,9 @@ std::vector<Row> RowsOf(const std::string& tag) {
 class ParadoxTablesTest : public ::testing::Test {
  protected:
   void SetUp() override { page.fields.folder = dir.path(); }
-  void Write(const std::string& name) { testing::WriteParadoxTable(dir.path(), name, kColumns, RowsOf(name)); }
+  void Write(const std::string& name) {
+    testing::WriteParadoxTable(dir.path(), name, kColumns, RowsOf(name));
+  }
   QString Path(const QString& file) const { return QDir(dir.path()).filePath(file); }
   QStringList Files() const { return testing::FileNames(dir.path()); }
 
@@ -36,7 +39,8 @@ TEST_F(ParadoxTablesTest, DeletionTakesOnlyTheSelectedTables) {
   Write("B");
   Write("orders");
   // The rest of the family, in any letter case; files of other names stay.
-  for (const char* extra : {"orders.px", "ORDERS.VAL", "Orders.X02", "orders.Y02", "ORDERS.TV", "B.PX", "ORDERSX.PX", "A.txt"}) {
+  for (const char* extra :
+       {"orders.px", "ORDERS.VAL", "Orders.X02", "orders.Y02", "ORDERS.TV", "B.PX", "ORDERSX.PX", "A.txt"}) {
     QFile f(QDir(dir.path()).filePath(QString::fromLatin1(extra)));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   }
@@ -99,8 +103,9 @@ TEST_F(ParadoxTablesTest, RenameMessagesForWrongSelections) {
   TestPage::Fill(page.paradox, {"A", "B"}, {});
   page.paradox.SetCurrentRow(1);
   RenameParadoxTable(page.context, objects);
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Please select a table to rename.", "Please select just one table to rename.",
-                                              "Please select just one table to rename."}));
+  EXPECT_EQ(page.messageTexts(),
+            (QStringList{"Please select a table to rename.", "Please select just one table to rename.",
+                         "Please select just one table to rename."}));
   EXPECT_TRUE(page.reports().empty());
   EXPECT_EQ(Files(), (QStringList{"A.DB", "A.MB", "B.DB", "B.MB"}));
   EXPECT_EQ(page.pointer.pointer(), shell::kPointerDefault);

@@ -1,15 +1,16 @@
 // "Send Table/s To Paradox" on real Access files (copies of corpus files) into real temporary
 // Paradox folders, with the questions answered by the scripted window system.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 #include "engine/core/value_text.h"
 #include "operations/handlers.h"
-#include "sources/access_source.h"
-#include "sources/paradox_source.h"
 #include "shell/app_title.h"
+#include "sources/access_source.h"
 #include "sources/database_access.h"
+#include "sources/paradox_source.h"
 #include "test_support.h"
 
 namespace qv::ops {
@@ -29,7 +30,8 @@ std::vector<std::vector<std::string>> AccessCells(const QString& file, const QSt
   std::vector<std::vector<std::string>> out;
   for (; !rs.Eof(); rs.MoveNext()) {
     std::vector<std::string> row;
-    for (int j = 0; j < rs.FieldCount(); ++j) row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
+    for (int j = 0; j < rs.FieldCount(); ++j)
+      row.push_back(FormatValueText(rs.Fields(j).Value()).value_or("<NULL>"));
     out.push_back(row);
   }
   return out;
@@ -80,19 +82,22 @@ TEST_F(SendToParadoxTest, CurrentItemWithoutSelectionIsNotDone) {
 
 TEST_F(SendToParadoxTest, LongNamesAskBottomToTopAndTwoThatShortenAlikeBothArrive) {
   // A DONATION table from before the run is replaced only by the first table cut to that name.
-  testing::WriteParadoxTable(paradox_dir.path(), "DONATION", {{"old", ColumnType::Int32}}, {{std::int64_t{1}}});
+  testing::WriteParadoxTable(paradox_dir.path(), "DONATION", {{"old", ColumnType::Int32}},
+                             {{std::int64_t{1}}});
   page.paradox.Add(QStringLiteral("DONATION"));
   TestPage::Fill(page.access, kDonorTables, {"Designation", "Donation Detail", "Donation Type"});
   for (int i = 0; i < 4; ++i) page.windows.QueueReply(shell::Reply::kYes);
   SendToParadox(page.context, objects);
-  ASSERT_EQ(page.messageTexts(),
-            (QStringList{"DONATION TYPE is more than 8 characters. It will be trimmed into DONATION. Continue?",
-                         "Would you like to overwrite Donation?",
-                         "DONATION DETAIL is more than 8 characters. It will be trimmed into DONATION. Continue?",
-                         "DESIGNATION is more than 8 characters. It will be trimmed into DESIGNAT. Continue?",
-                         "Tables sent: 3 of 3.\nDonation Detail: written as Donati~1 (Donation was written earlier "
-                         "in this run)."}));
-  EXPECT_EQ(page.messageTitles().mid(0, 4), (QStringList{"Continue?", "Overwrite?", "Continue?", "Continue?"}));
+  ASSERT_EQ(
+      page.messageTexts(),
+      (QStringList{"DONATION TYPE is more than 8 characters. It will be trimmed into DONATION. Continue?",
+                   "Would you like to overwrite Donation?",
+                   "DONATION DETAIL is more than 8 characters. It will be trimmed into DONATION. Continue?",
+                   "DESIGNATION is more than 8 characters. It will be trimmed into DESIGNAT. Continue?",
+                   "Tables sent: 3 of 3.\nDonation Detail: written as Donati~1 (Donation was written earlier "
+                   "in this run)."}));
+  EXPECT_EQ(page.messageTitles().mid(0, 4),
+            (QStringList{"Continue?", "Overwrite?", "Continue?", "Continue?"}));
   // The second "Donation" never replaces the first and is not asked about: it takes the next
   // free name.
   EXPECT_TRUE(page.reports().empty());
@@ -110,7 +115,8 @@ TEST_F(SendToParadoxTest, NoSkipsOnlyThatTable) {
   page.windows.QueueReply(shell::Reply::kYes);  // Designation
   SendToParadox(page.context, objects);
   EXPECT_EQ(page.messageTexts().size(), 3);  // two questions and the summary
-  EXPECT_EQ(page.messageTexts().back(), "Tables sent: 2 of 3.\nDonation Type: not sent: the shortened name was declined.");
+  EXPECT_EQ(page.messageTexts().back(),
+            "Tables sent: 2 of 3.\nDonation Type: not sent: the shortened name was declined.");
   EXPECT_TRUE(page.reports().empty());
   EXPECT_EQ(page.paradox.texts(), (QStringList{"DESIGNAT", "DONOR"}));
   EXPECT_EQ(ParadoxCells(paradox_dir.path(), "Donor"), AccessCells(page.fields.file, "Donor"));
@@ -123,8 +129,9 @@ TEST_F(SendToParadoxTest, OverwriteIsAskedForANameInAnotherCase) {
 
   page.windows.QueueReply(shell::Reply::kNo);
   SendToParadox(page.context, objects);
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite Donor?",
-                                              "Tables sent: 0 of 1.\nDonor: not sent: the overwrite was declined."}));
+  EXPECT_EQ(page.messageTexts(),
+            (QStringList{"Would you like to overwrite Donor?",
+                         "Tables sent: 0 of 1.\nDonor: not sent: the overwrite was declined."}));
   EXPECT_EQ(page.messageTitles().front(), "Overwrite?");
   EXPECT_EQ(testing::ReadParadoxTable(paradox_dir.path(), "DONOR").size(), 1u);
 
@@ -142,7 +149,8 @@ TEST_F(SendToParadoxTest, OverwriteIsAskedForANameInAnotherCase) {
 // A copy that fails after "Yes" leaves the table it was to replace exactly as it was, with all
 // its files, and nothing temporary.
 TEST_F(SendToParadoxTest, AFailedOverwriteKeepsTheOldTable) {
-  testing::WriteParadoxTable(paradox_dir.path(), "MISSING", {{"old", ColumnType::Memo}}, {{std::string("kept")}});
+  testing::WriteParadoxTable(paradox_dir.path(), "MISSING", {{"old", ColumnType::Memo}},
+                             {{std::string("kept")}});
   QFile index(QDir(paradox_dir.path()).filePath("MISSING.PX"));
   ASSERT_TRUE(index.open(QIODevice::WriteOnly));
   index.write("index");
@@ -181,10 +189,12 @@ TEST_F(SendToParadoxTest, ANameThatIsAPathIsRefusedAndNothingLeavesTheFolder) {
   ASSERT_EQ(reports.size(), 2u);
   for (const auto& r : reports) {
     EXPECT_EQ(r.label, 170);
-    EXPECT_TRUE(r.description.contains("is not a valid name for a Paradox table")) << r.description.toStdString();
+    EXPECT_TRUE(r.description.contains("is not a valid name for a Paradox table"))
+        << r.description.toStdString();
   }
   EXPECT_EQ(testing::FileNames(paradox_dir.path()), QStringList{});
-  EXPECT_TRUE(page.messageTexts().back().startsWith("Tables sent: 0 of 2.\na/b: not sent: 'a/b' is not a valid name"));
+  EXPECT_TRUE(page.messageTexts().back().startsWith(
+      "Tables sent: 0 of 2.\na/b: not sent: 'a/b' is not a valid name"));
 }
 
 TEST_F(SendToParadoxTest, LeftoversOfADeletedTableDoNotJoinTheNewOne) {

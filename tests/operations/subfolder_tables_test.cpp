@@ -2,9 +2,10 @@
 // Access, deleting and renaming them act on the table where the list found it, never on another
 // table of the same name. The lists are filled by the real list filler, the dialogs answered by
 // the scripted window system.
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
-#include <gtest/gtest.h>
 
 #include "engine/core/value_text.h"
 #include "operations/handlers.h"
@@ -18,8 +19,10 @@ namespace {
 
 using testing::TestPage;
 
-const QString kEmptyMdb = QStringLiteral("access/jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb");
-const std::vector<Column> kColumns{{"ID", ColumnType::Int32}, {"TAG", ColumnType::Text, 20}, {"NOTES", ColumnType::Memo}};
+const QString kEmptyMdb =
+    QStringLiteral("access/jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb");
+const std::vector<Column> kColumns{
+    {"ID", ColumnType::Int32}, {"TAG", ColumnType::Text, 20}, {"NOTES", ColumnType::Memo}};
 
 std::vector<Row> RowsOf(const std::string& tag, int n) {
   std::vector<Row> rows;
@@ -52,7 +55,8 @@ class SubfolderTablesTest : public ::testing::Test {
     sources::Recordset rs;
     rs.Open(("SELECT * FROM `" + table + "`").toStdString(), cn);
     QStringList tags;
-    for (; !rs.Eof(); rs.MoveNext()) tags << QString::fromStdString(FormatValueText(rs.Fields(1).Value()).value_or("<NULL>"));
+    for (; !rs.Eof(); rs.MoveNext())
+      tags << QString::fromStdString(FormatValueText(rs.Fields(1).Value()).value_or("<NULL>"));
     return tags;
   }
   std::string FirstTag(const QString& folder, const std::string& table) {
@@ -126,8 +130,8 @@ TEST_F(SubfolderTablesTest, TwoTablesOfOneNameAreTwoTablesTheFoldersOwnFirst) {
   page.windows.QueueReply(shell::Reply::kYes);
   SendToAccess(page.context, objects);
   EXPECT_TRUE(page.reports().empty());
-  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?", "Would you like to overwrite ORDERS?",
-                                              "Done."}));
+  EXPECT_EQ(page.messageTexts(), (QStringList{"Would you like to overwrite ORDERS?",
+                                              "Would you like to overwrite ORDERS?", "Done."}));
   EXPECT_EQ(AccessTags("ORDERS"), (QStringList{"archived", "archived"}));
 }
 

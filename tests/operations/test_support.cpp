@@ -6,10 +6,10 @@
 #include <QRegularExpression>
 
 #include "engine/paradox/paradox_folder.h"
-#include "sources/access_source.h"
-#include "sources/paradox_source.h"
 #include "shell/error_report.h"
+#include "sources/access_source.h"
 #include "sources/database_access.h"
+#include "sources/paradox_source.h"
 
 namespace qv::ops::testing {
 
@@ -29,7 +29,8 @@ void TestPage::Fill(shell::MemoryTableList& list, const QStringList& names, cons
 std::vector<Report> TestPage::reports() const {
   std::vector<Report> out;
   static const QRegularExpression kShape(
-      QStringLiteral("^(.*)\r\nin Tessaline2016/11/03\\.(\\S+) at line (\\d+)\r\rPlease email[^\r]*(?:\r\rsql: (.*))?$"),
+      QStringLiteral(
+          "^(.*)\r\nin Tessaline2016/11/03\\.(\\S+) at line (\\d+)\r\rPlease email[^\r]*(?:\r\rsql: (.*))?$"),
       QRegularExpression::DotMatchesEverythingOption);
   for (const auto& m : windows.messages()) {
     if (m.title != QString::fromLatin1(shell::kErrorReportTitle)) continue;

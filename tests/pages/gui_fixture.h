@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "pages/program.h"
-#include "support/scripted_window_system.h"
 #include "shell/settings_store.h"
+#include "support/scripted_window_system.h"
 
 namespace qv::testing {
 

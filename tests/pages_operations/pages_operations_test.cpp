@@ -54,7 +54,8 @@ std::int64_t ParadoxRows(const QString& folder, const std::string& table) {
 std::int64_t AccessRows(const QString& file, const QString& table) {
   qv::sources::Connection cn;
   cn.CursorLocation = qv::sources::kUseClient;
-  cn.Open(("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + file + ";JET OLEDB:Database Password=").toStdString());
+  cn.Open(("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + file + ";JET OLEDB:Database Password=")
+              .toStdString());
   qv::sources::Recordset rs;
   rs.Open(("SELECT * FROM `" + table + "`").toStdString(), cn);
   std::int64_t n = 0;
@@ -72,7 +73,8 @@ class OperationsGuiTest : public qv::testing::GuiTest {
     paradox_ = QDir(work_.path()).filePath("paradox");
     CopyFolder(qv::testing::BuiltProgramFolder() + "/Samples", paradox_);
     access_ = QDir(work_.path()).filePath("donors.accdb");
-    QFile::copy(QStringLiteral(QV_SHARED_DIR "/corpus/access/ucanaccess/src/test/resources/testdbs/githubIssue16.accdb"),
+    QFile::copy(QStringLiteral(QV_SHARED_DIR
+                               "/corpus/access/ucanaccess/src/test/resources/testdbs/githubIssue16.accdb"),
                 access_);
     QFile(access_).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   }
@@ -101,7 +103,8 @@ TEST_F(OperationsGuiTest, SendRenameAndDeleteOnTheParadoxSide) {
   form2().push_button3_->click();
   EXPECT_EQ(windows_.messages().back().text, "Done.");
   QStringList expected = samples;
-  expected << "DESIGNAT" << "DONOR";
+  expected << "DESIGNAT"
+           << "DONOR";
   expected.sort(Qt::CaseInsensitive);
   EXPECT_EQ(Items(form2().list2_), expected);
   EXPECT_EQ(ParadoxRows(paradox_, "Designat"), AccessRows(access_, "Designation"));
@@ -169,7 +172,9 @@ TEST_F(OperationsGuiTest, SendRenameAndDeleteOnTheAccessSide) {
   EXPECT_EQ(windows_.messages()[0].text, "Done.");
   windows_.Clear();
   QStringList expected{"Designation", "Donation Detail", "Donation Type", "Donor"};
-  expected << "STOCK" << "SUPPLIER" << "ORDERLOG";
+  expected << "STOCK"
+           << "SUPPLIER"
+           << "ORDERLOG";
   expected.sort(Qt::CaseInsensitive);
   EXPECT_EQ(Items(form2().list1_), expected);
   EXPECT_EQ(AccessRows(access_, "STOCK"), ParadoxRows(paradox_, "STOCK"));

@@ -142,8 +142,9 @@ TEST_F(SourcesGuiTest, NextSaysWhyItStopsAndCanCreateAnEmptyDatabase) {
   EXPECT_EQ(Texts(windows_.messages()),
             (QStringList{"The Paradox folder '" + empty.path() + "/nowhere' does not exist.",
                          "The Access database '" + empty.path() + "/missing.txt' does not exist.",
-                         "The Access database '" + empty.path() + "/new.accdb' does not exist. Create a new, empty "
-                         "database there?"}));
+                         "The Access database '" + empty.path() +
+                             "/new.accdb' does not exist. Create a new, empty "
+                             "database there?"}));
   EXPECT_FALSE(QFile::exists(empty.path() + "/new.accdb"));
 
   // Yes: an empty folder and a new, empty Access 2000 database, and the table page opens.

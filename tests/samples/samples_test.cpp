@@ -4,10 +4,10 @@
 // becomes an Access table. A sample value the other side cannot hold would greet a new user with
 // an error report on the first try.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
@@ -23,7 +23,8 @@ namespace {
 const fs::path kSamples = fs::path(QV_BINARY_DIR) / "bin" / "Samples";
 
 fs::path ScratchFolder(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("qv_samples_test_" + name + "_" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("qv_samples_test_" + name + "_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   return dir;

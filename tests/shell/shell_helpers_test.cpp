@@ -113,7 +113,12 @@ TEST(YieldThrottle, RunsFirstTimeThenAtMostOncePerInterval) {
 TEST(YieldThrottle, FastCallsReadTheClockSeldomAndStillRunOncePerInterval) {
   std::int64_t now = 0;
   int reads = 0;
-  YieldThrottle throttle([&] { ++reads; return now; }, 15);
+  YieldThrottle throttle(
+      [&] {
+        ++reads;
+        return now;
+      },
+      15);
   EXPECT_TRUE(throttle.Due());
   // A tight loop: a million calls within the same millisecond read the clock a few thousand times.
   for (int i = 0; i < 1000000; ++i) EXPECT_FALSE(throttle.Due());
@@ -135,7 +140,10 @@ TEST(YieldThrottle, MixedPaceNeverRunsTwiceWithinAnIntervalNorStarves) {
   std::int64_t now = 5;
   YieldThrottle throttle([&] { return now; }, 15);
   std::uint32_t seed = 12345;
-  auto next = [&] { seed = seed * 1664525u + 1013904223u; return seed >> 8; };
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
   std::int64_t lastRun = -1000;
   int runs = 0;
   for (int i = 0; i < 2000000; ++i) {

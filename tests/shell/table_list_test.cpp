@@ -32,8 +32,9 @@ TEST(MemoryTableList, MatchesAStableCaseInsensitiveSortOfTheSameNames) {
     list.Add(name);
   }
   QStringList expected = added;
-  std::stable_sort(expected.begin(), expected.end(),
-                   [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+  std::stable_sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+  });
   EXPECT_EQ(list.texts(), expected);
 }
 

@@ -1,7 +1,8 @@
 // The folder scan on trees made in a temporary folder: which files count as tables, the
 // breadth-first order, the folders it skips, symlink loops and folders it may not read.
-#include <gtest/gtest.h>
+#include "sources/folder_scan.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,7 +15,6 @@
 #include <vector>
 
 #include "engine/core/error.h"
-#include "sources/folder_scan.h"
 
 namespace fs = std::filesystem;
 using namespace qv::sources;
@@ -48,7 +48,9 @@ struct Tree {
   std::string base() const { return root.string() + "/"; }
 };
 
-std::set<std::string> AsSet(const std::vector<std::string>& v) { return {v.begin(), v.end()}; }
+std::set<std::string> AsSet(const std::vector<std::string>& v) {
+  return {v.begin(), v.end()};
+}
 
 }  // namespace
 
@@ -67,10 +69,10 @@ TEST(FolderScanNames, WildcardAndUnusualCharacters) {
   EXPECT_TRUE(HasUnusualCharacters("what?"));
   EXPECT_TRUE(HasUnusualCharacters(std::string("tab\there")));
   EXPECT_TRUE(HasUnusualCharacters("del\x7f"));
-  EXPECT_TRUE(HasUnusualCharacters("c1\xc2\x85"));   // U+0085, a C1 control
+  EXPECT_TRUE(HasUnusualCharacters("c1\xc2\x85"));     // U+0085, a C1 control
   EXPECT_FALSE(HasUnusualCharacters("nbsp\xc2\xa0"));  // U+00A0 is 160, just past the range
-  EXPECT_TRUE(HasUnusualCharacters("bad\xff"));       // not UTF-8 at all
-  EXPECT_TRUE(HasUnusualCharacters("cut\xc3"));       // truncated sequence
+  EXPECT_TRUE(HasUnusualCharacters("bad\xff"));        // not UTF-8 at all
+  EXPECT_TRUE(HasUnusualCharacters("cut\xc3"));        // truncated sequence
 
   EXPECT_EQ(FileNameFromPath("/data/shop/orders.db"), "orders.db");
   EXPECT_EQ(FileNameFromPath("orders.db"), "orders.db");
@@ -90,7 +92,8 @@ TEST(FolderScanListFiles, KeepsOpenableMatchingFilesOnly) {
   fs::create_symlink(t.root / "gone", t.root / "broken.db");
   t.file("locked.db");
   chmod((t.root / "locked.db").c_str(), 0);  // opening for no access still works
-  const std::set<std::string> want{"orders.db", "Orders.DB.db", ".hidden.db", "~temp.db", "link.db", "locked.db"};
+  const std::set<std::string> want{"orders.db", "Orders.DB.db", ".hidden.db",
+                                   "~temp.db",  "link.db",      "locked.db"};
   EXPECT_EQ(AsSet(ListFiles(t.root.string(), "*.db")), want);
   EXPECT_EQ(AsSet(ListFiles(t.base(), "*.db")), want);  // with or without the final separator
   EXPECT_TRUE(ListFiles((t.root / "missing").string(), "*.db").empty());
@@ -118,15 +121,20 @@ TEST(FolderScanSubFolders, BreadthFirstSkippingLoopsAndOddNames) {
   EXPECT_EQ(folders[0], t.base());
   // Generation by generation: the given folder, then its subfolders, then theirs.
   const std::string base = t.base();
-  auto depth = [&](const std::string& f) { return std::count(f.begin(), f.end(), '/') - std::count(base.begin(), base.end(), '/'); };
-  for (std::size_t i = 1; i < folders.size(); ++i) EXPECT_LE(depth(folders[i - 1]), depth(folders[i])) << folders[i];
-  EXPECT_EQ(AsSet(folders), (std::set<std::string>{t.base(), t.base() + "a/", t.base() + "c/", t.base() + "Übersicht/",
-                                                   t.base() + "a/b/", t.base() + "a/e/", t.base() + "a/b/d/"}));
+  auto depth = [&](const std::string& f) {
+    return std::count(f.begin(), f.end(), '/') - std::count(base.begin(), base.end(), '/');
+  };
+  for (std::size_t i = 1; i < folders.size(); ++i)
+    EXPECT_LE(depth(folders[i - 1]), depth(folders[i])) << folders[i];
+  EXPECT_EQ(AsSet(folders),
+            (std::set<std::string>{t.base(), t.base() + "a/", t.base() + "c/", t.base() + "Übersicht/",
+                                   t.base() + "a/b/", t.base() + "a/e/", t.base() + "a/b/d/"}));
   EXPECT_GE(yields, 7);
 
   std::vector<std::string> one{t.base()};
   AddSubFolders(one, false);
-  EXPECT_EQ(AsSet(one), (std::set<std::string>{t.base(), t.base() + "a/", t.base() + "c/", t.base() + "Übersicht/"}));
+  EXPECT_EQ(AsSet(one),
+            (std::set<std::string>{t.base(), t.base() + "a/", t.base() + "c/", t.base() + "Übersicht/"}));
 
   std::vector<std::string> missing{t.base() + "nothere/"};
   try {

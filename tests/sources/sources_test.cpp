@@ -12,11 +12,11 @@
 #include <string>
 
 #include "shell/memory_table_list.h"
-#include "support/memory_page.h"
-#include "support/scripted_window_system.h"
 #include "sources/access_source.h"
 #include "sources/connection_actions.h"
 #include "sources/paradox_source.h"
+#include "support/memory_page.h"
+#include "support/scripted_window_system.h"
 
 using namespace qv;
 using namespace qv::sources;
@@ -82,7 +82,8 @@ QStringList Texts(const std::vector<shell::MessageRequest>& messages) {
 }
 
 QStringList Sorted(QStringList l) {
-  std::sort(l.begin(), l.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+  std::sort(l.begin(), l.end(),
+            [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
   return l;
 }
 
@@ -97,15 +98,17 @@ TEST(ConnectionStrings, AsTheProgramWritesThem) {
   EXPECT_EQ(AccessConnectionString("/d/shop.mdb", "s", f),
             "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/shop.mdb;JET OLEDB:Database Password=s");
   EXPECT_TRUE(AccessConnectionString("/d/shop", "", f).startsWith("PROVIDER=Microsoft.Jet.OLEDB.4.0;"));
-  EXPECT_TRUE(AccessConnectionString("/d/shop.accdb ", "", f).startsWith("PROVIDER=Microsoft.Jet.OLEDB.4.0;"));
+  EXPECT_TRUE(
+      AccessConnectionString("/d/shop.accdb ", "", f).startsWith("PROVIDER=Microsoft.Jet.OLEDB.4.0;"));
   // An empty file takes file and password from the page, whatever password was passed.
   EXPECT_EQ(AccessConnectionString("", "ignored", f),
             "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/data/Box.mdb;JET OLEDB:Database Password=pw;x");
   // The code page of Access 97 text, when set, goes before the password; the reader then takes
   // the text of charsetGBK.mdb (whose header says 1252) as the Chinese it is.
   f.accessPage = QStringLiteral("936");
-  EXPECT_EQ(AccessConnectionString("/d/shop.mdb", "s", f),
-            "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/shop.mdb;Code Page=936;JET OLEDB:Database Password=s");
+  EXPECT_EQ(
+      AccessConnectionString("/d/shop.mdb", "s", f),
+      "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/shop.mdb;Code Page=936;JET OLEDB:Database Password=s");
   QTemporaryDir dir;
   const QString gbk = dir.filePath("gbk.mdb");
   ASSERT_TRUE(QFile::copy(kAccess + "ucanaccess/src/test/resources/testdbs/charsetGBK.mdb", gbk));
@@ -116,19 +119,22 @@ TEST(ConnectionStrings, AsTheProgramWritesThem) {
     auto schema = cn.OpenSchema(kSchemaTables);
     std::string table;
     for (; !schema->Eof(); schema->MoveNext())
-      if (std::get<std::string>(schema->Fields("TABLE_TYPE").Value()) == "TABLE") table = std::get<std::string>(schema->Fields("TABLE_NAME").Value());
+      if (std::get<std::string>(schema->Fields("TABLE_TYPE").Value()) == "TABLE")
+        table = std::get<std::string>(schema->Fields("TABLE_NAME").Value());
     Recordset rs;
     rs.Open("SELECT * FROM [" + table + "]", cn);
     std::string text;
     for (int i = 0; i < rs.FieldCount(); ++i)
       if (const auto* s = std::get_if<std::string>(&rs.Fields(i).Value())) text += *s;
-    const bool chinese = QString::fromStdString(text).contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]")));
+    const bool chinese =
+        QString::fromStdString(text).contains(QRegularExpression(QStringLiteral("[\\x{4e00}-\\x{9fff}]")));
     EXPECT_EQ(chinese, !page.isEmpty()) << text;
   }
   f.accessPage.clear();
   f.folder = QStringLiteral("/data/px/");
   EXPECT_EQ(ParadoxConnectionString(f),
-            "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=/data/px/;Dbq=/data/px/;"
+            "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox "
+            "5.X;DefaultDir=/data/px/;Dbq=/data/px/;"
             "CollatingSequence=ASCII;");
 }
 
@@ -287,8 +293,8 @@ TEST(ConnectionActions, NextAndTestConnection) {
   f.file = dir.path() + "/missing.mdb";
   actions.Next(page3);
   EXPECT_EQ(flow3.uses, 0);
-  EXPECT_EQ(Texts(windows.messages()),
-            QStringList{"The Access database '" + f.file + "' does not exist. Create a new, empty database there?"});
+  EXPECT_EQ(Texts(windows.messages()), QStringList{"The Access database '" + f.file +
+                                                   "' does not exist. Create a new, empty database there?"});
 }
 
 TEST(ConnectionActions, CheckAccessInstalledSpeaksOnlyWhenNoObjectResults) {

@@ -11,17 +11,45 @@ namespace {
 
 // ADO's data-type enumeration as published, without the array flag.
 const std::map<int, std::string>& Published() {
-  static const std::map<int, std::string> names{
-      {20, "adBigInt"},          {128, "adBinary"},           {11, "adBoolean"},       {8, "adBSTR"},
-      {136, "adChapter"},        {129, "adChar"},             {6, "adCurrency"},       {7, "adDate"},
-      {133, "adDBDate"},         {134, "adDBTime"},           {135, "adDBTimeStamp"},  {14, "adDecimal"},
-      {5, "adDouble"},           {0, "adEmpty"},              {10, "adError"},         {64, "adFileTime"},
-      {72, "adGUID"},            {9, "adIDispatch"},          {3, "adInteger"},        {13, "adIUnknown"},
-      {205, "adLongVarBinary"},  {201, "adLongVarChar"},      {203, "adLongVarWChar"}, {131, "adNumeric"},
-      {138, "adPropVariant"},    {4, "adSingle"},             {2, "adSmallInt"},       {16, "adTinyInt"},
-      {21, "adUnsignedBigInt"},  {19, "adUnsignedInt"},       {18, "adUnsignedSmallInt"},
-      {17, "adUnsignedTinyInt"}, {132, "adUserDefined"},      {204, "adVarBinary"},    {200, "adVarChar"},
-      {12, "adVariant"},         {139, "adVarNumeric"},       {202, "adVarWChar"},     {130, "adWChar"}};
+  static const std::map<int, std::string> names{{20, "adBigInt"},
+                                                {128, "adBinary"},
+                                                {11, "adBoolean"},
+                                                {8, "adBSTR"},
+                                                {136, "adChapter"},
+                                                {129, "adChar"},
+                                                {6, "adCurrency"},
+                                                {7, "adDate"},
+                                                {133, "adDBDate"},
+                                                {134, "adDBTime"},
+                                                {135, "adDBTimeStamp"},
+                                                {14, "adDecimal"},
+                                                {5, "adDouble"},
+                                                {0, "adEmpty"},
+                                                {10, "adError"},
+                                                {64, "adFileTime"},
+                                                {72, "adGUID"},
+                                                {9, "adIDispatch"},
+                                                {3, "adInteger"},
+                                                {13, "adIUnknown"},
+                                                {205, "adLongVarBinary"},
+                                                {201, "adLongVarChar"},
+                                                {203, "adLongVarWChar"},
+                                                {131, "adNumeric"},
+                                                {138, "adPropVariant"},
+                                                {4, "adSingle"},
+                                                {2, "adSmallInt"},
+                                                {16, "adTinyInt"},
+                                                {21, "adUnsignedBigInt"},
+                                                {19, "adUnsignedInt"},
+                                                {18, "adUnsignedSmallInt"},
+                                                {17, "adUnsignedTinyInt"},
+                                                {132, "adUserDefined"},
+                                                {204, "adVarBinary"},
+                                                {200, "adVarChar"},
+                                                {12, "adVariant"},
+                                                {139, "adVarNumeric"},
+                                                {202, "adVarWChar"},
+                                                {130, "adWChar"}};
   return names;
 }
 
@@ -43,7 +71,8 @@ TEST(DataTypeName, EverySixteenBitNumber) {
 
 std::string Lower(std::optional<std::string> name) {
   std::string s = name.value_or("");
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
 }
 

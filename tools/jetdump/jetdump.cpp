@@ -36,11 +36,13 @@ std::string Basename(const std::string& p) {
 void PrintHeader(Database& db) {
   const auto& h = db.header();
   std::printf("file: %s\nformat: %s\npage size: %u\npages: %u\ncode page: %u\nsort order: 0x%04x\n",
-              db.path().c_str(), VersionName(h.version), h.layout.pageSize, db.pages().pageCount(), h.codePage,
-              h.sortOrder);
+              db.path().c_str(), VersionName(h.version), h.layout.pageSize, db.pages().pageCount(),
+              h.codePage, h.sortOrder);
   if (h.creationDate) std::printf("creation date: %.10g\n", *h.creationDate);
   std::printf("database password: %s\n", h.hasPassword ? "set" : "none");
-  std::printf("page encoding: %s\n", h.officeEncrypted() ? "Office encryption" : h.rc4Encoded() ? "RC4 (database key)" : "none");
+  std::printf("page encoding: %s\n", h.officeEncrypted() ? "Office encryption"
+                                     : h.rc4Encoded()    ? "RC4 (database key)"
+                                                         : "none");
 }
 
 void PrintCatalog(Database& db) {
@@ -57,12 +59,13 @@ void PrintDefinition(Database& db, const std::string& name) {
   TableDefinition t = db.ReadDefinition(name);
   std::printf("table %s: tdef pages", t.name.c_str());
   for (auto p : t.pages) std::printf(" %u", p);
-  std::printf("; rows %u; type 0x%02x; max columns %u; variable %u; next autonumber %u\n", t.rowCount, t.tableType,
-              t.maxColumns, t.varColumns, t.nextAutoNumber);
+  std::printf("; rows %u; type 0x%02x; max columns %u; variable %u; next autonumber %u\n", t.rowCount,
+              t.tableType, t.maxColumns, t.varColumns, t.nextAutoNumber);
   for (const auto& c : t.columns) {
     qv::Column core = ToCoreColumn(c, db.header().layout.jet3);
     std::printf("  column %-3u %-20s %-15s len %-5u flags 0x%02x ext 0x%02x fixed@%u var#%u ado %d", c.number,
-                c.name.c_str(), TypeName(c.type), c.length, c.flags, c.extFlags, c.fixedOffset, c.varIndex, core.adoType);
+                c.name.c_str(), TypeName(c.type), c.length, c.flags, c.extFlags, c.fixedOffset, c.varIndex,
+                core.adoType);
     if (c.type == col_type::kNumeric) std::printf(" precision %u scale %u", c.precision, c.scale);
     std::printf("\n");
   }
@@ -89,8 +92,10 @@ void PrintPages(Database& db) {
       std::printf("page %u: type 0x%02x", p, type);
       if (type == page_type::kData) {
         bool lval = std::memcmp(page->data() + 4, "LVAL", 4) == 0;
-        if (lval) std::printf(" LVAL");
-        else std::printf(" data of tdef %u", qv::LoadU32(page->data() + 4));
+        if (lval)
+          std::printf(" LVAL");
+        else
+          std::printf(" data of tdef %u", qv::LoadU32(page->data() + 4));
         DataPageReader r(store, db.header().layout, p, *page);
         std::printf(", %u rows", r.rowCount());
       } else if (type == page_type::kTableDef) {
@@ -172,17 +177,22 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "jetdump: %s\n", e.description().c_str());
       return 2;
     }
-    if (a.rfind("--table=", 0) == 0) tables.push_back(a.substr(8));
-    else if (a == "--json") json = true;
-    else if (a == "--sort-rows") sortRows = true;
+    if (a.rfind("--table=", 0) == 0)
+      tables.push_back(a.substr(8));
+    else if (a == "--json")
+      json = true;
+    else if (a == "--sort-rows")
+      sortRows = true;
     else if (a.rfind("--", 0) == 0) {
       std::fprintf(stderr, "jetdump: unknown option %s\n", a.c_str());
       return 2;
-    } else positional.push_back(a);
+    } else
+      positional.push_back(a);
   }
   if (positional.empty() || positional.size() > 2) {
     std::fprintf(stderr,
-                 "usage: jetdump [--password-file=FILE|--password-env=NAME|--password-prompt] [--table=NAME]... [--json [--sort-rows]] FILE "
+                 "usage: jetdump [--password-file=FILE|--password-env=NAME|--password-prompt] "
+                 "[--table=NAME]... [--json [--sort-rows]] FILE "
                  "[header|catalog|schema|tabledefs|pages|rows|cells]\n");
     return 2;
   }
@@ -192,7 +202,8 @@ int main(int argc, char** argv) {
   try {
     db = Database::Open(file, options);
   } catch (const qv::Error& e) {
-    std::fprintf(stderr, "%s: cannot open: error %d: %s\n", Basename(file).c_str(), e.number(), e.description().c_str());
+    std::fprintf(stderr, "%s: cannot open: error %d: %s\n", Basename(file).c_str(), e.number(),
+                 e.description().c_str());
     return 2;
   }
   std::fill(options.password.begin(), options.password.end(), '\0');
@@ -203,8 +214,9 @@ int main(int argc, char** argv) {
       std::sort(tables.begin(), tables.end());
     }
     if (json) {
-      std::string out = "{\n \"file\": " + tools::JsonString(Basename(file)) + ",\n \"format\": " +
-                        tools::JsonString(VersionName(db->header().version)) + ",\n \"tables\": [\n";
+      std::string out = "{\n \"file\": " + tools::JsonString(Basename(file)) +
+                        ",\n \"format\": " + tools::JsonString(VersionName(db->header().version)) +
+                        ",\n \"tables\": [\n";
       for (std::size_t i = 0; i < tables.size(); ++i) {
         std::string t = tools::TableJson(*db, tables[i], sortRows);
         if (t.find("\n   \"error\": ") != std::string::npos) status = 1;
@@ -228,8 +240,8 @@ int main(int argc, char** argv) {
         PrintRows(*db, t);
       }
   } catch (const qv::Error& e) {
-    std::fprintf(stderr, "%s: error %d: %s [%s]\n", Basename(file).c_str(), e.number(), e.description().c_str(),
-                 e.where().c_str());
+    std::fprintf(stderr, "%s: error %d: %s [%s]\n", Basename(file).c_str(), e.number(),
+                 e.description().c_str(), e.where().c_str());
     return 1;
   }
   return status;

@@ -14,13 +14,27 @@ std::string JsonString(const std::string& s) {
   std::string out = "\"";
   for (unsigned char ch : s) {
     switch (ch) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (ch < 0x20) {
           char buf[8];
@@ -91,18 +105,20 @@ std::string IsoFromUnixMs(std::int64_t ms) {
   CivilFromDays(days, y, m, d);
   std::string year = (y >= 0 && y <= 9999) ? Pad(y, 4) : ((y < 0 ? "-" : "+") + Pad(y < 0 ? -y : y, 6));
   char buf[64];
-  std::snprintf(buf, sizeof buf, "-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ", m, d, static_cast<long long>(rest / 3600000),
-                static_cast<long long>(rest / 60000 % 60), static_cast<long long>(rest / 1000 % 60),
-                static_cast<long long>(rest % 1000));
+  std::snprintf(buf, sizeof buf, "-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ", m, d,
+                static_cast<long long>(rest / 3600000), static_cast<long long>(rest / 60000 % 60),
+                static_cast<long long>(rest / 1000 % 60), static_cast<long long>(rest % 1000));
   return year + buf;
 }
 
 std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder& dec, const Place& where) {
   if (c.maskBoolean()) return cell.flag ? "true" : "false";
   if (cell.null) return "null";
-  if (c.type == col_type::kComplex) return JsonString(std::to_string(static_cast<std::int32_t>(ByteView(cell.bytes, where.str()).U32(0))));
+  if (c.type == col_type::kComplex)
+    return JsonString(std::to_string(static_cast<std::int32_t>(ByteView(cell.bytes, where.str()).U32(0))));
   // Calculated values other than text as the oracles show them: the stored bytes.
-  if (c.calculated() && c.type != col_type::kText && c.type != col_type::kMemo) return JsonString(ToHex(cell.bytes));
+  if (c.calculated() && c.type != col_type::kText && c.type != col_type::kMemo)
+    return JsonString(ToHex(cell.bytes));
   if (c.type == col_type::kSingle) {
     auto v = dec.Decode(c, cell, where);
     return JsonString(JsFloat32(static_cast<float>(std::get<double>(v))));
@@ -113,8 +129,8 @@ std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder&
     unsigned m, d;
     CivilFromDays(e.days + DaysFromCivil(1, 1, 1), y, m, d);
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%04lld.%02u.%02u %02lld:%02lld:%02lld.%09lld", static_cast<long long>(y), m, d,
-                  static_cast<long long>(e.seconds / 3600), static_cast<long long>(e.seconds / 60 % 60),
+    std::snprintf(buf, sizeof buf, "%04lld.%02u.%02u %02lld:%02lld:%02lld.%09lld", static_cast<long long>(y),
+                  m, d, static_cast<long long>(e.seconds / 3600), static_cast<long long>(e.seconds / 60 % 60),
                   static_cast<long long>(e.seconds % 60), static_cast<long long>(e.ticks * 100));
     return JsonString(buf);
   }
@@ -132,7 +148,8 @@ std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder&
           return JsonString(ShortestJs(x));
         } else if constexpr (std::is_same_v<T, Currency>) {
           std::int64_t s = x.scaled;
-          unsigned long long mag = s < 0 ? 0ull - static_cast<unsigned long long>(s) : static_cast<unsigned long long>(s);
+          unsigned long long mag =
+              s < 0 ? 0ull - static_cast<unsigned long long>(s) : static_cast<unsigned long long>(s);
           char buf[48];
           std::snprintf(buf, sizeof buf, "%s%llu.%04llu", s < 0 ? "-" : "", mag / 10000, mag % 10000);
           return JsonString(buf);
@@ -140,7 +157,8 @@ std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder&
           return JsonString(x.text);
         } else if constexpr (std::is_same_v<T, Timestamp>) {
           std::int64_t days = DaysFromCivil(x.year, x.month, x.day);
-          std::int64_t ms = days * 86400000 + ((x.hour * 60 + x.minute) * 60 + x.second) * 1000LL + x.millisecond;
+          std::int64_t ms =
+              days * 86400000 + ((x.hour * 60 + x.minute) * 60 + x.second) * 1000LL + x.millisecond;
           return JsonString(IsoFromUnixMs(ms));
         } else if constexpr (std::is_same_v<T, std::string>) {
           return JsonString(x);
@@ -148,8 +166,8 @@ std::string RenderCell(const ColumnDef& c, const Cell& cell, const ValueDecoder&
           return JsonString(ToHex(x));
         } else if constexpr (std::is_same_v<T, Guid>) {
           std::string h = ToHex(x.bytes);
-          return JsonString(h.substr(0, 8) + "-" + h.substr(8, 4) + "-" + h.substr(12, 4) + "-" + h.substr(16, 4) + "-" +
-                            h.substr(20));
+          return JsonString(h.substr(0, 8) + "-" + h.substr(8, 4) + "-" + h.substr(12, 4) + "-" +
+                            h.substr(16, 4) + "-" + h.substr(20));
         } else {
           return "null";
         }
@@ -171,8 +189,12 @@ std::string ColumnJson(const ColumnDef& c) {
 
 }  // namespace
 
-std::string JsNumber(double v) { return ShortestJs(v); }
-std::string JsFloat32(float v) { return ShortestJs(v); }
+std::string JsNumber(double v) {
+  return ShortestJs(v);
+}
+std::string JsFloat32(float v) {
+  return ShortestJs(v);
+}
 
 std::string TableJson(Database& db, const std::string& name, bool sortRows) {
   std::string out = "  {\n   \"name\": " + JsonString(name);
@@ -205,7 +227,8 @@ std::string TableJson(Database& db, const std::string& name, bool sortRows) {
     }
     if (sortRows) {
       std::sort(lines.begin(), lines.end());
-      for (std::size_t i = 0; i < lines.size(); ++i) rows += std::string(i ? ",\n" : "\n") + "    " + lines[i];
+      for (std::size_t i = 0; i < lines.size(); ++i)
+        rows += std::string(i ? ",\n" : "\n") + "    " + lines[i];
     }
     out += ",\n   \"rows\": [" + rows + (n ? "\n   ]" : "]");
   } catch (const Error& e) {

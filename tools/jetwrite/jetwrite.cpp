@@ -37,12 +37,12 @@
 #include "engine/core/error.h"
 #include "engine/core/secrets.h"
 #include "engine/jet/database.h"
-#include "engine/sql/parser.h"
+#include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
-#include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
+#include "engine/sql/parser.h"
 
 namespace {
 
@@ -83,8 +83,10 @@ qv::Row ParseLine(const std::string& line) {
   std::string cur;
   bool null = false;
   auto flush = [&] {
-    if (null) row.emplace_back(std::monostate{});
-    else row.emplace_back(cur);
+    if (null)
+      row.emplace_back(std::monostate{});
+    else
+      row.emplace_back(cur);
     cur.clear();
     null = false;
   };
@@ -94,11 +96,16 @@ qv::Row ParseLine(const std::string& line) {
       flush();
     } else if (c == '\\' && i + 1 < line.size()) {
       char e = line[++i];
-      if (e == 'N' && cur.empty()) null = true;
-      else if (e == 't') cur += '\t';
-      else if (e == 'n') cur += '\n';
-      else if (e == 'r') cur += '\r';
-      else cur += e;
+      if (e == 'N' && cur.empty())
+        null = true;
+      else if (e == 't')
+        cur += '\t';
+      else if (e == 'n')
+        cur += '\n';
+      else if (e == 'r')
+        cur += '\r';
+      else
+        cur += e;
     } else {
       cur += c;
     }
@@ -146,8 +153,8 @@ int Insert(const std::string& file, const std::string& table, std::istream& in, 
     }
     try {
       const std::uint32_t saved = db->ReadDefinition(table).rowCount - before;
-      std::cerr << "jetwrite: " << saved << (saved == 1 ? " row" : " rows") << " of this run saved before line "
-                << lineNo << "\n";
+      std::cerr << "jetwrite: " << saved << (saved == 1 ? " row" : " rows")
+                << " of this run saved before line " << lineNo << "\n";
     } catch (const qv::Error&) {
       // The count cannot be read: the error above says enough.
     }
@@ -194,7 +201,8 @@ int main(int argc, char** argv) {
       // The column list is read by the statement parser, so the type names are those of CREATE TABLE.
       auto statement = qv::sql::ParseStatement("CREATE TABLE [x] (" + std::string(argv[i + 2]) + ")");
       std::vector<qv::Column> columns;
-      for (const auto& c : std::get<qv::sql::CreateTableStatement>(statement).columns) columns.push_back(c.column);
+      for (const auto& c : std::get<qv::sql::CreateTableStatement>(statement).columns)
+        columns.push_back(c.column);
       qv::jet::OpenOptions options;
       options.password = password;
       auto db = qv::jet::Database::Open(argv[i], options);

@@ -29,8 +29,12 @@ void Flush() {
   out.clear();
 }
 
-void Put(const char* s) { out += s; }
-void Put(const std::string& s) { out += s; }
+void Put(const char* s) {
+  out += s;
+}
+void Put(const std::string& s) {
+  out += s;
+}
 void Putf(const char* fmt, auto... args) {
   char buf[64];
   const int n = std::snprintf(buf, sizeof buf, fmt, args...);
@@ -46,7 +50,10 @@ void PutInt(long long v) {
 void PutPadded(long long v, int width) {
   char buf[24];
   auto r = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v);
-  if (v < 0) { out += '-'; --width; }
+  if (v < 0) {
+    out += '-';
+    --width;
+  }
   for (int n = static_cast<int>(r.ptr - buf); n < width; ++n) out += '0';
   out.append(buf, static_cast<std::size_t>(r.ptr - buf));
 }
@@ -56,19 +63,33 @@ void PutQuoted(const std::uint8_t* s, std::size_t len) {
   for (std::size_t i = 0; i < len; ++i) {
     const std::uint8_t c = s[i];
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
-        if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
-        else Putf("\\x%02X", c);
+        if (c >= 0x20 && c < 0x7F)
+          out += static_cast<char>(c);
+        else
+          Putf("\\x%02X", c);
     }
   }
   out += '"';
 }
-void PutQuoted(const std::string& s) { PutQuoted(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()); }
+void PutQuoted(const std::string& s) {
+  PutQuoted(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
 
 void PutHex(const std::uint8_t* s, std::size_t len) {
   static const char digits[] = "0123456789ABCDEF";
@@ -128,30 +149,53 @@ void PutField(const TableReader& table, std::size_t i, bool hexAll) {
     case FieldType::Alpha: {
       const auto* end = static_cast<const std::uint8_t*>(std::memchr(p, 0, f.length));
       const std::size_t len = end ? static_cast<std::size_t>(end - p) : f.length;
-      if (len == 0) Put("NULL");
-      else PutQuoted(p, len);
+      if (len == 0)
+        Put("NULL");
+      else
+        PutQuoted(p, len);
       return;
     }
     case FieldType::Short: {
       auto v = DecodeShort(p);
-      if (v) PutInt(*v); else Put("NULL");
+      if (v)
+        PutInt(*v);
+      else
+        Put("NULL");
       return;
     }
-    case FieldType::Long: case FieldType::AutoIncrement: case FieldType::Date: case FieldType::Time: {
+    case FieldType::Long:
+    case FieldType::AutoIncrement:
+    case FieldType::Date:
+    case FieldType::Time: {
       auto v = DecodeLong(p);
-      if (!v) Put("NULL");
-      else if (f.type == FieldType::Date) PutDate(*v);
-      else if (f.type == FieldType::Time) PutTimeMs(*v);
-      else PutInt(*v);
+      if (!v)
+        Put("NULL");
+      else if (f.type == FieldType::Date)
+        PutDate(*v);
+      else if (f.type == FieldType::Time)
+        PutTimeMs(*v);
+      else
+        PutInt(*v);
       return;
     }
-    case FieldType::Number: case FieldType::Money: case FieldType::Timestamp: {
+    case FieldType::Number:
+    case FieldType::Money:
+    case FieldType::Timestamp: {
       auto v = DecodeDouble(p);
-      if (!v) { Put("NULL"); return; }
-      if (f.type != FieldType::Timestamp) { Putf("%.17g", *v); return; }
+      if (!v) {
+        Put("NULL");
+        return;
+      }
+      if (f.type != FieldType::Timestamp) {
+        Putf("%.17g", *v);
+        return;
+      }
       double days = std::floor(*v / 86400000.0);
       long ms = static_cast<long>(std::llround(*v - days * 86400000.0));
-      if (ms >= 86400000L) { days += 1; ms -= 86400000L; }
+      if (ms >= 86400000L) {
+        days += 1;
+        ms -= 86400000L;
+      }
       PutDate(static_cast<std::int64_t>(days));
       Put(" ");
       PutTimeMs(ms);
@@ -159,15 +203,22 @@ void PutField(const TableReader& table, std::size_t i, bool hexAll) {
       return;
     }
     case FieldType::Logical:
-      if (p[0] == 0) Put("NULL");
-      else if (p[0] == 0x80) Put("false");
-      else if (p[0] == 0x81) Put("true");
-      else Putf("logical(%d)", (p[0] & 0x80) ? p[0] & 0x7F : static_cast<signed char>(p[0] | 0x80));
+      if (p[0] == 0)
+        Put("NULL");
+      else if (p[0] == 0x80)
+        Put("false");
+      else if (p[0] == 0x81)
+        Put("true");
+      else
+        Putf("logical(%d)", (p[0] & 0x80) ? p[0] & 0x7F : static_cast<signed char>(p[0] | 0x80));
       return;
     case FieldType::Bcd: {
       try {
         auto v = DecodeBcd(p, f.decimals);
-        if (!v) { Put("NULL"); return; }
+        if (!v) {
+          Put("NULL");
+          return;
+        }
         if (v->truncated) {  // pxdump shows the raw bytes here; we show the digits before the noise
           Put(BcdToDecimalText(*v));
           return;
@@ -187,10 +238,16 @@ void PutField(const TableReader& table, std::size_t i, bool hexAll) {
     case FieldType::Bytes: {
       bool zero = true;
       for (std::size_t k = 0; k < f.length; ++k) zero = zero && p[k] == 0;
-      if (zero) Put("NULL"); else PutHex(p, f.length);
+      if (zero)
+        Put("NULL");
+      else
+        PutHex(p, f.length);
       return;
     }
-    case FieldType::Memo: case FieldType::FormattedMemo: case FieldType::Binary: case FieldType::Ole:
+    case FieldType::Memo:
+    case FieldType::FormattedMemo:
+    case FieldType::Binary:
+    case FieldType::Ole:
     case FieldType::Graphic: {
       std::optional<Bytes> blob;
       try {
@@ -202,7 +259,10 @@ void PutField(const TableReader& table, std::size_t i, bool hexAll) {
         Putf("ERROR(len=%ld)", static_cast<long>(ptr.size) - (f.type == FieldType::Graphic ? 8L : 0L));
         return;
       }
-      if (!blob) { Put("NULL"); return; }
+      if (!blob) {
+        Put("NULL");
+        return;
+      }
       const std::uint8_t* data = blob->data();
       std::size_t len = blob->size();
       if (f.type == FieldType::Graphic) {  // shown without its 8-byte prefix, as pxlib does
@@ -211,8 +271,10 @@ void PutField(const TableReader& table, std::size_t i, bool hexAll) {
         len -= skip;
       }
       Putf("len=%zu ", len);
-      if (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo) PutQuoted(data, len);
-      else if (hexAll) PutHex(data, len);
+      if (f.type == FieldType::Memo || f.type == FieldType::FormattedMemo)
+        PutQuoted(data, len);
+      else if (hexAll)
+        PutHex(data, len);
       else {
         Putf("crc32=%08X head=", Crc32(data, len));
         PutHex(data, len < 16 ? len : 16);
@@ -229,13 +291,22 @@ int main(int argc, char** argv) {
   int argi = 1;
   for (; argi < argc && argv[argi][0] == '-' && argv[argi][1]; ++argi) {
     for (const char* o = argv[argi] + 1; *o; ++o) {
-      if (*o == 'H') headerOnly = true;
-      else if (*o == 'x') hexAll = true;
-      else if (*o == 'n') noBlob = true;
-      else { std::fprintf(stderr, "usage: paradoxdump [-H] [-x] [-n] FILE.DB\n"); return 1; }
+      if (*o == 'H')
+        headerOnly = true;
+      else if (*o == 'x')
+        hexAll = true;
+      else if (*o == 'n')
+        noBlob = true;
+      else {
+        std::fprintf(stderr, "usage: paradoxdump [-H] [-x] [-n] FILE.DB\n");
+        return 1;
+      }
     }
   }
-  if (argi != argc - 1) { std::fprintf(stderr, "usage: paradoxdump [-H] [-x] [-n] FILE.DB\n"); return 1; }
+  if (argi != argc - 1) {
+    std::fprintf(stderr, "usage: paradoxdump [-H] [-x] [-n] FILE.DB\n");
+    return 1;
+  }
   const std::string path = argv[argi];
   std::unique_ptr<TableReader> table;
   try {
@@ -276,8 +347,10 @@ int main(int argc, char** argv) {
     Put("\n");
   }
   if (!noBlob) {
-    if (table->blobPath()) Put("blobfile\t" + table->blobPath()->string() + "\n");
-    else Put(std::string("blobfile\t") + (table->hasBlobFields() ? "MISSING" : "none") + "\n");
+    if (table->blobPath())
+      Put("blobfile\t" + table->blobPath()->string() + "\n");
+    else
+      Put(std::string("blobfile\t") + (table->hasBlobFields() ? "MISSING" : "none") + "\n");
   }
   if (!headerOnly) {
     Flush();

@@ -40,11 +40,20 @@ std::string Escape(const std::string& s) {
   out.reserve(s.size());
   for (char c : s) {
     switch (c) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -116,8 +125,9 @@ bool Run(qv::sources::Connection& cn, const std::string& sql) {
 // runs to the end).
 std::string WithPassword(std::string connection, const std::string& password) {
   static const std::string kKey = "Jet OLEDB:Database Password=";
-  const bool endsWithKey = connection.size() >= kKey.size() &&
-                           qv::sql::NamesEqual(std::string_view(connection).substr(connection.size() - kKey.size()), kKey);
+  const bool endsWithKey =
+      connection.size() >= kKey.size() &&
+      qv::sql::NamesEqual(std::string_view(connection).substr(connection.size() - kKey.size()), kKey);
   if (!endsWithKey) connection += ";" + kKey;
   return connection + password;
 }
@@ -141,15 +151,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (argc - first < 1) {
-    std::cerr << "usage: qvsql [--password-file=FILE|--password-env=NAME|--password-prompt] CONNECTION-STRING "
-                 "[STATEMENT ...]\n";
+    std::cerr
+        << "usage: qvsql [--password-file=FILE|--password-env=NAME|--password-prompt] CONNECTION-STRING "
+           "[STATEMENT ...]\n";
     return 2;
   }
   std::string connection = argv[first];
   try {
     if (!qv::sql::ParseConnectionString(connection).password.empty()) {
-      std::cerr << "qvsql: a password on the command line is visible to every user of the machine; give it with "
-                   "--password-file=FILE, --password-env=NAME or --password-prompt\n";
+      std::cerr
+          << "qvsql: a password on the command line is visible to every user of the machine; give it with "
+             "--password-file=FILE, --password-env=NAME or --password-prompt\n";
       return 2;
     }
   } catch (const qv::Error&) {

@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "pages/program.h"
-#include "support/scripted_window_system.h"
 #include "shell/settings_store.h"
+#include "support/scripted_window_system.h"
 
 int main(int argc, char* argv[]) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -7,8 +7,8 @@ namespace qv {
 void ByteView::Require(std::size_t offset, std::size_t length) const {
   if (offset > size_ || length > size_ - offset) {
     char buf[128];
-    std::snprintf(buf, sizeof buf, "read of %zu bytes at offset 0x%zx runs past the end (%zu bytes)",
-                  length, offset, size_);
+    std::snprintf(buf, sizeof buf, "read of %zu bytes at offset 0x%zx runs past the end (%zu bytes)", length,
+                  offset, size_);
     ThrowCorrupt(buf, place_);
   }
 }

@@ -59,7 +59,7 @@ char* PutDecimal(bool negative, const char* digits, int s, int exponent, char* p
 // ten tell it: one off at most, right at a decade's edge, where the bounds on the digits catch it.
 int Decade(double a) {
   // kDecades[i] is 10^(i - 7): |d| < kDecades[i] puts d in the decade 10^(i - 8) at most.
-  static constexpr double kDecades[] = {1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1,  1e2,  1e3,  1e4,
+  static constexpr double kDecades[] = {1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3, 1e4,
                                         1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   return static_cast<int>(std::upper_bound(std::begin(kDecades), std::end(kDecades), a) - kDecades) - 8;
 }

@@ -56,7 +56,7 @@ class WriteOnlyFile {
 
   std::unique_ptr<File> file_;
   std::string name_;
-  std::uint64_t position_ = 0;   // end of the file as written so far
+  std::uint64_t position_ = 0;     // end of the file as written so far
   std::uint64_t bufferStart_ = 0;  // file offset of buffer_[0]
   std::string buffer_;
 };

@@ -259,14 +259,16 @@ class PosixFileSystemImpl : public FileSystem {
 #ifdef RENAME_NOREPLACE
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
     if (errno == EEXIST) return false;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) Fail(WriteErrorNumber(errno), "renaming", from, errno, 0);
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+      Fail(WriteErrorNumber(errno), "renaming", from, errno, 0);
 #endif
     if (::link(from.c_str(), to.c_str()) == 0) {
       ::unlink(from.c_str());
       return true;
     }
     if (errno == EEXIST) return false;
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP) Fail(WriteErrorNumber(errno), "renaming", from, errno, 0);
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP)
+      Fail(WriteErrorNumber(errno), "renaming", from, errno, 0);
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;
     Rename(from, to);

@@ -1,16 +1,16 @@
 #include "engine/core/secrets.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iostream>
-
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
 
 #include "engine/core/error.h"
 
@@ -37,7 +37,7 @@ std::string Prompt() {
   const char question[] = "Password: ";
   if (::write(tty, question, sizeof question - 1) < 0) {
   }
-  termios old {};
+  termios old{};
   const bool haveTerm = ::tcgetattr(tty, &old) == 0;
   if (haveTerm) {
     termios quiet = old;

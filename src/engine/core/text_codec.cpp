@@ -11,10 +11,14 @@
 namespace qv {
 namespace {
 
-iconv_t Handle(void* p) { return static_cast<iconv_t>(p); }
+iconv_t Handle(void* p) {
+  return static_cast<iconv_t>(p);
+}
 const iconv_t kInvalid = reinterpret_cast<iconv_t>(-1);  // NOLINT: iconv's own failure value
 
-void ResetState(void* h) { iconv(Handle(h), nullptr, nullptr, nullptr, nullptr); }
+void ResetState(void* h) {
+  iconv(Handle(h), nullptr, nullptr, nullptr, nullptr);
+}
 
 // Writes what the conversion still holds: code pages such as 1255 keep a letter back until they
 // know whether a combining mark follows, so the text's last letter comes out only here.
@@ -68,8 +72,10 @@ TextCodec::~TextCodec() {
 }
 
 TextCodec::TextCodec(TextCodec&& o) noexcept
-    : charset_(std::move(o.charset_)), toUtf8_(std::exchange(o.toUtf8_, nullptr)),
-      fromUtf8_(std::exchange(o.fromUtf8_, nullptr)), bytes_(std::move(o.bytes_)) {}
+    : charset_(std::move(o.charset_)),
+      toUtf8_(std::exchange(o.toUtf8_, nullptr)),
+      fromUtf8_(std::exchange(o.fromUtf8_, nullptr)),
+      bytes_(std::move(o.bytes_)) {}
 
 TextCodec& TextCodec::operator=(TextCodec&& o) noexcept {
   if (this != &o) {
@@ -153,15 +159,24 @@ bool TextCodec::FromUtf8(std::string_view utf8, std::string& out) const {
 
 std::string TextCodec::CharsetForCodePage(int codePage) {
   switch (codePage) {
-    case 0: return "CP437";
-    case 65001: return "UTF-8";
-    case 1200: return "UTF-16LE";
-    case 20866: return "KOI8-R";
-    case 28591: return "ISO-8859-1";
-    case 28592: return "ISO-8859-2";
-    case 28595: return "ISO-8859-5";
-    case 10000: return "MACINTOSH";
-    default: return "CP" + std::to_string(codePage);
+    case 0:
+      return "CP437";
+    case 65001:
+      return "UTF-8";
+    case 1200:
+      return "UTF-16LE";
+    case 20866:
+      return "KOI8-R";
+    case 28591:
+      return "ISO-8859-1";
+    case 28592:
+      return "ISO-8859-2";
+    case 28595:
+      return "ISO-8859-5";
+    case 10000:
+      return "MACINTOSH";
+    default:
+      return "CP" + std::to_string(codePage);
   }
 }
 
@@ -190,9 +205,9 @@ char32_t FoldLetterCase(char32_t c) {
   if (c >= 0x388 && c <= 0x38a) return c + 0x25;
   if (c == 0x38c) return 0x3cc;
   if (c == 0x38e || c == 0x38f) return c + 0x3f;
-  if (c >= 0x410 && c <= 0x42f) return c + 0x20;                  // Cyrillic capitals
+  if (c >= 0x410 && c <= 0x42f) return c + 0x20;  // Cyrillic capitals
   if (c >= 0x400 && c <= 0x40f) return c + 0x50;
-  if (c >= 0x531 && c <= 0x556) return c + 0x30;                  // Armenian capitals
+  if (c >= 0x531 && c <= 0x556) return c + 0x30;  // Armenian capitals
   if (c >= 0x460 && c <= 0x4ff && c != 0x482 && !(c >= 0x483 && c <= 0x489) && c != 0x4c0 && c != 0x4cf) {
     if (c >= 0x4c1 && c <= 0x4ce) return c + (c & 1);  // pairs start on odd numbers there
     return c | 1;

@@ -4,23 +4,40 @@ namespace qv {
 
 const char* ColumnTypeName(ColumnType type) {
   switch (type) {
-    case ColumnType::Boolean: return "Boolean";
-    case ColumnType::Byte: return "Byte";
-    case ColumnType::Int16: return "Int16";
-    case ColumnType::Int32: return "Int32";
-    case ColumnType::Int64: return "Int64";
-    case ColumnType::Single: return "Single";
-    case ColumnType::Double: return "Double";
-    case ColumnType::Currency: return "Currency";
-    case ColumnType::Decimal: return "Decimal";
-    case ColumnType::DateTime: return "DateTime";
-    case ColumnType::Date: return "Date";
-    case ColumnType::Time: return "Time";
-    case ColumnType::Text: return "Text";
-    case ColumnType::Memo: return "Memo";
-    case ColumnType::Binary: return "Binary";
-    case ColumnType::LongBinary: return "LongBinary";
-    case ColumnType::Guid: return "Guid";
+    case ColumnType::Boolean:
+      return "Boolean";
+    case ColumnType::Byte:
+      return "Byte";
+    case ColumnType::Int16:
+      return "Int16";
+    case ColumnType::Int32:
+      return "Int32";
+    case ColumnType::Int64:
+      return "Int64";
+    case ColumnType::Single:
+      return "Single";
+    case ColumnType::Double:
+      return "Double";
+    case ColumnType::Currency:
+      return "Currency";
+    case ColumnType::Decimal:
+      return "Decimal";
+    case ColumnType::DateTime:
+      return "DateTime";
+    case ColumnType::Date:
+      return "Date";
+    case ColumnType::Time:
+      return "Time";
+    case ColumnType::Text:
+      return "Text";
+    case ColumnType::Memo:
+      return "Memo";
+    case ColumnType::Binary:
+      return "Binary";
+    case ColumnType::LongBinary:
+      return "LongBinary";
+    case ColumnType::Guid:
+      return "Guid";
   }
   return "?";
 }

@@ -15,11 +15,11 @@ namespace qv {
 // Column types, named by what they hold rather than by either format's field codes.
 enum class ColumnType : std::uint8_t {
   Boolean,
-  Byte,        // unsigned 8-bit
+  Byte,  // unsigned 8-bit
   Int16,
   Int32,
   Int64,
-  Single,      // 32-bit float
+  Single,  // 32-bit float
   Double,
   Currency,    // 64-bit integer scaled by 10,000
   Decimal,     // fixed precision and scale
@@ -43,7 +43,7 @@ struct Column {
   std::uint8_t scale = 0;      // Decimal only
   bool autoIncrement = false;
   bool required = false;
-  int adoType = 0;             // the ADO data-type number the original driver reported
+  int adoType = 0;  // the ADO data-type number the original driver reported
 };
 
 // Money as a whole number of ten-thousandths, exact, as both formats' currency types need.
@@ -84,7 +84,9 @@ struct Guid {
 using Value = std::variant<std::monostate, bool, std::int64_t, double, Currency, Decimal, Timestamp,
                            std::string, Bytes, Guid>;
 
-inline bool IsNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool IsNull(const Value& v) {
+  return std::holds_alternative<std::monostate>(v);
+}
 
 using Row = std::vector<Value>;
 

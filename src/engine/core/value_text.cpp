@@ -63,7 +63,8 @@ std::string FormatDouble(double d) {
 }
 
 std::string FormatCurrency(Currency c) {
-  std::uint64_t mag = c.scaled < 0 ? 0 - static_cast<std::uint64_t>(c.scaled) : static_cast<std::uint64_t>(c.scaled);
+  std::uint64_t mag =
+      c.scaled < 0 ? 0 - static_cast<std::uint64_t>(c.scaled) : static_cast<std::uint64_t>(c.scaled);
   std::string out = c.scaled < 0 ? "-" : "";
   out += std::to_string(mag / 10000);
   unsigned frac = static_cast<unsigned>(mag % 10000);
@@ -80,9 +81,11 @@ std::string FormatCurrency(Currency c) {
 std::string FormatTimestamp(const Timestamp& t) {
   char buf[64];
   if (t.year < 0)
-    std::snprintf(buf, sizeof buf, "-%04d-%02u-%02u %02u:%02u:%02u", -t.year, t.month, t.day, t.hour, t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "-%04d-%02u-%02u %02u:%02u:%02u", -t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
   else
-    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour, t.minute, t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second);
   std::string out(buf);
   if (t.tick != 0) {
     // Seven fraction digits, the last zeros left out: the full precision of the value.
@@ -100,8 +103,9 @@ std::string FormatTimestamp(const Timestamp& t) {
 std::string FormatGuid(const Guid& g) {
   char buf[40];
   const auto& b = g.bytes;
-  std::snprintf(buf, sizeof buf, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[0], b[1],
-                b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
+  std::snprintf(buf, sizeof buf, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
+                b[15]);
   return buf;
 }
 
@@ -170,8 +174,7 @@ std::optional<Currency> ParseCurrency(std::string_view text) {
     fracValue = fracValue * 10 + digit;
   }
   mag = mag * 10000 + fracValue;
-  const Wide limit = negative ? (static_cast<Wide>(1) << 63)
-                                           : (static_cast<Wide>(1) << 63) - 1;
+  const Wide limit = negative ? (static_cast<Wide>(1) << 63) : (static_cast<Wide>(1) << 63) - 1;
   if (mag > limit) return std::nullopt;
   std::int64_t scaled = negative ? static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(mag))
                                  : static_cast<std::int64_t>(mag);

@@ -25,12 +25,12 @@ struct CatalogEntry {
   std::int32_t id = 0;
   std::int32_t parentId = 0;
   std::string name;
-  int type = 0;                 // MSysObjects.Type as stored (forms, reports, macros and modules
-                                // have the high bit set: -32768, -32764, -32766, -32761)
+  int type = 0;  // MSysObjects.Type as stored (forms, reports, macros and modules
+                 // have the high bit set: -32768, -32764, -32766, -32761)
   std::uint32_t flags = 0;
-  std::string database;         // linked tables: the other file
-  std::string foreignName;      // linked tables: the name there
-  std::string connect;          // ODBC links
+  std::string database;     // linked tables: the other file
+  std::string foreignName;  // linked tables: the name there
+  std::string connect;      // ODBC links
 
   std::uint32_t tablePage() const { return static_cast<std::uint32_t>(id) & 0x00ffffffu; }
   bool isTable() const { return type == object_type::kTable; }

@@ -13,7 +13,8 @@ DataPageReader::DataPageReader(const PageStore& store, const Layout& layout, std
   rowCount_ = LoadU16(page_.data() + layout_.dataRowCountOffset);
   std::size_t tableEnd = layout_.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(rowCount_);
   if (tableEnd > page_.size())
-    ThrowCorrupt("row count " + std::to_string(rowCount_) + " does not fit the page", Where(layout_.dataRowCountOffset));
+    ThrowCorrupt("row count " + std::to_string(rowCount_) + " does not fit the page",
+                 Where(layout_.dataRowCountOffset));
 }
 
 RowSlot DataPageReader::Slot(std::uint16_t i) const {
@@ -48,7 +49,8 @@ RowRef ReadRowAt(PageStore& store, const Layout& layout, RowPointer ptr, bool ov
                      std::to_string(reader.rowCount()),
                  reader.Where(layout.dataRowCountOffset));
   ref.slot = reader.Slot(ptr.row);
-  if (ref.slot.deleted && !overflowTarget) ThrowCorrupt("row pointer names a deleted row " + std::to_string(ptr.row), reader.Where(0));
+  if (ref.slot.deleted && !overflowTarget)
+    ThrowCorrupt("row pointer names a deleted row " + std::to_string(ptr.row), reader.Where(0));
   ref.bytes = reader.Bytes(ref.slot);
   return ref;
 }

@@ -3,8 +3,8 @@
 // 0x8000 when the row was deleted and 0x4000 when the slot only holds a 4-byte pointer to the
 // row's real place on another page (an "overflow" row). A row ends where the previous row starts
 // (row 0 at the end of the page). The row an overflow slot points to is itself flagged deleted,
-// so a scan in slot order meets each row once, at its overflow slot. Long-value (LVAL) pages use the same layout with "LVAL" where a
-// data page names its table. See docs/formats/jet.md, "Data pages".
+// so a scan in slot order meets each row once, at its overflow slot. Long-value (LVAL) pages use the same
+// layout with "LVAL" where a data page names its table. See docs/formats/jet.md, "Data pages".
 #pragma once
 
 #include <cstdint>
@@ -49,7 +49,9 @@ class DataPageReader {
   std::uint16_t rowCount() const { return rowCount_; }
   // Slot `i` (< rowCount), bounds-checked: throws kCorrupt naming the page and offset.
   RowSlot Slot(std::uint16_t i) const;
-  std::span<const std::uint8_t> Bytes(const RowSlot& s) const { return {page_.data() + s.start, page_.data() + s.end}; }
+  std::span<const std::uint8_t> Bytes(const RowSlot& s) const {
+    return {page_.data() + s.start, page_.data() + s.end};
+  }
   std::string Where(std::size_t offset) const { return store_.Where(pageNo_, offset); }
 
  private:

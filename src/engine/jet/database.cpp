@@ -7,8 +7,8 @@
 #include "engine/core/error.h"
 #include "engine/core/secrets.h"
 #include "engine/core/text_codec.h"
-#include "engine/jet/office_cipher.h"
 #include "engine/jet/jet_text.h"
+#include "engine/jet/office_cipher.h"
 #include "engine/jet/rc4_page_cipher.h"
 
 namespace qv::jet {
@@ -33,7 +33,8 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
                           "; close it before opening it in code page " + std::to_string(wanted) + ".",
                       path);
         if (wanted < 0 || wanted > 0xFFFF)
-          throw Error(errc::kNotSupported, "Code page " + std::to_string(wanted) + " is not a code page.", path);
+          throw Error(errc::kNotSupported, "Code page " + std::to_string(wanted) + " is not a code page.",
+                      path);
         TextCodec check(TextCodec::CharsetForCodePage(wanted ? wanted : 1252));  // throws when unknown
         file->header.codePage = static_cast<std::uint16_t>(wanted);
       }
@@ -43,12 +44,14 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
       if (options.password.empty())
         throw Error(errc::kWrongPassword,
                     "Not a valid password: the database '" + path + "' is encrypted with a password.", path);
-      PageCipherFactory factory = options.cipherFactory ? options.cipherFactory : DefaultOfficeCipherFactory();
+      PageCipherFactory factory =
+          options.cipherFactory ? options.cipherFactory : DefaultOfficeCipherFactory();
       if (!factory)
-        throw Error(errc::kEncrypted,
-                    "The database '" + path +
-                        "' is encrypted with a password (Office page encryption), which this version cannot open.",
-                    path);
+        throw Error(
+            errc::kEncrypted,
+            "The database '" + path +
+                "' is encrypted with a password (Office page encryption), which this version cannot open.",
+            path);
       PageCipherRequest req;
       req.fileName = path;
       Bytes raw = file->pages->ReadRaw(0, h.layout.pageSize);
@@ -59,7 +62,8 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
       req.password = options.password;
       // Every connection proves the password, even when the cipher is already installed.
       std::shared_ptr<const PageCipher> cipher = factory(req);
-      if (!cipher) throw Error(errc::kEncrypted, "No page cipher for the encrypted database '" + path + "'.", path);
+      if (!cipher)
+        throw Error(errc::kEncrypted, "No page cipher for the encrypted database '" + path + "'.", path);
       file->pages->SetCipher(std::move(cipher));
     } else {
       CheckPassword(h, options.password, path);
@@ -102,16 +106,19 @@ void Database::LoadCatalog() {
       if (def.columns[i].name == name) return static_cast<int>(i);
     return -1;
   };
-  int cId = find("Id"), cName = find("Name"), cType = find("Type"), cFlags = find("Flags"), cParent = find("ParentId"),
-      cDb = find("Database"), cForeign = find("ForeignName"), cConnect = find("Connect");
+  int cId = find("Id"), cName = find("Name"), cType = find("Type"), cFlags = find("Flags"),
+      cParent = find("ParentId"), cDb = find("Database"), cForeign = find("ForeignName"),
+      cConnect = find("Connect");
   if (cId < 0 || cName < 0 || cType < 0)
-    ThrowCorrupt("the catalog (MSysObjects) lacks its Id, Name or Type column", file_->pages->Where(kCatalogPage, 0));
+    ThrowCorrupt("the catalog (MSysObjects) lacks its Id, Name or Type column",
+                 file_->pages->Where(kCatalogPage, 0));
   TableCursor cursor(file_, std::move(def));
   std::vector<Cell> cells;
   const auto& cols = cursor.definition().columns;
   auto value = [&](int i) -> qv::Value {
     if (i < 0) return std::monostate{};
-    return cursor.decoder().Decode(cols[static_cast<std::size_t>(i)], cells[static_cast<std::size_t>(i)], cursor.Where());
+    return cursor.decoder().Decode(cols[static_cast<std::size_t>(i)], cells[static_cast<std::size_t>(i)],
+                                   cursor.Where());
   };
   auto asInt = [](const qv::Value& v) -> std::int64_t {
     if (auto p = std::get_if<std::int64_t>(&v)) return *p;
@@ -191,13 +198,15 @@ std::map<std::string, std::uint8_t> ResultTypes(const Bytes& blob) {
       const std::size_t namePart = LoadU32(blob.data() + p);
       const std::size_t nameLength = u16(p + 4);
       if (namePart >= 6 && nameLength <= namePart - 6 && namePart <= end - p) {
-        const std::string column = DecodeJet4Text(std::span<const std::uint8_t>(blob.data() + p + 6, nameLength));
+        const std::string column =
+            DecodeJet4Text(std::span<const std::uint8_t>(blob.data() + p + 6, nameLength));
         for (std::size_t q = p + namePart; q + 8 <= end;) {
           const std::size_t size = u16(q);
           const std::size_t nameIndex = u16(q + 4);
           const std::size_t valueLength = u16(q + 6);
           if (size < 8 || size > end - q || valueLength > size - 8) break;
-          if (kind == 0x01 && valueLength >= 1 && nameIndex < names.size() && names[nameIndex] == "ResultType")
+          if (kind == 0x01 && valueLength >= 1 && nameIndex < names.size() &&
+              names[nameIndex] == "ResultType")
             out[column] = blob[q + 8];
           q += size;
         }
@@ -211,7 +220,8 @@ std::map<std::string, std::uint8_t> ResultTypes(const Bytes& blob) {
 }  // namespace
 
 void Database::ApplyResultTypes(TableDefinition& def, const CatalogEntry& entry) {
-  if (std::none_of(def.columns.begin(), def.columns.end(), [](const ColumnDef& c) { return c.calculated(); })) return;
+  if (std::none_of(def.columns.begin(), def.columns.end(), [](const ColumnDef& c) { return c.calculated(); }))
+    return;
   TableDefinition objects = ReadTableDefinition(*file_->pages, file_->header, kCatalogPage, "MSysObjects");
   int cId = -1, cProp = -1;
   for (std::size_t i = 0; i < objects.columns.size(); ++i) {
@@ -223,7 +233,8 @@ void Database::ApplyResultTypes(TableDefinition& def, const CatalogEntry& entry)
   std::vector<Cell> cells;
   const auto& cols = cursor.definition().columns;
   while (cursor.NextRow(cells)) {
-    const qv::Value id = cursor.decoder().Decode(cols[static_cast<std::size_t>(cId)], cells[static_cast<std::size_t>(cId)], cursor.Where());
+    const qv::Value id = cursor.decoder().Decode(cols[static_cast<std::size_t>(cId)],
+                                                 cells[static_cast<std::size_t>(cId)], cursor.Where());
     const auto* n = std::get_if<std::int64_t>(&id);
     if (!n || static_cast<std::int32_t>(*n) != entry.id) continue;
     const Cell& cell = cells[static_cast<std::size_t>(cProp)];

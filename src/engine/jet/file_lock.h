@@ -31,7 +31,9 @@ inline constexpr std::size_t kLockFileEntrySize = 64;  // 32 bytes computer name
 inline LockResult TryLockBytes(File& file, std::int64_t offset, std::int64_t length) {
   return file.TryLock(offset, length);
 }
-inline void UnlockBytes(File& file, std::int64_t offset, std::int64_t length) { file.Unlock(offset, length); }
+inline void UnlockBytes(File& file, std::int64_t offset, std::int64_t length) {
+  file.Unlock(offset, length);
+}
 // True when another open of the file holds a lock on the range (`file` may be read-only).
 inline bool LockedByOther(const File& file, std::int64_t offset, std::int64_t length) {
   return file.LockedByOther(offset, length);
@@ -57,7 +59,8 @@ class UserSlot {
   const std::string& lockFilePath() const { return lockFile_; }
 
  private:
-  UserSlot(File& file, int slot, std::string lockFile) : file_(file), slot_(slot), lockFile_(std::move(lockFile)) {}
+  UserSlot(File& file, int slot, std::string lockFile)
+      : file_(file), slot_(slot), lockFile_(std::move(lockFile)) {}
   File& file_;
   int slot_;
   std::string lockFile_;

@@ -51,7 +51,8 @@ std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path, FileSyst
   } catch (const Error& e) {
     if (e.number() == errc::kFileNotFound) throw;
     if (!files.IsFile(path))  // a folder, a device, a pipe
-      throw Error(errc::kNotADatabase, "Unrecognized database format '" + path + "': not a regular file.", path);
+      throw Error(errc::kNotADatabase, "Unrecognized database format '" + path + "': not a regular file.",
+                  path);
     writable = false;  // a read-only file or medium
     db = files.Open(path, OpenMode::kRead);
   }
@@ -72,7 +73,8 @@ std::shared_ptr<SharedFile> FileRegistry::Open(const std::string& path, FileSyst
   }
   file->pages = std::make_unique<PageStore>(std::move(db), file->header.layout.pageSize);
   file->pages->SetWritable(writable);
-  for (auto it = files_.begin(); it != files_.end();) it = it->second.expired() ? files_.erase(it) : std::next(it);
+  for (auto it = files_.begin(); it != files_.end();)
+    it = it->second.expired() ? files_.erase(it) : std::next(it);
   files_[key] = file;
   return file;
 }

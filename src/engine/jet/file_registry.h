@@ -1,7 +1,7 @@
 // The one process-wide registry of open database files. Every connection to a file goes through
 // it, so all connections to the same file (same file system, device and inode, whatever path
-// named it) share one SharedFile: one open file, one decoded header, one page cache. The entry lives as long as a
-// connection holds it and disappears with the last one.
+// named it) share one SharedFile: one open file, one decoded header, one page cache. The entry lives as long
+// as a connection holds it and disappears with the last one.
 #pragma once
 
 #include <atomic>
@@ -30,7 +30,7 @@ class FileWriteState {
 };
 
 struct SharedFile {
-  std::string path;        // as the first connection named it
+  std::string path;             // as the first connection named it
   FileSystem* files = nullptr;  // where it was opened (the disk unless a test or fuzz target says)
   DatabaseHeader header;
   std::unique_ptr<PageStore> pages;
@@ -38,8 +38,8 @@ struct SharedFile {
   // released before the page store closes the file, after the write state (declared later) has
   // made its last checkpoint.
   std::unique_ptr<UserSlot> userSlot;
-  std::mutex openMutex;    // serialises password checks and cipher set-up
-  std::recursive_mutex writeMutex;  // held by a connection for the whole of one write operation
+  std::mutex openMutex;                        // serialises password checks and cipher set-up
+  std::recursive_mutex writeMutex;             // held by a connection for the whole of one write operation
   std::unique_ptr<FileWriteState> writeState;  // created by the first writer
   // Counts the changes to the catalog (tables created or dropped) made by any connection, so that
   // a connection can tell that its copy of the catalog, and anything it keeps from it, is stale.

@@ -4,13 +4,20 @@ namespace qv::jet {
 
 const char* VersionName(JetVersion v) {
   switch (v) {
-    case JetVersion::Jet3: return "JET3";
-    case JetVersion::Jet4: return "JET4";
-    case JetVersion::Ace12: return "ACE12";
-    case JetVersion::Ace14: return "ACE14";
-    case JetVersion::Ace15: return "ACE15";
-    case JetVersion::Ace16: return "ACE16";
-    case JetVersion::Ace17: return "ACE17";
+    case JetVersion::Jet3:
+      return "JET3";
+    case JetVersion::Jet4:
+      return "JET4";
+    case JetVersion::Ace12:
+      return "ACE12";
+    case JetVersion::Ace14:
+      return "ACE14";
+    case JetVersion::Ace15:
+      return "ACE15";
+    case JetVersion::Ace16:
+      return "ACE16";
+    case JetVersion::Ace17:
+      return "ACE17";
   }
   return "unknown";
 }

@@ -10,7 +10,15 @@
 namespace qv::jet {
 
 // The version byte at header offset 0x14.
-enum class JetVersion : std::uint8_t { Jet3 = 0, Jet4 = 1, Ace12 = 2, Ace14 = 3, Ace15 = 4, Ace16 = 5, Ace17 = 6 };
+enum class JetVersion : std::uint8_t {
+  Jet3 = 0,
+  Jet4 = 1,
+  Ace12 = 2,
+  Ace14 = 3,
+  Ace15 = 4,
+  Ace16 = 5,
+  Ace17 = 6
+};
 
 // "JET3", "JET4", "ACE12", ... as mdb-ver and the oracle name them.
 const char* VersionName(JetVersion v);
@@ -50,12 +58,12 @@ struct Layout {
   std::size_t colPrecision = 11;
   std::size_t colScale = 12;
   std::size_t colSortOrder = 11;
-  std::size_t colCodePage = 0;        // Jet3 only (0 = none)
+  std::size_t colCodePage = 0;  // Jet3 only (0 = none)
   std::size_t colFlags = 15;
-  std::size_t colExtFlags = 16;       // Jet4+: 0x01 compressed Unicode, 0xC0 calculated
+  std::size_t colExtFlags = 16;  // Jet4+: 0x01 compressed Unicode, 0xC0 calculated
   std::size_t colFixedOffset = 21;
   std::size_t colLength = 23;
-  std::size_t nameLengthSize = 2;     // column and index names: u16 (Jet4) or u8 (Jet3) length
+  std::size_t nameLengthSize = 2;  // column and index names: u16 (Jet4) or u8 (Jet3) length
 
   // Index blocks after the column names.
   std::size_t indexColumnBlockSize = 52;  // per real index: columns, usage map, first page, flags

@@ -82,7 +82,8 @@ DatabaseHeader DecodeHeader(std::span<const std::uint8_t> page0, const std::stri
   if (page0.size() < h.layout.pageSize)
     NotADatabase(fileName, "the file is shorter than one page (truncated)");
   h.plainPage.assign(page0.begin(), page0.begin() + h.layout.pageSize);
-  Rc4Apply(kHeaderMaskKey, std::span<std::uint8_t>(h.plainPage.data() + kMaskStart, h.layout.headerMaskLength));
+  Rc4Apply(kHeaderMaskKey,
+           std::span<std::uint8_t>(h.plainPage.data() + kMaskStart, h.layout.headerMaskLength));
   const auto* p = h.plainPage.data();
   h.codePage = h.storedCodePage = LoadU16(p + kCodePageOffset);
   std::memcpy(h.databaseKey.data(), p + kDatabaseKeyOffset, 4);

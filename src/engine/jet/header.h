@@ -17,14 +17,14 @@ namespace qv::jet {
 struct DatabaseHeader {
   JetVersion version = JetVersion::Jet4;
   Layout layout;
-  bool ace = false;                     // .accdb ("Standard ACE DB")
-  std::uint16_t codePage = 0;           // code page Jet3 text is read in: 0x3c's, unless the opener named another
-  std::uint16_t storedCodePage = 0;     // 0x3c: the code page the header names
+  bool ace = false;            // .accdb ("Standard ACE DB")
+  std::uint16_t codePage = 0;  // code page Jet3 text is read in: 0x3c's, unless the opener named another
+  std::uint16_t storedCodePage = 0;           // 0x3c: the code page the header names
   std::array<std::uint8_t, 4> databaseKey{};  // 0x3e: zero when pages are stored plain
-  std::uint16_t sortOrder = 0;          // 0x3a (Jet3) or 0x6e (Jet4+)
-  std::optional<double> creationDate;   // 0x72, Jet4 and later
-  bool hasPassword = false;             // a Jet3/Jet4 database password is stored
-  Bytes plainPage;                      // page 0 with the masked region unmasked
+  std::uint16_t sortOrder = 0;                // 0x3a (Jet3) or 0x6e (Jet4+)
+  std::optional<double> creationDate;         // 0x72, Jet4 and later
+  bool hasPassword = false;                   // a Jet3/Jet4 database password is stored
+  Bytes plainPage;                            // page 0 with the masked region unmasked
 
   bool pagesEncoded() const { return databaseKey != std::array<std::uint8_t, 4>{}; }
   // .mdb: old RC4 page encoding. .accdb: Office page encryption with a password-derived key.

@@ -35,7 +35,8 @@ class Utf16Sink {
     }
     if (pendingHigh_) {
       if (u >= 0xdc00 && u <= 0xdfff) {
-        AppendUtf8(out_, 0x10000 + ((static_cast<std::uint32_t>(pendingHigh_) - 0xd800) << 10) + (u - 0xdc00));
+        AppendUtf8(out_,
+                   0x10000 + ((static_cast<std::uint32_t>(pendingHigh_) - 0xd800) << 10) + (u - 0xdc00));
         pendingHigh_ = 0;
         return;
       }

@@ -37,7 +37,8 @@ PageCipherFactory DefaultOfficeCipherFactory() {
     } catch (const Error& e) {
       // The library answers a wrong password with Access' words alone; the engine's error also
       // names the file (as the Jet password check does), and still nothing else.
-      if (e.number() == errc::kWrongPassword) throw Error(errc::kWrongPassword, e.description(), std::string(req.fileName));
+      if (e.number() == errc::kWrongPassword)
+        throw Error(errc::kWrongPassword, e.description(), std::string(req.fileName));
       throw;
     }
     if (!codec) return nullptr;

@@ -44,14 +44,14 @@ class PageCipher {
 
 // What the engine knows about an .accdb file when it asks for a cipher.
 struct PageCipherRequest {
-  std::string_view fileName;                 // for error texts ("where"); never the password
+  std::string_view fileName;                    // for error texts ("where"); never the password
   std::span<const std::uint8_t> rawHeaderPage;  // page 0 exactly as on disk, one page long
   std::span<const std::uint8_t> headerPage;     // page 0 with its RC4-masked header region
                                                 // (128 bytes from 0x18) already unmasked; the
                                                 // encryption header starts at 0x299
   std::uint32_t pageSize = 4096;
-  std::uint8_t versionByte = 0;              // header offset 0x14: 2 = ACE12, 3 = ACE14, ...
-  std::string_view password;                 // UTF-8, as the connection string gave it
+  std::uint8_t versionByte = 0;  // header offset 0x14: 2 = ACE12, 3 = ACE14, ...
+  std::string_view password;     // UTF-8, as the connection string gave it
 };
 
 // Returns the cipher for an encrypted .accdb, or throws qv::Error: 3031 (errc::kWrongPassword) for

@@ -7,9 +7,12 @@
 namespace qv::jet {
 
 PageStore::PageStore(std::unique_ptr<File> file, std::uint32_t pageSize, std::size_t cachePages)
-    : file_(std::move(file)), fileName_(file_->path()), pageSize_(pageSize),
+    : file_(std::move(file)),
+      fileName_(file_->path()),
+      pageSize_(pageSize),
       pageCount_(static_cast<std::uint32_t>(std::min<std::uint64_t>(file_->Size() / pageSize, 0xffffffffu))),
-      cache_(cachePages), diskPageCount_(pageCount_) {}
+      cache_(cachePages),
+      diskPageCount_(pageCount_) {}
 
 PageStore::~PageStore() {
   if (worker_.joinable()) {
@@ -66,8 +69,8 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
     landed_.wait(lock, [&] { return !InFlightLocked(n); });
   }
   if (n >= pageCount_) {
-    ThrowCorrupt("page " + std::to_string(n) + " lies beyond the end of the file (" + std::to_string(pageCount_) +
-                     " pages)",
+    ThrowCorrupt("page " + std::to_string(n) + " lies beyond the end of the file (" +
+                     std::to_string(pageCount_) + " pages)",
                  Where(n, 0));
   }
   // A miss right after a miss of the page before is taken as a sequential read (a table scan
@@ -99,14 +102,15 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
   if (got < pageSize_) ThrowCorrupt("short read of a page", Where(n, got));
   run = static_cast<std::uint32_t>(std::min<std::size_t>(run, got / pageSize_));  // whole pages only
   for (std::uint32_t k = 0; k < run; ++k)
-    if (cipher && n + k != 0) cipher->DecryptPage(n + k, std::span<std::uint8_t>(pages[k]->data(), pageSize_));
+    if (cipher && n + k != 0)
+      cipher->DecryptPage(n + k, std::span<std::uint8_t>(pages[k]->data(), pageSize_));
   lock.lock();
   ++misses_;
   // The pages read ahead first (least recent), the page asked for last (most recent); a page
   // written or cached meanwhile keeps what it has.
   for (std::uint32_t k = run; k-- > 1;) CacheLocked(n + k, pages[k]);
   lastMiss_ = n + run - 1;
-  PagePtr result = dirty_.Find(n);  // written meanwhile
+  PagePtr result = dirty_.Find(n);      // written meanwhile
   if (!result) result = cache_.Use(n);  // another thread won the race
   if (!result) {
     cache_.Add(n, pages[0]);
@@ -121,12 +125,14 @@ void PageStore::CacheLocked(std::uint32_t n, PagePtr page) {
   if (!dirty_.Contains(n)) cache_.Add(n, std::move(page));
 }
 
-std::size_t PageStore::ReadPagesInto(std::uint64_t offset, std::vector<std::span<std::uint8_t>>& parts) const {
+std::size_t PageStore::ReadPagesInto(std::uint64_t offset,
+                                     std::vector<std::span<std::uint8_t>>& parts) const {
   return file_->ReadScattered(offset, parts);
 }
 
 void PageStore::PutPage(std::uint32_t n, PagePtr plain) {
-  if (!plain || plain->size() != pageSize_) throw Error(errc::kGeneric, "page of the wrong size written", Where(n, 0));
+  if (!plain || plain->size() != pageSize_)
+    throw Error(errc::kGeneric, "page of the wrong size written", Where(n, 0));
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
   if (n > pageCount_) ThrowCorrupt("page written beyond the end of the file", Where(n, 0));
@@ -207,13 +213,16 @@ void PageStore::ReloadFromDisk() {
   const std::uint64_t size = file_->Size();
   std::unique_lock lock(mu_);
   CancelAheadLocked(lock);
-  if (!dirty_.empty()) throw Error(errc::kGeneric, "pages of '" + fileName_ + "' reloaded while written", fileName_);
+  if (!dirty_.empty())
+    throw Error(errc::kGeneric, "pages of '" + fileName_ + "' reloaded while written", fileName_);
   cache_.Clear();
   lastMiss_ = 0xffffffffu;
   pageCount_ = diskPageCount_ =
       static_cast<std::uint32_t>(std::min<std::uint64_t>(size / pageSize_, 0xffffffffu));
 }
 
-void PageStore::Sync() { file_->Sync(); }
+void PageStore::Sync() {
+  file_->Sync();
+}
 
 }  // namespace qv::jet

@@ -15,7 +15,9 @@ void WipeBytes(std::uint8_t* p, std::size_t n) noexcept {
 
 }  // namespace
 
-void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) { crypto::Rc4(key, data); }
+void Rc4Apply(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
+  crypto::Rc4(key, data);
+}
 
 Rc4PageCipher::~Rc4PageCipher() {
   WipeBytes(key_.data(), key_.size());

@@ -8,7 +8,9 @@
 
 namespace qv::jet {
 
-std::string JournalPathFor(const std::string& databasePath) { return databasePath + "-journal"; }
+std::string JournalPathFor(const std::string& databasePath) {
+  return databasePath + "-journal";
+}
 
 std::uint32_t JournalChecksum(std::span<const std::uint8_t> bytes, std::uint32_t seed) {
   std::uint32_t h = seed;
@@ -52,11 +54,12 @@ bool RecoverJournal(const std::string& databasePath, File& database, bool writab
     return false;
   }
   if (!writable)
-    throw Error(errc::kFileInUse,
-                "The database '" + databasePath +
-                    "' was left half-written by a program that stopped; it must be opened with write access once "
-                    "so the interrupted change can be undone.",
-                databasePath);
+    throw Error(
+        errc::kFileInUse,
+        "The database '" + databasePath +
+            "' was left half-written by a program that stopped; it must be opened with write access once "
+            "so the interrupted change can be undone.",
+        databasePath);
   const std::uint32_t pageSize = LoadU32(head + 12);
   const std::uint32_t records = LoadU32(head + 20);
   const std::uint64_t fileSize = LoadU64(head + 24);

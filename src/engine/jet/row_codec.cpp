@@ -6,9 +6,8 @@
 #include <set>
 
 #include "engine/core/double_text.h"
-#include "engine/core/value_text.h"
-
 #include "engine/core/error.h"
+#include "engine/core/value_text.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/jet_text.h"
 
@@ -86,7 +85,8 @@ void RowSplitter::Split(std::span<const std::uint8_t> row, const Place& where, s
     std::size_t previous = 0;
     for (std::size_t i = 0; i <= varCount; ++i) {
       if (varOffsets[i] > n || varOffsets[i] < previous) [[unlikely]]
-        corrupt("variable column offset " + std::to_string(varOffsets[i]) + " out of order or past the row", tailEnd);
+        corrupt("variable column offset " + std::to_string(varOffsets[i]) + " out of order or past the row",
+                tailEnd);
       previous = varOffsets[i];
     }
   }
@@ -122,7 +122,8 @@ void RowSplitter::Split(std::span<const std::uint8_t> row, const Place& where, s
 
 ValueDecoder::ValueDecoder(PageStore& store, const DatabaseHeader& header) : store_(store), header_(header) {
   if (header.layout.jet3)
-    codec_ = std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(header.codePage ? header.codePage : 1252));
+    codec_ =
+        std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(header.codePage ? header.codePage : 1252));
 }
 
 std::string ValueDecoder::DecodeText(std::span<const std::uint8_t> bytes) const {
@@ -139,7 +140,8 @@ Bytes ValueDecoder::ReadLongValue(std::span<const std::uint8_t> field, const Pla
   const Layout& l = header_.layout;
   if (kind == 0x80) {  // inline, right after the header
     if (length > field.size() - 12)
-      ThrowCorrupt("inline long value of " + std::to_string(length) + " bytes overruns its field", where.str());
+      ThrowCorrupt("inline long value of " + std::to_string(length) + " bytes overruns its field",
+                   where.str());
     return Bytes(field.begin() + 12, field.begin() + 12 + length);
   }
   RowPointer ptr = RowPointer::Decode(LoadU32(field.data() + 4));
@@ -157,11 +159,14 @@ Bytes ValueDecoder::ReadLongValue(std::span<const std::uint8_t> field, const Pla
   out.reserve(std::min<std::size_t>(length, 64u << 20));
   std::set<std::uint32_t> seen;
   while (out.size() < length) {
-    if (ptr.null()) ThrowCorrupt("long value chain ends after " + std::to_string(out.size()) + " of " +
-                                     std::to_string(length) + " bytes", where.str());
+    if (ptr.null())
+      ThrowCorrupt("long value chain ends after " + std::to_string(out.size()) + " of " +
+                       std::to_string(length) + " bytes",
+                   where.str());
     if (!seen.insert(ptr.Encode()).second) ThrowCorrupt("long value chain loops", store_.Where(ptr.page, 0));
     RowRef r = ReadRowAt(store_, l, ptr);
-    if (r.bytes.size() < 4) ThrowCorrupt("long value chain row shorter than its pointer", store_.Where(ptr.page, r.slot.start));
+    if (r.bytes.size() < 4)
+      ThrowCorrupt("long value chain row shorter than its pointer", store_.Where(ptr.page, r.slot.start));
     std::size_t take = std::min<std::size_t>(r.bytes.size() - 4, length - out.size());
     out.insert(out.end(), r.bytes.begin() + 4, r.bytes.begin() + 4 + take);
     ptr = RowPointer::Decode(LoadU32(r.bytes.data()));
@@ -211,7 +216,8 @@ ExtendedDate ParseExtendedDate(std::span<const std::uint8_t> b, const Place& whe
   e.days = digits(0, 19);
   e.seconds = digits(20, 12);
   e.ticks = digits(32, 7);
-  if (e.days > 3652059 || e.seconds >= 86400) ThrowCorrupt("Date/Time Extended value out of range", where.str());
+  if (e.days > 3652059 || e.seconds >= 86400)
+    ThrowCorrupt("Date/Time Extended value out of range", where.str());
   return e;
 }
 
@@ -247,7 +253,9 @@ std::string CalculatedDecimalText(std::span<const std::uint8_t> b, std::uint8_t 
     std::reverse(be.begin(), be.begin() + 4);
     at = 4;
   }
-  for (; at + 8 <= be.size(); at += 8) std::reverse(be.begin() + static_cast<std::ptrdiff_t>(at), be.begin() + static_cast<std::ptrdiff_t>(at) + 8);
+  for (; at + 8 <= be.size(); at += 8)
+    std::reverse(be.begin() + static_cast<std::ptrdiff_t>(at),
+                 be.begin() + static_cast<std::ptrdiff_t>(at) + 8);
   __extension__ typedef unsigned __int128 U128;
   U128 v = 0;
   for (std::uint8_t byte : be) v = (v << 8) | byte;
@@ -283,7 +291,8 @@ std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> b, 
   return b.subspan(20, len);
 }
 
-void ValueDecoder::DecodeInto(const ColumnDef& c, const Cell& cell, const Place& where, qv::Value& out) const {
+void ValueDecoder::DecodeInto(const ColumnDef& c, const Cell& cell, const Place& where,
+                              qv::Value& out) const {
   if (c.type == col_type::kText && !cell.null && !c.calculated() && !codec_) {
     std::string* s = std::get_if<std::string>(&out);
     if (!s) s = &out.emplace<std::string>();
@@ -304,7 +313,8 @@ void AppendInteger(std::string& out, std::int64_t v) {
 
 }  // namespace
 
-bool ValueDecoder::AppendText(const ColumnDef& c, const Cell& cell, const Place& where, std::string& out) const {
+bool ValueDecoder::AppendText(const ColumnDef& c, const Cell& cell, const Place& where,
+                              std::string& out) const {
   if (c.maskBoolean()) {
     out += cell.flag ? "true" : "false";
     return true;
@@ -373,18 +383,36 @@ qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place
   auto b = cell.bytes;
   auto need = [&](std::size_t len) {
     if (b.size() < len)
-      ThrowCorrupt("column '" + c.name + "' holds " + std::to_string(b.size()) + " bytes, needs " + std::to_string(len), where.str());
+      ThrowCorrupt("column '" + c.name + "' holds " + std::to_string(b.size()) + " bytes, needs " +
+                       std::to_string(len),
+                   where.str());
   };
   switch (c.type) {
-    case col_type::kByte: need(1); return static_cast<std::int64_t>(b[0]);
-    case col_type::kInt16: need(2); return static_cast<std::int64_t>(static_cast<std::int16_t>(LoadU16(b.data())));
+    case col_type::kByte:
+      need(1);
+      return static_cast<std::int64_t>(b[0]);
+    case col_type::kInt16:
+      need(2);
+      return static_cast<std::int64_t>(static_cast<std::int16_t>(LoadU16(b.data())));
     case col_type::kInt32:
-    case col_type::kComplex: need(4); return static_cast<std::int64_t>(static_cast<std::int32_t>(LoadU32(b.data())));
-    case col_type::kBigInt: need(8); return static_cast<std::int64_t>(LoadU64(b.data()));
-    case col_type::kCurrency: need(8); return Currency{static_cast<std::int64_t>(LoadU64(b.data()))};
-    case col_type::kSingle: need(4); return static_cast<double>(LoadF32(b.data()));
-    case col_type::kDouble: need(8); return LoadF64(b.data());
-    case col_type::kDateTime: need(8); return DateFromDouble(LoadF64(b.data()), where);
+    case col_type::kComplex:
+      need(4);
+      return static_cast<std::int64_t>(static_cast<std::int32_t>(LoadU32(b.data())));
+    case col_type::kBigInt:
+      need(8);
+      return static_cast<std::int64_t>(LoadU64(b.data()));
+    case col_type::kCurrency:
+      need(8);
+      return Currency{static_cast<std::int64_t>(LoadU64(b.data()))};
+    case col_type::kSingle:
+      need(4);
+      return static_cast<double>(LoadF32(b.data()));
+    case col_type::kDouble:
+      need(8);
+      return LoadF64(b.data());
+    case col_type::kDateTime:
+      need(8);
+      return DateFromDouble(LoadF64(b.data()), where);
     case col_type::kDateTimeExt: {
       ExtendedDate e = ParseExtendedDate(b, where);
       std::int64_t y;
@@ -406,20 +434,27 @@ qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place
       Guid g;
       // Stored as a little-endian Data1/Data2/Data3 followed by 8 bytes in order.
       const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-      for (int i = 0; i < 16; ++i) g.bytes[static_cast<std::size_t>(i)] = b[static_cast<std::size_t>(order[i])];
+      for (int i = 0; i < 16; ++i)
+        g.bytes[static_cast<std::size_t>(i)] = b[static_cast<std::size_t>(order[i])];
       return g;
     }
-    case col_type::kNumeric: need(17); return Decimal{NumericText(b, c.scale)};
-    case col_type::kBinary: return Bytes(b.begin(), b.end());
-    case col_type::kText: return DecodeText(b);
+    case col_type::kNumeric:
+      need(17);
+      return Decimal{NumericText(b, c.scale)};
+    case col_type::kBinary:
+      return Bytes(b.begin(), b.end());
+    case col_type::kText:
+      return DecodeText(b);
     case col_type::kMemo: {
       Bytes raw = ReadLongValue(b, where);
       return DecodeText(raw);
     }
-    case col_type::kOle: return ReadLongValue(b, where);
+    case col_type::kOle:
+      return ReadLongValue(b, where);
     default:
       throw Error(errc::kNotSupported,
-                  "Column '" + c.name + "' has the type code " + std::to_string(c.type) + ", which this engine cannot read.",
+                  "Column '" + c.name + "' has the type code " + std::to_string(c.type) +
+                      ", which this engine cannot read.",
                   where.str());
   }
 }

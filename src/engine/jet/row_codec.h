@@ -25,7 +25,7 @@ namespace qv::jet {
 class Place {
  public:
   Place() = default;
-  Place(const char* text) : text_(text) {}            // NOLINT: plain text converts
+  Place(const char* text) : text_(text) {}             // NOLINT: plain text converts
   Place(std::string text) : text_(std::move(text)) {}  // NOLINT
   Place(const void* context, std::string (*describe)(const void*)) : context_(context), describe_(describe) {}
   std::string str() const { return describe_ ? describe_(context_) : text_; }
@@ -57,7 +57,7 @@ class RowSplitter {
     std::uint16_t at = 0;      // fixed columns: offset in the row (after the column count)
     std::uint16_t length = 0;  // fixed columns: bytes
     std::uint16_t varIndex = 0;
-    std::uint8_t kind = 0;     // kBooleanColumn, kFixedColumn or kVariableColumn
+    std::uint8_t kind = 0;  // kBooleanColumn, kFixedColumn or kVariableColumn
   };
   static constexpr std::uint8_t kBooleanColumn = 0, kFixedColumn = 1, kVariableColumn = 2;
   void MakePlan();
@@ -110,7 +110,8 @@ std::span<const std::uint8_t> UnwrapCalculated(std::span<const std::uint8_t> fie
 
 // Decimal text of a calculated Decimal column's value (inside its wrapper), given with `scale`
 // fraction digits when that keeps every digit.
-std::string CalculatedDecimalText(std::span<const std::uint8_t> bytes, std::uint8_t scale, const Place& where);
+std::string CalculatedDecimalText(std::span<const std::uint8_t> bytes, std::uint8_t scale,
+                                  const Place& where);
 
 // Decimal text with exactly `scale` fraction digits from a 17-byte Numeric field.
 std::string NumericText(std::span<const std::uint8_t> bytes, std::uint8_t scale);

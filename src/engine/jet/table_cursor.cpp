@@ -5,9 +5,11 @@
 namespace qv::jet {
 
 TableCursor::TableCursor(std::shared_ptr<SharedFile> file, TableDefinition table)
-    : file_(std::move(file)), table_(std::move(table)),
+    : file_(std::move(file)),
+      table_(std::move(table)),
       map_(UsageMap::Read(*file_->pages, file_->header.layout, RowPointer::Decode(table_.usedPagesPointer))),
-      splitter_(table_, file_->header.layout), decoder_(*file_->pages, file_->header) {}
+      splitter_(table_, file_->header.layout),
+      decoder_(*file_->pages, file_->header) {}
 
 std::string TableCursor::Where() const {
   std::size_t off = 0;
@@ -80,12 +82,14 @@ TableRowReader::TableRowReader(std::unique_ptr<TableCursor> cursor, const ReadOp
         skipped_.push_back(&c);
         continue;
       }
-      throw Error(errc::kNotSupported,
-                  "Column '" + c.name + "' of table '" + def.name + "' is " +
-                      (c.type == col_type::kComplex ? std::string("an attachment, multi-value or version-history column")
-                                                    : "of the type code " + std::to_string(c.type) + ", which no Access version documents") +
-                      ", which cannot be read yet.",
-                  cursor_->pages().fileName());
+      throw Error(
+          errc::kNotSupported,
+          "Column '" + c.name + "' of table '" + def.name + "' is " +
+              (c.type == col_type::kComplex
+                   ? std::string("an attachment, multi-value or version-history column")
+                   : "of the type code " + std::to_string(c.type) + ", which no Access version documents") +
+              ", which cannot be read yet.",
+          cursor_->pages().fileName());
     }
     picked_.push_back(i);
     columns_.push_back(ToCoreColumn(c, jet3));

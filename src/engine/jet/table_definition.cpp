@@ -41,9 +41,18 @@ class Cursor {
     if (off > def_.bytes.size() || len > def_.bytes.size() - off)
       ThrowCorrupt(std::string("table definition ends inside ") + what, def_.Where(store_, off));
   }
-  std::uint8_t U8(std::size_t off, const char* what) const { Require(off, 1, what); return def_.bytes[off]; }
-  std::uint16_t U16(std::size_t off, const char* what) const { Require(off, 2, what); return LoadU16(def_.bytes.data() + off); }
-  std::uint32_t U32(std::size_t off, const char* what) const { Require(off, 4, what); return LoadU32(def_.bytes.data() + off); }
+  std::uint8_t U8(std::size_t off, const char* what) const {
+    Require(off, 1, what);
+    return def_.bytes[off];
+  }
+  std::uint16_t U16(std::size_t off, const char* what) const {
+    Require(off, 2, what);
+    return LoadU16(def_.bytes.data() + off);
+  }
+  std::uint32_t U32(std::size_t off, const char* what) const {
+    Require(off, 4, what);
+    return LoadU32(def_.bytes.data() + off);
+  }
   std::span<const std::uint8_t> Span(std::size_t off, std::size_t len, const char* what) const {
     Require(off, len, what);
     return {def_.bytes.data() + off, len};
@@ -68,8 +77,9 @@ DefinitionChain ReadDefinitionChain(PageStore& store, std::uint32_t firstPage, c
     if (!seen.insert(p).second) ThrowCorrupt("table definition page chain loops", store.Where(p, 4));
     PagePtr page = store.ReadPage(p);  // a page past the end of the file is damage there
     if ((*page)[0] != page_type::kTableDef)
-      ThrowCorrupt("expected a table definition page (type 0x02)" + (name.empty() ? "" : " for table '" + name + "'") +
-                       ", found type " + std::to_string((*page)[0]),
+      ThrowCorrupt("expected a table definition page (type 0x02)" +
+                       (name.empty() ? "" : " for table '" + name + "'") + ", found type " +
+                       std::to_string((*page)[0]),
                    store.Where(p, 0));
     // Continuation pages carry only the 8-byte page start before their share of the block.
     c.bytes.insert(c.bytes.end(), page->begin() + (c.pages.empty() ? 0 : 8), page->end());
@@ -103,7 +113,8 @@ TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& head
   t.usedPagesPointer = c.U32(l.tdefUsedPages, "the header");
   t.freePagesPointer = c.U32(l.tdefFreePages, "the header");
   // Counts beyond what the joined pages could hold are damage, not a reason to allocate.
-  if (realCount > def.bytes.size() / l.realIndexEntrySize || logicalCount > def.bytes.size() / l.logicalIndexEntrySize)
+  if (realCount > def.bytes.size() / l.realIndexEntrySize ||
+      logicalCount > def.bytes.size() / l.logicalIndexEntrySize)
     ThrowCorrupt("table definition of '" + name + "' claims " + std::to_string(realCount) + " indexes",
                  def.Where(store, l.tdefRealIndexes));
 
@@ -114,7 +125,9 @@ TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& head
     pos += l.realIndexEntrySize;
   }
   std::unique_ptr<TextCodec> codec;
-  if (l.jet3) codec = std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(header.codePage ? header.codePage : 1252));
+  if (l.jet3)
+    codec =
+        std::make_unique<TextCodec>(TextCodec::CharsetForCodePage(header.codePage ? header.codePage : 1252));
 
   std::size_t namePos = pos + static_cast<std::size_t>(columnCount) * l.columnEntrySize;
   c.Require(pos, static_cast<std::size_t>(columnCount) * l.columnEntrySize, "the column list");
@@ -131,10 +144,12 @@ TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& head
       col.precision = c.U8(pos + l.colPrecision, "a column");
       col.scale = c.U8(pos + l.colScale, "a column");
     }
-    if (col.type == col_type::kText || col.type == col_type::kMemo) col.sortOrder = c.U16(pos + l.colSortOrder, "a column");
+    if (col.type == col_type::kText || col.type == col_type::kMemo)
+      col.sortOrder = c.U16(pos + l.colSortOrder, "a column");
     if (l.colCodePage) col.codePage = c.U16(pos + l.colCodePage, "a column");
     if (col.type == col_type::kComplex && !l.jet3) col.complexId = c.U32(pos + l.colPrecision, "a column");
-    std::size_t nameLen = l.nameLengthSize == 1 ? c.U8(namePos, "a column name") : c.U16(namePos, "a column name");
+    std::size_t nameLen =
+        l.nameLengthSize == 1 ? c.U8(namePos, "a column name") : c.U16(namePos, "a column name");
     namePos += l.nameLengthSize;
     col.name = DecodeName(c.Span(namePos, nameLen, "a column name"), l, codec.get());
     namePos += nameLen;
@@ -188,47 +203,83 @@ TableDefinition ReadTableDefinition(PageStore& store, const DatabaseHeader& head
 
 const char* TypeName(std::uint8_t type) {
   switch (type) {
-    case col_type::kBoolean: return "boolean";
-    case col_type::kByte: return "byte";
-    case col_type::kInt16: return "integer";
-    case col_type::kInt32: return "long";
-    case col_type::kCurrency: return "currency";
-    case col_type::kSingle: return "float";
-    case col_type::kDouble: return "double";
-    case col_type::kDateTime: return "datetime";
-    case col_type::kBinary: return "binary";
-    case col_type::kText: return "text";
-    case col_type::kOle: return "ole";
-    case col_type::kMemo: return "memo";
-    case col_type::kGuid: return "repid";
-    case col_type::kNumeric: return "numeric";
-    case col_type::kComplex: return "complex";
-    case col_type::kBigInt: return "bigint";
-    case col_type::kDateTimeExt: return "datetimextended";
-    default: return "unknown";
+    case col_type::kBoolean:
+      return "boolean";
+    case col_type::kByte:
+      return "byte";
+    case col_type::kInt16:
+      return "integer";
+    case col_type::kInt32:
+      return "long";
+    case col_type::kCurrency:
+      return "currency";
+    case col_type::kSingle:
+      return "float";
+    case col_type::kDouble:
+      return "double";
+    case col_type::kDateTime:
+      return "datetime";
+    case col_type::kBinary:
+      return "binary";
+    case col_type::kText:
+      return "text";
+    case col_type::kOle:
+      return "ole";
+    case col_type::kMemo:
+      return "memo";
+    case col_type::kGuid:
+      return "repid";
+    case col_type::kNumeric:
+      return "numeric";
+    case col_type::kComplex:
+      return "complex";
+    case col_type::kBigInt:
+      return "bigint";
+    case col_type::kDateTimeExt:
+      return "datetimextended";
+    default:
+      return "unknown";
   }
 }
 
 int AdoTypeOf(const ColumnDef& c) {
   switch (c.type) {
-    case col_type::kBoolean: return 11;
-    case col_type::kByte: return 17;
-    case col_type::kInt16: return 2;
-    case col_type::kInt32: return 3;
-    case col_type::kCurrency: return 6;
-    case col_type::kSingle: return 4;
-    case col_type::kDouble: return 5;
-    case col_type::kDateTime: return 7;
-    case col_type::kBinary: return 204;
-    case col_type::kText: return 202;
-    case col_type::kOle: return 205;
-    case col_type::kMemo: return 203;
-    case col_type::kGuid: return 72;
-    case col_type::kNumeric: return 131;
-    case col_type::kBigInt: return 20;
-    case col_type::kDateTimeExt: return 7;   // read as a date and time
-    case col_type::kComplex: return 3;       // the stored value is the row key into the hidden table
-    default: return 0;
+    case col_type::kBoolean:
+      return 11;
+    case col_type::kByte:
+      return 17;
+    case col_type::kInt16:
+      return 2;
+    case col_type::kInt32:
+      return 3;
+    case col_type::kCurrency:
+      return 6;
+    case col_type::kSingle:
+      return 4;
+    case col_type::kDouble:
+      return 5;
+    case col_type::kDateTime:
+      return 7;
+    case col_type::kBinary:
+      return 204;
+    case col_type::kText:
+      return 202;
+    case col_type::kOle:
+      return 205;
+    case col_type::kMemo:
+      return 203;
+    case col_type::kGuid:
+      return 72;
+    case col_type::kNumeric:
+      return 131;
+    case col_type::kBigInt:
+      return 20;
+    case col_type::kDateTimeExt:
+      return 7;  // read as a date and time
+    case col_type::kComplex:
+      return 3;  // the stored value is the row key into the hidden table
+    default:
+      return 0;
   }
 }
 
@@ -239,28 +290,62 @@ qv::Column ToCoreColumn(const ColumnDef& c, bool jet3) {
   out.autoIncrement = c.autoLong() || c.autoGuid();
   out.required = !c.nullable();
   switch (c.type) {
-    case col_type::kBoolean: out.type = ColumnType::Boolean; break;
-    case col_type::kByte: out.type = ColumnType::Byte; break;
-    case col_type::kInt16: out.type = ColumnType::Int16; break;
-    case col_type::kInt32: out.type = ColumnType::Int32; break;
-    case col_type::kComplex: out.type = ColumnType::Int32; break;
-    case col_type::kCurrency: out.type = ColumnType::Currency; break;
-    case col_type::kSingle: out.type = ColumnType::Single; break;
-    case col_type::kDouble: out.type = ColumnType::Double; break;
+    case col_type::kBoolean:
+      out.type = ColumnType::Boolean;
+      break;
+    case col_type::kByte:
+      out.type = ColumnType::Byte;
+      break;
+    case col_type::kInt16:
+      out.type = ColumnType::Int16;
+      break;
+    case col_type::kInt32:
+      out.type = ColumnType::Int32;
+      break;
+    case col_type::kComplex:
+      out.type = ColumnType::Int32;
+      break;
+    case col_type::kCurrency:
+      out.type = ColumnType::Currency;
+      break;
+    case col_type::kSingle:
+      out.type = ColumnType::Single;
+      break;
+    case col_type::kDouble:
+      out.type = ColumnType::Double;
+      break;
     case col_type::kDateTime:
-    case col_type::kDateTimeExt: out.type = ColumnType::DateTime; break;
-    case col_type::kBinary: out.type = ColumnType::Binary; out.size = c.length; break;
-    case col_type::kText: out.type = ColumnType::Text; out.size = jet3 ? c.length : c.length / 2u; break;
-    case col_type::kOle: out.type = ColumnType::LongBinary; break;
-    case col_type::kMemo: out.type = ColumnType::Memo; break;
-    case col_type::kGuid: out.type = ColumnType::Guid; break;
+    case col_type::kDateTimeExt:
+      out.type = ColumnType::DateTime;
+      break;
+    case col_type::kBinary:
+      out.type = ColumnType::Binary;
+      out.size = c.length;
+      break;
+    case col_type::kText:
+      out.type = ColumnType::Text;
+      out.size = jet3 ? c.length : c.length / 2u;
+      break;
+    case col_type::kOle:
+      out.type = ColumnType::LongBinary;
+      break;
+    case col_type::kMemo:
+      out.type = ColumnType::Memo;
+      break;
+    case col_type::kGuid:
+      out.type = ColumnType::Guid;
+      break;
     case col_type::kNumeric:
       out.type = ColumnType::Decimal;
       out.precision = c.precision;
       out.scale = c.scale;
       break;
-    case col_type::kBigInt: out.type = ColumnType::Int64; break;
-    default: out.type = ColumnType::LongBinary; break;
+    case col_type::kBigInt:
+      out.type = ColumnType::Int64;
+      break;
+    default:
+      out.type = ColumnType::LongBinary;
+      break;
   }
   return out;
 }

@@ -18,18 +18,18 @@ namespace qv::jet {
 
 struct ColumnDef {
   std::string name;
-  std::uint8_t type = 0;         // col_type::k...
-  std::uint16_t number = 0;      // position in the row's null mask (deleted columns leave gaps)
-  std::uint16_t varIndex = 0;    // slot in the variable-length offset table
-  std::uint16_t fixedOffset = 0; // offset in the fixed-length area
-  std::uint16_t length = 0;      // bytes (Jet4 text: 2 per character); 0 for long values
-  std::uint8_t flags = 0;        // col_flag::k...
-  std::uint8_t extFlags = 0;     // Jet4+: 0x01 compressed Unicode, 0xC0 calculated
-  std::uint8_t precision = 0;    // Numeric only
-  std::uint8_t scale = 0;        // Numeric only
-  std::uint16_t sortOrder = 0;   // text columns
-  std::uint16_t codePage = 0;    // Jet3 text columns
-  std::uint32_t complexId = 0;   // complex columns (attachment, multi-value, version history)
+  std::uint8_t type = 0;          // col_type::k...
+  std::uint16_t number = 0;       // position in the row's null mask (deleted columns leave gaps)
+  std::uint16_t varIndex = 0;     // slot in the variable-length offset table
+  std::uint16_t fixedOffset = 0;  // offset in the fixed-length area
+  std::uint16_t length = 0;       // bytes (Jet4 text: 2 per character); 0 for long values
+  std::uint8_t flags = 0;         // col_flag::k...
+  std::uint8_t extFlags = 0;      // Jet4+: 0x01 compressed Unicode, 0xC0 calculated
+  std::uint8_t precision = 0;     // Numeric only
+  std::uint8_t scale = 0;         // Numeric only
+  std::uint16_t sortOrder = 0;    // text columns
+  std::uint16_t codePage = 0;     // Jet3 text columns
+  std::uint32_t complexId = 0;    // complex columns (attachment, multi-value, version history)
 
   bool fixedLength() const { return (flags & col_flag::kFixedLength) != 0; }
   bool nullable() const { return (flags & col_flag::kNullable) != 0; }
@@ -43,10 +43,22 @@ struct ColumnDef {
   // version documents.
   bool readable() const {
     switch (type) {
-      case col_type::kBoolean: case col_type::kByte: case col_type::kInt16: case col_type::kInt32:
-      case col_type::kCurrency: case col_type::kSingle: case col_type::kDouble: case col_type::kDateTime:
-      case col_type::kBinary: case col_type::kText: case col_type::kOle: case col_type::kMemo:
-      case col_type::kGuid: case col_type::kNumeric: case col_type::kBigInt: case col_type::kDateTimeExt:
+      case col_type::kBoolean:
+      case col_type::kByte:
+      case col_type::kInt16:
+      case col_type::kInt32:
+      case col_type::kCurrency:
+      case col_type::kSingle:
+      case col_type::kDouble:
+      case col_type::kDateTime:
+      case col_type::kBinary:
+      case col_type::kText:
+      case col_type::kOle:
+      case col_type::kMemo:
+      case col_type::kGuid:
+      case col_type::kNumeric:
+      case col_type::kBigInt:
+      case col_type::kDateTimeExt:
         return true;
       default:
         return false;
@@ -73,11 +85,11 @@ struct RealIndexDef {
 struct IndexDef {
   std::string name;
   std::int32_t number = 0;
-  std::int32_t realIndex = 0;          // which RealIndexDef holds its entries
-  std::uint8_t type = 0;               // 1 primary key, 2 foreign key, 0 other
+  std::int32_t realIndex = 0;  // which RealIndexDef holds its entries
+  std::uint8_t type = 0;       // 1 primary key, 2 foreign key, 0 other
   std::uint8_t relTableType = 0;
-  std::int32_t relIndex = -1;          // the other index of a foreign key
-  std::uint32_t relTablePage = 0;      // the other table of a foreign key
+  std::int32_t relIndex = -1;      // the other index of a foreign key
+  std::uint32_t relTablePage = 0;  // the other table of a foreign key
   bool cascadeUpdates = false;
   bool cascadeDeletes = false;
 
@@ -88,16 +100,16 @@ struct IndexDef {
 struct TableDefinition {
   std::string name;
   std::uint32_t firstPage = 0;
-  std::vector<std::uint32_t> pages;     // the TDEF page chain
+  std::vector<std::uint32_t> pages;  // the TDEF page chain
   std::uint32_t rowCount = 0;
   std::uint32_t nextAutoNumber = 0;
-  std::uint8_t tableType = 0;           // 0x4e user, 0x53 system
+  std::uint8_t tableType = 0;  // 0x4e user, 0x53 system
   std::uint16_t maxColumns = 0;
   std::uint16_t varColumns = 0;
-  std::vector<ColumnDef> columns;       // ordered by column number
+  std::vector<ColumnDef> columns;  // ordered by column number
   std::vector<RealIndexDef> realIndexes;
   std::vector<IndexDef> indexes;
-  std::uint32_t usedPagesPointer = 0;   // row pointer of the table's page usage map
+  std::uint32_t usedPagesPointer = 0;  // row pointer of the table's page usage map
   std::uint32_t freePagesPointer = 0;
 
   const RealIndexDef* realIndexOf(const IndexDef& index) const {

@@ -17,7 +17,8 @@ UsageMap UsageMap::Read(PageStore& store, const Layout& layout, RowPointer ptr) 
     map.bitsPerMapPage_ = (layout.pageSize - 4) * 8;
     for (std::size_t off = 1; off + 4 <= v.size(); off += 4) map.mapPages_.push_back(v.U32(off));
   } else {
-    ThrowCorrupt("unknown usage map kind " + std::to_string(map.kind_), store.Where(ptr.page, row.slot.start));
+    ThrowCorrupt("unknown usage map kind " + std::to_string(map.kind_),
+                 store.Where(ptr.page, row.slot.start));
   }
   return map;
 }

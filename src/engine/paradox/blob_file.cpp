@@ -18,10 +18,12 @@ BlobPointer ParseBlobPointer(std::span<const std::uint8_t> field) {
 BlobFile::BlobFile(const std::filesystem::path& path, FileSystem& files) : file_(path, files) {
   std::uint8_t head[3];
   if (file_.size() < kBlobBlockSize)
-    ThrowCorrupt("the blob file '" + file_.name() + "' is shorter than its header block", Where(file_.name(), "block", 0, 0));
+    ThrowCorrupt("the blob file '" + file_.name() + "' is shorter than its header block",
+                 Where(file_.name(), "block", 0, 0));
   file_.ReadAt(0, head);
   if (head[0] != 0)
-    ThrowCorrupt("the blob file '" + file_.name() + "' does not start with a header block", Where(file_.name(), "block", 0, 0));
+    ThrowCorrupt("the blob file '" + file_.name() + "' does not start with a header block",
+                 Where(file_.name(), "block", 0, 0));
 }
 
 Bytes BlobFile::Read(const BlobPointer& ptr) const {
@@ -29,7 +31,9 @@ Bytes BlobFile::Read(const BlobPointer& ptr) const {
   const auto block = static_cast<std::int64_t>(ptr.offset / kBlobBlockSize);
   const std::string where = Where(name, "block", block, ptr.offset % kBlobBlockSize);
   if (ptr.offset == 0 || ptr.offset % kBlobBlockSize != 0 || ptr.offset >= file_.size())
-    ThrowCorrupt("a blob pointer names offset " + std::to_string(ptr.offset) + ", which is no block of the blob file", where);
+    ThrowCorrupt(
+        "a blob pointer names offset " + std::to_string(ptr.offset) + ", which is no block of the blob file",
+        where);
   std::uint8_t head[kSubBlockHeaderSize];
   const std::uint64_t available = file_.size() - ptr.offset;
   file_.ReadAt(ptr.offset, std::span(head, available < sizeof head ? available : sizeof head), where);
@@ -37,13 +41,17 @@ Bytes BlobFile::Read(const BlobPointer& ptr) const {
   const std::uint32_t chunks = LoadU16(head + 1);
   const std::uint64_t blockBytes = std::uint64_t{chunks} * kBlobBlockSize;
   if (chunks == 0 || blockBytes > available)
-    ThrowCorrupt("blob block of " + std::to_string(chunks) + " chunks runs past the end of the blob file", where);
+    ThrowCorrupt("blob block of " + std::to_string(chunks) + " chunks runs past the end of the blob file",
+                 where);
 
   if (type == 2) {
-    if (ptr.slot != 0xFF) ThrowCorrupt("a pointer into a single-value blob block names slot " + std::to_string(ptr.slot), where);
+    if (ptr.slot != 0xFF)
+      ThrowCorrupt("a pointer into a single-value blob block names slot " + std::to_string(ptr.slot), where);
     const std::uint32_t stored = LoadU32(head + 3);
     if (stored != ptr.size)
-      ThrowCorrupt("blob block holds " + std::to_string(stored) + " bytes but the record says " + std::to_string(ptr.size), where);
+      ThrowCorrupt("blob block holds " + std::to_string(stored) + " bytes but the record says " +
+                       std::to_string(ptr.size),
+                   where);
     if (std::uint64_t{kSingleBlobHeaderSize} + ptr.size > blockBytes)
       ThrowCorrupt("blob value of " + std::to_string(ptr.size) + " bytes runs past its block", where);
     Bytes out(ptr.size);
@@ -51,8 +59,10 @@ Bytes BlobFile::Read(const BlobPointer& ptr) const {
     return out;
   }
   if (type == 3) {
-    if (ptr.slot >= kSubBlockSlots) ThrowCorrupt("a pointer names slot " + std::to_string(ptr.slot) + " of a shared blob block", where);
-    const std::uint64_t slotAt = ptr.offset + kSubBlockHeaderSize + std::uint64_t{ptr.slot} * kSubBlockSlotSize;
+    if (ptr.slot >= kSubBlockSlots)
+      ThrowCorrupt("a pointer names slot " + std::to_string(ptr.slot) + " of a shared blob block", where);
+    const std::uint64_t slotAt =
+        ptr.offset + kSubBlockHeaderSize + std::uint64_t{ptr.slot} * kSubBlockSlotSize;
     std::uint8_t slot[kSubBlockSlotSize];
     file_.ReadAt(slotAt, slot, Where(name, "block", block, static_cast<std::int64_t>(slotAt - ptr.offset)));
     const std::uint32_t start = std::uint32_t{slot[0]} * 16u;
@@ -62,8 +72,11 @@ Bytes BlobFile::Read(const BlobPointer& ptr) const {
       ThrowCorrupt("slot " + std::to_string(ptr.slot) + " of a shared blob block is empty or damaged", where);
     const std::uint32_t stored = (paragraphs - 1) * 16u + tail;
     if (stored != ptr.size)
-      ThrowCorrupt("blob slot holds " + std::to_string(stored) + " bytes but the record says " + std::to_string(ptr.size), where);
-    if (start < kSubBlockHeaderSize + kSubBlockSlots * kSubBlockSlotSize || start + std::uint64_t{stored} > blockBytes)
+      ThrowCorrupt("blob slot holds " + std::to_string(stored) + " bytes but the record says " +
+                       std::to_string(ptr.size),
+                   where);
+    if (start < kSubBlockHeaderSize + kSubBlockSlots * kSubBlockSlotSize ||
+        start + std::uint64_t{stored} > blockBytes)
       ThrowCorrupt("blob slot " + std::to_string(ptr.slot) + " points outside its block", where);
     Bytes out(stored);
     file_.ReadAt(ptr.offset + start, out, Where(name, "block", block, start));

@@ -7,7 +7,6 @@
 
 namespace qv::paradox {
 
-
 std::optional<std::int16_t> DecodeShort(const std::uint8_t* p) {
   const std::uint16_t raw = LoadU16BE(p);
   if (raw == 0) return std::nullopt;
@@ -50,7 +49,9 @@ Timestamp TimestampFromDays(std::int64_t days, std::int64_t ms) {
 std::optional<BcdValue> DecodeBcd(const std::uint8_t* p, std::uint8_t decimals) {
   // Bit 6 clear marks a blank value: 17 zero bytes, or the decimals count alone (BDE 7).
   if ((p[0] & 0x40) == 0) return std::nullopt;
-  if ((p[0] & 0x3F) != decimals) throw std::invalid_argument("BCD value carries " + std::to_string(p[0] & 0x3F) + " decimals, its field " + std::to_string(decimals));
+  if ((p[0] & 0x3F) != decimals)
+    throw std::invalid_argument("BCD value carries " + std::to_string(p[0] & 0x3F) + " decimals, its field " +
+                                std::to_string(decimals));
   BcdValue v;
   v.negative = (p[0] & 0x80) == 0;
   const std::uint8_t flip = v.negative ? 0x0F : 0x00;
@@ -59,7 +60,8 @@ std::optional<BcdValue> DecodeBcd(const std::uint8_t* p, std::uint8_t decimals) 
     const std::uint8_t byte = p[i / 2];
     const std::uint8_t nibble = static_cast<std::uint8_t>(((i % 2) ? (byte & 0x0F) : (byte >> 4)) ^ flip);
     if (nibble > 9) {
-      if (i < firstFraction) throw std::invalid_argument("BCD value has a non-decimal digit in its integer part");
+      if (i < firstFraction)
+        throw std::invalid_argument("BCD value has a non-decimal digit in its integer part");
       v.truncated = true;
       break;
     }
@@ -92,7 +94,8 @@ bool EncodeBcd(std::uint8_t* p, std::uint8_t decimals, const std::string& text) 
     while (i < text.size() && text[i] >= '0' && text[i] <= '9') fracPart.push_back(text[i++]);
   }
   if (i != text.size() || (intPart.empty() && fracPart.empty())) return false;
-  intPart.erase(0, intPart.find_first_not_of('0') == std::string::npos ? intPart.size() : intPart.find_first_not_of('0'));
+  intPart.erase(0, intPart.find_first_not_of('0') == std::string::npos ? intPart.size()
+                                                                       : intPart.find_first_not_of('0'));
   while (fracPart.size() > decimals) {
     if (fracPart.back() != '0') return false;  // more decimals than the field keeps
     fracPart.pop_back();
@@ -108,8 +111,10 @@ bool EncodeBcd(std::uint8_t* p, std::uint8_t decimals, const std::string& text) 
   for (int k = 0; k < 32; ++k) {
     const auto nibble = static_cast<std::uint8_t>((digits[static_cast<std::size_t>(k)] - '0') ^ flip);
     const int pos = k + 2;
-    if (pos % 2) p[pos / 2] = static_cast<std::uint8_t>(p[pos / 2] | nibble);
-    else p[pos / 2] = static_cast<std::uint8_t>(p[pos / 2] | (nibble << 4));
+    if (pos % 2)
+      p[pos / 2] = static_cast<std::uint8_t>(p[pos / 2] | nibble);
+    else
+      p[pos / 2] = static_cast<std::uint8_t>(p[pos / 2] | (nibble << 4));
   }
   return true;
 }

@@ -20,8 +20,12 @@ std::optional<std::int32_t> DecodeLong(const std::uint8_t* p);
 std::optional<double> DecodeDouble(const std::uint8_t* p);
 
 // Inline: the writer calls these for most values of every row.
-inline void EncodeShort(std::uint8_t* p, std::int16_t v) { StoreU16BE(p, static_cast<std::uint16_t>(static_cast<std::uint16_t>(v) ^ 0x8000u)); }
-inline void EncodeLong(std::uint8_t* p, std::int32_t v) { StoreU32BE(p, static_cast<std::uint32_t>(v) ^ 0x80000000u); }
+inline void EncodeShort(std::uint8_t* p, std::int16_t v) {
+  StoreU16BE(p, static_cast<std::uint16_t>(static_cast<std::uint16_t>(v) ^ 0x8000u));
+}
+inline void EncodeLong(std::uint8_t* p, std::int32_t v) {
+  StoreU32BE(p, static_cast<std::uint32_t>(v) ^ 0x80000000u);
+}
 inline void EncodeDouble(std::uint8_t* p, double v) {
   std::uint64_t raw;
   std::memcpy(&raw, &v, sizeof raw);
@@ -33,7 +37,9 @@ inline void EncodeDouble(std::uint8_t* p, double v) {
 // from the start of day 0.
 inline constexpr std::int64_t kDayOneEpoch = -719162;  // days from 1970-01-01 back to 0001-01-01
 Timestamp TimestampFromDays(std::int64_t days, std::int64_t millisecondOfDay = 0);
-inline std::int64_t DaysFromTimestamp(const Timestamp& t) { return DaysFromCivil(t.year, t.month, t.day) - kDayOneEpoch + 1; }
+inline std::int64_t DaysFromTimestamp(const Timestamp& t) {
+  return DaysFromCivil(t.year, t.month, t.day) - kDayOneEpoch + 1;
+}
 inline std::int64_t MillisecondOfDay(const Timestamp& t) {
   return ((std::int64_t{t.hour} * 60 + t.minute) * 60 + t.second) * 1000 + t.millisecond;
 }

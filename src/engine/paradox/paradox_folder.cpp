@@ -18,7 +18,8 @@ std::string Upper(std::string s) {
 ParadoxFolder::ParadoxFolder(fs::path folder) : folder_(std::move(folder)) {
   std::error_code ec;
   if (!fs::is_directory(folder_, ec))
-    throw Error(errc::kFileNotFound, "Could not find the Paradox folder '" + folder_.string() + "'.", folder_.string());
+    throw Error(errc::kFileNotFound, "Could not find the Paradox folder '" + folder_.string() + "'.",
+                folder_.string());
 }
 
 std::vector<std::string> ParadoxFolder::ListTables() const {
@@ -33,7 +34,10 @@ std::vector<std::string> ParadoxFolder::ListTables() const {
     if (stem.empty() || stem[0] == '~') continue;
     names.push_back(stem);
   }
-  if (ec) throw Error(errc::kDiskIo, "Could not list the Paradox folder '" + folder_.string() + "': " + ec.message() + ".", folder_.string());
+  if (ec)
+    throw Error(errc::kDiskIo,
+                "Could not list the Paradox folder '" + folder_.string() + "': " + ec.message() + ".",
+                folder_.string());
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     const std::string ua = Upper(a), ub = Upper(b);
     return ua != ub ? ua < ub : a < b;
@@ -41,19 +45,27 @@ std::vector<std::string> ParadoxFolder::ListTables() const {
   return names;
 }
 
-bool ParadoxFolder::HasTable(const std::string& name) const { return FindTableFile(folder_, name).has_value(); }
+bool ParadoxFolder::HasTable(const std::string& name) const {
+  return FindTableFile(folder_, name).has_value();
+}
 
-std::unique_ptr<TableReader> ParadoxFolder::OpenTable(const std::string& name, const OpenOptions& options) const {
+std::unique_ptr<TableReader> ParadoxFolder::OpenTable(const std::string& name,
+                                                      const OpenOptions& options) const {
   auto file = FindTableFile(folder_, name);
-  if (!file) throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + folder_.string() + "'.", folder_.string());
+  if (!file)
+    throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + folder_.string() + "'.",
+                folder_.string());
   return std::make_unique<TableReader>(*file, options);
 }
 
-std::unique_ptr<TableWriter> ParadoxFolder::CreateTable(const std::string& name, const std::vector<Column>& columns,
+std::unique_ptr<TableWriter> ParadoxFolder::CreateTable(const std::string& name,
+                                                        const std::vector<Column>& columns,
                                                         const WriteOptions& options) const {
   return std::make_unique<TableWriter>(folder_, name, columns, options);
 }
 
-void ParadoxFolder::DropTable(const std::string& name) const { DropTableFiles(folder_, name); }
+void ParadoxFolder::DropTable(const std::string& name) const {
+  DropTableFiles(folder_, name);
+}
 
 }  // namespace qv::paradox

@@ -34,13 +34,15 @@ std::size_t IndexOf(int codePage) {
   const auto drivers = OfferedLanguageDrivers();
   for (std::size_t i = 0; i < drivers.size(); ++i)
     if (drivers[i].codePage == codePage) return i;
-  throw Error(errc::kNotSupported, "Code page " + std::to_string(codePage) + " is not offered for new Paradox tables.");
+  throw Error(errc::kNotSupported,
+              "Code page " + std::to_string(codePage) + " is not offered for new Paradox tables.");
 }
 
 }  // namespace
 
 CopyResult CopyToNewTable(const std::filesystem::path& folder, const std::string& tableName,
-                          const std::function<std::unique_ptr<qv::RowReader>()>& open, const CopyOptions& options) {
+                          const std::function<std::unique_ptr<qv::RowReader>()>& open,
+                          const CopyOptions& options) {
   const auto drivers = OfferedLanguageDrivers();
   const bool automatic = options.codePage == kAutomaticCodePage;
   std::unique_ptr<qv::RowReader> rows = open();
@@ -52,8 +54,9 @@ CopyResult CopyToNewTable(const std::filesystem::path& folder, const std::string
     for (const std::string& name : FieldNamesFor(columns)) CollectCharacters(name, needed);
     const int first = FirstHolding(needed, 0);
     if (first < 0)
-      throw Error(errc::kInvalidArgument, "The field names of table '" + tableName + "' hold the characters '" + Utf8Of(needed) +
-                                              "', which no code page offered for new Paradox tables holds together.");
+      throw Error(errc::kInvalidArgument,
+                  "The field names of table '" + tableName + "' hold the characters '" + Utf8Of(needed) +
+                      "', which no code page offered for new Paradox tables holds together.");
     driver = static_cast<std::size_t>(first);
   }
   CopyResult result;
@@ -72,7 +75,9 @@ CopyResult CopyToNewTable(const std::filesystem::path& folder, const std::string
       const auto& hint = writer->retryHint();
       if (!hint) throw;
       if (hint->kind == RetryHint::Kind::kNeedsText) {
-        if (std::find(write.columnsAsText.begin(), write.columnsAsText.end(), hint->column) != write.columnsAsText.end()) throw;
+        if (std::find(write.columnsAsText.begin(), write.columnsAsText.end(), hint->column) !=
+            write.columnsAsText.end())
+          throw;
         write.columnsAsText.push_back(hint->column);
       } else {
         if (!automatic || hint->character == 0) throw;
@@ -85,7 +90,8 @@ CopyResult CopyToNewTable(const std::filesystem::path& folder, const std::string
           throw Error(e.number(),
                       "Row " + std::to_string(hint->row) + ", field '" + field + "' of table '" + tableName +
                           "': the text has the character " + DescribeCharacter(hint->character) + ", which " +
-                          (alone ? "no code page offered for new Paradox tables holds together with the table's other text"
+                          (alone ? "no code page offered for new Paradox tables holds together with the "
+                                   "table's other text"
                                  : "none of the code pages offered for new Paradox tables holds"),
                       e.where());
         }

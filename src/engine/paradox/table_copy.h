@@ -27,7 +27,7 @@ struct CopyOptions {
 struct CopyResult {
   int codePage = 0;
   std::int64_t rows = 0;
-  int passes = 0;  // times the rows were read
+  int passes = 0;                          // times the rows were read
   std::vector<std::size_t> columnsAsText;  // columns written as text for their precision
 };
 
@@ -36,6 +36,7 @@ struct CopyResult {
 // Throws what the writer throws; a table no offered code page can hold is refused naming the
 // row, the field and the character.
 CopyResult CopyToNewTable(const std::filesystem::path& folder, const std::string& tableName,
-                          const std::function<std::unique_ptr<qv::RowReader>()>& open, const CopyOptions& options = {});
+                          const std::function<std::unique_ptr<qv::RowReader>()>& open,
+                          const CopyOptions& options = {});
 
 }  // namespace qv::paradox

@@ -30,13 +30,29 @@ constexpr std::size_t kFixedPartV3 = 0x58;
 constexpr std::size_t kFixedPartV4 = 0x78;
 
 [[noreturn]] void Bad(const std::string& what, const std::string& file, std::size_t offset) {
-  ThrowCorrupt("Damaged Paradox table header: " + what, Where(file, "header", 0, static_cast<std::int64_t>(offset)));
+  ThrowCorrupt("Damaged Paradox table header: " + what,
+               Where(file, "header", 0, static_cast<std::int64_t>(offset)));
 }
 
 bool KnownType(std::uint8_t code) {
   switch (code) {
-    case 0x01: case 0x02: case 0x03: case 0x04: case 0x05: case 0x06: case 0x09: case 0x0C: case 0x0D:
-    case 0x0E: case 0x0F: case 0x10: case 0x14: case 0x15: case 0x16: case 0x17: case 0x18:
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+    case 0x09:
+    case 0x0C:
+    case 0x0D:
+    case 0x0E:
+    case 0x0F:
+    case 0x10:
+    case 0x14:
+    case 0x15:
+    case 0x16:
+    case 0x17:
+    case 0x18:
       return true;
     default:
       return false;
@@ -46,12 +62,23 @@ bool KnownType(std::uint8_t code) {
 // The record length a type must have, or 0 when the field list chooses it.
 std::uint16_t FixedLength(FieldType type) {
   switch (type) {
-    case FieldType::Date: case FieldType::Long: case FieldType::Time: case FieldType::AutoIncrement: return 4;
-    case FieldType::Short: return 2;
-    case FieldType::Money: case FieldType::Number: case FieldType::Timestamp: return 8;
-    case FieldType::Logical: return 1;
-    case FieldType::Bcd: return 17;
-    default: return 0;
+    case FieldType::Date:
+    case FieldType::Long:
+    case FieldType::Time:
+    case FieldType::AutoIncrement:
+      return 4;
+    case FieldType::Short:
+      return 2;
+    case FieldType::Money:
+    case FieldType::Number:
+    case FieldType::Timestamp:
+      return 8;
+    case FieldType::Logical:
+      return 1;
+    case FieldType::Bcd:
+      return 17;
+    default:
+      return 0;
   }
 }
 
@@ -59,23 +86,40 @@ std::uint16_t FixedLength(FieldType type) {
 
 const char* FieldTypeCode(FieldType type) {
   switch (type) {
-    case FieldType::Alpha: return "A";
-    case FieldType::Date: return "D";
-    case FieldType::Short: return "S";
-    case FieldType::Long: return "I";
-    case FieldType::Money: return "$";
-    case FieldType::Number: return "N";
-    case FieldType::Logical: return "L";
-    case FieldType::Memo: return "M";
-    case FieldType::Binary: return "B";
-    case FieldType::FormattedMemo: return "F";
-    case FieldType::Ole: return "O";
-    case FieldType::Graphic: return "G";
-    case FieldType::Time: return "T";
-    case FieldType::Timestamp: return "@";
-    case FieldType::AutoIncrement: return "+";
-    case FieldType::Bcd: return "#";
-    case FieldType::Bytes: return "Y";
+    case FieldType::Alpha:
+      return "A";
+    case FieldType::Date:
+      return "D";
+    case FieldType::Short:
+      return "S";
+    case FieldType::Long:
+      return "I";
+    case FieldType::Money:
+      return "$";
+    case FieldType::Number:
+      return "N";
+    case FieldType::Logical:
+      return "L";
+    case FieldType::Memo:
+      return "M";
+    case FieldType::Binary:
+      return "B";
+    case FieldType::FormattedMemo:
+      return "F";
+    case FieldType::Ole:
+      return "O";
+    case FieldType::Graphic:
+      return "G";
+    case FieldType::Time:
+      return "T";
+    case FieldType::Timestamp:
+      return "@";
+    case FieldType::AutoIncrement:
+      return "+";
+    case FieldType::Bcd:
+      return "#";
+    case FieldType::Bytes:
+      return "Y";
   }
   return "?";
 }
@@ -113,21 +157,32 @@ TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::
   h.autoIncrement = bytes.U32(kAutoIncrement);
   const std::uint16_t fieldCount = bytes.U16(kFieldCount);
 
-  if (h.version < 3 || h.version > 12) Bad("unknown file version " + std::to_string(h.version), file, kVersion);
+  if (h.version < 3 || h.version > 12)
+    Bad("unknown file version " + std::to_string(h.version), file, kVersion);
   if (h.fileType != kFileTypeKeyed && h.fileType != kFileTypeUnkeyed)
-    Bad("file type " + std::to_string(h.fileType) + " is not a table (an index or other family file?)", file, kFileType);
+    Bad("file type " + std::to_string(h.fileType) + " is not a table (an index or other family file?)", file,
+        kFileType);
   switch (h.blockSizeK) {
-    case 1: case 2: case 3: case 4: case 8: case 16: case 32: break;
-    default: Bad("impossible block size of " + std::to_string(h.blockSizeK) + " KiB", file, kBlockSize);
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 8:
+    case 16:
+    case 32:
+      break;
+    default:
+      Bad("impossible block size of " + std::to_string(h.blockSizeK) + " KiB", file, kBlockSize);
   }
   if (h.recordSize == 0 || h.recordSize > h.blockSize() - kBlockHeaderSize)
     Bad("record size " + std::to_string(h.recordSize) + " does not fit a block", file, kRecordSize);
   if (h.headerSize < kFixedPartV3 || h.headerSize > fileSize)
-    Bad("header size " + std::to_string(h.headerSize) + " does not fit the file of " + std::to_string(fileSize) +
-            " bytes",
+    Bad("header size " + std::to_string(h.headerSize) + " does not fit the file of " +
+            std::to_string(fileSize) + " bytes",
         file, kHeaderSize);
   if (bytes.size() < h.headerSize) Bad("header is truncated", file, bytes.size());
-  if (fieldCount == 0 || fieldCount > 255) Bad("impossible field count " + std::to_string(fieldCount), file, kFieldCount);
+  if (fieldCount == 0 || fieldCount > 255)
+    Bad("impossible field count " + std::to_string(fieldCount), file, kFieldCount);
   if (h.keyFields > fieldCount) Bad("more key fields than fields", file, kKeyFields);
 
   const std::uint32_t enc1 = bytes.U32(kEncryption1);
@@ -148,32 +203,40 @@ TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::
   for (std::uint16_t i = 0; i < fieldCount; ++i) {
     const std::uint8_t code = header.U8(pos + i * 2u);
     const std::uint8_t size = header.U8(pos + i * 2u + 1);
-    if (!KnownType(code)) Bad("field " + std::to_string(i + 1) + " has unknown type 0x" + ToHex(std::span(&code, 1)), file, pos + i * 2u);
+    if (!KnownType(code))
+      Bad("field " + std::to_string(i + 1) + " has unknown type 0x" + ToHex(std::span(&code, 1)), file,
+          pos + i * 2u);
     FieldDef f;
     f.type = static_cast<FieldType>(code);
     if (f.type == FieldType::Bcd) {
-      if (size > 32) Bad("BCD field " + std::to_string(i + 1) + " has " + std::to_string(size) + " decimals", file, pos + i * 2u + 1);
+      if (size > 32)
+        Bad("BCD field " + std::to_string(i + 1) + " has " + std::to_string(size) + " decimals", file,
+            pos + i * 2u + 1);
       f.decimals = size;
       f.length = 17;
     } else {
       f.length = size;
       const std::uint16_t fixed = FixedLength(f.type);
       const bool bad = fixed ? size != fixed : (IsBlobType(f.type) ? size < 10 : size == 0);
-      if (bad) Bad("field " + std::to_string(i + 1) + " has impossible size " + std::to_string(size), file, pos + i * 2u + 1);
+      if (bad)
+        Bad("field " + std::to_string(i + 1) + " has impossible size " + std::to_string(size), file,
+            pos + i * 2u + 1);
     }
     f.offset = offset;
     offset += f.length;
     h.fields.push_back(f);
   }
   if (offset != h.recordSize)
-    Bad("the fields take " + std::to_string(offset) + " bytes but records have " + std::to_string(h.recordSize), file,
-        kRecordSize);
+    Bad("the fields take " + std::to_string(offset) + " bytes but records have " +
+            std::to_string(h.recordSize),
+        file, kRecordSize);
 
   // Table name pointer, one name pointer per field, then the table name in a fixed-size slot.
   pos = fieldListEnd + 4 + std::size_t{fieldCount} * 4;
   const std::size_t nameSlot = h.version >= kVersion70 ? 261 : 79;
   if (pos + nameSlot > h.headerSize) Bad("the table name runs past the header", file, pos);
-  for (std::size_t i = 0; i < nameSlot && header.U8(pos + i) != 0; ++i) h.tableName.push_back(static_cast<char>(header.U8(pos + i)));
+  for (std::size_t i = 0; i < nameSlot && header.U8(pos + i) != 0; ++i)
+    h.tableName.push_back(static_cast<char>(header.U8(pos + i)));
   pos += nameSlot;
 
   for (auto& f : h.fields) {
@@ -188,7 +251,8 @@ TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::
     pos += std::size_t{fieldCount} * 2;
     std::size_t end = pos;
     while (end < h.headerSize && header.U8(end) != 0) ++end;
-    if (end < h.headerSize) h.sortOrderName.assign(reinterpret_cast<const char*>(header.data() + pos), end - pos);
+    if (end < h.headerSize)
+      h.sortOrderName.assign(reinterpret_cast<const char*>(header.data() + pos), end - pos);
   }
   return h;
 }

@@ -51,16 +51,16 @@ inline constexpr std::uint32_t kEncryptedElsewhere = 0xFF00FF00u;
 struct FieldDef {
   std::string rawName;  // the name's bytes in the table's code page
   FieldType type = FieldType::Alpha;
-  std::uint16_t length = 0;  // bytes in the record
-  std::uint8_t decimals = 0; // BCD only: digits after the point
-  std::uint32_t offset = 0;  // within the record
+  std::uint16_t length = 0;   // bytes in the record
+  std::uint8_t decimals = 0;  // BCD only: digits after the point
+  std::uint32_t offset = 0;   // within the record
 };
 
 struct TableHeader {
   std::uint16_t recordSize = 0;
   std::uint16_t headerSize = 0;
   std::uint8_t fileType = 0;
-  std::uint8_t blockSizeK = 0;     // block size in KiB
+  std::uint8_t blockSizeK = 0;  // block size in KiB
   std::uint32_t recordCount = 0;
   std::uint16_t nextBlock = 0;
   std::uint16_t fileBlocks = 0;
@@ -69,12 +69,12 @@ struct TableHeader {
   std::uint16_t keyFields = 0;
   std::uint8_t sortOrder = 0;
   std::uint8_t writeProtected = 0;
-  std::uint8_t version = 0;        // raw byte at 0x39
+  std::uint8_t version = 0;  // raw byte at 0x39
   std::uint32_t autoIncrement = 0;
-  std::uint32_t encryption = 0;    // non-zero: the table is password-protected
-  int codePage = 0;                // 0 when the header has none (versions 3.0 and 3.5) or says 0
-  std::string tableName;           // raw bytes
-  std::string sortOrderName;       // language driver name ("ascii", "ANSIINTL", ...), may be empty
+  std::uint32_t encryption = 0;  // non-zero: the table is password-protected
+  int codePage = 0;              // 0 when the header has none (versions 3.0 and 3.5) or says 0
+  std::string tableName;         // raw bytes
+  std::string sortOrderName;     // language driver name ("ascii", "ANSIINTL", ...), may be empty
   std::vector<FieldDef> fields;
 
   std::uint32_t blockSize() const { return static_cast<std::uint32_t>(blockSizeK) * 1024u; }

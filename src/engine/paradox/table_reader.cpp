@@ -22,16 +22,33 @@ constexpr std::size_t kHeaderReadLimit = 0xFFFF;
 
 int AdoTypeFor(FieldType type) {
   switch (type) {
-    case FieldType::Alpha: return 200;          // adVarChar
-    case FieldType::Short: return 2;            // adSmallInt
-    case FieldType::Long: case FieldType::AutoIncrement: return 3;  // adInteger
-    case FieldType::Number: case FieldType::Money: case FieldType::Bcd: return 5;  // adDouble
-    case FieldType::Logical: return 11;         // adBoolean
-    case FieldType::Date: return 133;           // adDBDate
-    case FieldType::Time: case FieldType::Timestamp: return 135;  // adDBTimeStamp
-    case FieldType::Memo: return 201;           // adLongVarChar
-    case FieldType::FormattedMemo: case FieldType::Binary: case FieldType::Ole: case FieldType::Graphic: return 205;
-    case FieldType::Bytes: return 128;          // adBinary
+    case FieldType::Alpha:
+      return 200;  // adVarChar
+    case FieldType::Short:
+      return 2;  // adSmallInt
+    case FieldType::Long:
+    case FieldType::AutoIncrement:
+      return 3;  // adInteger
+    case FieldType::Number:
+    case FieldType::Money:
+    case FieldType::Bcd:
+      return 5;  // adDouble
+    case FieldType::Logical:
+      return 11;  // adBoolean
+    case FieldType::Date:
+      return 133;  // adDBDate
+    case FieldType::Time:
+    case FieldType::Timestamp:
+      return 135;  // adDBTimeStamp
+    case FieldType::Memo:
+      return 201;  // adLongVarChar
+    case FieldType::FormattedMemo:
+    case FieldType::Binary:
+    case FieldType::Ole:
+    case FieldType::Graphic:
+      return 205;
+    case FieldType::Bytes:
+      return 128;  // adBinary
   }
   return 0;
 }
@@ -41,27 +58,62 @@ Column ColumnFor(const FieldDef& f, const std::string& utf8Name) {
   c.name = utf8Name;
   c.adoType = AdoTypeFor(f.type);
   switch (f.type) {
-    case FieldType::Alpha: c.type = ColumnType::Text; c.size = f.length; break;
-    case FieldType::Short: c.type = ColumnType::Int16; break;
-    case FieldType::Long: c.type = ColumnType::Int32; break;
-    case FieldType::AutoIncrement: c.type = ColumnType::Int32; c.autoIncrement = true; break;
-    case FieldType::Number: case FieldType::Money: c.type = ColumnType::Double; break;
-    case FieldType::Bcd: c.type = ColumnType::Decimal; c.precision = 32; c.scale = f.decimals; break;
-    case FieldType::Logical: c.type = ColumnType::Boolean; break;
-    case FieldType::Date: c.type = ColumnType::Date; break;
-    case FieldType::Time: c.type = ColumnType::Time; break;
-    case FieldType::Timestamp: c.type = ColumnType::DateTime; break;
-    case FieldType::Memo: c.type = ColumnType::Memo; break;
-    case FieldType::FormattedMemo: case FieldType::Binary: case FieldType::Ole: case FieldType::Graphic:
-      c.type = ColumnType::LongBinary; break;
-    case FieldType::Bytes: c.type = ColumnType::Binary; c.size = f.length; break;
+    case FieldType::Alpha:
+      c.type = ColumnType::Text;
+      c.size = f.length;
+      break;
+    case FieldType::Short:
+      c.type = ColumnType::Int16;
+      break;
+    case FieldType::Long:
+      c.type = ColumnType::Int32;
+      break;
+    case FieldType::AutoIncrement:
+      c.type = ColumnType::Int32;
+      c.autoIncrement = true;
+      break;
+    case FieldType::Number:
+    case FieldType::Money:
+      c.type = ColumnType::Double;
+      break;
+    case FieldType::Bcd:
+      c.type = ColumnType::Decimal;
+      c.precision = 32;
+      c.scale = f.decimals;
+      break;
+    case FieldType::Logical:
+      c.type = ColumnType::Boolean;
+      break;
+    case FieldType::Date:
+      c.type = ColumnType::Date;
+      break;
+    case FieldType::Time:
+      c.type = ColumnType::Time;
+      break;
+    case FieldType::Timestamp:
+      c.type = ColumnType::DateTime;
+      break;
+    case FieldType::Memo:
+      c.type = ColumnType::Memo;
+      break;
+    case FieldType::FormattedMemo:
+    case FieldType::Binary:
+    case FieldType::Ole:
+    case FieldType::Graphic:
+      c.type = ColumnType::LongBinary;
+      break;
+    case FieldType::Bytes:
+      c.type = ColumnType::Binary;
+      c.size = f.length;
+      break;
   }
   return c;
 }
 
 std::optional<std::filesystem::path> FindSibling(const std::filesystem::path& dbPath, const std::string& ext,
-                                                FileSystem& files) {
-  const std::filesystem::path dir = dbPath.has_parent_path() ? dbPath.parent_path() : std::filesystem::path(".");
+                                                 FileSystem& files) {
+  const std::filesystem::path dir =
+      dbPath.has_parent_path() ? dbPath.parent_path() : std::filesystem::path(".");
   const std::string stem = dbPath.stem().string();
   const std::string wanted = Lower(stem + ext);
   std::optional<std::filesystem::path> loose;
@@ -82,7 +134,8 @@ TableReader::TableReader(const std::filesystem::path& dbPath, const OpenOptions&
   if (header_.encryption != 0)
     throw Error(errc::kEncrypted,
                 "The Paradox table '" + file_.name() +
-                    "' is protected by a password (encrypted); it cannot be read without being decrypted in Paradox first.",
+                    "' is protected by a password (encrypted); it cannot be read without being decrypted in "
+                    "Paradox first.",
                 file_.name());
   codec_ = TextCodec(options.charsetOverride.empty() ? CharsetForHeader(header_) : options.charsetOverride);
   asciiCompatible_ = codec_.ToUtf8(std::string_view("AZaz09 ~")) == "AZaz09 ~";
@@ -104,7 +157,8 @@ TableReader::TableReader(const std::filesystem::path& dbPath, const OpenOptions&
 TableReader::~TableReader() = default;
 
 bool TableReader::hasBlobFields() const {
-  return std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDef& f) { return IsBlobType(f.type); });
+  return std::any_of(header_.fields.begin(), header_.fields.end(),
+                     [](const FieldDef& f) { return IsBlobType(f.type); });
 }
 
 void TableReader::LoadBlock(std::uint16_t number) {
@@ -123,7 +177,8 @@ void TableReader::LoadBlock(std::uint16_t number) {
   const std::int32_t used = lastOffset + header_.recordSize;
   if (used < 0 || used % header_.recordSize != 0 ||
       static_cast<std::uint32_t>(used / header_.recordSize) > header_.recordsPerBlock())
-    ThrowCorrupt("block " + std::to_string(number) + " claims an impossible record area (" + std::to_string(lastOffset) + ")",
+    ThrowCorrupt("block " + std::to_string(number) + " claims an impossible record area (" +
+                     std::to_string(lastOffset) + ")",
                  Where(file_.name(), "block", number, 4));
   recordsInBlock_ = static_cast<std::uint32_t>(used / header_.recordSize);
   block_.resize(kBlockHeaderSize + static_cast<std::size_t>(used));
@@ -157,8 +212,8 @@ bool TableReader::NextRecord() {
 }
 
 std::span<const std::uint8_t> TableReader::record() const {
-  return std::span<const std::uint8_t>(block_).subspan(kBlockHeaderSize + std::size_t{indexInBlock_} * header_.recordSize,
-                                                       header_.recordSize);
+  return std::span<const std::uint8_t>(block_).subspan(
+      kBlockHeaderSize + std::size_t{indexInBlock_} * header_.recordSize, header_.recordSize);
 }
 
 std::string TableReader::FieldWhere(std::size_t field) const {
@@ -176,19 +231,19 @@ std::optional<Bytes> TableReader::ReadBlobBytes(std::size_t i) const {
   if (ptr.size <= leader) return Bytes(data.begin(), data.begin() + ptr.size);
   if (!blob_) {
     const std::string fieldName = codec_.ToUtf8(f.rawName);
-    const std::string what = blobPath_ ? "cannot be read: " + blobError_
-                                       : "is missing";
+    const std::string what = blobPath_ ? "cannot be read: " + blobError_ : "is missing";
     throw Error(blobPath_ ? errc::kCorrupt : errc::kFileNotFound,
-                "The blob file (.MB) of the Paradox table '" + file_.name() + "' " + what + "; field '" + fieldName +
-                    "' of record " + std::to_string(recordNumber() + 1) + " has its value there.",
+                "The blob file (.MB) of the Paradox table '" + file_.name() + "' " + what + "; field '" +
+                    fieldName + "' of record " + std::to_string(recordNumber() + 1) + " has its value there.",
                 FieldWhere(i));
   }
   try {
     return blob_->Read(ptr);
   } catch (const Error& e) {
     const std::string fieldName = codec_.ToUtf8(f.rawName);
-    throw Error(e.number(), e.description() + " [field '" + fieldName + "' of record " + std::to_string(recordNumber() + 1) +
-                                ", " + FieldWhere(i) + "]",
+    throw Error(e.number(),
+                e.description() + " [field '" + fieldName + "' of record " +
+                    std::to_string(recordNumber() + 1) + ", " + FieldWhere(i) + "]",
                 e.where());
   }
 }
@@ -198,7 +253,9 @@ Value TableReader::DecodeField(std::size_t i) const {
   const std::uint8_t* p = record().data() + f.offset;
   auto bad = [&](const std::string& what) -> Error {
     const std::string where = FieldWhere(i);
-    return Error(errc::kCorrupt, "Damaged value in field '" + codec_.ToUtf8(f.rawName) + "': " + what + " (" + where + ")", where);
+    return Error(errc::kCorrupt,
+                 "Damaged value in field '" + codec_.ToUtf8(f.rawName) + "': " + what + " (" + where + ")",
+                 where);
   };
   switch (f.type) {
     case FieldType::Alpha: {
@@ -213,7 +270,8 @@ Value TableReader::DecodeField(std::size_t i) const {
       auto v = DecodeShort(p);
       return v ? Value(std::int64_t{*v}) : Value();
     }
-    case FieldType::Long: case FieldType::AutoIncrement: {
+    case FieldType::Long:
+    case FieldType::AutoIncrement: {
       auto v = DecodeLong(p);
       return v ? Value(std::int64_t{*v}) : Value();
     }
@@ -225,10 +283,12 @@ Value TableReader::DecodeField(std::size_t i) const {
     case FieldType::Time: {
       auto v = DecodeLong(p);
       if (!v) return {};
-      if (*v < 0 || *v >= kMillisecondsPerDay) throw bad("time of day " + std::to_string(*v) + " ms is out of range");
+      if (*v < 0 || *v >= kMillisecondsPerDay)
+        throw bad("time of day " + std::to_string(*v) + " ms is out of range");
       return TimestampFromDays(DaysFromTimestamp(Timestamp{}), *v);
     }
-    case FieldType::Number: case FieldType::Money: {
+    case FieldType::Number:
+    case FieldType::Money: {
       auto v = DecodeDouble(p);
       return v ? Value(*v) : Value();
     }
@@ -240,7 +300,10 @@ Value TableReader::DecodeField(std::size_t i) const {
       auto ms = static_cast<std::int64_t>(total);
       std::int64_t days = ms / kMillisecondsPerDay;
       ms %= kMillisecondsPerDay;
-      if (ms < 0) { ms += kMillisecondsPerDay; --days; }
+      if (ms < 0) {
+        ms += kMillisecondsPerDay;
+        --days;
+      }
       return TimestampFromDays(days, ms);
     }
     case FieldType::Logical:
@@ -267,12 +330,14 @@ Value TableReader::DecodeField(std::size_t i) const {
       if (asciiCompatible_ && IsAscii(*bytes)) return std::string(bytes->begin(), bytes->end());
       return codec_.ToUtf8(std::span<const std::uint8_t>(*bytes));
     }
-    case FieldType::FormattedMemo: case FieldType::Binary: {
+    case FieldType::FormattedMemo:
+    case FieldType::Binary: {
       auto bytes = ReadBlobBytes(i);
       if (!bytes) return {};
       return std::move(*bytes);
     }
-    case FieldType::Graphic: case FieldType::Ole: {
+    case FieldType::Graphic:
+    case FieldType::Ole: {
       auto bytes = ReadBlobBytes(i);
       if (!bytes) return {};
       // The stored value starts with a type word and the length of what follows.

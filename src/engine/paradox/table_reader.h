@@ -81,7 +81,7 @@ class TableReader final : public RowReader {
   std::unique_ptr<BlobFile> blob_;
   std::string blobError_;  // why the .MB could not be opened, when it could not
 
-  Bytes block_;                 // the used part of the current block
+  Bytes block_;  // the used part of the current block
   std::uint16_t blockNumber_ = 0;
   std::uint16_t nextBlock_ = 0;
   std::uint32_t recordsInBlock_ = 0;
@@ -94,6 +94,6 @@ class TableReader final : public RowReader {
 // Finds the file beside `dbPath` with the same base name and extension `ext` (".MB", ".PX"),
 // comparing without regard to letter case; the exact base name wins when both exist.
 std::optional<std::filesystem::path> FindSibling(const std::filesystem::path& dbPath, const std::string& ext,
-                                                FileSystem& files = PosixFileSystem());
+                                                 FileSystem& files = PosixFileSystem());
 
 }  // namespace qv::paradox

@@ -1,5 +1,10 @@
 #include "engine/paradox/table_writer.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -7,11 +12,6 @@
 #include <cstring>
 #include <ctime>
 #include <random>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
@@ -32,7 +32,8 @@ std::string Upper(std::string s) {
 
 // Characters of a UTF-8 string (lead bytes), for the 25-character rule.
 std::size_t Utf8Length(const std::string& s) {
-  return static_cast<std::size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return static_cast<std::size_t>(std::count_if(
+      s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 std::string Utf8Prefix(const std::string& s, std::size_t chars) {
   std::size_t n = 0, i = 0;
@@ -48,9 +49,9 @@ std::string Utf8Prefix(const std::string& s, std::size_t chars) {
 // Code page, sort-order byte and driver name as BDE-written tables carry them; the sources of
 // each are in docs/formats/paradox.md ("Code page and sort order").
 constexpr LanguageDriver kDrivers[] = {
-    {437, 0x00, "ascii"},      {850, 0x00, "ascii"},    {1252, 0x62, "ANSIINTL"}, {852, 0x0D, "czech"},
-    {1250, 0xDC, "anczech"},   {866, 0xC0, "cyrr"},     {1251, 0x8F, "ancyrr"},   {737, 0x4A, "grcp437"},
-    {1253, 0x0E, "angreek1"},  {857, 0xC6, "turk"},     {1254, 0xD5, "ANTURK"},   {862, 0x7D, "hebrew"},
+    {437, 0x00, "ascii"},     {850, 0x00, "ascii"}, {1252, 0x62, "ANSIINTL"}, {852, 0x0D, "czech"},
+    {1250, 0xDC, "anczech"},  {866, 0xC0, "cyrr"},  {1251, 0x8F, "ancyrr"},   {737, 0x4A, "grcp437"},
+    {1253, 0x0E, "angreek1"}, {857, 0xC6, "turk"},  {1254, 0xD5, "ANTURK"},   {862, 0x7D, "hebrew"},
     {1255, 0x4C, "ANHEBREW"},
 };
 
@@ -120,7 +121,8 @@ std::vector<fs::path> FamilyFiles(const fs::path& folder, const std::string& bas
     const fs::path p = it->path();
     // A link that leads nowhere (dangling, a loop) is still a name of the family: it goes too.
     std::error_code kind;
-    if (Upper(p.stem().string()) == want && IsFamilyExtension(p.extension().string()) && !it->is_directory(kind))
+    if (Upper(p.stem().string()) == want && IsFamilyExtension(p.extension().string()) &&
+        !it->is_directory(kind))
       out.push_back(p);
   }
   return out;
@@ -143,7 +145,8 @@ bool TempFileInUse(const fs::path& folder, const std::string& name) {
   const std::string digits = name.substr(3, name.find_first_not_of("0123456789", 3) - 3);
   if (!digits.empty() && name.size() > 3 + digits.size() && name[3 + digits.size()] == '.') {
     const long pid = std::strtol(digits.c_str(), nullptr, 10);
-    if (pid > 0 && pid <= 0x7fffffff && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) return true;
+    if (pid > 0 && pid <= 0x7fffffff && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
+      return true;
   }
   const fs::path db = folder / (name.substr(0, name.size() - 7) + ".db-tmp");
   const int fd = ::open(db.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -191,7 +194,9 @@ bool IsAsciiWithoutNul(std::string_view text) {
 
 }  // namespace
 
-std::span<const LanguageDriver> OfferedLanguageDrivers() { return kDrivers; }
+std::span<const LanguageDriver> OfferedLanguageDrivers() {
+  return kDrivers;
+}
 
 const LanguageDriver* LanguageDriverFor(int codePage) {
   for (const auto& d : kDrivers)
@@ -205,7 +210,6 @@ std::string DescribeCharacter(char32_t c) {
   return "'" + CharacterUtf8(c) + "' (" + code + ")";
 }
 
-
 // ---------------------------------------------------------------------------------------------
 // The .MB: a header block, then blocks of its own for values over 2 KiB and shared blocks of 64
 // slots (16-byte paragraphs) for smaller ones (docs/formats/paradox.md, "Blob file").
@@ -214,8 +218,8 @@ class BlobWriter {
   explicit BlobWriter(const fs::path& path) : file_(path) {
     Bytes head(kBlobBlockSize, 0);
     // Header block as BDE writes it: type 0, one chunk, the change count, then fixed bytes.
-    static const std::uint8_t fixed[] = {0x00, 0x82, 0x73, 0x02, 0x00, 0x29, 0x00, 0x00, 0x10, 0x00, 0x10, 0x00, 0x10, 0x40,
-                                         0x00, 0x00, 0x08};
+    static const std::uint8_t fixed[] = {0x00, 0x82, 0x73, 0x02, 0x00, 0x29, 0x00, 0x00, 0x10,
+                                         0x00, 0x10, 0x00, 0x10, 0x40, 0x00, 0x00, 0x08};
     StoreU16(head.data() + 1, 1);
     std::copy(std::begin(fixed), std::end(fixed), head.begin() + 5);
     head[0x29] = 0xA1;
@@ -237,22 +241,29 @@ class BlobWriter {
         sharedPlaced_ = true;
       }
       const std::uint64_t offset = file_.position();
-      if (offset > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
-      const std::uint64_t chunks = (kSingleBlobHeaderSize + std::uint64_t{size} + kBlobBlockSize - 1) / kBlobBlockSize;
-      if (chunks > 0xFFFF) throw Error(errc::kValueTooLong, "A value of " + std::to_string(size) + " bytes is too long for a Paradox blob.", file_Name());
+      if (offset > 0xFFFFFF00u)
+        throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
+      const std::uint64_t chunks =
+          (kSingleBlobHeaderSize + std::uint64_t{size} + kBlobBlockSize - 1) / kBlobBlockSize;
+      if (chunks > 0xFFFF)
+        throw Error(errc::kValueTooLong,
+                    "A value of " + std::to_string(size) + " bytes is too long for a Paradox blob.",
+                    file_Name());
       std::uint8_t head[kSingleBlobHeaderSize] = {2};
       StoreU16(head + 1, static_cast<std::uint16_t>(chunks));
       StoreU32(head + 3, size);
       StoreU16(head + 7, modifications_);
       file_.Write(head);
       file_.Write(value);
-      const std::size_t pad = static_cast<std::size_t>(chunks * kBlobBlockSize - kSingleBlobHeaderSize - size);
+      const std::size_t pad =
+          static_cast<std::size_t>(chunks * kBlobBlockSize - kSingleBlobHeaderSize - size);
       static const std::uint8_t zeros[kBlobBlockSize] = {};
       file_.Write(std::span(zeros, pad));
       word = static_cast<std::uint32_t>(offset) | 0xFFu;
     } else {
       const std::uint32_t paragraphs = (size + 15) / 16;
-      if (sharedOffset_ == 0 || nextSlot_ < 0 || freeParagraph_ + paragraphs > kBlobBlockSize / 16) StartShared();
+      if (sharedOffset_ == 0 || nextSlot_ < 0 || freeParagraph_ + paragraphs > kBlobBlockSize / 16)
+        StartShared();
       const auto slot = static_cast<std::uint8_t>(nextSlot_--);
       std::uint8_t* entry = shared_.data() + kSubBlockHeaderSize + std::size_t{slot} * kSubBlockSlotSize;
       entry[0] = static_cast<std::uint8_t>(freeParagraph_);
@@ -285,11 +296,14 @@ class BlobWriter {
   void StartShared() {
     FlushShared();
     sharedOffset_ = file_.position();
-    if (sharedOffset_ > 0xFFFFFF00u) throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
+    if (sharedOffset_ > 0xFFFFFF00u)
+      throw Error(errc::kNotSupported, "The blob file would grow beyond 4 GiB.", file_Name());
     // The block is written once, when full, unless a value of a block of its own comes first:
     // then the block's place is written before that value and its contents rewritten later.
-    if (shared_.empty()) shared_.assign(kBlobBlockSize, 0);
-    else std::memset(shared_.data(), 0, std::size_t{freeParagraph_} * 16);  // the rest is still zeros
+    if (shared_.empty())
+      shared_.assign(kBlobBlockSize, 0);
+    else
+      std::memset(shared_.data(), 0, std::size_t{freeParagraph_} * 16);  // the rest is still zeros
     sharedPlaced_ = false;
     shared_[0] = 3;
     StoreU16(shared_.data() + 1, 1);
@@ -298,8 +312,10 @@ class BlobWriter {
   }
   void FlushShared() {
     if (sharedOffset_ == 0) return;
-    if (sharedPlaced_) file_.WriteAt(sharedOffset_, shared_);
-    else file_.Write(shared_);
+    if (sharedPlaced_)
+      file_.WriteAt(sharedOffset_, shared_);
+    else
+      file_.Write(shared_);
   }
 
   WriteOnlyFile file_;
@@ -316,26 +332,72 @@ class BlobWriter {
 FieldDef FieldForColumn(const Column& c) {
   FieldDef f;
   switch (c.type) {
-    case ColumnType::Boolean: f.type = FieldType::Logical; f.length = 1; break;
-    case ColumnType::Byte: case ColumnType::Int16: f.type = FieldType::Short; f.length = 2; break;
-    case ColumnType::Int32: f.type = FieldType::Long; f.length = 4; break;
-    case ColumnType::Int64: case ColumnType::Single: case ColumnType::Double: f.type = FieldType::Number; f.length = 8; break;
-    case ColumnType::Currency: f.type = FieldType::Money; f.length = 8; break;
+    case ColumnType::Boolean:
+      f.type = FieldType::Logical;
+      f.length = 1;
+      break;
+    case ColumnType::Byte:
+    case ColumnType::Int16:
+      f.type = FieldType::Short;
+      f.length = 2;
+      break;
+    case ColumnType::Int32:
+      f.type = FieldType::Long;
+      f.length = 4;
+      break;
+    case ColumnType::Int64:
+    case ColumnType::Single:
+    case ColumnType::Double:
+      f.type = FieldType::Number;
+      f.length = 8;
+      break;
+    case ColumnType::Currency:
+      f.type = FieldType::Money;
+      f.length = 8;
+      break;
     case ColumnType::Decimal:
       if (c.precision > 32 || c.scale > 32 || c.scale > c.precision)
-        throw Error(errc::kNotSupported, "Column '" + c.name + "' is a decimal of precision " + std::to_string(c.precision) +
-                                             " and scale " + std::to_string(c.scale) + ", wider than a Paradox BCD field.");
-      f.type = FieldType::Bcd; f.length = 17; f.decimals = c.scale; break;
-    case ColumnType::DateTime: f.type = FieldType::Timestamp; f.length = 8; break;
-    case ColumnType::Date: f.type = FieldType::Date; f.length = 4; break;
-    case ColumnType::Time: f.type = FieldType::Time; f.length = 4; break;
-    case ColumnType::Text:
-      if (c.size >= 1 && c.size <= 255) { f.type = FieldType::Alpha; f.length = static_cast<std::uint16_t>(c.size); }
-      else { f.type = FieldType::Memo; f.length = kMemoLeader + kBlobPointerSize; }
+        throw Error(errc::kNotSupported, "Column '" + c.name + "' is a decimal of precision " +
+                                             std::to_string(c.precision) + " and scale " +
+                                             std::to_string(c.scale) + ", wider than a Paradox BCD field.");
+      f.type = FieldType::Bcd;
+      f.length = 17;
+      f.decimals = c.scale;
       break;
-    case ColumnType::Memo: f.type = FieldType::Memo; f.length = kMemoLeader + kBlobPointerSize; break;
-    case ColumnType::Binary: case ColumnType::LongBinary: f.type = FieldType::Binary; f.length = kBlobPointerSize; break;
-    case ColumnType::Guid: f.type = FieldType::Alpha; f.length = 38; break;
+    case ColumnType::DateTime:
+      f.type = FieldType::Timestamp;
+      f.length = 8;
+      break;
+    case ColumnType::Date:
+      f.type = FieldType::Date;
+      f.length = 4;
+      break;
+    case ColumnType::Time:
+      f.type = FieldType::Time;
+      f.length = 4;
+      break;
+    case ColumnType::Text:
+      if (c.size >= 1 && c.size <= 255) {
+        f.type = FieldType::Alpha;
+        f.length = static_cast<std::uint16_t>(c.size);
+      } else {
+        f.type = FieldType::Memo;
+        f.length = kMemoLeader + kBlobPointerSize;
+      }
+      break;
+    case ColumnType::Memo:
+      f.type = FieldType::Memo;
+      f.length = kMemoLeader + kBlobPointerSize;
+      break;
+    case ColumnType::Binary:
+    case ColumnType::LongBinary:
+      f.type = FieldType::Binary;
+      f.length = kBlobPointerSize;
+      break;
+    case ColumnType::Guid:
+      f.type = FieldType::Alpha;
+      f.length = 38;
+      break;
   }
   return f;
 }
@@ -346,14 +408,18 @@ std::vector<std::string> FieldNamesFor(const std::vector<Column>& columns) {
     std::string name = columns[i].name.empty() ? "Field" + std::to_string(i + 1) : columns[i].name;
     if (Utf8Length(name) > kMaxFieldNameLength) name = Utf8Prefix(name, kMaxFieldNameLength);
     auto taken = [&](const std::string& n) {
-      return std::any_of(names.begin(), names.end(), [&](const std::string& o) { return Upper(o) == Upper(n); });
+      return std::any_of(names.begin(), names.end(),
+                         [&](const std::string& o) { return Upper(o) == Upper(n); });
     };
     if (taken(name)) {
       for (int k = 2;; ++k) {
         std::string suffix = "~";
         suffix += std::to_string(k);
         std::string candidate = Utf8Prefix(name, kMaxFieldNameLength - suffix.size()) + suffix;
-        if (!taken(candidate)) { name = candidate; break; }
+        if (!taken(candidate)) {
+          name = candidate;
+          break;
+        }
       }
     }
     names.push_back(name);
@@ -378,41 +444,53 @@ void DropTableFiles(const fs::path& folder, const std::string& tableName) {
   const std::string base = BaseName(tableName);
   RemoveStaleTempFiles(folder);
   auto db = FindTableFile(folder, base);
-  if (!db) throw Error(errc::kNoSuchTable, "Table '" + base + "' does not exist in '" + folder.string() + "'.", folder.string());
+  if (!db)
+    throw Error(errc::kNoSuchTable, "Table '" + base + "' does not exist in '" + folder.string() + "'.",
+                folder.string());
   std::error_code ec;
   // The .DB goes first: if it cannot be removed the table stays whole.
   if (!fs::remove(*db, ec) || ec)
-    throw Error(errc::kFileInUse, "Could not delete '" + db->string() + "': " + ec.message() + ".", db->string());
+    throw Error(errc::kFileInUse, "Could not delete '" + db->string() + "': " + ec.message() + ".",
+                db->string());
   std::string failed;
   for (const auto& p : FamilyFiles(folder, base)) {
     if (!fs::remove(p, ec) || ec) failed += (failed.empty() ? "" : ", ") + p.filename().string();
   }
   if (!failed.empty())
-    throw Error(errc::kFileInUse, "Table '" + base + "' was dropped but these files of it could not be deleted: " + failed + ".",
-                folder.string());
+    throw Error(
+        errc::kFileInUse,
+        "Table '" + base + "' was dropped but these files of it could not be deleted: " + failed + ".",
+        folder.string());
 }
 
-TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, const std::vector<Column>& columns,
-                         const WriteOptions& options)
+TableWriter::TableWriter(const fs::path& folder, const std::string& tableName,
+                         const std::vector<Column>& columns, const WriteOptions& options)
     : folder_(folder), tableName_(BaseName(tableName)), columns_(columns), codec_("CP437") {
   if (const std::string problem = TableNameProblem(tableName_); !problem.empty())
-    throw Error(errc::kInvalidArgument, "'" + tableName + "' is not a usable Paradox table name: it " + problem + ".");
+    throw Error(errc::kInvalidArgument,
+                "'" + tableName + "' is not a usable Paradox table name: it " + problem + ".");
   std::error_code ec;
-  if (!fs::is_directory(folder_, ec)) throw Error(errc::kFileNotFound, "Could not find folder '" + folder_.string() + "'.", folder_.string());
+  if (!fs::is_directory(folder_, ec))
+    throw Error(errc::kFileNotFound, "Could not find folder '" + folder_.string() + "'.", folder_.string());
   RemoveStaleTempFiles(folder_);
   if (auto existing = FindTableFile(folder_, tableName_))
-    throw Error(errc::kTableExists, "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
+    throw Error(errc::kTableExists,
+                "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
                 existing->string());
   if (columns_.empty() || columns_.size() > 255)
-    throw Error(errc::kInvalidArgument, "A Paradox table has 1 to 255 fields; '" + tableName_ + "' would have " +
-                                            std::to_string(columns_.size()) + ".");
+    throw Error(errc::kInvalidArgument, "A Paradox table has 1 to 255 fields; '" + tableName_ +
+                                            "' would have " + std::to_string(columns_.size()) + ".");
   const LanguageDriver* driver = LanguageDriverFor(options.codePage);
-  if (!driver) throw Error(errc::kNotSupported, "Code page " + std::to_string(options.codePage) + " is not offered for new Paradox tables.");
+  if (!driver)
+    throw Error(errc::kNotSupported,
+                "Code page " + std::to_string(options.codePage) + " is not offered for new Paradox tables.");
   codec_ = TextCodec(TextCodec::CharsetForCodePage(driver->codePage));
   noteCharacters_ = options.noteCharacters;
   asText_.assign(columns_.size(), false);
   for (std::size_t i : options.columnsAsText)
-    if (i < columns_.size() && (columns_[i].type == ColumnType::DateTime || columns_[i].type == ColumnType::Decimal)) asText_[i] = true;
+    if (i < columns_.size() &&
+        (columns_[i].type == ColumnType::DateTime || columns_[i].type == ColumnType::Decimal))
+      asText_[i] = true;
 
   header_.fileType = kFileTypeUnkeyed;
   header_.version = kVersion50;
@@ -430,8 +508,9 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
     }
     if (!codec_.FromUtf8(names_[i], f.rawName) || f.rawName.find('\0') != std::string::npos)
       throw Error(errc::kInvalidArgument, "Field name '" + names_[i] + "' has the character " +
-                                              DescribeCharacter(LackingCharacter(names_[i])) + ", which code page " +
-                                              std::to_string(driver->codePage) + " lacks.");
+                                              DescribeCharacter(LackingCharacter(names_[i])) +
+                                              ", which code page " + std::to_string(driver->codePage) +
+                                              " lacks.");
     if (noteCharacters_) CollectCharacters(names_[i], seen_);
     f.offset = offset;
     offset += f.length;
@@ -458,7 +537,8 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName, c
   db_ = std::make_unique<WriteOnlyFile>(tempDb_);
   db_->LockExclusive();  // tells RemoveStaleTempFiles in other processes that the files are in use
   db_->Write(head);
-  if (std::any_of(header_.fields.begin(), header_.fields.end(), [](const FieldDef& f) { return IsBlobType(f.type); })) {
+  if (std::any_of(header_.fields.begin(), header_.fields.end(),
+                  [](const FieldDef& f) { return IsBlobType(f.type); })) {
     try {
       mb_ = std::make_unique<BlobWriter>(tempMb_);
     } catch (...) {
@@ -489,7 +569,8 @@ Bytes TableWriter::BuildHeader() const {
   std::size_t namesLength = 0;
   for (const auto& f : header_.fields) namesLength += f.rawName.size() + 1;
   const std::size_t nameSlot = 79;
-  const std::size_t used = 0x78 + nf * 2 + 4 + nf * 4 + nameSlot + namesLength + nf * 2 + header_.sortOrderName.size() + 1;
+  const std::size_t used =
+      0x78 + nf * 2 + 4 + nf * 4 + nameSlot + namesLength + nf * 2 + header_.sortOrderName.size() + 1;
   const std::size_t size = (used + 2047) / 2048 * 2048;
   Bytes h(size, 0);
   std::uint8_t* const p = &h.at(0);
@@ -536,7 +617,8 @@ Bytes TableWriter::BuildHeader() const {
     pos += f.rawName.size() + 1;
   }
   for (std::size_t i = 0; i < nf; ++i, pos += 2) StoreU16(p + pos, static_cast<std::uint16_t>(i + 1));
-  std::copy(header_.sortOrderName.begin(), header_.sortOrderName.end(), h.begin() + static_cast<std::ptrdiff_t>(pos));
+  std::copy(header_.sortOrderName.begin(), header_.sortOrderName.end(),
+            h.begin() + static_cast<std::ptrdiff_t>(pos));
   return h;
 }
 
@@ -566,33 +648,43 @@ Error TableWriter::LackingError(std::size_t field, const std::string& utf8) {
   const char32_t c = LackingCharacter(utf8);
   retryHint_ = RetryHint{RetryHint::Kind::kCharacter, field, c, rowNumber};
   return Error(errc::kTypeConversion,
-               "Row " + std::to_string(rowNumber) + ", field '" + names_[field] + "' of table '" + tableName_ +
-                   "': the text has the character " + DescribeCharacter(c) + ", which code page " +
-                   std::to_string(header_.codePage) + " lacks",
+               "Row " + std::to_string(rowNumber) + ", field '" + names_[field] + "' of table '" +
+                   tableName_ + "': the text has the character " + DescribeCharacter(c) +
+                   ", which code page " + std::to_string(header_.codePage) + " lacks",
                tableName_ + ", row " + std::to_string(rowNumber) + ", field '" + names_[field] + "'");
 }
 
 Error TableWriter::FieldError(std::size_t i, int number, const std::string& why) const {
   const std::int64_t rowNumber = std::int64_t{header_.recordCount} + 1;
-  return Error(number, "Row " + std::to_string(rowNumber) + ", field '" + names_[i] + "' of table '" + tableName_ + "': " + why,
+  return Error(number,
+               "Row " + std::to_string(rowNumber) + ", field '" + names_[i] + "' of table '" + tableName_ +
+                   "': " + why,
                tableName_ + ", row " + std::to_string(rowNumber) + ", field '" + names_[i] + "'");
 }
 
 Error TableWriter::WrongType(std::size_t i) const {
-  return FieldError(i, errc::kTypeConversion, std::string("value does not match the column type ") + ColumnTypeName(columns_[i].type));
+  return FieldError(i, errc::kTypeConversion,
+                    std::string("value does not match the column type ") + ColumnTypeName(columns_[i].type));
 }
 
 void TableWriter::EncodeValue(std::size_t i, const Value& v, std::uint8_t* out) {
   if (IsNull(v)) return;  // the record starts as zeros: blank
   switch (header_.fields[i].type) {
-    case FieldType::Logical: case FieldType::Short: case FieldType::Long: case FieldType::Number:
-    case FieldType::Money: case FieldType::Bcd:
+    case FieldType::Logical:
+    case FieldType::Short:
+    case FieldType::Long:
+    case FieldType::Number:
+    case FieldType::Money:
+    case FieldType::Bcd:
       return EncodeNumber(i, v, out);
-    case FieldType::Timestamp: case FieldType::Date: case FieldType::Time:
+    case FieldType::Timestamp:
+    case FieldType::Date:
+    case FieldType::Time:
       return EncodeDateTime(i, v, out);
     case FieldType::Alpha:
       return EncodeAlpha(i, v, out);
-    case FieldType::Memo: case FieldType::Binary:
+    case FieldType::Memo:
+    case FieldType::Binary:
       return EncodeBlob(i, v, out);
     default:
       throw WrongType(i);
@@ -611,33 +703,41 @@ void TableWriter::EncodeNumber(std::size_t i, const Value& v, std::uint8_t* out)
     if (auto p = std::get_if<std::int64_t>(&v)) {
       const double d = static_cast<double>(*p);
       if (std::fabs(d) > 9007199254740992.0 || static_cast<std::int64_t>(d) != *p)
-        throw FieldError(i, errc::kValueTooLong, std::to_string(*p) + " is beyond what a Number field holds exactly (2^53)");
+        throw FieldError(i, errc::kValueTooLong,
+                         std::to_string(*p) + " is beyond what a Number field holds exactly (2^53)");
       return d;
     }
     throw WrongType(i);
   };
   switch (f.type) {
     case FieldType::Logical:
-      if (auto b = std::get_if<bool>(&v)) out[0] = *b ? 0x81 : 0x80;
-      else if (auto n = std::get_if<std::int64_t>(&v)) out[0] = *n ? 0x81 : 0x80;
-      else throw WrongType(i);
+      if (auto b = std::get_if<bool>(&v))
+        out[0] = *b ? 0x81 : 0x80;
+      else if (auto n = std::get_if<std::int64_t>(&v))
+        out[0] = *n ? 0x81 : 0x80;
+      else
+        throw WrongType(i);
       return;
     case FieldType::Short: {
       const std::int64_t n = integer();
-      if (n < -32767 || n > 32767) throw FieldError(i, errc::kValueTooLong, std::to_string(n) + " does not fit a Short field (-32767 to 32767)");
+      if (n < -32767 || n > 32767)
+        throw FieldError(i, errc::kValueTooLong,
+                         std::to_string(n) + " does not fit a Short field (-32767 to 32767)");
       EncodeShort(out, static_cast<std::int16_t>(n));
       return;
     }
     case FieldType::Long: {
       const std::int64_t n = integer();
       if (n < -2147483647LL || n > 2147483647LL)
-        throw FieldError(i, errc::kValueTooLong, std::to_string(n) + " does not fit a Long field (-2147483647 to 2147483647)");
+        throw FieldError(i, errc::kValueTooLong,
+                         std::to_string(n) + " does not fit a Long field (-2147483647 to 2147483647)");
       EncodeLong(out, static_cast<std::int32_t>(n));
       return;
     }
     case FieldType::Number: {
       const double d = real();
-      if (!std::isfinite(d)) throw FieldError(i, errc::kTypeConversion, "a Number field cannot hold infinity or NaN");
+      if (!std::isfinite(d))
+        throw FieldError(i, errc::kTypeConversion, "a Number field cannot hold infinity or NaN");
       EncodeDouble(out, d);
       return;
     }
@@ -646,24 +746,32 @@ void TableWriter::EncodeNumber(std::size_t i, const Value& v, std::uint8_t* out)
       if (auto cur = std::get_if<Currency>(&v)) {
         d = static_cast<double>(cur->scaled) / 10000.0;
         if (std::fabs(d * 10000.0) >= 9.2e18 || std::llround(d * 10000.0) != cur->scaled)
-          throw FieldError(i, errc::kValueTooLong, FormatCurrency(*cur) + " has more digits than a Money field holds exactly");
+          throw FieldError(i, errc::kValueTooLong,
+                           FormatCurrency(*cur) + " has more digits than a Money field holds exactly");
       } else {
         d = real();
       }
-      if (!std::isfinite(d)) throw FieldError(i, errc::kTypeConversion, "a Money field cannot hold infinity or NaN");
+      if (!std::isfinite(d))
+        throw FieldError(i, errc::kTypeConversion, "a Money field cannot hold infinity or NaN");
       EncodeDouble(out, d);
       return;
     }
     default: {  // Bcd
       std::string text;
-      if (auto dec = std::get_if<Decimal>(&v)) text = dec->text;
-      else if (auto n = std::get_if<std::int64_t>(&v)) text = std::to_string(*n);
-      else if (auto cur = std::get_if<Currency>(&v)) text = FormatCurrency(*cur);
-      else throw WrongType(i);
+      if (auto dec = std::get_if<Decimal>(&v))
+        text = dec->text;
+      else if (auto n = std::get_if<std::int64_t>(&v))
+        text = std::to_string(*n);
+      else if (auto cur = std::get_if<Currency>(&v))
+        text = FormatCurrency(*cur);
+      else
+        throw WrongType(i);
       if (!EncodeBcd(out, f.decimals, text)) {
         if (std::holds_alternative<Decimal>(v))
           retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, std::int64_t{header_.recordCount} + 1};
-        throw FieldError(i, errc::kValueTooLong, "'" + text + "' does not fit a BCD field with " + std::to_string(f.decimals) + " decimals");
+        throw FieldError(
+            i, errc::kValueTooLong,
+            "'" + text + "' does not fit a BCD field with " + std::to_string(f.decimals) + " decimals");
       }
       return;
     }
@@ -678,7 +786,8 @@ void TableWriter::EncodeDateTime(std::size_t i, const Value& v, std::uint8_t* ou
     case FieldType::Timestamp: {
       if (t.tick != 0) {
         retryHint_ = RetryHint{RetryHint::Kind::kNeedsText, i, 0, std::int64_t{header_.recordCount} + 1};
-        throw FieldError(i, errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Timestamp field keeps");
+        throw FieldError(i, errc::kValueTooLong,
+                         FormatTimestamp(t) + " is finer than the millisecond a Timestamp field keeps");
       }
       const double ms = static_cast<double>(DaysFromTimestamp(t) * kMillisecondsPerDay + MillisecondOfDay(t));
       EncodeDouble(out, ms);
@@ -686,16 +795,21 @@ void TableWriter::EncodeDateTime(std::size_t i, const Value& v, std::uint8_t* ou
     }
     case FieldType::Date: {
       if (MillisecondOfDay(t) != 0 || t.tick != 0)
-        throw FieldError(i, errc::kTypeConversion, FormatTimestamp(t) + " has a time of day; a Date field holds none");
+        throw FieldError(i, errc::kTypeConversion,
+                         FormatTimestamp(t) + " has a time of day; a Date field holds none");
       const std::int64_t days = DaysFromTimestamp(t);
-      if (days <= -2147483647LL || days > 2147483647LL) throw FieldError(i, errc::kValueTooLong, "date out of range");
+      if (days <= -2147483647LL || days > 2147483647LL)
+        throw FieldError(i, errc::kValueTooLong, "date out of range");
       EncodeLong(out, static_cast<std::int32_t>(days));
       return;
     }
     default: {  // Time
       if (t.year != 1899 || t.month != 12 || t.day != 30)
-        throw FieldError(i, errc::kTypeConversion, FormatTimestamp(t) + " has a date; a Time field holds the time of day only");
-      if (t.tick != 0) throw FieldError(i, errc::kValueTooLong, FormatTimestamp(t) + " is finer than the millisecond a Time field keeps");
+        throw FieldError(i, errc::kTypeConversion,
+                         FormatTimestamp(t) + " has a date; a Time field holds the time of day only");
+      if (t.tick != 0)
+        throw FieldError(i, errc::kValueTooLong,
+                         FormatTimestamp(t) + " is finer than the millisecond a Time field keeps");
       EncodeLong(out, static_cast<std::int32_t>(MillisecondOfDay(t)));
       return;
     }
@@ -712,9 +826,12 @@ void TableWriter::EncodeAlpha(std::size_t i, const Value& v, std::uint8_t* out) 
   if (text->empty()) return;  // Paradox keeps no difference between empty and blank
   std::string_view bytes;
   if (!EncodeText(*text, scratch, bytes)) throw LackingError(i, *text);
-  if (bytes.find('\0') != std::string_view::npos) throw FieldError(i, errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
+  if (bytes.find('\0') != std::string_view::npos)
+    throw FieldError(i, errc::kTypeConversion, "an Alpha field cannot hold a NUL character");
   if (bytes.size() > f.length)
-    throw FieldError(i, errc::kValueTooLong, "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
+    throw FieldError(
+        i, errc::kValueTooLong,
+        "the text takes " + std::to_string(bytes.size()) + " bytes, the field " + std::to_string(f.length));
   std::memcpy(out, bytes.data(), bytes.size());
 }
 
@@ -780,14 +897,16 @@ void TableWriter::EncodeRecord(const Row& row, std::uint8_t* record) {
         // Up to 2^50 ten-thousandths the division and the multiplication back are each off by
         // at most half an ulp, together less than a quarter unit: the amount always comes back
         // exactly, which EncodeValue would confirm with llround.
-        if (const auto* c = std::get_if<Currency>(&v); c && c->scaled >= -(std::int64_t{1} << 50) && c->scaled <= (std::int64_t{1} << 50)) {
+        if (const auto* c = std::get_if<Currency>(&v);
+            c && c->scaled >= -(std::int64_t{1} << 50) && c->scaled <= (std::int64_t{1} << 50)) {
           EncodeDouble(out, static_cast<double>(c->scaled) / 10000.0);
           continue;
         }
         break;
       case FieldType::Timestamp:
         if (const auto* t = std::get_if<Timestamp>(&v); t && t->tick == 0) {
-          EncodeDouble(out, static_cast<double>(DaysFromTimestamp(*t) * kMillisecondsPerDay + MillisecondOfDay(*t)));
+          EncodeDouble(
+              out, static_cast<double>(DaysFromTimestamp(*t) * kMillisecondsPerDay + MillisecondOfDay(*t)));
           continue;
         }
         break;
@@ -803,14 +922,16 @@ void TableWriter::EncodeRecord(const Row& row, std::uint8_t* record) {
       case FieldType::Alpha:
         // ASCII bytes are the same in both code pages offered for new tables (checked by the
         // writer tests for each of them), so ASCII text is copied as it is.
-        if (const auto* text = std::get_if<std::string>(&v); text && text->size() <= s.length && IsAsciiWithoutNul(*text)) {
+        if (const auto* text = std::get_if<std::string>(&v);
+            text && text->size() <= s.length && IsAsciiWithoutNul(*text)) {
           std::memcpy(out, text->data(), text->size());
           continue;
         }
         break;
       case FieldType::Memo:
         // Values that fit the leader; longer ones go to the blob file through EncodeValue.
-        if (const auto* text = std::get_if<std::string>(&v); text && text->size() <= s.length - kBlobPointerSize && IsAscii(*text)) {
+        if (const auto* text = std::get_if<std::string>(&v);
+            text && text->size() <= s.length - kBlobPointerSize && IsAscii(*text)) {
           if (text->empty()) continue;
           std::memcpy(out, text->data(), text->size());
           StoreU32(out + (s.length - kBlobPointerSize) + 4, static_cast<std::uint32_t>(text->size()));
@@ -827,20 +948,24 @@ void TableWriter::EncodeRecord(const Row& row, std::uint8_t* record) {
 void TableWriter::Append(const Row& row) {
   if (closed_ || !db_) throw Error(errc::kInvalidArgument, "Table '" + tableName_ + "' is already closed.");
   if (row.size() != columns_.size())
-    throw Error(errc::kInvalidArgument, "Row " + std::to_string(header_.recordCount + 1) + " has " + std::to_string(row.size()) +
-                                            " values for " + std::to_string(columns_.size()) + " fields.");
-  if (header_.recordCount == 0xFFFFFFFFu) throw Error(errc::kNotSupported, "Table '" + tableName_ + "' is full.");
+    throw Error(errc::kInvalidArgument, "Row " + std::to_string(header_.recordCount + 1) + " has " +
+                                            std::to_string(row.size()) + " values for " +
+                                            std::to_string(columns_.size()) + " fields.");
+  if (header_.recordCount == 0xFFFFFFFFu)
+    throw Error(errc::kNotSupported, "Table '" + tableName_ + "' is full.");
   retryHint_.reset();
   // The record is coded in its place in the buffer. When the block is full it goes first into
   // the next block, and the full block is finished only once the record is whole, so a row that
   // fails leaves the last block the last one.
   const bool full = inBlock_ == recordsPerBlock_;
-  std::uint8_t* const record = blocks_.data() + std::size_t{full ? blockIndex_ + 1 : blockIndex_} * blockSize_ + kBlockHeaderSize +
-                               std::size_t{full ? 0 : inBlock_} * header_.recordSize;
+  std::uint8_t* const record = blocks_.data() +
+                               std::size_t{full ? blockIndex_ + 1 : blockIndex_} * blockSize_ +
+                               kBlockHeaderSize + std::size_t{full ? 0 : inBlock_} * header_.recordSize;
   try {
     EncodeRecord(row, record);
     if ((full || inBlock_ == 0) && header_.fileBlocks == 0xFFFF)
-      throw Error(errc::kNotSupported, "Table '" + tableName_ + "' reached the 65,535 blocks a Paradox table can have.");
+      throw Error(errc::kNotSupported,
+                  "Table '" + tableName_ + "' reached the 65,535 blocks a Paradox table can have.");
   } catch (...) {
     std::memset(record, 0, header_.recordSize);  // the next row is coded onto zeros
     throw;
@@ -884,7 +1009,8 @@ void TableWriter::Close() {
   // Files of an earlier table of this name whose .DB is gone (an index, a stale .MB) would be
   // taken for parts of the new table: they go before the new files take the name.
   if (auto existing = FindTableFile(folder_, tableName_))
-    throw Error(errc::kTableExists, "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
+    throw Error(errc::kTableExists,
+                "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
                 existing->string());
   std::error_code ec;
   for (const auto& p : FamilyFiles(folder_, tableName_)) fs::remove(p, ec);
@@ -892,13 +1018,18 @@ void TableWriter::Close() {
   const fs::path finalMb = folder_ / (tableName_ + ".MB");
   if (mb_) {
     fs::rename(tempMb_, finalMb, ec);
-    if (ec) throw Error(errc::kDiskIo, "Could not rename the blob file into '" + finalMb.string() + "': " + ec.message() + ".", finalMb.string());
+    if (ec)
+      throw Error(errc::kDiskIo,
+                  "Could not rename the blob file into '" + finalMb.string() + "': " + ec.message() + ".",
+                  finalMb.string());
   }
   fs::rename(tempDb_, finalDb, ec);
   if (ec) {
     std::error_code ignored;
     if (mb_) fs::remove(finalMb, ignored);
-    throw Error(errc::kDiskIo, "Could not rename the table into '" + finalDb.string() + "': " + ec.message() + ".", finalDb.string());
+    throw Error(errc::kDiskIo,
+                "Could not rename the table into '" + finalDb.string() + "': " + ec.message() + ".",
+                finalDb.string());
   }
   closed_ = true;
 }

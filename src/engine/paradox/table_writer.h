@@ -68,8 +68,8 @@ struct WriteOptions {
 struct RetryHint {
   enum class Kind { kCharacter, kNeedsText } kind = Kind::kCharacter;
   std::size_t column = 0;
-  char32_t character = 0;    // kCharacter: the first one the code page lacks
-  std::int64_t row = 0;      // 1-based
+  char32_t character = 0;  // kCharacter: the first one the code page lacks
+  std::int64_t row = 0;    // 1-based
 };
 
 // "'é' (U+00E9)": a character as the writer's messages name it.
@@ -94,8 +94,8 @@ class TableWriter {
  public:
   // Starts the table `tableName` in `folder`. Throws kTableExists when a .DB of that name exists
   // in any letter case, kInvalidArgument for an unusable name, column list or field name.
-  TableWriter(const std::filesystem::path& folder, const std::string& tableName, const std::vector<Column>& columns,
-              const WriteOptions& options = {});
+  TableWriter(const std::filesystem::path& folder, const std::string& tableName,
+              const std::vector<Column>& columns, const WriteOptions& options = {});
   ~TableWriter();  // discards the temporary files unless Close() succeeded
   TableWriter(const TableWriter&) = delete;
   TableWriter& operator=(const TableWriter&) = delete;
@@ -166,7 +166,7 @@ class TableWriter {
   // finished, so it needs a place even when the buffer is full.
   Bytes blocks_;
   std::uint32_t blocksPerWrite_ = 1;
-  std::uint32_t blockIndex_ = 0;    // the block being filled, within blocks_
+  std::uint32_t blockIndex_ = 0;  // the block being filled, within blocks_
   std::uint32_t blockSize_ = 0;
   std::uint32_t recordsPerBlock_ = 0;
   std::uint32_t inBlock_ = 0;
@@ -177,6 +177,7 @@ class TableWriter {
 // without regard to letter case. Throws kNoSuchTable when there is no .DB.
 void DropTableFiles(const std::filesystem::path& folder, const std::string& tableName);
 // The table's .DB in `folder`, found without regard to letter case; `tableName` may carry ".db".
-std::optional<std::filesystem::path> FindTableFile(const std::filesystem::path& folder, const std::string& tableName);
+std::optional<std::filesystem::path> FindTableFile(const std::filesystem::path& folder,
+                                                   const std::string& tableName);
 
 }  // namespace qv::paradox

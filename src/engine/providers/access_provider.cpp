@@ -3,8 +3,8 @@
 // writes a new Paradox 5.x table through the Paradox engine (type mapping in
 // src/engine/paradox/table_writer.h). Statements that change the Access file itself need the
 // engine's write side: INSERT INTO runs on its table inserter (tables without indexes), CREATE
-// TABLE on its table creator, DROP TABLE and ALTER TABLE ... RENAME TO on its table dropper, SELECT a1.* INTO new FROM old AS a1
-// on its table copier.
+// TABLE on its table creator, DROP TABLE and ALTER TABLE ... RENAME TO on its table dropper, SELECT a1.* INTO
+// new FROM old AS a1 on its table copier.
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -12,12 +12,12 @@
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
+#include "engine/jet/table_cursor.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
-#include "engine/jet/table_cursor.h"
 #include "engine/paradox/paradox_folder.h"
 #include "engine/paradox/table_copy.h"
 #include "engine/providers/open_providers.h"
@@ -50,7 +50,8 @@ class AccessProvider final : public Provider {
     SyncCatalog();
     const auto* select = std::get_if<qv::sql::SelectStatement>(&statement);
     if (select == nullptr || select->into)
-      throw Error(errc::kNotSupported, "This statement returns no rows: " + StatementExcerpt(sql), db_->path());
+      throw Error(errc::kNotSupported, "This statement returns no rows: " + StatementExcerpt(sql),
+                  db_->path());
     return db_->ReadTable(TableName(select->from.text));
   }
 
@@ -110,7 +111,8 @@ class AccessProvider final : public Provider {
     }
     if (loose != nullptr) return *loose;
     throw Error(errc::kNoSuchTable,
-                "The table '" + name + "' does not exist in the database '" + db_->path() + "'.", db_->path());
+                "The table '" + name + "' does not exist in the database '" + db_->path() + "'.",
+                db_->path());
   }
 
   // One row of literal values; each is converted by its column's type (the write side's value
@@ -132,8 +134,9 @@ class AccessProvider final : public Provider {
     const auto& columns = inserter.definition().columns;
     if (insert.row.size() != columns.size())
       throw Error(errc::kValueCountMismatch,
-                  "The INSERT INTO for '" + insert.table.text + "' gives " + std::to_string(insert.row.size()) +
-                      " values for " + std::to_string(columns.size()) + " fields.",
+                  "The INSERT INTO for '" + insert.table.text + "' gives " +
+                      std::to_string(insert.row.size()) + " values for " + std::to_string(columns.size()) +
+                      " fields.",
                   db_->path());
     // The parser wrote the values into the statement's row, NULL as NULL and every other literal
     // as its text, which the table inserter converts by each column's type.
@@ -180,8 +183,10 @@ class AccessProvider final : public Provider {
         for (const auto* c : rows->skippedColumns())
           leftOut.push_back("'" + source + "' went to Paradox without its column '" + c->name + "': " +
                             (c->type == qv::jet::col_type::kComplex
-                                 ? std::string("an attachment, multi-value or version-history column, which a Paradox table cannot hold.")
-                                 : "a column of the type code " + std::to_string(c->type) + ", which no Access version documents."));
+                                 ? std::string("an attachment, multi-value or version-history column, which "
+                                               "a Paradox table cannot hold.")
+                                 : "a column of the type code " + std::to_string(c->type) +
+                                       ", which no Access version documents."));
         first = false;
       }
       return rows;
@@ -196,7 +201,6 @@ class AccessProvider final : public Provider {
   std::vector<std::string> TakeNotes() override { return std::exchange(notes_, {}); }
 
  private:
-
   std::unique_ptr<qv::jet::Database> db_;
   std::unique_ptr<qv::jet::TableInserter> inserter_;
   std::size_t lastIndex_ = static_cast<std::size_t>(-1);  // InsertTarget's last exact match
@@ -206,7 +210,8 @@ class AccessProvider final : public Provider {
 
 }  // namespace
 
-std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs, const ProviderOptions& options) {
+std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs,
+                                             const ProviderOptions& options) {
   qv::jet::OpenOptions open;
   open.password = cs.password;
   open.textCodePage = cs.codePage;

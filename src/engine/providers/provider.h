@@ -48,7 +48,8 @@ struct ProviderOptions {
 // Opens the database a connection string names. Throws qv::Error: 3001 malformed string, 3706
 // unknown provider or driver, and the engine's errors for the database (3024 missing file or
 // folder, 3031 wrong password, 3343 not a database, 3049 damaged).
-std::unique_ptr<Provider> OpenProvider(std::string_view connectionString, const ProviderOptions& options = {});
+std::unique_ptr<Provider> OpenProvider(std::string_view connectionString,
+                                       const ProviderOptions& options = {});
 
 // The schema rows as a stream with the columns TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME and
 // TABLE_TYPE (the first two always NULL, as for a file database).

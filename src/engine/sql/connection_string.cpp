@@ -29,11 +29,14 @@ constexpr std::string_view kFil = "Fil";
 constexpr std::string_view kDefaultDir = "DefaultDir";
 constexpr std::string_view kDbq = "Dbq";
 constexpr std::string_view kCollating = "CollatingSequence";
-constexpr std::array<std::string_view, 6> kParadoxKeys{kDriver, kDriverId, kFil, kDefaultDir, kDbq, kCollating};
+constexpr std::array<std::string_view, 6> kParadoxKeys{kDriver,     kDriverId, kFil,
+                                                       kDefaultDir, kDbq,      kCollating};
 // The blank before ')' belongs to the driver's name.
 constexpr std::string_view kParadoxDriver = "Microsoft Paradox Driver (*.db )";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
@@ -41,8 +44,10 @@ std::string MaskPasswords(std::string_view text) {
   std::string out(text);
   for (std::size_t i = 0; i < out.size(); ++i) {
     std::size_t len = 0;
-    if (out.size() - i >= 8 && NamesEqual(std::string_view(out).substr(i, 8), "password")) len = 8;
-    else if (out.size() - i >= 3 && NamesEqual(std::string_view(out).substr(i, 3), "pwd")) len = 3;
+    if (out.size() - i >= 8 && NamesEqual(std::string_view(out).substr(i, 8), "password"))
+      len = 8;
+    else if (out.size() - i >= 3 && NamesEqual(std::string_view(out).substr(i, 3), "pwd"))
+      len = 3;
     if (len == 0) continue;
     std::size_t p = i + len;
     while (p < out.size() && IsBlank(out[p])) ++p;
@@ -93,8 +98,8 @@ struct Part {
 // Splits `text` into known key=value parts. `lastKey` (or -1) is the key whose value runs to the
 // end of the string.
 template <std::size_t N>
-std::vector<Part> Split(std::string_view text, std::string_view shown, const std::array<std::string_view, N>& keys,
-                        int lastKey, std::string_view kind) {
+std::vector<Part> Split(std::string_view text, std::string_view shown,
+                        const std::array<std::string_view, N>& keys, int lastKey, std::string_view kind) {
   std::vector<Part> parts;
   std::size_t pos = 0;
   for (;;) {
@@ -167,8 +172,8 @@ ConnectionString ParseAccess(std::string_view text, std::string_view shown) {
     cs.provider = Provider::AccessAce12;
   } else {
     throw qv::Error(errc::kProviderNotFound,
-                    "The provider '" + MaskPasswords(provider->value) + "' is not available; use " + std::string(kJet4) +
-                        " or " + std::string(kAce12),
+                    "The provider '" + MaskPasswords(provider->value) + "' is not available; use " +
+                        std::string(kJet4) + " or " + std::string(kAce12),
                     "connection string");
   }
   const Part* source = Find(parts, 1);
@@ -178,9 +183,10 @@ ConnectionString ParseAccess(std::string_view text, std::string_view shown) {
   // there into every message that names the file.
   if (MaskPasswords(source->value) != source->value) {
     const std::size_t semi = source->value.find(';');
-    Fail("the text after 'Data Source' holds a key that is not one of Access connection strings (a misspelt "
-         "password key?)",
-         shown, source->keyOffset + source->keyText.size() + 1 + (semi == std::string::npos ? 0 : semi + 1));
+    Fail(
+        "the text after 'Data Source' holds a key that is not one of Access connection strings (a misspelt "
+        "password key?)",
+        shown, source->keyOffset + source->keyText.size() + 1 + (semi == std::string::npos ? 0 : semi + 1));
   }
   cs.dataSource = source->value;
   if (const Part* password = Find(parts, 2)) cs.password = password->value;
@@ -247,9 +253,12 @@ ConnectionString ParseParadox(std::string_view text, std::string_view shown) {
 
 const char* ProviderName(Provider provider) {
   switch (provider) {
-    case Provider::AccessJet4: return "Microsoft.Jet.OLEDB.4.0";
-    case Provider::AccessAce12: return "Microsoft.ACE.OLEDB.12.0";
-    case Provider::Paradox: return "Microsoft Paradox Driver (*.db )";
+    case Provider::AccessJet4:
+      return "Microsoft.Jet.OLEDB.4.0";
+    case Provider::AccessAce12:
+      return "Microsoft.ACE.OLEDB.12.0";
+    case Provider::Paradox:
+      return "Microsoft Paradox Driver (*.db )";
   }
   return "";
 }

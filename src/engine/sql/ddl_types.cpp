@@ -69,7 +69,9 @@ const TypeRow* Find(std::string_view name) {
 
 }  // namespace
 
-bool IsTypeName(std::string_view typeName) { return Find(typeName) != nullptr; }
+bool IsTypeName(std::string_view typeName) {
+  return Find(typeName) != nullptr;
+}
 
 qv::Column ColumnForTypeName(std::string_view typeName, const std::vector<std::uint32_t>& arguments) {
   const TypeRow* row = Find(typeName);

@@ -11,12 +11,18 @@ namespace qv::sql {
 
 namespace {
 
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
 bool IsNameStart(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
 }
-bool IsNamePart(unsigned char c) { return IsNameStart(c) || IsDigit(c); }
+bool IsNamePart(unsigned char c) {
+  return IsNameStart(c) || IsDigit(c);
+}
 
 }  // namespace
 
@@ -125,19 +131,34 @@ Token Lexer::Next() {
   // Punctuation carries no text: its kind says it all.
   TokenKind punctuation = TokenKind::End;
   switch (c) {
-    case '(': punctuation = TokenKind::LeftParen; break;
-    case ')': punctuation = TokenKind::RightParen; break;
-    case ',': punctuation = TokenKind::Comma; break;
-    case '*': punctuation = TokenKind::Star; break;
-    case ';': punctuation = TokenKind::Semicolon; break;
-    case '+': punctuation = TokenKind::Plus; break;
-    case '-': punctuation = TokenKind::Minus; break;
+    case '(':
+      punctuation = TokenKind::LeftParen;
+      break;
+    case ')':
+      punctuation = TokenKind::RightParen;
+      break;
+    case ',':
+      punctuation = TokenKind::Comma;
+      break;
+    case '*':
+      punctuation = TokenKind::Star;
+      break;
+    case ';':
+      punctuation = TokenKind::Semicolon;
+      break;
+    case '+':
+      punctuation = TokenKind::Plus;
+      break;
+    case '-':
+      punctuation = TokenKind::Minus;
+      break;
     case '.':
       if (pos_ + 1 >= text_.size() || !IsDigit(static_cast<unsigned char>(text_[pos_ + 1]))) {
         punctuation = TokenKind::Dot;
       }
       break;
-    default: break;
+    default:
+      break;
   }
   if (punctuation != TokenKind::End) {
     t.kind = punctuation;

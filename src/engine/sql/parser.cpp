@@ -14,8 +14,8 @@ namespace qv::sql {
 
 namespace {
 
-constexpr std::array<std::string_view, 10> kReservedWords{
-    "SELECT", "FROM", "INTO", "AS", "CREATE", "TABLE", "INSERT", "VALUES", "DROP", "NULL"};
+constexpr std::array<std::string_view, 10> kReservedWords{"SELECT", "FROM",   "INTO",   "AS",   "CREATE",
+                                                          "TABLE",  "INSERT", "VALUES", "DROP", "NULL"};
 
 constexpr std::string_view kExternalDatabaseType = "Paradox 5.x";
 constexpr std::string_view kDatabaseKey = "Database=";
@@ -80,7 +80,8 @@ class Parser {
   [[noreturn]] void Fail(int number, std::string_view problem, std::size_t offset) const {
     throw SyntaxError(number, context_, problem, text_, offset);
   }
-  [[noreturn]] void Fail(int number, std::string_view context, std::string_view problem, std::size_t offset) const {
+  [[noreturn]] void Fail(int number, std::string_view context, std::string_view problem,
+                         std::size_t offset) const {
     throw SyntaxError(number, context, problem, text_, offset);
   }
 
@@ -188,11 +189,13 @@ class Parser {
     if (rest.size() >= kCodePageKey.size() && NamesEqual(rest.substr(0, kCodePageKey.size()), kCodePageKey)) {
       const std::size_t at = database.offset + 1 + semicolon + 1;
       const std::size_t end = rest.find(';');
-      const std::string_view digits = rest.substr(kCodePageKey.size(), end == std::string_view::npos ? std::string_view::npos
-                                                                                                    : end - kCodePageKey.size());
+      const std::string_view digits =
+          rest.substr(kCodePageKey.size(),
+                      end == std::string_view::npos ? std::string_view::npos : end - kCodePageKey.size());
       int number = 0;
       const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-      if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() || number <= 0 || end == std::string_view::npos)
+      if (digits.empty() || ec != std::errc() || ptr != digits.data() + digits.size() || number <= 0 ||
+          end == std::string_view::npos)
         Fail(number_, "expected a code page number and ';' after 'CodePage='", at);
       external.codePage = number;
       rest = rest.substr(end + 1);
@@ -221,10 +224,10 @@ class Parser {
     std::string problem = paradox::TableNameProblem(n);
     if (problem.empty()) problem = paradox::TableNameProblem(target.ExternalTableName());
     if (!problem.empty()) {
-      Fail(errc::kInvalidName,
-           "the Paradox table name '" + TextNear(n, 0, 40) + "' " + problem +
-               "; it must be a plain file name",
-           target.name.offset);
+      Fail(
+          errc::kInvalidName,
+          "the Paradox table name '" + TextNear(n, 0, 40) + "' " + problem + "; it must be a plain file name",
+          target.name.offset);
     }
   }
 
@@ -472,12 +475,13 @@ struct Formatter {
     if (s.into) {
       out += " INTO ";
       if (s.into->external) {
-        const std::string database = s.into->external->type +
-                                     (s.into->external->codePage ? ";CodePage=" + std::to_string(s.into->external->codePage) : "") +
-                                     ";Database=" + s.into->external->folder;
+        const std::string database =
+            s.into->external->type +
+            (s.into->external->codePage ? ";CodePage=" + std::to_string(s.into->external->codePage) : "") +
+            ";Database=" + s.into->external->folder;
         if (database.find(']') != std::string::npos) {
-          throw qv::Error(errc::kInvalidName, "The folder '" + s.into->external->folder +
-                                                  "' holds ']' and cannot be written");
+          throw qv::Error(errc::kInvalidName,
+                          "The folder '" + s.into->external->folder + "' holds ']' and cannot be written");
         }
         out += "[" + database + "].";
       }
@@ -511,11 +515,15 @@ struct Formatter {
     for (std::size_t i = 0; i < s.values.size(); ++i) {
       const Literal& v = s.values[i];
       if (i) out += ", ";
-      out += v.kind == Literal::Kind::Null ? "NULL" : v.kind == Literal::Kind::Text ? QuoteText(s.text(i)) : s.text(i);
+      out += v.kind == Literal::Kind::Null   ? "NULL"
+             : v.kind == Literal::Kind::Text ? QuoteText(s.text(i))
+                                             : s.text(i);
     }
     return out + ")";
   }
-  std::string operator()(const DropTableStatement& s) const { return "DROP TABLE " + QuoteName(s.table.text); }
+  std::string operator()(const DropTableStatement& s) const {
+    return "DROP TABLE " + QuoteName(s.table.text);
+  }
   std::string operator()(const RenameTableStatement& s) const {
     return "ALTER TABLE " + QuoteName(s.table.text) + " RENAME TO " + QuoteName(s.newName.text) +
            (s.replace ? " REPLACE" : "");
@@ -530,18 +538,27 @@ const std::string& InsertStatement::text(std::size_t i) const {
   return text != nullptr ? *text : kNone;
 }
 
-bool NamesEqual(std::string_view a, std::string_view b) { return qv::EqualIgnoringLetterCase(a, b); }
+bool NamesEqual(std::string_view a, std::string_view b) {
+  return qv::EqualIgnoringLetterCase(a, b);
+}
 
 std::string IntoTarget::ExternalTableName() const {
   const std::string& n = name.text;
-  if (n.size() >= 3 && NamesEqual(std::string_view(n).substr(n.size() - 3), ".db")) return n.substr(0, n.size() - 3);
+  if (n.size() >= 3 && NamesEqual(std::string_view(n).substr(n.size() - 3), ".db"))
+    return n.substr(0, n.size() - 3);
   return n;
 }
 
-Statement ParseStatement(std::string_view text) { return Parser(text).Parse(); }
+Statement ParseStatement(std::string_view text) {
+  return Parser(text).Parse();
+}
 
-void ParseStatement(std::string_view text, Statement& out) { Parser(text).ParseInto(out); }
+void ParseStatement(std::string_view text, Statement& out) {
+  Parser(text).ParseInto(out);
+}
 
-std::string FormatStatement(const Statement& statement) { return std::visit(Formatter{}, statement); }
+std::string FormatStatement(const Statement& statement) {
+  return std::visit(Formatter{}, statement);
+}
 
 }  // namespace qv::sql

@@ -49,16 +49,16 @@ struct SelectStatement {
   std::optional<Name> starQualifier;  // "a1" of "a1.*"; empty for a plain "*"
   std::optional<IntoTarget> into;
   Name from;
-  std::optional<Name> alias;          // "a1" of "AS a1"
+  std::optional<Name> alias;  // "a1" of "AS a1"
 };
 
 // One field of a CREATE TABLE, with the type name as written and the column it stands for.
 struct ColumnDefinition {
   Name name;
-  std::string typeName;          // as written, e.g. "TEXT" or "decimal"
+  std::string typeName;                      // as written, e.g. "TEXT" or "decimal"
   std::vector<std::uint32_t> typeArguments;  // the numbers in parentheses, 0 to 2 of them
-  qv::Column column;             // name, type, size, precision and scale resolved
-  std::size_t offset = 0;        // byte offset of the type name
+  qv::Column column;                         // name, type, size, precision and scale resolved
+  std::size_t offset = 0;                    // byte offset of the type name
 };
 
 struct CreateTableStatement {
@@ -98,7 +98,7 @@ struct RenameTableStatement {
   bool replace = false;
 };
 
-using Statement =
-    std::variant<SelectStatement, CreateTableStatement, InsertStatement, DropTableStatement, RenameTableStatement>;
+using Statement = std::variant<SelectStatement, CreateTableStatement, InsertStatement, DropTableStatement,
+                               RenameTableStatement>;
 
 }  // namespace qv::sql

@@ -9,7 +9,10 @@ namespace {
 
 TEST(TextCodec, DecodesOemAndWindowsPages) {
   TextCodec cp437(TextCodec::CharsetForCodePage(437));
-  EXPECT_EQ(cp437.ToUtf8(std::string_view("\x81" "ber")), "\xC3\xBC" "ber");  // ü
+  EXPECT_EQ(cp437.ToUtf8(std::string_view("\x81"
+                                          "ber")),
+            "\xC3\xBC"
+            "ber");  // ü
   TextCodec cp1251(TextCodec::CharsetForCodePage(1251));
   EXPECT_EQ(cp1251.ToUtf8(std::string_view("\xC0")), "\xD0\x90");  // А
 }

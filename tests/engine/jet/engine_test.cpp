@@ -5,9 +5,9 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
-#include <fstream>
 
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
@@ -24,13 +24,16 @@ namespace {
 namespace fs = std::filesystem;
 using testing::CorpusDir;
 
-std::string Corpus(const std::string& rel) { return CorpusDir() + "/" + rel; }
+std::string Corpus(const std::string& rel) {
+  return CorpusDir() + "/" + rel;
+}
 
 // A scratch folder removed at the end of the test.
 class TempDir {
  public:
   TempDir() {
-    path_ = fs::temp_directory_path() / ("qv_jet_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    path_ = fs::temp_directory_path() /
+            ("qv_jet_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
     fs::create_directories(path_);
   }
   ~TempDir() {
@@ -149,7 +152,8 @@ TEST(JetPassword, WrongOrMissingPasswordGives3031AndNoAccess) {
       OpenOptions o;
       o.password = bad;
       std::string text;
-      EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, o); }, &text), errc::kWrongPassword) << rel << " / " << bad;
+      EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, o); }, &text), errc::kWrongPassword)
+          << rel << " / " << bad;
     }
     OpenOptions good;
     good.password = "password";
@@ -169,8 +173,9 @@ TEST(JetPassword, Jet4PasswordOfAnotherFileAndEmptyDatabases) {
   o.password = "ucanaccess";
   auto db = Database::Open(Corpus("ucanaccess/src/test/resources/testdbs/password.mdb"), o);
   EXPECT_TRUE(db->header().hasPassword);
-  EXPECT_EQ(ErrorNumberOf([] { Database::Open(Corpus("ucanaccess/src/test/resources/testdbs/password.mdb")); }),
-            errc::kWrongPassword);
+  EXPECT_EQ(
+      ErrorNumberOf([] { Database::Open(Corpus("ucanaccess/src/test/resources/testdbs/password.mdb")); }),
+      errc::kWrongPassword);
   // A database without a password accepts any password, as Access does.
   OpenOptions any;
   any.password = "whatever";
@@ -448,8 +453,9 @@ TEST(JetDefinition, DeletedColumnsLeaveGapsButRowsStillRead) {
 // --- rows ------------------------------------------------------------------------------------
 
 TEST(JetRows, BaselineValuesOfEveryVersion) {
-  for (const char* rel : {"jackcess/src/test/data/V1997/testV1997.mdb", "jackcess/src/test/data/V2000/testV2000.mdb",
-                          "jackcess/src/test/data/V2007/testV2007.accdb", "jackcess/src/test/data/V2010/testV2010.accdb"}) {
+  for (const char* rel :
+       {"jackcess/src/test/data/V1997/testV1997.mdb", "jackcess/src/test/data/V2000/testV2000.mdb",
+        "jackcess/src/test/data/V2007/testV2007.accdb", "jackcess/src/test/data/V2010/testV2010.accdb"}) {
     auto db = Database::Open(Corpus(rel));
     auto rows = AllRows(*db, "Table1");
     ASSERT_EQ(rows.size(), 2u) << rel;
@@ -473,8 +479,8 @@ TEST(JetRows, DatesBefore1900FollowAccessRule) {
   auto db = Database::Open(Corpus("jackcess/src/test/data/V2007/oldDatesV2007.accdb"));
   std::vector<std::string> got;
   for (const auto& r : AllRows(*db, "Table1")) got.push_back(FormatTimestamp(std::get<Timestamp>(r[1])));
-  EXPECT_EQ(got, (std::vector<std::string>{"1582-10-15 00:00:00", "1582-10-14 00:00:00", "1492-01-10 00:00:00",
-                                           "1392-01-10 00:00:00"}));
+  EXPECT_EQ(got, (std::vector<std::string>{"1582-10-15 00:00:00", "1582-10-14 00:00:00",
+                                           "1492-01-10 00:00:00", "1392-01-10 00:00:00"}));
   // The fraction is the time of day whatever the sign of the day count.
   EXPECT_EQ(FormatTimestamp(DateFromDouble(-1.25, "")), "1899-12-29 06:00:00");
   EXPECT_EQ(FormatTimestamp(DateFromDouble(-0.5, "")), "1899-12-30 12:00:00");
@@ -517,8 +523,9 @@ TEST(JetRows, ExtendedDatesKeepTheirDigits) {
     const Timestamp& t = std::get<Timestamp>(r[ext]);
     char date[32], full[64];
     std::snprintf(date, sizeof date, "%u/%u/%d", t.month, t.day, t.year);
-    std::snprintf(full, sizeof full, "%s %u:%02u:%02u.%03u%04u %s", date, t.hour % 12 == 0 ? 12u : t.hour % 12u, t.minute, t.second,
-                  t.millisecond, t.tick, t.hour < 12 ? "AM" : "PM");
+    std::snprintf(full, sizeof full, "%s %u:%02u:%02u.%03u%04u %s", date,
+                  t.hour % 12 == 0 ? 12u : t.hour % 12u, t.minute, t.second, t.millisecond, t.tick,
+                  t.hour < 12 ? "AM" : "PM");
     const std::string& want = std::get<std::string>(r[str]);
     EXPECT_TRUE(want == date || want == full) << want << " / " << full;
     if (t.tick != 0) ++fine;
@@ -546,14 +553,18 @@ TEST(JetRows, DecimalsKeepTheirScale) {
 
 TEST(JetRows, CompressedAndSurrogateText) {
   const std::uint8_t compressed[] = {0xff, 0xfe, 'a', 'b', 0x00, 0x3a, 0x04, 0x00, 'c'};
-  EXPECT_EQ(DecodeJet4Text(compressed), "ab\xd0\xba" "c");
+  EXPECT_EQ(DecodeJet4Text(compressed),
+            "ab\xd0\xba"
+            "c");
   const std::uint8_t emoji[] = {0x3d, 0xd8, 0x00, 0xde};  // U+1F600
   EXPECT_EQ(DecodeJet4Text(emoji), "\xf0\x9f\x98\x80");
   const std::uint8_t lone[] = {0x3d, 0xd8, 'x', 0x00};
   EXPECT_EQ(DecodeJet4Text(lone), "\xef\xbf\xbdx");
   // Runs of plain ASCII around other characters, in both storage forms.
   const std::uint8_t latin[] = {0xff, 0xfe, 'a', 0xe9, 'b', 'c'};
-  EXPECT_EQ(DecodeJet4Text(latin), "a\xc3\xa9" "bc");
+  EXPECT_EQ(DecodeJet4Text(latin),
+            "a\xc3\xa9"
+            "bc");
   const std::uint8_t loneThenCompressed[] = {0xff, 0xfe, 0x00, 0x3d, 0xd8, 0x00, 'y', 'z'};
   EXPECT_EQ(DecodeJet4Text(loneThenCompressed), "\xef\xbf\xbdyz");
   const std::uint8_t wide[] = {'o', 0x00, 'k', 0x00, 0xe9, 0x00, '!', 0x00, 0x00, 0x00};
@@ -605,16 +616,17 @@ TEST(JetRows, CalculatedColumnsOfEveryTypeReadAsValues) {
   auto db = Database::Open(Corpus("jackcess/src/test/data/V2010/calcFieldTestV2010.accdb"));
   auto reader = db->ReadTable("Table1");
   const auto& cols = reader->columns();
-  const std::vector<std::string> names = {"LastFirst", "LastFirstLen", "Salary", "MonthlySalary", "IsRich", "AllNames",
-                                          "WeeklySalary", "SalaryTest", "BoolTest", "DecimalTest", "BigNumTest"};
+  const std::vector<std::string> names = {"LastFirst", "LastFirstLen", "Salary",       "MonthlySalary",
+                                          "IsRich",    "AllNames",     "WeeklySalary", "SalaryTest",
+                                          "BoolTest",  "DecimalTest",  "BigNumTest"};
   const std::vector<std::vector<std::string>> expected = {
-      {"Wayne, Bruce", "12", "1000000", "83333.3333", "true", "Wayne, Bruce=Wayne, Bruce", "19230.7692307692", "1000000", "true",
-       "50.325", "56505085819.42479129657228018"},
-      {"Simpson, Bart", "13", "-1", "-0.0833", "false", "Simpson, Bart=Simpson, Bart", "-0.0192307692307692", "-1", "true",
-       "-36.2222", "-0.0784734499180612994241100748"},
+      {"Wayne, Bruce", "12", "1000000", "83333.3333", "true", "Wayne, Bruce=Wayne, Bruce", "19230.7692307692",
+       "1000000", "true", "50.325", "56505085819.42479129657228018"},
+      {"Simpson, Bart", "13", "-1", "-0.0833", "false", "Simpson, Bart=Simpson, Bart", "-0.0192307692307692",
+       "-1", "true", "-36.2222", "-0.0784734499180612994241100748"},
       {"Doe, John", "9", "0", "0", "false", "Doe, John=Doe, John", "0", "0", "true", "0.0123", "0"},
-      {"User, Test", "10", "100", "8.3333", "false", "User, Test=User, Test", "1.92307692307692", "100", "true",
-       "102030405060.654321", "0.000000278701928982421698083"},
+      {"User, Test", "10", "100", "8.3333", "false", "User, Test=User, Test", "1.92307692307692", "100",
+       "true", "102030405060.654321", "0.000000278701928982421698083"},
   };
   const float floats[] = {2583.2092f, 0.0035889593f, 0.0f, 1.27413E-10f};
   auto normal = [](std::string t) {
@@ -634,7 +646,8 @@ TEST(JetRows, CalculatedColumnsOfEveryTypeReadAsValues) {
   for (std::size_t row = 0; row < expected.size(); ++row) {
     ASSERT_TRUE(reader->Next(r));
     for (std::size_t k = 0; k < names.size(); ++k)
-      EXPECT_EQ(normal(FormatValueText(r[index(names[k])]).value_or("NULL")), expected[row][k]) << names[k] << " row " << row + 1;
+      EXPECT_EQ(normal(FormatValueText(r[index(names[k])]).value_or("NULL")), expected[row][k])
+          << names[k] << " row " << row + 1;
     EXPECT_EQ(static_cast<float>(std::get<double>(r[index("FloatTest")])), floats[row]) << row + 1;
   }
   EXPECT_FALSE(reader->Next(r));
@@ -664,7 +677,8 @@ TEST(JetRows, PhysicalOrderFollowsOverflowSlots) {
 }
 
 TEST(JetRows, OldPageEncodingIsDecoded) {
-  for (const char* rel : {"jackcessencrypt/src/test/data/db-enc.mdb", "jackcessencrypt/src/test/data/db97-enc.mdb"}) {
+  for (const char* rel :
+       {"jackcessencrypt/src/test/data/db-enc.mdb", "jackcessencrypt/src/test/data/db97-enc.mdb"}) {
     auto db = Database::Open(Corpus(rel));
     EXPECT_TRUE(db->header().rc4Encoded()) << rel;
     auto names = db->UserTableNames();

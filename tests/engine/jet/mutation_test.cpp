@@ -98,8 +98,8 @@ TEST_P(JetMutation, DamagedFilesReadOrFailCleanly) {
     Check(tmp.string(), password, outcome, rel + " page " + std::to_string(p));
   }
   // Cut short at page and odd boundaries.
-  for (std::size_t cut : {std::size_t{0}, std::size_t{100}, std::size_t{pageSize}, std::size_t{pageSize * 2 + 7},
-                          original.size() / 2, original.size() - 1}) {
+  for (std::size_t cut : {std::size_t{0}, std::size_t{100}, std::size_t{pageSize},
+                          std::size_t{pageSize * 2 + 7}, original.size() / 2, original.size() - 1}) {
     Bytes b(original.begin(), original.begin() + static_cast<std::ptrdiff_t>(cut));
     write(b);
     Check(tmp.string(), password, outcome, rel + " cut at " + std::to_string(cut));
@@ -112,7 +112,8 @@ TEST_P(JetMutation, DamagedFilesReadOrFailCleanly) {
 
 std::string Name(const ::testing::TestParamInfo<std::string>& info) {
   std::string n;
-  for (char c : fs::path(info.param).filename().string()) n.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+  for (char c : fs::path(info.param).filename().string())
+    n.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
   return n;
 }
 

@@ -1,5 +1,9 @@
 #include "test_support.h"
-#include "support/oracles.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -7,25 +11,29 @@
 #include <fstream>
 #include <sstream>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "support/oracles.h"
 
 namespace qv::jet::testing {
 
 namespace fs = std::filesystem;
 
-std::string CorpusDir() { return std::string(QV_SHARED_DIR) + "/corpus/access"; }
-std::string OracleScript() { return qv::testing::MdbReaderScript(); }
-std::string JetdumpPath() { return std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump"; }
+std::string CorpusDir() {
+  return std::string(QV_SHARED_DIR) + "/corpus/access";
+}
+std::string OracleScript() {
+  return qv::testing::MdbReaderScript();
+}
+std::string JetdumpPath() {
+  return std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump";
+}
 
 std::vector<std::string> CorpusFiles() {
   std::vector<std::string> out;
   std::error_code ec;
   fs::path root(CorpusDir());
   if (!fs::exists(root, ec)) return out;
-  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
     if (ec) break;
     auto ext = it->path().extension().string();
     if (it->is_regular_file() && (ext == ".mdb" || ext == ".accdb"))
@@ -96,22 +104,48 @@ std::string JsonUnescape(const std::string& q) {
   std::size_t i = q.size() >= 2 && q.front() == '"' ? 1 : 0;
   std::size_t end = q.size() >= 2 && q.back() == '"' ? q.size() - 1 : q.size();
   auto put = [&](unsigned cp) {
-    if (cp < 0x80) out.push_back(static_cast<char>(cp));
-    else if (cp < 0x800) { out.push_back(static_cast<char>(0xc0 | (cp >> 6))); out.push_back(static_cast<char>(0x80 | (cp & 0x3f))); }
-    else { out.push_back(static_cast<char>(0xe0 | (cp >> 12))); out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f))); out.push_back(static_cast<char>(0x80 | (cp & 0x3f))); }
+    if (cp < 0x80)
+      out.push_back(static_cast<char>(cp));
+    else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xc0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    } else {
+      out.push_back(static_cast<char>(0xe0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3f)));
+    }
   };
   for (; i < end; ++i) {
     char c = q[i];
-    if (c != '\\' || i + 1 >= end) { out.push_back(c); continue; }
+    if (c != '\\' || i + 1 >= end) {
+      out.push_back(c);
+      continue;
+    }
     char e = q[++i];
     switch (e) {
-      case 'n': out.push_back('\n'); break;
-      case 't': out.push_back('\t'); break;
-      case 'r': out.push_back('\r'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'u': if (i + 4 < end) { put(static_cast<unsigned>(std::stoul(q.substr(i + 1, 4), nullptr, 16))); i += 4; } break;
-      default: out.push_back(e);
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case 'r':
+        out.push_back('\r');
+        break;
+      case 'b':
+        out.push_back('\b');
+        break;
+      case 'f':
+        out.push_back('\f');
+        break;
+      case 'u':
+        if (i + 4 < end) {
+          put(static_cast<unsigned>(std::stoul(q.substr(i + 1, 4), nullptr, 16)));
+          i += 4;
+        }
+        break;
+      default:
+        out.push_back(e);
     }
   }
   return out;
@@ -127,8 +161,10 @@ std::vector<std::string> SplitJsonArray(const std::string& line) {
     char c = line[i];
     if (inString) {
       cur.push_back(c);
-      if (c == '\\' && i + 1 < line.size()) cur.push_back(line[++i]);
-      else if (c == '"') inString = false;
+      if (c == '\\' && i + 1 < line.size())
+        cur.push_back(line[++i]);
+      else if (c == '"')
+        inString = false;
       continue;
     }
     if (c == '"') inString = true;
@@ -160,19 +196,32 @@ std::vector<DumpTable> ParseDump(const std::string& text) {
       inTables = line == " \"tables\": [";
       continue;
     }
-    if (line == "  {") { out.emplace_back(); continue; }
+    if (line == "  {") {
+      out.emplace_back();
+      continue;
+    }
     if (out.empty()) continue;
     DumpTable& t = out.back();
     if (list) {
-      if (line.rfind("    ", 0) == 0) { list->push_back(strip(line.substr(4))); continue; }
+      if (line.rfind("    ", 0) == 0) {
+        list->push_back(strip(line.substr(4)));
+        continue;
+      }
       list = nullptr;
       continue;  // the closing "   ]"
     }
-    if (line.rfind("   \"name\": ", 0) == 0) t.name = JsonUnescape(strip(line.substr(11)));
-    else if (line.rfind("   \"rowCount\": ", 0) == 0) t.rowCount = strip(line.substr(15));
-    else if (line.rfind("   \"columns\": [", 0) == 0) { if (strip(line).back() != ']') list = &t.columns; }
-    else if (line.rfind("   \"rows\": [", 0) == 0) { if (strip(line).back() != ']') list = &t.rows; }
-    else if (line.rfind("   \"error\": ", 0) == 0) { t.hasError = true; t.error = JsonUnescape(strip(line.substr(12))); }
+    if (line.rfind("   \"name\": ", 0) == 0)
+      t.name = JsonUnescape(strip(line.substr(11)));
+    else if (line.rfind("   \"rowCount\": ", 0) == 0)
+      t.rowCount = strip(line.substr(15));
+    else if (line.rfind("   \"columns\": [", 0) == 0) {
+      if (strip(line).back() != ']') list = &t.columns;
+    } else if (line.rfind("   \"rows\": [", 0) == 0) {
+      if (strip(line).back() != ']') list = &t.rows;
+    } else if (line.rfind("   \"error\": ", 0) == 0) {
+      t.hasError = true;
+      t.error = JsonUnescape(strip(line.substr(12)));
+    }
   }
   return out;
 }

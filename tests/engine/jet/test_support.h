@@ -8,10 +8,10 @@
 
 namespace qv::jet::testing {
 
-std::string CorpusDir();                    // ../shared/corpus/access
-std::string OracleScript();                 // build/oracles/mdbreader-oracle/dump.js
-std::string JetdumpPath();                  // build/tools/jetdump/jetdump
-std::vector<std::string> CorpusFiles();     // relative paths of every .mdb/.accdb, sorted
+std::string CorpusDir();                         // ../shared/corpus/access
+std::string OracleScript();                      // build/oracles/mdbreader-oracle/dump.js
+std::string JetdumpPath();                       // build/tools/jetdump/jetdump
+std::vector<std::string> CorpusFiles();          // relative paths of every .mdb/.accdb, sorted
 std::map<std::string, std::string> Passwords();  // relative path -> password
 
 struct RunResult {

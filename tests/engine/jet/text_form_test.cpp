@@ -75,12 +75,16 @@ TEST(ShortestDouble, SameTextAsToCharsOnDecimalsArithmeticAndEdges) {
     }
   // Powers of two and ten with their neighbours (binade edges, where the rounding interval is
   // lopsided, and where fixed and scientific notation trade places).
-  for (double x = 1; x < 1e300; x *= 2) check(x), check(std::nextafter(x, 0.0)), check(std::nextafter(x, 1e308));
-  for (double x = 1; x > 1e-300; x /= 2) check(x), check(std::nextafter(x, 0.0)), check(std::nextafter(x, 1e308));
-  for (double x = 1e-20; x < 1e22; x *= 10) check(x), check(std::nextafter(x, 0.0)), check(std::nextafter(x, 1e308));
-  for (double x : {0.0, -0.0, 1e15, 999999999999999.0, 1e15 - 0.5, 123456789012345.6, 1e-5, 9.999999999999999e-6,
-                   0.001, 0.0001, 100000.0, 1234567.0, 1e16, std::numeric_limits<double>::min(),
-                   std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max()})
+  for (double x = 1; x < 1e300; x *= 2)
+    check(x), check(std::nextafter(x, 0.0)), check(std::nextafter(x, 1e308));
+  for (double x = 1; x > 1e-300; x /= 2)
+    check(x), check(std::nextafter(x, 0.0)), check(std::nextafter(x, 1e308));
+  for (double x = 1e-20; x < 1e22; x *= 10)
+    check(x), check(std::nextafter(x, 0.0)), check(std::nextafter(x, 1e308));
+  for (double x :
+       {0.0, -0.0, 1e15, 999999999999999.0, 1e15 - 0.5, 123456789012345.6, 1e-5, 9.999999999999999e-6, 0.001,
+        0.0001, 100000.0, 1234567.0, 1e16, std::numeric_limits<double>::min(),
+        std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::max()})
     check(x), check(-x);
   // Random bit patterns and random decimals of 1 to 17 digits.
   std::mt19937_64 random(20261208);
@@ -91,7 +95,8 @@ TEST(ShortestDouble, SameTextAsToCharsOnDecimalsArithmeticAndEdges) {
     check(d);
     std::uint64_t p = 1;
     for (int k = 0, digits = 1 + static_cast<int>(random() % 17); k < digits; ++k) p *= 10;
-    std::string text = std::to_string(random() % p) + "e" + std::to_string(static_cast<int>(random() % 40) - 25);
+    std::string text =
+        std::to_string(random() % p) + "e" + std::to_string(static_cast<int>(random() % 40) - 25);
     check(std::strtod(text.c_str(), nullptr));
   }
   EXPECT_EQ(check.failures(), 0);
@@ -125,12 +130,14 @@ std::string ReferenceJet4Text(const std::vector<std::uint8_t>& b) {
       }
     }
   } else {
-    for (std::size_t i = 0; i + 1 < b.size(); i += 2) units.push_back(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
+    for (std::size_t i = 0; i + 1 < b.size(); i += 2)
+      units.push_back(static_cast<std::uint16_t>(b[i] | (b[i + 1] << 8)));
   }
   std::string out;
   for (std::size_t i = 0; i < units.size(); ++i) {
     std::uint32_t u = units[i];
-    if (u >= 0xd800 && u <= 0xdbff && i + 1 < units.size() && units[i + 1] >= 0xdc00 && units[i + 1] <= 0xdfff) {
+    if (u >= 0xd800 && u <= 0xdbff && i + 1 < units.size() && units[i + 1] >= 0xdc00 &&
+        units[i + 1] <= 0xdfff) {
       AppendUtf8(out, 0x10000 + ((u - 0xd800) << 10) + (units[i + 1] - 0xdc00u));
       ++i;
     } else {
@@ -151,7 +158,8 @@ TEST(Jet4Text, RunsDecodeAsUnitByUnit) {
     const std::size_t length = random() % 90;
     for (std::size_t i = 0; i < length; ++i) {
       const auto roll = random() % 100;
-      b.push_back(roll < 8 ? rare[random() % std::size(rare)] : static_cast<std::uint8_t>(0x20 + random() % 0x5f));
+      b.push_back(roll < 8 ? rare[random() % std::size(rare)]
+                           : static_cast<std::uint8_t>(0x20 + random() % 0x5f));
       if (!compressed) b.push_back(roll < 4 ? rare[random() % std::size(rare)] : 0);
     }
     ASSERT_EQ(DecodeJet4Text(b), ReferenceJet4Text(b)) << "case " << n;

@@ -4,6 +4,7 @@
 // (mdb-export); memo values inline, on one LVAL row and in LVAL chains are copied to new LVAL
 // rows; a copy stopped half-way, by an error or by a killed process, leaves the target as it was;
 // what cannot be copied as stored is refused before anything is written.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,10 +13,7 @@
 #include <map>
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "../jet_write/test_files.h"
-#include "page_checks.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
@@ -23,12 +21,13 @@
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_inserter.h"
+#include "page_checks.h"
 
 namespace qv::jet {
 namespace {
 
-using testing::Quote;
 using testing::ExpectNewPagesListed;
+using testing::Quote;
 using testing::ReadAll;
 using testing::ScratchDir;
 
@@ -47,11 +46,16 @@ const std::size_t kMemoSizes[] = {10, 0, 300, 3000, 4075, 5000, 20000, 70000};
 qv::Value Sample(const ColumnDef& c, int i) {
   if (c.type != col_type::kBoolean && i % 7 == 3) return std::monostate{};
   switch (c.type) {
-    case col_type::kBoolean: return i % 2 == 0;
-    case col_type::kInt16: return std::int64_t{i % 30000};
-    case col_type::kInt32: return std::int64_t{i * 1000003LL % 2000000000LL};
-    case col_type::kDouble: return i * 0.25 - 3.0;
-    case col_type::kCurrency: return Currency{i * 12345LL};
+    case col_type::kBoolean:
+      return i % 2 == 0;
+    case col_type::kInt16:
+      return std::int64_t{i % 30000};
+    case col_type::kInt32:
+      return std::int64_t{i * 1000003LL % 2000000000LL};
+    case col_type::kDouble:
+      return i * 0.25 - 3.0;
+    case col_type::kCurrency:
+      return Currency{i * 12345LL};
     case col_type::kDateTime: {
       Timestamp t;
       t.year = 1990 + i % 40;
@@ -76,10 +80,12 @@ qv::Value Sample(const ColumnDef& c, int i) {
     }
     case col_type::kOle: {
       Bytes b(kMemoSizes[static_cast<std::size_t>(i) % std::size(kMemoSizes)]);
-      for (std::size_t k = 0; k < b.size(); ++k) b[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
+      for (std::size_t k = 0; k < b.size(); ++k)
+        b[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
       return b;
     }
-    default: return std::monostate{};
+    default:
+      return std::monostate{};
   }
 }
 
@@ -92,11 +98,13 @@ void InsertSamples(Database& db, const std::string& table, int rows, int first =
   }
 }
 
-void ExpectRows(const std::vector<qv::Row>& actual, const std::vector<qv::Row>& expected, const std::string& what) {
+void ExpectRows(const std::vector<qv::Row>& actual, const std::vector<qv::Row>& expected,
+                const std::string& what) {
   ASSERT_EQ(actual.size(), expected.size()) << what;
   for (std::size_t r = 0; r < actual.size(); ++r)
     for (std::size_t c = 0; c < actual[r].size(); ++c)
-      ASSERT_EQ(FormatValueText(actual[r][c]), FormatValueText(expected[r][c])) << what << ": row " << r << " column " << c;
+      ASSERT_EQ(FormatValueText(actual[r][c]), FormatValueText(expected[r][c]))
+          << what << ": row " << r << " column " << c;
 }
 
 std::vector<qv::Row> Twice(const std::vector<qv::Row>& rows) {
@@ -115,23 +123,27 @@ std::string TablesJson(const std::string& text) {
 void ExpectOracleAgrees(const std::string& path) {
   if (!testing::HaveMdbReader()) return;
   int st = 0;
-  std::string oracle = TablesJson(testing::Run("node " + Quote(testing::MdbReaderDump()) + " --sort-rows " + Quote(path) + " 2>&1", &st));
+  std::string oracle = TablesJson(
+      testing::Run("node " + Quote(testing::MdbReaderDump()) + " --sort-rows " + Quote(path) + " 2>&1", &st));
   ASSERT_EQ(st, 0) << oracle;
   std::string tables;
-  for (std::size_t at = oracle.find("\n   \"name\": \""); at != std::string::npos; at = oracle.find("\n   \"name\": \"", at + 1)) {
+  for (std::size_t at = oracle.find("\n   \"name\": \""); at != std::string::npos;
+       at = oracle.find("\n   \"name\": \"", at + 1)) {
     std::size_t from = at + 13, to = oracle.find('"', from);
     tables += " --table=" + Quote(oracle.substr(from, to - from));
   }
-  std::string ours = TablesJson(testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --sort-rows" + tables + " " +
-                                        Quote(path) + " 2>&1",
-                                    &st));
+  std::string ours =
+      TablesJson(testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --sort-rows" +
+                                  tables + " " + Quote(path) + " 2>&1",
+                              &st));
   ASSERT_EQ(st, 0) << ours;
   EXPECT_EQ(oracle, ours);
 }
 
 // mdb-export's lines, sorted (a memo with line breaks spans several lines: as a multiset of lines
 // a table exported twice over is still each line twice).
-std::vector<std::string> ExportLines(const std::string& path, const std::string& table, std::string* header = nullptr) {
+std::vector<std::string> ExportLines(const std::string& path, const std::string& table,
+                                     std::string* header = nullptr) {
   int st = 0;
   std::string out = testing::Run("mdb-export " + Quote(path) + " " + Quote(table) + " 2>&1", &st);
   EXPECT_EQ(st, 0) << out.substr(0, 2000);
@@ -165,15 +177,15 @@ struct Case {
 };
 
 const Case kSelfAppend[] = {
-    {"jackcess/src/test/data/V2000/fixedNumericTestV2000.mdb", "test", 40},         // Jet4, memo
-    {"jackcess/src/test/data/V2003/overflowTestV2003.mdb", "Table1", 0},            // Access overflow rows
-    {"jackcess/src/test/data/V2003/delTestV2003.mdb", "Table", 20},                 // Access deleted rows
-    {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table1", 0},               // empty
-    {"jackcess/src/test/data/V2007/fixedNumericTestV2007.accdb", "test", 40},       // ACE12, memo maps
-    {"mdb-reader/test/data/V2016/withdeletedcol.accdb", "Table1", 10},              // ACE12, deleted columns
+    {"jackcess/src/test/data/V2000/fixedNumericTestV2000.mdb", "test", 40},    // Jet4, memo
+    {"jackcess/src/test/data/V2003/overflowTestV2003.mdb", "Table1", 0},       // Access overflow rows
+    {"jackcess/src/test/data/V2003/delTestV2003.mdb", "Table", 20},            // Access deleted rows
+    {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table1", 0},          // empty
+    {"jackcess/src/test/data/V2007/fixedNumericTestV2007.accdb", "test", 40},  // ACE12, memo maps
+    {"mdb-reader/test/data/V2016/withdeletedcol.accdb", "Table1", 10},         // ACE12, deleted columns
     {"ucanaccess/src/test/resources/testdbs/aliasNaming.accdb", "categories abc", 30},  // autonumber, memo
-    {"jackcess/src/test/data/V2010/fixedNumericTestV2010.accdb", "test", 40},       // ACE14
-    {"ucanaccess/src/test/resources/testdbs/functionsV2016.accdb", "t_funcs", 40},  // ACE16
+    {"jackcess/src/test/data/V2010/fixedNumericTestV2010.accdb", "test", 40},           // ACE14
+    {"ucanaccess/src/test/resources/testdbs/functionsV2016.accdb", "t_funcs", 40},      // ACE16
 };
 
 TEST(AppendRows, TableAppendedToItselfReadsBackTwiceInEveryReader) {
@@ -293,7 +305,8 @@ TEST(AppendRows, FailureHalfWayLeavesTheTargetAsItWasAndFreesItsPages) {
   }
   EXPECT_EQ(AppendRows(*db, "test", "test"), before.size());
   ExpectRows(ReadAll(*db, "test"), Twice(before), "second copy");
-  for (std::uint32_t p = pagesBefore; p < pagesAfter; ++p) EXPECT_FALSE(zero(p)) << "freed page " << p << " not used again";
+  for (std::uint32_t p = pagesBefore; p < pagesAfter; ++p)
+    EXPECT_FALSE(zero(p)) << "freed page " << p << " not used again";
   db.reset();
   ExpectOracleAgrees(path);
 }
@@ -346,11 +359,16 @@ TEST(AppendRows, ProcessKilledHalfWayLeavesTheTargetAsItWas) {
 TEST(AppendRows, RefusedBeforeAnythingIsWritten) {
   const testing::Refusal refusals[] = {
       {"jackcess/src/test/data/V2003/indexTestV2003.mdb", "Table1", "Table1", errc::kNotSupported, "indexes"},
-      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table1", "MSysObjects", errc::kNotSupported, "system table"},
-      {"ucanaccess/src/test/resources/testdbs/badDb.accdb", "Father", "Sample", errc::kNotSupported, "column 2 ('txt', 'LastEdit') differs in its type"},
-      {"ucanaccess/src/test/resources/testdbs/badDb.accdb", "Sample", "Table1", errc::kNotSupported, "columns"},
-      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "NoSuchTable", "Table1", errc::kNoSuchTable, "NoSuchTable"},
-      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table1", "NoSuchTable", errc::kNoSuchTable, "NoSuchTable"},
+      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table1", "MSysObjects", errc::kNotSupported,
+       "system table"},
+      {"ucanaccess/src/test/resources/testdbs/badDb.accdb", "Father", "Sample", errc::kNotSupported,
+       "column 2 ('txt', 'LastEdit') differs in its type"},
+      {"ucanaccess/src/test/resources/testdbs/badDb.accdb", "Sample", "Table1", errc::kNotSupported,
+       "columns"},
+      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "NoSuchTable", "Table1", errc::kNoSuchTable,
+       "NoSuchTable"},
+      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table1", "NoSuchTable", errc::kNoSuchTable,
+       "NoSuchTable"},
   };
   testing::ExpectRefusedLeavingFileUnchanged(
       refusals, [](Database& db, const testing::Refusal& r) { AppendRows(db, r.source, r.target); });
@@ -402,11 +420,13 @@ TEST(AppendRows, RowLayoutsComparedColumnByColumn) {
       EXPECT_NE(e.description().find(what), std::string::npos) << e.description();
     }
   };
-  refused([](TableDefinition& c) { c.columns[1].length = 50; }, "column 2 ('name', 'name') differs in its size");
+  refused([](TableDefinition& c) { c.columns[1].length = 50; },
+          "column 2 ('name', 'name') differs in its size");
   refused([](TableDefinition& c) { c.columns[1].type = col_type::kMemo; }, "type");
   refused([](TableDefinition& c) { c.columns[0].length = 8; }, "size");
   refused([](TableDefinition& c) { c.columns[1].flags = col_flag::kFixedLength; }, "storage");
-  EXPECT_EQ(match([](TableDefinition& c) { c.columns[2].flags = 0; }), RowLayoutMatch::kRearranged);  // a Decimal stored as variable
+  EXPECT_EQ(match([](TableDefinition& c) { c.columns[2].flags = 0; }),
+            RowLayoutMatch::kRearranged);  // a Decimal stored as variable
   refused([](TableDefinition& c) { c.columns[1].extFlags = 0xc0; }, "calculated");
   refused([](TableDefinition& c) { c.columns[2].scale = 3; }, "precision or scale");
   refused([](TableDefinition& c) { c.columns.pop_back(); }, "columns");
@@ -425,7 +445,8 @@ TEST(AppendRows, HundredThousandRows) {
       row[0] = std::int64_t{i};
       row[1] = std::int64_t{i % 977};
       row[2] = i % 11 == 0 ? qv::Value{} : qv::Value{i * 0.5};
-      for (std::size_t c = 3; c < 9; ++c) row[c] = (i + c) % 9 == 0 ? qv::Value{} : qv::Value{"v" + std::to_string(i * c)};
+      for (std::size_t c = 3; c < 9; ++c)
+        row[c] = (i + c) % 9 == 0 ? qv::Value{} : qv::Value{"v" + std::to_string(i * c)};
       row[9] = i / 3.0;
       ins.Insert(row);
     }

@@ -3,6 +3,7 @@
 // Access-made tables with memo and OLE values inline, on one LVAL row and in chains (Jet4, ACE12,
 // ACE14) and for tables made by our CREATE TABLE in ACE16 and ACE17 files; a copy that fails
 // leaves no table behind; what cannot be copied is refused before anything is written.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,10 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include <gtest/gtest.h>
-
 #include "../jet_write/test_files.h"
-#include "page_checks.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
@@ -24,6 +22,7 @@
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
 #include "engine/providers/provider.h"
+#include "page_checks.h"
 
 namespace qv::jet {
 namespace {
@@ -32,11 +31,13 @@ using testing::Quote;
 using testing::ReadAll;
 using testing::ScratchDir;
 
-void ExpectSameRows(const std::vector<qv::Row>& actual, const std::vector<qv::Row>& expected, const std::string& what) {
+void ExpectSameRows(const std::vector<qv::Row>& actual, const std::vector<qv::Row>& expected,
+                    const std::string& what) {
   ASSERT_EQ(actual.size(), expected.size()) << what;
   for (std::size_t r = 0; r < actual.size(); ++r)
     for (std::size_t c = 0; c < actual[r].size(); ++c)
-      ASSERT_EQ(FormatValueText(actual[r][c]), FormatValueText(expected[r][c])) << what << ": row " << r << " column " << c;
+      ASSERT_EQ(FormatValueText(actual[r][c]), FormatValueText(expected[r][c]))
+          << what << ": row " << r << " column " << c;
 }
 
 // The columns as the reader reports them, without the name of the table.
@@ -45,7 +46,8 @@ std::string ColumnsText(Database& db, const std::string& table) {
   auto reader = db.ReadTable(table);
   for (const auto& c : reader->columns())
     out += c.name + ":" + std::to_string(static_cast<int>(c.type)) + ":" + std::to_string(c.size) + ":" +
-           std::to_string(c.precision) + ":" + std::to_string(c.scale) + ":" + std::to_string(c.autoIncrement) + ";";
+           std::to_string(c.precision) + ":" + std::to_string(c.scale) + ":" +
+           std::to_string(c.autoIncrement) + ";";
   return out;
 }
 
@@ -54,8 +56,8 @@ std::string ColumnsText(Database& db, const std::string& table) {
 // area is fixed in the copy).
 std::string OracleTableRows(const std::string& path, const std::string& table) {
   int st = 0;
-  std::string out = testing::Run("node " + Quote(testing::MdbReaderDump()) + " --sort-rows --table=" + Quote(table) + " " +
-                                     Quote(path) + " 2>&1",
+  std::string out = testing::Run("node " + Quote(testing::MdbReaderDump()) +
+                                     " --sort-rows --table=" + Quote(table) + " " + Quote(path) + " 2>&1",
                                  &st);
   EXPECT_EQ(st, 0) << out.substr(0, 2000);
   auto at = out.find("\"rows\"");
@@ -64,8 +66,9 @@ std::string OracleTableRows(const std::string& path, const std::string& table) {
 
 std::string OurTableRows(const std::string& path, const std::string& table) {
   int st = 0;
-  std::string out = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --sort-rows --table=" +
-                                     Quote(table) + " " + Quote(path) + " 2>&1",
+  std::string out = testing::Run(std::string(QV_BINARY_DIR) +
+                                     "/tools/jetdump/jetdump --json --sort-rows --table=" + Quote(table) +
+                                     " " + Quote(path) + " 2>&1",
                                  &st);
   EXPECT_EQ(st, 0) << out.substr(0, 2000);
   auto at = out.find("\"rows\"");
@@ -128,8 +131,8 @@ const Case kAccessMade[] = {
     {"jackcess/src/test/data/V2003/fixedNumericTestV2003.mdb", "test"},
     {"ucanaccess/src/test/resources/testdbs/functionsV2010.accdb", "t_funcs"},
     {"ucanaccess/src/test/resources/testdbs/functionsV2016.accdb", "t_funcs"},
-    {"mdb-reader/test/data/V2016/withdeletedcol.accdb", "Table1"},    // rows rebuilt: deleted columns
-    {"mdb-reader/test/data/V2016/withinsertedcol.accdb", "Table1"},   // rows rebuilt: inserted column
+    {"mdb-reader/test/data/V2016/withdeletedcol.accdb", "Table1"},     // rows rebuilt: deleted columns
+    {"mdb-reader/test/data/V2016/withinsertedcol.accdb", "Table1"},    // rows rebuilt: inserted column
     {"jackcess/src/test/data/V2003/overflowTestV2003.mdb", "Table1"},  // overflow rows
     {"ucanaccess/src/test/resources/testdbs/githubIssue16.accdb", "Donor"},
 };
@@ -172,7 +175,9 @@ TEST(CopyTable, AccessMadeTablesCopyWithEveryValueAndSurviveTheOriginalsDrop) {
   }
 }
 
-std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
+std::string Repeat(char c, std::size_t n) {
+  return std::string(n, c);
+}
 
 // Tables made by our CREATE TABLE in the empty templates of each ACE version the corpus has (and
 // Jet4), with memo and OLE values of every kind and NULLs, copied.
@@ -197,10 +202,11 @@ TEST(CopyTable, TablesOfEveryVersionWithLongValuesOfEveryKind) {
         c.size = size;
         return c;
       };
-      std::vector<qv::Column> cols = {col("ID", qv::ColumnType::Int32),     col("Name", qv::ColumnType::Text, 40),
-                                      col("Notes", qv::ColumnType::Memo),   col("Blob", qv::ColumnType::LongBinary),
-                                      col("Paid", qv::ColumnType::Boolean), col("Amount", qv::ColumnType::Currency),
-                                      col("When", qv::ColumnType::DateTime), col("Size", qv::ColumnType::Decimal)};
+      std::vector<qv::Column> cols = {
+          col("ID", qv::ColumnType::Int32),      col("Name", qv::ColumnType::Text, 40),
+          col("Notes", qv::ColumnType::Memo),    col("Blob", qv::ColumnType::LongBinary),
+          col("Paid", qv::ColumnType::Boolean),  col("Amount", qv::ColumnType::Currency),
+          col("When", qv::ColumnType::DateTime), col("Size", qv::ColumnType::Decimal)};
       cols[0].autoIncrement = true;
       cols[7].precision = 12;
       cols[7].scale = 3;
@@ -210,15 +216,17 @@ TEST(CopyTable, TablesOfEveryVersionWithLongValuesOfEveryKind) {
       for (int i = 0; i < 60; ++i) {
         std::size_t n = sizes[static_cast<std::size_t>(i) % std::size(sizes)];
         Bytes blob(sizes[static_cast<std::size_t>(i + 3) % std::size(sizes)]);
-        for (std::size_t b = 0; b < blob.size(); ++b) blob[b] = static_cast<std::uint8_t>(b * 13 + static_cast<std::size_t>(i));
-        qv::Row row = {std::monostate{},
-                       i % 5 == 4 ? qv::Value{} : qv::Value{"Kunde " + std::to_string(i) + (i % 2 ? " Ωμέγα" : "")},
-                       i % 9 == 8 ? qv::Value{} : qv::Value{Repeat(static_cast<char>('a' + i % 26), n)},
-                       i % 11 == 10 ? qv::Value{} : qv::Value{blob},
-                       i % 2 == 0,
-                       Currency{i * 12345LL},
-                       std::string("2024-0" + std::to_string(1 + i % 9) + "-1" + std::to_string(i % 10) + " 10:30:00"),
-                       Decimal{std::to_string(i * 7) + ".125"}};
+        for (std::size_t b = 0; b < blob.size(); ++b)
+          blob[b] = static_cast<std::uint8_t>(b * 13 + static_cast<std::size_t>(i));
+        qv::Row row = {
+            std::monostate{},
+            i % 5 == 4 ? qv::Value{} : qv::Value{"Kunde " + std::to_string(i) + (i % 2 ? " Ωμέγα" : "")},
+            i % 9 == 8 ? qv::Value{} : qv::Value{Repeat(static_cast<char>('a' + i % 26), n)},
+            i % 11 == 10 ? qv::Value{} : qv::Value{blob},
+            i % 2 == 0,
+            Currency{i * 12345LL},
+            std::string("2024-0" + std::to_string(1 + i % 9) + "-1" + std::to_string(i % 10) + " 10:30:00"),
+            Decimal{std::to_string(i * 7) + ".125"}};
         ins.Insert(row);
       }
     }
@@ -297,7 +305,8 @@ TEST(CopyTable, RefusedBeforeAnythingIsWritten) {
       {"mdb-reader/test/data/V2016/longtext.accdb", "Table1", "TABLE1", errc::kTableExists, "TABLE1"},
       {"mdb-reader/test/data/V2016/longtext.accdb", "Nothing", "New", errc::kNoSuchTable, "Nothing"},
       {"jackcess/src/test/data/V2019/extDateTestV2019.accdb", "Table1", "New", errc::kNotSupported, "type"},
-      {"jackcess/src/test/data/V2007/complexDataTestV2007.accdb", "Table1", "New", errc::kNotSupported, "attachment"},
+      {"jackcess/src/test/data/V2007/complexDataTestV2007.accdb", "Table1", "New", errc::kNotSupported,
+       "attachment"},
       {"jackcess/src/test/data/V2000/fixedTextTestV2000.mdb", "users", "New", errc::kNotSupported, "storage"},
   };
   testing::ExpectRefusedLeavingFileUnchanged(
@@ -351,11 +360,13 @@ TEST(CopyTable, ADamagedRowStopsTheCopyAndLeavesNothing) {
     auto db = Database::Open(path);
     TableInserter ins(*db, "Table1");
     for (int i = 0; i < 400; ++i)
-      ins.Insert({std::string("a") + std::to_string(i), std::string(40, 'b'), std::string("c") + std::to_string(i * 7)});
+      ins.Insert({std::string("a") + std::to_string(i), std::string(40, 'b'),
+                  std::string("c") + std::to_string(i * 7)});
     TableInserter other(*db, "Table2");
     other.Insert({std::string("kept"), std::monostate{}, std::string("row")});
     TableDefinition t = db->ReadDefinition("Table1");
-    auto pages = UsageMap::Read(db->pages(), db->header().layout, RowPointer::Decode(t.usedPagesPointer)).Pages();
+    auto pages =
+        UsageMap::Read(db->pages(), db->header().layout, RowPointer::Decode(t.usedPagesPointer)).Pages();
     ASSERT_GE(pages.size(), 4u);
     damagedPage = pages[pages.size() - 2];
   }
@@ -378,8 +389,10 @@ TEST(CopyTable, ADamagedRowStopsTheCopyAndLeavesNothing) {
   small.pagesPerOperation = 1;
   for (int attempt = 0; attempt < 2; ++attempt) {
     try {
-      if (attempt == 0) CopyTable(*db, "Table1", "New", small);
-      else AppendRows(*db, "Table1", "Table2", small);
+      if (attempt == 0)
+        CopyTable(*db, "Table1", "New", small);
+      else
+        AppendRows(*db, "Table1", "Table2", small);
       ADD_FAILURE() << "a damaged row was copied";
     } catch (const Error& e) {
       EXPECT_EQ(e.number(), errc::kCorrupt) << e.description();

@@ -1,6 +1,8 @@
 // Checks of the pages a copy writes, shared by the copy tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -8,12 +10,10 @@
 #include <span>
 #include <string>
 
-#include <gtest/gtest.h>
-
+#include "../jet_write/test_files.h"
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/usage_map.h"
-#include "../jet_write/test_files.h"
 
 namespace qv::jet::testing {
 
@@ -38,7 +38,8 @@ inline void ExpectNewPagesListed(Database& db, const std::string& table, std::ui
   TableDefinition t = db.ReadDefinition(table);
   const Layout& l = db.header().layout;
   std::set<std::uint32_t> listed;
-  for (auto p : UsageMap::Read(db.pages(), l, RowPointer::Decode(t.usedPagesPointer)).Pages()) listed.insert(p);
+  for (auto p : UsageMap::Read(db.pages(), l, RowPointer::Decode(t.usedPagesPointer)).Pages())
+    listed.insert(p);
   for (std::uint32_t p = firstNew; p < db.pages().pageCount(); ++p) {
     PagePtr page = db.pages().ReadPage(p);
     if ((*page)[0] == page_type::kData && LoadU32(page->data() + 4) == t.firstPage) {
@@ -52,14 +53,17 @@ inline void ExpectNewPagesListed(Database& db, const std::string& table, std::ui
   while (cursor->NextRow(cells)) {
     for (std::size_t i = 0; i < cells.size(); ++i) {
       const ColumnDef& c = t.columns[i];
-      if (!c.longValue() || cells[i].null || cells[i].bytes.size() < 12 || (cells[i].bytes[3] & 0x80)) continue;
+      if (!c.longValue() || cells[i].null || cells[i].bytes.size() < 12 || (cells[i].bytes[3] & 0x80))
+        continue;
       RowPointer ptr = RowPointer::Decode(LoadU32(cells[i].bytes.data() + 4));
       // A copied value has LVAL rows of its own: two rows never share one.
-      EXPECT_TRUE(pointers.insert(ptr.Encode()).second) << "two rows point at LVAL row " << ptr.page << ":" << int{ptr.row};
+      EXPECT_TRUE(pointers.insert(ptr.Encode()).second)
+          << "two rows point at LVAL row " << ptr.page << ":" << int{ptr.row};
       if (ptr.page < firstNew || !maps.count(c.number)) continue;
       std::set<std::uint32_t> own;
       for (auto p : UsageMap::Read(db.pages(), l, maps[c.number]).Pages()) own.insert(p);
-      EXPECT_TRUE(own.count(ptr.page)) << "LVAL page " << ptr.page << " is not in column " << c.name << "'s map";
+      EXPECT_TRUE(own.count(ptr.page))
+          << "LVAL page " << ptr.page << " is not in column " << c.name << "'s map";
     }
   }
 }

@@ -12,6 +12,7 @@
 #include <map>
 #include <set>
 
+#include "../jet_index/index_walk.h"
 #include "../jet_write/test_files.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
@@ -24,7 +25,6 @@
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
 #include "engine/sql/parser.h"
-#include "../jet_index/index_walk.h"
 
 namespace qv::jet {
 namespace {
@@ -438,8 +438,12 @@ TEST(CreateTable, RefusalsWriteNothing) {
     EXPECT_EQ(ErrorOf([&] { CreateTable(*db, bad, one); }), 3125) << "'" << bad << "'";
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("a LONG, B TEXT, A MEMO")); }), 3191);
   // field names differing only in the case of Greek, Cyrillic, Armenian or Latin Extended letters
-  for (const char* pair : {"[\xce\xa9mega] LONG, [\xcf\x89MEGA] TEXT", "[\xd0\xa6\xd0\xb5\xd0\xbd\xd0\xb0] LONG, [\xd1\x86\xd0\x95\xd0\x9d\xd0\x90] TEXT",
-                           "[\xd4\xb1x] LONG, [\xd5\xa1X] TEXT", "[\xc5\x81\xc3\xb3" "d\xc5\xba] LONG, [\xc5\x82\xc3\x93" "D\xc5\xb9] TEXT"})
+  for (const char* pair : {"[\xce\xa9mega] LONG, [\xcf\x89MEGA] TEXT",
+                           "[\xd0\xa6\xd0\xb5\xd0\xbd\xd0\xb0] LONG, [\xd1\x86\xd0\x95\xd0\x9d\xd0\x90] TEXT",
+                           "[\xd4\xb1x] LONG, [\xd5\xa1X] TEXT",
+                           "[\xc5\x81\xc3\xb3"
+                           "d\xc5\xba] LONG, [\xc5\x82\xc3\x93"
+                           "D\xc5\xb9] TEXT"})
     EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns(pair)); }), 3191) << pair;
   EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "t", Columns("[a.b] LONG")); }), 3125);
   EXPECT_NE(ErrorOf([&] { CreateTable(*db, "t", {}); }), 0);
@@ -541,13 +545,19 @@ TEST(CreateTable, CreateDropCyclesReuseTheCatalogsRoomWithNamesInAnyScript) {
   // of the deleted catalog and access rows is used again, so the catalog keeps its pages and the
   // file stops growing; the tables left behind are read by every reader, and every index of the
   // file stays consistent with its rows.
-  const char* names[] = {"V\xc3\xbd" "daje", "Wydatki \xc5\x82\xc3\xb3" "dzkie",
-                         "\xd0\xa0\xd0\xb0\xd1\x81\xd1\x85\xd0\xbe\xd0\xb4\xd1\x8b",
-                         "\xce\x94\xce\xb1\xcf\x80\xce\xac\xce\xbd\xce\xb5\xcf\x82",
-                         "\xc4\x8e\xc3\xa1" "bel \xc4\x9b\xc5\xa1\xc4\x8d\xc5\x99", "\xc3\x96l\xc3\xa7\xc3\xbc",
-                         "\xd7\x94\xd7\x95\xd7\xa6\xd7\x90\xd7\x95\xd7\xaa",   // Hebrew
-                         "\xd9\x85\xd8\xb5\xd8\xa7\xd8\xb1\xd9\x8a\xd9\x81",   // Arabic
-                         "\xd4\xbe\xd5\xa1\xd5\xad\xd5\xbd\xd5\xa5\xd6\x80"};  // Armenian
+  const char* names[] = {
+      "V\xc3\xbd"
+      "daje",
+      "Wydatki \xc5\x82\xc3\xb3"
+      "dzkie",
+      "\xd0\xa0\xd0\xb0\xd1\x81\xd1\x85\xd0\xbe\xd0\xb4\xd1\x8b",
+      "\xce\x94\xce\xb1\xcf\x80\xce\xac\xce\xbd\xce\xb5\xcf\x82",
+      "\xc4\x8e\xc3\xa1"
+      "bel \xc4\x9b\xc5\xa1\xc4\x8d\xc5\x99",
+      "\xc3\x96l\xc3\xa7\xc3\xbc",
+      "\xd7\x94\xd7\x95\xd7\xa6\xd7\x90\xd7\x95\xd7\xaa",   // Hebrew
+      "\xd9\x85\xd8\xb5\xd8\xa7\xd8\xb1\xd9\x8a\xd9\x81",   // Arabic
+      "\xd4\xbe\xd5\xa1\xd5\xad\xd5\xbd\xd5\xa5\xd6\x80"};  // Armenian
   for (const char* rel : {"jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2003.mdb",
                           "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb",
                           "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb"}) {
@@ -562,7 +572,9 @@ TEST(CreateTable, CreateDropCyclesReuseTheCatalogsRoomWithNamesInAnyScript) {
         std::size_t n = 0;
         for (const char* t : {"MSysObjects", "MSysACEs"}) {
           TableDefinition def = db->ReadDefinition(t);
-          n += UsageMap::Read(db->pages(), db->header().layout, RowPointer::Decode(def.usedPagesPointer)).Pages().size();
+          n += UsageMap::Read(db->pages(), db->header().layout, RowPointer::Decode(def.usedPagesPointer))
+                   .Pages()
+                   .size();
         }
         return n;
       };
@@ -580,8 +592,10 @@ TEST(CreateTable, CreateDropCyclesReuseTheCatalogsRoomWithNamesInAnyScript) {
       EXPECT_EQ(catalogPages(), warmCatalog) << "the catalog grew with create/drop cycles";
       // names that differ only in the case of non-Latin letters are one name
       for (const char* name : names) CreateTable(*db, name, Columns("a TEXT(20)"));
-      EXPECT_EQ(ErrorOf([&] { CreateTable(*db, "\xd1\x80\xd0\x90\xd0\xa1\xd0\xa5\xd0\x9e\xd0\x94\xd0\xab",
-                                          Columns("a LONG")); }),
+      EXPECT_EQ(ErrorOf([&] {
+                  CreateTable(*db, "\xd1\x80\xd0\x90\xd0\xa1\xd0\xa5\xd0\x9e\xd0\x94\xd0\xab",
+                              Columns("a LONG"));
+                }),
                 errc::kTableExists);
       testing::IndexWalkReport walk = testing::WalkEveryIndex(*db);
       EXPECT_TRUE(walk.ok()) << walk.Summary();
@@ -595,11 +609,13 @@ TEST(CreateTable, CreateDropCyclesReuseTheCatalogsRoomWithNamesInAnyScript) {
       int st = 0;
       std::string tables = testing::Run("mdb-tables -1 " + testing::Quote(path), &st);
       EXPECT_EQ(st, 0);
-      for (const char* name : names) EXPECT_NE(tables.find(std::string(name) + "\n"), std::string::npos) << tables;
+      for (const char* name : names)
+        EXPECT_NE(tables.find(std::string(name) + "\n"), std::string::npos) << tables;
     }
     if (testing::HaveMdbReader()) {
       int st = 0;
-      std::string out = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path), &st);
+      std::string out =
+          testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path), &st);
       EXPECT_EQ(st, 0) << out.substr(0, 300);
       for (const char* name : names) EXPECT_NE(out.find(name), std::string::npos) << name;
     }

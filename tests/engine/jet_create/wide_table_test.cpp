@@ -78,10 +78,11 @@ std::vector<qv::Column> WidestColumns() {
 
 // The 120-column table: every type the statement language creates, memo and OLE among them.
 std::vector<qv::Column> MixedColumns() {
-  const ColumnType types[] = {ColumnType::Int32,    ColumnType::Text,     ColumnType::Memo,   ColumnType::Double,
-                              ColumnType::DateTime, ColumnType::Currency, ColumnType::Boolean, ColumnType::Int16,
-                              ColumnType::Byte,     ColumnType::Single,   ColumnType::Guid,   ColumnType::Binary,
-                              ColumnType::LongBinary, ColumnType::Decimal, ColumnType::Int32};
+  const ColumnType types[] = {ColumnType::Int32,      ColumnType::Text,     ColumnType::Memo,
+                              ColumnType::Double,     ColumnType::DateTime, ColumnType::Currency,
+                              ColumnType::Boolean,    ColumnType::Int16,    ColumnType::Byte,
+                              ColumnType::Single,     ColumnType::Guid,     ColumnType::Binary,
+                              ColumnType::LongBinary, ColumnType::Decimal,  ColumnType::Int32};
   std::vector<qv::Column> cols;
   for (int i = 0; i < 120; ++i) {
     qv::Column c;
@@ -101,16 +102,26 @@ qv::Value Sample(const qv::Column& col, int r, int c) {
   if ((r + c) % 7 == 3 && !col.autoIncrement) return std::monostate{};
   const std::int64_t k = static_cast<std::int64_t>(r) * 1000 + c;
   switch (col.type) {
-    case ColumnType::Int32: return col.autoIncrement ? qv::Value{std::monostate{}} : qv::Value{k * (c % 2 ? -1 : 1)};
-    case ColumnType::Int16: return std::int64_t{(k % 60000) - 30000};
-    case ColumnType::Byte: return std::int64_t{k % 256};
-    case ColumnType::Text: return "r" + std::to_string(r) + "c" + std::to_string(c) + (c % 4 ? "" : "ü");
-    case ColumnType::Memo: return std::string(r % 2 ? 3000 + c : 20, static_cast<char>('a' + (r + c) % 26));
-    case ColumnType::Double: return static_cast<double>(k) / 8.0;
-    case ColumnType::Single: return static_cast<double>(k % 1000) / 4.0;
-    case ColumnType::Currency: return Currency{k * 10000 + 1234};
-    case ColumnType::Decimal: return Decimal{std::to_string(k) + ".25"};
-    case ColumnType::Boolean: return (r + c) % 2 == 0;
+    case ColumnType::Int32:
+      return col.autoIncrement ? qv::Value{std::monostate{}} : qv::Value{k * (c % 2 ? -1 : 1)};
+    case ColumnType::Int16:
+      return std::int64_t{(k % 60000) - 30000};
+    case ColumnType::Byte:
+      return std::int64_t{k % 256};
+    case ColumnType::Text:
+      return "r" + std::to_string(r) + "c" + std::to_string(c) + (c % 4 ? "" : "ü");
+    case ColumnType::Memo:
+      return std::string(r % 2 ? 3000 + c : 20, static_cast<char>('a' + (r + c) % 26));
+    case ColumnType::Double:
+      return static_cast<double>(k) / 8.0;
+    case ColumnType::Single:
+      return static_cast<double>(k % 1000) / 4.0;
+    case ColumnType::Currency:
+      return Currency{k * 10000 + 1234};
+    case ColumnType::Decimal:
+      return Decimal{std::to_string(k) + ".25"};
+    case ColumnType::Boolean:
+      return (r + c) % 2 == 0;
     case ColumnType::DateTime: {
       qv::Timestamp t;
       t.year = 1990 + r % 30;
@@ -121,12 +132,16 @@ qv::Value Sample(const qv::Column& col, int r, int c) {
     }
     case ColumnType::Guid: {
       Guid g{};
-      for (std::size_t i = 0; i < g.bytes.size(); ++i) g.bytes[i] = static_cast<std::uint8_t>(k + static_cast<std::int64_t>(i));
+      for (std::size_t i = 0; i < g.bytes.size(); ++i)
+        g.bytes[i] = static_cast<std::uint8_t>(k + static_cast<std::int64_t>(i));
       return g;
     }
-    case ColumnType::Binary: return Bytes(8, static_cast<std::uint8_t>(k));
-    case ColumnType::LongBinary: return Bytes(r % 2 ? 5000 : 10, static_cast<std::uint8_t>(k * 7));
-    default: return std::monostate{};
+    case ColumnType::Binary:
+      return Bytes(8, static_cast<std::uint8_t>(k));
+    case ColumnType::LongBinary:
+      return Bytes(r % 2 ? 5000 : 10, static_cast<std::uint8_t>(k * 7));
+    default:
+      return std::monostate{};
   }
 }
 
@@ -160,12 +175,14 @@ void ExpectLongValuePagesListed(Database& db, const std::string& table) {
   if (l.version == JetVersion::Jet4) return;
   TableDefinition t = db.ReadDefinition(table);
   auto maps = ReadLongValueMaps(db.pages(), l, t);
-  const auto longColumns = std::count_if(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
+  const auto longColumns =
+      std::count_if(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
   EXPECT_EQ(maps.size(), static_cast<std::size_t>(longColumns));
   std::size_t listed = 0;
   for (const auto& [column, m] : maps)
     for (std::uint32_t p : UsageMap::Read(db.pages(), l, RowPointer::Decode(m.first)).Pages()) {
-      EXPECT_EQ(LoadU32(db.pages().ReadPage(p)->data() + 4), 0x4c41564cu) << "page " << p << " is not an LVAL page";
+      EXPECT_EQ(LoadU32(db.pages().ReadPage(p)->data() + 4), 0x4c41564cu)
+          << "page " << p << " is not an LVAL page";
       ++listed;
     }
   if (longColumns > 0) {
@@ -174,8 +191,8 @@ void ExpectLongValuePagesListed(Database& db, const std::string& table) {
 }
 
 // mdb-reader (dump.js) reads `table` as our reader does.
-void ExpectMdbReaderAgrees(const std::string& path, const std::string& password, Database& db, const std::string& table,
-                           std::size_t rows) {
+void ExpectMdbReaderAgrees(const std::string& path, const std::string& password, Database& db,
+                           const std::string& table, std::size_t rows) {
   if (!qv::testing::OracleAvailable(qv::testing::Oracle::kMdbReader)) return;
   std::vector<std::string> argv{"node", testing::OracleScript(), "--table=" + table, path};
   if (!password.empty()) argv.push_back(password);
@@ -195,13 +212,14 @@ void ExpectMdbReaderAgrees(const std::string& path, const std::string& password,
 
 // mdbtools lists the table with every column and exports every row, each text value in its
 // place (Jet4 and unencrypted ACE).
-void ExpectMdbToolsAgrees(const std::string& path, const std::string& table, const std::vector<qv::Column>& cols,
-                          const std::vector<qv::Row>& rows) {
+void ExpectMdbToolsAgrees(const std::string& path, const std::string& table,
+                          const std::vector<qv::Column>& cols, const std::vector<qv::Row>& rows) {
   if (!testing::HaveMdbTools()) return;
   testing::RunResult schema = testing::RunCommand({"mdb-schema", "-T", table, path});
   ASSERT_EQ(schema.status, 0) << schema.err;
   for (const auto& c : cols) EXPECT_NE(schema.out.find("[" + c.name + "]"), std::string::npos) << c.name;
-  testing::RunResult csv = testing::RunCommand({"mdb-export", "-b", "strip", "-d", "\t", "-R", "\n", path, table});
+  testing::RunResult csv =
+      testing::RunCommand({"mdb-export", "-b", "strip", "-d", "\t", "-R", "\n", path, table});
   ASSERT_EQ(csv.status, 0) << csv.err;
   std::vector<std::string> lines;
   for (std::size_t at = 0; at < csv.out.size();) {
@@ -222,7 +240,8 @@ void ExpectMdbToolsAgrees(const std::string& path, const std::string& table, con
     ASSERT_EQ(fields.size(), cols.size()) << "row " << r;
     for (std::size_t c = 0; c < cols.size(); ++c) {
       if (cols[c].type != ColumnType::Text) continue;
-      EXPECT_EQ(fields[c], IsNull(rows[r][c]) ? "" : "\"" + std::get<std::string>(rows[r][c]) + "\"") << r << "/" << c;
+      EXPECT_EQ(fields[c], IsNull(rows[r][c]) ? "" : "\"" + std::get<std::string>(rows[r][c]) + "\"")
+          << r << "/" << c;
     }
   }
 }
@@ -246,7 +265,8 @@ TEST(WideTable, ChainsAreCutAsAccessCutsThem) {
     Bytes block(chain.bytes.begin(), chain.bytes.begin() + static_cast<std::ptrdiff_t>(length));
     block.resize(DefinitionCapacity(2, l), 0);
     std::vector<Bytes> pages = SplitDefinition(block, t.pages, l);
-    for (std::size_t i = 0; i < pages.size(); ++i) EXPECT_EQ(pages[i], *db->pages().ReadPage(t.pages[i])) << "page " << i;
+    for (std::size_t i = 0; i < pages.size(); ++i)
+      EXPECT_EQ(pages[i], *db->pages().ReadPage(t.pages[i])) << "page " << i;
     // A name straddles the cut in MSP_PROJECTS; the fields that end the block lie on page 2.
     EXPECT_EQ(ReadDefinitionU32(db->pages(), l, t.firstPage, l.tdefRowCount), t.rowCount);
     EXPECT_EQ(ReadDefinitionField(db->pages(), l, t.firstPage, length - 2, 2), (Bytes{0xff, 0xff}));
@@ -292,10 +312,22 @@ TEST(WideTable, CreatedInsertedCopiedAndDroppedInEveryFormat) {
       {"new Jet4", "", DatabaseFormat::Jet4, "", true},
       {"new ACE 2007", "", DatabaseFormat::Ace2007, "", true},
       {"new ACE 2010", "", DatabaseFormat::Ace2010, "", true},
-      {"Access 2016", "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb", {}, "", true},
-      {"Access 2019", "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb", {}, "", true},
+      {"Access 2016",
+       "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2016.accdb",
+       {},
+       "",
+       true},
+      {"Access 2019",
+       "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb",
+       {},
+       "",
+       true},
       {"RC4-encoded Jet4", "jackcessencrypt/src/test/data/db-enc.mdb", {}, "", true},
-      {"agile-encrypted ACE", "mdb-reader/test/encryption/data/office-agile-4.4.accdb", {}, "password", false},
+      {"agile-encrypted ACE",
+       "mdb-reader/test/encryption/data/office-agile-4.4.accdb",
+       {},
+       "password",
+       false},
   };
   const std::vector<qv::Column> widest = WidestColumns(), mixed = MixedColumns();
   const std::vector<std::pair<std::string, const std::vector<qv::Column>*>> tables{{"Widest", &widest},
@@ -411,7 +443,8 @@ TEST(WideTable, AccessMadeWideTablesWithIndexesTakeRows) {
           // Unique keys: text columns get a value made of the row number.
           qv::Value v = Sample(col, r + 100, static_cast<int>(c));
           if (col.type == ColumnType::Text)
-            v = std::string("k") + std::to_string(r) + "_" + std::to_string(c).substr(0, col.size > 8 ? 4 : 1);
+            v = std::string("k") + std::to_string(r) + "_" +
+                std::to_string(c).substr(0, col.size > 8 ? 4 : 1);
           if (col.type == ColumnType::Text && col.size && std::get<std::string>(v).size() > col.size)
             v = std::get<std::string>(v).substr(0, col.size);
           if (col.autoIncrement) v = std::monostate{};
@@ -424,7 +457,8 @@ TEST(WideTable, AccessMadeWideTablesWithIndexesTakeRows) {
     db = Database::Open(path);
     TableDefinition after = db->ReadDefinition(k.table);
     EXPECT_EQ(after.rowCount, t.rowCount + added);
-    for (std::size_t i = 0; i < after.realIndexes.size(); ++i) EXPECT_GT(after.realIndexes[i].rowCount, countsBefore[i]);
+    for (std::size_t i = 0; i < after.realIndexes.size(); ++i)
+      EXPECT_GT(after.realIndexes[i].rowCount, countsBefore[i]);
     auto rows = ReadAll(*db, k.table, ReadOptions{true});
     ASSERT_EQ(rows.size(), before.size() + added);
     ExpectNoLostPages(*db, known);
@@ -435,7 +469,9 @@ TEST(WideTable, AccessMadeWideTablesWithIndexesTakeRows) {
       testing::RunResult csv = testing::RunCommand({"mdb-export", "-R", "<row>\\n", path, k.table});
       EXPECT_EQ(csv.status, 0) << csv.err;
       std::size_t count = 0;
-      for (std::size_t at = csv.out.find("<row>"); at != std::string::npos; at = csv.out.find("<row>", at + 1)) ++count;
+      for (std::size_t at = csv.out.find("<row>"); at != std::string::npos;
+           at = csv.out.find("<row>", at + 1))
+        ++count;
       EXPECT_EQ(count, rows.size() + 1);
     }
     EXPECT_EQ(CopyTable(*db, k.table, "Wide Copy"), rows.size());

@@ -5,9 +5,9 @@
 #include <map>
 #include <string>
 
+#include "corpus_files.h"
 #include "engine/core/error.h"
 #include "engine/jet/crypto/encryption.h"
-#include "corpus_files.h"
 
 namespace qv::jet::crypto::test {
 namespace {
@@ -39,7 +39,8 @@ std::string CheckJetPage(std::span<const std::uint8_t> p, std::uint32_t pageCoun
     }
     case 0x02:  // table definition: Jet3 marks it "VC"; ACE/Jet4 keep the free space there
       if (jet3 ? (p[2] != 'V' || p[3] != 'C') : LoadU16(&p[2]) > size) return "bad table definition header";
-      if (LoadU32(&p[4]) != 0 && !inFile(LoadU32(&p[4]))) return "table definition continues outside the file";
+      if (LoadU32(&p[4]) != 0 && !inFile(LoadU32(&p[4])))
+        return "table definition continues outside the file";
       return {};
     case 0x03:
     case 0x04:  // index node and leaf
@@ -66,7 +67,8 @@ class EncryptedCorpusTest : public ::testing::TestWithParam<CorpusFile> {
   }
 
   std::span<const std::uint8_t> Page(std::uint32_t n) const {
-    return std::span<const std::uint8_t>(file_).subspan(std::size_t{n} * GetParam().pageSize, GetParam().pageSize);
+    return std::span<const std::uint8_t>(file_).subspan(std::size_t{n} * GetParam().pageSize,
+                                                        GetParam().pageSize);
   }
   bool jet3() const { return GetParam().pageSize == 2048; }
 
@@ -204,7 +206,8 @@ TEST(EncryptedTwins, DecryptedPagesMatchTheUnencryptedCopy) {
     std::size_t common = std::min(file.size(), twin.size()) / f.pageSize;
     std::size_t identical = 0;
     for (std::size_t n = 1; n < common; ++n) {
-      Bytes page(file.begin() + std::ptrdiff_t(n * f.pageSize), file.begin() + std::ptrdiff_t((n + 1) * f.pageSize));
+      Bytes page(file.begin() + std::ptrdiff_t(n * f.pageSize),
+                 file.begin() + std::ptrdiff_t((n + 1) * f.pageSize));
       codec->DecryptPage(static_cast<std::uint32_t>(n), page);
       if (std::equal(page.begin(), page.end(), twin.begin() + std::ptrdiff_t(n * f.pageSize))) ++identical;
     }
@@ -214,10 +217,11 @@ TEST(EncryptedTwins, DecryptedPagesMatchTheUnencryptedCopy) {
 }
 
 TEST(UnencryptedCorpus, OpenReturnsNoCodec) {
-  for (const char* path : {"mdb-reader/test/password/data/V2010_no-password.accdb",
-                           "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb",
-                           "jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V1997/testV1997.mdb",
-                           "mdb-reader/test/password/data/V2003_with-password.mdb"}) {
+  for (const char* path :
+       {"mdb-reader/test/password/data/V2010_no-password.accdb",
+        "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2019.accdb",
+        "jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V1997/testV1997.mdb",
+        "mdb-reader/test/password/data/V2003_with-password.mdb"}) {
     Bytes file = ReadFileBytes(CorpusPath(path));
     ASSERT_GE(file.size(), 4096u) << path;
     std::span<const std::uint8_t> page0(file.data(), 4096);

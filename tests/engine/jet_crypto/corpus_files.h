@@ -24,7 +24,9 @@ struct CorpusFile {
 };
 
 // Names the file in test output instead of dumping the struct's bytes.
-inline void PrintTo(const CorpusFile& file, std::ostream* os) { *os << file.path; }
+inline void PrintTo(const CorpusFile& file, std::ostream* os) {
+  *os << file.path;
+}
 
 inline const std::vector<CorpusFile>& EncryptedCorpus() {
   static const std::vector<CorpusFile> files = {

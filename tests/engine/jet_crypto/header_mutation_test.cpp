@@ -34,14 +34,16 @@ void TryOpen(std::span<const std::uint8_t> page0, const std::string& password, s
     ++outcome.opened;
   } catch (const Error& e) {
     outcome.errorNumbers.insert(e.number());
-    EXPECT_TRUE(e.number() == errc::kWrongPassword || e.number() == errc::kCorrupt || e.number() == errc::kEncrypted)
+    EXPECT_TRUE(e.number() == errc::kWrongPassword || e.number() == errc::kCorrupt ||
+                e.number() == errc::kEncrypted)
         << label << ": " << e.number() << " " << e.description();
     // (Some corpus passwords are the word "password", which the texts themselves use.)
     if (password != "password") {
       EXPECT_EQ(e.description().find(password), std::string::npos) << label << ": the password leaked";
     }
     if (e.number() == errc::kCorrupt) {
-      EXPECT_NE(e.where().find("mutated.accdb, page 0, offset 0x"), std::string::npos) << label << ": " << e.where();
+      EXPECT_NE(e.where().find("mutated.accdb, page 0, offset 0x"), std::string::npos)
+          << label << ": " << e.where();
     }
   } catch (const std::exception& e) {
     ADD_FAILURE() << label << ": not a qv::Error: " << e.what();
@@ -71,18 +73,20 @@ TEST_P(HeaderMutationTest, EveryMutationGivesACodecOrACleanError) {
     offsets.push_back(kVersionOffset);
     for (std::size_t off = kEncodingKeyOffset; off < kEncodingKeyOffset + 4; ++off) offsets.push_back(off);
   }
-  for (std::size_t off = kCryptInfoOffset; off < infoEnd; off += (off < kCryptInfoOffset + 12 ? 1 : GetParam().stride)) {
+  for (std::size_t off = kCryptInfoOffset; off < infoEnd;
+       off += (off < kCryptInfoOffset + 12 ? 1 : GetParam().stride)) {
     offsets.push_back(off);
   }
   for (std::size_t off : offsets) {
     std::vector<std::uint8_t> values = {std::uint8_t{0xff}, static_cast<std::uint8_t>(page0[off] ^ 0x01)};
-    if (!GetParam().slow) values.insert(values.end(), {std::uint8_t{0x00}, std::uint8_t{'9'}, std::uint8_t{'<'}});
+    if (!GetParam().slow)
+      values.insert(values.end(), {std::uint8_t{0x00}, std::uint8_t{'9'}, std::uint8_t{'<'}});
     for (std::uint8_t value : values) {
       Bytes mutated = page0;
       if (mutated[off] == value) continue;
       mutated[off] = value;
-      TryOpen(mutated, password, 4096, path + " offset " + std::to_string(off) + " = " + std::to_string(value),
-              outcome);
+      TryOpen(mutated, password, 4096,
+              path + " offset " + std::to_string(off) + " = " + std::to_string(value), outcome);
     }
   }
   // The structure's length word at its extremes.
@@ -102,20 +106,21 @@ TEST_P(HeaderMutationTest, EveryMutationGivesACodecOrACleanError) {
   EXPECT_TRUE(outcome.errorNumbers.count(errc::kWrongPassword)) << path;
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, HeaderMutationTest,
-                         ::testing::Values(MutationCase{"jackcessencrypt/src/test/data/db-nonstandard.accdb", 1, false},
-                                           MutationCase{"jackcessencrypt/src/test/data/db2007-oldenc.accdb", 1, false},
-                                           MutationCase{"ucanaccess/src/main/resources/password-protected.accdb", 1, false},
-                                           MutationCase{"jackcessencrypt/src/test/data/db2007-enc.accdb", 31, true},
-                                           MutationCase{"jackcessencrypt/src/test/data/db2013-enc.accdb", 67, true}),
-                         [](const ::testing::TestParamInfo<MutationCase>& param) {
-                           std::string name = param.param.path;
-                           name = name.substr(name.rfind('/') + 1);
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, HeaderMutationTest,
+    ::testing::Values(MutationCase{"jackcessencrypt/src/test/data/db-nonstandard.accdb", 1, false},
+                      MutationCase{"jackcessencrypt/src/test/data/db2007-oldenc.accdb", 1, false},
+                      MutationCase{"ucanaccess/src/main/resources/password-protected.accdb", 1, false},
+                      MutationCase{"jackcessencrypt/src/test/data/db2007-enc.accdb", 31, true},
+                      MutationCase{"jackcessencrypt/src/test/data/db2013-enc.accdb", 67, true}),
+    [](const ::testing::TestParamInfo<MutationCase>& param) {
+      std::string name = param.param.path;
+      name = name.substr(name.rfind('/') + 1);
+      for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      return name;
+    });
 
 TEST(HeaderMutation, RandomDamageAcrossTheStructure) {
   // A fixed pseudo-random sequence (no seed from the clock, so failures replay) of multi-byte

@@ -1,6 +1,8 @@
 // The OpenSSL wrappers against published test vectors, the descriptor's base64, and the one
 // scheme no corpus database uses (ECMA-376 standard AES) against a fixture made by a separate
 // implementation (data/make_standard_aes.py: Python hashlib and the openssl command).
+#include "engine/jet/crypto/primitives.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +11,6 @@
 #include "engine/core/error.h"
 #include "engine/jet/crypto/agile_descriptor.h"
 #include "engine/jet/crypto/encryption.h"
-#include "engine/jet/crypto/primitives.h"
 
 namespace qv::jet::crypto::test {
 namespace {
@@ -25,13 +26,15 @@ std::span<const std::uint8_t> Text(std::string_view s) {
 }
 
 TEST(Primitives, DigestsMatchPublishedVectors) {
-  EXPECT_EQ(ToHex(Digest(HashAlgorithm::kSha1, {Text("abc")}).span()), "a9993e364706816aba3e25717850c26c9cd0d89d");
+  EXPECT_EQ(ToHex(Digest(HashAlgorithm::kSha1, {Text("abc")}).span()),
+            "a9993e364706816aba3e25717850c26c9cd0d89d");
   // Parts are concatenated.
   EXPECT_EQ(ToHex(Digest(HashAlgorithm::kSha1, {Text("a"), Text(""), Text("bc")}).span()),
             "a9993e364706816aba3e25717850c26c9cd0d89d");
   EXPECT_EQ(ToHex(Digest(HashAlgorithm::kSha256, {Text("abc")}).span()),
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(ToHex(Digest(HashAlgorithm::kSha512, {Text("abc")}).span()).substr(0, 32), "ddaf35a193617abacc417349ae204131");
+  EXPECT_EQ(ToHex(Digest(HashAlgorithm::kSha512, {Text("abc")}).span()).substr(0, 32),
+            "ddaf35a193617abacc417349ae204131");
   EXPECT_EQ(DigestSize(HashAlgorithm::kSha384), 48u);
 }
 

@@ -4,7 +4,6 @@
 // be what the next read sees; and closing a connection while the worker is busy must end cleanly.
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -36,7 +35,8 @@ struct DecryptCounts {
 
 class CountingCipher final : public PageCipher {
  public:
-  CountingCipher(std::unique_ptr<PageCipher> inner, DecryptCounts& counts) : inner_(std::move(inner)), counts_(counts) {}
+  CountingCipher(std::unique_ptr<PageCipher> inner, DecryptCounts& counts)
+      : inner_(std::move(inner)), counts_(counts) {}
   void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
     {
       std::lock_guard lock(counts_.mu);
@@ -44,7 +44,9 @@ class CountingCipher final : public PageCipher {
     }
     inner_->DecryptPage(pageNo, page);
   }
-  void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override { inner_->EncryptPage(pageNo, page); }
+  void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
+    inner_->EncryptPage(pageNo, page);
+  }
 
  private:
   std::unique_ptr<PageCipher> inner_;
@@ -164,7 +166,8 @@ TEST(BackgroundDecrypt, ServesTheBytesOfOneThreadInAnyOrderDecryptingEachPageOnc
         got = ReadPages(*db, order);
       }
       ASSERT_EQ(got.size(), order.size());
-      for (std::size_t i = 0; i < order.size(); ++i) EXPECT_TRUE(got[i] == expected[order[i] - 1]) << "page " << order[i];
+      for (std::size_t i = 0; i < order.size(); ++i)
+        EXPECT_TRUE(got[i] == expected[order[i] - 1]) << "page " << order[i];
       for (const auto& [page, times] : counts.times) EXPECT_EQ(times, 1) << "page " << page;
       EXPECT_EQ(counts.times.size(), count - 1u);  // every page, none left unread by the reader
     }
@@ -175,7 +178,7 @@ TEST(BackgroundDecrypt, ServesTheBytesOfOneThreadInAnyOrderDecryptingEachPageOnc
 TEST(BackgroundDecrypt, DamagedPageFailsWithTheSameError) {
   ScratchDir dir;
   for (const char* rel : {"mdb-reader/test/encryption/data/office-agile-4.2.accdb",  // RC4 CryptoAPI
-                          "jackcessencrypt/src/test/data/db2007-enc.accdb"}) {      // agile AES
+                          "jackcessencrypt/src/test/data/db2007-enc.accdb"}) {       // agile AES
     SCOPED_TRACE(rel);
     const std::string password = Passwords().at(rel);
     // A data page of a user table in the middle of the file, stored again with a row count that
@@ -192,7 +195,8 @@ TEST(BackgroundDecrypt, DamagedPageFailsWithTheSameError) {
           userTables.insert(entry.tablePage());
       std::vector<std::uint32_t> data;
       for (std::uint32_t n = 1; n < count; ++n)
-        if (auto page = db->pages().ReadPage(n); (*page)[0] == 0x01 && userTables.count(LoadU32(page->data() + 4)))
+        if (auto page = db->pages().ReadPage(n);
+            (*page)[0] == 0x01 && userTables.count(LoadU32(page->data() + 4)))
           data.push_back(n);
       ASSERT_FALSE(data.empty());
       victim = data[data.size() / 2];
@@ -312,7 +316,8 @@ TEST(BackgroundDecrypt, PageWrittenBetweenReadsIsWhatTheNextReadSees) {
     auto after = ReadPages(*db, Sequential(1, count));
     ASSERT_EQ(after.size(), before.size());
     for (std::uint32_t n = 1; n < count; ++n)
-      EXPECT_TRUE(after[n - 1] == (n == target ? content : before[n - 1])) << "connection " << connection << " page " << n;
+      EXPECT_TRUE(after[n - 1] == (n == target ? content : before[n - 1]))
+          << "connection " << connection << " page " << n;
     db.reset();
   }
 }

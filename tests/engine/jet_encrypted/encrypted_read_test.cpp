@@ -4,10 +4,9 @@
 // are checked against the rows their authors' own tests give. A wrong or missing password must
 // give 3031 and nothing else: no table, no value, no password in the error text.
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -34,7 +33,8 @@ using namespace qv::jet::testing;
 // The password-protected files the oracle cannot open (INDEX.md and the oracle README): agile
 // AES-128/SHA-1, RC4 CryptoAPI with flags 0x4 and the non-standard provider.
 bool OracleCannotOpen(const std::string& rel) {
-  return rel.find("db2007-enc.accdb") != std::string::npos || rel.find("db2007-oldenc.accdb") != std::string::npos ||
+  return rel.find("db2007-enc.accdb") != std::string::npos ||
+         rel.find("db2007-oldenc.accdb") != std::string::npos ||
          rel.find("db-nonstandard.accdb") != std::string::npos;
 }
 
@@ -77,7 +77,8 @@ class ProtectedFile : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ProtectedFile, ReadsTheSameAsMdbReader) {
   const std::string rel = GetParam();
-  if (OracleCannotOpen(rel)) GTEST_SKIP() << "mdb-reader cannot open it; see KnownRowsOfFilesTheOracleCannotOpen";
+  if (OracleCannotOpen(rel))
+    GTEST_SKIP() << "mdb-reader cannot open it; see KnownRowsOfFilesTheOracleCannotOpen";
   const std::string path = CorpusDir() + "/" + rel;
   const std::string password = Passwords()[rel];
   if (!qv::testing::OracleAvailable(qv::testing::Oracle::kMdbReader)) return;
@@ -163,7 +164,8 @@ TEST_P(ProtectedFile, WrongOrMissingPasswordGives3031AndRevealsNothing) {
   // The error text names the file and says that the password is wrong; it is the same whatever
   // wrong password was given, so it carries nothing of it, and it names no table.
   std::string first;
-  for (const std::string& wrong : std::vector<std::string>{"", password + "x", "Zq7-not-it", "wrong-password"}) {
+  for (const std::string& wrong :
+       std::vector<std::string>{"", password + "x", "Zq7-not-it", "wrong-password"}) {
     SCOPED_TRACE("password '" + wrong + "'");
     std::string text;
     EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, WithPassword(wrong)); }, &text), errc::kWrongPassword);
@@ -184,7 +186,8 @@ TEST_P(ProtectedFile, WrongOrMissingPasswordGives3031AndRevealsNothing) {
   }
   // Nor the right one (outside the file's path, which may contain the same word), unless it is
   // the word the message itself uses.
-  for (auto at = first.find(path); at != std::string::npos; at = first.find(path)) first.erase(at, path.size());
+  for (auto at = first.find(path); at != std::string::npos; at = first.find(path))
+    first.erase(at, path.size());
   if (password != "password") {
     EXPECT_EQ(first.find(password), std::string::npos) << first;
   }
@@ -326,8 +329,8 @@ namespace {
 // Damaged encryption headers, through the whole open path: a copy of each scheme's file with one
 // byte of the encryption header changed (every 5th byte of its first 640) opens with the right
 // password or gives a clean qv::Error (3031 wrong password, 3049 damaged, 3251 or 3033 for
-// parameters no Access version writes, such as an unknown chaining mode); a file that opens reads its tables or
-// gives a clean error, never a crash or a hang.
+// parameters no Access version writes, such as an unknown chaining mode); a file that opens reads its tables
+// or gives a clean error, never a crash or a hang.
 TEST(DamagedEncryptionHeader, GivesACleanErrorThroughTheEngine) {
   const std::vector<std::pair<std::string, std::string>> files = {
       {"mdb-reader/test/encryption/data/office-agile-4.2.accdb", "password"},
@@ -345,7 +348,8 @@ TEST(DamagedEncryptionHeader, GivesACleanErrorThroughTheEngine) {
     for (std::size_t offset = 0x299; offset < 0x299 + 640 && offset < 4096; offset += 5) {
       std::vector<char> bytes = original;
       bytes[offset] = static_cast<char>(bytes[offset] ^ 0x5a);
-      const std::string path = (dir / (std::to_string(offset) + "_" + std::filesystem::path(rel).filename().string())).string();
+      const std::string path =
+          (dir / (std::to_string(offset) + "_" + std::filesystem::path(rel).filename().string())).string();
       {
         std::ofstream out(path, std::ios::binary);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

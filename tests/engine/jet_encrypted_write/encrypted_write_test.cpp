@@ -38,8 +38,8 @@
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
-#include "support/oracles.h"
 #include "oracle_json.h"
+#include "support/oracles.h"
 #include "test_support.h"
 
 namespace qv::jet {
@@ -107,10 +107,13 @@ std::vector<Row> ReadAll(Database& db, const std::string& table) {
   for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
     if (!(actual[i] == expected[i])) {
       std::string a, e;
-      for (const auto& v : actual[i]) a += (std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<other>") + " | ";
-      for (const auto& v : expected[i]) e += (std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<other>") + " | ";
-      return ::testing::AssertionFailure() << "row " << i << " of " << actual.size() << " (expected " << expected.size()
-                                           << " rows) differs: " << a << " instead of " << e;
+      for (const auto& v : actual[i])
+        a += (std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<other>") + " | ";
+      for (const auto& v : expected[i])
+        e += (std::holds_alternative<std::string>(v) ? std::get<std::string>(v) : "<other>") + " | ";
+      return ::testing::AssertionFailure()
+             << "row " << i << " of " << actual.size() << " (expected " << expected.size()
+             << " rows) differs: " << a << " instead of " << e;
     }
   }
   if (actual.size() != expected.size())
@@ -120,18 +123,22 @@ std::vector<Row> ReadAll(Database& db, const std::string& table) {
 
 // The same for rows of text or NULL in any order: a table has none, and rows added after a drop
 // go to the pages the drop gave back, which may come before the table's other pages.
-::testing::AssertionResult SameTextRowsAnyOrder(const std::vector<Row>& actual, const std::vector<Row>& expected) {
+::testing::AssertionResult SameTextRowsAnyOrder(const std::vector<Row>& actual,
+                                                const std::vector<Row>& expected) {
   auto keys = [](const std::vector<Row>& rows) {
     std::vector<std::string> out;
     for (const auto& row : rows) {
       std::string k;
-      for (const auto& v : row) k += (std::holds_alternative<std::string>(v) ? "s" + std::get<std::string>(v) : "n") + '\x1f';
+      for (const auto& v : row)
+        k += (std::holds_alternative<std::string>(v) ? "s" + std::get<std::string>(v) : "n") + '\x1f';
       out.push_back(k);
     }
     std::sort(out.begin(), out.end());
     return out;
   };
-  if (keys(actual) != keys(expected)) return ::testing::AssertionFailure() << "the rows differ (" << actual.size() << " rows, expected " << expected.size() << ")";
+  if (keys(actual) != keys(expected))
+    return ::testing::AssertionFailure()
+           << "the rows differ (" << actual.size() << " rows, expected " << expected.size() << ")";
   return ::testing::AssertionSuccess();
 }
 
@@ -154,15 +161,20 @@ std::vector<std::string> ProtectedFiles() {
   return files;
 }
 
-std::string Ext(const std::string& rel) { return fs::path(rel).extension().string(); }
+std::string Ext(const std::string& rel) {
+  return fs::path(rel).extension().string();
+}
 
 // The protected files mdb-reader cannot open (its README and the corpus INDEX.md).
 bool OracleCannotOpen(const std::string& rel) {
-  return rel.find("db2007-enc.accdb") != std::string::npos || rel.find("db2007-oldenc.accdb") != std::string::npos ||
+  return rel.find("db2007-enc.accdb") != std::string::npos ||
+         rel.find("db2007-oldenc.accdb") != std::string::npos ||
          rel.find("db-nonstandard.accdb") != std::string::npos;
 }
 
-bool HaveMdbTools() { return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbTools); }
+bool HaveMdbTools() {
+  return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbTools);
+}
 
 std::string OurDump(Database& db, const std::vector<std::string>& tables) {
   std::string out = "{\n \"tables\": [\n";
@@ -233,7 +245,8 @@ int CheckChangedPages(const Bytes& before, const Bytes& after, const std::string
   int changed = 0;
   for (std::size_t n = 1; n < after.size() / kPage; ++n) {
     auto now = PageOf(after, n);
-    if ((n + 1) * kPage <= before.size() && std::equal(now.begin(), now.end(), PageOf(before, n).begin())) continue;
+    if ((n + 1) * kPage <= before.size() && std::equal(now.begin(), now.end(), PageOf(before, n).begin()))
+      continue;
     ++changed;
     Bytes plain(now.begin(), now.end());
     if (codec) codec->DecryptPage(static_cast<std::uint32_t>(n), plain);
@@ -272,7 +285,8 @@ TEST_P(ProtectedCopy, DropCheckpointAndReadBackWithThePassword) {
       auto names = other->UserTableNames();
       EXPECT_EQ(std::count(names.begin(), names.end(), dropped), 0);
       if (!password.empty()) {
-        EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, WithPassword(password + "x")); }), errc::kWrongPassword);
+        EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, WithPassword(password + "x")); }),
+                  errc::kWrongPassword);
       }
     }
   }  // the last connection closes: checkpoint
@@ -317,7 +331,8 @@ TEST_P(ProtectedCopy, DropCheckpointAndReadBackWithThePassword) {
 
 std::string TestName(const ::testing::TestParamInfo<std::string>& info) {
   std::string n;
-  for (char c : fs::path(info.param).stem().string()) n.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
+  for (char c : fs::path(info.param).stem().string())
+    n.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '_');
   return n;
 }
 
@@ -333,7 +348,8 @@ Bytes BehindDonor(const Bytes& plain, const Bytes& donor, const std::string& pas
   std::copy(donor.begin(), donor.begin() + kPage, out.begin());
   if (auto codec = CodecOf(donor, password)) {
     for (std::size_t n = 1; n < out.size() / kPage; ++n)
-      codec->EncryptPage(static_cast<std::uint32_t>(n), std::span<std::uint8_t>(out.data() + n * kPage, kPage));
+      codec->EncryptPage(static_cast<std::uint32_t>(n),
+                         std::span<std::uint8_t>(out.data() + n * kPage, kPage));
   }
   return out;
 }
@@ -342,10 +358,14 @@ Bytes BehindDonor(const Bytes& plain, const Bytes& donor, const std::string& pas
 std::string PlainFileLike(const Bytes& donor, const char* stem) {
   const std::string base = "jackcess/src/test/data/";
   switch (donor[0x14]) {
-    case 1: return base + "V2003/" + stem + "V2003.mdb";
-    case 2: return base + "V2007/" + stem + "V2007.accdb";
-    case 3: return base + "V2010/" + stem + "V2010.accdb";
-    default: return {};
+    case 1:
+      return base + "V2003/" + stem + "V2003.mdb";
+    case 2:
+      return base + "V2007/" + stem + "V2007.accdb";
+    case 3:
+      return base + "V2010/" + stem + "V2010.accdb";
+    default:
+      return {};
   }
 }
 
@@ -371,7 +391,8 @@ const std::string kStandardAesPassword =
     std::string("Qv-\xc3\x84\xc3\xb6\xe2\x82\xac\xf0\x9d\x84\x9e") + std::string(290, 'x');
 
 Bytes StandardAesDonor() {
-  const Bytes fixture = ReadBytes(std::string(QV_SOURCE_DIR) + "/tests/engine/jet_crypto/data/standard_aes.bin");
+  const Bytes fixture =
+      ReadBytes(std::string(QV_SOURCE_DIR) + "/tests/engine/jet_crypto/data/standard_aes.bin");
   Bytes page0 = ReadBytes(CorpusDir() + "/jackcess/src/test/data/V2010/queryTestV2010.accdb");
   page0.resize(kPage);
   const std::array<std::uint8_t, 4> maskKey = {0xc7, 0xda, 0x39, 0x6b};
@@ -379,10 +400,12 @@ Bytes StandardAesDonor() {
   Bytes fixtureArea(fixture.begin() + 0x18, fixture.begin() + 0x18 + 128);
   Rc4Apply(maskKey, masked);
   Rc4Apply(maskKey, fixtureArea);
-  std::copy(fixtureArea.begin() + (0x3e - 0x18), fixtureArea.begin() + (0x42 - 0x18), masked.begin() + (0x3e - 0x18));
+  std::copy(fixtureArea.begin() + (0x3e - 0x18), fixtureArea.begin() + (0x42 - 0x18),
+            masked.begin() + (0x3e - 0x18));
   Rc4Apply(maskKey, masked);
   const std::size_t length = 2 + LoadU16(fixture.data() + 0x299);
-  std::copy(fixture.begin() + 0x299, fixture.begin() + 0x299 + static_cast<std::ptrdiff_t>(length), page0.begin() + 0x299);
+  std::copy(fixture.begin() + 0x299, fixture.begin() + 0x299 + static_cast<std::ptrdiff_t>(length),
+            page0.begin() + 0x299);
   return page0;
 }
 
@@ -461,7 +484,8 @@ TEST_P(BehindEveryProtection, InsertDropRefillAndReadBack) {
   if (!password.empty()) {
     // (Changed at the front: the standard AES fixture's password is longer than the 255 UTF-16
     // units Access keeps.)
-    EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, WithPassword("x" + password)); }), errc::kWrongPassword);
+    EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, WithPassword("x" + password)); }),
+              errc::kWrongPassword);
   }
   // mdb-reader does not implement standard AES (its README).
   if (!OracleCannotOpen(donorRel) && !standardAes) ExpectOracleAgrees(path, password);
@@ -486,8 +510,10 @@ Row ModelRow(std::uint64_t i, std::size_t columns) {
   r[2] = static_cast<double>(i) / 4.0;
   for (std::size_t c = 3; c < columns; ++c) {
     if ((i + c) % 5 == 0) continue;
-    if (c == 9) r[c] = static_cast<double>(i) * 1.5;
-    else r[c] = "row " + std::to_string(i) + " col " + std::to_string(c) + std::string((i * c) % 180, 'x');
+    if (c == 9)
+      r[c] = static_cast<double>(i) * 1.5;
+    else
+      r[c] = "row " + std::to_string(i) + " col " + std::to_string(c) + std::string((i * c) % 180, 'x');
   }
   return r;
 }
@@ -499,7 +525,8 @@ struct Killed {
 
 // Forks a writer that inserts ModelRows into jobDB1 of `path`, checkpointing every few pages, and
 // ends the process at the `killAt`-th checkpoint step (or the `killAt`-th step named `step`).
-Killed RunKilledWriter(const std::string& path, const std::string& password, int killAt, const char* step = nullptr) {
+Killed RunKilledWriter(const std::string& path, const std::string& password, int killAt,
+                       const char* step = nullptr) {
   const std::string progress = path + ".progress";
   pid_t child = ::fork();
   if (child < 0) {
@@ -534,7 +561,8 @@ Killed RunKilledWriter(const std::string& path, const std::string& password, int
   ::waitpid(child, &status, 0);
   Killed out;
   EXPECT_TRUE(WIFEXITED(status));
-  EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 3) << "writer status " << WEXITSTATUS(status);
+  EXPECT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 3)
+      << "writer status " << WEXITSTATUS(status);
   out.finished = WEXITSTATUS(status) == 3;
   std::ifstream in(progress);
   for (unsigned long long n; in >> n;) out.checkpointRows.push_back(n);
@@ -543,7 +571,8 @@ Killed RunKilledWriter(const std::string& path, const std::string& password, int
 
 // After a kill inside checkpoint k, the file holds exactly the rows of checkpoint k - 1.
 void ExpectLastCheckpoint(const std::string& path, const std::string& password, const Killed& k) {
-  const std::uint64_t expected = k.checkpointRows.size() >= 2 ? k.checkpointRows[k.checkpointRows.size() - 2] : 0;
+  const std::uint64_t expected =
+      k.checkpointRows.size() >= 2 ? k.checkpointRows[k.checkpointRows.size() - 2] : 0;
   auto db = Database::Open(path, WithPassword(password));
   EXPECT_FALSE(fs::exists(path + "-journal"));
   auto rows = ReadAll(*db, "jobDB1");
@@ -562,7 +591,7 @@ const Kind kCrashKinds[] = {
     {"mdb-reader/test/encryption/data/office-agile-4.2.accdb", "password"},  // RC4 CryptoAPI
     {"jackcessencrypt/src/test/data/db2013-enc.accdb", "1234"},              // agile AES-256/SHA-512
     {"jackcessencrypt/src/test/data/db-nonstandard.accdb", "password"},      // non-standard AES
-    {"jackcessencrypt/src/test/data/db-enc.mdb", ""},                         // Jet4 RC4 page encoding
+    {"jackcessencrypt/src/test/data/db-enc.mdb", ""},                        // Jet4 RC4 page encoding
 };
 
 std::string PrepareCrashFile(const Scratch& dir, const Kind& kind, int round) {
@@ -622,7 +651,8 @@ TEST(EncryptedCrashSafety, JournalHoldsThePagesAsStored) {
       Bytes plain(stored.begin(), stored.end());
       codec->DecryptPage(n, plain);
       EXPECT_TRUE(LooksLikeAJetPage(plain)) << "page " << n;
-      EXPECT_FALSE(std::equal(plain.begin(), plain.end(), stored.begin())) << "page " << n << " is kept in clear";
+      EXPECT_FALSE(std::equal(plain.begin(), plain.end(), stored.begin()))
+          << "page " << n << " is kept in clear";
     }
     ExpectLastCheckpoint(path, kind.password, k);
   }

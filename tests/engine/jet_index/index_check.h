@@ -44,8 +44,8 @@ class TreeChecker {
         std::uint32_t wantPrev = i == 0 ? 0 : pages[i - 1].number;
         std::uint32_t wantNext = i + 1 == pages.size() ? 0 : pages[i + 1].number;
         if (pages[i].previous != wantPrev || pages[i].next != wantNext)
-          Problem("page " + std::to_string(pages[i].number) + " links " + std::to_string(pages[i].previous) + "/" +
-                  std::to_string(pages[i].next) + ", expected " + std::to_string(wantPrev) + "/" +
+          Problem("page " + std::to_string(pages[i].number) + " links " + std::to_string(pages[i].previous) +
+                  "/" + std::to_string(pages[i].next) + ", expected " + std::to_string(wantPrev) + "/" +
                   std::to_string(wantNext));
       }
     }
@@ -88,7 +88,10 @@ class TreeChecker {
     if (t.type == 0x04) {
       if (t.tail != 0) Problem("leaf " + std::to_string(n) + " has a tail");
       for (const Bytes& e : t.entries) {
-        if (e.size() < 4) { Problem("short leaf entry"); continue; }
+        if (e.size() < 4) {
+          Problem("short leaf entry");
+          continue;
+        }
         report_.entries.push_back({Bytes(e.begin(), e.end() - 4), PointerAt(e, e.size() - 4), n});
       }
       if (!t.entries.empty()) max = t.entries.back();
@@ -100,7 +103,8 @@ class TreeChecker {
       return;
     }
     if (t.entries.empty()) Problem("node " + std::to_string(n) + " without entries");
-    if (t.entries.size() >= 2 && t.tail == 0) Problem("node " + std::to_string(n) + " has children but no tail");
+    if (t.entries.size() >= 2 && t.tail == 0)
+      Problem("node " + std::to_string(n) + " has children but no tail");
     for (const Bytes& e : t.entries) {
       Bytes childMax;
       Walk(LoadU32BE(e.data() + e.size() - 4), level + 1, childMax);

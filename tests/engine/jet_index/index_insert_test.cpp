@@ -2,14 +2,14 @@
 // entry per live row, with the key recomputed from the row, in a tree the checker accepts; unique
 // indexes refuse duplicates without leaving anything behind; mdbtools and mdb-reader still read
 // every table.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
-
-#include <gtest/gtest.h>
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
@@ -30,35 +30,49 @@ using testing::ScratchDir;
 
 qv::Value ValueFor(const ColumnDef& c, int i) {
   switch (c.type) {
-    case col_type::kBoolean: return i % 2 == 0;
-    case col_type::kByte: return std::int64_t{i % 256};
-    case col_type::kInt16: return std::int64_t{(i * 37) % 30000 - 15000};
+    case col_type::kBoolean:
+      return i % 2 == 0;
+    case col_type::kByte:
+      return std::int64_t{i % 256};
+    case col_type::kInt16:
+      return std::int64_t{(i * 37) % 30000 - 15000};
     case col_type::kInt32:
       if (c.autoLong()) return std::monostate{};
       return std::int64_t{i * 1000 + 7 - 200000};
-    case col_type::kBigInt: return std::int64_t{i} * 1000000007LL;
-    case col_type::kCurrency: return Currency{i * 12345LL - 999999};
-    case col_type::kSingle: return i * 1.5 - 100.0;
-    case col_type::kDouble: return i * -2.25 + 17.0;
-    case col_type::kDateTime: return Timestamp{1890 + i % 200, static_cast<std::uint8_t>(1 + i % 12),
-                                               static_cast<std::uint8_t>(1 + i % 28), static_cast<std::uint8_t>(i % 24)};
+    case col_type::kBigInt:
+      return std::int64_t{i} * 1000000007LL;
+    case col_type::kCurrency:
+      return Currency{i * 12345LL - 999999};
+    case col_type::kSingle:
+      return i * 1.5 - 100.0;
+    case col_type::kDouble:
+      return i * -2.25 + 17.0;
+    case col_type::kDateTime:
+      return Timestamp{1890 + i % 200, static_cast<std::uint8_t>(1 + i % 12),
+                       static_cast<std::uint8_t>(1 + i % 28), static_cast<std::uint8_t>(i % 24)};
     case col_type::kText: {
-      static const char* words[] = {"Zoë", "o'Brien", "Jean-Luc", "ÅSA", "müller", "Smith", "smith ", "Ça va", "x"};
+      static const char* words[] = {"Zoë",   "o'Brien", "Jean-Luc", "ÅSA", "müller",
+                                    "Smith", "smith ",  "Ça va",    "x"};
       std::string s = std::string(words[i % 9]) + " " + std::to_string(i * 7919 % 10007);
       std::size_t max = c.length / 2;
       if (s.size() > max) s = std::to_string(i).substr(0, max);
       return s;
     }
-    case col_type::kMemo: return std::string(i % 3 == 0 ? 600 : 20, static_cast<char>('a' + i % 26));
-    case col_type::kBinary: return Bytes{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 0x42};
-    case col_type::kOle: return Bytes(40, static_cast<std::uint8_t>(i));
+    case col_type::kMemo:
+      return std::string(i % 3 == 0 ? 600 : 20, static_cast<char>('a' + i % 26));
+    case col_type::kBinary:
+      return Bytes{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8), 0x42};
+    case col_type::kOle:
+      return Bytes(40, static_cast<std::uint8_t>(i));
     case col_type::kGuid: {
       Guid g;
       for (std::size_t k = 0; k < 16; ++k) g.bytes[k] = static_cast<std::uint8_t>(i * 31 + k * 7);
       return g;
     }
-    case col_type::kNumeric: return Decimal{std::to_string(i % 100)};
-    default: return std::monostate{};
+    case col_type::kNumeric:
+      return Decimal{std::to_string(i % 100)};
+    default:
+      return std::monostate{};
   }
 }
 
@@ -108,13 +122,15 @@ TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
         ++tables;
         auto distinctKeys = [&](std::size_t ri) {
           std::set<Bytes> keys;
-          for (const auto& e : ReadIndexEntries(db->pages(), db->ReadDefinition(name), ri)) keys.insert(e.key);
+          for (const auto& e : ReadIndexEntries(db->pages(), db->ReadDefinition(name), ri))
+            keys.insert(e.key);
           return keys.size();
         };
         std::vector<std::pair<std::uint32_t, std::size_t>> countsBefore;
         for (std::size_t ri = 0; ri < ins->definition().realIndexes.size(); ++ri)
           countsBefore.push_back({db->ReadDefinition(name).realIndexes[ri].rowCount, distinctKeys(ri)});
-        const int n = name == "Table1" && std::string(rel).find("compIndex") != std::string::npos ? 1500 : 150;
+        const int n =
+            name == "Table1" && std::string(rel).find("compIndex") != std::string::npos ? 1500 : 150;
         for (int i = 0; i < n; ++i) {
           Row row;
           for (const auto& c : ins->definition().columns) row.push_back(ValueFor(c, i));
@@ -148,7 +164,8 @@ TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
       CheckIndexesAgainstRows(*db, name, checked);
       if (testing::HaveMdbTools()) {
         int st = 0;
-        std::string out = testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(name) + " 2>&1", &st);
+        std::string out =
+            testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(name) + " 2>&1", &st);
         EXPECT_EQ(st, 0) << name << out.substr(0, 300);
         std::size_t lines = 0;
         for (char ch : out) lines += ch == '\n';
@@ -157,16 +174,20 @@ TEST(IndexedInsert, RowsGoIntoEveryIndexAndTheOraclesStillReadTheFile) {
     }
     if (testing::HaveMdbReader()) {
       int st = 0;
-      testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path) + " >/dev/null 2>&1", &st);
+      testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path) +
+                       " >/dev/null 2>&1",
+                   &st);
       EXPECT_EQ(st, 0) << "mdb-reader cannot read the file";
     }
   }
-  std::printf("indexed inserts: %zu tables, %zu rows, %zu refused as duplicates, %zu index entries checked, %zu tables "
-              "refused\n", tables, inserted, duplicates, entries, refusedTables);
+  std::printf(
+      "indexed inserts: %zu tables, %zu rows, %zu refused as duplicates, %zu index entries checked, %zu "
+      "tables "
+      "refused\n",
+      tables, inserted, duplicates, entries, refusedTables);
   EXPECT_GE(tables, 8u);
   EXPECT_GT(inserted, 1500u);
 }
-
 
 TEST(IndexedInsert, RandomTextKeepsEveryIndexOfAccessMadeTablesConsistent) {
   // Table1 of the four baseline files has a unique index on the text column A (and more): rows of
@@ -178,26 +199,29 @@ TEST(IndexedInsert, RandomTextKeepsEveryIndexOfAccessMadeTablesConsistent) {
   // after a reopen. Spaces at the end of a text do not count in its key: a value differing from
   // one already there only by those (and by case) repeats the unique key. Then tables named in
   // those scripts are created, copied, renamed and dropped, and every reader reads the names.
-  const char* files[] = {"jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V2003/testV2003.mdb",
-                         "jackcess/src/test/data/V2007/testV2007.accdb",
-                         "jackcess/src/test/data/V2010/testV2010.accdb"};
+  const char* files[] = {
+      "jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V2003/testV2003.mdb",
+      "jackcess/src/test/data/V2007/testV2007.accdb", "jackcess/src/test/data/V2010/testV2010.accdb"};
   std::uint64_t seed = 0x51ed17;
   auto next = [&seed] {
     seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
     return static_cast<std::uint32_t>(seed >> 33);
   };
   // Latin-1 text, and in every fifth value letters of Latin Extended-A, Greek and Cyrillic
-  const std::u32string letters = U"\u011b\u0161\u010d\u0159\u017e\u016f\u010e\u0141\u0142\u0105\u0119\u015b"
-                                 U"\u0179\u0144\u0151\u0170\u011f\u0131\u015f\u0391\u03b1\u0392\u03b4\u03a9"
-                                 U"\u03c9\u03ac\u03ae\u03cd\u03a3\u03c3\u03c2\u0411\u0431\u0416\u0436\u042f"
-                                 U"\u044f\u0401\u0451\u0407\u0454\u0429\u044b"
-                                 U"\u0915\u0916\u0930\u094d\u093e\u093f\u0947\u0902\u0905\u0995\u09b9\u09cd"
-                                 U"\u0e01\u0e2e\u0e48\u0e32\u10d0\u10f0\u10a0\u1ea1\u1ec7\u2013\u201c\u20ac"
-                                 U"\u2122\u3042\u30a2\u3063\u30c3\u304c\u30d1\u3001\uff21\uff4b\uff11";
+  const std::u32string letters =
+      U"\u011b\u0161\u010d\u0159\u017e\u016f\u010e\u0141\u0142\u0105\u0119\u015b"
+      U"\u0179\u0144\u0151\u0170\u011f\u0131\u015f\u0391\u03b1\u0392\u03b4\u03a9"
+      U"\u03c9\u03ac\u03ae\u03cd\u03a3\u03c3\u03c2\u0411\u0431\u0416\u0436\u042f"
+      U"\u044f\u0401\u0451\u0407\u0454\u0429\u044b"
+      U"\u0915\u0916\u0930\u094d\u093e\u093f\u0947\u0902\u0905\u0995\u09b9\u09cd"
+      U"\u0e01\u0e2e\u0e48\u0e32\u10d0\u10f0\u10a0\u1ea1\u1ec7\u2013\u201c\u20ac"
+      U"\u2122\u3042\u30a2\u3063\u30c3\u304c\u30d1\u3001\uff21\uff4b\uff11";
   const std::u32string letters2010 = U"\u4e00\u4e2d\u8cbb\u7528\u6f22\u5b57\u9fa5\u3400\u1f76\u1f00";
   auto utf8 = [](std::string& s, std::uint32_t c) {
-    if (c < 0x80) s += static_cast<char>(c);
-    else if (c < 0x800) s += {static_cast<char>(0xc0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3f))};
+    if (c < 0x80)
+      s += static_cast<char>(c);
+    else if (c < 0x800)
+      s += {static_cast<char>(0xc0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3f))};
     else
       s += {static_cast<char>(0xe0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3f)),
             static_cast<char>(0x80 | (c & 0x3f))};
@@ -208,7 +232,9 @@ TEST(IndexedInsert, RandomTextKeepsEveryIndexOfAccessMadeTablesConsistent) {
     const bool scripts = next() % 5 == 0;
     const std::size_t n = 1 + next() % std::max<std::size_t>(1, std::min<std::size_t>(maxChars, 12));
     for (std::size_t k = 0; k < n; ++k) {
-      std::uint32_t c = next() % 4 == 0 ? 0x20 : scripts ? letters[next() % letters.size()] : 1 + next() % 0xff;
+      std::uint32_t c = next() % 4 == 0 ? 0x20
+                        : scripts       ? letters[next() % letters.size()]
+                                        : 1 + next() % 0xff;
       if (scripts && ideographs && next() % 3 == 0) c = letters2010[next() % letters2010.size()];
       utf8(s, c);
     }
@@ -266,16 +292,20 @@ TEST(IndexedInsert, RandomTextKeepsEveryIndexOfAccessMadeTablesConsistent) {
     const std::uint32_t rows = db->ReadDefinition("Table1").rowCount;
     CopyTable(*db, "Table1", "\xce\x91\xce\xbd\xcf\x84\xce\xaf\xce\xb3\xcf\x81\xce\xb1\xcf\x86\xce\xbf");
     DropTable(*db, "Table1");
-    EXPECT_EQ(db->ReadDefinition("\xce\x91\xce\xbd\xcf\x84\xce\xaf\xce\xb3\xcf\x81\xce\xb1\xcf\x86\xce\xbf").rowCount, rows);
+    EXPECT_EQ(db->ReadDefinition("\xce\x91\xce\xbd\xcf\x84\xce\xaf\xce\xb3\xcf\x81\xce\xb1\xcf\x86\xce\xbf")
+                  .rowCount,
+              rows);
     testing::IndexWalkReport dropped = testing::WalkEveryIndex(*db);
     EXPECT_TRUE(dropped.ok()) << dropped.Summary();
     // Tables named in other scripts: Czech, Russian, Hindi, Japanese and (2010 order only)
     // Chinese. Each is created with such field names and a row, copied under another such name,
     // and the copy renamed; then one of them is dropped.
-    const std::vector<std::string> named = {"V\xc3\xbd" "daje", "\xd0\xa0\xd0\xb0\xd1\x81\xd1\x85\xd0\xbe\xd0\xb4\xd1\x8b",
-                                            "\xe0\xa4\x96\xe0\xa4\xb0\xe0\xa5\x8d\xe0\xa4\x9a",
-                                            "\xe3\x82\xab\xe3\x83\x8a \xe3\x81\x8b\xe3\x81\xaa",
-                                            "\xe8\xb2\xbb\xe7\x94\xa8"};
+    const std::vector<std::string> named = {
+        "V\xc3\xbd"
+        "daje",
+        "\xd0\xa0\xd0\xb0\xd1\x81\xd1\x85\xd0\xbe\xd0\xb4\xd1\x8b",
+        "\xe0\xa4\x96\xe0\xa4\xb0\xe0\xa5\x8d\xe0\xa4\x9a",
+        "\xe3\x82\xab\xe3\x83\x8a \xe3\x81\x8b\xe3\x81\xaa", "\xe8\xb2\xbb\xe7\x94\xa8"};
     std::vector<std::string> kept;
     for (const std::string& name : named) {
       const std::vector<qv::Column> columns = {{"\xe0\xa4\xa8\xe0\xa4\xbe\xe0\xa4\xae", ColumnType::Text, 40},
@@ -329,15 +359,18 @@ TEST(IndexedInsert, RandomTextKeepsEveryIndexOfAccessMadeTablesConsistent) {
       int st = 0;
       std::string tables = testing::Run("mdb-tables -1 " + testing::Quote(path), &st);
       EXPECT_EQ(st, 0);
-      for (const std::string& name : kept) EXPECT_NE(tables.find(name + "\n"), std::string::npos) << name << "\n" << tables;
+      for (const std::string& name : kept)
+        EXPECT_NE(tables.find(name + "\n"), std::string::npos) << name << "\n" << tables;
       EXPECT_EQ(tables.find(named.front() + "\n"), std::string::npos) << tables;
-      std::string csv = testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(kept.back()), &st);
+      std::string csv =
+          testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(kept.back()), &st);
       EXPECT_EQ(st, 0);
       EXPECT_NE(csv.find("\xe0\xa4\xa8\xe0\xa4\xbe\xe0\xa4\xae"), std::string::npos) << csv;
     }
     if (testing::HaveMdbReader()) {
       int st = 0;
-      std::string out = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path), &st);
+      std::string out =
+          testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path), &st);
       EXPECT_EQ(st, 0) << out.substr(0, 300);
       for (const std::string& name : kept) EXPECT_NE(out.find(name), std::string::npos) << name;
     }
@@ -347,7 +380,6 @@ TEST(IndexedInsert, RandomTextKeepsEveryIndexOfAccessMadeTablesConsistent) {
   EXPECT_GT(inserted, 2000u);
   EXPECT_GT(trailing, 100u);
 }
-
 
 TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
   const char* files[] = {"jackcess/src/test/data/V2003/testIndexPropertiesV2003.mdb",
@@ -371,7 +403,8 @@ TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
       bool unique = false;
       for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
         bool primary = false;
-        for (const auto& ix : def.indexes) primary = primary || (ix.realIndex == static_cast<int>(ri) && ix.primaryKey());
+        for (const auto& ix : def.indexes)
+          primary = primary || (ix.realIndex == static_cast<int>(ri) && ix.primaryKey());
         unique = unique || primary || (def.realIndexes[ri].flags & 0x01);
       }
       if (!unique) continue;
@@ -383,7 +416,8 @@ TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
       ins->Insert(row);
       const std::uint32_t rowsBefore = db->ReadDefinition(name).rowCount;
       std::vector<std::vector<IndexEntryView>> before;
-      for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) before.push_back(ReadIndexEntries(db->pages(), def, ri));
+      for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri)
+        before.push_back(ReadIndexEntries(db->pages(), def, ri));
       try {
         ins->Insert(row);
         ADD_FAILURE() << name << ": a duplicate row was accepted";
@@ -395,7 +429,8 @@ TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
       // NULL in every column of a unique index that requires values
       for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
         bool primary = false;
-        for (const auto& ix : def.indexes) primary = primary || (ix.realIndex == static_cast<int>(ri) && ix.primaryKey());
+        for (const auto& ix : def.indexes)
+          primary = primary || (ix.realIndex == static_cast<int>(ri) && ix.primaryKey());
         if (!primary && !(def.realIndexes[ri].flags & 0x08)) continue;
         Row nulls;
         for (const auto& c : def.columns) nulls.push_back(ValueFor(c, 777));
@@ -430,7 +465,6 @@ TEST(IndexedInsert, DuplicatesAndNullKeysAreRefusedLeavingNothingBehind) {
   EXPECT_GE(nullsRefused, 1u);
 }
 
-
 class VectorRows final : public qv::RowReader {
  public:
   explicit VectorRows(std::vector<Row> rows) : rows_(std::move(rows)) {}
@@ -455,8 +489,9 @@ TEST(IndexedInsert, ACopyStoppedByADuplicateKeepsTheRowsBeforeIt) {
   auto db = Database::Open(path);
   TableInserter ins(*db, "Table1");
   auto row = [](const char* a) {
-    return Row{std::string(a), std::string("b"), std::int64_t{1}, std::int64_t{2}, std::int64_t{3}, 4.5,
-               Timestamp{2001, 1, 1}, Currency{10000}, true};
+    return Row{std::string(a),        std::string("b"), std::int64_t{1},
+               std::int64_t{2},       std::int64_t{3},  4.5,
+               Timestamp{2001, 1, 1}, Currency{10000},  true};
   };
   const std::uint32_t before = db->ReadDefinition("Table1").rowCount;
   VectorRows rows({row("first"), row("second"), row("A"), row("never")});
@@ -471,7 +506,6 @@ TEST(IndexedInsert, ACopyStoppedByADuplicateKeepsTheRowsBeforeIt) {
   CheckIndexesAgainstRows(*db, "Table1", checked);
   EXPECT_GT(checked, 0u);
 }
-
 
 TEST(IndexedInsert, ACatalogRowGoesIntoTheCatalogIndexesInEachSortVersion) {
   // What CREATE TABLE does with its catalog row: MSysObjects' indexes (Id; ParentId + Name, text
@@ -495,7 +529,8 @@ TEST(IndexedInsert, ACatalogRowGoesIntoTheCatalogIndexesInEachSortVersion) {
       Row r;
       while (reader->Next(r))
         for (std::size_t i = 0; i < cat.columns.size(); ++i)
-          if (cat.columns[i].name == "Name" && std::get_if<std::string>(&r[i]) && std::get<std::string>(r[i]) == "MSysACEs")
+          if (cat.columns[i].name == "Name" && std::get_if<std::string>(&r[i]) &&
+              std::get<std::string>(r[i]) == "MSysACEs")
             model = r;
     }
     ASSERT_EQ(model.size(), cat.columns.size()) << "needs every column readable";
@@ -509,7 +544,8 @@ TEST(IndexedInsert, ACatalogRowGoesIntoTheCatalogIndexesInEachSortVersion) {
     fresh[column("Id")] = std::int64_t{0x7fff00};
     fresh[column("Name")] = std::string("Kunden Übersicht 2024");
     std::vector<std::size_t> before;
-    for (std::size_t ri = 0; ri < cat.realIndexes.size(); ++ri) before.push_back(ReadIndexEntries(db->pages(), cat, ri).size());
+    for (std::size_t ri = 0; ri < cat.realIndexes.size(); ++ri)
+      before.push_back(ReadIndexEntries(db->pages(), cat, ri).size());
     {
       WriteOperation op(*db->sharedFile());
       AddRowToIndexes(op.writer(), cat, fresh, RowPointer{0x7fff, 1});
@@ -557,20 +593,35 @@ namespace {
 // read every new table; the index walker finds every index of the file consistent.
 TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
   const char* files[] = {
-      "jackcess/src/test/data/V1997/compIndexTestV1997.mdb", "jackcess/src/test/data/V1997/delColTestV1997.mdb",
-      "jackcess/src/test/data/V1997/delTestV1997.mdb",       "jackcess/src/test/data/V1997/indexTestV1997.mdb",
-      "jackcess/src/test/data/V1997/overflowTestV1997.mdb",  "jackcess/src/test/data/V1997/queryTestV1997.mdb",
-      "jackcess/src/test/data/V1997/test2V1997.mdb",         "jackcess/src/test/data/V1997/testIndexCodesV1997.mdb",
-      "jackcess/src/test/data/V1997/testV1997.mdb",          "jackcessencrypt/src/test/data/db97-enc.mdb",
-      "ucanaccess/src/test/resources/testdbs/charsetGBK.mdb", "ucanaccess/src/test/resources/testdbs/size97.mdb",
+      "jackcess/src/test/data/V1997/compIndexTestV1997.mdb",
+      "jackcess/src/test/data/V1997/delColTestV1997.mdb",
+      "jackcess/src/test/data/V1997/delTestV1997.mdb",
+      "jackcess/src/test/data/V1997/indexTestV1997.mdb",
+      "jackcess/src/test/data/V1997/overflowTestV1997.mdb",
+      "jackcess/src/test/data/V1997/queryTestV1997.mdb",
+      "jackcess/src/test/data/V1997/test2V1997.mdb",
+      "jackcess/src/test/data/V1997/testIndexCodesV1997.mdb",
+      "jackcess/src/test/data/V1997/testV1997.mdb",
+      "jackcessencrypt/src/test/data/db97-enc.mdb",
+      "ucanaccess/src/test/resources/testdbs/charsetGBK.mdb",
+      "ucanaccess/src/test/resources/testdbs/size97.mdb",
       "",  // a new, empty Access 97 database (CreateDatabase)
   };
   const std::vector<qv::Column> every = {
-      {"Nr", ColumnType::Int32, 0, 0, 0, true}, {"Name", ColumnType::Text, 60},   {"Notiz", ColumnType::Memo},
-      {"B", ColumnType::Byte},                  {"I", ColumnType::Int16},         {"L", ColumnType::Int32},
-      {"S", ColumnType::Single},                {"D", ColumnType::Double},        {"Geld", ColumnType::Currency},
-      {"Am", ColumnType::DateTime},             {"Ja", ColumnType::Boolean},      {"G", ColumnType::Guid},
-      {"Bin", ColumnType::Binary, 20},          {"Ole", ColumnType::LongBinary},
+      {"Nr", ColumnType::Int32, 0, 0, 0, true},
+      {"Name", ColumnType::Text, 60},
+      {"Notiz", ColumnType::Memo},
+      {"B", ColumnType::Byte},
+      {"I", ColumnType::Int16},
+      {"L", ColumnType::Int32},
+      {"S", ColumnType::Single},
+      {"D", ColumnType::Double},
+      {"Geld", ColumnType::Currency},
+      {"Am", ColumnType::DateTime},
+      {"Ja", ColumnType::Boolean},
+      {"G", ColumnType::Guid},
+      {"Bin", ColumnType::Binary, 20},
+      {"Ole", ColumnType::LongBinary},
   };
   std::vector<qv::Column> wide;
   for (int k = 0; k < 12; ++k) wide.push_back({"W" + std::to_string(k), ColumnType::Text, 120});
@@ -581,8 +632,10 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
     SCOPED_TRACE(rel);
     ScratchDir dir;
     std::string path = dir.Path("a97.mdb");
-    if (*rel) path = dir.Copy(rel, "a97.mdb");
-    else CreateDatabase(path, DatabaseFormat::Jet3);
+    if (*rel)
+      path = dir.Copy(rel, "a97.mdb");
+    else
+      CreateDatabase(path, DatabaseFormat::Jet3);
     // Page 0 (its masked header: code page, sort order, database password) is never rewritten.
     const Bytes header0 = [&] {
       Bytes b = testing::ReadFileBytes(path);
@@ -601,17 +654,30 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
       for (int i = 0; i < 120; ++i) {
         Guid g;
         for (std::size_t k = 0; k < 16; ++k) g.bytes[k] = static_cast<std::uint8_t>(i + k);
-        Row row{std::monostate{}, name(i), memo(i), std::int64_t{i % 256}, std::int64_t{i - 60}, std::int64_t{i * 100003},
-                i * 0.5, i / 3.0, Currency{i * 12345LL}, Timestamp{1990 + i % 30, static_cast<std::uint8_t>(1 + i % 12), static_cast<std::uint8_t>(1 + i % 28), static_cast<std::uint8_t>(i % 24)},
-                i % 2 == 0, g, Bytes(1 + i % 20, static_cast<std::uint8_t>(i)), Bytes(i % 3 == 0 ? 4500 : 10, 0x5a)};
+        Row row{std::monostate{},
+                name(i),
+                memo(i),
+                std::int64_t{i % 256},
+                std::int64_t{i - 60},
+                std::int64_t{i * 100003},
+                i * 0.5,
+                i / 3.0,
+                Currency{i * 12345LL},
+                Timestamp{1990 + i % 30, static_cast<std::uint8_t>(1 + i % 12),
+                          static_cast<std::uint8_t>(1 + i % 28), static_cast<std::uint8_t>(i % 24)},
+                i % 2 == 0,
+                g,
+                Bytes(1 + i % 20, static_cast<std::uint8_t>(i)),
+                Bytes(i % 3 == 0 ? 4500 : 10, 0x5a)};
         if (i % 10 == 9)
           for (std::size_t k = 1; k < row.size(); ++k) row[k] = std::monostate{};
         ins.Insert(row);
       }
       try {  // Ω is not in code page 1252: the row is refused naming row, field and character
-        ins.Insert(Row{std::monostate{}, std::string("\xce\xa9"), std::monostate{}, std::monostate{}, std::monostate{},
-                       std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{}, false,
-                       std::monostate{}, std::monostate{}, std::monostate{}});
+        ins.Insert(Row{std::monostate{}, std::string("\xce\xa9"), std::monostate{}, std::monostate{},
+                       std::monostate{}, std::monostate{}, std::monostate{}, std::monostate{},
+                       std::monostate{}, std::monostate{}, false, std::monostate{}, std::monostate{},
+                       std::monostate{}});
         ADD_FAILURE() << "a character code page 1252 lacks was stored";
       } catch (const Error& e) {
         EXPECT_EQ(e.number(), errc::kTypeConversion);
@@ -622,7 +688,9 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
       for (int i = 0; i < 40; ++i) {
         Row row;
         for (int k = 0; k < 12; ++k)
-          row.push_back((i + k) % 5 == 0 ? qv::Value{} : qv::Value{std::string(static_cast<std::size_t>((i * 13 + k * 7) % 121), 'w')});
+          row.push_back((i + k) % 5 == 0
+                            ? qv::Value{}
+                            : qv::Value{std::string(static_cast<std::size_t>((i * 13 + k * 7) % 121), 'w')});
         wideIns.Insert(row);
       }
       EXPECT_EQ(CopyTable(*db, "Alle Typen", "Kopie"), 120u);
@@ -676,7 +744,8 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
     if (testing::HaveMdbTools() && std::string(rel).find("-enc") == std::string::npos) {
       for (const char* t : {"Kopie", "Breit", "Breit 2"}) {
         int st = 0;
-        std::string out = testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(t) + " 2>&1", &st);
+        std::string out =
+            testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(t) + " 2>&1", &st);
         EXPECT_EQ(st, 0) << t << out.substr(0, 300);
         if (std::string(t) == "Kopie") {
           EXPECT_NE(out.find("\"" + name(3) + "\""), std::string::npos) << out.substr(0, 300);
@@ -688,7 +757,8 @@ TEST(Access97Files, CreateInsertCopyAndDropKeepEveryFileWhole) {
     }
     if (testing::HaveMdbReader()) {
       int st = 0;
-      std::string out = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path) + " 2>&1", &st);
+      std::string out = testing::Run(
+          "node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path) + " 2>&1", &st);
       EXPECT_EQ(st, 0) << out.substr(0, 300);
       EXPECT_NE(out.find(name(7)), std::string::npos) << "mdb-reader does not show the copied rows";
     }

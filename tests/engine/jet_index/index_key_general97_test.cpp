@@ -1,11 +1,11 @@
 // Access 97 index keys: every entry of every index of the Access-made Access 97 files of the
 // corpus is recomputed from the row it points to (text in the "General 97" order, and every
 // other type) and must equal Access' entry byte for byte; then the refusals.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <map>
 #include <set>
-
-#include <gtest/gtest.h>
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
@@ -44,7 +44,8 @@ testing::TreePage DecodeJet3TreePage(const Bytes& page, std::uint32_t number) {
 
 void CollectJet3Leaves(PageStore& ps, std::uint32_t root, std::vector<testing::LeafEntry>& out,
                        std::set<std::uint32_t>& seen, int depth = 0) {
-  if (depth > 16 || !seen.insert(root).second) throw Error(errc::kCorrupt, "index tree loops", std::to_string(root));
+  if (depth > 16 || !seen.insert(root).second)
+    throw Error(errc::kCorrupt, "index tree loops", std::to_string(root));
   testing::TreePage t = DecodeJet3TreePage(*ps.ReadPage(root), root);
   if (t.type == page_type::kIndexLeaf) {
     for (const Bytes& e : t.entries)
@@ -52,7 +53,8 @@ void CollectJet3Leaves(PageStore& ps, std::uint32_t root, std::vector<testing::L
     return;
   }
   if (t.type != page_type::kIndexNode) throw Error(errc::kCorrupt, "not an index page", std::to_string(root));
-  for (const Bytes& e : t.entries) CollectJet3Leaves(ps, LoadU32BE(e.data() + e.size() - 4), out, seen, depth + 1);
+  for (const Bytes& e : t.entries)
+    CollectJet3Leaves(ps, LoadU32BE(e.data() + e.size() - 4), out, seen, depth + 1);
   if (t.tail != 0) CollectJet3Leaves(ps, t.tail, out, seen, depth + 1);
 }
 
@@ -90,7 +92,8 @@ TEST(General97Keys, EveryKeyOfTheAccess97CorpusIsRecomputedFromItsRow) {
       while (cursor->NextRow(cells)) {
         Row row(def.columns.size());
         for (std::size_t i = 0; i < def.columns.size(); ++i)
-          if (def.columns[i].readable()) row[i] = cursor->decoder().Decode(def.columns[i], cells[i], cursor->place());
+          if (def.columns[i].readable())
+            row[i] = cursor->decoder().Decode(def.columns[i], cells[i], cursor->place());
         rows[cursor->position()] = std::move(row);
       }
       for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
@@ -133,8 +136,10 @@ TEST(General97Keys, EveryKeyOfTheAccess97CorpusIsRecomputedFromItsRow) {
           } catch (const Error& err) {
             // bytes code page 1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) are read as
             // U+FFFD, which cannot be written back either
-            if (err.description().find("U+FFFD") != std::string::npos) ++undefinedByte;
-            else ++refusals[err.description().substr(0, 120)];
+            if (err.description().find("U+FFFD") != std::string::npos)
+              ++undefinedByte;
+            else
+              ++refusals[err.description().substr(0, 120)];
             continue;
           }
           if (!textColumns.empty()) ++textKeys;
@@ -144,13 +149,14 @@ TEST(General97Keys, EveryKeyOfTheAccess97CorpusIsRecomputedFromItsRow) {
                 auto b = static_cast<unsigned char>((*s)[k]);
                 std::size_t n = b < 0x80 ? 1 : b < 0xe0 ? 2 : b < 0xf0 ? 3 : 4;
                 std::uint32_t cp = n == 1 ? b : n == 2 ? (b & 0x1fu) : n == 3 ? (b & 0x0fu) : (b & 0x07u);
-                for (std::size_t j = 1; j < n; ++j) cp = (cp << 6) | (static_cast<unsigned char>((*s)[k + j]) & 0x3fu);
+                for (std::size_t j = 1; j < n; ++j)
+                  cp = (cp << 6) | (static_cast<unsigned char>((*s)[k + j]) & 0x3fu);
                 characters.insert(cp);
                 k += n;
               }
-          const bool oneDate = def.realIndexes[ri].columns.size() == 1 && textColumns.empty() &&
-                               def.columnByNumber(def.realIndexes[ri].columns[0].columnNumber)->type ==
-                                   col_type::kDateTime;
+          const bool oneDate =
+              def.realIndexes[ri].columns.size() == 1 && textColumns.empty() &&
+              def.columnByNumber(def.realIndexes[ri].columns[0].columnNumber)->type == col_type::kDateTime;
           if (key == e.key) {
             ++matched;
           } else if (oneDate && key.size() == 9 && e.key.size() == 9 && OneUnitApart(key, e.key)) {
@@ -162,7 +168,8 @@ TEST(General97Keys, EveryKeyOfTheAccess97CorpusIsRecomputedFromItsRow) {
             for (std::size_t i : textColumns)
               if (auto s = std::get_if<std::string>(&row->second[i])) text += "'" + *s + "' ";
             mismatches.push_back(path.substr(path.find("access/") + 7) + " " + entry.name + " index " +
-                                 std::to_string(ri) + " " + text + ": file " + ToHex(e.key) + " ours " + ToHex(key));
+                                 std::to_string(ri) + " " + text + ": file " + ToHex(e.key) + " ours " +
+                                 ToHex(key));
           }
         }
       }
@@ -170,10 +177,11 @@ TEST(General97Keys, EveryKeyOfTheAccess97CorpusIsRecomputedFromItsRow) {
   }
   for (const auto& m : mismatches) ADD_FAILURE() << m;
   for (const auto& [why, n] : refusals) ADD_FAILURE() << "refused " << n << ": " << why;
-  std::printf("Access 97 index keys: %zu files, %zu keys (%zu of text), %zu matched byte for byte, %zu of text "
-              "with bytes code page 1252 does not define, %zu of dates stored one unit off, %zu rows not found\n"
-              "  column types indexed:",
-              files, keys, textKeys, matched, undefinedByte, dateUnit, rowMissing);
+  std::printf(
+      "Access 97 index keys: %zu files, %zu keys (%zu of text), %zu matched byte for byte, %zu of text "
+      "with bytes code page 1252 does not define, %zu of dates stored one unit off, %zu rows not found\n"
+      "  column types indexed:",
+      files, keys, textKeys, matched, undefinedByte, dateUnit, rowMissing);
   for (const auto& [type, n] : byType) std::printf(" 0x%02x:%zu", type, n);
   std::printf("\n  %zu characters in text keys:", characters.size());
   for (std::uint32_t c : characters) std::printf(" %04X", static_cast<unsigned>(c));
@@ -185,9 +193,9 @@ TEST(General97Keys, EveryKeyOfTheAccess97CorpusIsRecomputedFromItsRow) {
   EXPECT_GT(textKeys, 1000u);
   // the order's facts cover the whole of code page 1252 in Access-made keys
   EXPECT_GT(characters.size(), 200u);
-  for (std::uint8_t type : {col_type::kBoolean, col_type::kByte, col_type::kInt16, col_type::kInt32,
-                            col_type::kCurrency, col_type::kSingle, col_type::kDouble, col_type::kDateTime,
-                            col_type::kGuid, col_type::kText})
+  for (std::uint8_t type :
+       {col_type::kBoolean, col_type::kByte, col_type::kInt16, col_type::kInt32, col_type::kCurrency,
+        col_type::kSingle, col_type::kDouble, col_type::kDateTime, col_type::kGuid, col_type::kText})
     EXPECT_GT(byType[type], 0u) << int(type);
 }
 
@@ -197,7 +205,10 @@ TEST(General97Keys, KeysIgnoreCaseKeepAccentsAndRefuseWhatIsNotKnown) {
   EXPECT_EQ(TextIndexKey("ABC  ", western), TextIndexKey("abc", western));
   // an accented letter: its base letter, then the accents after a 0 nibble, 2 for each letter
   // before it without one (Access' key of "AAÎAA")
-  EXPECT_EQ(TextIndexKey("AA\xc3\x8e" "AA", western), (Bytes{0x7f, 0x60, 0x60, 0x6a, 0x60, 0x60, 0x02, 0x25, 0x00}));
+  EXPECT_EQ(TextIndexKey("AA\xc3\x8e"
+                         "AA",
+                         western),
+            (Bytes{0x7f, 0x60, 0x60, 0x6a, 0x60, 0x60, 0x02, 0x25, 0x00}));
   const char* words[] = {"", " a", "-", "0", "9", "a", "\xc3\xa1", "ab", "b", "z", "\xc3\xbe"};
   for (std::size_t i = 1; i < std::size(words); ++i)
     EXPECT_LT(TextIndexKey(words[i - 1], western), TextIndexKey(words[i], western)) << words[i];
@@ -225,11 +236,19 @@ TEST(General97Keys, KeysIgnoreCaseKeepAccentsAndRefuseWhatIsNotKnown) {
     return std::string("(no refusal)");
   };
   // not a character of code page 1252; not ASCII in another code page; a digit before an accent
-  EXPECT_NE(refusal("V\xc3\xbd" "daje \xc4\x9b", western).find("U+011B"), std::string::npos);
-  EXPECT_NE(refusal("caf\xc3\xa9", SortOrder{0x0409, kSortVersionJet3, 1250}).find("U+00E9"), std::string::npos);
+  EXPECT_NE(refusal("V\xc3\xbd"
+                    "daje \xc4\x9b",
+                    western)
+                .find("U+011B"),
+            std::string::npos);
+  EXPECT_NE(refusal("caf\xc3\xa9", SortOrder{0x0409, kSortVersionJet3, 1250}).find("U+00E9"),
+            std::string::npos);
   EXPECT_NO_THROW(TextIndexKey("cafe", SortOrder{0x0409, kSortVersionJet3, 1250}));
   EXPECT_NE(refusal("1\xc3\xa9", western).find("U+0031"), std::string::npos);
-  EXPECT_NO_THROW(TextIndexKey("\xc3\xa9" "1", western));
+  EXPECT_NO_THROW(
+      TextIndexKey("\xc3\xa9"
+                   "1",
+                   western));
 }
 
 }  // namespace

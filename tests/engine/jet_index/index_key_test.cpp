@@ -1,22 +1,25 @@
 // Index keys: every key of every index leaf of the Jet4/ACE corpus is recomputed from the row it
 // points to and compared byte for byte; then the ordering rules the keys must keep, and the
 // refusals.
+#include "engine/jet/write/index_key.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
-#include "engine/jet/write/index_key.h"
 #include "index_tree.h"
 
 namespace qv::jet {
 namespace {
 
-std::string Hex(const Bytes& b) { return ToHex(b); }
+std::string Hex(const Bytes& b) {
+  return ToHex(b);
+}
 
 std::vector<std::uint32_t> CodePoints(const std::string& s) {
   std::vector<std::uint32_t> out;
@@ -24,7 +27,8 @@ std::vector<std::uint32_t> CodePoints(const std::string& s) {
     auto b = static_cast<unsigned char>(s[i]);
     std::size_t n = b < 0x80 ? 1 : (b & 0xe0) == 0xc0 ? 2 : (b & 0xf0) == 0xe0 ? 3 : 4;
     std::uint32_t cp = n == 1 ? b : n == 2 ? (b & 0x1fu) : n == 3 ? (b & 0x0fu) : (b & 0x07u);
-    for (std::size_t k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3fu);
+    for (std::size_t k = 1; k < n && i + k < s.size(); ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3fu);
     out.push_back(cp);
     i += n;
   }
@@ -34,19 +38,25 @@ std::vector<std::uint32_t> CodePoints(const std::string& s) {
 std::string Describe(const std::set<std::uint32_t>& cps) {
   std::size_t upper = 0, lower = 0, digit = 0, other = 0, latin1 = 0;
   for (std::uint32_t c : cps) {
-    if (c >= 'A' && c <= 'Z') ++upper;
-    else if (c >= 'a' && c <= 'z') ++lower;
-    else if (c >= '0' && c <= '9') ++digit;
-    else if (c >= 0x80) ++latin1;
-    else ++other;
+    if (c >= 'A' && c <= 'Z')
+      ++upper;
+    else if (c >= 'a' && c <= 'z')
+      ++lower;
+    else if (c >= '0' && c <= '9')
+      ++digit;
+    else if (c >= 0x80)
+      ++latin1;
+    else
+      ++other;
   }
-  return std::to_string(cps.size()) + " characters: " + std::to_string(upper) + " capitals, " + std::to_string(lower) +
-         " small letters, " + std::to_string(digit) + " digits, " + std::to_string(other) + " other ASCII, " +
-         std::to_string(latin1) + " beyond ASCII";
+  return std::to_string(cps.size()) + " characters: " + std::to_string(upper) + " capitals, " +
+         std::to_string(lower) + " small letters, " + std::to_string(digit) + " digits, " +
+         std::to_string(other) + " other ASCII, " + std::to_string(latin1) + " beyond ASCII";
 }
 
 TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
-  std::size_t tablesUnread = 0, files = 0, indexes = 0, keys = 0, textKeys = 0, matched = 0, refused = 0, rowMissing = 0;
+  std::size_t tablesUnread = 0, files = 0, indexes = 0, keys = 0, textKeys = 0, matched = 0, refused = 0,
+              rowMissing = 0;
   std::map<int, std::size_t> byVersion;
   std::set<std::uint32_t> characters[2];
   std::map<std::string, std::size_t> refusals, missingBy;
@@ -88,7 +98,8 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
         }
       } catch (const Error& err) {
         ++tablesUnread;
-        std::printf("  table not read: %s in %s: %s\n", entry.name.c_str(), path.c_str(), err.description().c_str());
+        std::printf("  table not read: %s in %s: %s\n", entry.name.c_str(), path.c_str(),
+                    err.description().c_str());
         continue;
       }
       for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
@@ -103,7 +114,8 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
           if (c && (c->type == col_type::kText || c->type == col_type::kMemo)) {
             text = true;
             sort.id = c->sortOrder;
-            sort.version = static_cast<std::uint8_t>(std::max(0, testing::SortVersionOf(ps, def, part.columnNumber)));
+            sort.version =
+                static_cast<std::uint8_t>(std::max(0, testing::SortVersionOf(ps, def, part.columnNumber)));
           }
         }
         for (const auto& e : leaf) {
@@ -154,13 +166,15 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
     }
   }
   for (const auto& m : mismatches) ADD_FAILURE() << m;
-  std::printf("index keys: %zu files, %zu indexes, %zu keys, %zu matched byte for byte, %zu refused, %zu rows not "
-              "found\n  text keys %zu: sort version 0: %zu keys, %s\n  sort version 1: %zu keys, %s\n",
-              files, indexes, keys, matched, refused, rowMissing, textKeys, byVersion[0],
-              Describe(characters[0]).c_str(), byVersion[1], Describe(characters[1]).c_str());
+  std::printf(
+      "index keys: %zu files, %zu indexes, %zu keys, %zu matched byte for byte, %zu refused, %zu rows not "
+      "found\n  text keys %zu: sort version 0: %zu keys, %s\n  sort version 1: %zu keys, %s\n",
+      files, indexes, keys, matched, refused, rowMissing, textKeys, byVersion[0],
+      Describe(characters[0]).c_str(), byVersion[1], Describe(characters[1]).c_str());
   std::string ascii[2];
   for (int v = 0; v < 2; ++v)
-    for (std::uint32_t c : characters[v]) ascii[v] += c >= 0x20 && c < 0x80 ? std::string(1, static_cast<char>(c)) : "";
+    for (std::uint32_t c : characters[v])
+      ascii[v] += c >= 0x20 && c < 0x80 ? std::string(1, static_cast<char>(c)) : "";
   std::printf("  version 0 ASCII: %s\n  version 1 ASCII: %s\n", ascii[0].c_str(), ascii[1].c_str());
   for (int v = 0; v < 2; ++v) {
     std::printf("  version %d beyond U+00FF:", v);
@@ -169,7 +183,8 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
     std::printf("\n");
   }
   for (const auto& [why, n] : refusals) std::printf("  refused %zu: %s\n", n, why.c_str());
-  for (const auto& [where, n] : missingBy) std::printf("  entries naming no live row %zu: %s\n", n, where.c_str());
+  for (const auto& [where, n] : missingBy)
+    std::printf("  entries naming no live row %zu: %s\n", n, where.c_str());
   EXPECT_GT(keys, 5000u);
   EXPECT_EQ(matched + refused + rowMissing, keys);
   EXPECT_GT(byVersion[0], 1000u);
@@ -177,7 +192,6 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
   // Greek (a catalog name of two ACE12 files) and Cyrillic text of Access-made version-0 indexes
   for (std::uint32_t c : {0x3a0u, 0x3aeu, 0x3c2u, 0x41cu, 0x438u}) EXPECT_EQ(characters[0].count(c), 1u) << c;
 }
-
 
 TEST(IndexKey, TextKeysIgnoreCaseAndSortAsAccessSorts) {
   const SortOrder legacy{0x0409, 0}, general{0x0409, 1};
@@ -199,7 +213,12 @@ TEST(IndexKey, TextKeysIgnoreCaseAndSortAsAccessSorts) {
   // as "c" (7f 4d 01 00), as Access' own indexes and independent readers of them take it
   EXPECT_EQ(TextIndexKey(std::string(300, 'x'), legacy), TextIndexKey(std::string(255, 'x'), legacy));
   EXPECT_EQ(TextIndexKey("c ", legacy), (Bytes{0x7f, 0x4d, 0x01, 0x00}));
-  EXPECT_EQ(TextIndexKey("\xc3\xaa" "fth x ", legacy), TextIndexKey("\xc3\xaa" "fth x", legacy));
+  EXPECT_EQ(TextIndexKey("\xc3\xaa"
+                         "fth x ",
+                         legacy),
+            TextIndexKey("\xc3\xaa"
+                         "fth x",
+                         legacy));
   for (const SortOrder& sort : {legacy, general}) {
     EXPECT_EQ(TextIndexKey("ab   ", sort), TextIndexKey("AB", sort));
     EXPECT_EQ(TextIndexKey("   ", sort), TextIndexKey("", sort));
@@ -211,8 +230,14 @@ TEST(IndexKey, TextKeysIgnoreCaseAndSortAsAccessSorts) {
   for (const SortOrder& sort : {legacy, general}) {
     EXPECT_EQ(TextIndexKey("\xd0\xa2\xd0\x90\xd0\x91", sort), TextIndexKey("\xd1\x82\xd0\xb0\xd0\xb1", sort));
     EXPECT_EQ(TextIndexKey("\xce\xa9", sort), TextIndexKey("\xcf\x89", sort));
-    EXPECT_NE(TextIndexKey("V\xc3\xbd" "daje", sort), TextIndexKey("Vydaje", sort));
-    EXPECT_NE(TextIndexKey("\xc5\x81" "odz", sort), TextIndexKey("Lodz", sort));
+    EXPECT_NE(TextIndexKey("V\xc3\xbd"
+                           "daje",
+                           sort),
+              TextIndexKey("Vydaje", sort));
+    EXPECT_NE(TextIndexKey("\xc5\x81"
+                           "odz",
+                           sort),
+              TextIndexKey("Lodz", sort));
     // Cyrillic sorts after Greek, Greek after Latin; each alphabet in its order
     EXPECT_LT(TextIndexKey("zz", sort), TextIndexKey("\xce\xb1", sort));
     EXPECT_LT(TextIndexKey("\xce\xb1", sort), TextIndexKey("\xce\xb2", sort));
@@ -239,21 +264,24 @@ TEST(IndexKey, TextKeysIgnoreCaseAndSortAsAccessSorts) {
   EXPECT_EQ(TextIndexKey("\xe0\xa4\x96\xe0\xa4\xb0\xe0\xa5\x8d\xe0\xa4\x9a", general),
             (Bytes{0x7f, 0x32, 0x57, 0x32, 0xbb, 0x32, 0xfc, 0x32, 0x67, 0x01, 0x00}));
   // a mark at the very start begins the accent part on its own (and shifts unprintable places)
-  EXPECT_EQ(TextIndexKey("\xe0\xa5\x8d" "a-", legacy),
+  EXPECT_EQ(TextIndexKey("\xe0\xa5\x8d"
+                         "a-",
+                         legacy),
             (Bytes{0x7f, 0x4a, 0x01, 0x0e, 0x01, 0x01, 0x01, 0x80, 0x0b, 0x06, 0x82, 0x00}));
   // kana: hiragana and katakana share their codes; a kana part of flags follows, 2 for a small
   // kana, plain ones at the end left out, and its end marks come even when no flag is left
   const Bytes kana{0x7f, 0x7f, 0x0a, 0x7f, 0x22, 0x01, 0x01, 0x01, 0xff, 0x02, 0x80, 0xff, 0x80, 0x00};
   for (const SortOrder& sort : {legacy, general}) {
-    EXPECT_EQ(TextIndexKey("\xe3\x81\x8b\xe3\x81\xaa", sort), kana);                        // kana (hiragana)
-    EXPECT_EQ(TextIndexKey("\xe3\x82\xab\xe3\x83\x8a", sort), kana);                        // KANA (katakana)
-    EXPECT_EQ(TextIndexKey("\xe3\x83\x83\xe3\x82\xab", sort),                               // small tsu, ka
-              (Bytes{0x7f, 0x7f, 0x1c, 0x7f, 0x0a, 0x01, 0x01, 0x01, 0xa0, 0xff, 0x02, 0x80, 0xff, 0x80, 0x00}));
+    EXPECT_EQ(TextIndexKey("\xe3\x81\x8b\xe3\x81\xaa", sort), kana);  // kana (hiragana)
+    EXPECT_EQ(TextIndexKey("\xe3\x82\xab\xe3\x83\x8a", sort), kana);  // KANA (katakana)
+    EXPECT_EQ(
+        TextIndexKey("\xe3\x83\x83\xe3\x82\xab", sort),  // small tsu, ka
+        (Bytes{0x7f, 0x7f, 0x1c, 0x7f, 0x0a, 0x01, 0x01, 0x01, 0xa0, 0xff, 0x02, 0x80, 0xff, 0x80, 0x00}));
     // a voiced kana carries an accent byte; a kana with an apostrophe after it: kana part, FF, 01,
     // unprintable part
     EXPECT_EQ(TextIndexKey("\xe3\x81\x8c'", sort),
-              (Bytes{0x7f, 0x7f, 0x0a, 0x01, 0x03, 0x01, 0x01, 0xff, 0x02, 0x80, 0xff, 0x80, 0xff, 0x01, 0x80, 0x0b,
-                     0x06, 0x80, 0x00}));
+              (Bytes{0x7f, 0x7f, 0x0a, 0x01, 0x03, 0x01, 0x01, 0xff, 0x02, 0x80, 0xff, 0x80, 0xff, 0x01, 0x80,
+                     0x0b, 0x06, 0x80, 0x00}));
     // full-width Latin letters and digits are the ASCII ones; Devanagari, Bengali, Thai and
     // Georgian letters in their order, after Latin
     EXPECT_EQ(TextIndexKey("\xef\xbc\xa1\xef\xbd\x82\xef\xbc\x91", sort), TextIndexKey("Ab1", sort));
@@ -301,18 +329,23 @@ TEST(IndexKey, NumberKeysSortAsTheirValuesBothWays) {
     std::vector<qv::Value> ascending;  // values in increasing order
   };
   const std::vector<Case> cases = {
-      {col_type::kByte, {std::int64_t{0}, std::int64_t{1}, std::int64_t{127}, std::int64_t{128}, std::int64_t{255}}},
-      {col_type::kInt16, {std::int64_t{-32768}, std::int64_t{-1}, std::int64_t{0}, std::int64_t{1}, std::int64_t{32767}}},
-      {col_type::kInt32, {std::int64_t{-2147483648LL}, std::int64_t{-70000}, std::int64_t{-1}, std::int64_t{0},
-                          std::int64_t{5}, std::int64_t{2147483647}}},
+      {col_type::kByte,
+       {std::int64_t{0}, std::int64_t{1}, std::int64_t{127}, std::int64_t{128}, std::int64_t{255}}},
+      {col_type::kInt16,
+       {std::int64_t{-32768}, std::int64_t{-1}, std::int64_t{0}, std::int64_t{1}, std::int64_t{32767}}},
+      {col_type::kInt32,
+       {std::int64_t{-2147483648LL}, std::int64_t{-70000}, std::int64_t{-1}, std::int64_t{0}, std::int64_t{5},
+        std::int64_t{2147483647}}},
       {col_type::kCurrency, {Currency{-50000}, Currency{-1}, Currency{0}, Currency{1}, Currency{123456789}}},
       {col_type::kDouble, {-1e300, -2.5, -1e-300, 0.0, 1e-300, 2.5, 1e300}},
       {col_type::kSingle, {-1e30, -2.5, 0.0, 0.5, 2.5, 1e30}},
-      {col_type::kDateTime, {Timestamp{1800, 1, 1}, Timestamp{1899, 12, 29, 6}, Timestamp{1899, 12, 30},
-                             Timestamp{2024, 2, 29, 23, 59, 59}}},
+      {col_type::kDateTime,
+       {Timestamp{1800, 1, 1}, Timestamp{1899, 12, 29, 6}, Timestamp{1899, 12, 30},
+        Timestamp{2024, 2, 29, 23, 59, 59}}},
       {col_type::kBoolean, {true, false}},  // Yes sorts first in Access' order
-      {col_type::kBinary, {Bytes{0x00}, Bytes{0x01}, Bytes(8, 0xff), Bytes(9, 0xff), Bytes{0xff, 0xff, 0xff, 0xff,
-                           0xff, 0xff, 0xff, 0xff, 0xff, 0x01}}},
+      {col_type::kBinary,
+       {Bytes{0x00}, Bytes{0x01}, Bytes(8, 0xff), Bytes(9, 0xff),
+        Bytes{0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x01}}},
   };
   for (const Case& c : cases) {
     for (bool asc : {true, false}) {
@@ -320,15 +353,19 @@ TEST(IndexKey, NumberKeysSortAsTheirValuesBothWays) {
       std::vector<Bytes> keys;
       for (const auto& v : c.ascending) keys.push_back(IndexKey(t, 0, {v}, sort));
       for (std::size_t i = 1; i < keys.size(); ++i) {
-        if (asc) EXPECT_LT(keys[i - 1], keys[i]) << "type " << int(c.type) << " value " << i;
-        else EXPECT_GT(keys[i - 1], keys[i]) << "type " << int(c.type) << " value " << i << " descending";
+        if (asc)
+          EXPECT_LT(keys[i - 1], keys[i]) << "type " << int(c.type) << " value " << i;
+        else
+          EXPECT_GT(keys[i - 1], keys[i]) << "type " << int(c.type) << " value " << i << " descending";
       }
       if (c.type == col_type::kBoolean) continue;
       // NULL sorts first ascending and last descending
       Bytes null = IndexKey(t, 0, {std::monostate{}}, sort);
       EXPECT_EQ(null, Bytes{static_cast<std::uint8_t>(asc ? 0x00 : 0xff)});
-      if (asc) EXPECT_LT(null, keys.front());
-      else EXPECT_GT(null, keys.front());
+      if (asc)
+        EXPECT_LT(null, keys.front());
+      else
+        EXPECT_GT(null, keys.front());
     }
   }
   // an empty binary value is only the start byte, in both directions (as Access writes it), so
@@ -370,7 +407,8 @@ TEST(IndexKey, RefusesWhatItCannotKeyNamingIt) {
   EXPECT_EQ(n3, errc::kNotSupported);
   EXPECT_NE(d3.find("'C'"), std::string::npos) << d3;
   EXPECT_NE(d3.find("Decimal"), std::string::npos) << d3;
-  auto [n4, d4] = number([&] { IndexKey(OneColumnTable(col_type::kInt32, true), 0, {std::string("x")}, SortOrder{}); });
+  auto [n4, d4] =
+      number([&] { IndexKey(OneColumnTable(col_type::kInt32, true), 0, {std::string("x")}, SortOrder{}); });
   EXPECT_EQ(n4, errc::kTypeConversion) << d4;
 }
 

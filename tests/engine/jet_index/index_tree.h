@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "../jet_write/test_files.h"
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/format.h"
 #include "engine/jet/page_store.h"
 #include "engine/jet/table_definition.h"
-#include "../jet_write/test_files.h"
 
 namespace qv::jet::testing {
 
@@ -80,7 +80,8 @@ inline RowPointer PointerAt(const Bytes& e, std::size_t at) {
 // Every leaf entry under `root` in tree order (node entries' children, then the tail child).
 inline void CollectLeafEntries(PageStore& ps, std::uint32_t root, std::vector<LeafEntry>& out,
                                std::set<std::uint32_t>& seen, int depth = 0) {
-  if (depth > 16 || !seen.insert(root).second) throw Error(errc::kCorrupt, "index tree loops", std::to_string(root));
+  if (depth > 16 || !seen.insert(root).second)
+    throw Error(errc::kCorrupt, "index tree loops", std::to_string(root));
   PagePtr page = ps.ReadPage(root);
   TreePage t = DecodeTreePage(*page, root);
   if (t.type == page_type::kIndexLeaf) {
@@ -89,7 +90,8 @@ inline void CollectLeafEntries(PageStore& ps, std::uint32_t root, std::vector<Le
     return;
   }
   if (t.type != page_type::kIndexNode) throw Error(errc::kCorrupt, "not an index page", std::to_string(root));
-  for (const Bytes& e : t.entries) CollectLeafEntries(ps, LoadU32BE(e.data() + e.size() - 4), out, seen, depth + 1);
+  for (const Bytes& e : t.entries)
+    CollectLeafEntries(ps, LoadU32BE(e.data() + e.size() - 4), out, seen, depth + 1);
   if (t.tail != 0) CollectLeafEntries(ps, t.tail, out, seen, depth + 1);
 }
 

@@ -26,15 +26,15 @@
 namespace qv::jet::testing {
 
 struct IndexWalkReport {
-  std::vector<std::string> problems;   // broken rules; empty when every index is consistent
-  std::vector<std::string> unread;     // tables whose rows could not be read (not checked)
+  std::vector<std::string> problems;  // broken rules; empty when every index is consistent
+  std::vector<std::string> unread;    // tables whose rows could not be read (not checked)
   std::size_t tables = 0, indexes = 0, entries = 0, keysChecked = 0;
-  std::size_t keysNotMade = 0;         // keys IndexKey refuses (complex columns, unknown characters)
+  std::size_t keysNotMade = 0;  // keys IndexKey refuses (complex columns, unknown characters)
   bool ok() const { return problems.empty(); }
   std::string Summary() const {
     std::string s = std::to_string(tables) + " tables, " + std::to_string(indexes) + " indexes, " +
-                    std::to_string(entries) + " entries, " + std::to_string(keysChecked) + " keys recomputed, " +
-                    std::to_string(keysNotMade) + " not made";
+                    std::to_string(entries) + " entries, " + std::to_string(keysChecked) +
+                    " keys recomputed, " + std::to_string(keysNotMade) + " not made";
     for (std::size_t i = 0; i < problems.size() && i < 12; ++i) s += "\n  " + problems[i];
     return s;
   }
@@ -64,7 +64,8 @@ inline void WalkTableIndexes(Database& db, const std::string& name, IndexWalkRep
         row[i] = cursor->decoder().Decode(def.columns[i], cells[i], cursor->place());
         if (def.columns[i].type == col_type::kDateTime && !cells[i].null) {
           const Bytes again = EncodeValue(def.columns[i], row[i], name).bytes;
-          exact = exact && std::equal(again.begin(), again.end(), cells[i].bytes.begin(), cells[i].bytes.end());
+          exact =
+              exact && std::equal(again.begin(), again.end(), cells[i].bytes.begin(), cells[i].bytes.end());
         }
       }
       auto [at, added] = rows.emplace(cursor->position(), std::move(row));
@@ -104,7 +105,8 @@ inline void WalkTableIndexes(Database& db, const std::string& name, IndexWalkRep
           if (c.type == col_type::kText || c.type == col_type::kMemo)
             sort = db.header().layout.jet3
                        ? SortOrder{c.sortOrder, kSortVersionJet3, db.header().codePage}  // no version byte
-                       : SortOrder{c.sortOrder, static_cast<std::uint8_t>(std::max(0, SortVersionOf(ps, def, c.number)))};
+                       : SortOrder{c.sortOrder,
+                                   static_cast<std::uint8_t>(std::max(0, SortVersionOf(ps, def, c.number)))};
         }
     std::map<const Row*, std::size_t> named;
     for (const LeafEntry& e : tree.entries) {
@@ -130,8 +132,8 @@ inline void WalkTableIndexes(Database& db, const std::string& name, IndexWalkRep
       }
       ++report.keysChecked;
       if (key != e.key)
-        problem(which + " entry for page " + std::to_string(e.row.page) + " row " + std::to_string(e.row.row) +
-                ": key " + ToHex(e.key) + ", the row gives " + ToHex(key));
+        problem(which + " entry for page " + std::to_string(e.row.page) + " row " +
+                std::to_string(e.row.row) + ": key " + ToHex(e.key) + ", the row gives " + ToHex(key));
     }
     const bool ignoresNulls = (index.flags & 0x02) != 0;
     for (const auto& [where, row] : rows) {
@@ -141,8 +143,9 @@ inline void WalkTableIndexes(Database& db, const std::string& name, IndexWalkRep
         allNull = allNull && IsNull(row[i]) && def.columns[i].type != col_type::kBoolean;
       const std::size_t want = ignoresNulls && allNull ? 0 : 1;
       if (n != want)
-        problem(which + " names the row at page " + std::to_string(where.page) + " row " + std::to_string(where.row) +
-                " " + std::to_string(n) + " times, expected " + std::to_string(want));
+        problem(which + " names the row at page " + std::to_string(where.page) + " row " +
+                std::to_string(where.row) + " " + std::to_string(n) + " times, expected " +
+                std::to_string(want));
     }
   }
 }

@@ -2,6 +2,10 @@
 // format), then entries inserted into copies of corpus files (enough to split leaves and nodes
 // and grow new root levels) and removed again leave trees the checker accepts, with exactly the
 // entries expected, and files mdbtools and mdb-reader still read.
+#include "engine/jet/write/index_writer.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -10,14 +14,11 @@
 #include <random>
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_key.h"
-#include "engine/jet/write/index_writer.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/usage_map_writer.h"
 #include "index_check.h"
@@ -54,7 +55,8 @@ TEST(IndexTree, EveryAccessMadeIndexOfTheCorpusPassesTheChecker) {
       for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
         testing::TreeChecker checker(db->pages(), def.firstPage);
         auto report = checker.Check(def.realIndexes[ri].firstPage);
-        EXPECT_TRUE(report.problems.empty()) << path << " " << e.name << " index " << ri << "\n" << Problems(report);
+        EXPECT_TRUE(report.problems.empty()) << path << " " << e.name << " index " << ri << "\n"
+                                             << Problems(report);
         ++trees;
         entries += report.entries.size();
         if (report.depth > 1) ++multiLevel;
@@ -146,7 +148,8 @@ TEST(IndexTree, ThousandsOfInsertsSplitPagesAndGrowLevelsThenRemovalsUndoThem) {
       EXPECT_EQ(report.entries.size(), before.size() + added.size());
       if (testing::HaveMdbTools()) {
         int st = 0;
-        testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(sc.table) + " >/dev/null 2>&1", &st);
+        testing::Run(
+            "mdb-export " + testing::Quote(path) + " " + testing::Quote(sc.table) + " >/dev/null 2>&1", &st);
         EXPECT_EQ(st, 0);
       }
       // removals in another order
@@ -174,7 +177,6 @@ TEST(IndexTree, ThousandsOfInsertsSplitPagesAndGrowLevelsThenRemovalsUndoThem) {
     }
   }
 }
-
 
 TEST(IndexTree, DropTableRemovesCatalogEntriesFromMultiLevelIndexes) {
   // Both catalog indexes of this file have node pages (Access made them).
@@ -224,7 +226,6 @@ TEST(IndexTree, DropTableRemovesCatalogEntriesFromMultiLevelIndexes) {
   }
 }
 
-
 TEST(IndexTree, DamagedTreesGiveCleanErrorsNamingThePage) {
   // compIndexTestV2000: Table1's index is a node (page 29) over two leaves (32 and 33).
   struct Damage {
@@ -271,7 +272,6 @@ TEST(IndexTree, DamagedTreesGiveCleanErrorsNamingThePage) {
   }
 }
 
-
 TEST(IndexTree, ANewEmptyRootTakesEntriesLikeAnAccessMadeOne) {
   // An index whose root is replaced by a new empty root page: it reads empty, then holds what is
   // inserted, and the checker accepts it (the shape CREATE TABLE gives new indexes).
@@ -281,17 +281,19 @@ TEST(IndexTree, ANewEmptyRootTakesEntriesLikeAnAccessMadeOne) {
   TableDefinition def = db->ReadDefinition("Table1");
   {
     WriteOperation op(*db->sharedFile());
-    PutPage(db->pages(), def.realIndexes[0].firstPage, NewIndexRootPage(def.firstPage, db->pages().pageSize()));
+    PutPage(db->pages(), def.realIndexes[0].firstPage,
+            NewIndexRootPage(def.firstPage, db->pages().pageSize()));
     op.Commit();
   }
   EXPECT_TRUE(ReadIndexEntries(db->pages(), def, 0).empty());
   {
     WriteOperation op(*db->sharedFile());
     for (std::uint32_t i = 0; i < 1200; ++i)
-      InsertIndexEntry(op.writer(), def, 0, Bytes{0x7f, static_cast<std::uint8_t>(0x80 | (i >> 24)),
-                                                  static_cast<std::uint8_t>(i >> 16), static_cast<std::uint8_t>(i >> 8),
-                                                  static_cast<std::uint8_t>(i)},
-                       RowPointer{5000 + i / 100, static_cast<std::uint8_t>(i % 100)});
+      InsertIndexEntry(
+          op.writer(), def, 0,
+          Bytes{0x7f, static_cast<std::uint8_t>(0x80 | (i >> 24)), static_cast<std::uint8_t>(i >> 16),
+                static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)},
+          RowPointer{5000 + i / 100, static_cast<std::uint8_t>(i % 100)});
     op.Commit();
   }
   testing::TreeChecker checker(db->pages(), def.firstPage);

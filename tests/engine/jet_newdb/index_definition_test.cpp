@@ -104,8 +104,8 @@ TEST(IndexDefinitions, MatchAccessMadeDefinitionsWithIndexes) {
   }
   EXPECT_GT(checked, 100u);
   EXPECT_GT(foreignKeys, 0u);
-  std::cout << checked << " definitions with indexes compared (" << foreignKeys << " foreign keys, " << descending
-            << " descending index columns, " << oddOrders << " order bytes of 0)\n";
+  std::cout << checked << " definitions with indexes compared (" << foreignKeys << " foreign keys, "
+            << descending << " descending index columns, " << oddOrders << " order bytes of 0)\n";
 }
 
 }  // namespace

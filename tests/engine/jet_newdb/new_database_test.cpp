@@ -38,11 +38,12 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {DatabaseFormat::Jet4, "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb", "new.mdb", "JET4"},
-    {DatabaseFormat::Ace2007, "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2007.accdb", "new.accdb",
-     "ACE12"},
-    {DatabaseFormat::Ace2010, "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", "new.accdb",
-     "ACE14"},
+    {DatabaseFormat::Jet4, "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb",
+     "new.mdb", "JET4"},
+    {DatabaseFormat::Ace2007, "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2007.accdb",
+     "new.accdb", "ACE12"},
+    {DatabaseFormat::Ace2010, "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb",
+     "new.accdb", "ACE14"},
 };
 
 // Names with a generated GUID (the 2010 attachment table and its index) compare equal.
@@ -64,10 +65,23 @@ bool IsTableIdColumn(const std::string& table, const std::string& column) {
 // What this version leaves out on purpose: Access's user-interface storage (the layout blob of
 // AccessLayout, the project stream rows of MSysAccessObjects, the VBA project in
 // MSysAccessStorage). Returns false for a reference row we do not write; blanks a value we leave NULL.
-const std::set<std::string> kStorageRowsKept = {"MSysAccessStorage_ROOT", "MSysAccessStorage_SCRATCH", "Forms", "Cmdbars",
-                                                "Modules", "Reports", "Scripts", "PropData", "Databases", "0", "Blob",
-                                                "DirData", "ImExSpecs", "CustomGroups", "DataAccessPages"};
-bool KeepReferenceRow(const std::string& table, const std::vector<std::string>& names, std::vector<std::string>& row) {
+const std::set<std::string> kStorageRowsKept = {"MSysAccessStorage_ROOT",
+                                                "MSysAccessStorage_SCRATCH",
+                                                "Forms",
+                                                "Cmdbars",
+                                                "Modules",
+                                                "Reports",
+                                                "Scripts",
+                                                "PropData",
+                                                "Databases",
+                                                "0",
+                                                "Blob",
+                                                "DirData",
+                                                "ImExSpecs",
+                                                "CustomGroups",
+                                                "DataAccessPages"};
+bool KeepReferenceRow(const std::string& table, const std::vector<std::string>& names,
+                      std::vector<std::string>& row) {
   if (table == "MSysAccessObjects") return false;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (table == "MSysObjects" && names[i] == "LvExtra") row[i] = "NULL";
@@ -78,9 +92,9 @@ bool KeepReferenceRow(const std::string& table, const std::vector<std::string>& 
 
 struct TableSnapshot {
   TableDefinition def;
-  qv::Bytes tdef;                       // the joined definition block
-  std::vector<std::string> columnNames; // by column number
-  std::vector<std::string> rows;        // one text per row, ids replaced by table names, dates blanked
+  qv::Bytes tdef;                        // the joined definition block
+  std::vector<std::string> columnNames;  // by column number
+  std::vector<std::string> rows;         // one text per row, ids replaced by table names, dates blanked
   std::vector<std::vector<qv::Bytes>> indexKeys;  // per real index: entry keys (row pointer cut)
 };
 
@@ -237,7 +251,8 @@ TEST_P(NewDatabase, MatchesTheEmptyDatabaseAccessMakes) {
     ASSERT_EQ(ours.header.plainPage[at], ref.header.plainPage[at]) << "header byte " << at;
   }
   for (std::size_t at = 0x42; at < 0x42 + 40; at += 4)
-    EXPECT_EQ(qv::LoadU32(ours.header.plainPage.data() + at), static_cast<std::uint32_t>(*ours.header.creationDate));
+    EXPECT_EQ(qv::LoadU32(ours.header.plainPage.data() + at),
+              static_cast<std::uint32_t>(*ours.header.creationDate));
 
   // Catalog: the same objects with the same types, flags and parents (ids of tables differ).
   auto objects = [](const Snapshot& s) {
@@ -245,8 +260,9 @@ TEST_P(NewDatabase, MatchesTheEmptyDatabaseAccessMakes) {
     std::map<std::int32_t, std::string> names;
     for (const auto& e : s.catalog) names[e.id] = NormalName(e.name);
     for (const auto& e : s.catalog)
-      out.insert(NormalName(e.name) + " type " + std::to_string(e.type) + " flags " + std::to_string(e.flags) +
-                 " parent " + (names.count(e.parentId) ? names[e.parentId] : std::to_string(e.parentId)));
+      out.insert(NormalName(e.name) + " type " + std::to_string(e.type) + " flags " +
+                 std::to_string(e.flags) + " parent " +
+                 (names.count(e.parentId) ? names[e.parentId] : std::to_string(e.parentId)));
     return out;
   };
   EXPECT_EQ(objects(ours), objects(ref));
@@ -298,7 +314,8 @@ TEST_P(NewDatabase, MatchesTheEmptyDatabaseAccessMakes) {
       expected.insert(joined);
     }
     std::vector<std::string> missing, extra;
-    std::set_difference(expected.begin(), expected.end(), got.begin(), got.end(), std::back_inserter(missing));
+    std::set_difference(expected.begin(), expected.end(), got.begin(), got.end(),
+                        std::back_inserter(missing));
     std::set_difference(got.begin(), got.end(), expected.begin(), expected.end(), std::back_inserter(extra));
     EXPECT_TRUE(missing.empty()) << "first row Access has and we do not: " << missing.front();
     EXPECT_TRUE(extra.empty()) << "first row we have and Access does not: " << extra.front();
@@ -308,10 +325,10 @@ TEST_P(NewDatabase, MatchesTheEmptyDatabaseAccessMakes) {
     qv::Bytes mo = Masked(o, countsDiffer), mr = Masked(r, countsDiffer);
     ASSERT_EQ(mo.size(), mr.size());
     auto diff = std::mismatch(mo.begin(), mo.end(), mr.begin());
-    EXPECT_TRUE(diff.first == mo.end()) << "definitions differ at offset " << (diff.first - mo.begin()) << ": ours "
-                                        << qv::ToHex(qv::Bytes(diff.first, std::min(diff.first + 16, mo.end())))
-                                        << ", Access's "
-                                        << qv::ToHex(qv::Bytes(diff.second, std::min(diff.second + 16, mr.end())));
+    EXPECT_TRUE(diff.first == mo.end())
+        << "definitions differ at offset " << (diff.first - mo.begin()) << ": ours "
+        << qv::ToHex(qv::Bytes(diff.first, std::min(diff.first + 16, mo.end()))) << ", Access's "
+        << qv::ToHex(qv::Bytes(diff.second, std::min(diff.second + 16, mr.end())));
 
     // Index keys: every key Access has for the rows we write, computed by us (rows naming table
     // ids or generated names aside, whose keys differ with the ids and names).
@@ -327,12 +344,13 @@ TEST_P(NewDatabase, MatchesTheEmptyDatabaseAccessMakes) {
       for (const auto& row : o.rows)
         if (row.find("<guid>") != std::string::npos) ++generated;
       std::vector<qv::Bytes> onlyOurs, onlyRef;
-      std::set_difference(o.indexKeys[i].begin(), o.indexKeys[i].end(), r.indexKeys[i].begin(), r.indexKeys[i].end(),
-                          std::back_inserter(onlyOurs));
-      std::set_difference(r.indexKeys[i].begin(), r.indexKeys[i].end(), o.indexKeys[i].begin(), o.indexKeys[i].end(),
-                          std::back_inserter(onlyRef));
-      EXPECT_LE(onlyOurs.size(), generated) << "index " << i << ": first key only we have: "
-                                            << (onlyOurs.empty() ? "" : qv::ToHex(onlyOurs[0]));
+      std::set_difference(o.indexKeys[i].begin(), o.indexKeys[i].end(), r.indexKeys[i].begin(),
+                          r.indexKeys[i].end(), std::back_inserter(onlyOurs));
+      std::set_difference(r.indexKeys[i].begin(), r.indexKeys[i].end(), o.indexKeys[i].begin(),
+                          o.indexKeys[i].end(), std::back_inserter(onlyRef));
+      EXPECT_LE(onlyOurs.size(), generated)
+          << "index " << i
+          << ": first key only we have: " << (onlyOurs.empty() ? "" : qv::ToHex(onlyOurs[0]));
       EXPECT_LE(onlyRef.size(), generated + dropped) << "index " << i;
     }
   }
@@ -369,8 +387,10 @@ TEST_P(NewDatabase, OpensInMdbToolsAndMdbReaderLikeAccessOwnFile) {
 
   if (!HaveMdbReader()) return;
   int refStatus = -1;
-  std::string a = qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --system " + Quote(path), &status);
-  std::string b = qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --system " + Quote(ref), &refStatus);
+  std::string a =
+      qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --system " + Quote(path), &status);
+  std::string b =
+      qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --system " + Quote(ref), &refStatus);
   // Access's Jet4 file already holds a column type mdb-reader does not know (MSysAccessObjects).
   EXPECT_EQ(status, refStatus);
   auto columnLines = [](const std::string& dump) {
@@ -520,7 +540,8 @@ TEST_P(NewDatabase, AUserTableTakesInsertsAndDrops) {
   }
   if (HaveMdbReader()) {
     int status = -1;
-    std::string json = qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --table=Orders " + Quote(path), &status);
+    std::string json =
+        qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --table=Orders " + Quote(path), &status);
     EXPECT_EQ(status, 0) << json;
     EXPECT_NE(json.find(longNote), std::string::npos);
     EXPECT_NE(json.find("\"Gamma\",null"), std::string::npos) << json;
@@ -605,12 +626,15 @@ TEST(NewAccess97Database, MatchesTheSystemPartOfAccessMadeFilesAndTakesTables) {
   EXPECT_FALSE(ours.header.hasPassword);
   EXPECT_FALSE(ours.header.pagesEncoded());
   EXPECT_FALSE(ours.header.creationDate.has_value());
-  for (std::size_t at = 0; at < 0x600; ++at) ASSERT_EQ(ours.header.plainPage[at], ref.header.plainPage[at]) << at;
+  for (std::size_t at = 0; at < 0x600; ++at)
+    ASSERT_EQ(ours.header.plainPage[at], ref.header.plainPage[at]) << at;
 
   std::set<std::string> objects, refObjects;
-  for (const auto& e : ours.catalog) objects.insert(e.name + " " + std::to_string(e.type) + " " + std::to_string(e.flags));
+  for (const auto& e : ours.catalog)
+    objects.insert(e.name + " " + std::to_string(e.type) + " " + std::to_string(e.flags));
   for (const auto& e : ref.catalog)
-    if (!notOurs.count(e.name)) refObjects.insert(e.name + " " + std::to_string(e.type) + " " + std::to_string(e.flags));
+    if (!notOurs.count(e.name))
+      refObjects.insert(e.name + " " + std::to_string(e.type) + " " + std::to_string(e.flags));
   EXPECT_EQ(objects, refObjects);
 
   ASSERT_EQ(ours.tables.size(), 4u);
@@ -639,10 +663,10 @@ TEST(NewAccess97Database, MatchesTheSystemPartOfAccessMadeFilesAndTakesTables) {
     qv::Bytes mo = MaskedJet3(o), mr = MaskedJet3(r);
     ASSERT_EQ(mo.size(), mr.size());
     auto diff = std::mismatch(mo.begin(), mo.end(), mr.begin());
-    EXPECT_TRUE(diff.first == mo.end()) << "definitions differ at offset " << (diff.first - mo.begin()) << ": ours "
-                                        << qv::ToHex(qv::Bytes(diff.first, std::min(diff.first + 16, mo.end())))
-                                        << ", Access's "
-                                        << qv::ToHex(qv::Bytes(diff.second, std::min(diff.second + 16, mr.end())));
+    EXPECT_TRUE(diff.first == mo.end())
+        << "definitions differ at offset " << (diff.first - mo.begin()) << ": ours "
+        << qv::ToHex(qv::Bytes(diff.first, std::min(diff.first + 16, mo.end()))) << ", Access's "
+        << qv::ToHex(qv::Bytes(diff.second, std::min(diff.second + 16, mr.end())));
     // every key of ours is one of Access's (the reference has keys of more rows)
     for (std::size_t i = 0; i < o.indexKeys.size(); ++i) {
       bool ids = false;
@@ -650,8 +674,8 @@ TEST(NewAccess97Database, MatchesTheSystemPartOfAccessMadeFilesAndTakesTables) {
         ids = ids || IsTableIdColumn(name, o.def.columnByNumber(part.columnNumber)->name);
       if (ids) continue;
       std::vector<qv::Bytes> onlyOurs;
-      std::set_difference(o.indexKeys[i].begin(), o.indexKeys[i].end(), r.indexKeys[i].begin(), r.indexKeys[i].end(),
-                          std::back_inserter(onlyOurs));
+      std::set_difference(o.indexKeys[i].begin(), o.indexKeys[i].end(), r.indexKeys[i].begin(),
+                          r.indexKeys[i].end(), std::back_inserter(onlyOurs));
       EXPECT_TRUE(onlyOurs.empty()) << "index " << i << ": " << qv::ToHex(onlyOurs.front());
       EXPECT_EQ(o.indexKeys[i].size(), o.rows.size());
     }
@@ -668,7 +692,8 @@ TEST(NewAccess97Database, MatchesTheSystemPartOfAccessMadeFilesAndTakesTables) {
   }
   if (HaveMdbReader()) {
     int status = -1;
-    std::string json = qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --system " + Quote(path), &status);
+    std::string json =
+        qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --system " + Quote(path), &status);
     EXPECT_EQ(status, 0) << json;
     EXPECT_NE(json.find("DataAccessPages"), std::string::npos);
   }
@@ -684,19 +709,29 @@ TEST(NewAccess97Database, MatchesTheSystemPartOfAccessMadeFilesAndTakesTables) {
   {
     auto db = Database::Open(path);
     using T = qv::ColumnType;
-    CreateTable(*db, "Bestellungen", {{"Nr", T::Int32, 0, 0, 0, true}, {"Kunde", T::Text, 50}, {"Notiz", T::Memo},
-                                      {"Menge", T::Int16}, {"Klein", T::Byte}, {"Preis", T::Currency},
-                                      {"Gewicht", T::Double}, {"Faktor", T::Single}, {"Datum", T::DateTime},
-                                      {"Bezahlt", T::Boolean}, {"Kennung", T::Guid}, {"Roh", T::Binary, 8}});
+    CreateTable(*db, "Bestellungen",
+                {{"Nr", T::Int32, 0, 0, 0, true},
+                 {"Kunde", T::Text, 50},
+                 {"Notiz", T::Memo},
+                 {"Menge", T::Int16},
+                 {"Klein", T::Byte},
+                 {"Preis", T::Currency},
+                 {"Gewicht", T::Double},
+                 {"Faktor", T::Single},
+                 {"Datum", T::DateTime},
+                 {"Bezahlt", T::Boolean},
+                 {"Kennung", T::Guid},
+                 {"Roh", T::Binary, 8}});
     TableInserter ins(*db, "Bestellungen");
-    ins.Insert({qv::Value{}, std::string("M\xc3\xbcller & S\xc3\xb6hne \xe2\x82\xac"), longNote, std::int64_t{-7},
-                std::int64_t{200}, qv::Currency{123456}, 2.5, 0.5, qv::Timestamp{1997, 5, 1, 12, 30, 0}, true,
+    ins.Insert({qv::Value{}, std::string("M\xc3\xbcller & S\xc3\xb6hne \xe2\x82\xac"), longNote,
+                std::int64_t{-7}, std::int64_t{200}, qv::Currency{123456}, 2.5, 0.5,
+                qv::Timestamp{1997, 5, 1, 12, 30, 0}, true,
                 std::string("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"), qv::Bytes{1, 2, 3}});
-    ins.Insert({qv::Value{}, std::string("Dupont"), qv::Value{}, qv::Value{}, qv::Value{}, qv::Value{}, qv::Value{},
-                qv::Value{}, qv::Value{}, false, qv::Value{}, qv::Value{}});
+    ins.Insert({qv::Value{}, std::string("Dupont"), qv::Value{}, qv::Value{}, qv::Value{}, qv::Value{},
+                qv::Value{}, qv::Value{}, qv::Value{}, false, qv::Value{}, qv::Value{}});
     try {
-      ins.Insert({qv::Value{}, std::string("\xc4\x9b"), qv::Value{}, qv::Value{}, qv::Value{}, qv::Value{}, qv::Value{},
-                  qv::Value{}, qv::Value{}, false, qv::Value{}, qv::Value{}});
+      ins.Insert({qv::Value{}, std::string("\xc4\x9b"), qv::Value{}, qv::Value{}, qv::Value{}, qv::Value{},
+                  qv::Value{}, qv::Value{}, qv::Value{}, false, qv::Value{}, qv::Value{}});
       ADD_FAILURE() << "a character code page 1252 lacks was written";
     } catch (const qv::Error& e) {
       EXPECT_NE(e.description().find("Kunde"), std::string::npos) << e.description();
@@ -724,8 +759,8 @@ TEST(NewAccess97Database, MatchesTheSystemPartOfAccessMadeFilesAndTakesTables) {
   }
   if (HaveMdbReader()) {
     int status = -1;
-    std::string json =
-        qv::jet::testing::Run("node " + Quote(MdbReaderDump()) + " --table=Bestellungen " + Quote(path), &status);
+    std::string json = qv::jet::testing::Run(
+        "node " + Quote(MdbReaderDump()) + " --table=Bestellungen " + Quote(path), &status);
     EXPECT_EQ(status, 0) << json;
     EXPECT_NE(json.find("M\xc3\xbcller & S\xc3\xb6hne \xe2\x82\xac"), std::string::npos) << json;
     EXPECT_NE(json.find(longNote), std::string::npos);
@@ -799,7 +834,8 @@ TEST(NewDatabaseFile, JetwriteCreatesAndRefuses) {
   ScratchDir dir;
   std::string tool = std::string(QV_BINARY_DIR) + "/tools/jetwrite/jetwrite";
   int status = -1;
-  std::string out = qv::jet::testing::Run(tool + " create-db " + Quote(dir.Path("n.accdb")) + " ACE2007 2>&1", &status);
+  std::string out =
+      qv::jet::testing::Run(tool + " create-db " + Quote(dir.Path("n.accdb")) + " ACE2007 2>&1", &status);
   EXPECT_EQ(status, 0) << out;
   EXPECT_EQ(Database::Open(dir.Path("n.accdb"))->header().version, JetVersion::Ace12);
   out = qv::jet::testing::Run(tool + " create-db " + Quote(dir.Path("n.accdb")) + " 2>&1", &status);
@@ -844,7 +880,8 @@ TEST(NewDatabaseFile, TwoDatabasesOfTheSameSecondDifferWhereTheyMust) {
   ASSERT_TRUE(db->header().creationDate.has_value());
   EXPECT_NEAR(*db->header().creationDate, 46364.0 + (10 * 3600 + 30 * 60 + 15.25) / 86400.0, 1e-8);
   // The other formats hold nothing random: the same time gives the same bytes.
-  EXPECT_EQ(BuildEmptyDatabase(DatabaseFormat::Jet4, options), BuildEmptyDatabase(DatabaseFormat::Jet4, options));
+  EXPECT_EQ(BuildEmptyDatabase(DatabaseFormat::Jet4, options),
+            BuildEmptyDatabase(DatabaseFormat::Jet4, options));
 }
 
 }  // namespace

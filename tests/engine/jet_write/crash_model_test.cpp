@@ -2,14 +2,14 @@
 // against a reference model with reopenings: the file always opens, reads back as a prefix of
 // what was written (never a torn row), agrees with mdbtools, and no page is ever both in use and
 // free, or used twice.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <map>
 #include <random>
 #include <set>
-
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
@@ -37,8 +37,10 @@ qv::Row ModelRow(std::uint64_t i, std::size_t columns) {
   r[2] = static_cast<double>(i) / 4.0;
   for (std::size_t c = 3; c < columns; ++c) {
     if ((i + c) % 5 == 0) continue;  // NULL
-    if (c == 9) r[c] = static_cast<double>(i) * 1.5;  // FullNumber is a Double
-    else r[c] = "row " + std::to_string(i) + " col " + std::to_string(c) + std::string((i * c) % 180, 'x');
+    if (c == 9)
+      r[c] = static_cast<double>(i) * 1.5;  // FullNumber is a Double
+    else
+      r[c] = "row " + std::to_string(i) + " col " + std::to_string(c) + std::string((i * c) % 180, 'x');
   }
   return r;
 }
@@ -89,7 +91,8 @@ TEST(CrashSafety, WriterKilledWhileInsertingLeavesACleanPrefix) {
           w.faultHook = [&](const char*) {
             if (++calls == killAt) ::_exit(0);
           };
-          for (inserted = 0; inserted < 3000; ++inserted) ins.Insert(ModelRow(inserted, ins.definition().columns.size()));
+          for (inserted = 0; inserted < 3000; ++inserted)
+            ins.Insert(ModelRow(inserted, ins.definition().columns.size()));
         } catch (...) {
           ::_exit(2);
         }
@@ -108,8 +111,8 @@ TEST(CrashSafety, WriterKilledWhileInsertingLeavesACleanPrefix) {
       if (testing::HaveMdbTools()) {
         int st = 0;
         const std::string out = dir.Path("export.csv"), err = dir.Path("export.err");
-        testing::Run("mdb-export -H " + testing::Quote(path) + " " + kTable + " >" + testing::Quote(out) + " 2>" +
-                         testing::Quote(err),
+        testing::Run("mdb-export -H " + testing::Quote(path) + " " + kTable + " >" + testing::Quote(out) +
+                         " 2>" + testing::Quote(err),
                      &st);
         EXPECT_EQ(st, 0) << rel << " killed at hook call " << killAt;
         EXPECT_EQ(testing::Run("cat " + testing::Quote(err)), "") << rel << " killed at hook call " << killAt;
@@ -119,7 +122,8 @@ TEST(CrashSafety, WriterKilledWhileInsertingLeavesACleanPrefix) {
       EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
       auto rows = ReadAll(*db, kTable);
       std::size_t columns = db->ReadDefinition(kTable).columns.size();
-      for (std::size_t i = 0; i < rows.size(); ++i) ASSERT_EQ(rows[i], ModelRow(i, columns)) << rel << " row " << i;
+      for (std::size_t i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(rows[i], ModelRow(i, columns)) << rel << " row " << i;
       EXPECT_EQ(db->ReadDefinition(kTable).rowCount, rows.size());
       CheckPages(*db);
       if (testing::HaveMdbTools()) {
@@ -185,7 +189,8 @@ TEST(Model, DroppedPagesAreRefilledWithoutDoubleBooking) {
     TableInserter ins(*db, table);
     for (int i = 0; i < rows; ++i) {
       qv::Row r(ins.definition().columns.size());
-      for (std::size_t c = 0; c < r.size(); ++c) r[c] = std::string(10 + static_cast<std::size_t>(i * 7 + seed) % 40, static_cast<char>('a' + c));
+      for (std::size_t c = 0; c < r.size(); ++c)
+        r[c] = std::string(10 + static_cast<std::size_t>(i * 7 + seed) % 40, static_cast<char>('a' + c));
       ins.Insert(r);
     }
   };

@@ -1,18 +1,18 @@
 // DROP TABLE on copies of Access-made files: the table disappears for our reader, mdbtools and
 // mdb-reader; every other table reads as before; the catalog indexes keep no entry of a dropped
 // row; freed pages are reused; refused cases change nothing.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
 #include <set>
 
-#include <gtest/gtest.h>
-
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
 #include "engine/jet/usage_map.h"
+#include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_leaf.h"
 #include "engine/jet/write/table_dropper.h"
-#include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/table_inserter.h"
 #include "test_files.h"
 
@@ -56,9 +56,11 @@ std::string Tables(const std::string& path) {
 }
 
 TEST(Drop, TablesVanishAndEverythingElseStays) {
-  const char* files[] = {"jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V2003/delTestV2003.mdb",
-                         "ucanaccess/src/test/resources/testdbs/badDb.accdb", "jackcess/src/test/data/V2007/test2V2007.accdb", "jackcess/src/test/data/V2010/testV2010.accdb",
-                         "jackcess/src/test/data/V2010/test2V2010.accdb", "mdb-reader/test/data/V2016/longtext.accdb"};
+  const char* files[] = {
+      "jackcess/src/test/data/V2000/testV2000.mdb",        "jackcess/src/test/data/V2003/delTestV2003.mdb",
+      "ucanaccess/src/test/resources/testdbs/badDb.accdb", "jackcess/src/test/data/V2007/test2V2007.accdb",
+      "jackcess/src/test/data/V2010/testV2010.accdb",      "jackcess/src/test/data/V2010/test2V2010.accdb",
+      "mdb-reader/test/data/V2016/longtext.accdb"};
   for (const char* rel : files) {
     SCOPED_TRACE(rel);
     ScratchDir dir;
@@ -123,10 +125,12 @@ TEST(Drop, TablesVanishAndEverythingElseStays) {
     }
     if (testing::HaveMdbReader()) {
       int st = 0;
-      std::string out = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path), &st);
+      std::string out =
+          testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " " + testing::Quote(path), &st);
       EXPECT_EQ(st, 0) << out;
       std::set<std::string> listed;
-      for (std::size_t at = out.find("\n   \"name\": \""); at != std::string::npos; at = out.find("\n   \"name\": \"", at + 1)) {
+      for (std::size_t at = out.find("\n   \"name\": \""); at != std::string::npos;
+           at = out.find("\n   \"name\": \"", at + 1)) {
         std::size_t from = at + 13, to = out.find('"', from);
         std::string n = out.substr(from, to - from);
         // The oracle also lists tables Access hides (MSysCompactError, ~TMPCLP...): its README's defect.

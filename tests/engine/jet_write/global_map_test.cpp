@@ -3,11 +3,11 @@
 // whose bitmap pages cover the file. After a close the freed pages are still listed and handed out
 // again before the file grows, also to a table whose pages then spread over the whole file; our
 // reader, mdbtools and mdb-reader read the files, and mdb-reader's rows are ours.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <set>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
@@ -79,18 +79,25 @@ void CheckReadable(const std::string& path, const std::set<std::string>& tables)
   EXPECT_EQ(status, 0) << out;
   for (const auto& t : tables) {
     EXPECT_NE(out.find(t), std::string::npos) << out;
-    std::string csv = testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(t) + " 2>&1", &status);
+    std::string csv =
+        testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(t) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << t << ": " << csv.substr(0, 300);
   }
   if (!testing::HaveMdbReader()) return;
   // mdb-reader opens the file and reads every table as our dump tool does (same JSON form).
   std::string args = " --sort-rows";
   for (const auto& t : tables) args += " --table=" + testing::Quote(t);
-  std::string oracle = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + args + " " + testing::Quote(path) + " 2>&1", &status);
+  std::string oracle = testing::Run(
+      "node " + testing::Quote(testing::MdbReaderDump()) + args + " " + testing::Quote(path) + " 2>&1",
+      &status);
   EXPECT_EQ(status, 0) << oracle.substr(0, 300);
-  std::string ours = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json" + args + " " + testing::Quote(path) + " 2>&1", &status);
+  std::string ours = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json" + args + " " +
+                                      testing::Quote(path) + " 2>&1",
+                                  &status);
   EXPECT_EQ(status, 0) << ours.substr(0, 300);
-  auto tablesPart = [](const std::string& json) { return json.substr(std::min(json.size(), json.find("\"tables\""))); };
+  auto tablesPart = [](const std::string& json) {
+    return json.substr(std::min(json.size(), json.find("\"tables\"")));
+  };
   EXPECT_EQ(tablesPart(oracle), tablesPart(ours));
   EXPECT_NE(tablesPart(oracle), "");
 }
@@ -162,7 +169,8 @@ TEST(GlobalMap, PromotedReferenceMapKeepsFreedPagesAcrossReopens) {
     CreateTable(*db, "Spread", cols);
     TableInserter ins(*db, "Spread");
     for (int i = 0; i < 600; ++i)
-      ins.Insert({std::monostate{}, "row " + std::to_string(i), std::string(i % 4 == 0 ? 3000 : 40, static_cast<char>('a' + i % 26))});
+      ins.Insert({std::monostate{}, "row " + std::to_string(i),
+                  std::string(i % 4 == 0 ? 3000 : 40, static_cast<char>('a' + i % 26))});
     const TableDefinition t = db->ReadDefinition("Spread");
     EXPECT_EQ(ReadRowAt(db->pages(), db->header().layout, RowPointer::Decode(t.usedPagesPointer)).bytes[0], 1)
         << "the table's page map should have become a reference map";

@@ -1,13 +1,14 @@
 // Index leaf pages as Access wrote them: every leaf of the catalog's indexes in the corpus parses,
 // each entry names a live catalog row, and writing the parsed entries back gives the same page.
-#include <filesystem>
-#include <set>
+#include "engine/jet/write/index_leaf.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
-#include "engine/jet/write/index_leaf.h"
 #include "test_files.h"
 
 namespace qv::jet {
@@ -17,7 +18,8 @@ TEST(IndexLeaf, CatalogIndexLeavesOfTheCorpusParseAndRoundTrip) {
   int leaves = 0, entries = 0;
   for (const auto& item : std::filesystem::recursive_directory_iterator(testing::CorpusPath(""))) {
     std::string path = item.path().string();
-    if (!item.is_regular_file() || (item.path().extension() != ".mdb" && item.path().extension() != ".accdb")) continue;
+    if (!item.is_regular_file() || (item.path().extension() != ".mdb" && item.path().extension() != ".accdb"))
+      continue;
     std::unique_ptr<Database> db;
     try {
       db = Database::Open(path);
@@ -44,8 +46,10 @@ TEST(IndexLeaf, CatalogIndexLeavesOfTheCorpusParseAndRoundTrip) {
           EXPECT_EQ(LoadU32(row.page->data() + 4), 2u) << "entry names a row outside the catalog";
         }
         Bytes again = WriteIndexLeaf(*page, leaf, ps.pageSize());
-        std::size_t used = kIndexEntriesStart + (ps.pageSize() - kIndexEntriesStart - LoadU16(page->data() + 2));
-        EXPECT_TRUE(std::equal(again.begin(), again.begin() + static_cast<std::ptrdiff_t>(used), page->begin()))
+        std::size_t used =
+            kIndexEntriesStart + (ps.pageSize() - kIndexEntriesStart - LoadU16(page->data() + 2));
+        EXPECT_TRUE(
+            std::equal(again.begin(), again.begin() + static_cast<std::ptrdiff_t>(used), page->begin()))
             << "page " << p;
         p = leaf.next;
       }

@@ -1,12 +1,12 @@
 // Rows added to tables of copies of Access-made files: our reader reads back exactly the values
 // written, mdb-reader (dump.js) reads every table of the file exactly as our reader does, mdbtools
 // counts the rows, and the tables we did not touch are unchanged.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
-
-#include <gtest/gtest.h>
 
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
@@ -35,14 +35,22 @@ qv::Value Sample(const ColumnDef& c, int i) {
   bool null = c.type != col_type::kBoolean && i % 7 == 3;
   if (null) return std::monostate{};
   switch (c.type) {
-    case col_type::kBoolean: return i % 2 == 0;
-    case col_type::kByte: return std::int64_t{(i * 37) % 256};
-    case col_type::kInt16: return std::int64_t{(i * 977) % 60000 - 30000};
-    case col_type::kInt32: return std::int64_t{(i * 1000003LL) % 4000000000LL - 2000000000LL};
-    case col_type::kBigInt: return std::int64_t{i * 1000000000000LL - 7};
-    case col_type::kCurrency: return Currency{i * 123457LL - 500000};
-    case col_type::kSingle: return static_cast<double>(static_cast<float>(i * 0.75 - 3));
-    case col_type::kDouble: return i * 3.25e7 - 1.0 / 3.0;
+    case col_type::kBoolean:
+      return i % 2 == 0;
+    case col_type::kByte:
+      return std::int64_t{(i * 37) % 256};
+    case col_type::kInt16:
+      return std::int64_t{(i * 977) % 60000 - 30000};
+    case col_type::kInt32:
+      return std::int64_t{(i * 1000003LL) % 4000000000LL - 2000000000LL};
+    case col_type::kBigInt:
+      return std::int64_t{i * 1000000000000LL - 7};
+    case col_type::kCurrency:
+      return Currency{i * 123457LL - 500000};
+    case col_type::kSingle:
+      return static_cast<double>(static_cast<float>(i * 0.75 - 3));
+    case col_type::kDouble:
+      return i * 3.25e7 - 1.0 / 3.0;
     case col_type::kDateTime: {
       Timestamp t;
       t.year = i % 5 == 0 ? 1850 + i : 1990 + i % 40;
@@ -55,7 +63,8 @@ qv::Value Sample(const ColumnDef& c, int i) {
     }
     case col_type::kGuid: {
       Guid g;
-      for (int k = 0; k < 16; ++k) g.bytes[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(i * 16 + k);
+      for (int k = 0; k < 16; ++k)
+        g.bytes[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(i * 16 + k);
       return g;
     }
     case col_type::kNumeric: {
@@ -91,16 +100,19 @@ qv::Value Sample(const ColumnDef& c, int i) {
     }
     case col_type::kBinary: {
       Bytes b(std::min<std::size_t>(c.length, 1 + i % 20));
-      for (std::size_t k = 0; k < b.size(); ++k) b[k] = static_cast<std::uint8_t>(k * 31 + static_cast<std::size_t>(i));
+      for (std::size_t k = 0; k < b.size(); ++k)
+        b[k] = static_cast<std::uint8_t>(k * 31 + static_cast<std::size_t>(i));
       return b;
     }
     case col_type::kOle: {
       const std::size_t sizes[] = {0, 100, 4070, 4081, 9000, 70000};
       Bytes b(sizes[i % 6]);
-      for (std::size_t k = 0; k < b.size(); ++k) b[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
+      for (std::size_t k = 0; k < b.size(); ++k)
+        b[k] = static_cast<std::uint8_t>(k * 7 + static_cast<std::size_t>(i));
       return b;
     }
-    default: return std::monostate{};
+    default:
+      return std::monostate{};
   }
 }
 
@@ -111,7 +123,9 @@ std::string TablesJson(const std::string& text) {
 
 std::string OracleJson(const std::string& path) {
   int st = 0;
-  std::string out = testing::Run("node " + testing::Quote(testing::MdbReaderDump()) + " --sort-rows " + testing::Quote(path) + " 2>&1", &st);
+  std::string out = testing::Run(
+      "node " + testing::Quote(testing::MdbReaderDump()) + " --sort-rows " + testing::Quote(path) + " 2>&1",
+      &st);
   EXPECT_EQ(st, 0) << out;
   return TablesJson(out);
 }
@@ -126,8 +140,8 @@ std::string OurJson(const std::string& path, const std::string& like = {}) {
     tables += " --table=" + testing::Quote(like.substr(from, to - from));
   }
   int st = 0;
-  std::string out = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --sort-rows" + tables +
-                                     " " + testing::Quote(path) + " 2>&1",
+  std::string out = testing::Run(std::string(QV_BINARY_DIR) + "/tools/jetdump/jetdump --json --sort-rows" +
+                                     tables + " " + testing::Quote(path) + " 2>&1",
                                  &st);
   EXPECT_EQ(st, 0) << out;
   return TablesJson(out);
@@ -162,8 +176,10 @@ TEST(Insert, RowsReadBackInEveryReaderAndOtherTablesStayTheSame) {
       auto db = Database::Open(path);
       bool found = false;
       for (const auto& n : db->UserTableNames()) {
-        if (n == k.table) found = true;
-        else others[n] = ReadAll(*db, n);
+        if (n == k.table)
+          found = true;
+        else
+          others[n] = ReadAll(*db, n);
       }
       ASSERT_TRUE(found) << k.table;
       expected = ReadAll(*db, k.table);
@@ -200,7 +216,8 @@ TEST(Insert, RowsReadBackInEveryReaderAndOtherTablesStayTheSame) {
     }
     if (testing::HaveMdbTools()) {
       int st = 0;
-      std::string count = testing::Run("mdb-count " + testing::Quote(path) + " " + testing::Quote(k.table), &st);
+      std::string count =
+          testing::Run("mdb-count " + testing::Quote(path) + " " + testing::Quote(k.table), &st);
       EXPECT_EQ(st, 0);
       EXPECT_EQ(std::stoul(count), expected.size());
       testing::Run("mdb-export " + testing::Quote(path) + " " + testing::Quote(k.table) + " >/dev/null", &st);
@@ -328,14 +345,15 @@ TEST(JetwriteTool, InsertsTsvLinesAndReportsBadOnes) {
   std::string tsv = dir.Path("rows.tsv");
   {
     std::ofstream out(tsv, std::ios::binary);
-    out << "1\t7\t2.5\thello \xce\xa9\ta\tb\tc\td\te\t1.25\n"      // good
-        << "\\N\t3\t-1e300\tx\\ty\t\t\t\t\t\t\n"                    // good: NULL, an escaped tab
-        << "abc\t1\t\t\t\t\t\t\t\t\n"                              // ID is not a number
-        << "1\t2\n";                                               // too few values
+    out << "1\t7\t2.5\thello \xce\xa9\ta\tb\tc\td\te\t1.25\n"  // good
+        << "\\N\t3\t-1e300\tx\\ty\t\t\t\t\t\t\n"               // good: NULL, an escaped tab
+        << "abc\t1\t\t\t\t\t\t\t\t\n"                          // ID is not a number
+        << "1\t2\n";                                           // too few values
   }
   int st = 0;
   std::string tool = std::string(QV_BINARY_DIR) + "/tools/jetwrite/jetwrite";
-  std::string out = testing::Run(tool + " insert " + testing::Quote(path) + " jobDB1 " + testing::Quote(tsv) + " 2>&1", &st);
+  std::string out = testing::Run(
+      tool + " insert " + testing::Quote(path) + " jobDB1 " + testing::Quote(tsv) + " 2>&1", &st);
   EXPECT_EQ(st, 1) << out;
   EXPECT_NE(out.find("2 rows inserted into 'jobDB1', 2 refused"), std::string::npos) << out;
   EXPECT_NE(out.find("line 3: error 3464"), std::string::npos) << out;
@@ -365,9 +383,11 @@ TEST(JetwriteTool, InsertsTsvLinesAndReportsBadOnes) {
       << "omega \xce\xa9\tb\n"              // Ω is not
       << std::string(50, 'x') << "\t" << std::string(50, 'y') << "\n";
   }
-  out = testing::Run(tool + " insert " + testing::Quote(j3) + " Table " + testing::Quote(tsv3) + " 2>&1", &st);
+  out =
+      testing::Run(tool + " insert " + testing::Quote(j3) + " Table " + testing::Quote(tsv3) + " 2>&1", &st);
   EXPECT_EQ(st, 1) << out;
-  EXPECT_NE(out.find("line 2: error 3464: Row 2: Field 'a' of table 'Table': the text has the character '\xce\xa9' (U+03A9)"),
+  EXPECT_NE(out.find("line 2: error 3464: Row 2: Field 'a' of table 'Table': the text has the character "
+                     "'\xce\xa9' (U+03A9)"),
             std::string::npos)
       << out;
   {
@@ -375,8 +395,10 @@ TEST(JetwriteTool, InsertsTsvLinesAndReportsBadOnes) {
     auto rows3 = db3->ReadTable("Table");
     std::vector<std::string> got;
     for (qv::Row row; rows3->Next(row);)
-      got.push_back(IsNull(row[1]) ? std::get<std::string>(row[0]) : std::get<std::string>(row[0]) + "|" + std::get<std::string>(row[1]));
-    EXPECT_EQ(got, (std::vector<std::string>{"z|y", "v|u", "caf\xc3\xa9 \xe2\x82\xac", std::string(50, 'x') + "|" + std::string(50, 'y')}));
+      got.push_back(IsNull(row[1]) ? std::get<std::string>(row[0])
+                                   : std::get<std::string>(row[0]) + "|" + std::get<std::string>(row[1]));
+    EXPECT_EQ(got, (std::vector<std::string>{"z|y", "v|u", "caf\xc3\xa9 \xe2\x82\xac",
+                                             std::string(50, 'x') + "|" + std::string(50, 'y')}));
   }
   Bytes raw = testing::ReadFileBytes(j3);
   const Bytes stored{'c', 'a', 'f', 0xe9, ' ', 0x80};  // the 1252 bytes of the first value

@@ -1,12 +1,12 @@
 // The write path of the pager: pages changed in memory are seen by every connection, reach the
 // disk only through a checkpoint, and a checkpoint cut short at any step is undone at the next
 // open, leaving the file exactly as it was at the previous checkpoint.
-#include <filesystem>
-#include <fstream>
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "engine/core/error.h"
 #include "engine/jet/database.h"
@@ -102,7 +102,8 @@ TEST(PagerWrite, FreedPagesAreReusedAndAccessFreeBitsAreNot) {
   // The empty Access 2000 template marks every page free, its system tables included: those
   // pages must never be handed out.
   ScratchDir dir;
-  std::string path = dir.Copy("jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb", "e.mdb");
+  std::string path =
+      dir.Copy("jackcess/src/main/resources/com/healthmarketscience/jackcess/empty.mdb", "e.mdb");
   auto db = Database::Open(path);
   std::uint32_t pages = db->pages().pageCount();
   WriteOperation op(*db->sharedFile());
@@ -179,7 +180,8 @@ TEST(PagerWrite, KilledCheckpointIsRolledBackAtNextOpen) {
         EXPECT_FALSE(db->UserTableNames().empty());
       }
       EXPECT_FALSE(std::filesystem::exists(JournalPathFor(path))) << pt.step;
-      EXPECT_EQ(testing::ReadFileBytes(path), original) << rel << " killed at " << pt.step << " #" << pt.occurrence;
+      EXPECT_EQ(testing::ReadFileBytes(path), original)
+          << rel << " killed at " << pt.step << " #" << pt.occurrence;
     }
   }
 }
@@ -240,7 +242,8 @@ TEST(PagerWrite, FailedCheckpointPutsTheFileBackAndStaysFailed) {
     const char* step;
     int occurrence;
   };
-  const Point points[] = {{"journal-written", 1}, {"header-synced", 1}, {"page-written", 2}, {"database-synced", 1}};
+  const Point points[] = {
+      {"journal-written", 1}, {"header-synced", 1}, {"page-written", 2}, {"database-synced", 1}};
   for (const char* rel : {kJet4, kAce}) {
     for (const Point& pt : points) {
       ScratchDir dir;
@@ -251,7 +254,8 @@ TEST(PagerWrite, FailedCheckpointPutsTheFileBackAndStaysFailed) {
         int seen = 0;
         FileWriter::Attach(*db->sharedFile()).faultHook = [&](const char* step) {
           if (std::string(step) == pt.step && ++seen == pt.occurrence)
-            throw Error(errc::kDiskFull, "Not enough space on disk writing '" + path + "': No space left on device");
+            throw Error(errc::kDiskFull,
+                        "Not enough space on disk writing '" + path + "': No space left on device");
         };
         MakeChange(*db);
         try {

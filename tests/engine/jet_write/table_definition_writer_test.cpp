@@ -1,15 +1,16 @@
 // Table definitions written by us compared byte for byte with the ones Access wrote (tables
 // without indexes in the corpus), and new column layouts read back by our reader.
 
+#include "engine/jet/write/table_definition_writer.h"
+
 #include <gtest/gtest.h>
 
 #include "engine/core/error.h"
-#include "engine/jet/database.h"
 #include "engine/jet/data_page.h"
+#include "engine/jet/database.h"
 #include "engine/jet/row_codec.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/row_builder.h"
-#include "engine/jet/write/table_definition_writer.h"
 #include "test_files.h"
 
 namespace qv::jet {
@@ -64,7 +65,7 @@ TEST(TableDefinitionWriter, MatchesAccessMadeDefinitions) {
     for (std::size_t i = 0, c = 0x3f; i < t.columns.size(); ++i, c += 25) {
       ignore[c + 9] = ignore[c + 10] = true;  // the column's original number (differs after edits)
       if (!(raw[c + 15] & col_flag::kFixedLength)) ignore[c + 21] = ignore[c + 22] = true;  // unused
-      if (raw[c] == col_type::kNumeric) ignore[c + 13] = ignore[c + 14] = true;  // unknown, varies
+      if (raw[c] == col_type::kNumeric) ignore[c + 13] = ignore[c + 14] = true;             // unknown, varies
     }
     for (std::size_t o = 0; o < length; ++o) {
       if (ignore[o]) continue;
@@ -148,10 +149,14 @@ namespace {
 // first field of each index entry (a row count Access updates at moments of its own).
 TEST(TableDefinitionWriter, Access97DefinitionsAndRowsAreAccessMadeOnes) {
   const Case cases[] = {
-      {"jackcess/src/test/data/V1997/testV1997.mdb", "Table1"},     {"jackcess/src/test/data/V1997/testV1997.mdb", "Table2"},
-      {"jackcess/src/test/data/V1997/testV1997.mdb", "Table3"},     {"jackcess/src/test/data/V1997/test2V1997.mdb", "MSP_PROJECTS"},
-      {"jackcess/src/test/data/V1997/delTestV1997.mdb", "Table"},   {"jackcess/src/test/data/V1997/compIndexTestV1997.mdb", "Table1"},
-      {"jackcess/src/test/data/V1997/indexTestV1997.mdb", "Table1"}, {"jackcess/src/test/data/V1997/overflowTestV1997.mdb", "Table1"},
+      {"jackcess/src/test/data/V1997/testV1997.mdb", "Table1"},
+      {"jackcess/src/test/data/V1997/testV1997.mdb", "Table2"},
+      {"jackcess/src/test/data/V1997/testV1997.mdb", "Table3"},
+      {"jackcess/src/test/data/V1997/test2V1997.mdb", "MSP_PROJECTS"},
+      {"jackcess/src/test/data/V1997/delTestV1997.mdb", "Table"},
+      {"jackcess/src/test/data/V1997/compIndexTestV1997.mdb", "Table1"},
+      {"jackcess/src/test/data/V1997/indexTestV1997.mdb", "Table1"},
+      {"jackcess/src/test/data/V1997/overflowTestV1997.mdb", "Table1"},
   };
   std::size_t rowsCompared = 0, longRows = 0;
   for (const Case& k : cases) {
@@ -173,7 +178,8 @@ TEST(TableDefinitionWriter, Access97DefinitionsAndRowsAreAccessMadeOnes) {
     for (std::size_t i = 0; i < t.indexes.size(); ++i) tail += 1 + raw[tail];
     std::vector<LongValueMaps> maps;
     for (; LoadU16(raw.data() + tail) != 0xffff; tail += 10)
-      maps.push_back({LoadU16(raw.data() + tail), LoadU32(raw.data() + tail + 2), LoadU32(raw.data() + tail + 6)});
+      maps.push_back(
+          {LoadU16(raw.data() + tail), LoadU32(raw.data() + tail + 2), LoadU32(raw.data() + tail + 6)});
     const Bytes ours = EncodeTableDefinitionInOrder(t, sort, maps, l);
     ASSERT_EQ(LoadU32(ours.data() + 8), length);
     std::vector<bool> ignore(length, false);
@@ -215,10 +221,13 @@ TEST(TableDefinitionWriter, Access97DefinitionsAndRowsAreAccessMadeOnes) {
         std::vector<bool> unset(row.size(), false);
         for (std::size_t c = 0; c < cells.size(); ++c)
           if (cells[c].null && t.columns[c].fixedLength() && t.columns[c].type != col_type::kBoolean)
-            for (std::size_t o = 1u + t.columns[c].fixedOffset; o < 1u + t.columns[c].fixedOffset + t.columns[c].length; ++o)
+            for (std::size_t o = 1u + t.columns[c].fixedOffset;
+                 o < 1u + t.columns[c].fixedOffset + t.columns[c].length; ++o)
               if (o < row.size()) unset[o] = true;
         std::size_t differs = 0;
-        while (differs < again.size() && differs < row.size() && (again[differs] == row[differs] || unset[differs])) ++differs;
+        while (differs < again.size() && differs < row.size() &&
+               (again[differs] == row[differs] || unset[differs]))
+          ++differs;
         EXPECT_TRUE(again.size() == row.size() && differs == row.size())
             << "page " << p << " row " << i << ": " << again.size() << " bytes against " << row.size()
             << ", first difference at " << differs;

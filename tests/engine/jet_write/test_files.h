@@ -1,14 +1,14 @@
 // Helpers of the write tests: scratch copies of corpus files and running the oracle tools.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "engine/core/bytes.h"
 #include "engine/jet/database.h"
@@ -25,7 +25,9 @@ inline std::vector<qv::Row> ReadAll(Database& db, const std::string& table, Read
   return rows;
 }
 
-inline std::string CorpusPath(const std::string& rel) { return std::string(QV_SHARED_DIR) + "/corpus/access/" + rel; }
+inline std::string CorpusPath(const std::string& rel) {
+  return std::string(QV_SHARED_DIR) + "/corpus/access/" + rel;
+}
 
 // A fresh, writable temporary folder removed at the end of the test.
 class ScratchDir {
@@ -43,7 +45,8 @@ class ScratchDir {
   std::string Copy(const std::string& corpusRel, const std::string& name) const {
     std::string to = Path(name);
     std::filesystem::copy_file(CorpusPath(corpusRel), to, std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(to,
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     return to;
   }
 
@@ -76,8 +79,14 @@ inline std::string Quote(const std::string& s) {
 }
 
 // Whether the oracle runs; a missing one fails the test under CI and skips it elsewhere.
-inline bool HaveMdbTools() { return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbTools); }
-inline std::string MdbReaderDump() { return qv::testing::MdbReaderScript(); }
-inline bool HaveMdbReader() { return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbReader); }
+inline bool HaveMdbTools() {
+  return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbTools);
+}
+inline std::string MdbReaderDump() {
+  return qv::testing::MdbReaderScript();
+}
+inline bool HaveMdbReader() {
+  return qv::testing::OracleAvailable(qv::testing::Oracle::kMdbReader);
+}
 
 }  // namespace qv::jet::testing

@@ -5,26 +5,26 @@
 // before, in our reader, in mdbtools' export and in mdb-reader; the copies read as their sources,
 // and the page accounting finds no page owned twice or lost, and no long value left behind,
 // beyond what the original file already had.
+#include <gtest/gtest.h>
+
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "../jet_index/index_walk.h"
+#include "../jet_write/test_files.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
 #include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/file_writer.h"
-#include "engine/jet/write/usage_map_writer.h"
 #include "engine/jet/write/table_copier.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
-#include "../jet_write/test_files.h"
+#include "engine/jet/write/usage_map_writer.h"
 #include "page_accounting.h"
-#include "../jet_index/index_walk.h"
 
 namespace qv::jet::testing {
 namespace {
@@ -76,7 +76,9 @@ std::string MdbExport(const std::string& path, const std::string& table) {
 }
 
 // mdbtools' list of user tables, one a line, with a line break before the first.
-std::string MdbTables(const std::string& path) { return "\n" + Run("mdb-tables -1 " + Quote(path)); }
+std::string MdbTables(const std::string& path) {
+  return "\n" + Run("mdb-tables -1 " + Quote(path));
+}
 
 // mdb-reader's dump of the tables `args` names (--table=...); it must read every one of them.
 std::string MdbReader(const std::string& args, const std::string& path) {
@@ -95,15 +97,15 @@ TEST(WrittenCorpusFiles, KeepTheirTablesQueriesAndRelationshipsValueByValue) {
     const char* rel;
     const char* drop;
   } files[] = {
-      {"ucanaccess/src/test/resources/testdbs/pivot.mdb", "t_pivot"},               // Jet4: queries, relationships
-      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table2"},                // Jet4: 95 query rows
-      {"jackcess/src/test/data/V2000/indexTestV2000.mdb", nullptr},                 // Jet4: relationships
+      {"ucanaccess/src/test/resources/testdbs/pivot.mdb", "t_pivot"},  // Jet4: queries, relationships
+      {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "Table2"},   // Jet4: 95 query rows
+      {"jackcess/src/test/data/V2000/indexTestV2000.mdb", nullptr},    // Jet4: relationships
       {"ucanaccess/src/test/resources/testdbs/githubIssue16.accdb", "Designation"},  // ACE12
-      {"mdb-reader/test/data/real/ASampleDatabase.accdb", "Asset Items"},           // ACE12, Access sample
+      {"mdb-reader/test/data/real/ASampleDatabase.accdb", "Asset Items"},            // ACE12, Access sample
       {"ucanaccess/src/test/resources/testdbs/badDb.accdb", "t t"},                  // ACE14
-      {"jackcess/src/test/data/V2010/queryTestV2010.accdb", "Table1"},              // ACE14
-      {"mdb-reader/test/data/V2016/bigint.accdb", "Table"},                         // ACE16: relationships
-      {"jackcess/src/test/data/V2019/extDateTestV2019.accdb", "Table1"},            // ACE17: relationships
+      {"jackcess/src/test/data/V2010/queryTestV2010.accdb", "Table1"},               // ACE14
+      {"mdb-reader/test/data/V2016/bigint.accdb", "Table"},                          // ACE16: relationships
+      {"jackcess/src/test/data/V2019/extDateTestV2019.accdb", "Table1"},             // ACE17: relationships
   };
   for (const auto& file : files) {
     const std::string rel = file.rel;
@@ -119,7 +121,8 @@ TEST(WrittenCorpusFiles, KeepTheirTablesQueriesAndRelationshipsValueByValue) {
       names = db->UserTableNames();
       before = Take(*db, {});
       baseline = PageAccounting(*db).Run().problems;
-      for (const auto& p : qv::jet::testing::WalkEveryIndex(*db).problems) baseline.insert("index walker: " + p);
+      for (const auto& p : qv::jet::testing::WalkEveryIndex(*db).problems)
+        baseline.insert("index walker: " + p);
     }
     // The oracles' reading of every table but the one dropped last.
     std::map<std::string, std::string> exportsBefore;
@@ -170,8 +173,11 @@ TEST(WrittenCorpusFiles, KeepTheirTablesQueriesAndRelationshipsValueByValue) {
         ts.month = static_cast<std::uint8_t>(1 + i % 12);
         ts.day = static_cast<std::uint8_t>(1 + i % 28);
         ts.hour = static_cast<std::uint8_t>(i % 24);
-        std::string memo = i % 50 == 0 ? std::string(9000, 'm') : i % 10 == 0 ? std::string(3000, 'k') : "note " + std::to_string(i);
-        ins.Insert({std::monostate{}, "Zeile " + std::to_string(i) + " Ærø €", memo, i * 1.5, ts, i % 2 == 0});
+        std::string memo = i % 50 == 0   ? std::string(9000, 'm')
+                           : i % 10 == 0 ? std::string(3000, 'k')
+                                         : "note " + std::to_string(i);
+        ins.Insert(
+            {std::monostate{}, "Zeile " + std::to_string(i) + " Ærø €", memo, i * 1.5, ts, i % 2 == 0});
       }
       newRows = ReadRows(*db, "QvNew");
       CopyTable(*db, "QvNew", "QvNew2");
@@ -223,7 +229,9 @@ TEST(WrittenCorpusFiles, KeepTheirTablesQueriesAndRelationshipsValueByValue) {
       EXPECT_EQ(after.tables, before.tables);
       EXPECT_EQ(after.queries, before.queries);
       EXPECT_EQ(after.relationships, before.relationships);
-      std::erase_if(before.catalog, [&](const std::string& row) { return row.find("|'" + std::string(file.drop) + "'|") != std::string::npos; });
+      std::erase_if(before.catalog, [&](const std::string& row) {
+        return row.find("|'" + std::string(file.drop) + "'|") != std::string::npos;
+      });
       EXPECT_EQ(after.catalog, before.catalog);
       for (const auto& p : PageAccounting(*db).Run().problems)
         if (!baseline.count(p)) ADD_FAILURE() << p;
@@ -243,10 +251,12 @@ TEST(WrittenCorpusFiles, KeepTheirTablesQueriesAndRelationshipsValueByValue) {
 // (at the definition page it had, so its page hints now name the new table's pages), makes it
 // refuse with 3376 before writing. The file stays whole for our page accounting and mdbtools.
 TEST(WrittenCorpusFiles, AnInserterNoticesItsTableDroppedThroughAnotherConnection) {
-  for (const char* rel : {"jackcess/src/test/data/V2003/queryTestV2003.mdb", "jackcess/src/test/data/V2010/queryTestV2010.accdb"}) {
+  for (const char* rel : {"jackcess/src/test/data/V2003/queryTestV2003.mdb",
+                          "jackcess/src/test/data/V2010/queryTestV2010.accdb"}) {
     SCOPED_TRACE(rel);
     ScratchDir dir;
-    const std::string path = dir.Copy(rel, std::string("w") + (std::string(rel).ends_with(".mdb") ? ".mdb" : ".accdb"));
+    const std::string path =
+        dir.Copy(rel, std::string("w") + (std::string(rel).ends_with(".mdb") ? ".mdb" : ".accdb"));
     std::set<std::string> baseline;
     {
       auto db = Database::Open(path);
@@ -262,7 +272,10 @@ TEST(WrittenCorpusFiles, AnInserterNoticesItsTableDroppedThroughAnotherConnectio
       auto a = Database::Open(path), b = Database::Open(path);
       CreateTable(*a, "QvKept", cols);
       TableInserter kept(*a, "QvKept");
-      auto row = [](int i) { return qv::Row{std::monostate{}, "row " + std::to_string(i), std::string(i % 3 == 0 ? 2000 : 10, 'n')}; };
+      auto row = [](int i) {
+        return qv::Row{std::monostate{}, "row " + std::to_string(i),
+                       std::string(i % 3 == 0 ? 2000 : 10, 'n')};
+      };
       for (int i = 0; i < 40; ++i) kept.Insert(row(i));
       // An unrelated change: the same table, rows go on. A connection whose list is stale still
       // finds a table made through the other one.
@@ -307,12 +320,14 @@ TEST(WrittenCorpusFiles, CatalogFreeSpaceMapListsOnlyItsLastPage) {
   ScratchDir dir;
   const std::string made = dir.Path("new.mdb");
   CreateDatabase(made, DatabaseFormat::Jet4);
-  for (const std::string& path : {made, dir.Copy("jackcess/src/test/data/V2010/queryTestV2010.accdb", "q.accdb")}) {
+  for (const std::string& path :
+       {made, dir.Copy("jackcess/src/test/data/V2010/queryTestV2010.accdb", "q.accdb")}) {
     SCOPED_TRACE(path);
     auto db = Database::Open(path);
     std::vector<qv::Column> cols(1);
     cols[0] = {"A long column name to fill the catalog", qv::ColumnType::Int32};
-    for (int i = 0; i < 120; ++i) CreateTable(*db, "A table with a rather long name, number " + std::to_string(i), cols);
+    for (int i = 0; i < 120; ++i)
+      CreateTable(*db, "A table with a rather long name, number " + std::to_string(i), cols);
     TableDefinition t = db->ReadDefinition("MSysObjects");
     const Layout& l = db->header().layout;
     std::vector<std::uint32_t> used;

@@ -1,9 +1,11 @@
 // A long random sequence of CREATE TABLE (some tables wide enough for a definition of several
-// pages), inserts, DROP TABLE and copies against a model kept in memory, with the database closed and opened again at random points. After each reopen, and
-// every so many operations, every table of the model is read back value by value and the page
-// accounting (page_accounting.h) must find every page owned once or free. mdbtools lists and
-// exports the file at a few points. The seed is printed with every failure; QV_MODEL_SEED picks
-// another one, QV_MODEL_OPS another length.
+// pages), inserts, DROP TABLE and copies against a model kept in memory, with the database closed and opened
+// again at random points. After each reopen, and every so many operations, every table of the model is read
+// back value by value and the page accounting (page_accounting.h) must find every page owned once or free.
+// mdbtools lists and exports the file at a few points. The seed is printed with every failure; QV_MODEL_SEED
+// picks another one, QV_MODEL_OPS another length.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -14,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "../jet_index/index_walk.h"
+#include "../jet_write/test_files.h"
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
@@ -25,9 +27,7 @@
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_dropper.h"
 #include "engine/jet/write/table_inserter.h"
-#include "../jet_write/test_files.h"
 #include "page_accounting.h"
-#include "../jet_index/index_walk.h"
 
 namespace qv::jet::testing {
 namespace {
@@ -150,10 +150,12 @@ class ModelRun {
     EXPECT_EQ(listed, expected);
     for (const auto& [n, t] : model_) {
       int status = 0;
-      std::string csv = Run("mdb-export -H -Q -d '\\t' -R '\\n@@\\n' " + Quote(path_) + " " + Quote(n) + " 2>&1", &status);
+      std::string csv =
+          Run("mdb-export -H -Q -d '\\t' -R '\\n@@\\n' " + Quote(path_) + " " + Quote(n) + " 2>&1", &status);
       EXPECT_EQ(status, 0) << n << ": " << csv.substr(0, 400);
       std::size_t rows = 0;
-      for (std::size_t at = csv.find("\n@@\n"); at != std::string::npos; at = csv.find("\n@@\n", at + 4)) ++rows;
+      for (std::size_t at = csv.find("\n@@\n"); at != std::string::npos; at = csv.find("\n@@\n", at + 4))
+        ++rows;
       EXPECT_EQ(rows, t.rows.size()) << n;
     }
     Open();
@@ -175,22 +177,25 @@ class ModelRun {
   void CreateOne(int op) {
     std::vector<qv::Column> cols;
     cols.push_back({"ID", qv::ColumnType::Int32, 0, 0, 0, true});
-    static const qv::ColumnType kinds[] = {qv::ColumnType::Text,     qv::ColumnType::Int32,   qv::ColumnType::Double,
-                                           qv::ColumnType::Currency, qv::ColumnType::DateTime, qv::ColumnType::Boolean,
-                                           qv::ColumnType::Memo,     qv::ColumnType::Int16,   qv::ColumnType::Byte,
-                                           qv::ColumnType::Single,   qv::ColumnType::Binary,  qv::ColumnType::LongBinary};
+    static const qv::ColumnType kinds[] = {
+        qv::ColumnType::Text,     qv::ColumnType::Int32,    qv::ColumnType::Double,
+        qv::ColumnType::Currency, qv::ColumnType::DateTime, qv::ColumnType::Boolean,
+        qv::ColumnType::Memo,     qv::ColumnType::Int16,    qv::ColumnType::Byte,
+        qv::ColumnType::Single,   qv::ColumnType::Binary,   qv::ColumnType::LongBinary};
     // One table in eight is wide: 80 to 160 small columns with long names, a definition of
     // several pages (rows stay within a page).
-    static const qv::ColumnType small[] = {qv::ColumnType::Text,  qv::ColumnType::Int32, qv::ColumnType::Double,
-                                           qv::ColumnType::Int16, qv::ColumnType::Byte,  qv::ColumnType::Boolean,
-                                           qv::ColumnType::DateTime};
-    std::uniform_int_distribution<int> n(1, 12), k(0, 11), size(1, 255), wideCount(80, 160), ks(0, 6), smallSize(1, 8), eighth(0, 7);
+    static const qv::ColumnType small[] = {
+        qv::ColumnType::Text, qv::ColumnType::Int32,   qv::ColumnType::Double,  qv::ColumnType::Int16,
+        qv::ColumnType::Byte, qv::ColumnType::Boolean, qv::ColumnType::DateTime};
+    std::uniform_int_distribution<int> n(1, 12), k(0, 11), size(1, 255), wideCount(80, 160), ks(0, 6),
+        smallSize(1, 8), eighth(0, 7);
     const bool wide = eighth(rng_) == 0;
     int count = wide ? wideCount(rng_) : n(rng_);
     for (int i = 0; i < count; ++i) {
       qv::Column c;
       c.type = wide ? small[ks(rng_)] : kinds[k(rng_)];
-      c.name = std::string(qv::ColumnTypeName(c.type)) + " " + std::to_string(i) + (wide ? " of a rather wide table" : "");
+      c.name = std::string(qv::ColumnTypeName(c.type)) + " " + std::to_string(i) +
+               (wide ? " of a rather wide table" : "");
       if (c.type == qv::ColumnType::Text || c.type == qv::ColumnType::Binary)
         c.size = static_cast<std::uint32_t>(wide ? smallSize(rng_) : size(rng_));
       cols.push_back(c);
@@ -222,13 +227,20 @@ class ModelRun {
     }
     if (c.type != qv::ColumnType::Boolean && pct(rng_) < 10) return std::monostate{};
     switch (c.type) {
-      case qv::ColumnType::Boolean: return pct(rng_) < 50;
-      case qv::ColumnType::Byte: return static_cast<std::int64_t>(pct(rng_) * 2);
-      case qv::ColumnType::Int16: return static_cast<std::int64_t>(std::uniform_int_distribution<int>(-32768, 32767)(rng_));
-      case qv::ColumnType::Int32: return static_cast<std::int64_t>(std::uniform_int_distribution<std::int32_t>()(rng_));
-      case qv::ColumnType::Single: return static_cast<double>(static_cast<float>(pct(rng_)) / 8.0f);
-      case qv::ColumnType::Double: return std::uniform_real_distribution<double>(-1e9, 1e9)(rng_);
-      case qv::ColumnType::Currency: return qv::Currency{std::uniform_int_distribution<std::int64_t>(-1000000000000, 1000000000000)(rng_)};
+      case qv::ColumnType::Boolean:
+        return pct(rng_) < 50;
+      case qv::ColumnType::Byte:
+        return static_cast<std::int64_t>(pct(rng_) * 2);
+      case qv::ColumnType::Int16:
+        return static_cast<std::int64_t>(std::uniform_int_distribution<int>(-32768, 32767)(rng_));
+      case qv::ColumnType::Int32:
+        return static_cast<std::int64_t>(std::uniform_int_distribution<std::int32_t>()(rng_));
+      case qv::ColumnType::Single:
+        return static_cast<double>(static_cast<float>(pct(rng_)) / 8.0f);
+      case qv::ColumnType::Double:
+        return std::uniform_real_distribution<double>(-1e9, 1e9)(rng_);
+      case qv::ColumnType::Currency:
+        return qv::Currency{std::uniform_int_distribution<std::int64_t>(-1000000000000, 1000000000000)(rng_)};
       case qv::ColumnType::DateTime: {
         qv::Timestamp ts;
         ts.year = std::uniform_int_distribution<int>(1800, 2100)(rng_);
@@ -239,7 +251,8 @@ class ModelRun {
         ts.second = static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 59)(rng_));
         return ts;
       }
-      case qv::ColumnType::Text: return RandomText(std::min<std::size_t>(c.size ? c.size : 255, 40), t.latin1);
+      case qv::ColumnType::Text:
+        return RandomText(std::min<std::size_t>(c.size ? c.size : 255, 40), t.latin1);
       case qv::ColumnType::Memo: {
         int kind = pct(rng_);
         std::size_t max = kind < 60 ? 100 : kind < 85 ? 1500 : kind < 97 ? 5000 : 20000;
@@ -247,12 +260,14 @@ class ModelRun {
       }
       case qv::ColumnType::Binary:
       case qv::ColumnType::LongBinary: {
-        std::size_t max = c.type == qv::ColumnType::Binary ? (c.size ? c.size : 255) : (pct(rng_) < 80 ? 200 : 9000);
+        std::size_t max =
+            c.type == qv::ColumnType::Binary ? (c.size ? c.size : 255) : (pct(rng_) < 80 ? 200 : 9000);
         qv::Bytes b(std::uniform_int_distribution<std::size_t>(0, max)(rng_));
         for (auto& x : b) x = static_cast<std::uint8_t>(rng_());
         return b;
       }
-      default: return std::monostate{};
+      default:
+        return std::monostate{};
     }
   }
 
@@ -304,8 +319,10 @@ class ModelRun {
       }
       for (std::size_t i = 0; i < t.columns.size(); ++i) {
         if (t.columns[i].autoIncrement && t.counter) {
-          if (qv::IsNull(row[i])) row[i] = ++*t.counter;
-          else t.counter = std::max(*t.counter, std::get<std::int64_t>(row[i]));
+          if (qv::IsNull(row[i]))
+            row[i] = ++*t.counter;
+          else
+            t.counter = std::max(*t.counter, std::get<std::int64_t>(row[i]));
         }
         row[i] = Stored(t.columns[i], row[i]);
       }
@@ -404,9 +421,11 @@ void RunModel(const std::string& path, std::uint64_t seed, int steps, bool adopt
   ASSERT_NO_FATAL_FAILURE(run.Open());
   ASSERT_NO_FATAL_FAILURE(run.Verify("end"));
   ASSERT_NO_FATAL_FAILURE(run.CheckWithMdbTools());
-  std::printf("seed %llu: %zu operations (%zu rows into Access-made tables, %zu tables of several definition pages), %zu pages, %zu zero pages lost to reuse\n",
-              static_cast<unsigned long long>(seed), run.operations(), run.accessTableRows(), run.wideTables(), run.pages(),
-              run.lostPastMap());
+  std::printf(
+      "seed %llu: %zu operations (%zu rows into Access-made tables, %zu tables of several definition pages), "
+      "%zu pages, %zu zero pages lost to reuse\n",
+      static_cast<unsigned long long>(seed), run.operations(), run.accessTableRows(), run.wideTables(),
+      run.pages(), run.lostPastMap());
 }
 
 TEST(WriteModel, NewJet4Database) {

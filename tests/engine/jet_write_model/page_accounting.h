@@ -11,8 +11,8 @@
 //    row once.
 // Then every page must be owned exactly once (shared kinds only by the same kind), owned pages
 // must not be marked free, and every page must be owned or marked free (a zero page listed nowhere
-// is a page lost to reuse, and counts as a problem too). Problems are texts that do not depend on counters, so a test can set aside those an
-// Access-made file already has.
+// is a page lost to reuse, and counts as a problem too). Problems are texts that do not depend on counters,
+// so a test can set aside those an Access-made file already has.
 #pragma once
 
 #include <algorithm>
@@ -22,11 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "../jet_index/index_check.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/database.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/table_inserter.h"
-#include "../jet_index/index_check.h"
 
 namespace qv::jet::testing {
 
@@ -70,7 +70,8 @@ class PageAccounting {
       DataPageReader reader(ps_, l_, p, *page);
       for (std::uint16_t i = 0; i < reader.rowCount(); ++i)
         if (!reader.Slot(i).deleted && !lvalRows_.count(RowPointer{p, static_cast<std::uint8_t>(i)}.Encode()))
-          Problem("LVAL row " + std::to_string(p) + ":" + std::to_string(i) + " is live but no long value names it");
+          Problem("LVAL row " + std::to_string(p) + ":" + std::to_string(i) +
+                  " is live but no long value names it");
     }
     for (std::uint32_t p = 0; p < count; ++p) {
       const auto& o = owners_[p];
@@ -82,7 +83,8 @@ class PageAccounting {
         for (const auto& w : o) who += (who.empty() ? "" : ", ") + w.second;
         Problem("page " + std::to_string(p) + " owned twice: " + who);
       }
-      if (!o.empty() && isFree) Problem("page " + std::to_string(p) + " of " + o.begin()->second + " is marked free");
+      if (!o.empty() && isFree)
+        Problem("page " + std::to_string(p) + " of " + o.begin()->second + " is marked free");
       if (o.empty() && !isFree) {
         // A page owned by nobody must be marked free: the global map lists every freed page (an
         // inline map moves its window or becomes a reference map). A zero page listed nowhere is
@@ -146,10 +148,12 @@ class PageAccounting {
     for (int hop = 0; !ptr.null() && hop < 100000; ++hop) {
       RowRef r = ReadRowAt(ps_, l_, ptr);
       if (LoadU32(r.page->data() + 4) != 0x4c41564c)  // "LVAL"
-        Problem("long value of " + who + " points at page " + std::to_string(ptr.page) + ", not an LVAL page");
+        Problem("long value of " + who + " points at page " + std::to_string(ptr.page) +
+                ", not an LVAL page");
       Claim(ptr.page, "lval", "long values");
       if (!lvalRows_.insert(ptr.Encode()).second)
-        Problem("LVAL row " + std::to_string(ptr.page) + ":" + std::to_string(ptr.row) + " used twice (" + who + ")");
+        Problem("LVAL row " + std::to_string(ptr.page) + ":" + std::to_string(ptr.row) + " used twice (" +
+                who + ")");
       if (single) break;
       if (r.bytes.size() < 4) break;
       ptr = RowPointer::Decode(LoadU32(r.bytes.data()));
@@ -170,7 +174,8 @@ class PageAccounting {
         Problem("page " + std::to_string(p) + " in the map of " + n + " is not its data page");
     }
     for (auto p : MapPages(t.freePagesPointer, "free-space map of " + n))
-      if (!used.count(p)) Problem("page " + std::to_string(p) + " in the free-space map of " + n + " is not in its map");
+      if (!used.count(p))
+        Problem("page " + std::to_string(p) + " in the free-space map of " + n + " is not in its map");
     std::vector<std::vector<LeafEntry>> indexEntries;
     for (std::size_t i = 0; i < t.realIndexes.size(); ++i) {
       const RealIndexDef& ri = t.realIndexes[i];
@@ -195,9 +200,11 @@ class PageAccounting {
         Claim(p, "lval", "long values");
       }
       for (auto p : MapPages(maps.second, "long-value free space of " + n))
-        if (!own.count(p)) Problem("LVAL page " + std::to_string(p) + " of " + n + " has room but is not owned");
+        if (!own.count(p))
+          Problem("LVAL page " + std::to_string(p) + " of " + n + " has room but is not owned");
     }
-    bool hasLong = std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
+    bool hasLong =
+        std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
     if (!hasLong && indexEntries.empty()) return;
     TableCursor cursor(db_.sharedFile(), t);
     std::vector<Cell> cells;
@@ -216,16 +223,19 @@ class PageAccounting {
         if (auto* s = std::get_if<std::string>(&name)) who = n + " row of " + *s;
       }
       for (std::size_t i = 0; i < cells.size(); ++i)
-        if (t.columns[i].longValue() && !cells[i].null) ClaimLongValue(cells[i].bytes, who + " (" + t.columns[i].name + ")");
+        if (t.columns[i].longValue() && !cells[i].null)
+          ClaimLongValue(cells[i].bytes, who + " (" + t.columns[i].name + ")");
     }
     // Every index entry names a live row, and an index that keeps NULLs names every row once.
     for (std::size_t i = 0; i < indexEntries.size(); ++i) {
       std::set<RowPointer> named;
       for (const auto& entry : indexEntries[i]) {
-        if (!live.count(entry.row)) Problem("index " + std::to_string(i) + " of " + n + " names a row that is not live");
+        if (!live.count(entry.row))
+          Problem("index " + std::to_string(i) + " of " + n + " names a row that is not live");
         named.insert(entry.row);
       }
-      if (named.size() != indexEntries[i].size()) Problem("index " + std::to_string(i) + " of " + n + " names a row twice");
+      if (named.size() != indexEntries[i].size())
+        Problem("index " + std::to_string(i) + " of " + n + " names a row twice");
       if (!(t.realIndexes[i].flags & 0x02) && named.size() != live.size())
         Problem("index " + std::to_string(i) + " of " + n + " does not name every row");
     }

@@ -37,7 +37,9 @@ Run Capture(const std::string& command) {
   return r;
 }
 
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+std::string Quote(const fs::path& p) {
+  return "'" + p.string() + "'";
+}
 
 // The comparable lines: everything but the tool's own version line and the error tally.
 std::vector<std::string> Lines(const std::string& text) {
@@ -63,17 +65,18 @@ const std::multimap<std::string, KnownDefect>& Defects() {
        {"rec\t1\t\"BCD\"\tINVALID-BCD raw=0600000000000000000000000000000000", "rec\t1\t\"BCD\"\tNULL",
         "pxlib defect 4: a blank BCD written as the decimals count and zeros is not recognised as blank"}},
       {"paradoxdriver/fields/bcd.db",
-       {"rec\t0\t\"C\"\tINVALID-BCD raw=E01229999999999999980B00E00000BF4A", "rec\t0\t\"C\"\t0.1229999999999999980",
+       {"rec\t0\t\"C\"\tINVALID-BCD raw=E01229999999999999980B00E00000BF4A",
+        "rec\t0\t\"C\"\t0.1229999999999999980",
         "pxlib defect 4: BDE float noise after 20 digits; the digits before it are the value"}},
       {"paradoxdriver/fields/bcd.db",
-       {"rec\t1\t\"C\"\tINVALID-BCD raw=60EDD666666666666667F4FF1FFFFF40B5", "rec\t1\t\"C\"\t-0.1229999999999999980",
-        "pxlib defect 4: BDE float noise after 20 digits"}},
+       {"rec\t1\t\"C\"\tINVALID-BCD raw=60EDD666666666666667F4FF1FFFFF40B5",
+        "rec\t1\t\"C\"\t-0.1229999999999999980", "pxlib defect 4: BDE float noise after 20 digits"}},
       {"paradoxdriver/fields/bcd.db",
-       {"rec\t2\t\"C\"\tINVALID-BCD raw=E09999000000000000118A00E00000EF4A", "rec\t2\t\"C\"\t0.9999000000000000118",
-        "pxlib defect 4: BDE float noise after 20 digits"}},
+       {"rec\t2\t\"C\"\tINVALID-BCD raw=E09999000000000000118A00E00000EF4A",
+        "rec\t2\t\"C\"\t0.9999000000000000118", "pxlib defect 4: BDE float noise after 20 digits"}},
       {"paradoxdriver/history/fields.db",
-       {"rec\t0\t\"B\"\tINVALID-BCD raw=E010000000000000000560B00D0FF00BF4", "rec\t0\t\"B\"\t0.10000000000000000560",
-        "pxlib defect 4: BDE float noise after 20 digits"}},
+       {"rec\t0\t\"B\"\tINVALID-BCD raw=E010000000000000000560B00D0FF00BF4",
+        "rec\t0\t\"B\"\t0.10000000000000000560", "pxlib defect 4: BDE float noise after 20 digits"}},
   };
   return d;
 }
@@ -105,15 +108,18 @@ void CompareTable(const fs::path& table, const std::string& flags) {
   auto [from, to] = Defects().equal_range(rel);
   for (auto it = from; it != to; ++it) {
     auto line = std::find(expected.begin(), expected.end(), it->second.pxlibLine);
-    ASSERT_NE(line, expected.end()) << rel << ": pxlib no longer prints the known defect line " << it->second.pxlibLine;
+    ASSERT_NE(line, expected.end()) << rel << ": pxlib no longer prints the known defect line "
+                                    << it->second.pxlibLine;
     *line = it->second.rightLine;
   }
   const std::vector<std::string> got = Lines(ours.out);
   ASSERT_EQ(got.size(), expected.size()) << rel;
   for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]) << rel << " line " << i;
   // MEMBRE's .MB is missing: both tools report the blob values as errors, ours with status 2.
-  if (rel == "paradoxReader/MEMBRE.DB") EXPECT_EQ(ours.status, 2);
-  else EXPECT_EQ(ours.status, 0) << rel;
+  if (rel == "paradoxReader/MEMBRE.DB")
+    EXPECT_EQ(ours.status, 2);
+  else
+    EXPECT_EQ(ours.status, 0) << rel;
 }
 
 }  // namespace
@@ -127,7 +133,8 @@ TEST(ParadoxCorpusDump, EveryTableMatchesPxlib) {
 
 TEST(ParadoxCorpusDump, BlobBytesMatchInFull) {
   if (!qv::testing::OracleAvailable(qv::testing::Oracle::kPxdump)) return;
-  for (const char* rel : {"paradoxdriver/fields/graphic240.db", "paradoxdriver/fields/ole.db", "paradoxdriver/history/fields.db",
-                          "Paradox.pm/BIOLIFE.DB", "paradoxdriver/fields/bytes.db"})
+  for (const char* rel :
+       {"paradoxdriver/fields/graphic240.db", "paradoxdriver/fields/ole.db",
+        "paradoxdriver/history/fields.db", "Paradox.pm/BIOLIFE.DB", "paradoxdriver/fields/bytes.db"})
     CompareTable(kCorpus / rel, "-x");
 }

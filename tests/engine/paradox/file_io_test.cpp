@@ -1,6 +1,8 @@
 // The engines' buffered writer against a model: appends and rewrites before, inside and across
 // its buffer must land exactly where a plain byte array says, on the disk and in memory alike;
 // the file layer's locks, renames and lists behave the same in both.
+#include "engine/core/file_io.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,7 +11,6 @@
 
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
-#include "engine/core/file_io.h"
 #include "engine/core/file_system.h"
 
 namespace fs = std::filesystem;

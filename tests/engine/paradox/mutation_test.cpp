@@ -40,7 +40,8 @@ int ReadThrough(const fs::path& db) {
       } catch (const Error& e) {
         ++errors;
         EXPECT_FALSE(e.description().empty());
-        if (e.number() == errc::kCorrupt && e.where().find("block") != std::string::npos && e.description().find("field") == std::string::npos)
+        if (e.number() == errc::kCorrupt && e.where().find("block") != std::string::npos &&
+            e.description().find("field") == std::string::npos)
           break;  // the block list is damaged: the stream ends
       }
     }
@@ -75,14 +76,16 @@ class MutationTest : public ::testing::Test {
       // Half the mutations hit the header and the first block, where the structure lives.
       const std::size_t span = (i % 2 && target.size() > 4096) ? 4096 : target.size();
       const std::size_t off = rng() % span;
-      target[off] = (i % 4 == 3) ? static_cast<std::uint8_t>(rng()) : patterns[static_cast<std::size_t>(i) % 5];
+      target[off] =
+          (i % 4 == 3) ? static_cast<std::uint8_t>(rng()) : patterns[static_cast<std::size_t>(i) % 5];
       if (i % 7 == 0) target[(off + 1) % target.size()] ^= 0xA5;
       Save(dbOut, d);
       if (!m.empty()) Save(mbOut, m);
       errors += ReadThrough(dbOut);
     }
     // Truncations.
-    for (std::size_t len : {std::size_t{0}, std::size_t{10}, std::size_t{0x57}, std::size_t{0x78}, db.size() / 3, db.size() - 1}) {
+    for (std::size_t len : {std::size_t{0}, std::size_t{10}, std::size_t{0x57}, std::size_t{0x78},
+                            db.size() / 3, db.size() - 1}) {
       Save(dbOut, Bytes(db.begin(), db.begin() + static_cast<std::ptrdiff_t>(std::min(len, db.size()))));
       if (!mb.empty()) Save(mbOut, mb);
       errors += ReadThrough(dbOut);
@@ -95,9 +98,21 @@ class MutationTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MutationTest, Version3Table) { Run("paradoxReader/PCLDATA/PCL.DB", "", 400, 1); }
-TEST_F(MutationTest, Version7TableWithMemos) { Run("paradoxdriver/db/CUSTOMER.DB", "paradoxdriver/db/CUSTOMER.MB", 600, 2); }
-TEST_F(MutationTest, EveryFieldType) { Run("Rparadox/TypSammlung.DB", "Rparadox/TypSammlung.MB", 600, 3); }
-TEST_F(MutationTest, GraphicsAndBcd) { Run("paradoxdriver/history/fields.db", "paradoxdriver/history/fields.mb", 400, 4); }
-TEST_F(MutationTest, KeyedTableManyBlocks) { Run("paradoxdriver/geog/tblsttes.DB", "", 400, 5); }
-TEST_F(MutationTest, SuballocatedMemos) { Run("paradoxdriver/db/HERCULES.DB", "paradoxdriver/db/HERCULES.MB", 400, 6); }
+TEST_F(MutationTest, Version3Table) {
+  Run("paradoxReader/PCLDATA/PCL.DB", "", 400, 1);
+}
+TEST_F(MutationTest, Version7TableWithMemos) {
+  Run("paradoxdriver/db/CUSTOMER.DB", "paradoxdriver/db/CUSTOMER.MB", 600, 2);
+}
+TEST_F(MutationTest, EveryFieldType) {
+  Run("Rparadox/TypSammlung.DB", "Rparadox/TypSammlung.MB", 600, 3);
+}
+TEST_F(MutationTest, GraphicsAndBcd) {
+  Run("paradoxdriver/history/fields.db", "paradoxdriver/history/fields.mb", 400, 4);
+}
+TEST_F(MutationTest, KeyedTableManyBlocks) {
+  Run("paradoxdriver/geog/tblsttes.DB", "", 400, 5);
+}
+TEST_F(MutationTest, SuballocatedMemos) {
+  Run("paradoxdriver/db/HERCULES.DB", "paradoxdriver/db/HERCULES.MB", 400, 6);
+}

@@ -16,7 +16,9 @@ using namespace qv::paradox;
 
 namespace {
 
-fs::path Corpus(const std::string& rel) { return fs::path(QV_SHARED_DIR) / "corpus" / "paradox" / rel; }
+fs::path Corpus(const std::string& rel) {
+  return fs::path(QV_SHARED_DIR) / "corpus" / "paradox" / rel;
+}
 
 std::vector<Row> ReadAll(TableReader& t) {
   std::vector<Row> rows;
@@ -25,7 +27,9 @@ std::vector<Row> ReadAll(TableReader& t) {
   return rows;
 }
 
-std::string Text(const Value& v) { return FormatValueText(v).value_or("NULL"); }
+std::string Text(const Value& v) {
+  return FormatValueText(v).value_or("NULL");
+}
 
 }  // namespace
 
@@ -50,7 +54,8 @@ TEST(ParadoxReader, EveryTypeWithBlanksAndZeros) {
   EXPECT_EQ(Text(rows[0][7]), "1899-12-30 00:00:00");  // midnight is a value, not a blank
   EXPECT_EQ(Text(rows[0][8]), "1970-01-01 11:00:00");
   // Row 1: blank BCD written by BDE 7 as 0x06 + zeros is NULL (pxlib cannot decode it).
-  for (int i : {2, 3, 4, 5, 6, 7, 8, 9, 12, 13}) EXPECT_TRUE(IsNull(rows[1][static_cast<std::size_t>(i)])) << i;
+  for (int i : {2, 3, 4, 5, 6, 7, 8, 9, 12, 13})
+    EXPECT_TRUE(IsNull(rows[1][static_cast<std::size_t>(i)])) << i;
   EXPECT_EQ(std::get<bool>(rows[1][10]), false);
   EXPECT_EQ(Text(rows[3][5]), "0.000000");
   EXPECT_EQ(Text(rows[4][5]), "-40.000000");
@@ -171,7 +176,9 @@ TEST(ParadoxReader, CodePages) {
   bool cyrillic = false;
   while (lying.Next(a))
     for (auto& v : a)
-      if (auto s = std::get_if<std::string>(&v)) cyrillic = cyrillic || s->find("\u0430") != std::string::npos || s->find("\u043e") != std::string::npos;
+      if (auto s = std::get_if<std::string>(&v))
+        cyrillic =
+            cyrillic || s->find("\u0430") != std::string::npos || s->find("\u043e") != std::string::npos;
   EXPECT_TRUE(cyrillic);
   // Code page 0 with the Roman-8 language driver.
   TableReader r8(Corpus("paradoxdriver/db/ROMAN8.db"));
@@ -237,7 +244,8 @@ TEST(ParadoxReader, DamagedStructuresAreNamedWithBlockAndOffset) {
   {
     DamagedCopy c("paradoxdriver/geog/County.DB");
     TableReader t(c.db);
-    const std::size_t at = t.header().headerSize + std::size_t{t.header().firstBlock - 1u} * t.header().blockSize();
+    const std::size_t at =
+        t.header().headerSize + std::size_t{t.header().firstBlock - 1u} * t.header().blockSize();
     c.Poke(at, {0xFF, 0x7F});  // next block far beyond the file
     const Error e = c.ReadError();
     EXPECT_NE(e.description().find("block list names block 32767"), std::string::npos) << e.description();

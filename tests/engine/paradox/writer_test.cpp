@@ -1,6 +1,9 @@
 // Tables written by our engine read back identically through our reader and through pxlib
 // (pxdump), and every refusal names the row and the field.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,13 +13,9 @@
 #include <sstream>
 #include <string>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include "engine/core/error.h"
-#include "engine/core/value_text.h"
 #include "engine/core/text_codec.h"
+#include "engine/core/value_text.h"
 #include "engine/paradox/paradox_folder.h"
 #include "engine/paradox/table_copy.h"
 
@@ -57,14 +56,16 @@ std::vector<std::string> DumpLines(const std::string& text) {
   std::istringstream in(text);
   std::string line;
   while (std::getline(in, line))
-    if (line.rfind("pxlib\t", 0) && line.rfind("paradoxdump\t", 0) && line.rfind("end\t", 0)) lines.push_back(line);
+    if (line.rfind("pxlib\t", 0) && line.rfind("paradoxdump\t", 0) && line.rfind("end\t", 0))
+      lines.push_back(line);
   return lines;
 }
 
 // pxlib must read the file cleanly and see exactly what our dump sees.
 void ExpectPxlibAgrees(const fs::path& db) {
   int theirsStatus = 0, oursStatus = 0;
-  const std::string theirs = Capture(std::string(QV_ORACLE_DIR) + "/pxdump -x '" + db.string() + "' 2>&1", &theirsStatus);
+  const std::string theirs =
+      Capture(std::string(QV_ORACLE_DIR) + "/pxdump -x '" + db.string() + "' 2>&1", &theirsStatus);
   const std::string ours = Capture(std::string(PARADOXDUMP) + " -x '" + db.string() + "' 2>&1", &oursStatus);
   EXPECT_EQ(theirsStatus, 0) << theirs.substr(0, 2000);
   EXPECT_EQ(oursStatus, 0) << ours.substr(0, 2000);
@@ -82,8 +83,12 @@ Column Col(const std::string& name, ColumnType type, std::uint32_t size = 0) {
 
 Timestamp Ts(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
   Timestamp t;
-  t.year = y; t.month = static_cast<std::uint8_t>(mo); t.day = static_cast<std::uint8_t>(d);
-  t.hour = static_cast<std::uint8_t>(h); t.minute = static_cast<std::uint8_t>(mi); t.second = static_cast<std::uint8_t>(s);
+  t.year = y;
+  t.month = static_cast<std::uint8_t>(mo);
+  t.day = static_cast<std::uint8_t>(d);
+  t.hour = static_cast<std::uint8_t>(h);
+  t.minute = static_cast<std::uint8_t>(mi);
+  t.second = static_cast<std::uint8_t>(s);
   t.millisecond = static_cast<std::uint16_t>(ms);
   return t;
 }
@@ -103,13 +108,24 @@ TEST(ParadoxWriter, EveryColumnTypeRoundTrips) {
   Column dec = Col("Amount", ColumnType::Decimal);
   dec.precision = 18;
   dec.scale = 4;
-  const std::vector<Column> cols = {
-      Col("Flag", ColumnType::Boolean),    Col("Tiny", ColumnType::Byte),        Col("Small", ColumnType::Int16),
-      Col("Whole", ColumnType::Int32),     Col("Big", ColumnType::Int64),        Col("Single", ColumnType::Single),
-      Col("Real", ColumnType::Double),     Col("Price", ColumnType::Currency),   dec,
-      Col("When", ColumnType::DateTime),   Col("Day", ColumnType::Date),         Col("Clock", ColumnType::Time),
-      Col("Name", ColumnType::Text, 20),   Col("LongText", ColumnType::Text, 0), Col("Notes", ColumnType::Memo),
-      Col("Raw", ColumnType::Binary, 16),  Col("Picture", ColumnType::LongBinary), Col("Key", ColumnType::Guid)};
+  const std::vector<Column> cols = {Col("Flag", ColumnType::Boolean),
+                                    Col("Tiny", ColumnType::Byte),
+                                    Col("Small", ColumnType::Int16),
+                                    Col("Whole", ColumnType::Int32),
+                                    Col("Big", ColumnType::Int64),
+                                    Col("Single", ColumnType::Single),
+                                    Col("Real", ColumnType::Double),
+                                    Col("Price", ColumnType::Currency),
+                                    dec,
+                                    Col("When", ColumnType::DateTime),
+                                    Col("Day", ColumnType::Date),
+                                    Col("Clock", ColumnType::Time),
+                                    Col("Name", ColumnType::Text, 20),
+                                    Col("LongText", ColumnType::Text, 0),
+                                    Col("Notes", ColumnType::Memo),
+                                    Col("Raw", ColumnType::Binary, 16),
+                                    Col("Picture", ColumnType::LongBinary),
+                                    Col("Key", ColumnType::Guid)};
   Guid g;
   for (int i = 0; i < 16; ++i) g.bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 17);
   std::string bigMemo;
@@ -117,12 +133,14 @@ TEST(ParadoxWriter, EveryColumnTypeRoundTrips) {
   Bytes picture(5000);
   for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<std::uint8_t>(i * 7);
   std::vector<Row> rows = {
-      {true, std::int64_t{255}, std::int64_t{-32767}, std::int64_t{2147483647}, std::int64_t{9007199254740992}, 1.5, -0.0,
-       Currency{-123456789}, Decimal{"-12345678901234.5678"}, Ts(2024, 2, 29, 23, 59, 58, 999), Ts(1, 1, 1), Ts(1899, 12, 30, 12, 0, 0, 5),
-       std::string("Gr\u00fc\u00dfe \u2500 \u00f1"), std::string(300, 'x'), bigMemo, Bytes{0, 1, 2, 0}, picture, g},
-      {false, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, 0.0, 0.0, Currency{0}, Decimal{"0"},
-       Ts(1899, 12, 30), Ts(-100, 3, 1), Ts(1899, 12, 30), std::string("a"), std::string("short"), std::string("tiny memo"),
-       Bytes{0xFF}, Bytes(100, 0xAB), Value{}},
+      {true, std::int64_t{255}, std::int64_t{-32767}, std::int64_t{2147483647},
+       std::int64_t{9007199254740992}, 1.5, -0.0, Currency{-123456789}, Decimal{"-12345678901234.5678"},
+       Ts(2024, 2, 29, 23, 59, 58, 999), Ts(1, 1, 1), Ts(1899, 12, 30, 12, 0, 0, 5),
+       std::string("Gr\u00fc\u00dfe \u2500 \u00f1"), std::string(300, 'x'), bigMemo, Bytes{0, 1, 2, 0},
+       picture, g},
+      {false, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, std::int64_t{0}, 0.0, 0.0, Currency{0},
+       Decimal{"0"}, Ts(1899, 12, 30), Ts(-100, 3, 1), Ts(1899, 12, 30), std::string("a"),
+       std::string("short"), std::string("tiny memo"), Bytes{0xFF}, Bytes(100, 0xAB), Value{}},
       Row(cols.size(), Value{}),  // every field blank
   };
   auto out = db.CreateTable("alltypes", cols);
@@ -147,12 +165,14 @@ TEST(ParadoxWriter, EveryColumnTypeRoundTrips) {
   expected[1][8] = Decimal{"0.0000"};
   expected[0][17] = FormatGuid(g);
   for (std::size_t r = 0; r < rows.size(); ++r)
-    for (std::size_t c = 0; c < cols.size(); ++c) EXPECT_EQ(back[r][c], expected[r][c]) << "row " << r << " col " << cols[c].name;
+    for (std::size_t c = 0; c < cols.size(); ++c)
+      EXPECT_EQ(back[r][c], expected[r][c]) << "row " << r << " col " << cols[c].name;
   EXPECT_TRUE(std::signbit(std::get<double>(back[0][6])));  // -0.0 keeps its sign
   ExpectPxlibAgrees(dir.path / "alltypes.DB");
 
   // pxlib re-encoding from the header's code page gives back the exact text.
-  const std::string utf8 = Capture(std::string(QV_ORACLE_DIR) + "/pxdump -e UTF-8 '" + (dir.path / "alltypes.DB").string() + "'");
+  const std::string utf8 =
+      Capture(std::string(QV_ORACLE_DIR) + "/pxdump -e UTF-8 '" + (dir.path / "alltypes.DB").string() + "'");
   EXPECT_NE(utf8.find("\"Gr\u00fc\u00dfe \u2500 \u00f1\""), std::string::npos);
 }
 
@@ -174,8 +194,10 @@ TEST(ParadoxWriter, EveryOfferedCodePageReadsBackThroughBothReaders) {
       {1250, 0xDC, "anczech", "\u010c\u00edslo", "Za\u017c\u00f3\u0142\u0107 \u201ej\u0119\u017a\u201d"},
       {866, 0xC0, "cyrr", "\u0418\u043c\u044f", "\u041f\u0440\u0438\u0432\u0435\u0442 \u2116 5"},
       {1251, 0x8F, "ancyrr", "\u0418\u043c\u044f", "\u0491\u0430\u043d\u043e\u043a \u201c\u0403\u201d"},
-      {737, 0x4A, "grcp437", "\u038c\u03bd\u03bf\u03bc\u03b1", "\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1"},
-      {1253, 0x0E, "angreek1", "\u038c\u03bd\u03bf\u03bc\u03b1", "\u0386\u03bd\u03bf\u03b9\u03be\u03b7 \u20ac"},
+      {737, 0x4A, "grcp437", "\u038c\u03bd\u03bf\u03bc\u03b1",
+       "\u039a\u03b1\u03bb\u03b7\u03bc\u03ad\u03c1\u03b1"},
+      {1253, 0x0E, "angreek1", "\u038c\u03bd\u03bf\u03bc\u03b1",
+       "\u0386\u03bd\u03bf\u03b9\u03be\u03b7 \u20ac"},
       {857, 0xC6, "turk", "\u0130sim", "\u0131\u011f\u015f \u00e7\u00f6\u00fc"},
       {1254, 0xD5, "ANTURK", "\u0130sim", "\u0131\u011f\u015f \u20ac"},
       {862, 0x7D, "hebrew", "\u05e9\u05dd", "\u05e9\u05dc\u05d5\u05dd"},
@@ -189,8 +211,10 @@ TEST(ParadoxWriter, EveryOfferedCodePageReadsBackThroughBothReaders) {
     EXPECT_EQ(OfferedLanguageDrivers()[i].codePage, s.codePage);  // the order of the automatic choice
     TempFolder dir;
     ParadoxFolder db(dir.path);
-    auto out = db.CreateTable("cp", {Col(s.name, ColumnType::Text, 60), Col("Notes", ColumnType::Memo)}, WriteOptions{s.codePage});
-    const std::string memo = std::string(s.text) + " " + std::string(200, 'm');  // beyond the leader: in the .MB
+    auto out = db.CreateTable("cp", {Col(s.name, ColumnType::Text, 60), Col("Notes", ColumnType::Memo)},
+                              WriteOptions{s.codePage});
+    const std::string memo =
+        std::string(s.text) + " " + std::string(200, 'm');  // beyond the leader: in the .MB
     out->Append({std::string(s.text), memo});
     out->Close();
     auto in = db.OpenTable("cp");
@@ -203,7 +227,8 @@ TEST(ParadoxWriter, EveryOfferedCodePageReadsBackThroughBothReaders) {
     EXPECT_EQ(std::get<std::string>(r[0]), s.text);
     EXPECT_EQ(std::get<std::string>(r[1]), memo);
     ExpectPxlibAgrees(dir.path / "cp.DB");
-    const std::string utf8 = Capture(std::string(QV_ORACLE_DIR) + "/pxdump -e UTF-8 '" + (dir.path / "cp.DB").string() + "'");
+    const std::string utf8 =
+        Capture(std::string(QV_ORACLE_DIR) + "/pxdump -e UTF-8 '" + (dir.path / "cp.DB").string() + "'");
     // pxlib converts values only, through iconv, which for 1255 composes a letter and its points
     // into one character (our reader keeps them as stored, as Windows does): there its text
     // without the points is compared.
@@ -211,8 +236,10 @@ TEST(ParadoxWriter, EveryOfferedCodePageReadsBackThroughBothReaders) {
     EXPECT_NE(utf8.find("\"" + seen), std::string::npos) << utf8;
   }
   TempFolder dir;
-  EXPECT_THROW(ParadoxFolder(dir.path).CreateTable("x", {Col("A", ColumnType::Int32)}, WriteOptions{65001}), Error);
-  EXPECT_THROW(ParadoxFolder(dir.path).CreateTable("x", {Col("A", ColumnType::Int32)}, WriteOptions{1257}), Error);  // no Paradox driver
+  EXPECT_THROW(ParadoxFolder(dir.path).CreateTable("x", {Col("A", ColumnType::Int32)}, WriteOptions{65001}),
+               Error);
+  EXPECT_THROW(ParadoxFolder(dir.path).CreateTable("x", {Col("A", ColumnType::Int32)}, WriteOptions{1257}),
+               Error);  // no Paradox driver
 }
 
 // A row source over fixed rows that counts how often it was opened.
@@ -238,10 +265,10 @@ TEST(ParadoxCopy, FirstCodePageThatHoldsTheTableAndValuesFinerThanTheirFields) {
     const char* label;
     std::vector<Column> columns;
     std::vector<Row> rows;
-    int fixed;             // 0: automatic
-    int codePage;          // expected; 0: refused
+    int fixed;     // 0: automatic
+    int codePage;  // expected; 0: refused
     int passes;
-    const char* refusal;   // part of the message when refused
+    const char* refusal;  // part of the message when refused
   };
   Column dec = Col("Amount", ColumnType::Decimal);
   dec.precision = 28;
@@ -249,26 +276,74 @@ TEST(ParadoxCopy, FirstCodePageThatHoldsTheTableAndValuesFinerThanTheirFields) {
   std::vector<Row> manyAscii;
   for (int i = 0; i < 3000; ++i) manyAscii.push_back({std::string("row ") + std::to_string(i)});
   std::vector<Row> lateCzech = manyAscii;
-  lateCzech[10] = {std::string("caf\u00e9")};            // in 437
+  lateCzech[10] = {std::string("caf\u00e9")};           // in 437
   lateCzech[2500] = {std::string("Dvo\u0159\u00e1k")};  // first in 852, which also has the \u00e9
   std::vector<Row> twice = manyAscii;
-  twice[5] = {std::string("\u00bd")};                    // 437 and 850 only
-  twice[2000] = {std::string("\u0416")};                 // Cyrillic: with the half, in no code page
+  twice[5] = {std::string("\u00bd")};     // 437 and 850 only
+  twice[2000] = {std::string("\u0416")};  // Cyrillic: with the half, in no code page
   Timestamp fine = Ts(2021, 6, 14, 22, 45, 12, 345);
   fine.tick = 6789;
   const Case cases[] = {
       {"ascii", {Col("Name", ColumnType::Text, 20)}, manyAscii, 0, 437, 1, ""},
       {"late character", {Col("Name", ColumnType::Text, 20)}, lateCzech, 0, 852, 2, ""},
-      {"Cyrillic field name", {Col("\u0418\u043c\u044f", ColumnType::Text, 20)}, {{std::string("\u0434\u0430")}}, 0, 866, 1, ""},
-      {"Greek in memos", {Col("Notes", ColumnType::Memo)}, {{std::string("\u2122")}, {std::string("\u03a9")}}, 0, 1253, 3, ""},
-      {"fixed code page", {Col("Name", ColumnType::Text, 20)}, {{std::string("caf\u00e9")}}, 1250, 1250, 1, ""},
-      {"fixed code page lacking", {Col("Name", ColumnType::Text, 20)}, lateCzech, 437, 0, 1, "'\u0159' (U+0159), which code page 437 lacks"},
-      {"together in none", {Col("Name", ColumnType::Text, 20)}, twice, 0, 0, 1,
-       "Row 2001, field 'Name' of table 'T': the text has the character '\u0416' (U+0416), which no code page offered for new Paradox tables holds together"},
-      {"in none at all", {Col("Name", ColumnType::Text, 20)}, {{std::string("ok")}, {std::string("\U0001F600")}}, 0, 0, 1,
-       "Row 2, field 'Name' of table 'T': the text has the character '\U0001F600' (U+1F600), which none of the code pages"},
-      {"finer than a Timestamp", {Col("When", ColumnType::DateTime)}, {{Ts(2020, 1, 2, 3, 4, 5, 6)}, {fine}, {Value{}}}, 0, 437, 2, ""},
-      {"beyond a BCD field", {dec}, {{Decimal{"1.5000"}}, {Decimal{"-0.0784734499180612994241100748"}}}, 0, 437, 2, ""},
+      {"Cyrillic field name",
+       {Col("\u0418\u043c\u044f", ColumnType::Text, 20)},
+       {{std::string("\u0434\u0430")}},
+       0,
+       866,
+       1,
+       ""},
+      {"Greek in memos",
+       {Col("Notes", ColumnType::Memo)},
+       {{std::string("\u2122")}, {std::string("\u03a9")}},
+       0,
+       1253,
+       3,
+       ""},
+      {"fixed code page",
+       {Col("Name", ColumnType::Text, 20)},
+       {{std::string("caf\u00e9")}},
+       1250,
+       1250,
+       1,
+       ""},
+      {"fixed code page lacking",
+       {Col("Name", ColumnType::Text, 20)},
+       lateCzech,
+       437,
+       0,
+       1,
+       "'\u0159' (U+0159), which code page 437 lacks"},
+      {"together in none",
+       {Col("Name", ColumnType::Text, 20)},
+       twice,
+       0,
+       0,
+       1,
+       "Row 2001, field 'Name' of table 'T': the text has the character '\u0416' (U+0416), which no code "
+       "page offered for new Paradox tables holds together"},
+      {"in none at all",
+       {Col("Name", ColumnType::Text, 20)},
+       {{std::string("ok")}, {std::string("\U0001F600")}},
+       0,
+       0,
+       1,
+       "Row 2, field 'Name' of table 'T': the text has the character '\U0001F600' (U+1F600), which none of "
+       "the code pages"},
+      {"finer than a Timestamp",
+       {Col("When", ColumnType::DateTime)},
+       {{Ts(2020, 1, 2, 3, 4, 5, 6)}, {fine}, {Value{}}},
+       0,
+       437,
+       2,
+       ""},
+      {"beyond a BCD field",
+       {dec},
+       {{Decimal{"1.5000"}}, {Decimal{"-0.0784734499180612994241100748"}}},
+       0,
+       437,
+       2,
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -300,7 +375,8 @@ TEST(ParadoxCopy, FirstCodePageThatHoldsTheTableAndValuesFinerThanTheirFields) {
     const auto back = ReadAll(*in);
     ASSERT_EQ(back.size(), c.rows.size());
     for (std::size_t r = 0; r < back.size(); ++r)
-      EXPECT_EQ(FormatValueText(back[r][0]), FormatValueText(c.rows[r][0])) << r;  // exact, as text where needed
+      EXPECT_EQ(FormatValueText(back[r][0]), FormatValueText(c.rows[r][0]))
+          << r;  // exact, as text where needed
     ExpectPxlibAgrees(dir.path / "T.DB");
   }
   // A table that 437 holds is written exactly as a table written in 437 directly (bar the
@@ -308,8 +384,10 @@ TEST(ParadoxCopy, FirstCodePageThatHoldsTheTableAndValuesFinerThanTheirFields) {
   TempFolder a, b;
   const std::vector<Column> cols = {Col("Name", ColumnType::Text, 20), Col("Notes", ColumnType::Memo)};
   std::vector<Row> rows;
-  for (int i = 0; i < 500; ++i) rows.push_back({std::string("\u00e9t\u00e9 ") + std::to_string(i), std::string(i, 'n')});
-  CopyToNewTable(a.path, "same", [&]() -> std::unique_ptr<RowReader> { return std::make_unique<Rows>(cols, rows); });
+  for (int i = 0; i < 500; ++i)
+    rows.push_back({std::string("\u00e9t\u00e9 ") + std::to_string(i), std::string(i, 'n')});
+  CopyToNewTable(a.path, "same",
+                 [&]() -> std::unique_ptr<RowReader> { return std::make_unique<Rows>(cols, rows); });
   auto direct = ParadoxFolder(b.path).CreateTable("same", cols);
   for (const auto& r : rows) direct->Append(r);
   direct->Close();
@@ -333,7 +411,8 @@ TEST(ParadoxCopy, FirstCodePageThatHoldsTheTableAndValuesFinerThanTheirFields) {
 TEST(ParadoxWriter, EmptyOneRowAndManyBlocks) {
   TempFolder dir;
   ParadoxFolder db(dir.path);
-  const std::vector<Column> cols = {Col("ID", ColumnType::Int32), Col("Label", ColumnType::Text, 30), Col("Memo", ColumnType::Memo)};
+  const std::vector<Column> cols = {Col("ID", ColumnType::Int32), Col("Label", ColumnType::Text, 30),
+                                    Col("Memo", ColumnType::Memo)};
   db.CreateTable("empty", cols)->Close();
   auto e = db.OpenTable("empty");
   EXPECT_EQ(e->rowCount(), 0);
@@ -349,16 +428,20 @@ TEST(ParadoxWriter, EmptyOneRowAndManyBlocks) {
   auto many = db.CreateTable("many", cols);
   const int n = 20000;
   for (int i = 0; i < n; ++i)
-    many->Append({std::int64_t{i}, std::string("label ") + std::to_string(i),
-                  i % 3 ? Value{std::string(static_cast<std::size_t>(i % 3000), static_cast<char>('a' + i % 26))} : Value{}});
+    many->Append(
+        {std::int64_t{i}, std::string("label ") + std::to_string(i),
+         i % 3 ? Value{std::string(static_cast<std::size_t>(i % 3000), static_cast<char>('a' + i % 26))}
+               : Value{}});
   many->Close();
   auto in = db.OpenTable("many");
   EXPECT_GT(in->header().fileBlocks, 10);
   int i = 0;
   while (in->Next(r)) {
     ASSERT_EQ(std::get<std::int64_t>(r[0]), i);
-    if (i % 3) ASSERT_EQ(std::get<std::string>(r[2]).size(), static_cast<std::size_t>(i % 3000)) << i;
-    else ASSERT_TRUE(IsNull(r[2]));
+    if (i % 3)
+      ASSERT_EQ(std::get<std::string>(r[2]).size(), static_cast<std::size_t>(i % 3000)) << i;
+    else
+      ASSERT_TRUE(IsNull(r[2]));
     ++i;
   }
   EXPECT_EQ(i, n);
@@ -368,8 +451,9 @@ TEST(ParadoxWriter, EmptyOneRowAndManyBlocks) {
 TEST(ParadoxWriter, UnrepresentableValuesNameRowAndField) {
   TempFolder dir;
   ParadoxFolder db(dir.path);
-  const std::vector<Column> cols = {Col("Big", ColumnType::Int64), Col("Text", ColumnType::Text, 5), Col("Money", ColumnType::Currency),
-                                    Col("Small", ColumnType::Int16), Col("Memo", ColumnType::Memo)};
+  const std::vector<Column> cols = {Col("Big", ColumnType::Int64), Col("Text", ColumnType::Text, 5),
+                                    Col("Money", ColumnType::Currency), Col("Small", ColumnType::Int16),
+                                    Col("Memo", ColumnType::Memo)};
   auto out = db.CreateTable("bad", cols);
   out->Append({std::int64_t{1}, std::string("ok"), Currency{10000}, std::int64_t{1}, std::string("m")});
   struct Case {
@@ -378,10 +462,10 @@ TEST(ParadoxWriter, UnrepresentableValuesNameRowAndField) {
   };
   const Case cases[] = {
       {{std::int64_t{9007199254740993}, Value{}, Value{}, Value{}, Value{}}, "Big"},
-      {{Value{}, std::string("\u20ac"), Value{}, Value{}, Value{}}, "Text"},      // no euro sign in 437
+      {{Value{}, std::string("\u20ac"), Value{}, Value{}, Value{}}, "Text"},  // no euro sign in 437
       {{Value{}, std::string("toolong"), Value{}, Value{}, Value{}}, "Text"},
       {{Value{}, Value{}, Currency{9223372036854775807}, Value{}, Value{}}, "Money"},
-      {{Value{}, Value{}, Value{}, std::int64_t{-32768}, Value{}}, "Small"},       // the blank pattern
+      {{Value{}, Value{}, Value{}, std::int64_t{-32768}, Value{}}, "Small"},  // the blank pattern
       {{Value{}, Value{}, Value{}, Value{}, std::string("\u4e2d")}, "Memo"},
       {{Value{}, 1.5, Value{}, Value{}, Value{}}, "Text"},
   };
@@ -399,8 +483,9 @@ TEST(ParadoxWriter, UnrepresentableValuesNameRowAndField) {
 
 TEST(ParadoxWriter, FieldNamesAreShortenedAndMadeUnique) {
   const std::vector<Column> cols = {Col("A very long column name that goes on", ColumnType::Int32),
-                                    Col("a very long column name that differs late", ColumnType::Int32), Col("", ColumnType::Int32),
-                                    Col("ID", ColumnType::Int32), Col("id", ColumnType::Int32)};
+                                    Col("a very long column name that differs late", ColumnType::Int32),
+                                    Col("", ColumnType::Int32), Col("ID", ColumnType::Int32),
+                                    Col("id", ColumnType::Int32)};
   const auto names = FieldNamesFor(cols);
   EXPECT_EQ(names[0], "A very long column name t");
   EXPECT_EQ(names[1], "a very long column name~2");
@@ -436,9 +521,9 @@ TEST(ParadoxWriter, CreateRefusesExistingTablesAndLeavesNothingOnFailure) {
   // Temporary files of writers that were killed go at the next write of the folder; those of
   // a live writer (a running pid here, or a lock held from anywhere) stay.
   const std::string live = "~qv" + std::to_string(::getpid()) + ".1-live.db-tmp";
-  for (const std::string f : {"~qv999999999.5-old.db-tmp", "~qv999999999.5-old.mb-tmp", "~qv12345-older.db-tmp",
-                              "~qv999999999.7-orphan.mb-tmp", live.c_str(), "~qv999999999.9-held.db-tmp",
-                              "~qv999999999.9-held.mb-tmp"})
+  for (const std::string f : {"~qv999999999.5-old.db-tmp", "~qv999999999.5-old.mb-tmp",
+                              "~qv12345-older.db-tmp", "~qv999999999.7-orphan.mb-tmp", live.c_str(),
+                              "~qv999999999.9-held.db-tmp", "~qv999999999.9-held.mb-tmp"})
     std::ofstream(dir.path / f) << "tmp";
   const int held = ::open((dir.path / "~qv999999999.9-held.db-tmp").c_str(), O_RDONLY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
@@ -446,8 +531,9 @@ TEST(ParadoxWriter, CreateRefusesExistingTablesAndLeavesNothingOnFailure) {
   t->Append({std::string(3000, 'q')});
   t->Close();
   ::close(held);
-  EXPECT_EQ(dir.Files(), (std::vector<std::string>{"Orders.db", "new.DB", "new.MB", live, "~qv999999999.9-held.db-tmp",
-                                                   "~qv999999999.9-held.mb-tmp"}));
+  EXPECT_EQ(dir.Files(),
+            (std::vector<std::string>{"Orders.db", "new.DB", "new.MB", live, "~qv999999999.9-held.db-tmp",
+                                      "~qv999999999.9-held.mb-tmp"}));
   EXPECT_EQ(std::get<std::string>(ReadAll(*db.OpenTable("NEW"))[0][0]), std::string(3000, 'q'));
   db.DropTable("new");  // the lock is gone: the next write removes that pair
   EXPECT_EQ(dir.Files(), (std::vector<std::string>{"Orders.db", live}));
@@ -458,8 +544,8 @@ TEST(ParadoxFolderApi, ListOpenAndDropIgnoreCase) {
   ParadoxFolder db(dir.path);
   db.CreateTable("Orders", {Col("A", ColumnType::Int32)})->Close();
   db.CreateTable("keep", {Col("A", ColumnType::Int32)})->Close();
-  for (const char* f : {"orders.px", "ORDERS.X02", "Orders.Y02", "orders.XG0", "ORDERS.YG0", "orders.val", "Orders.TV", "orders.mb",
-                        "ordersx.db", "orders.txt", "~tmp.db"})
+  for (const char* f : {"orders.px", "ORDERS.X02", "Orders.Y02", "orders.XG0", "ORDERS.YG0", "orders.val",
+                        "Orders.TV", "orders.mb", "ordersx.db", "orders.txt", "~tmp.db"})
     std::ofstream(dir.path / f) << "x";
   // Links that loop or dangle are no tables, and nothing about them throws.
   fs::create_symlink("loop.db", dir.path / "loop.db");
@@ -510,17 +596,20 @@ TEST(ParadoxWriter, FailedRowsLeaveNoTraceAtBlockEdges) {
   // was to open a new block and when the buffered blocks were just written out.
   TempFolder dir;
   ParadoxFolder db(dir.path);
-  const std::vector<Column> cols = {Col("ID", ColumnType::Int32), Col("Code", ColumnType::Text, 5), Col("Memo", ColumnType::Memo)};
+  const std::vector<Column> cols = {Col("ID", ColumnType::Int32), Col("Code", ColumnType::Text, 5),
+                                    Col("Memo", ColumnType::Memo)};
   {
     auto probe = db.CreateTable("probe", cols);
     probe->Append({std::int64_t{1}, std::string("a"), Value{}});
     probe->Close();
   }
   const std::int64_t perBlock = db.OpenTable("probe")->header().recordsPerBlock();
-  const std::int64_t n = 40000 / perBlock * perBlock;  // well past a 1 MiB buffer of blocks; ends on a full block
+  const std::int64_t n =
+      40000 / perBlock * perBlock;  // well past a 1 MiB buffer of blocks; ends on a full block
   auto good = [](std::int64_t i) -> Row {
     return {i % 7 ? Value{i} : Value{}, std::string(static_cast<std::size_t>(i % 6), 'c'),
-            i % 5 ? Value{} : Value{"memo " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 60), 'm')}};
+            i % 5 ? Value{}
+                  : Value{"memo " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 60), 'm')}};
   };
   auto out = db.CreateTable("edges", cols);
   int refused = 0;
@@ -543,7 +632,8 @@ TEST(ParadoxWriter, FailedRowsLeaveNoTraceAtBlockEdges) {
     ASSERT_TRUE(in->Next(r)) << i;
     const Row want = good(i);
     ASSERT_EQ(r[0], want[0]) << "row " << i;
-    ASSERT_EQ(r[1], want[1].index() && std::get<std::string>(want[1]).empty() ? Value{} : want[1]) << "row " << i;
+    ASSERT_EQ(r[1], want[1].index() && std::get<std::string>(want[1]).empty() ? Value{} : want[1])
+        << "row " << i;
     ASSERT_EQ(r[2], want[2]) << "row " << i;
   }
   EXPECT_FALSE(in->Next(r));
@@ -560,10 +650,12 @@ TEST(ParadoxWriter, AsciiIsCopiedAsItIsAndOtherTextIsConverted) {
     SCOPED_TRACE(codePage);
     TempFolder dir;
     ParadoxFolder db(dir.path);
-    auto out = db.CreateTable("text", {Col("Name", ColumnType::Text, 200), Col("Notes", ColumnType::Memo)}, WriteOptions{codePage});
+    auto out = db.CreateTable("text", {Col("Name", ColumnType::Text, 200), Col("Notes", ColumnType::Memo)},
+                              WriteOptions{codePage});
     // A character of this code page above ASCII: several bytes in UTF-8, one in the code page.
     const std::uint8_t high = 0xE9;
-    const std::string other = TextCodec(TextCodec::CharsetForCodePage(codePage)).ToUtf8(std::span<const std::uint8_t>(&high, 1));
+    const std::string other =
+        TextCodec(TextCodec::CharsetForCodePage(codePage)).ToUtf8(std::span<const std::uint8_t>(&high, 1));
     ASSERT_GE(other.size(), 2u);
     std::vector<std::string> texts = {ascii};
     for (std::size_t length = 1; length <= 18; ++length)

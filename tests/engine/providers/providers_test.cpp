@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,8 +36,8 @@ std::string Ace12(const std::string& file, const std::string& password = "") {
   return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + file + ";JET OLEDB:Database Password=" + password;
 }
 std::string ParadoxCs(const std::string& folder) {
-  return "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=" + folder + ";Dbq=" +
-         folder + ";CollatingSequence=ASCII;";
+  return "Driver={Microsoft Paradox Driver (*.db )};DriverID=538;Fil=Paradox 5.X;DefaultDir=" + folder +
+         ";Dbq=" + folder + ";CollatingSequence=ASCII;";
 }
 
 struct TempFolder {
@@ -122,10 +122,11 @@ TEST(ConnectionOpen, FailuresCarryTheirNumbers) {
   EXPECT_EQ(ErrorNumber([&] { cn.OpenSchema(4); }), 3251);
   cn.Close();
   // A password key the parser does not know is never echoed, nor is a password anywhere else.
-  for (const std::string cs : {"PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/shop.mdb;Jet OLEDB:Databse Password=s3cret",
-                               "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/shop.mdb;Password=s3cret;x=1",
-                               "PROVIDER=Microsoft.Jet.OLEDB.4.1;Jet OLEDB:Databse Password=s3cret;Data Source=/x/a.mdb",
-                               "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/a.mdb;Jet OLEDB:Database Password=s3cret"}) {
+  for (const std::string cs :
+       {"PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/shop.mdb;Jet OLEDB:Databse Password=s3cret",
+        "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/shop.mdb;Password=s3cret;x=1",
+        "PROVIDER=Microsoft.Jet.OLEDB.4.1;Jet OLEDB:Databse Password=s3cret;Data Source=/x/a.mdb",
+        "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/x/a.mdb;Jet OLEDB:Database Password=s3cret"}) {
     try {
       cn.Open(cs);
       ADD_FAILURE() << cs;
@@ -136,8 +137,9 @@ TEST(ConnectionOpen, FailuresCarryTheirNumbers) {
 }
 
 TEST(ConnectionSchema, UserTablesMatchMdbtools) {
-  for (const char* rel : {"jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V1997/testV1997.mdb",
-                          "jackcess/src/test/data/V2003/indexTestV2003.mdb"}) {
+  for (const char* rel :
+       {"jackcess/src/test/data/V2000/testV2000.mdb", "jackcess/src/test/data/V1997/testV1997.mdb",
+        "jackcess/src/test/data/V2003/indexTestV2003.mdb"}) {
     SCOPED_TRACE(rel);
     const std::string file = kAccess + rel;
     Connection cn;
@@ -221,15 +223,17 @@ TEST(AccessProvider, CopyOntoAnExistingTableAndBadStatementsWriteNothing) {
   cn.CursorLocation = qv::sources::kUseServer;
   cn.Mode = qv::sources::kModeReadWrite;
   cn.Open(Jet4(copy.string()));
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT a1.* INTO [TABLE] FROM [Table] AS a1"); }), qv::errc::kTableExists);
+  EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT a1.* INTO [TABLE] FROM [Table] AS a1"); }),
+            qv::errc::kTableExists);
   // CREATE TABLE of a name that exists in another case, of a bad name, with a field twice.
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `TABLE` (`a` TEXT(10))"); }), qv::errc::kTableExists);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `a.b` (`a` TEXT(10))"); }), 3125);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("CREATE TABLE `New` (`a` TEXT(10), `A` LONG)"); }), 3191);
   // A wrong number of values, a value too long for its column, a table that is not there.
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x')"); }), 3346);
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x', '" + std::string(51, 'y') + "')"); }),
-            qv::errc::kValueTooLong);
+  EXPECT_EQ(
+      ErrorNumber([&] { cn.Execute("INSERT INTO `Table` VALUES ('x', '" + std::string(51, 'y') + "')"); }),
+      qv::errc::kValueTooLong);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("INSERT INTO NoSuchTable VALUES (1)"); }), qv::errc::kNoSuchTable);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("DROP TABLE NoSuchTable"); }), qv::errc::kNoSuchTable);
   EXPECT_EQ(ErrorNumber([&] { cn.Execute("SELECT * FROM NoSuchTable"); }), qv::errc::kNoSuchTable);
@@ -261,22 +265,25 @@ TEST(AccessProvider, InsertIntoATableReadsBackThroughMdbtools) {
   // is refused before anything is written.
   fs::copy_file(kAccess + "jackcess/src/test/data/V2000/testV2000.mdb", dir.path / "indexed.mdb");
   cn.Open(Jet4((dir.path / "indexed.mdb").string()));
-  EXPECT_EQ(ErrorNumber([&] {
-              cn.Execute("INSERT INTO Table1 VALUES ('a','b','7','1','2','3','2001-01-01 00:00:00','1','true')");
-            }),
-            3022);
+  EXPECT_EQ(
+      ErrorNumber([&] {
+        cn.Execute("INSERT INTO Table1 VALUES ('a','b','7','1','2','3','2001-01-01 00:00:00','1','true')");
+      }),
+      3022);
 }
 
 TEST(AccessProvider, CreateInsertAndDropTables) {
   TempFolder dir;
   const fs::path copy = dir.path / "test.accdb";
-  fs::copy_file(kAccess + "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb", copy);
+  fs::copy_file(kAccess + "jackcess/src/main/resources/com/healthmarketscience/jackcess/empty2010.accdb",
+                copy);
   fs::permissions(copy, fs::perms::owner_read | fs::perms::owner_write);
   Connection cn;
   cn.CursorLocation = qv::sources::kUseServer;
   cn.Mode = qv::sources::kModeReadWrite;
   cn.Open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + copy.string());
-  cn.Execute("CREATE TABLE `People`(`ID` COUNTER,`NAME` TEXT(40),`NOTES` MEMO,`PAID` CURRENCY,`SEEN` DATETIME);");
+  cn.Execute(
+      "CREATE TABLE `People`(`ID` COUNTER,`NAME` TEXT(40),`NOTES` MEMO,`PAID` CURRENCY,`SEEN` DATETIME);");
   cn.Execute("INSERT INTO `People` VALUES(NULL, 'Zoë', 'first', '12.5', '2020-02-29 10:00:00')");
   cn.Execute("INSERT INTO `People` VALUES(NULL, NULL, NULL, NULL, NULL)");
   cn.Execute("CREATE TABLE [Gone] (x LONG)");
@@ -340,7 +347,8 @@ TEST(AccessProvider, ConnectionsSeeEachOthersCreatesAndDrops) {
   other.Execute("INSERT INTO `A` VALUES('2', 'two')");  // created by the other connection
   other.Execute("DROP TABLE `A`");
   other.Execute("CREATE TABLE `B`(`X` TEXT,`Y` TEXT,`Z` INT);");  // may reuse A's freed pages
-  EXPECT_EQ(ErrorNumber([&] { filler.Execute("INSERT INTO `A` VALUES('3', 'three')"); }), qv::errc::kNoSuchTable);
+  EXPECT_EQ(ErrorNumber([&] { filler.Execute("INSERT INTO `A` VALUES('3', 'three')"); }),
+            qv::errc::kNoSuchTable);
   filler.Execute("INSERT INTO `B` VALUES('x', 'y', '7')");
   filler.Close();
   other.Close();
@@ -358,11 +366,14 @@ TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
   ASSERT_TRUE(fs::exists(dir.path / "TABLE1.DB") || fs::exists(dir.path / "TABLE1.db"));
   // The same statement again meets the table it made.
   EXPECT_EQ(ErrorNumber([&] {
-              cn.Execute("select * into [Paradox 5.x;Database=" + dir.path.string() + "].[TABLE1.db] from [Table1]");
+              cn.Execute("select * into [Paradox 5.x;Database=" + dir.path.string() +
+                         "].[TABLE1.db] from [Table1]");
             }),
             qv::errc::kTableExists);
   // A folder that does not exist.
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("select * into [Paradox 5.x;Database=/nonexistent/x].[T.db] from [Table1]"); }),
+  EXPECT_EQ(ErrorNumber([&] {
+              cn.Execute("select * into [Paradox 5.x;Database=/nonexistent/x].[T.db] from [Table1]");
+            }),
             qv::errc::kFileNotFound);
 
   Recordset src;
@@ -391,7 +402,8 @@ TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
   // The independent reader sees the same number of records.
   fs::path db;
   for (auto& e : fs::directory_iterator(dir.path))
-    if (e.path().stem() == "TABLE1" && (e.path().extension() == ".DB" || e.path().extension() == ".db")) db = e.path();
+    if (e.path().stem() == "TABLE1" && (e.path().extension() == ".DB" || e.path().extension() == ".db"))
+      db = e.path();
   const std::string dump = Capture(std::string(QV_ORACLE_DIR) + "/pxdump '" + db.string() + "' 2>&1");
   EXPECT_NE(dump.find("TABLE1"), std::string::npos) << dump.substr(0, 400);
 
@@ -404,24 +416,33 @@ TEST(AccessProvider, CopyIntoParadoxReadsBackThroughPxlib) {
 
   // A code page the statement fixes, and one no Paradox driver exists for.
   EXPECT_TRUE(cn.TakeNotes().empty());
-  cn.Execute("select * into [Paradox 5.x;CodePage=1250;Database=" + dir.path.string() + "].[T1250.db] from [Table1]");
+  cn.Execute("select * into [Paradox 5.x;CodePage=1250;Database=" + dir.path.string() +
+             "].[T1250.db] from [Table1]");
   EXPECT_EQ(qv::paradox::ParadoxFolder(dir.path).OpenTable("T1250")->header().codePage, 1250);
-  EXPECT_EQ(ErrorNumber([&] { cn.Execute("select * into [Paradox 5.x;CodePage=1257;Database=" + dir.path.string() + "].[T1257.db] from [Table1]"); }),
+  EXPECT_EQ(ErrorNumber([&] {
+              cn.Execute("select * into [Paradox 5.x;CodePage=1257;Database=" + dir.path.string() +
+                         "].[T1257.db] from [Table1]");
+            }),
             qv::errc::kNotSupported);
   EXPECT_FALSE(qv::paradox::ParadoxFolder(dir.path).HasTable("T1257"));
   EXPECT_TRUE(cn.TakeNotes().empty());
 
   // Attachment and multi-value columns stay behind, and the notes say which.
   Connection complex;
-  complex.Open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + kAccess + "jackcess/src/test/data/V2007/complexDataTestV2007.accdb");
+  complex.Open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + kAccess +
+               "jackcess/src/test/data/V2007/complexDataTestV2007.accdb");
   complex.Execute("select * into [Paradox 5.x;Database=" + dir.path.string() + "].[CPLX.db] from [Table1]");
   const auto notes = complex.TakeNotes();
   ASSERT_FALSE(notes.empty());
-  for (const auto& note : notes) EXPECT_NE(note.find("'Table1' went to Paradox without its column '"), std::string::npos) << note;
+  for (const auto& note : notes)
+    EXPECT_NE(note.find("'Table1' went to Paradox without its column '"), std::string::npos) << note;
   EXPECT_TRUE(complex.TakeNotes().empty());  // handed over once
   auto copied = qv::paradox::ParadoxFolder(dir.path).OpenTable("CPLX");
-  EXPECT_EQ(copied->columns().size() + notes.size(), qv::jet::Database::Open(kAccess + "jackcess/src/test/data/V2007/complexDataTestV2007.accdb")
-                                                          ->OpenCursor("Table1")->definition().columns.size());
+  EXPECT_EQ(copied->columns().size() + notes.size(),
+            qv::jet::Database::Open(kAccess + "jackcess/src/test/data/V2007/complexDataTestV2007.accdb")
+                ->OpenCursor("Table1")
+                ->definition()
+                .columns.size());
 }
 
 TEST(ParadoxProvider, ReadsCorpusTablesWithTheirCounts) {
@@ -432,7 +453,8 @@ TEST(ParadoxProvider, ReadsCorpusTablesWithTheirCounts) {
   EXPECT_NE(std::find(tables.begin(), tables.end(), "mushrooms"), tables.end());
   Recordset rs;
   rs.Open("SELECT * FROM mushrooms", cn);
-  const std::string dump = Capture(std::string(QV_ORACLE_DIR) + "/pxdump '" + kParadox + "Rparadox/mushrooms.db' 2>/dev/null");
+  const std::string dump =
+      Capture(std::string(QV_ORACLE_DIR) + "/pxdump '" + kParadox + "Rparadox/mushrooms.db' 2>/dev/null");
   std::int64_t n = 0;
   while (!rs.Eof()) {
     ++n;

@@ -14,7 +14,8 @@ namespace {
 // last five characters of the file name; nothing is escaped.
 std::string AccessString(const std::string& file, const std::string& password) {
   std::string last = file.size() >= 5 ? file.substr(file.size() - 5) : file;
-  std::transform(last.begin(), last.end(), last.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::transform(last.begin(), last.end(), last.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   const std::string head = last == "accdb" ? "Provider=Microsoft.ACE.OLEDB.12.0;Data Source="
                                            : "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=";
   return head + file + ";JET OLEDB:Database Password=" + password;
@@ -30,10 +31,11 @@ TEST(AccessConnectionString, ProviderFollowsTheFileName) {
     std::string file;
     Provider provider;
   };
-  for (const Case& c : {Case{"/data/Shop.ACCDB", Provider::AccessAce12}, Case{"/data/shop.accdb", Provider::AccessAce12},
-                        Case{"/data/shop.mdb", Provider::AccessJet4}, Case{"/data/noext", Provider::AccessJet4},
-                        Case{"/data/x.accdb ", Provider::AccessJet4}, Case{"C:\\Data\\Shop.mdb", Provider::AccessJet4},
-                        Case{"db", Provider::AccessJet4}}) {
+  for (const Case& c :
+       {Case{"/data/Shop.ACCDB", Provider::AccessAce12}, Case{"/data/shop.accdb", Provider::AccessAce12},
+        Case{"/data/shop.mdb", Provider::AccessJet4}, Case{"/data/noext", Provider::AccessJet4},
+        Case{"/data/x.accdb ", Provider::AccessJet4}, Case{"C:\\Data\\Shop.mdb", Provider::AccessJet4},
+        Case{"db", Provider::AccessJet4}}) {
     const ConnectionString cs = ParseConnectionString(AccessString(c.file, "pw"));
     EXPECT_EQ(cs.provider, c.provider) << c.file;
     EXPECT_EQ(cs.dataSource, c.file);
@@ -42,9 +44,11 @@ TEST(AccessConnectionString, ProviderFollowsTheFileName) {
 }
 
 TEST(AccessConnectionString, PasswordsAndPathsComeBackVerbatim) {
-  const std::vector<std::string> passwords{"", "secret", "p;w=d", ";", "x;", "a;Data Source=/evil.mdb",
-                                           "spaces  ", "  lead", "ünï😀", "'\"`[]{}", "=", "Password="};
-  const std::vector<std::string> files{"/data/shop.mdb", "/data/a;b.mdb", "/data/a=b.accdb", "/data/ä ö/x y.mdb",
+  const std::vector<std::string> passwords{
+      "",         "secret", "p;w=d", ";",        "x;", "a;Data Source=/evil.mdb",
+      "spaces  ", "  lead", "ünï😀",  "'\"`[]{}", "=",  "Password="};
+  const std::vector<std::string> files{"/data/shop.mdb",     "/data/a;b.mdb",
+                                       "/data/a=b.accdb",    "/data/ä ö/x y.mdb",
                                        "/data/{braced}.mdb", "/data/semi;colon=x;y.accdb"};
   for (const std::string& file : files) {
     for (const std::string& password : passwords) {
@@ -58,19 +62,22 @@ TEST(AccessConnectionString, PasswordsAndPathsComeBackVerbatim) {
     }
   }
   // The code page of Access 97 text comes before the password, which keeps everything after it.
-  const ConnectionString cp = ParseConnectionString("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Code Page=936;JET OLEDB:Database Password=x;Code Page=1");
+  const ConnectionString cp = ParseConnectionString(
+      "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Code Page=936;JET OLEDB:Database "
+      "Password=x;Code Page=1");
   EXPECT_EQ(cp.codePage, 936);
   EXPECT_EQ(cp.dataSource, "/d/a.mdb");
   EXPECT_EQ(cp.password, "x;Code Page=1");
   EXPECT_EQ(ParseConnectionString(AccessString("/x.mdb", "")).codePage, 0);
-  EXPECT_THROW(ParseConnectionString("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Code Page=cp936"), qv::Error);
+  EXPECT_THROW(ParseConnectionString("PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source=/d/a.mdb;Code Page=cp936"),
+               qv::Error);
   // An empty password leaves the string ending in "Password=".
   EXPECT_EQ(AccessString("/x.mdb", "").substr(AccessString("/x.mdb", "").size() - 9), "Password=");
 }
 
 TEST(AccessConnectionString, KeysInAnyCaseAndOrderWithBlanks) {
-  ConnectionString cs =
-      ParseConnectionString("provider=microsoft.jet.oledb.4.0;data source=/x.mdb;jet oledb:database password=pw");
+  ConnectionString cs = ParseConnectionString(
+      "provider=microsoft.jet.oledb.4.0;data source=/x.mdb;jet oledb:database password=pw");
   EXPECT_EQ(cs.provider, Provider::AccessJet4);
   EXPECT_EQ(cs.dataSource, "/x.mdb");
   EXPECT_EQ(cs.password, "pw");
@@ -82,8 +89,8 @@ TEST(AccessConnectionString, KeysInAnyCaseAndOrderWithBlanks) {
 }
 
 TEST(ParadoxConnectionString, FoldersComeBackVerbatim) {
-  for (const std::string folder : {"/data/Paradox", "/data/Paradox/", "C:\\Data", "C:\\Data\\", "/data/it's; odd=folder",
-                                   "/dätä/日本", "/a}b{c", "/"}) {
+  for (const std::string folder : {"/data/Paradox", "/data/Paradox/", "C:\\Data", "C:\\Data\\",
+                                   "/data/it's; odd=folder", "/dätä/日本", "/a}b{c", "/"}) {
     const std::string text = ParadoxString(folder);
     SCOPED_TRACE(text);
     const ConnectionString cs = ParseConnectionString(text);
@@ -118,15 +125,16 @@ TEST(ConnectionStringFaults, ClearErrors) {
   const std::vector<Fault> faults{
       {"", kBadConnectionString, "empty"},
       {"   ", kBadConnectionString, "empty"},
-      {"Provider=Microsoft.ACE.OLEDB.16.0;Data Source=/x.accdb", kProviderNotFound, "Microsoft.ACE.OLEDB.16.0"},
+      {"Provider=Microsoft.ACE.OLEDB.16.0;Data Source=/x.accdb", kProviderNotFound,
+       "Microsoft.ACE.OLEDB.16.0"},
       {"Provider=SQLOLEDB;Data Source=server", kProviderNotFound, "SQLOLEDB"},
       {"Provider=;Data Source=/x.mdb", kProviderNotFound, "''"},
       {"Provider=Microsoft.Jet.OLEDB.4.0", kBadConnectionString, "Data Source"},
       {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=", kBadConnectionString, "no database file"},
       {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=;JET OLEDB:Database Password=x", kBadConnectionString,
        "no database file"},
-      {"Provider=Microsoft.Jet.OLEDB.4.0;Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x", kBadConnectionString,
-       "twice"},
+      {"Provider=Microsoft.Jet.OLEDB.4.0;Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x",
+       kBadConnectionString, "twice"},
       {"Data Source=/x.mdb", kBadConnectionString, "'Provider' is missing"},
       {"JET OLEDB:Database Password=x", kBadConnectionString, "'Provider' is missing"},
       {"Server=x;Database=y", kBadConnectionString, "expected 'Provider='"},
@@ -165,7 +173,8 @@ TEST(ConnectionStringFaults, PositionIsNamed) {
     FAIL() << "accepted";
   } catch (const SyntaxError& e) {
     EXPECT_EQ(e.character(), 43u);
-    EXPECT_NE(e.description().find("at character 43, near 'Mode=Read;Dbq=/x'"), std::string::npos) << e.description();
+    EXPECT_NE(e.description().find("at character 43, near 'Mode=Read;Dbq=/x'"), std::string::npos)
+        << e.description();
   }
 }
 
@@ -182,8 +191,8 @@ TEST(ConnectionStringRules, UnknownKeyAfterAPlainValueJoinsIt) {
 
 // A key of the other kind of string is no key here: it stays in the value it follows.
 TEST(ConnectionStringRules, KeysOfTheOtherKindAreText) {
-  const ConnectionString cs = ParseConnectionString(
-      "Driver={Microsoft Paradox Driver (*.db )};Dbq=/x;Provider=y");
+  const ConnectionString cs =
+      ParseConnectionString("Driver={Microsoft Paradox Driver (*.db )};Dbq=/x;Provider=y");
   EXPECT_EQ(cs.dataSource, "/x;Provider=y");
 }
 

@@ -5,8 +5,8 @@
 
 #include <set>
 
-#include "engine/sql/connection_string.h"
 #include "engine/core/error.h"
+#include "engine/sql/connection_string.h"
 #include "engine/sql/parser.h"
 #include "engine/sql/syntax_error.h"
 #include "statement_texts.h"
@@ -32,16 +32,18 @@ const std::vector<std::string>& Seeds() {
 
 const std::set<int>& KnownNumbers() {
   static const std::set<int> numbers{
-      errc::kInvalidStatement, errc::kFromClause,       errc::kInsertSyntax,     errc::kSelectSyntax,
+      errc::kInvalidStatement,   errc::kFromClause,        errc::kInsertSyntax,    errc::kSelectSyntax,
       errc::kTrailingCharacters, errc::kCreateTableSyntax, errc::kFieldDefinition, errc::kDropSyntax,
-      errc::kUnknownFieldName, errc::kInvalidName,      errc::kDuplicateField,   errc::kInvalidFieldType,
+      errc::kUnknownFieldName,   errc::kInvalidName,       errc::kDuplicateField,  errc::kInvalidFieldType,
       errc::kIsamNotFound};
   return numbers;
 }
 
 // Every variant of `seed` with one cut, deletion, replacement or insertion.
 std::vector<std::string> Mutations(const std::string& seed) {
-  static const char kRaw[] = "'`[](),.*;-+ \0\xff\xc3\x80" "aZ9=#\"";
+  static const char kRaw[] =
+      "'`[](),.*;-+ \0\xff\xc3\x80"
+      "aZ9=#\"";
   static const std::string kBytes(kRaw, sizeof kRaw - 1);
   std::vector<std::string> out;
   for (std::size_t i = 0; i <= seed.size(); ++i) {
@@ -90,8 +92,7 @@ TEST(Mutation, DamagedStatementsParseOrFailCleanly) {
 TEST(Mutation, DamagedInsertsReadIntoAKeptTreeAsFresh) {
   const std::vector<std::string> seeds{
       "INSERT INTO [BIG] VALUES ('1', 'Customer O''Neil 1', NULL, '0.25', '2001-02-02 12:30:00')",
-      "insert into `T`values('7',NULL) ;",
-      "Insert\tInto t\nValues\r\n( NULL , 'x' )",
+      "insert into `T`values('7',NULL) ;", "Insert\tInto t\nValues\r\n( NULL , 'x' )",
       "INSERT INTO [a b] VALUES (-1.5e3, +2, 'caf\xc3\xa9')"};
   std::size_t parsed = 0, refused = 0;
   for (const std::string& seed : seeds) {
@@ -119,7 +120,8 @@ TEST(Mutation, DamagedInsertsReadIntoAKeptTreeAsFresh) {
           const auto again = std::get<InsertStatement>(ParseStatement(text));
           ASSERT_EQ(again.table.offset, f->table.offset) << text;
           ASSERT_EQ(again.values.size(), f->values.size()) << text;
-          for (std::size_t i = 0; i < again.values.size(); ++i) ASSERT_EQ(again.values[i].offset, f->values[i].offset) << text;
+          for (std::size_t i = 0; i < again.values.size(); ++i)
+            ASSERT_EQ(again.values[i].offset, f->values[i].offset) << text;
           ASSERT_EQ(again.row, f->row) << text;
         }
       } else {
@@ -146,7 +148,8 @@ TEST(Mutation, DamagedConnectionStringsParseOrFailCleanly) {
         ASSERT_FALSE(cs.dataSource.empty()) << text;
       } catch (const qv::Error& e) {
         ++refused;
-        ASSERT_TRUE(e.number() == errc::kBadConnectionString || e.number() == errc::kProviderNotFound) << text;
+        ASSERT_TRUE(e.number() == errc::kBadConnectionString || e.number() == errc::kProviderNotFound)
+            << text;
         ASSERT_FALSE(e.description().empty());
       } catch (const std::exception& e) {
         FAIL() << "not a qv::Error for " << text << ": " << e.what();

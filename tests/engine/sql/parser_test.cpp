@@ -80,14 +80,19 @@ TEST(StatementForms, CopyIntoParadoxFolder) {
   EXPECT_EQ(s.from.text, "Orders");
 
   // "CodePage=NNN;" before "Database=" fixes the new table's code page; the folder stays verbatim.
-  auto fixed = ParseAs<SelectStatement>("select * into [Paradox 5.x;codepage=1250;Database=/data/a;b=c/].[T.db] from [T]");
+  auto fixed = ParseAs<SelectStatement>(
+      "select * into [Paradox 5.x;codepage=1250;Database=/data/a;b=c/].[T.db] from [T]");
   ASSERT_TRUE(fixed.into && fixed.into->external);
   EXPECT_EQ(fixed.into->external->codePage, 1250);
   EXPECT_EQ(fixed.into->external->folder, "/data/a;b=c/");
-  EXPECT_EQ(FormatStatement(fixed), "SELECT * INTO [Paradox 5.x;CodePage=1250;Database=/data/a;b=c/].`T.db` FROM `T`");
+  EXPECT_EQ(FormatStatement(fixed),
+            "SELECT * INTO [Paradox 5.x;CodePage=1250;Database=/data/a;b=c/].`T.db` FROM `T`");
   EXPECT_EQ(s.into->external->codePage, 0);
   for (const char* bad : {"CodePage=;", "CodePage=12x;", "CodePage=-5;", "CodePage=1250"})
-    EXPECT_THROW(ParseStatement(std::string("select * into [Paradox 5.x;") + bad + "Database=/d].[T.db] from [T]"), qv::Error) << bad;
+    EXPECT_THROW(
+        ParseStatement(std::string("select * into [Paradox 5.x;") + bad + "Database=/d].[T.db] from [T]"),
+        qv::Error)
+        << bad;
 
   // A drive root keeps one backslash.
   auto root = ParseAs<SelectStatement>(testing::CopyToParadox("D:\\", "Customer", "Customers"));
@@ -132,8 +137,8 @@ TEST(StatementForms, CreateTableOfTheTransfer) {
 
   // Every column type the transfer writes, under every odd field name.
   const std::vector<std::pair<std::string, ColumnType>> kinds{
-      {"OLEOBJECT", ColumnType::LongBinary}, {"MEMO", ColumnType::Memo},     {"TEXT", ColumnType::Text},
-      {"DECIMAL", ColumnType::Decimal},      {"INT", ColumnType::Int32},     {"DATETIME", ColumnType::DateTime},
+      {"OLEOBJECT", ColumnType::LongBinary}, {"MEMO", ColumnType::Memo}, {"TEXT", ColumnType::Text},
+      {"DECIMAL", ColumnType::Decimal},      {"INT", ColumnType::Int32}, {"DATETIME", ColumnType::DateTime},
       {"FLOAT", ColumnType::Double}};
   std::vector<std::pair<std::string, std::string>> fields;
   for (std::size_t i = 0; i < OddNames().size(); ++i) {
@@ -167,17 +172,44 @@ TEST(StatementForms, InsertOfTheTransfer) {
 // The transfer's recipe against the parser, on many rows of awkward values: every value must
 // come back exactly, and NULL and empty text both as NULL.
 TEST(StatementForms, InsertRecipeRoundTripsRandomRows) {
-  const std::vector<std::string> pieces{"'", "''", ",", ", '", ")", "(", "NULL", "null", " ", "\n", "\r\n",
-                                        "\t", "`", "[", "]", ";", "é", "日本", "😀", "-1.5e3", "0",
-                                        "2024-02-29 23:59:58", "a", "{01234567-89AB-CDEF-0123-456789ABCDEF}",
-                                        std::string(1, '\0'), "\\", "\""};
+  const std::vector<std::string> pieces{"'",
+                                        "''",
+                                        ",",
+                                        ", '",
+                                        ")",
+                                        "(",
+                                        "NULL",
+                                        "null",
+                                        " ",
+                                        "\n",
+                                        "\r\n",
+                                        "\t",
+                                        "`",
+                                        "[",
+                                        "]",
+                                        ";",
+                                        "é",
+                                        "日本",
+                                        "😀",
+                                        "-1.5e3",
+                                        "0",
+                                        "2024-02-29 23:59:58",
+                                        "a",
+                                        "{01234567-89AB-CDEF-0123-456789ABCDEF}",
+                                        std::string(1, '\0'),
+                                        "\\",
+                                        "\""};
   std::mt19937 rng(20241207);
   for (int row = 0; row < 2000; ++row) {
     std::vector<std::optional<std::string>> values(1 + rng() % 8);
     for (auto& v : values) {
       switch (rng() % 5) {
-        case 0: v = std::nullopt; break;
-        case 1: v = std::string(); break;
+        case 0:
+          v = std::nullopt;
+          break;
+        case 1:
+          v = std::string();
+          break;
         default: {
           std::string text;
           for (unsigned n = 1 + rng() % 6; n > 0; --n) text += pieces[rng() % pieces.size()];
@@ -215,8 +247,9 @@ TEST(StatementForms, FirstLastAndOnlyValueNull) {
 // ---- Lexical rules ----
 
 TEST(Lexis, KeywordsInAnyCaseBlanksAndFinalSemicolon) {
-  for (const std::string text : {"select * from t", "SeLeCt\t*\nFrOm\r\nt", "SELECT * FROM t;", "SELECT * FROM t ;  ",
-                                 " \n SELECT*FROM t", "SELECT * FROM[t]", "SELECT*FROM`t`;"}) {
+  for (const std::string text :
+       {"select * from t", "SeLeCt\t*\nFrOm\r\nt", "SELECT * FROM t;", "SELECT * FROM t ;  ",
+        " \n SELECT*FROM t", "SELECT * FROM[t]", "SELECT*FROM`t`;"}) {
     auto s = ParseAs<SelectStatement>(text);
     EXPECT_EQ(s.from.text, "t") << text;
   }
@@ -244,15 +277,16 @@ TEST(Lexis, RenameTableWithAndWithoutReplace) {
   EXPECT_EQ(r.newName.text, "a`b");
   EXPECT_TRUE(r.replace);
   EXPECT_EQ(FormatStatement(r), "ALTER TABLE `t` RENAME TO [a`b] REPLACE");
-  for (const char* bad : {"ALTER TABLE t RENAME u", "ALTER TABLE t TO u", "ALTER TABLE t RENAME TO u REPLACE x"})
+  for (const char* bad :
+       {"ALTER TABLE t RENAME u", "ALTER TABLE t TO u", "ALTER TABLE t RENAME TO u REPLACE x"})
     EXPECT_THROW(ParseStatement(bad), qv::Error) << bad;
 }
 
 TEST(Lexis, Numbers) {
   auto s = ParseAs<InsertStatement>("INSERT INTO t VALUES (1, -2, +3, 4.5, -.5, 1e10, 2.5E-3, 007, 6., -0)");
   const std::vector<std::pair<Literal::Kind, std::string>> expected{
-      {Literal::Kind::Integer, "1"},  {Literal::Kind::Integer, "-2"},    {Literal::Kind::Integer, "3"},
-      {Literal::Kind::Real, "4.5"},   {Literal::Kind::Real, "-.5"},      {Literal::Kind::Real, "1e10"},
+      {Literal::Kind::Integer, "1"},   {Literal::Kind::Integer, "-2"},  {Literal::Kind::Integer, "3"},
+      {Literal::Kind::Real, "4.5"},    {Literal::Kind::Real, "-.5"},    {Literal::Kind::Real, "1e10"},
       {Literal::Kind::Real, "2.5E-3"}, {Literal::Kind::Integer, "007"}, {Literal::Kind::Real, "6."},
       {Literal::Kind::Integer, "-0"}};
   ASSERT_EQ(s.values.size(), expected.size());
@@ -314,8 +348,7 @@ TEST(Format, CanonicalTextReadsBackToTheSameTree) {
       "SELECT a1.* INTO `Sales` FROM `Orders` AS a1;",
       "select * into [Paradox 5.x;Database=/x;y=z/].[N.db] from [Order Details]",
       "CREATE TABLE `T`(`ID` INT,`NAME` TEXT(20),`P` DECIMAL(10,2));",
-      "INSERT INTO `T` VALUES('7', 'O''Brien', NULL, -1.5e3, +2)",
-      "DROP TABLE [a`b]"};
+      "INSERT INTO `T` VALUES('7', 'O''Brien', NULL, -1.5e3, +2)", "DROP TABLE [a`b]"};
   for (const std::string& text : texts) {
     const std::string once = FormatStatement(ParseStatement(text));
     EXPECT_EQ(FormatStatement(ParseStatement(once)), once) << text;
@@ -334,7 +367,8 @@ TEST(Format, ReusedTreeReadsEachStatementAsAFreshOne) {
   const std::vector<std::string> texts{
       "INSERT INTO `T` VALUES('7', 'O''Brien', NULL, -1.5e3, +2)",
       "INSERT INTO `T` VALUES('a much longer text than the short string room holds, with '' inside', '')",
-      "INSERT INTO `T` VALUES(NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+      "INSERT INTO `T` VALUES(NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, "
+      "NULL, "
       "NULL, NULL, NULL, '18')",
       "INSERT INTO `T` VALUES('x')",
       "INSERT INTO `T` VALUES('unclosed)",
@@ -348,7 +382,8 @@ TEST(Format, ReusedTreeReadsEachStatementAsAFreshOne) {
       "INSERT INTO `T` VALUES('z')",
       "INSERT INTO `T` VALUES(null, Null,NULL ,nULl\t)",
       "INSERT INTO `T` VALUES('Customer O''Neil 1234', 'two''''quotes at the end of eight''', "
-      "'caf\xc3\xa9 au lait, cr\xc3\xa8me br\xc3\xbbl\xc3\xa9" "e', '0123456789abcdef', '01234567', '')",
+      "'caf\xc3\xa9 au lait, cr\xc3\xa8me br\xc3\xbbl\xc3\xa9"
+      "e', '0123456789abcdef', '01234567', '')",
       "INSERT INTO `T` VALUES(NULLX)"};
   Statement reused;
   int inserts = 0, faults = 0;
@@ -574,9 +609,9 @@ TEST(Faults, NumberAndPosition) {
       EXPECT_EQ(e.number(), f.number) << e.description();
       EXPECT_EQ(e.offset(), at) << e.description();
       EXPECT_EQ(e.character(), at + 1) << e.description();  // every case before the fault is ASCII
-      const std::string position =
-          f.near.empty() ? "at the end of the text (character " + std::to_string(at + 1) + ")"
-                         : "at character " + std::to_string(at + 1) + ", near '";
+      const std::string position = f.near.empty()
+                                       ? "at the end of the text (character " + std::to_string(at + 1) + ")"
+                                       : "at character " + std::to_string(at + 1) + ", near '";
       EXPECT_NE(e.description().find(position), std::string::npos) << e.description();
       EXPECT_EQ(e.where(), "character " + std::to_string(at + 1));
     } catch (const std::exception& e) {
@@ -594,8 +629,9 @@ TEST(Faults, DescriptionsSayWhatAndWhere) {
     }
     return std::string("accepted");
   };
-  EXPECT_EQ(describe("SELECT * FROM t WHERE a = 1"),
-            "Syntax error: characters found after the end of the statement at character 17, near 'WHERE a = 1'");
+  EXPECT_EQ(
+      describe("SELECT * FROM t WHERE a = 1"),
+      "Syntax error: characters found after the end of the statement at character 17, near 'WHERE a = 1'");
   EXPECT_EQ(describe("CREATE TABLE t (a VARCHAR(10), b INT, c INT)"),
             "Syntax error in field definition: 'VARCHAR' is not a data type name at character 19, near "
             "'VARCHAR(10), b INT, ...'");

@@ -10,14 +10,19 @@ namespace qv::sql::testing {
 
 // Paradox table dropped before it is replaced by a copy from Access, and an Access table dropped
 // before a Paradox table replaces it: "DROP TABLE `NAME`".
-inline std::string DropForReplace(const std::string& name) { return "DROP TABLE `" + name + "`"; }
+inline std::string DropForReplace(const std::string& name) {
+  return "DROP TABLE `" + name + "`";
+}
 
 // Access table deletion: "DROP TABLE `NAME`;".
-inline std::string DropForDelete(const std::string& name) { return "DROP TABLE `" + name + "`;"; }
+inline std::string DropForDelete(const std::string& name) {
+  return "DROP TABLE `" + name + "`;";
+}
 
 // The copy of an Access table into a Paradox folder. The folder gets one separator appended and
 // ":\\" made ":\" (a drive root keeps a single backslash).
-inline std::string CopyToParadox(const std::string& folder, const std::string& target, const std::string& source) {
+inline std::string CopyToParadox(const std::string& folder, const std::string& target,
+                                 const std::string& source) {
   std::string part = folder + "\\";
   for (std::size_t p = part.find(":\\\\"); p != std::string::npos; p = part.find(":\\\\", p + 1)) {
     part.erase(p + 1, 1);
@@ -41,10 +46,13 @@ inline std::string FirstCharacters(const std::string& text, std::size_t count) {
   return text.substr(0, p);
 }
 
-inline std::string SelectAll(const std::string& name) { return "SELECT * FROM `" + name + "`"; }
+inline std::string SelectAll(const std::string& name) {
+  return "SELECT * FROM `" + name + "`";
+}
 
 // CREATE TABLE of the Paradox-to-Access transfer: fields as (name, type word) pairs.
-inline std::string CreateTable(const std::string& table, const std::vector<std::pair<std::string, std::string>>& fields) {
+inline std::string CreateTable(const std::string& table,
+                               const std::vector<std::pair<std::string, std::string>>& fields) {
   std::string s = "CREATE TABLE `" + table + "`(";
   for (const auto& [name, type] : fields) s += "`" + name + "` " + type + ",";
   s.pop_back();
@@ -82,11 +90,31 @@ inline std::string RenameCopy(const std::string& newName, const std::string& old
 // Names that real tables and fields carry: blanks, apostrophes, punctuation, non-ASCII letters,
 // reserved words and leading digits. None holds a backquote, which the recipes cannot carry.
 inline const std::vector<std::string>& OddNames() {
-  static const std::vector<std::string> names{
-      "Orders", "Order Details", "O'Brien's", "Kunden Übersicht", "Straße", "日本語の表", "Ñandú 2024",
-      "a.b.c", "x;y", "semi;colon=equals", "[bracketed]", "]", "[", "a--b", "123", "select", "NULL",
-      "  leading blanks", "trailing blanks  ", "tab\there", "per%cent#hash", "(paren)", "comma, too",
-      "\"quoted\"", "emoji 😀"};
+  static const std::vector<std::string> names{"Orders",
+                                              "Order Details",
+                                              "O'Brien's",
+                                              "Kunden Übersicht",
+                                              "Straße",
+                                              "日本語の表",
+                                              "Ñandú 2024",
+                                              "a.b.c",
+                                              "x;y",
+                                              "semi;colon=equals",
+                                              "[bracketed]",
+                                              "]",
+                                              "[",
+                                              "a--b",
+                                              "123",
+                                              "select",
+                                              "NULL",
+                                              "  leading blanks",
+                                              "trailing blanks  ",
+                                              "tab\there",
+                                              "per%cent#hash",
+                                              "(paren)",
+                                              "comma, too",
+                                              "\"quoted\"",
+                                              "emoji 😀"};
   return names;
 }
 

@@ -9,7 +9,8 @@
 namespace qv::jet::crypto {
 namespace {
 
-constexpr std::string_view kPasswordEncryptorUri = "http://schemas.microsoft.com/office/2006/keyEncryptor/password";
+constexpr std::string_view kPasswordEncryptorUri =
+    "http://schemas.microsoft.com/office/2006/keyEncryptor/password";
 
 // One start tag: its name without namespace prefix and its attributes (names without prefix).
 struct Element {
@@ -18,7 +19,9 @@ struct Element {
   std::size_t offset = 0;
 };
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string LocalName(std::string_view qualified) {
   auto colon = qualified.find(':');
@@ -46,7 +49,8 @@ std::vector<Element> ScanElements(std::string_view xml, const std::string& where
       continue;
     }
     std::size_t nameEnd = pos;
-    while (nameEnd < xml.size() && !IsSpace(xml[nameEnd]) && xml[nameEnd] != '>' && xml[nameEnd] != '/') ++nameEnd;
+    while (nameEnd < xml.size() && !IsSpace(xml[nameEnd]) && xml[nameEnd] != '>' && xml[nameEnd] != '/')
+      ++nameEnd;
     if (nameEnd == pos) fail("a tag has no name");
     Element element;
     element.name = LocalName(xml.substr(pos, nameEnd - pos));
@@ -55,7 +59,10 @@ std::vector<Element> ScanElements(std::string_view xml, const std::string& where
     for (;;) {
       while (pos < xml.size() && IsSpace(xml[pos])) ++pos;
       if (pos >= xml.size()) fail("a tag is not closed");
-      if (xml[pos] == '>') { ++pos; break; }
+      if (xml[pos] == '>') {
+        ++pos;
+        break;
+      }
       if (xml[pos] == '/') {
         if (pos + 1 >= xml.size() || xml[pos + 1] != '>') fail("a stray '/' in a tag");
         pos += 2;
@@ -68,7 +75,8 @@ std::vector<Element> ScanElements(std::string_view xml, const std::string& where
       if (pos >= xml.size() || xml[pos] != '=' || attrName.empty()) fail("an attribute has no value");
       ++pos;
       while (pos < xml.size() && IsSpace(xml[pos])) ++pos;
-      if (pos >= xml.size() || (xml[pos] != '"' && xml[pos] != '\'')) fail("an attribute value is not quoted");
+      if (pos >= xml.size() || (xml[pos] != '"' && xml[pos] != '\''))
+        fail("an attribute value is not quoted");
       char quote = xml[pos++];
       std::size_t valueEnd = xml.find(quote, pos);
       if (valueEnd == std::string_view::npos) fail("an attribute value is not closed");
@@ -98,7 +106,8 @@ class AttributeReader {
     std::uint32_t value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size()) {
-      ThrowCorrupt("The agile encryption attribute " + element_.name + "/" + name + " is not a number.", where_);
+      ThrowCorrupt("The agile encryption attribute " + element_.name + "/" + name + " is not a number.",
+                   where_);
     }
     return value;
   }
@@ -142,9 +151,9 @@ AgileCipherParams ReadCipherParams(const Element& element, const std::string& wh
   }
   params.keyBits = attrs.Number("keyBits");
   if (params.keyBits != 128 && params.keyBits != 192 && params.keyBits != 256) {
-    ThrowCorrupt("The agile encryption descriptor gives an AES key of " + std::to_string(params.keyBits) +
-                     " bits.",
-                 where);
+    ThrowCorrupt(
+        "The agile encryption descriptor gives an AES key of " + std::to_string(params.keyBits) + " bits.",
+        where);
   }
   params.blockSize = attrs.Number("blockSize");
   if (params.blockSize != 16) {
@@ -249,7 +258,8 @@ AgileDescriptor ParseAgileDescriptor(std::string_view xml, const std::string& wh
     }
   };
   checkBlocks(descriptor.encryptedVerifierHashInput, 16, "encryptedVerifierHashInput");
-  checkBlocks(descriptor.encryptedVerifierHashValue, descriptor.password.hashSize, "encryptedVerifierHashValue");
+  checkBlocks(descriptor.encryptedVerifierHashValue, descriptor.password.hashSize,
+              "encryptedVerifierHashValue");
   checkBlocks(descriptor.encryptedKeyValue, descriptor.keyData.keyBits / 8, "encryptedKeyValue");
   return descriptor;
 }

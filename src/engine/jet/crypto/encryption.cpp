@@ -29,11 +29,20 @@ SecretBytes PasswordBytes(std::string_view utf8) {
     std::uint8_t b0 = byte(i);
     std::uint32_t cp;
     std::size_t length;
-    if (b0 < 0x80) { cp = b0; length = 1; }
-    else if ((b0 & 0xe0) == 0xc0) { cp = b0 & 0x1fu; length = 2; }
-    else if ((b0 & 0xf0) == 0xe0) { cp = b0 & 0x0fu; length = 3; }
-    else if ((b0 & 0xf8) == 0xf0) { cp = b0 & 0x07u; length = 4; }
-    else throw Error(errc::kWrongPassword, "Not a valid password.");
+    if (b0 < 0x80) {
+      cp = b0;
+      length = 1;
+    } else if ((b0 & 0xe0) == 0xc0) {
+      cp = b0 & 0x1fu;
+      length = 2;
+    } else if ((b0 & 0xf0) == 0xe0) {
+      cp = b0 & 0x0fu;
+      length = 3;
+    } else if ((b0 & 0xf8) == 0xf0) {
+      cp = b0 & 0x07u;
+      length = 4;
+    } else
+      throw Error(errc::kWrongPassword, "Not a valid password.");
     if (i + length > utf8.size()) throw Error(errc::kWrongPassword, "Not a valid password.");
     for (std::size_t k = 1; k < length; ++k) {
       if ((byte(i + k) & 0xc0) != 0x80) throw Error(errc::kWrongPassword, "Not a valid password.");
@@ -44,7 +53,8 @@ SecretBytes PasswordBytes(std::string_view utf8) {
       throw Error(errc::kWrongPassword, "Not a valid password.");
     }
     i += length;
-    bool room = cp < 0x10000 ? put(cp) : put(0xd800 + ((cp - 0x10000) >> 10)) && put(0xdc00 + ((cp - 0x10000) & 0x3ff));
+    bool room = cp < 0x10000 ? put(cp)
+                             : put(0xd800 + ((cp - 0x10000) >> 10)) && put(0xdc00 + ((cp - 0x10000) & 0x3ff));
     if (!room) break;
   }
   return out.Resized(units * 2, 0);
@@ -60,7 +70,8 @@ EncryptionInfo DescribeEncryption(std::span<const std::uint8_t> page0, std::stri
   info.versionMajor = crypt.versionMajor;
   info.versionMinor = crypt.versionMinor;
   switch (crypt.scheme) {
-    case Scheme::kNone: break;
+    case Scheme::kNone:
+      break;
     case Scheme::kJetRc4:
       info.cipher = "RC4";
       info.keyBits = 32;
@@ -86,20 +97,28 @@ EncryptionInfo DescribeEncryption(std::span<const std::uint8_t> page0, std::stri
 
 std::unique_ptr<PageCodec> OpenEncryption(std::span<const std::uint8_t> page0, std::string_view password,
                                           std::uint32_t pageSize, std::string_view file) {
-  if (pageSize == 0) throw Error(errc::kInvalidArgument, "The page size of an encrypted database cannot be 0.");
+  if (pageSize == 0)
+    throw Error(errc::kInvalidArgument, "The page size of an encrypted database cannot be 0.");
   CryptInfo crypt = ReadCryptInfo(page0, file);
   switch (crypt.scheme) {
-    case Scheme::kNone: return nullptr;
-    case Scheme::kJetRc4: return MakeJetRc4Codec(crypt, pageSize);
-    default: break;
+    case Scheme::kNone:
+      return nullptr;
+    case Scheme::kJetRc4:
+      return MakeJetRc4Codec(crypt, pageSize);
+    default:
+      break;
   }
   SecretBytes passwordBytes = PasswordBytes(password);
   switch (crypt.scheme) {
-    case Scheme::kRc4CryptoApi: return MakeRc4CryptoApiCodec(crypt, passwordBytes, pageSize);
+    case Scheme::kRc4CryptoApi:
+      return MakeRc4CryptoApiCodec(crypt, passwordBytes, pageSize);
     case Scheme::kAesStandard:
-    case Scheme::kAesNonStandard: return MakeAesBinaryCodec(crypt, passwordBytes, pageSize);
-    case Scheme::kAgile: return MakeAgileCodec(crypt, passwordBytes, pageSize);
-    default: break;
+    case Scheme::kAesNonStandard:
+      return MakeAesBinaryCodec(crypt, passwordBytes, pageSize);
+    case Scheme::kAgile:
+      return MakeAgileCodec(crypt, passwordBytes, pageSize);
+    default:
+      break;
   }
   throw Error(errc::kGeneric, "Unknown page encryption scheme.");
 }

@@ -26,14 +26,14 @@ namespace qv::jet::crypto {
 // What page 0 says about the encryption, without any secret: for messages and the dump tool.
 struct EncryptionInfo {
   Scheme scheme = Scheme::kNone;
-  std::uint8_t formatVersion = 0;    // page 0 byte 0x14: 0 Jet3, 1 Jet4, 2.. ACE
-  std::uint16_t versionMajor = 0;    // Office structure version (ACE schemes only)
+  std::uint8_t formatVersion = 0;  // page 0 byte 0x14: 0 Jet3, 1 Jet4, 2.. ACE
+  std::uint16_t versionMajor = 0;  // Office structure version (ACE schemes only)
   std::uint16_t versionMinor = 0;
-  std::string cipher;                // "RC4", "AES"; empty for kNone
+  std::string cipher;  // "RC4", "AES"; empty for kNone
   std::uint32_t keyBits = 0;
-  std::string hash;                  // "SHA1", "SHA512", ...; empty where no hash is used
+  std::string hash;  // "SHA1", "SHA512", ...; empty where no hash is used
   std::uint32_t spinCount = 0;
-  std::string provider;              // CryptoAPI provider name of the binary schemes
+  std::string provider;  // CryptoAPI provider name of the binary schemes
 
   // True for the schemes keyed by a password (all but kNone and kJetRc4).
   bool usesPassword() const { return scheme != Scheme::kNone && scheme != Scheme::kJetRc4; }

@@ -25,9 +25,13 @@ class InfoReader {
  public:
   InfoReader(std::span<const std::uint8_t> page0, std::string_view file) : page0_(page0), file_(file) {}
 
-  std::string WhereAt(std::size_t offset) const { return Where(file_, "page", 0, static_cast<std::int64_t>(offset)); }
+  std::string WhereAt(std::size_t offset) const {
+    return Where(file_, "page", 0, static_cast<std::int64_t>(offset));
+  }
 
-  [[noreturn]] void Fail(const std::string& what, std::size_t offset) const { ThrowCorrupt(what, WhereAt(offset)); }
+  [[noreturn]] void Fail(const std::string& what, std::size_t offset) const {
+    ThrowCorrupt(what, WhereAt(offset));
+  }
 
   void Require(std::size_t offset, std::size_t length, const char* what) const {
     if (offset > page0_.size() || length > page0_.size() - offset) {
@@ -72,7 +76,8 @@ void ReadBinaryHeader(const InfoReader& r, std::size_t info, std::size_t infoEnd
   std::uint32_t headerSize = r.U32(info + 8, "header size");
   std::size_t header = info + 12;
   if (headerSize < kBinaryHeaderFixedSize || headerSize > infoEnd - header) {
-    r.Fail("The encryption header size " + std::to_string(headerSize) + " does not fit the structure.", info + 8);
+    r.Fail("The encryption header size " + std::to_string(headerSize) + " does not fit the structure.",
+           info + 8);
   }
   BinaryCryptHeader& h = out.binary;
   h.flags = r.U32(header, "header flags");
@@ -80,17 +85,27 @@ void ReadBinaryHeader(const InfoReader& r, std::size_t info, std::size_t infoEnd
   h.hashAlgorithmId = r.U32(header + 12, "hash algorithm");
   std::uint32_t keyBits = r.U32(header + 16, "key size");
   h.providerType = r.U32(header + 20, "provider type");
-  h.providerName = ReadProviderName(r.Span(header + kBinaryHeaderFixedSize, headerSize - kBinaryHeaderFixedSize,
-                                           "provider name"));
+  h.providerName = ReadProviderName(
+      r.Span(header + kBinaryHeaderFixedSize, headerSize - kBinaryHeaderFixedSize, "provider name"));
 
   if ((h.flags & kFlagExternal) != 0) ThrowUnsupported("an external encryption provider");
   bool aes;
   switch (h.algorithmId) {
-    case 0: aes = (h.flags & kFlagAes) != 0; break;
-    case kAlgRc4: aes = false; break;
-    case kAlgAes128: case kAlgAes192: case kAlgAes256: aes = true; break;
-    default: r.Fail("The encryption algorithm 0x" + ToHex(r.Span(header + 8, 4, "algorithm")) +
-                        " (little-endian) is not an Office algorithm.", header + 8);
+    case 0:
+      aes = (h.flags & kFlagAes) != 0;
+      break;
+    case kAlgRc4:
+      aes = false;
+      break;
+    case kAlgAes128:
+    case kAlgAes192:
+    case kAlgAes256:
+      aes = true;
+      break;
+    default:
+      r.Fail("The encryption algorithm 0x" + ToHex(r.Span(header + 8, 4, "algorithm")) +
+                 " (little-endian) is not an Office algorithm.",
+             header + 8);
   }
   if (h.hashAlgorithmId != 0 && h.hashAlgorithmId != kAlgSha1) {
     r.Fail("The encryption hash algorithm is not SHA-1.", header + 12);
@@ -111,7 +126,8 @@ void ReadBinaryHeader(const InfoReader& r, std::size_t info, std::size_t infoEnd
       std::string lower = h.providerName;
       std::transform(lower.begin(), lower.end(), lower.begin(),
                      [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-      bool base = lower.find_first_not_of(' ') == std::string::npos || lower.find(" base ") != std::string::npos;
+      bool base =
+          lower.find_first_not_of(' ') == std::string::npos || lower.find(" base ") != std::string::npos;
       keyBits = base ? 40 : 128;
     }
     if (keyBits < 40 || keyBits > 128 || keyBits % 8 != 0) {
@@ -131,7 +147,8 @@ void ReadBinaryHeader(const InfoReader& r, std::size_t info, std::size_t infoEnd
   h.verifierHashSize = r.U32(verifier + 36, "verifier hash size");
   if (h.verifierHashSize != kSha1Size) r.Fail("The verifier hash is not a SHA-1 hash.", verifier + 36);
   std::size_t hashLength = aes ? 32 : 20;
-  if (verifier + 40 + hashLength > infoEnd) r.Fail("The verifier runs past the encryption structure.", verifier);
+  if (verifier + 40 + hashLength > infoEnd)
+    r.Fail("The verifier runs past the encryption structure.", verifier);
   auto hash = r.Span(verifier + 40, hashLength, "verifier hash");
   h.encryptedVerifierHash.assign(hash.begin(), hash.end());
 }
@@ -189,8 +206,8 @@ CryptInfo ReadCryptInfo(std::span<const std::uint8_t> page0, std::string_view fi
     return out;
   }
   if (major == 1 && minor == 1) ThrowUnsupported("Office binary RC4 encryption (version 1.1)");
-  r.Fail("The encryption structure has the unknown version " + std::to_string(major) + "." + std::to_string(minor) +
-             ".",
+  r.Fail("The encryption structure has the unknown version " + std::to_string(major) + "." +
+             std::to_string(minor) + ".",
          info);
 }
 

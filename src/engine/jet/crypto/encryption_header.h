@@ -17,12 +17,11 @@
 namespace qv::jet::crypto {
 
 // Page 0 places.
-inline constexpr std::size_t kVersionOffset = 0x14;       // 0 Jet3, 1 Jet4, 2 and up ACE
-inline constexpr std::size_t kHeaderMaskOffset = 0x18;    // start of the RC4-masked header area
-inline constexpr std::size_t kEncodingKeyOffset = 0x3e;   // 4 bytes, inside the masked area
-inline constexpr std::size_t kCryptInfoOffset = 0x299;    // u16 length, then the Office structure
+inline constexpr std::size_t kVersionOffset = 0x14;      // 0 Jet3, 1 Jet4, 2 and up ACE
+inline constexpr std::size_t kHeaderMaskOffset = 0x18;   // start of the RC4-masked header area
+inline constexpr std::size_t kEncodingKeyOffset = 0x3e;  // 4 bytes, inside the masked area
+inline constexpr std::size_t kCryptInfoOffset = 0x299;   // u16 length, then the Office structure
 inline constexpr std::uint8_t kFirstAceVersion = 2;
-
 
 // EncryptionHeader and EncryptionVerifier of the binary (RC4 and AES) schemes.
 struct BinaryCryptHeader {
@@ -31,7 +30,7 @@ struct BinaryCryptHeader {
   std::uint32_t hashAlgorithmId = 0;
   std::uint32_t keyBits = 0;  // after the provider default for 0 is applied
   std::uint32_t providerType = 0;
-  std::string providerName;   // the CSP name, ASCII letters only (descriptions)
+  std::string providerName;  // the CSP name, ASCII letters only (descriptions)
   std::array<std::uint8_t, 16> salt{};
   std::array<std::uint8_t, 16> encryptedVerifier{};
   std::uint32_t verifierHashSize = 0;
@@ -40,12 +39,12 @@ struct BinaryCryptHeader {
 
 struct CryptInfo {
   Scheme scheme = Scheme::kNone;
-  std::uint8_t formatVersion = 0;     // page 0 byte 0x14
-  std::uint16_t versionMajor = 0;     // of the Office structure
+  std::uint8_t formatVersion = 0;  // page 0 byte 0x14
+  std::uint16_t versionMajor = 0;  // of the Office structure
   std::uint16_t versionMinor = 0;
   std::array<std::uint8_t, 4> encodingKey{};
-  BinaryCryptHeader binary;           // kRc4CryptoApi, kAesStandard, kAesNonStandard
-  AgileDescriptor agile;              // kAgile
+  BinaryCryptHeader binary;  // kRc4CryptoApi, kAesStandard, kAesNonStandard
+  AgileDescriptor agile;     // kAgile
 };
 
 // Office structure flags.

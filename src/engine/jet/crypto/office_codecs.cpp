@@ -102,7 +102,8 @@ struct StackSecret {
 // Jet3/Jet4: RC4 keyed directly with the page's block key. There is no password in it.
 class JetRc4Codec final : public CodecBase {
  public:
-  JetRc4Codec(const CryptInfo& info, std::uint32_t pageSize) : CodecBase(Scheme::kJetRc4, info, pageSize, 0) {}
+  JetRc4Codec(const CryptInfo& info, std::uint32_t pageSize)
+      : CodecBase(Scheme::kJetRc4, info, pageSize, 0) {}
 
  protected:
   void Transform(bool, std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
@@ -129,7 +130,8 @@ class Rc4CryptoApiCodec final : public CodecBase {
     StackSecret<kSha1Size> key;
     Rc4(KeyFor(Le32(0), key), check.span());
     SecretBytes expected = Digest(HashAlgorithm::kSha1, {check.span().first(16)});
-    if (!ConstantTimeEqual(expected.span().first(h.verifierHashSize), check.span().subspan(16, h.verifierHashSize))) {
+    if (!ConstantTimeEqual(expected.span().first(h.verifierHashSize),
+                           check.span().subspan(16, h.verifierHashSize))) {
       ThrowWrongPassword();
     }
   }
@@ -144,7 +146,8 @@ class Rc4CryptoApiCodec final : public CodecBase {
   static constexpr std::size_t kSha1Size = 20;
 
   // The RC4 key of `block`, in `key` (no allocation: this runs once per page read or written).
-  std::span<const std::uint8_t> KeyFor(std::span<const std::uint8_t> block, StackSecret<kSha1Size>& key) const {
+  std::span<const std::uint8_t> KeyFor(std::span<const std::uint8_t> block,
+                                       StackSecret<kSha1Size>& key) const {
     DigestInto(HashAlgorithm::kSha1, {secret(), block}, key.span());
     std::fill(key.bytes.begin() + static_cast<std::ptrdiff_t>(keyBytes_), key.bytes.end(), 0);
     return key.span().first(rc4KeyBytes_);
@@ -175,7 +178,8 @@ class AesBinaryCodec final : public CodecBase {
     SecretBytes verifierHash(h.encryptedVerifierHash.size());
     Aes(false, Chaining::kEcb, key.span().first(keyBytes_), {}, h.encryptedVerifierHash, verifierHash.span());
     SecretBytes expected = Digest(HashAlgorithm::kSha1, {verifier.span()});
-    if (!ConstantTimeEqual(expected.span().first(h.verifierHashSize), verifierHash.span().first(h.verifierHashSize))) {
+    if (!ConstantTimeEqual(expected.span().first(h.verifierHashSize),
+                           verifierHash.span().first(h.verifierHashSize))) {
       ThrowWrongPassword();
     }
   }
@@ -195,9 +199,11 @@ class AesBinaryCodec final : public CodecBase {
     StackSecret<kSha1Size> finalHash;
     DigestInto(HashAlgorithm::kSha1, {secret(), block}, finalHash.span());
     StackSecret<64> pad;
-    for (std::size_t i = 0; i < 64; ++i) pad.bytes[i] = static_cast<std::uint8_t>(0x36 ^ (i < kSha1Size ? finalHash.bytes[i] : 0));
+    for (std::size_t i = 0; i < 64; ++i)
+      pad.bytes[i] = static_cast<std::uint8_t>(0x36 ^ (i < kSha1Size ? finalHash.bytes[i] : 0));
     DigestInto(HashAlgorithm::kSha1, {pad.span()}, key.span().first(kSha1Size));
-    for (std::size_t i = 0; i < 64; ++i) pad.bytes[i] = static_cast<std::uint8_t>(0x5c ^ (i < kSha1Size ? finalHash.bytes[i] : 0));
+    for (std::size_t i = 0; i < 64; ++i)
+      pad.bytes[i] = static_cast<std::uint8_t>(0x5c ^ (i < kSha1Size ? finalHash.bytes[i] : 0));
     DigestInto(HashAlgorithm::kSha1, {pad.span()}, key.span().subspan(kSha1Size));
   }
 
@@ -255,12 +261,18 @@ class AgileCodec final : public CodecBase {
 
 std::string_view SchemeName(Scheme scheme) {
   switch (scheme) {
-    case Scheme::kNone: return "none";
-    case Scheme::kJetRc4: return "Jet RC4 page encoding";
-    case Scheme::kRc4CryptoApi: return "RC4 CryptoAPI";
-    case Scheme::kAesStandard: return "ECMA-376 standard AES";
-    case Scheme::kAesNonStandard: return "non-standard AES";
-    case Scheme::kAgile: return "agile AES";
+    case Scheme::kNone:
+      return "none";
+    case Scheme::kJetRc4:
+      return "Jet RC4 page encoding";
+    case Scheme::kRc4CryptoApi:
+      return "RC4 CryptoAPI";
+    case Scheme::kAesStandard:
+      return "ECMA-376 standard AES";
+    case Scheme::kAesNonStandard:
+      return "non-standard AES";
+    case Scheme::kAgile:
+      return "agile AES";
   }
   return "unknown";
 }

@@ -9,15 +9,14 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "engine/jet/crypto/primitives.h"
 
-#include <memory>
-#include <string>
-
-#include <string.h>  // explicit_bzero
-
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rc4.h>
 #include <openssl/sha.h>
+#include <string.h>  // explicit_bzero
+
+#include <memory>
+#include <string>
 
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
@@ -56,10 +55,14 @@ using Sha512 = LowLevelHash<SHA512_CTX, SHA512_Init, SHA512_Update, SHA512_Final
 template <typename F>
 void WithHash(HashAlgorithm algorithm, F&& f) {
   switch (algorithm) {
-    case HashAlgorithm::kSha1: return f(Sha1{});
-    case HashAlgorithm::kSha256: return f(Sha256{});
-    case HashAlgorithm::kSha384: return f(Sha384{});
-    case HashAlgorithm::kSha512: return f(Sha512{});
+    case HashAlgorithm::kSha1:
+      return f(Sha1{});
+    case HashAlgorithm::kSha256:
+      return f(Sha256{});
+    case HashAlgorithm::kSha384:
+      return f(Sha384{});
+    case HashAlgorithm::kSha512:
+      return f(Sha512{});
   }
   ThrowLibraryFailure("unknown digest");
 }
@@ -76,10 +79,14 @@ struct WipedState {
 const EVP_CIPHER* AesCipher(Chaining chaining, std::size_t keySize) {
   bool cbc = chaining == Chaining::kCbc;
   switch (keySize) {
-    case 16: return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
-    case 24: return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
-    case 32: return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
-    default: break;
+    case 16:
+      return cbc ? EVP_aes_128_cbc() : EVP_aes_128_ecb();
+    case 24:
+      return cbc ? EVP_aes_192_cbc() : EVP_aes_192_ecb();
+    case 32:
+      return cbc ? EVP_aes_256_cbc() : EVP_aes_256_ecb();
+    default:
+      break;
   }
   throw Error(errc::kGeneric, "An AES key must be 16, 24 or 32 bytes long.");
 }
@@ -88,17 +95,22 @@ const EVP_CIPHER* AesCipher(Chaining chaining, std::size_t keySize) {
 
 std::size_t DigestSize(HashAlgorithm algorithm) {
   switch (algorithm) {
-    case HashAlgorithm::kSha1: return SHA_DIGEST_LENGTH;
-    case HashAlgorithm::kSha256: return SHA256_DIGEST_LENGTH;
-    case HashAlgorithm::kSha384: return SHA384_DIGEST_LENGTH;
-    case HashAlgorithm::kSha512: return SHA512_DIGEST_LENGTH;
+    case HashAlgorithm::kSha1:
+      return SHA_DIGEST_LENGTH;
+    case HashAlgorithm::kSha256:
+      return SHA256_DIGEST_LENGTH;
+    case HashAlgorithm::kSha384:
+      return SHA384_DIGEST_LENGTH;
+    case HashAlgorithm::kSha512:
+      return SHA512_DIGEST_LENGTH;
   }
   ThrowLibraryFailure("unknown digest");
 }
 
 void DigestInto(HashAlgorithm algorithm, std::initializer_list<std::span<const std::uint8_t>> parts,
                 std::span<std::uint8_t> out) {
-  if (out.size() < DigestSize(algorithm)) throw Error(errc::kInvalidArgument, "A digest buffer is too small.");
+  if (out.size() < DigestSize(algorithm))
+    throw Error(errc::kInvalidArgument, "A digest buffer is too small.");
   WithHash(algorithm, [&](auto hash) {
     WipedState<typename decltype(hash)::Context> state;
     hash.Run(state.ctx, parts, out.data());
@@ -160,8 +172,8 @@ void RunAes(const EVP_CIPHER* cipher, bool encrypt, Chaining chaining, std::span
 
 }  // namespace
 
-void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
-         std::span<const std::uint8_t> iv, std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
+void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key, std::span<const std::uint8_t> iv,
+         std::span<const std::uint8_t> in, std::span<std::uint8_t> out) {
   RunAes(AesCipher(chaining, key.size()), encrypt, chaining, key, iv, in, out);
 }
 
@@ -172,11 +184,14 @@ AesEngine::AesEngine(Chaining chaining, std::size_t keySize) : chaining_(chainin
   if (!cipher_) ThrowLibraryFailure("cipher fetch");
 }
 
-AesEngine::~AesEngine() { EVP_CIPHER_free(cipher_); }
+AesEngine::~AesEngine() {
+  EVP_CIPHER_free(cipher_);
+}
 
 void AesEngine::Run(bool encrypt, std::span<const std::uint8_t> key, std::span<const std::uint8_t> iv,
                     std::span<const std::uint8_t> in, std::span<std::uint8_t> out) const {
-  if (key.size() != keySize_) throw Error(errc::kInvalidArgument, "The AES key does not have the cipher's size.");
+  if (key.size() != keySize_)
+    throw Error(errc::kInvalidArgument, "The AES key does not have the cipher's size.");
   RunAes(cipher_, encrypt, chaining_, key, iv, in, out);
 }
 

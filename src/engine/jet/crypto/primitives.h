@@ -36,8 +36,8 @@ enum class Chaining { kEcb, kCbc };
 
 // AES with a 16, 24 or 32 byte key over whole 16-byte blocks, no padding. `in` and `out` have the
 // same size and may be the same bytes. `iv` is ignored in ECB mode and must be 16 bytes in CBC mode.
-void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key,
-         std::span<const std::uint8_t> iv, std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
+void Aes(bool encrypt, Chaining chaining, std::span<const std::uint8_t> key, std::span<const std::uint8_t> iv,
+         std::span<const std::uint8_t> in, std::span<std::uint8_t> out);
 
 // AES of one key size and chaining mode, for a codec that runs it on every page: the cipher is
 // looked up once (EVP_CIPHER_fetch) instead of on every call, which was half the cost of Aes()

@@ -1,9 +1,9 @@
 #include "engine/jet/crypto/secret_bytes.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
 #include <cstring>
-
-#include <openssl/crypto.h>
 
 namespace qv::jet::crypto {
 
@@ -13,10 +13,11 @@ SecretBytes::SecretBytes(std::span<const std::uint8_t> bytes) : SecretBytes(byte
   if (!bytes.empty()) std::memcpy(data_.get(), bytes.data(), bytes.size());
 }
 
-SecretBytes::~SecretBytes() { Wipe(); }
+SecretBytes::~SecretBytes() {
+  Wipe();
+}
 
-SecretBytes::SecretBytes(SecretBytes&& other) noexcept
-    : data_(std::move(other.data_)), size_(other.size_) {
+SecretBytes::SecretBytes(SecretBytes&& other) noexcept : data_(std::move(other.data_)), size_(other.size_) {
   other.size_ = 0;
 }
 

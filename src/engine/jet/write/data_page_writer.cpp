@@ -42,7 +42,8 @@ std::optional<std::uint8_t> AddRow(const Layout& l, Bytes& page, std::span<const
   std::uint16_t rows = LoadU16(page.data() + l.dataRowCountOffset);
   std::size_t start = LowestRowStart(l, page, rows) - row.size();
   std::copy(row.begin(), row.end(), page.begin() + static_cast<std::ptrdiff_t>(start));
-  StoreU16(page.data() + l.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(rows), static_cast<std::uint16_t>(start));
+  StoreU16(page.data() + l.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(rows),
+           static_cast<std::uint16_t>(start));
   ++rows;
   StoreU16(page.data() + l.dataRowCountOffset, rows);
   std::size_t tableEnd = l.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(rows);
@@ -50,7 +51,8 @@ std::optional<std::uint8_t> AddRow(const Layout& l, Bytes& page, std::span<const
   return static_cast<std::uint8_t>(rows - 1);
 }
 
-std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& l, Bytes& page, std::span<const std::uint8_t> row,
+std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& l, Bytes& page,
+                                                 std::span<const std::uint8_t> row,
                                                  std::span<const std::uint8_t> reusable) {
   if (row.empty()) return std::nullopt;
   const std::uint16_t rows = LoadU16(page.data() + l.dataRowCountOffset);
@@ -97,7 +99,8 @@ std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& l, Bytes& page, s
       if (!freed[i]) {
         pos -= old[i].end - old[i].start;
         std::copy(page.begin() + static_cast<std::ptrdiff_t>(old[i].start),
-                  page.begin() + static_cast<std::ptrdiff_t>(old[i].end), next.begin() + static_cast<std::ptrdiff_t>(pos));
+                  page.begin() + static_cast<std::ptrdiff_t>(old[i].end),
+                  next.begin() + static_cast<std::ptrdiff_t>(pos));
       }
     }
     StoreU16(next.data() + slotAt(i), static_cast<std::uint16_t>(pos | flags));

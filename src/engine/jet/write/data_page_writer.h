@@ -31,7 +31,8 @@ std::optional<std::uint8_t> AddRow(const Layout& layout, Bytes& page, std::span<
 // keeps its flags and points where the row before ends), and `row` taking the first of their
 // numbers (or a new number when there is none and the page has fewer than 255). Returns the row
 // number, or nullopt (page unchanged) when the row does not fit even so.
-std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& layout, Bytes& page, std::span<const std::uint8_t> row,
+std::optional<std::uint8_t> AddRowReusingDeleted(const Layout& layout, Bytes& page,
+                                                 std::span<const std::uint8_t> row,
                                                  std::span<const std::uint8_t> reusable);
 
 }  // namespace qv::jet

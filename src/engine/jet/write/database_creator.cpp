@@ -33,10 +33,14 @@ const DatabaseDescription& Jet3EmptyDescription();
 
 const DatabaseDescription& EmptyDatabaseDescription(DatabaseFormat format) {
   switch (format) {
-    case DatabaseFormat::Jet4: return Jet4EmptyDescription();
-    case DatabaseFormat::Ace2007: return Ace2007EmptyDescription();
-    case DatabaseFormat::Ace2010: return Ace2010EmptyDescription();
-    case DatabaseFormat::Jet3: return Jet3EmptyDescription();
+    case DatabaseFormat::Jet4:
+      return Jet4EmptyDescription();
+    case DatabaseFormat::Ace2007:
+      return Ace2007EmptyDescription();
+    case DatabaseFormat::Ace2010:
+      return Ace2010EmptyDescription();
+    case DatabaseFormat::Jet3:
+      return Jet3EmptyDescription();
   }
   throw Error(errc::kInvalidArgument, "Unknown database format.");
 }
@@ -46,10 +50,12 @@ namespace {
 constexpr std::uint8_t kHeaderMask[4] = {0xc7, 0xda, 0x39, 0x6b};
 constexpr std::size_t kMaskStart = 0x18;
 // An inline usage-map row: u8 kind 0 | u32 first page 0 | the bits (64 bytes; 128 in Jet3).
-std::size_t UsageMapRowSize(const Layout& l) { return 5 + (l.jet3 ? 128 : 64); }
+std::size_t UsageMapRowSize(const Layout& l) {
+  return 5 + (l.jet3 ? 128 : 64);
+}
 constexpr std::size_t kInlineLongValue = 256;  // long values up to this size stay in the row
-constexpr std::uint32_t kMapPageOwner = 0;       // usage-map rows live on data pages owned by 0
-constexpr std::uint16_t kJet3CodePage = 1252;     // the code page of a new Access 97 file's text
+constexpr std::uint32_t kMapPageOwner = 0;     // usage-map rows live on data pages owned by 0
+constexpr std::uint16_t kJet3CodePage = 1252;  // the code page of a new Access 97 file's text
 
 // The bytes a column or index name takes in a definition: u16 length and UTF-16 (Jet4 on), u8
 // length and one byte per character of the code page (Jet3; the names of a new database are ASCII).
@@ -71,7 +77,7 @@ struct TablePlan {
   std::string name;  // the described name with its placeholders filled in
   std::uint32_t tdefPage = 0;
   TableDefinition def;
-  std::vector<ColumnDef> byNumber;        // the columns by column number (row order of the description)
+  std::vector<ColumnDef> byNumber;             // the columns by column number (row order of the description)
   std::vector<std::vector<qv::Value>> values;  // resolved values per row, by column number
   std::vector<RowPointer> rowAt;
   std::vector<std::uint32_t> dataPages;
@@ -141,7 +147,8 @@ class Builder {
     current = NewPage(NewDataPage(layout_, owner));
     if (newPages) newPages->push_back(current);
     auto r = AddRow(layout_, pages_[current], row);
-    if (!r) throw Error(errc::kGeneric, "A row of " + std::to_string(row.size()) + " bytes does not fit a page.");
+    if (!r)
+      throw Error(errc::kGeneric, "A row of " + std::to_string(row.size()) + " bytes does not fit a page.");
     return {current, *r};
   }
 
@@ -171,7 +178,8 @@ class Builder {
       std::string tag = text.substr(open + 1, close - open - 1);
       if (tag.rfind("id:", 0) == 0) {
         auto it = tableIds_.find(tag.substr(3));
-        if (it == tableIds_.end()) throw Error(errc::kGeneric, "The description names no table '" + tag.substr(3) + "'.");
+        if (it == tableIds_.end())
+          throw Error(errc::kGeneric, "The description names no table '" + tag.substr(3) + "'.");
         out += std::to_string(it->second);
       } else {
         out.append(text, open, close - open + 1);
@@ -241,10 +249,12 @@ class Builder {
       if (!c.fixedLength()) ++p.def.varColumns;
     p.def.maxColumns = static_cast<std::uint16_t>(p.def.columns.size());
     p.byNumber = p.def.columns;
-    std::sort(p.byNumber.begin(), p.byNumber.end(), [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });
+    std::sort(p.byNumber.begin(), p.byNumber.end(),
+              [](const ColumnDef& a, const ColumnDef& b) { return a.number < b.number; });
     for (std::size_t i = 0; i < p.byNumber.size(); ++i)
       if (p.byNumber[i].number != i)
-        throw Error(errc::kGeneric, "Table '" + t.name + "' of the description has gaps in its column numbers.");
+        throw Error(errc::kGeneric,
+                    "Table '" + t.name + "' of the description has gaps in its column numbers.");
     p.used = NewMapRow();
     p.freeSpace = NewMapRow();
     for (std::size_t i = 0; i < t.realIndexes.size(); ++i) p.indexMaps.push_back(NewMapRow());
@@ -293,8 +303,9 @@ class Builder {
     std::uint32_t autoNumber = 0;
     for (const auto& raw : t.rows) {
       if (raw.size() != p.byNumber.size())
-        throw Error(errc::kGeneric, "A row of table '" + t.name + "' in the description has " + std::to_string(raw.size()) +
-                                        " values for " + std::to_string(p.byNumber.size()) + " columns.");
+        throw Error(errc::kGeneric, "A row of table '" + t.name + "' in the description has " +
+                                        std::to_string(raw.size()) + " values for " +
+                                        std::to_string(p.byNumber.size()) + " columns.");
       std::vector<qv::Value> values;
       std::vector<EncodedValue> cells;
       for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -400,11 +411,13 @@ class Builder {
     p.def.freePagesPointer = p.freeSpace.at.Encode();
     p.def.maxColumns = static_cast<std::uint16_t>(p.def.columns.size());
     std::vector<LongValueMaps> maps;
-    for (const auto& lv : p.longValueColumns) maps.push_back({lv.column, lv.owned.at.Encode(), lv.withRoom.at.Encode()});
+    for (const auto& lv : p.longValueColumns)
+      maps.push_back({lv.column, lv.owned.at.Encode(), lv.withRoom.at.Encode()});
     Bytes page = EncodeTableDefinitionInOrder(p.def, sort_, maps, layout_);
     // The system tables of a new file each fit one page; the patches below assume it.
     if (page.size() != layout_.pageSize)
-      throw Error(errc::kNotSupported, "The definition of system table '" + p.def.name + "' does not fit one page.");
+      throw Error(errc::kNotSupported,
+                  "The definition of system table '" + p.def.name + "' does not fit one page.");
     // Bytes 11..14 of each descriptor exactly as the description gives them (the encoder derives
     // them from the database's sort order, which differs in byte 14 from what Access keeps on
     // some system columns).
@@ -440,7 +453,8 @@ class Builder {
     Bytes map(size, 0);
     std::uint32_t count = static_cast<std::uint32_t>(pages_.size());
     if (count > (size - 5) * 8) throw Error(errc::kGeneric, "A new database outgrew the global usage map.");
-    for (std::uint32_t n = count; n < (size - 5) * 8; ++n) map[5 + n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
+    for (std::uint32_t n = count; n < (size - 5) * 8; ++n)
+      map[5 + n / 8] |= static_cast<std::uint8_t>(1u << (n % 8));
     AddRow(layout_, page, map);
     AddRow(layout_, page, Bytes(size, 0));
     pages_[1] = std::move(page);
@@ -545,7 +559,8 @@ Bytes BuildDatabase(const DatabaseDescription& description, const CreateOptions&
   return Builder(description, options).Build();
 }
 
-void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options, FileSystem& files) {
+void CreateDatabase(const std::string& path, DatabaseFormat format, const CreateOptions& options,
+                    FileSystem& files) {
   namespace fs = std::filesystem;
   if (path.empty()) throw Error(errc::kInvalidPath, "'' isn't a valid path.");
   fs::path target(path);
@@ -579,20 +594,29 @@ void CreateDatabase(const std::string& path, DatabaseFormat format, const Create
 bool ParseDatabaseFormat(std::string_view name, DatabaseFormat& out) {
   std::string lower;
   for (char c : name) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  if (lower == "jet4") out = DatabaseFormat::Jet4;
-  else if (lower == "ace2007") out = DatabaseFormat::Ace2007;
-  else if (lower == "ace2010") out = DatabaseFormat::Ace2010;
-  else if (lower == "jet3") out = DatabaseFormat::Jet3;
-  else return false;
+  if (lower == "jet4")
+    out = DatabaseFormat::Jet4;
+  else if (lower == "ace2007")
+    out = DatabaseFormat::Ace2007;
+  else if (lower == "ace2010")
+    out = DatabaseFormat::Ace2010;
+  else if (lower == "jet3")
+    out = DatabaseFormat::Jet3;
+  else
+    return false;
   return true;
 }
 
 const char* DatabaseFormatName(DatabaseFormat format) {
   switch (format) {
-    case DatabaseFormat::Jet4: return "jet4";
-    case DatabaseFormat::Ace2007: return "ace2007";
-    case DatabaseFormat::Ace2010: return "ace2010";
-    case DatabaseFormat::Jet3: return "jet3";
+    case DatabaseFormat::Jet4:
+      return "jet4";
+    case DatabaseFormat::Ace2007:
+      return "ace2007";
+    case DatabaseFormat::Ace2010:
+      return "ace2010";
+    case DatabaseFormat::Jet3:
+      return "jet3";
   }
   return "?";
 }

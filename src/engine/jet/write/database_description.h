@@ -57,8 +57,8 @@ struct LogicalIndexDescription {
 
 struct TableDescription {
   std::string name;
-  std::uint8_t tableType = 0x4e;  // 0x53 for the core system tables
-  bool longValueMaps = false;     // the definition lists page maps for each long-value column
+  std::uint8_t tableType = 0x4e;           // 0x53 for the core system tables
+  bool longValueMaps = false;              // the definition lists page maps for each long-value column
   std::vector<ColumnDescription> columns;  // in the order the definition lists them
   std::vector<RealIndexDescription> realIndexes;
   std::vector<LogicalIndexDescription> indexes;
@@ -88,12 +88,12 @@ struct PropertySetDescription {
 
 struct DatabaseDescription {
   DatabaseFormat format = DatabaseFormat::Jet4;
-  std::uint8_t versionByte = 1;      // header offset 0x14
-  std::uint8_t versionFlags = 0;     // header offset 0x15
-  std::uint16_t sortOrder = 0x0409;  // General
-  std::uint8_t sortVersion = 0;      // 1 for the Access 2010 "General" order
-  std::uint32_t headerUnknown6a = 0; // header 0x6a (Jet3: 0x56), a constant per version in Access's files
-  std::vector<TableDescription> tables;     // MSysObjects first (its definition must be page 2)
+  std::uint8_t versionByte = 1;          // header offset 0x14
+  std::uint8_t versionFlags = 0;         // header offset 0x15
+  std::uint16_t sortOrder = 0x0409;      // General
+  std::uint8_t sortVersion = 0;          // 1 for the Access 2010 "General" order
+  std::uint32_t headerUnknown6a = 0;     // header 0x6a (Jet3: 0x56), a constant per version in Access's files
+  std::vector<TableDescription> tables;  // MSysObjects first (its definition must be page 2)
   std::vector<PropertySetDescription> propertySets;
 };
 

@@ -81,11 +81,12 @@ std::size_t DefinitionPageCount(std::size_t length, const Layout& l) {
   return 1 + (need - l.pageSize + rest - 1) / rest;
 }
 
-std::vector<Bytes> SplitDefinition(const Bytes& block, const std::vector<std::uint32_t>& pages, const Layout& l) {
+std::vector<Bytes> SplitDefinition(const Bytes& block, const std::vector<std::uint32_t>& pages,
+                                   const Layout& l) {
   if (pages.empty() || block.size() < kLengthField + 4 || block.size() > DefinitionCapacity(pages.size(), l))
     throw Error(errc::kInvalidArgument, "A table definition of " + std::to_string(block.size()) +
-                                            " bytes does not match a chain of " + std::to_string(pages.size()) +
-                                            " pages.");
+                                            " bytes does not match a chain of " +
+                                            std::to_string(pages.size()) + " pages.");
   const std::size_t length = LoadU32(block.data() + kLengthField);
   std::vector<Bytes> out;
   std::size_t start = 0;
@@ -95,7 +96,8 @@ std::vector<Bytes> SplitDefinition(const Bytes& block, const std::vector<std::ui
     Bytes page(l.pageSize, 0);
     const std::size_t end = std::min(block.size(), start + share);
     if (start < end)
-      std::copy(block.begin() + static_cast<std::ptrdiff_t>(start), block.begin() + static_cast<std::ptrdiff_t>(end),
+      std::copy(block.begin() + static_cast<std::ptrdiff_t>(start),
+                block.begin() + static_cast<std::ptrdiff_t>(end),
                 page.begin() + static_cast<std::ptrdiff_t>(head));
     page[0] = page_type::kTableDef;
     page[1] = 0x01;
@@ -119,13 +121,15 @@ std::vector<std::uint32_t> WriteNewDefinition(FileWriter& w, std::uint32_t first
   if (block.size() < kLengthField + 4)
     throw Error(errc::kInvalidArgument, "A table definition block is too short.");
   std::vector<std::uint32_t> pages{firstPage};
-  while (pages.size() < DefinitionPageCount(LoadU32(block.data() + kLengthField), l)) pages.push_back(w.AllocatePage());
+  while (pages.size() < DefinitionPageCount(LoadU32(block.data() + kLengthField), l))
+    pages.push_back(w.AllocatePage());
   std::vector<Bytes> images = SplitDefinition(block, pages, l);
   for (std::size_t i = 0; i < pages.size(); ++i) PutPage(w.pages(), pages[i], std::move(images[i]));
   return pages;
 }
 
-Bytes ReadDefinitionField(PageStore& ps, const Layout& l, std::uint32_t firstPage, std::size_t offset, std::size_t size) {
+Bytes ReadDefinitionField(PageStore& ps, const Layout& l, std::uint32_t firstPage, std::size_t offset,
+                          std::size_t size) {
   Bytes out(size, 0);
   for (const Piece& piece : Locate(ps, l, firstPage, offset, size)) {
     PagePtr page = ps.ReadPage(piece.page);

@@ -45,7 +45,8 @@ std::size_t DefinitionCapacity(std::size_t pages, const Layout& l);
 // The page images of the encoded block `block` (as EncodeTableDefinition gives it: length field
 // set, at most DefinitionCapacity(pages.size()) bytes) on the chain `pages`: next-page pointers
 // and free fields set.
-std::vector<Bytes> SplitDefinition(const Bytes& block, const std::vector<std::uint32_t>& pages, const Layout& l);
+std::vector<Bytes> SplitDefinition(const Bytes& block, const std::vector<std::uint32_t>& pages,
+                                   const Layout& l);
 
 // Writes the encoded block of a new table: the first page is `firstPage` (already allocated,
 // its number is the table's id), the others come from the writer's free pages. Returns the chain.
@@ -54,7 +55,8 @@ std::vector<std::uint32_t> WriteNewDefinition(FileWriter& w, std::uint32_t first
 // Reading and patching a field at a logical offset of the definition, whichever page of the
 // chain holds it (a field may straddle two pages). Throws kCorrupt when the field lies beyond
 // the definition's length, or the chain is damaged.
-Bytes ReadDefinitionField(PageStore& ps, const Layout& l, std::uint32_t firstPage, std::size_t offset, std::size_t size);
+Bytes ReadDefinitionField(PageStore& ps, const Layout& l, std::uint32_t firstPage, std::size_t offset,
+                          std::size_t size);
 void PatchDefinition(PageStore& ps, const Layout& l, std::uint32_t firstPage, std::size_t offset,
                      std::span<const std::uint8_t> bytes);
 std::uint32_t ReadDefinitionU32(PageStore& ps, const Layout& l, std::uint32_t firstPage, std::size_t offset);

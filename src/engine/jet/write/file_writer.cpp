@@ -28,16 +28,16 @@ bool AllZero(const Bytes& b) {
 // (for a checkpoint that adds), or the other way round (for one that removes); pages the new
 // state no longer uses (zeroed by FreePage) come last, after another sync.
 enum class WriteRank {
-  kUnused,        // past the old end of the file, or all zeros on disk (nothing names it)
-  kLongValue,     // LVAL pages: named by rows
-  kRows,          // data pages of a table (not the catalog)
-  kIndexLeaf,     // index leaves: named by index nodes and definitions
-  kIndexNode,     // index nodes: named by definitions
-  kMap,           // usage-map rows (data pages owned by no table) and usage-map bitmap pages
-  kDefinition,    // table definitions: named by catalog rows
-  kCatalog,       // MSysObjects rows (definition on page 2): name definitions
-  kGlobal,        // page 1 (the global map) and anything else: no reader follows it
-  kFreed,         // zeroed: the new state no longer uses it
+  kUnused,      // past the old end of the file, or all zeros on disk (nothing names it)
+  kLongValue,   // LVAL pages: named by rows
+  kRows,        // data pages of a table (not the catalog)
+  kIndexLeaf,   // index leaves: named by index nodes and definitions
+  kIndexNode,   // index nodes: named by definitions
+  kMap,         // usage-map rows (data pages owned by no table) and usage-map bitmap pages
+  kDefinition,  // table definitions: named by catalog rows
+  kCatalog,     // MSysObjects rows (definition on page 2): name definitions
+  kGlobal,      // page 1 (the global map) and anything else: no reader follows it
+  kFreed,       // zeroed: the new state no longer uses it
 };
 
 WriteRank RankOf(std::uint32_t n, const Bytes& plain) {
@@ -49,11 +49,16 @@ WriteRank RankOf(std::uint32_t n, const Bytes& plain) {
       if (LoadU32(plain.data() + 4) == 0) return WriteRank::kMap;
       if (LoadU32(plain.data() + 4) == 2) return WriteRank::kCatalog;
       return WriteRank::kRows;
-    case page_type::kIndexLeaf: return WriteRank::kIndexLeaf;
-    case page_type::kIndexNode: return WriteRank::kIndexNode;
-    case page_type::kUsageMap: return WriteRank::kMap;
-    case page_type::kTableDef: return WriteRank::kDefinition;
-    default: return WriteRank::kGlobal;
+    case page_type::kIndexLeaf:
+      return WriteRank::kIndexLeaf;
+    case page_type::kIndexNode:
+      return WriteRank::kIndexNode;
+    case page_type::kUsageMap:
+      return WriteRank::kMap;
+    case page_type::kTableDef:
+      return WriteRank::kDefinition;
+    default:
+      return WriteRank::kGlobal;
   }
 }
 
@@ -67,10 +72,12 @@ FileWriter& FileWriter::Attach(SharedFile& file) {
     // cipher the connection installed when it proved the password (PageStore::EncodeForDisk).
     if (h.pagesEncoded() && !file.pages->hasCipher())
       throw Error(errc::kEncrypted,
-                  "The database '" + file.path + "' is encrypted and was opened without its page cipher; it cannot be changed.",
+                  "The database '" + file.path +
+                      "' is encrypted and was opened without its page cipher; it cannot be changed.",
                   file.path);
     if (!file.pages->writable())
-      throw Error(errc::kReadOnly, "The database '" + file.path + "' is read-only: it cannot be changed.", file.path);
+      throw Error(errc::kReadOnly, "The database '" + file.path + "' is read-only: it cannot be changed.",
+                  file.path);
     // One process writes a file at a time: the writer lock says which (file_lock.h).
     File& fd = file.pages->file();
     const LockResult writerLock = TryLockBytes(fd, kWriterLockOffset, 1);
@@ -85,7 +92,8 @@ FileWriter& FileWriter::Attach(SharedFile& file) {
       file.pages->ReloadFromDisk();
       ++file.catalogGeneration;
       // The lock file lists this process (computer and user) as Access lists its users.
-      if (!file.userSlot) file.userSlot = UserSlot::Join(file.path, file.header.version >= JetVersion::Ace12, fd);
+      if (!file.userSlot)
+        file.userSlot = UserSlot::Join(file.path, file.header.version >= JetVersion::Ace12, fd);
     } catch (...) {
       if (writerLock == LockResult::kTaken) UnlockBytes(fd, kWriterLockOffset, 1);
       throw;
@@ -163,7 +171,9 @@ std::uint32_t FileWriter::AllocatePage() {
 }
 
 void FileWriter::FreePage(std::uint32_t page) {
-  if (page < 3) throw Error(errc::kGeneric, "Refusing to free page " + std::to_string(page) + " of '" + file_.path + "'.", file_.path);
+  if (page < 3)
+    throw Error(errc::kGeneric, "Refusing to free page " + std::to_string(page) + " of '" + file_.path + "'.",
+                file_.path);
   PageStore& ps = pages();
   ps.PutPage(page, std::make_shared<const Bytes>(layout().pageSize, 0));
   UsageMapWriter global = GlobalMap();
@@ -221,7 +231,8 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
   //    overwritten. Under the writer lock it can only be one this writer failed to undo, which
   //    leaves the writer failed; this is the last guard.
   if (RecoverJournal(file_.path, ps.file(), true))
-    throw Error(errc::kDiskIo, "An unfinished save of '" + file_.path + "' was found and undone.", file_.path);
+    throw Error(errc::kDiskIo, "An unfinished save of '" + file_.path + "' was found and undone.",
+                file_.path);
 
   // 1. The journal: every page that exists on disk and is about to change, as stored. O_EXCL:
   //    a journal that appeared meanwhile is never truncated.
@@ -252,7 +263,8 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
     order.emplace_back(rank, n);
     StoreU32(rec.data(), n);
     std::copy(raw.begin(), raw.end(), rec.begin() + 4);
-    StoreU32(rec.data() + 4 + pageSize, JournalChecksum(std::span<const std::uint8_t>(rec.data(), 4 + pageSize)));
+    StoreU32(rec.data() + 4 + pageSize,
+             JournalChecksum(std::span<const std::uint8_t>(rec.data(), 4 + pageSize)));
     journal->WriteAt(at, rec);
     at += rec.size();
     ++records;
@@ -286,8 +298,10 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
     const auto [rank, n] = order[i];
     // The pages nothing names yet are on disk before any page names them, and the pages that
     // stop being named are zeroed only once nothing names them.
-    if (i > 0 && (rank == WriteRank::kFreed) != (order[i - 1].first == WriteRank::kFreed)) ps.Sync();
-    else if (i > 0 && rank != WriteRank::kUnused && order[i - 1].first == WriteRank::kUnused) ps.Sync();
+    if (i > 0 && (rank == WriteRank::kFreed) != (order[i - 1].first == WriteRank::kFreed))
+      ps.Sync();
+    else if (i > 0 && rank != WriteRank::kUnused && order[i - 1].first == WriteRank::kUnused)
+      ps.Sync();
     const PagePtr& page = state.pages.at(n);
     Bytes out(page->begin(), page->end());
     ps.EncodeForDisk(n, out);
@@ -298,7 +312,8 @@ void FileWriter::WriteCheckpoint(const PageStore::DirtyState& state, JournalPhas
   Fault("database-synced");
   // 4. Done: the journal goes. Until it is gone the next open would undo this checkpoint, so a
   //    journal that cannot be removed makes the checkpoint fail (and be undone) like any other.
-  if (!files.Remove(jpath)) throw Error(errc::kDiskIo, "Disk error removing '" + jpath + "': it is gone.", jpath);
+  if (!files.Remove(jpath))
+    throw Error(errc::kDiskIo, "Disk error removing '" + jpath + "': it is gone.", jpath);
   phase = JournalPhase::kNone;
   files.SyncFolder(FolderOf(jpath));
 }
@@ -321,8 +336,9 @@ void FileWriter::FailCheckpoint(const Error& cause, JournalPhase phase) {
     }
     outcome = " The database is as it was at its last save; the changes made since then were not saved.";
   } catch (const std::exception&) {
-    outcome = " The database could not be put back yet: it will be put back as it was at its last save when it is "
-              "next opened. The changes made since that save were not saved.";
+    outcome =
+        " The database could not be put back yet: it will be put back as it was at its last save when it is "
+        "next opened. The changes made since that save were not saved.";
   }
   // Memory goes back to the file on disk: no connection goes on reading or building on changes
   // that were lost.
@@ -333,8 +349,9 @@ void FileWriter::FailCheckpoint(const Error& cause, JournalPhase phase) {
   ++file_.catalogGeneration;
   std::string description = "The changes to '" + file_.path + "' could not be saved: " + cause.description();
   if (!description.empty() && description.back() != '.') description += '.';
-  failure_ = std::make_unique<Error>(cause.number() == errc::kDiskFull ? errc::kDiskFull : errc::kDiskIo,
-                                     description + outcome, cause.where().empty() ? file_.path : cause.where());
+  failure_ =
+      std::make_unique<Error>(cause.number() == errc::kDiskFull ? errc::kDiskFull : errc::kDiskIo,
+                              description + outcome, cause.where().empty() ? file_.path : cause.where());
   failureTold_ = true;
   throw *failure_;
 }
@@ -344,8 +361,7 @@ void CheckpointIfWritten(SharedFile& file) {
   if (auto* w = dynamic_cast<FileWriter*>(file.writeState.get())) w->Checkpoint();
 }
 
-WriteOperation::WriteOperation(SharedFile& file)
-    : lock_(file.writeMutex), writer_(FileWriter::Attach(file)) {
+WriteOperation::WriteOperation(SharedFile& file) : lock_(file.writeMutex), writer_(FileWriter::Attach(file)) {
   // After an operation that freed pages (a drop), the next one starts from a save: one save
   // never both takes pages away and adds others ("Order of the page writes").
   if (writer_.freedSinceCheckpoint()) writer_.Checkpoint();

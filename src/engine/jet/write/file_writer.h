@@ -8,9 +8,10 @@
 //  - checkpoints: changed pages stay in memory (every connection sees them at once) until a
 //    checkpoint writes them through the rollback journal: at Close, when a second has passed since
 //    the last one, and when too many pages wait. It writes them in an order where a reader that
-//    knows nothing of the journal finds a whole database between any two writes (RankOf). A checkpoint that fails puts the file back as it
-//    was at the previous one and drops the changes made since; the failure then stays: every later
-//    change and every Close report it, so nothing that was lost is ever taken for saved.
+//    knows nothing of the journal finds a whole database between any two writes (RankOf). A checkpoint that
+//    fails puts the file back as it was at the previous one and drops the changes made since; the failure
+//    then stays: every later change and every Close report it, so nothing that was lost is ever taken for
+//    saved.
 // The writer holds the file's writer lock (file_lock.h) from its creation to its destruction.
 // Protocol and layouts: docs/formats/jet-writing.md.
 #pragma once
@@ -47,8 +48,8 @@ class FileWriter final : public FileWriteState {
   const Layout& layout() const { return file_.header.layout; }
 
   // A page for new content: a page we freed earlier (zeroed and marked free in the global map, or
-  // freed in this session where the map could not list it) or a new page at the end of the file. The page is unmarked in the global map. Its content is
-  // all zeros until the caller puts its own.
+  // freed in this session where the map could not list it) or a new page at the end of the file. The page is
+  // unmarked in the global map. Its content is all zeros until the caller puts its own.
   std::uint32_t AllocatePage();
   // Zeroes `page` and marks it free in the global map.
   void FreePage(std::uint32_t page);
@@ -90,7 +91,7 @@ class FileWriter final : public FileWriteState {
   }
 
   SharedFile& file_;
-  bool holdsLock_;  // the writer lock is ours (false where the file system takes no locks)
+  bool holdsLock_;                  // the writer lock is ours (false where the file system takes no locks)
   std::unique_ptr<Error> failure_;  // the failure of a checkpoint that lost changes
   bool failureTold_ = false;        // thrown to a caller at least once
   std::chrono::steady_clock::time_point lastCheckpoint_;

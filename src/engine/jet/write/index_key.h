@@ -41,7 +41,8 @@ namespace qv::jet {
 // docs/formats/jet-writing.md, "Characters beyond U+00FF"), a weightless character, one past
 // U+FFFF, or in Jet3 one outside the characters named above; Decimal and long binary columns; a
 // sort order other than General), 3464 for a value the column cannot hold.
-Bytes IndexKey(const TableDefinition& table, std::size_t realIndex, const qv::Row& row, const SortOrder& sort);
+Bytes IndexKey(const TableDefinition& table, std::size_t realIndex, const qv::Row& row,
+               const SortOrder& sort);
 
 // The key of one text value alone in the sort order: the 0x7F start byte, the character codes,
 // then the end marks (what IndexKey writes for an ascending text column holding `utf8`). Only the

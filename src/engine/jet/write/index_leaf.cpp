@@ -16,8 +16,10 @@ std::size_t IndexPrefixLength(const Layout& l, const Bytes& page) {
 }
 
 void StoreIndexPrefixLength(const Layout& l, Bytes& page, std::size_t prefix) {
-  if (l.indexPrefixSize == 1) page[l.indexPrefixAt] = static_cast<std::uint8_t>(prefix);
-  else StoreU16(page.data() + l.indexPrefixAt, static_cast<std::uint16_t>(prefix));
+  if (l.indexPrefixSize == 1)
+    page[l.indexPrefixAt] = static_cast<std::uint8_t>(prefix);
+  else
+    StoreU16(page.data() + l.indexPrefixAt, static_cast<std::uint16_t>(prefix));
 }
 
 IndexLeaf ReadIndexLeaf(const Bytes& page, const std::string& where) {
@@ -56,7 +58,8 @@ IndexLeaf ReadIndexLeaf(const Bytes& page, const std::string& where) {
 Bytes WriteIndexLeaf(const Bytes& page, const IndexLeaf& leaf, std::size_t pageSize) {
   const Layout& l = Layout::ForPageSize(pageSize);
   const std::size_t entriesStart = l.indexEntriesStart, bitmapStart = l.indexBitmapStart;
-  std::size_t prefix = l.indexPrefixSize == 1 ? std::min<std::size_t>(leaf.prefixLength, 0xff) : leaf.prefixLength;
+  std::size_t prefix =
+      l.indexPrefixSize == 1 ? std::min<std::size_t>(leaf.prefixLength, 0xff) : leaf.prefixLength;
   for (std::size_t i = 1; i < leaf.entries.size(); ++i) {
     const Bytes& a = leaf.entries[0];
     const Bytes& b = leaf.entries[i];
@@ -73,7 +76,8 @@ Bytes WriteIndexLeaf(const Bytes& page, const IndexLeaf& leaf, std::size_t pageS
     const Bytes& e = leaf.entries[i];
     std::size_t skip = i == 0 ? 0 : prefix;
     std::size_t len = e.size() - skip;
-    if (entriesStart + at + len > pageSize) throw Error(errc::kGeneric, "index entries do not fit their leaf page");
+    if (entriesStart + at + len > pageSize)
+      throw Error(errc::kGeneric, "index entries do not fit their leaf page");
     std::copy(e.begin() + static_cast<std::ptrdiff_t>(skip), e.end(),
               out.begin() + static_cast<std::ptrdiff_t>(entriesStart + at));
     at += len;

@@ -34,7 +34,9 @@ struct Child {
   std::uint32_t page = 0;
 };
 
-std::size_t TrailerOf(bool leaf) { return leaf ? 4 : 8; }
+std::size_t TrailerOf(bool leaf) {
+  return leaf ? 4 : 8;
+}
 
 // Key bytes first (a key that is the start of a longer one sorts first), then the row pointer.
 int CompareKeyRow(const std::uint8_t* a, std::size_t aKey, const std::uint8_t* b, std::size_t bKey) {
@@ -67,10 +69,15 @@ RowPointer RowOf(const Bytes& e, bool leaf) {
 class IndexTree {
  public:
   IndexTree(FileWriter* writer, PageStore& pages, const TableDefinition& table, std::size_t realIndex)
-      : writer_(writer), ps_(pages), l_(Layout::ForPageSize(pages.pageSize())), table_(table), ri_(realIndex) {
+      : writer_(writer),
+        ps_(pages),
+        l_(Layout::ForPageSize(pages.pageSize())),
+        table_(table),
+        ri_(realIndex) {
     if (realIndex >= table.realIndexes.size())
       throw Error(errc::kInvalidArgument,
-                  "Table '" + table.name + "' has no index number " + std::to_string(realIndex) + ".", table.name);
+                  "Table '" + table.name + "' has no index number " + std::to_string(realIndex) + ".",
+                  table.name);
     root_ = table.realIndexes[realIndex].firstPage;
   }
 
@@ -79,7 +86,8 @@ class IndexTree {
     PagePtr page = ps_.ReadPage(n);
     const Bytes& p = *page;
     const std::string where = ps_.Where(n, 0);
-    if (p.size() < l_.indexEntriesStart + 4 || (p[0] != page_type::kIndexLeaf && p[0] != page_type::kIndexNode))
+    if (p.size() < l_.indexEntriesStart + 4 ||
+        (p[0] != page_type::kIndexLeaf && p[0] != page_type::kIndexNode))
       ThrowCorrupt("not an index page", where);
     if (LoadU32(p.data() + 4) != table_.firstPage)
       ThrowCorrupt("index page belongs to another table", ps_.Where(n, 4));
@@ -91,7 +99,8 @@ class IndexTree {
     out.tail = LoadU32(p.data() + l_.indexTailAt);
     const std::size_t prefixLength = IndexPrefixLength(l_, p);
     const std::size_t free = LoadU16(p.data() + 2);
-    if (free > p.size() - l_.indexEntriesStart) ThrowCorrupt("index page free count too large", ps_.Where(n, 2));
+    if (free > p.size() - l_.indexEntriesStart)
+      ThrowCorrupt("index page free count too large", ps_.Where(n, 2));
     const std::size_t used = p.size() - l_.indexEntriesStart - free;
     const std::size_t trailer = TrailerOf(out.leaf);
     out.entries.reserve(used / (trailer + 1) + 1);
@@ -107,9 +116,11 @@ class IndexTree {
       if (!first) e.assign(prefix.begin(), prefix.end());
       e.insert(e.end(), p.begin() + static_cast<std::ptrdiff_t>(l_.indexEntriesStart + start),
                p.begin() + static_cast<std::ptrdiff_t>(l_.indexEntriesStart + bit));
-      if (e.size() < trailer) ThrowCorrupt("index entry shorter than its pointers", ps_.Where(n, l_.indexEntriesStart + start));
+      if (e.size() < trailer)
+        ThrowCorrupt("index entry shorter than its pointers", ps_.Where(n, l_.indexEntriesStart + start));
       if (out.entries.empty()) {
-        if (prefixLength > e.size()) ThrowCorrupt("index prefix longer than the first entry", ps_.Where(n, l_.indexPrefixAt));
+        if (prefixLength > e.size())
+          ThrowCorrupt("index prefix longer than the first entry", ps_.Where(n, l_.indexPrefixAt));
         prefix.assign(e.begin(), e.begin() + static_cast<std::ptrdiff_t>(prefixLength));
       }
       out.entries.push_back(std::move(e));
@@ -155,7 +166,8 @@ class IndexTree {
       std::copy(e.begin() + static_cast<std::ptrdiff_t>(skip), e.end(),
                 out.begin() + static_cast<std::ptrdiff_t>(l_.indexEntriesStart + at));
       at += e.size() - skip;
-      out[l_.indexBitmapStart + at / 8] = static_cast<std::uint8_t>(out[l_.indexBitmapStart + at / 8] | (1u << (at % 8)));
+      out[l_.indexBitmapStart + at / 8] =
+          static_cast<std::uint8_t>(out[l_.indexBitmapStart + at / 8] | (1u << (at % 8)));
     }
     return true;
   }
@@ -163,7 +175,8 @@ class IndexTree {
   void Store(const IndexPage& page) {
     Bytes out;
     if (!Encode(page, out))
-      throw Error(errc::kNotSupported, "An index page of table '" + table_.name + "' cannot hold its entries.",
+      throw Error(errc::kNotSupported,
+                  "An index page of table '" + table_.name + "' cannot hold its entries.",
                   ps_.Where(page.number, 0));
     PutPage(ps_, page.number, std::move(out));
   }
@@ -173,7 +186,8 @@ class IndexTree {
     UsageMapWriter maps(ps_, writer_->layout(), [this] { return writer_->AllocatePage(); });
     if (!maps.Set(RowPointer::Decode(table_.realIndexes[ri_].usedPagesPointer), n, true))
       throw Error(errc::kNotSupported,
-                  "The page map of an index of table '" + table_.name + "' cannot list page " + std::to_string(n) + ".",
+                  "The page map of an index of table '" + table_.name + "' cannot list page " +
+                      std::to_string(n) + ".",
                   ps_.Where(n, 0));
     return n;
   }
@@ -230,8 +244,8 @@ class IndexTree {
   struct Step {
     IndexPage page;
     std::vector<Child> children;  // made from the page when first needed (Kids)
-    std::size_t slot = 0;  // which child the path goes on to
-    bool changed = false;  // a child's greatest entry was raised
+    std::size_t slot = 0;         // which child the path goes on to
+    bool changed = false;         // a child's greatest entry was raised
   };
 
   static std::vector<Child>& Kids(Step& s) {
@@ -250,8 +264,8 @@ class IndexTree {
       Step step;
       // the first child whose greatest entry is not below `keyRow`, else the tail, else the last
       std::size_t i = 0;
-      while (i < p.entries.size() && CompareKeyRow(p.entries[i].data(), p.entries[i].size() - 8, keyRow.data(),
-                                                   keyRow.size() - 4) < 0)
+      while (i < p.entries.size() && CompareKeyRow(p.entries[i].data(), p.entries[i].size() - 8,
+                                                   keyRow.data(), keyRow.size() - 4) < 0)
         ++i;
       std::uint32_t next = 0;
       if (i < p.entries.size()) {
@@ -301,7 +315,8 @@ class IndexTree {
         return;
       }
       if (page.entries.size() < 2 && page.leaf)
-        throw Error(errc::kNotSupported, "An index key of table '" + table_.name + "' is too long for an index page.",
+        throw Error(errc::kNotSupported,
+                    "An index key of table '" + table_.name + "' is too long for an index page.",
                     ps_.Where(page.number, 0));
       // the two halves, as children lists for nodes
       IndexPage left, right;
@@ -392,7 +407,9 @@ class IndexTree {
     if (at != leaf.entries.end() && Compare(*at, true, entry) == 0) return;  // already there
     // a key already present sits next to the new entry; at the ends of the leaf the neighbour
     // may be on the next or previous leaf
-    auto sameKey = [&](const Bytes& e) { return e.size() - 4 == key.size() && std::equal(key.begin(), key.end(), e.begin()); };
+    auto sameKey = [&](const Bytes& e) {
+      return e.size() - 4 == key.size() && std::equal(key.begin(), key.end(), e.begin());
+    };
     bool newKey;
     if (at != leaf.entries.begin() && at != leaf.entries.end())
       newKey = !sameKey(*(at - 1)) && !sameKey(*at);
@@ -418,7 +435,8 @@ class IndexTree {
     return out;
   }
 
-  void Walk(std::uint32_t n, std::size_t depth, std::set<std::uint32_t>& seen, std::vector<IndexEntryView>& out) const {
+  void Walk(std::uint32_t n, std::size_t depth, std::set<std::uint32_t>& seen,
+            std::vector<IndexEntryView>& out) const {
     if (depth >= kMaxDepth) ThrowCorrupt("index tree too deep", ps_.Where(n, 0));
     if (!seen.insert(n).second) ThrowCorrupt("index tree loops", ps_.Where(n, 0));
     IndexPage p = Load(n);
@@ -444,7 +462,8 @@ class IndexTree {
     IndexPage leaf = Descend(entry, path, false);
     auto at = std::find_if(leaf.entries.begin(), leaf.entries.end(),
                            [&](const Bytes& e) { return Compare(e, true, entry) == 0; });
-    if (at == leaf.entries.end()) ThrowCorrupt("index entry not where its key leads", ps_.Where(leaf.number, 0));
+    if (at == leaf.entries.end())
+      ThrowCorrupt("index entry not where its key leads", ps_.Where(leaf.number, 0));
     leaf.entries.erase(at);
     IndexPage page = std::move(leaf);
     std::size_t level = path.size();
@@ -524,26 +543,30 @@ SortOrder SortOrderOf(FileWriter& writer, const Layout& l, const TableDefinition
 
 }  // namespace
 
-void InsertIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex, const Bytes& key,
-                      RowPointer row) {
+void InsertIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex,
+                      const Bytes& key, RowPointer row) {
   IndexTree(&writer, writer.pages(), table, realIndex).Insert(key, row);
 }
 
-void RemoveIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex, RowPointer row) {
+void RemoveIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex,
+                      RowPointer row) {
   IndexTree(&writer, writer.pages(), table, realIndex).Remove(row);
 }
 
 Bytes NewIndexRootPage(std::uint32_t tdefPage, std::size_t pageSize) {
-  if (pageSize < 2048 || pageSize > 65536) throw Error(errc::kInvalidArgument, "bad page size for an index page");
+  if (pageSize < 2048 || pageSize > 65536)
+    throw Error(errc::kInvalidArgument, "bad page size for an index page");
   Bytes out(pageSize, 0);
   std::uint8_t header[8] = {page_type::kIndexLeaf, 0x01, 0, 0, 0, 0, 0, 0};
-  StoreU16(header + 2, static_cast<std::uint16_t>(pageSize - Layout::ForPageSize(pageSize).indexEntriesStart));
+  StoreU16(header + 2,
+           static_cast<std::uint16_t>(pageSize - Layout::ForPageSize(pageSize).indexEntriesStart));
   StoreU32(header + 4, tdefPage);
   std::copy(header, header + 8, out.begin());
   return out;
 }
 
-std::vector<IndexEntryView> ReadIndexEntries(PageStore& pages, const TableDefinition& table, std::size_t realIndex) {
+std::vector<IndexEntryView> ReadIndexEntries(PageStore& pages, const TableDefinition& table,
+                                             std::size_t realIndex) {
   return IndexTree(nullptr, pages, table, realIndex).All();
 }
 
@@ -573,8 +596,8 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
           ++nulls;
           if (required)
             throw Error(errc::kNullInIndex,
-                        "Index or primary key cannot contain a Null value: column '" + c.name + "' of table '" +
-                            table.name + "' is part of index '" + name + "'.",
+                        "Index or primary key cannot contain a Null value: column '" + c.name +
+                            "' of table '" + table.name + "' is part of index '" + name + "'.",
                         table.name + "." + c.name);
         }
         if (c.type == col_type::kText || c.type == col_type::kMemo) sort = SortOrderOf(writer, l, table, c);
@@ -594,8 +617,8 @@ std::vector<PendingIndexEntry> PrepareIndexEntries(FileWriter& writer, const Tab
   return out;
 }
 
-void WriteIndexEntries(FileWriter& writer, const TableDefinition& table, const std::vector<PendingIndexEntry>& entries,
-                       RowPointer where) {
+void WriteIndexEntries(FileWriter& writer, const TableDefinition& table,
+                       const std::vector<PendingIndexEntry>& entries, RowPointer where) {
   for (const PendingIndexEntry& p : entries) InsertIndexEntry(writer, table, p.realIndex, p.key, where);
 }
 

@@ -32,12 +32,13 @@ namespace qv::jet {
 // the count of distinct keys the table definition keeps per index when the key is new. Must run
 // inside a WriteOperation. Throws kCorrupt on a damaged tree, 3251 when the entry cannot be
 // placed (an inline usage map that cannot list a new page, a key too long for a page).
-void InsertIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex, const Bytes& key,
-                      RowPointer row);
+void InsertIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex,
+                      const Bytes& key, RowPointer row);
 // Removes the entry naming `row` (found by the row it names, so no key is needed) from real
 // index `realIndex`; pages left empty are unlinked and freed, parent entries follow. Does nothing
 // when no entry names the row. The distinct-key count is not lowered (Access never lowers it).
-void RemoveIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex, RowPointer row);
+void RemoveIndexEntry(FileWriter& writer, const TableDefinition& table, std::size_t realIndex,
+                      RowPointer row);
 // Adds `row` stored at `where` to every real index of `table`; computes all keys first and
 // throws (3251 for a key that cannot be made, 3022 for a duplicate in a unique index, 3058 for a
 // NULL in a primary key or required index) before anything is written. Indexes that ignore
@@ -65,6 +66,7 @@ struct IndexEntryView {
   Bytes key;
   RowPointer row;
 };
-std::vector<IndexEntryView> ReadIndexEntries(PageStore& pages, const TableDefinition& table, std::size_t realIndex);
+std::vector<IndexEntryView> ReadIndexEntries(PageStore& pages, const TableDefinition& table,
+                                             std::size_t realIndex);
 
 }  // namespace qv::jet

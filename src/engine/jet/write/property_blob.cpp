@@ -18,7 +18,8 @@ Bytes Text(const std::string& text, bool jet3) {
   if (jet3) {
     std::string bytes;
     if (!TextCodec("CP1252").FromUtf8(text, bytes))
-      throw Error(errc::kTypeConversion, "Property text '" + text + "' has a character code page 1252 lacks.");
+      throw Error(errc::kTypeConversion,
+                  "Property text '" + text + "' has a character code page 1252 lacks.");
     return Bytes(bytes.begin(), bytes.end());
   }
   std::size_t units = 0;
@@ -29,8 +30,8 @@ Bytes Text(const std::string& text, bool jet3) {
 }
 
 [[noreturn]] void BadValue(const PropertyDescription& p) {
-  throw Error(errc::kTypeConversion,
-              "Property '" + p.name + "': value '" + p.value + "' does not fit its type " + std::to_string(p.type) + ".");
+  throw Error(errc::kTypeConversion, "Property '" + p.name + "': value '" + p.value +
+                                         "' does not fit its type " + std::to_string(p.type) + ".");
 }
 
 Bytes EncodeValue(const PropertyDescription& p, bool jet3) {
@@ -45,7 +46,8 @@ Bytes EncodeValue(const PropertyDescription& p, bool jet3) {
     long long hi = p.type == col_type::kByte ? 255 : (1LL << (8 * size - 1)) - 1;
     if (v < lo || v > hi) BadValue(p);
     Bytes out;
-    for (std::size_t i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<unsigned long long>(v) >> (8 * i)));
+    for (std::size_t i = 0; i < size; ++i)
+      out.push_back(static_cast<std::uint8_t>(static_cast<unsigned long long>(v) >> (8 * i)));
     return out;
   }
   // Everything else (Yes/No, binary, GUID, ... and numbers Access stored wider than their type,
@@ -67,7 +69,8 @@ Bytes EncodePropertySet(const PropertySetDescription& set, bool jet3) {
     for (const auto& p : block.properties) {
       if (index.count(p.name)) continue;
       if (!set.names.empty())
-        throw Error(errc::kInvalidArgument, "Property '" + p.name + "' is missing from the names of '" + set.key + "'.");
+        throw Error(errc::kInvalidArgument,
+                    "Property '" + p.name + "' is missing from the names of '" + set.key + "'.");
       index.emplace(p.name, static_cast<std::uint16_t>(names.size()));
       names.push_back(p.name);
     }

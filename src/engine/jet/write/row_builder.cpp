@@ -4,14 +4,17 @@
 
 namespace qv::jet {
 
-std::size_t MaxRowSize(const Layout& layout) { return layout.pageSize - layout.dataRowCountOffset - 2 - 2; }
+std::size_t MaxRowSize(const Layout& layout) {
+  return layout.pageSize - layout.dataRowCountOffset - 2 - 2;
+}
 
 namespace {
 
 // The Jet3 end of a row: the variable offsets as single bytes (the end of the last column first,
 // then backwards), the jump table (one byte per 256 bytes of row: the first offset entry at or
 // past that boundary, 0xff where none is), the variable count, the null mask.
-void AppendJet3Tail(Bytes& row, const std::vector<std::uint16_t>& offsets, std::size_t varCount, const Bytes& mask) {
+void AppendJet3Tail(Bytes& row, const std::vector<std::uint16_t>& offsets, std::size_t varCount,
+                    const Bytes& mask) {
   const std::size_t base = row.size() + (varCount + 1) + 1 + mask.size();
   std::size_t jumps = 0;
   while ((base + jumps - 1) / 256 != jumps) jumps = (base + jumps - 1) / 256;
@@ -69,8 +72,10 @@ Bytes BuildRow(const TableDefinition& t, const std::vector<EncodedValue>& cells,
   }
   offsets[varCount] = static_cast<std::uint16_t>(row.size());
   if (l.jet3) {
-    if (t.varColumns > 0) AppendJet3Tail(row, offsets, varCount, mask);
-    else row.insert(row.end(), mask.begin(), mask.end());
+    if (t.varColumns > 0)
+      AppendJet3Tail(row, offsets, varCount, mask);
+    else
+      row.insert(row.end(), mask.begin(), mask.end());
     return row;
   }
   if (t.varColumns > 0) {

@@ -53,8 +53,10 @@ std::vector<SystemRow> ReadSystemRows(SharedFile& f, const TableDefinition& t) {
 }
 
 std::uint32_t CurrentTablePage(SharedFile& f, const std::string& name) {
-  TableDefinition objects = ReadTableDefinition(*f.pages, f.header, 2, "MSysObjects");  // the catalog's definition page
-  const std::size_t cId = SystemColumn(objects, "Id"), cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type");
+  TableDefinition objects =
+      ReadTableDefinition(*f.pages, f.header, 2, "MSysObjects");  // the catalog's definition page
+  const std::size_t cId = SystemColumn(objects, "Id"), cName = SystemColumn(objects, "Name"),
+                    cType = SystemColumn(objects, "Type");
   std::uint32_t loose = 0;
   for (const auto& r : ReadSystemRows(f, objects)) {
     if (IntOf(r.values[cType]) != object_type::kTable) continue;

@@ -76,10 +76,11 @@ class FreshPage {
 };
 
 // The target's long-value page maps (ACE, Access 97), wherever in its definition chain they lie.
-std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> TargetLongValueMaps(PageStore& ps, const Layout& l,
-                                                                                   const TableDefinition& t) {
+std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> TargetLongValueMaps(
+    PageStore& ps, const Layout& l, const TableDefinition& t) {
   if (l.version == JetVersion::Jet4) return {};
-  bool longValues = std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
+  bool longValues =
+      std::any_of(t.columns.begin(), t.columns.end(), [](const ColumnDef& c) { return c.longValue(); });
   if (!longValues) return {};
   return ReadLongValueMaps(ps, l, t);
 }
@@ -92,7 +93,8 @@ void CheckTarget(const TableDefinition& t, const std::string& file) {
   if (!t.realIndexes.empty() || !t.indexes.empty())
     refuse("it has indexes, which this version cannot keep up to date yet");
   for (const auto& c : t.columns) {
-    if (c.type == col_type::kComplex) refuse("column '" + c.name + "' is an attachment or multi-value column");
+    if (c.type == col_type::kComplex)
+      refuse("column '" + c.name + "' is an attachment or multi-value column");
     if (c.calculated()) refuse("column '" + c.name + "' is a calculated column");
   }
 }
@@ -100,10 +102,15 @@ void CheckTarget(const TableDefinition& t, const std::string& file) {
 // One copy: the state shared by the steps below.
 class Copier {
  public:
-  Copier(Database& db, TableDefinition source, TableDefinition target, RowLayoutMatch match, const CopyOptions& options,
-         std::optional<std::int32_t> counterFloor)
-      : file_(*db.sharedFile()), ps_(*file_.pages), l_(file_.header.layout), src_(std::move(source)),
-        dst_(std::move(target)), rebuild_(match == RowLayoutMatch::kRearranged || options.rebuildRows), options_(options),
+  Copier(Database& db, TableDefinition source, TableDefinition target, RowLayoutMatch match,
+         const CopyOptions& options, std::optional<std::int32_t> counterFloor)
+      : file_(*db.sharedFile()),
+        ps_(*file_.pages),
+        l_(file_.header.layout),
+        src_(std::move(source)),
+        dst_(std::move(target)),
+        rebuild_(match == RowLayoutMatch::kRearranged || options.rebuildRows),
+        options_(options),
         splitter_(src_, l_) {
     lvalMaps_ = TargetLongValueMaps(ps_, l_, dst_);
     for (std::size_t i = 0; i < src_.columns.size(); ++i) {
@@ -166,7 +173,8 @@ class Copier {
                      ps_.Where(RowPointer::Decode(src_.usedPagesPointer).page, 0));
       if (!reused_.count(p)) {
         PagePtr page = ps_.ReadPage(p);
-        if ((*page)[0] == page_type::kData && LoadU32(page->data() + 4) == src_.firstPage) CopyRowsOf(p, page);
+        if ((*page)[0] == page_type::kData && LoadU32(page->data() + 4) == src_.firstPage)
+          CopyRowsOf(p, page);
       }
       if (p == 0xffffffffu) break;
       from = p + 1;
@@ -182,8 +190,10 @@ class Copier {
       std::span<const std::uint8_t> bytes = reader.Bytes(s);
       PagePtr holder;  // keeps the page of an overflow row alive
       for (int hops = 0; s.overflow; ++hops) {
-        if (bytes.size() < 4) ThrowCorrupt("overflow row shorter than its pointer", ps_.Where(at.page, s.start));
-        if (hops >= 8) ThrowCorrupt("overflow rows point on too often (a loop?)", ps_.Where(at.page, s.start));
+        if (bytes.size() < 4)
+          ThrowCorrupt("overflow row shorter than its pointer", ps_.Where(at.page, s.start));
+        if (hops >= 8)
+          ThrowCorrupt("overflow rows point on too often (a loop?)", ps_.Where(at.page, s.start));
         at = RowPointer::Decode(LoadU32(bytes.data()));
         RowRef r = ReadRowAt(ps_, l_, at, true);
         holder = r.page;
@@ -204,7 +214,8 @@ class Copier {
     } ctx{&ps_, at, start, &src_.name};
     const Place where(&ctx, [](const void* p) {
       const auto* c = static_cast<const Context*>(p);
-      return c->ps->Where(c->at.page, c->start) + ", row " + std::to_string(c->at.row) + " of table '" + *c->table + "'";
+      return c->ps->Where(c->at.page, c->start) + ", row " + std::to_string(c->at.row) + " of table '" +
+             *c->table + "'";
     });
     // Splitting checks every offset of the row, so a damaged row stops the copy instead of
     // being copied, and finds the long-value fields.
@@ -213,7 +224,8 @@ class Copier {
     for (std::size_t i : longColumns_) {
       const Cell& cell = cells_[i];
       if (cell.null || cell.bytes.empty()) continue;
-      if (cell.bytes.size() < kLongValueHeader) ThrowCorrupt("long value field shorter than its 12-byte header", where.str());
+      if (cell.bytes.size() < kLongValueHeader)
+        ThrowCorrupt("long value field shorter than its 12-byte header", where.str());
       const std::uint32_t head = LoadU32(cell.bytes.data());
       const std::uint32_t length = head & kLengthMask;
       const std::uint8_t kind = static_cast<std::uint8_t>(head >> 24) & 0xc0;
@@ -222,13 +234,17 @@ class Copier {
       const std::uint16_t column = dst_.columns[i].number;
       if (kind == 0x80) {
         if (length > cell.bytes.size() - kLongValueHeader)
-          ThrowCorrupt("inline long value of " + std::to_string(length) + " bytes overruns its field", where.str());
+          ThrowCorrupt("inline long value of " + std::to_string(length) + " bytes overruns its field",
+                       where.str());
         continue;
       }
       std::optional<RowPointer> copied;
-      if (kind == 0x40) copied = CopyOneRowValue(ptr, length, column);
-      else if (kind == 0x00) copied = CopyChain(ptr, length, column, where);
-      else ThrowCorrupt("unknown long value kind", where.str());
+      if (kind == 0x40)
+        copied = CopyOneRowValue(ptr, length, column);
+      else if (kind == 0x00)
+        copied = CopyChain(ptr, length, column, where);
+      else
+        ThrowCorrupt("unknown long value kind", where.str());
       if (!copied) {
         // An empty value: kept as an empty inline value, which needs no LVAL row.
         StoreU32(row_.data() + field, kInlineFlag);
@@ -262,8 +278,8 @@ class Copier {
       if (c.null || c.bytes.empty()) continue;
       const ColumnDef& d = dst_.columns[i];
       if (d.fixedLength() && c.bytes.size() != d.length)
-        ThrowCorrupt("column '" + src_.columns[i].name + "' holds " + std::to_string(c.bytes.size()) + " bytes, not " +
-                         std::to_string(d.length),
+        ThrowCorrupt("column '" + src_.columns[i].name + "' holds " + std::to_string(c.bytes.size()) +
+                         " bytes, not " + std::to_string(d.length),
                      where.str());
       const auto from = row_.begin() + (c.bytes.data() - row.data());
       e.bytes.assign(from, from + static_cast<std::ptrdiff_t>(c.bytes.size()));
@@ -271,8 +287,8 @@ class Copier {
     row_ = BuildRow(dst_, encoded_, l_);
     if (row_.size() > MaxRowSize(l_))
       throw Error(errc::kValueTooLong,
-                  "A row of table '" + src_.name + "' takes " + std::to_string(row_.size()) + " bytes in the layout of table '" +
-                      dst_.name + "', more than a page holds.",
+                  "A row of table '" + src_.name + "' takes " + std::to_string(row_.size()) +
+                      " bytes in the layout of table '" + dst_.name + "', more than a page holds.",
                   file_.path);
   }
 
@@ -283,8 +299,8 @@ class Copier {
     FlushDataPage();
     data_.Start(l_, dst_.firstPage, 0);
     if (!data_.TryAdd(l_, row_))
-      throw Error(errc::kValueTooLong, "A row of " + std::to_string(row_.size()) + " bytes does not fit a page.",
-                  file_.path);
+      throw Error(errc::kValueTooLong,
+                  "A row of " + std::to_string(row_.size()) + " bytes does not fit a page.", file_.path);
   }
 
   // Data pages get their number when full: nothing points at a data row of a table without
@@ -323,7 +339,8 @@ class Copier {
     t.pages.push_back(n);
     auto slot = t.page.TryAdd(l_, row);
     if (!slot)
-      throw Error(errc::kValueTooLong, "A long-value row of " + std::to_string(row.size()) + " bytes does not fit a page.",
+      throw Error(errc::kValueTooLong,
+                  "A long-value row of " + std::to_string(row.size()) + " bytes does not fit a page.",
                   file_.path);
     return {n, *slot};
   }
@@ -349,26 +366,32 @@ class Copier {
   // A chain is copied piece by piece as the source cuts it: each new piece is written with a
   // zero "next" pointer, which is set once the following piece has its place. Memory stays one
   // piece whatever the value's size.
-  std::optional<RowPointer> CopyChain(RowPointer ptr, std::uint32_t length, std::uint16_t column, const Place& where) {
+  std::optional<RowPointer> CopyChain(RowPointer ptr, std::uint32_t length, std::uint16_t column,
+                                      const Place& where) {
     if (length == 0) return std::nullopt;
     std::set<std::uint32_t> seen;
     std::optional<RowPointer> first, previous;
     std::uint64_t done = 0;
     while (done < length) {
       if (ptr.null())
-        ThrowCorrupt("long value chain ends after " + std::to_string(done) + " of " + std::to_string(length) + " bytes",
+        ThrowCorrupt("long value chain ends after " + std::to_string(done) + " of " + std::to_string(length) +
+                         " bytes",
                      where.str());
       if (!seen.insert(ptr.Encode()).second) ThrowCorrupt("long value chain loops", ps_.Where(ptr.page, 0));
       RowRef r = ReadRowAt(ps_, l_, ptr);
       if (r.bytes.size() < 4)
         ThrowCorrupt("long value chain row shorter than its pointer", ps_.Where(ptr.page, r.slot.start));
-      const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(r.bytes.size() - 4, length - done));
+      const std::size_t take =
+          static_cast<std::size_t>(std::min<std::uint64_t>(r.bytes.size() - 4, length - done));
       piece_.assign(4, 0);
-      piece_.insert(piece_.end(), r.bytes.begin() + 4, r.bytes.begin() + 4 + static_cast<std::ptrdiff_t>(take));
+      piece_.insert(piece_.end(), r.bytes.begin() + 4,
+                    r.bytes.begin() + 4 + static_cast<std::ptrdiff_t>(take));
       LvalTarget& t = LvalFor(column);
       RowPointer at = PlaceLvalRow(t, piece_);
-      if (previous) SetNext(t, *previous, at);
-      else first = at;
+      if (previous)
+        SetNext(t, *previous, at);
+      else
+        first = at;
       previous = at;
       done += take;
       ptr = RowPointer::Decode(LoadU32(r.bytes.data()));
@@ -381,7 +404,9 @@ class Copier {
   void SetNext(LvalTarget& t, RowPointer piece, RowPointer next) {
     if (t.page.open() && t.page.number() == piece.page) {
       Bytes& b = t.page.bytes();
-      std::size_t start = LoadU16(b.data() + l_.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(piece.row)) & kRowOffsetMask;
+      std::size_t start =
+          LoadU16(b.data() + l_.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(piece.row)) &
+          kRowOffsetMask;
       StoreU32(b.data() + start, next.Encode());
       return;
     }
@@ -407,7 +432,8 @@ class Copier {
       for (std::uint32_t n : pages) {
         if (!maps.Set(RowPointer::Decode(mapRow), n, true))
           throw Error(errc::kNotSupported,
-                      "A page map of table '" + dst_.name + "' cannot list page " + std::to_string(n) + ".", ps_.Where(n, 0));
+                      "A page map of table '" + dst_.name + "' cannot list page " + std::to_string(n) + ".",
+                      ps_.Where(n, 0));
       }
     };
     auto lastWithRoom = [&](std::uint32_t mapRow, const std::vector<std::uint32_t>& pages) {
@@ -422,12 +448,14 @@ class Copier {
     }
     const std::uint64_t count = ReadDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefRowCount) + rows_;
     if (count > 0xffffffffu)
-      throw Error(errc::kNotSupported, "Table '" + dst_.name + "' would hold more rows than a table can count.", file_.path);
+      throw Error(errc::kNotSupported,
+                  "Table '" + dst_.name + "' would hold more rows than a table can count.", file_.path);
     PatchDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefRowCount, static_cast<std::uint32_t>(count));
     // The counter keeps the last number given; copied numbers move it past themselves, as given
     // numbers of an insert do.
     if (maxAuto_) {
-      std::int32_t counter = static_cast<std::int32_t>(ReadDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefAutoNumber));
+      std::int32_t counter =
+          static_cast<std::int32_t>(ReadDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefAutoNumber));
       if (*maxAuto_ > counter)
         PatchDefinitionU32(ps_, l_, dst_.firstPage, l_.tdefAutoNumber, static_cast<std::uint32_t>(*maxAuto_));
     }
@@ -443,7 +471,8 @@ class Copier {
       CheckpointIfWritten(file_);  // what the copy added is saved apart from what it frees
       for (std::size_t at = 0; at < committed_.size();) {
         WriteOperation op(file_);
-        std::size_t end = std::min(committed_.size(), at + std::max<std::size_t>(options_.pagesPerOperation, 64));
+        std::size_t end =
+            std::min(committed_.size(), at + std::max<std::size_t>(options_.pagesPerOperation, 64));
         for (; at < end; ++at) op.writer().FreePage(committed_[at]);
         op.Commit();
       }
@@ -469,8 +498,8 @@ class Copier {
   std::optional<WriteOperation> op_;
   std::uint32_t firstNewPage_ = 0;
   std::unordered_set<std::uint32_t> reused_;  // pages below firstNewPage_ we were given
-  std::vector<std::uint32_t> opPages_;         // allocated by the running operation
-  std::vector<std::uint32_t> committed_;       // allocated by operations already committed
+  std::vector<std::uint32_t> opPages_;        // allocated by the running operation
+  std::vector<std::uint32_t> committed_;      // allocated by operations already committed
   FreshPage data_;
   std::vector<std::uint32_t> dataPages_;
   std::map<std::uint16_t, LvalTarget> lval_;
@@ -480,19 +509,24 @@ class Copier {
 
 }  // namespace
 
-RowLayoutMatch CompareRowLayouts(const TableDefinition& s, const TableDefinition& t, const std::string& file) {
+RowLayoutMatch CompareRowLayouts(const TableDefinition& s, const TableDefinition& t,
+                                 const std::string& file) {
   auto refuse = [&](const std::string& why) {
-    throw Error(errc::kNotSupported,
-                "The rows of table '" + s.name + "' cannot be copied into table '" + t.name + "': " + why + ".", file);
+    throw Error(
+        errc::kNotSupported,
+        "The rows of table '" + s.name + "' cannot be copied into table '" + t.name + "': " + why + ".",
+        file);
   };
   if (s.columns.size() != t.columns.size())
-    refuse("they have " + std::to_string(s.columns.size()) + " and " + std::to_string(t.columns.size()) + " columns");
+    refuse("they have " + std::to_string(s.columns.size()) + " and " + std::to_string(t.columns.size()) +
+           " columns");
   bool identical = (s.varColumns == 0) == (t.varColumns == 0);
   for (std::size_t i = 0; i < s.columns.size(); ++i) {
     const ColumnDef& a = s.columns[i];
     const ColumnDef& b = t.columns[i];
     auto differ = [&](const char* what) {
-      refuse("column " + std::to_string(i + 1) + " ('" + a.name + "', '" + b.name + "') differs in its " + what);
+      refuse("column " + std::to_string(i + 1) + " ('" + a.name + "', '" + b.name + "') differs in its " +
+             what);
     };
     if (a.type != b.type) differ("type");
     if (a.calculated() != b.calculated()) differ("kind (calculated or stored)");
@@ -507,7 +541,8 @@ RowLayoutMatch CompareRowLayouts(const TableDefinition& s, const TableDefinition
       identical = false;
     }
     if (sized || a.fixedLength() ? a.length != b.length : a.length > b.length) differ("size");
-    if (a.type == col_type::kNumeric && (a.precision != b.precision || a.scale != b.scale)) differ("precision or scale");
+    if (a.type == col_type::kNumeric && (a.precision != b.precision || a.scale != b.scale))
+      differ("precision or scale");
     if (a.fixedLength() ? a.fixedOffset != b.fixedOffset : a.varIndex != b.varIndex) identical = false;
   }
   return identical ? RowLayoutMatch::kIdentical : RowLayoutMatch::kRearranged;
@@ -515,8 +550,8 @@ RowLayoutMatch CompareRowLayouts(const TableDefinition& s, const TableDefinition
 
 namespace {
 
-std::uint64_t Append(Database& db, const std::string& source, const std::string& target, const CopyOptions& options,
-                     std::optional<std::int32_t> counterFloor) {
+std::uint64_t Append(Database& db, const std::string& source, const std::string& target,
+                     const CopyOptions& options, std::optional<std::int32_t> counterFloor) {
   SharedFile& file = *db.sharedFile();
   FileWriter::Attach(file);  // refuses read-only files and encrypted .accdb at once
   // The whole copy holds the write lock: no other connection of this process changes the two
@@ -532,7 +567,8 @@ std::uint64_t Append(Database& db, const std::string& source, const std::string&
 
 }  // namespace
 
-std::uint64_t AppendRows(Database& db, const std::string& source, const std::string& target, const CopyOptions& options) {
+std::uint64_t AppendRows(Database& db, const std::string& source, const std::string& target,
+                         const CopyOptions& options) {
   return Append(db, source, target, options, std::nullopt);
 }
 
@@ -540,9 +576,8 @@ std::vector<qv::Column> CopyColumns(const TableDefinition& source, const Layout&
   std::vector<qv::Column> columns;
   for (const ColumnDef& c : source.columns) {
     if (c.type == col_type::kComplex)
-      throw Error(errc::kNotSupported,
-                  "Table '" + source.name + "' cannot be copied: column '" + c.name +
-                      "' is an attachment, multi-value or version-history column.");
+      throw Error(errc::kNotSupported, "Table '" + source.name + "' cannot be copied: column '" + c.name +
+                                           "' is an attachment, multi-value or version-history column.");
     qv::Column k = ToCoreColumn(c, layout.jet3);
     // Only a Long counts automatically in a new table; automatic replication IDs are copied as
     // the values they hold.
@@ -552,7 +587,8 @@ std::vector<qv::Column> CopyColumns(const TableDefinition& source, const Layout&
   return columns;
 }
 
-std::uint64_t CopyTable(Database& db, const std::string& source, const std::string& newName, const CopyOptions& options) {
+std::uint64_t CopyTable(Database& db, const std::string& source, const std::string& newName,
+                        const CopyOptions& options) {
   SharedFile& file = *db.sharedFile();
   FileWriter::Attach(file);
   std::unique_lock lock(file.writeMutex);

@@ -5,9 +5,9 @@
 // their rows the same way (the same columns by number, type, size, variable index, fixed offset,
 // precision and scale), each row's stored bytes are valid for the target as they are and are
 // copied as they are; when the same columns are only placed differently, each row is rebuilt from
-// its cells' stored bytes (CompareRowLayouts). No value is decoded or encoded. Long values (memo, OLE) kept inside the row go with it; those on
-// long-value (LVAL) pages, one page or a chain of pages, get new LVAL rows of their own and the
-// row's pointer is rewritten. The target's row count and autonumber counter follow.
+// its cells' stored bytes (CompareRowLayouts). No value is decoded or encoded. Long values (memo, OLE) kept
+// inside the row go with it; those on long-value (LVAL) pages, one page or a chain of pages, get new LVAL
+// rows of their own and the row's pointer is rewritten. The target's row count and autonumber counter follow.
 //
 // The copy runs as several WriteOperations, each writing at most `pagesPerOperation` pages, so a
 // copy of any size holds only a bounded number of pages in memory (the writer checkpoints between
@@ -58,7 +58,8 @@ std::uint64_t AppendRows(Database& db, const std::string& source, const std::str
 // calculated or not, size (a target text or binary column may be longer, not shorter),
 // precision or scale, or when the column counts differ.
 enum class RowLayoutMatch { kIdentical, kRearranged };
-RowLayoutMatch CompareRowLayouts(const TableDefinition& source, const TableDefinition& target, const std::string& file);
+RowLayoutMatch CompareRowLayouts(const TableDefinition& source, const TableDefinition& target,
+                                 const std::string& file);
 
 // SELECT a1.* INTO newName FROM source AS a1: CREATE TABLE `newName` with the source's columns
 // (CopyColumns) and AppendRows. Returns the rows copied. Checked before anything is written: the

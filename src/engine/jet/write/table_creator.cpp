@@ -102,7 +102,8 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
     // Deleted rows carry both flags (0xc000); a slot flagged 0x8000 alone may be the target of
     // an overflow slot, and mdbtools reads such rows, so their bytes stay.
     for (std::uint16_t i = 0; i < reader.rowCount() && i < kMaxRowsPerPage; ++i)
-      if (RowSlot slot = reader.Slot(i); slot.deleted && slot.overflow) deleted.push_back(static_cast<std::uint8_t>(i));
+      if (RowSlot slot = reader.Slot(i); slot.deleted && slot.overflow)
+        deleted.push_back(static_cast<std::uint8_t>(i));
     if (deleted.empty()) continue;
     if (!named) named = NamedSystemRows(w, t);
     std::erase_if(deleted, [&](std::uint8_t i) { return named->count(RowPointer{q, i}) != 0; });
@@ -139,7 +140,8 @@ RowPointer PlaceSystemRow(FileWriter& w, const TableDefinition& t, const Bytes& 
     }
     at = RowPointer{n, *slot};
   }
-  PatchDefinitionU32(ps, l, t.firstPage, l.tdefRowCount, ReadDefinitionU32(ps, l, t.firstPage, l.tdefRowCount) + 1);
+  PatchDefinitionU32(ps, l, t.firstPage, l.tdefRowCount,
+                     ReadDefinitionU32(ps, l, t.firstPage, l.tdefRowCount) + 1);
   return *at;
 }
 
@@ -182,7 +184,9 @@ void CheckAccessName(const std::string& name, const char* what) {
   if (units > kMaxNameLength) bad("it is longer than 64 characters");
 }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) { return EqualIgnoringLetterCase(a, b); }
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return EqualIgnoringLetterCase(a, b);
+}
 
 SortOrder DatabaseSortOrder(const DatabaseHeader& header) {
   SortOrder s;
@@ -268,8 +272,8 @@ CatalogPlace ReadCatalogFor(SharedFile& f, PageStore& ps, const std::string& nam
 
 // Access rights: the new table inherits the Tables container's inheritable entries; the creator's
 // entry goes to the owner. `aces` is left empty when the database has no MSysACEs.
-std::vector<qv::Row> InheritedAccessRows(Database& db, SharedFile& f, PageStore& ps, const CatalogPlace& place,
-                                         TableDefinition& aces) {
+std::vector<qv::Row> InheritedAccessRows(Database& db, SharedFile& f, PageStore& ps,
+                                         const CatalogPlace& place, TableDefinition& aces) {
   std::vector<qv::Row> aceRows;
   for (const auto& c : db.catalog()) {
     if (c.name != "MSysACEs" || !c.isTable()) continue;

@@ -1,11 +1,11 @@
 // CREATE TABLE: a new, empty user table without indexes, in one WriteOperation:
 //  - checks first (nothing is written when one fails): the name is a valid Access object name
 //    (3125), no table, query or other object of the Tables container has it without regard to
-//    case or the same key in the catalog's name index (3010), column names are valid (3125) and unique without regard to case (3191), the
-//    column types and sizes can be laid out (3251/3001) (a definition longer than a page goes on
-//    continuation pages, table_definition_writer.h), and
-//    the index keys of the new catalog rows can be formed (3251: a name with a character
-//    whose place in the sort order is not known, see index_key.h);
+//    case or the same key in the catalog's name index (3010), column names are valid (3125) and unique
+//    without regard to case (3191), the column types and sizes can be laid out (3251/3001) (a definition
+//    longer than a page goes on continuation pages, table_definition_writer.h), and the index keys of the new
+//    catalog rows can be formed (3251: a name with a character whose place in the sort order is not known,
+//    see index_key.h);
 //  - the catalog and access rows go into the room of deleted ones first (PlaceSystemRow);
 //  - a TDEF page and a data page (owner 0) holding the table's usage-map rows: pages used, free
 //    space and, in ACE files, one pair per long-value column;

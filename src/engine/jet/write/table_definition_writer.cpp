@@ -71,9 +71,11 @@ void AppendLogicalIndexFields(Bytes& b, const IndexDef& ix) {
 void PutJet3Name(Bytes& b, const std::string& name, const TextCodec& codec, const char* what) {
   std::string bytes;
   if (!codec.FromUtf8(name, bytes))
-    throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' has a character the database's code page (" +
-                                            codec.charset() + ") lacks.");
-  if (bytes.size() > 255) throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' is too long.");
+    throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name +
+                                            "' has a character the database's code page (" + codec.charset() +
+                                            ") lacks.");
+  if (bytes.size() > 255)
+    throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' is too long.");
   b.push_back(static_cast<std::uint8_t>(bytes.size()));
   b.insert(b.end(), bytes.begin(), bytes.end());
 }
@@ -148,7 +150,8 @@ void AppendJet4Name(Bytes& b, const std::string& name, const char* what) {
   std::size_t units = 0;
   bool valid = true;
   Bytes bytes = EncodeJet4Text(name, false, units, valid);
-  if (!valid) throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' is not valid UTF-8.");
+  if (!valid)
+    throw Error(errc::kInvalidArgument, std::string(what) + " name '" + name + "' is not valid UTF-8.");
   AppendU16(b, static_cast<std::uint16_t>(bytes.size()));
   b.insert(b.end(), bytes.begin(), bytes.end());
 }
@@ -219,33 +222,63 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
     d.flags = col_flag::kNullable;  // 0x02: set on every column Access makes
     std::uint16_t fixedLength = 0;
     switch (c.type) {
-      case ColumnType::Boolean: d.type = col_type::kBoolean; d.length = 1; break;
-      case ColumnType::Byte: d.type = col_type::kByte; fixedLength = 1; break;
-      case ColumnType::Int16: d.type = col_type::kInt16; fixedLength = 2; break;
-      case ColumnType::Int32: d.type = col_type::kInt32; fixedLength = 4; break;
+      case ColumnType::Boolean:
+        d.type = col_type::kBoolean;
+        d.length = 1;
+        break;
+      case ColumnType::Byte:
+        d.type = col_type::kByte;
+        fixedLength = 1;
+        break;
+      case ColumnType::Int16:
+        d.type = col_type::kInt16;
+        fixedLength = 2;
+        break;
+      case ColumnType::Int32:
+        d.type = col_type::kInt32;
+        fixedLength = 4;
+        break;
       case ColumnType::Int64:
         if (layout.jet3)
-          throw Error(errc::kNotSupported, "Column '" + c.name + "': an Access 97 database has no Large Number columns.");
+          throw Error(errc::kNotSupported,
+                      "Column '" + c.name + "': an Access 97 database has no Large Number columns.");
         d.type = col_type::kBigInt;
         fixedLength = 8;
         break;
-      case ColumnType::Single: d.type = col_type::kSingle; fixedLength = 4; break;
-      case ColumnType::Double: d.type = col_type::kDouble; fixedLength = 8; break;
-      case ColumnType::Currency: d.type = col_type::kCurrency; fixedLength = 8; break;
+      case ColumnType::Single:
+        d.type = col_type::kSingle;
+        fixedLength = 4;
+        break;
+      case ColumnType::Double:
+        d.type = col_type::kDouble;
+        fixedLength = 8;
+        break;
+      case ColumnType::Currency:
+        d.type = col_type::kCurrency;
+        fixedLength = 8;
+        break;
       case ColumnType::DateTime:
       case ColumnType::Date:
-      case ColumnType::Time: d.type = col_type::kDateTime; fixedLength = 8; break;
-      case ColumnType::Guid: d.type = col_type::kGuid; fixedLength = 16; break;
+      case ColumnType::Time:
+        d.type = col_type::kDateTime;
+        fixedLength = 8;
+        break;
+      case ColumnType::Guid:
+        d.type = col_type::kGuid;
+        fixedLength = 16;
+        break;
       case ColumnType::Decimal:
         if (layout.jet3)
-          throw Error(errc::kNotSupported, "Column '" + c.name + "': an Access 97 database has no Decimal columns.");
+          throw Error(errc::kNotSupported,
+                      "Column '" + c.name + "': an Access 97 database has no Decimal columns.");
         d.type = col_type::kNumeric;
         fixedLength = 17;
         d.precision = c.precision ? c.precision : 18;
         d.scale = c.scale;
         if (d.precision > 28 || d.scale > d.precision)
-          throw Error(errc::kInvalidArgument, "Column '" + c.name + "': DECIMAL(" + std::to_string(d.precision) + "," +
-                                                  std::to_string(d.scale) + ") is not a valid precision and scale.");
+          throw Error(errc::kInvalidArgument,
+                      "Column '" + c.name + "': DECIMAL(" + std::to_string(d.precision) + "," +
+                          std::to_string(d.scale) + ") is not a valid precision and scale.");
         break;
       case ColumnType::Text: {
         std::uint32_t size = c.size ? c.size : 255;
@@ -258,7 +291,10 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
         d.extFlags = layout.jet3 ? 0 : 0x01;
         break;
       }
-      case ColumnType::Memo: d.type = col_type::kMemo; d.extFlags = layout.jet3 ? 0 : 0x01; break;
+      case ColumnType::Memo:
+        d.type = col_type::kMemo;
+        d.extFlags = layout.jet3 ? 0 : 0x01;
+        break;
       case ColumnType::Binary: {
         std::uint32_t size = c.size ? c.size : 255;
         if (size > 255)
@@ -268,11 +304,14 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
         d.length = static_cast<std::uint16_t>(size);
         break;
       }
-      case ColumnType::LongBinary: d.type = col_type::kOle; break;
+      case ColumnType::LongBinary:
+        d.type = col_type::kOle;
+        break;
     }
     if (c.autoIncrement) {
       if (d.type != col_type::kInt32)
-        throw Error(errc::kNotSupported, "Column '" + c.name + "': only a Long column can count automatically.");
+        throw Error(errc::kNotSupported,
+                    "Column '" + c.name + "': only a Long column can count automatically.");
       d.flags |= col_flag::kAutoLong;
     }
     if (fixedLength) {
@@ -292,25 +331,26 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
   return out;
 }
 
-Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
-                            const std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>>& longValueMaps,
-                            const Layout& l) {
+Bytes EncodeTableDefinition(
+    const TableDefinition& t, const SortOrder& sort,
+    const std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>>& longValueMaps, const Layout& l) {
   std::vector<LongValueMaps> ordered;
   for (const auto& [number, maps] : longValueMaps) ordered.push_back({number, maps.first, maps.second});
   return EncodeTableDefinitionInOrder(t, sort, ordered, l);
 }
 
 Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& sort,
-                                   const std::vector<LongValueMaps>& longValueMaps,
-                                   const Layout& l) {
+                                   const std::vector<LongValueMaps>& longValueMaps, const Layout& l) {
   if (t.realIndexes.size() > 255 || t.indexes.size() > 255)
     throw Error(errc::kNotSupported, "Table '" + t.name + "' has more indexes than a definition can hold.");
   for (const auto& ix : t.indexes)
     if (ix.realIndex < 0 || static_cast<std::size_t>(ix.realIndex) >= t.realIndexes.size())
-      throw Error(errc::kInvalidArgument, "Index '" + ix.name + "' of table '" + t.name + "' names no physical index.");
+      throw Error(errc::kInvalidArgument,
+                  "Index '" + ix.name + "' of table '" + t.name + "' names no physical index.");
   for (const auto& ri : t.realIndexes)
     if (ri.columns.empty() || ri.columns.size() > 10)
-      throw Error(errc::kInvalidArgument, "An index of table '" + t.name + "' has " + std::to_string(ri.columns.size()) +
+      throw Error(errc::kInvalidArgument, "An index of table '" + t.name + "' has " +
+                                              std::to_string(ri.columns.size()) +
                                               " columns (1 to 10 are possible).");
   if (l.jet3) return EncodeJet3Definition(t, sort, l, longValueMaps);
   constexpr std::size_t kColumnStart = 0x3f;  // Layout::tdefColumnStart of Jet4 and ACE

@@ -53,9 +53,10 @@ std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, con
 // is the block as the reader joins a chain (the first page whole, then the bytes of each
 // continuation page after its 8-byte header), padded to the capacity of the chain it needs: one
 // page (pageSize bytes) for most tables; SplitDefinition (definition_pages.h) cuts it into pages.
-Bytes EncodeTableDefinition(const TableDefinition& t, const SortOrder& sort,
-                            const std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>>& longValueMaps,
-                                   const Layout& layout);
+Bytes EncodeTableDefinition(
+    const TableDefinition& t, const SortOrder& sort,
+    const std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>>& longValueMaps,
+    const Layout& layout);
 
 // The page maps of one long-value column, as listed after the names (and index names).
 struct LongValueMaps {
@@ -66,7 +67,6 @@ struct LongValueMaps {
 // The same with the long-value maps in the order given (Access lists them in the order of the
 // column descriptors, not by number).
 Bytes EncodeTableDefinitionInOrder(const TableDefinition& t, const SortOrder& sort,
-                                   const std::vector<LongValueMaps>& longValueMaps,
-                                   const Layout& layout);
+                                   const std::vector<LongValueMaps>& longValueMaps, const Layout& layout);
 
 }  // namespace qv::jet

@@ -14,12 +14,12 @@
 #include "engine/jet/write/definition_pages.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/index_writer.h"
+#include "engine/jet/write/row_builder.h"
 #include "engine/jet/write/system_rows.h"
 #include "engine/jet/write/table_creator.h"
 #include "engine/jet/write/table_inserter.h"
-#include "engine/jet/write/row_builder.h"
-#include "engine/jet/write/value_encoder.h"
 #include "engine/jet/write/usage_map_writer.h"
+#include "engine/jet/write/value_encoder.h"
 
 namespace qv::jet {
 
@@ -36,7 +36,8 @@ std::vector<SystemRow> FindRows(SharedFile& f, const TableDefinition& t, Keep ke
 void MarkDeleted(PageStore& ps, const Layout& l, RowPointer r) {
   Bytes p = CopyPage(ps, r.page);
   std::size_t at = l.dataRowCountOffset + 2 + 2 * static_cast<std::size_t>(r.row);
-  if (r.row >= LoadU16(p.data() + l.dataRowCountOffset)) ThrowCorrupt("row to delete is not on its page", ps.Where(r.page, at));
+  if (r.row >= LoadU16(p.data() + l.dataRowCountOffset))
+    ThrowCorrupt("row to delete is not on its page", ps.Where(r.page, at));
   // Access marks a deleted row with both flags (0xc000); mdbtools reads a row flagged 0x8000 alone.
   StoreU16(p.data() + at, static_cast<std::uint16_t>(LoadU16(p.data() + at) | kRowDeleted | kRowOverflow));
   PutPage(ps, r.page, std::move(p));
@@ -120,7 +121,7 @@ void RefuseRelatedTable(Database& db, const std::string& name) {
     if (c.name != "MSysRelationships" || !c.isTable()) continue;
     TableDefinition rel = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
     const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject"),
-        cRel = SystemColumn(rel, "szRelationship");
+                      cRel = SystemColumn(rel, "szRelationship");
     auto rows = FindRows(f, rel, [&](const SystemRow& r) {
       return EqualIgnoringLetterCase(TextOf(r.values[cObj]), name) ||
              EqualIgnoringLetterCase(TextOf(r.values[cRef]), name);
@@ -202,23 +203,26 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
 
   // Which table: the catalog as it is now (another connection may have changed it).
   TableDefinition objects = ReadTableDefinition(ps, f.header, 2, "MSysObjects");
-  const std::size_t cId = SystemColumn(objects, "Id"), cName = SystemColumn(objects, "Name"), cType = SystemColumn(objects, "Type"),
-      cFlags = SystemColumn(objects, "Flags");
+  const std::size_t cId = SystemColumn(objects, "Id"), cName = SystemColumn(objects, "Name"),
+                    cType = SystemColumn(objects, "Type"), cFlags = SystemColumn(objects, "Flags");
   std::vector<SystemRow> all = ReadSystemRows(f, objects);
   const SystemRow* target = nullptr;
   for (const auto& r : all) {
     int type = static_cast<int>(IntOf(r.values[cType]) & 0x7f);
-    if (type != object_type::kTable && type != object_type::kAccessLink && type != object_type::kOdbcLink) continue;
+    if (type != object_type::kTable && type != object_type::kAccessLink && type != object_type::kOdbcLink)
+      continue;
     if (EqualIgnoringLetterCase(TextOf(r.values[cName]), name)) target = &r;
   }
-  if (!target) throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + file + "'.", file);
+  if (!target)
+    throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + file + "'.", file);
   CatalogEntry e;
   e.id = static_cast<std::int32_t>(IntOf(target->values[cId]));
   e.name = TextOf(target->values[cName]);
   e.type = static_cast<int>(IntOf(target->values[cType]) & 0x7f);
   e.flags = static_cast<std::uint32_t>(IntOf(target->values[cFlags]));
   if (e.type != object_type::kTable)
-    throw Error(errc::kNotSupported, "'" + e.name + "' is a linked table; dropping links is not supported yet.", file);
+    throw Error(errc::kNotSupported,
+                "'" + e.name + "' is a linked table; dropping links is not supported yet.", file);
   // Tables whose names begin with "~" are hidden like system tables (Access keeps temporary
   // objects under such names) but are droppable: the program's own temporary tables are, so an
   // interrupted run can be cleaned up.
@@ -259,11 +263,15 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
     RowRef row = ReadRowAt(ps, l, at);
     if (row.bytes.size() >= 1 && row.bytes[0] == 1)
       for (std::size_t k = 1; k + 4 <= row.bytes.size(); k += 4)
-        if (std::uint32_t bp = LoadU32(row.bytes.data() + k); bp >= 3 && bp < ps.pageCount()) toFree.insert(bp);
+        if (std::uint32_t bp = LoadU32(row.bytes.data() + k); bp >= 3 && bp < ps.pageCount())
+          toFree.insert(bp);
   };
-  auto ownData = [&](const Bytes& p) { return p[0] == page_type::kData && LoadU32(p.data() + 4) == t.firstPage; };
+  auto ownData = [&](const Bytes& p) {
+    return p[0] == page_type::kData && LoadU32(p.data() + 4) == t.firstPage;
+  };
   auto ownIndex = [&](const Bytes& p) {
-    return (p[0] == page_type::kIndexLeaf || p[0] == page_type::kIndexNode) && LoadU32(p.data() + 4) == t.firstPage;
+    return (p[0] == page_type::kIndexLeaf || p[0] == page_type::kIndexNode) &&
+           LoadU32(p.data() + 4) == t.firstPage;
   };
   const std::set<std::uint32_t> lvalToFree = DropLongValues(db, objects, *target, t);
   toFree.insert(lvalToFree.begin(), lvalToFree.end());
@@ -339,7 +347,8 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
   auto findTable = [&](const std::string& name) -> const SystemRow* {
     const SystemRow* loose = nullptr;
     for (const auto& r : all) {
-      if ((IntOf(r.values[cType]) & 0x7f) != object_type::kTable || IntOf(r.values[cParent]) != *tablesId) continue;
+      if ((IntOf(r.values[cType]) & 0x7f) != object_type::kTable || IntOf(r.values[cParent]) != *tablesId)
+        continue;
       const std::string n = TextOf(r.values[cName]);
       if (n == name) return &r;
       if (!loose && SameNameIgnoringCase(n, name)) loose = &r;
@@ -347,7 +356,8 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
     return loose;
   };
   const SystemRow* source = findTable(from);
-  if (!source) throw Error(errc::kNoSuchTable, "Table '" + from + "' does not exist in '" + file + "'.", file);
+  if (!source)
+    throw Error(errc::kNoSuchTable, "Table '" + from + "' does not exist in '" + file + "'.", file);
   const std::int64_t sourceId = IntOf(source->values[cId]);
   for (const auto& r : all) {
     if (IntOf(r.values[cParent]) != *tablesId || IntOf(r.values[cId]) == sourceId) continue;

@@ -25,13 +25,16 @@ namespace {
 // columns, indexes and page maps (row counts and the autonumber aside).
 bool SameTable(const TableDefinition& a, const TableDefinition& b) {
   auto column = [](const ColumnDef& c) {
-    return std::tie(c.name, c.type, c.number, c.varIndex, c.fixedOffset, c.length, c.flags, c.extFlags, c.precision,
-                    c.scale, c.sortOrder, c.codePage, c.complexId);
+    return std::tie(c.name, c.type, c.number, c.varIndex, c.fixedOffset, c.length, c.flags, c.extFlags,
+                    c.precision, c.scale, c.sortOrder, c.codePage, c.complexId);
   };
   auto real = [](const RealIndexDef& r) { return std::tie(r.usedPagesPointer, r.firstPage, r.flags); };
-  auto logical = [](const IndexDef& x) { return std::tie(x.name, x.number, x.realIndex, x.type, x.relTablePage); };
-  if (std::tie(a.firstPage, a.pages, a.tableType, a.maxColumns, a.varColumns, a.usedPagesPointer, a.freePagesPointer) !=
-          std::tie(b.firstPage, b.pages, b.tableType, b.maxColumns, b.varColumns, b.usedPagesPointer, b.freePagesPointer) ||
+  auto logical = [](const IndexDef& x) {
+    return std::tie(x.name, x.number, x.realIndex, x.type, x.relTablePage);
+  };
+  if (std::tie(a.firstPage, a.pages, a.tableType, a.maxColumns, a.varColumns, a.usedPagesPointer,
+               a.freePagesPointer) != std::tie(b.firstPage, b.pages, b.tableType, b.maxColumns, b.varColumns,
+                                               b.usedPagesPointer, b.freePagesPointer) ||
       a.columns.size() != b.columns.size() || a.realIndexes.size() != b.realIndexes.size() ||
       a.indexes.size() != b.indexes.size())
     return false;
@@ -59,7 +62,9 @@ TableInserter::TableInserter(Database& db, const std::string& table)
       def_(db.CatalogIsStale() ? TableDefinition{} : db.ReadDefinition(table)) {
   if (def_.firstPage == 0) {
     const std::uint32_t page = CurrentTablePage(*file_, table);
-    if (page == 0) throw Error(errc::kNoSuchTable, "Table '" + table + "' does not exist in '" + file_->path + "'.", file_->path);
+    if (page == 0)
+      throw Error(errc::kNoSuchTable, "Table '" + table + "' does not exist in '" + file_->path + "'.",
+                  file_->path);
     def_ = ReadTableDefinition(*file_->pages, file_->header, page, table);
   }
   FileWriter::Attach(*file_);  // refuses read-only files and encrypted .accdb at once
@@ -67,8 +72,9 @@ TableInserter::TableInserter(Database& db, const std::string& table)
   lvalMaps_ = ReadLongValueMaps(*file_->pages, file_->header.layout, def_);
 }
 
-std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
-                                                                                 const TableDefinition& t) {
+std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps,
+                                                                                   const Layout& l,
+                                                                                   const TableDefinition& t) {
   std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> maps;
   // The whole definition, joined across its pages (the maps may lie on any of them).
   const Bytes joined = ReadDefinitionChain(ps, t.firstPage).bytes;
@@ -77,14 +83,18 @@ std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMa
   // index, one entry per logical index, then the logical index names; then, per long-value
   // column, u16 column number, u32 owned-pages map, u32 free-space map, and 0xffff (ACE and
   // Access 97; Jet4 tables end at the names).
-  auto name = [&](std::size_t at) { return l.nameLengthSize + (l.nameLengthSize == 1 ? v.U8(at) : v.U16(at)); };
-  std::size_t at = l.tdefRealIndexStart + t.realIndexes.size() * l.realIndexEntrySize + t.columns.size() * l.columnEntrySize;
+  auto name = [&](std::size_t at) {
+    return l.nameLengthSize + (l.nameLengthSize == 1 ? v.U8(at) : v.U16(at));
+  };
+  std::size_t at = l.tdefRealIndexStart + t.realIndexes.size() * l.realIndexEntrySize +
+                   t.columns.size() * l.columnEntrySize;
   for (std::size_t i = 0; i < t.columns.size(); ++i) at += name(at);
   at += t.realIndexes.size() * l.indexColumnBlockSize + t.indexes.size() * l.logicalIndexEntrySize;
   for (std::size_t i = 0; i < t.indexes.size(); ++i) at += name(at);
   const std::size_t end = std::min<std::size_t>(v.size(), 8 + v.U32(8));
   while (at + 2 <= end && v.U16(at) != 0xffff) {
-    if (at + 10 > end) ThrowCorrupt("long-value column maps run past the table definition", ps.Where(t.firstPage, at));
+    if (at + 10 > end)
+      ThrowCorrupt("long-value column maps run past the table definition", ps.Where(t.firstPage, at));
     maps[v.U16(at)] = {v.U32(at + 2), v.U32(at + 6)};
     at += 10;
   }
@@ -99,8 +109,8 @@ void TableInserter::CheckCatalog() {
   if (page == def_.firstPage) now = ReadTableDefinition(*file_->pages, file_->header, page, def_.name);
   if (page != def_.firstPage || !SameTable(def_, now))
     throw Error(errc::kNoSuchTable,
-                "Table '" + def_.name + "' was dropped or replaced through another connection to '" + file_->path +
-                    "' after rows began to be added to it; no row was added.",
+                "Table '" + def_.name + "' was dropped or replaced through another connection to '" +
+                    file_->path + "' after rows began to be added to it; no row was added.",
                 file_->path);
   // The same table (or one made again just like it): rows go on, and the page hints start over.
   def_ = std::move(now);
@@ -119,7 +129,8 @@ void TableInserter::CheckWritable() const {
   if (def_.tableType != 0x4e) refuse("it is a system table");
   for (const auto& ix : def_.indexes)
     if (ix.foreignKey())
-      refuse("its index '" + ix.name + "' belongs to a relationship, whose rules this version does not check yet");
+      refuse("its index '" + ix.name +
+             "' belongs to a relationship, whose rules this version does not check yet");
   for (const auto& ri : def_.realIndexes)
     for (const auto& part : ri.columns) {
       const ColumnDef* c = def_.columnByNumber(part.columnNumber);
@@ -132,7 +143,8 @@ void TableInserter::CheckWritable() const {
                ", for which index keys cannot be made yet (only the General order, 1033)");
     }
   for (const auto& c : def_.columns) {
-    if (c.type == col_type::kComplex) refuse("column '" + c.name + "' is an attachment or multi-value column");
+    if (c.type == col_type::kComplex)
+      refuse("column '" + c.name + "' is an attachment or multi-value column");
     if (c.calculated()) refuse("column '" + c.name + "' is a calculated column");
     if (c.type == col_type::kDateTimeExt) refuse("column '" + c.name + "' is a Date/Time Extended column");
     if (c.autoGuid()) refuse("column '" + c.name + "' is an automatic replication ID");
@@ -222,7 +234,8 @@ Bytes TableInserter::PlaceLongValue(FileWriter& w, const Bytes& data, std::uint1
     std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(from), len, row.begin() + 4);
     next = PlaceRow(w, row, kLvalOwner, hint, maps, false);
   }
-  if (data.size() > 0x3fffffffu) throw Error(errc::kValueTooLong, "A long value is larger than 1 GiB.", file_->path);
+  if (data.size() > 0x3fffffffu)
+    throw Error(errc::kValueTooLong, "A long value is larger than 1 GiB.", file_->path);
   StoreU32(field.data(), static_cast<std::uint32_t>(data.size()));
   StoreU32(field.data() + 4, next.Encode());
   return field;
@@ -264,13 +277,16 @@ RowPointer TableInserter::PlaceRow(FileWriter& w, const Bytes& row, std::uint32_
   std::uint32_t n = w.AllocatePage();
   Bytes p = NewDataPage(l, owner);
   auto slot = AddRow(l, p, row);
-  if (!slot) throw Error(errc::kValueTooLong, "A row of " + std::to_string(row.size()) + " bytes does not fit a page.", file_->path);
+  if (!slot)
+    throw Error(errc::kValueTooLong, "A row of " + std::to_string(row.size()) + " bytes does not fit a page.",
+                file_->path);
   PutPage(ps, n, std::move(p));
   if (maps.first != 0) {
     UsageMapWriter writer(ps, l, [&w] { return w.AllocatePage(); });
     if (!writer.Set(RowPointer::Decode(maps.first), n, true))
       throw Error(errc::kNotSupported,
-                  "A page map of table '" + def_.name + "' cannot list page " + std::to_string(n) + ".", ps.Where(n, 0));
+                  "A page map of table '" + def_.name + "' cannot list page " + std::to_string(n) + ".",
+                  ps.Where(n, 0));
     // The free-space map lists the page being filled; the one before is full now.
     if (maps.second != 0) {
       RowPointer freeMap = RowPointer::Decode(maps.second);
@@ -331,7 +347,8 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
   }
   auto rowSize = [&] { return BuildRow(def_, cells, l).size(); };
   // Move inline values out, largest first, while the row is too long.
-  std::sort(longs.begin(), longs.end(), [&](std::size_t a, std::size_t b) { return content[a].size() > content[b].size(); });
+  std::sort(longs.begin(), longs.end(),
+            [&](std::size_t a, std::size_t b) { return content[a].size() > content[b].size(); });
   for (std::size_t i : longs) {
     bool inlined = cells[i].bytes.size() > kLongValueHeader || content[i].empty();
     if (inlined && !content[i].empty() && rowSize() <= MaxRowSize(l)) continue;
@@ -344,10 +361,12 @@ void TableInserter::Store(WriteOperation& op, std::vector<EncodedValue>& cells, 
   Bytes row = BuildRow(def_, cells, l);
   if (row.size() > MaxRowSize(l))
     throw Error(errc::kValueTooLong,
-                "The record is too large: a row of table '" + def_.name + "' would take " + std::to_string(row.size()) +
-                    " bytes, a page holds " + std::to_string(MaxRowSize(l)) + ".",
+                "The record is too large: a row of table '" + def_.name + "' would take " +
+                    std::to_string(row.size()) + " bytes, a page holds " + std::to_string(MaxRowSize(l)) +
+                    ".",
                 file_->path);
-  RowPointer at = PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
+  RowPointer at =
+      PlaceRow(w, row, def_.firstPage, dataHint_, {def_.usedPagesPointer, def_.freePagesPointer}, true);
   WriteIndexEntries(w, def_, indexEntries, at);
   // The definition: one more row, and the autonumber counter, in one patch.
   std::uint8_t counts[8];

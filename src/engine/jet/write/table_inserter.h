@@ -33,8 +33,9 @@ namespace qv::jet {
 // ACE and Access 97: each long-value column's owned-pages and free-space maps (column number ->
 // map rows; 0 for a map the table lacks), as a table definition lists them after its names and
 // index sections (on whichever page of its chain they fall). Empty for Jet4 tables.
-std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps, const Layout& l,
-                                                                                 const TableDefinition& t);
+std::map<std::uint16_t, std::pair<std::uint32_t, std::uint32_t>> ReadLongValueMaps(PageStore& ps,
+                                                                                   const Layout& l,
+                                                                                   const TableDefinition& t);
 
 class TableInserter {
  public:
@@ -64,7 +65,7 @@ class TableInserter {
   std::shared_ptr<SharedFile> file_;
   std::unique_ptr<TextCodec> codec_;  // Jet3: the file's code page
   std::uint64_t rowsGiven_ = 0;       // rows handed to this inserter (errors name the row)
-  std::uint64_t catalogGeneration_;  // the file's catalog generation def_ is known to match
+  std::uint64_t catalogGeneration_;   // the file's catalog generation def_ is known to match
   TableDefinition def_;
   std::uint32_t dataHint_ = 0;
   std::map<std::uint16_t, std::uint32_t> lvalHints_;  // per column (ACE keeps a map per column)

@@ -19,7 +19,9 @@ namespace {
 
 // A reference map slot naming no bitmap page: 0, or a value with the top bit set (Access leaves
 // 0xffffff80 in the last slot of the global map's row; other readers take it as "none" too).
-bool NoBitmapPage(std::uint32_t slot) { return slot == 0 || (slot & 0x80000000u) != 0; }
+bool NoBitmapPage(std::uint32_t slot) {
+  return slot == 0 || (slot & 0x80000000u) != 0;
+}
 
 }  // namespace
 
@@ -85,7 +87,8 @@ bool UsageMapWriter::Set(RowPointer map, std::uint32_t page, bool on) {
         for (std::uint32_t q : marked)
           if (q / perPage >= slots) return false;
         if (page / perPage >= slots) return false;
-        std::fill(p.begin() + static_cast<std::ptrdiff_t>(rowAt), p.begin() + static_cast<std::ptrdiff_t>(rowAt + rowLen), 0);
+        std::fill(p.begin() + static_cast<std::ptrdiff_t>(rowAt),
+                  p.begin() + static_cast<std::ptrdiff_t>(rowAt + rowLen), 0);
         p[rowAt] = 1;
         PutPage(store_, map.page, std::move(p));
         for (std::uint32_t q : marked) Set(map, q, true);
@@ -130,7 +133,8 @@ bool UsageMapWriter::Set(RowPointer map, std::uint32_t page, bool on) {
   }
   Bytes mp = CopyPage(store_, mapPage);
   if (mp[0] != page_type::kUsageMap)
-    ThrowCorrupt("usage map page has type " + std::to_string(mp[0]) + ", expected 0x05", store_.Where(mapPage, 0));
+    ThrowCorrupt("usage map page has type " + std::to_string(mp[0]) + ", expected 0x05",
+                 store_.Where(mapPage, 0));
   std::uint32_t bit = page % perPage;
   std::uint8_t& byte = mp[4 + bit / 8];
   byte = static_cast<std::uint8_t>(on ? (byte | (1u << (bit % 8))) : (byte & ~(1u << (bit % 8))));

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -22,18 +22,20 @@ std::string Shown(const qv::Value& v) {
   return *t;
 }
 
-[[noreturn]] void Mismatch(const ColumnDef& c, const qv::Value& v, const std::string& table, const char* why) {
+[[noreturn]] void Mismatch(const ColumnDef& c, const qv::Value& v, const std::string& table,
+                           const char* why) {
   throw Error(errc::kTypeConversion,
-              "Data type mismatch: the value '" + Shown(v) + "' cannot be stored in column '" + c.name + "' (" +
-                  TypeName(c.type) + ") of table '" + table + "': " + why + ".",
+              "Data type mismatch: the value '" + Shown(v) + "' cannot be stored in column '" + c.name +
+                  "' (" + TypeName(c.type) + ") of table '" + table + "': " + why + ".",
               table + "." + c.name);
 }
 
 [[noreturn]] void TooLong(const ColumnDef& c, const std::string& table, std::size_t have, std::size_t max,
                           const char* unit) {
   throw Error(errc::kValueTooLong,
-              "The field is too small for the data: column '" + c.name + "' of table '" + table + "' holds at most " +
-                  std::to_string(max) + " " + unit + ", the value has " + std::to_string(have) + ".",
+              "The field is too small for the data: column '" + c.name + "' of table '" + table +
+                  "' holds at most " + std::to_string(max) + " " + unit + ", the value has " +
+                  std::to_string(have) + ".",
               table + "." + c.name);
 }
 
@@ -56,7 +58,8 @@ char32_t LackingCharacter(const TextCodec& codec, const std::string& utf8) {
   return 0;
 }
 
-[[noreturn]] void Lacking(const ColumnDef& c, const std::string& table, const TextCodec& codec, const std::string& utf8) {
+[[noreturn]] void Lacking(const ColumnDef& c, const std::string& table, const TextCodec& codec,
+                          const std::string& utf8) {
   const char32_t ch = LackingCharacter(codec, utf8);
   char code[16];
   std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(ch));
@@ -68,7 +71,8 @@ char32_t LackingCharacter(const TextCodec& codec, const std::string& utf8) {
       const auto lead = static_cast<unsigned char>(utf8[i]);
       const std::size_t len = lead < 0x80 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
       char32_t x = len == 1 ? lead : lead & (len == 2 ? 0x1f : len == 3 ? 0x0f : 0x07);
-      for (std::size_t k = i + 1; k < i + len && k < utf8.size(); ++k) x = (x << 6) | (static_cast<unsigned char>(utf8[k]) & 0x3f);
+      for (std::size_t k = i + 1; k < i + len && k < utf8.size(); ++k)
+        x = (x << 6) | (static_cast<unsigned char>(utf8[k]) & 0x3f);
       if (x == ch) {
         shown = utf8.substr(i, len);
         break;
@@ -107,7 +111,7 @@ bool PlainInteger(const std::string& s, std::int64_t& out) {
 // std::from_chars, the general parser's own reader, without its blanks, sign and word checks,
 // which this form cannot need; its exact algorithm is quicker than any check of ours would be.
 bool PlainDecimal(const std::string& s, double& out) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   std::size_t i = !s.empty() && s[0] == '-' ? 1 : 0;
   std::uint64_t m = 0;
@@ -149,13 +153,15 @@ bool PlainDecimal(const std::string& s, double& out) {
 // ParseTimestamp reads it: a valid date, hours to 23, minutes and seconds to 59. False for any
 // other form, which ParseTimestamp reads.
 bool PlainTimestamp(const std::string& s, Timestamp& t) {
-  if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
+  if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':')
+    return false;
   unsigned f[6];
   static constexpr int kStart[6] = {0, 5, 8, 11, 14, 17};
   for (int k = 0; k < 6; ++k) {
     unsigned v = 0;
     for (int j = kStart[k]; j < kStart[k] + (k == 0 ? 4 : 2); ++j) {
-      const unsigned d = static_cast<unsigned char>(s[static_cast<std::size_t>(j)]) - static_cast<unsigned>('0');
+      const unsigned d =
+          static_cast<unsigned char>(s[static_cast<std::size_t>(j)]) - static_cast<unsigned>('0');
       if (d > 9) return false;
       v = v * 10 + d;
     }
@@ -225,19 +231,28 @@ bool Utf8ToUtf16(const std::string& s, std::vector<std::uint16_t>& out) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     std::uint32_t cp;
     std::size_t len;
-    if (c < 0x80) { cp = c; len = 1; }
-    else if ((c & 0xe0) == 0xc0) { cp = c & 0x1f; len = 2; }
-    else if ((c & 0xf0) == 0xe0) { cp = c & 0x0f; len = 3; }
-    else if ((c & 0xf8) == 0xf0) { cp = c & 0x07; len = 4; }
-    else return false;
+    if (c < 0x80) {
+      cp = c;
+      len = 1;
+    } else if ((c & 0xe0) == 0xc0) {
+      cp = c & 0x1f;
+      len = 2;
+    } else if ((c & 0xf0) == 0xe0) {
+      cp = c & 0x0f;
+      len = 3;
+    } else if ((c & 0xf8) == 0xf0) {
+      cp = c & 0x07;
+      len = 4;
+    } else
+      return false;
     if (i + len > s.size()) return false;
     for (std::size_t k = 1; k < len; ++k) {
       unsigned char cc = static_cast<unsigned char>(s[i + k]);
       if ((cc & 0xc0) != 0x80) return false;
       cp = (cp << 6) | (cc & 0x3f);
     }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) ||
-        (cp >= 0xd800 && cp <= 0xdfff))
+    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) ||
+        (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) || (cp >= 0xd800 && cp <= 0xdfff))
       return false;
     AppendUtf16(out, cp);
     i += len;
@@ -293,8 +308,9 @@ Bytes EncodeJet4Text(const std::string& utf8, bool compress, std::size_t& units,
 
 double DateToDouble(const qv::Timestamp& t) {
   std::int64_t days = DaysFromCivil(t.year, t.month, t.day) - DaysFromCivil(1899, 12, 30);
-  double frac = (static_cast<double>(t.hour) * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) /
-                86400000.0;
+  double frac =
+      (static_cast<double>(t.hour) * 3600000.0 + t.minute * 60000.0 + t.second * 1000.0 + t.millisecond) /
+      86400000.0;
   return days < 0 ? static_cast<double>(days) - frac : static_cast<double>(days) + frac;
 }
 
@@ -358,25 +374,32 @@ bool FlagOf(const ColumnDef& c, const qv::Value& v, const std::string& table, bo
   Mismatch(c, v, table, "not a Yes/No value");
 }
 
-void IntegerBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, std::int64_t lo,
-                  std::int64_t hi, std::size_t size, Bytes& b) {
+void IntegerBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast,
+                  std::int64_t lo, std::int64_t hi, std::size_t size, Bytes& b) {
   auto i = AsInteger(v, fast);
   if (!i) Mismatch(c, v, table, "not a number");
   if (*i < lo || *i > hi) Mismatch(c, v, table, "out of the column's range");
   b.resize(size);
-  if (size == 1) b[0] = static_cast<std::uint8_t>(*i);
-  else if (size == 2) StoreU16(b.data(), static_cast<std::uint16_t>(*i));
-  else if (size == 4) StoreU32(b.data(), static_cast<std::uint32_t>(*i));
-  else StoreU64(b.data(), static_cast<std::uint64_t>(*i));
+  if (size == 1)
+    b[0] = static_cast<std::uint8_t>(*i);
+  else if (size == 2)
+    StoreU16(b.data(), static_cast<std::uint16_t>(*i));
+  else if (size == 4)
+    StoreU32(b.data(), static_cast<std::uint32_t>(*i));
+  else
+    StoreU64(b.data(), static_cast<std::uint64_t>(*i));
 }
 
 void CurrencyBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, Bytes& b) {
   std::optional<Currency> cur;
-  if (auto p = std::get_if<Currency>(&v)) cur = *p;
+  if (auto p = std::get_if<Currency>(&v))
+    cur = *p;
   else if (auto q1 = std::get_if<std::int64_t>(&v)) {
-    if (*q1 > INT64_MAX / 10000 || *q1 < INT64_MIN / 10000) Mismatch(c, v, table, "out of the currency range");
+    if (*q1 > INT64_MAX / 10000 || *q1 < INT64_MIN / 10000)
+      Mismatch(c, v, table, "out of the currency range");
     cur = Currency{*q1 * 10000};
-  } else if (auto q2 = std::get_if<std::string>(&v)) cur = ParseCurrency(*q2);
+  } else if (auto q2 = std::get_if<std::string>(&v))
+    cur = ParseCurrency(*q2);
   else if (auto d = AsDouble(v, fast)) {
     if (!std::isfinite(*d) || std::fabs(*d) > 9.2e14) Mismatch(c, v, table, "out of the currency range");
     cur = Currency{std::llround(*d * 10000.0)};
@@ -394,7 +417,8 @@ void SingleBytes(const ColumnDef& c, const qv::Value& v, const std::string& tabl
   // (its shortest text, 3.4028235E38, is above it as a double).
   constexpr float kMax = std::numeric_limits<float>::max();
   const double halfway = static_cast<double>(kMax) + std::ldexp(1.0, 103);
-  if (std::isfinite(*d) && std::fabs(*d) >= halfway) Mismatch(c, v, table, "out of the single-precision range");
+  if (std::isfinite(*d) && std::fabs(*d) >= halfway)
+    Mismatch(c, v, table, "out of the single-precision range");
   b.resize(4);
   const bool roundsToMax = std::isfinite(*d) && std::fabs(*d) > kMax;
   StoreF32(b.data(), roundsToMax ? (*d < 0 ? -kMax : kMax) : static_cast<float>(*d));
@@ -402,10 +426,13 @@ void SingleBytes(const ColumnDef& c, const qv::Value& v, const std::string& tabl
 
 void DateTimeBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, Bytes& b) {
   std::optional<Timestamp> t;
-  if (auto p = std::get_if<Timestamp>(&v)) t = *p;
+  if (auto p = std::get_if<Timestamp>(&v))
+    t = *p;
   else if (auto q3 = std::get_if<std::string>(&v)) {
-    if (Timestamp plain; fast && PlainTimestamp(*q3, plain)) t = plain;
-    else t = ParseTimestamp(*q3);
+    if (Timestamp plain; fast && PlainTimestamp(*q3, plain))
+      t = plain;
+    else
+      t = ParseTimestamp(*q3);
   }
   if (!t || !IsValidDate(t->year, t->month, t->day) || t->hour > 23 || t->minute > 59 || t->second > 59 ||
       t->millisecond > 999)
@@ -417,8 +444,10 @@ void DateTimeBytes(const ColumnDef& c, const qv::Value& v, const std::string& ta
 
 void GuidBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, Bytes& b) {
   std::optional<Guid> g;
-  if (auto p = std::get_if<Guid>(&v)) g = *p;
-  else if (auto q4 = std::get_if<std::string>(&v)) g = ParseGuid(*q4);
+  if (auto p = std::get_if<Guid>(&v))
+    g = *p;
+  else if (auto q4 = std::get_if<std::string>(&v))
+    g = ParseGuid(*q4);
   if (!g) Mismatch(c, v, table, "not a GUID");
   const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
   b.resize(16);
@@ -427,12 +456,18 @@ void GuidBytes(const ColumnDef& c, const qv::Value& v, const std::string& table,
 
 void NumericBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, Bytes& b) {
   std::string text;
-  if (auto p = std::get_if<Decimal>(&v)) text = p->text;
-  else if (auto q5 = std::get_if<std::string>(&v)) text = *q5;
-  else if (auto q6 = std::get_if<std::int64_t>(&v)) text = std::to_string(*q6);
-  else if (auto q7 = std::get_if<Currency>(&v)) text = FormatCurrency(*q7);
-  else if (auto q8 = std::get_if<double>(&v)) text = FormatDouble(*q8);
-  else if (auto q9 = std::get_if<bool>(&v)) text = *q9 ? "-1" : "0";
+  if (auto p = std::get_if<Decimal>(&v))
+    text = p->text;
+  else if (auto q5 = std::get_if<std::string>(&v))
+    text = *q5;
+  else if (auto q6 = std::get_if<std::int64_t>(&v))
+    text = std::to_string(*q6);
+  else if (auto q7 = std::get_if<Currency>(&v))
+    text = FormatCurrency(*q7);
+  else if (auto q8 = std::get_if<double>(&v))
+    text = FormatDouble(*q8);
+  else if (auto q9 = std::get_if<bool>(&v))
+    text = *q9 ? "-1" : "0";
   if (text.find_first_of("eE") != std::string::npos) {
     // A double in exponent form: write it out with enough fixed digits.
     char buf[64];
@@ -440,11 +475,12 @@ void NumericBytes(const ColumnDef& c, const qv::Value& v, const std::string& tab
     text = buf;
   }
   if (!EncodeNumeric(text, c.precision, c.scale, b))
-    Mismatch(c, v, table, ("not a decimal number of at most " + std::to_string(c.precision) + " digits").c_str());
+    Mismatch(c, v, table,
+             ("not a decimal number of at most " + std::to_string(c.precision) + " digits").c_str());
 }
 
-void TextBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast, const TextCodec* codec,
-               Bytes& b) {
+void TextBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, bool fast,
+               const TextCodec* codec, Bytes& b) {
   std::string formatted;
   const std::string* text = std::get_if<std::string>(&v);
   if (text == nullptr) {
@@ -454,9 +490,12 @@ void TextBytes(const ColumnDef& c, const qv::Value& v, const std::string& table,
   if (codec) {
     // Jet3: the file's code page; the column's length counts bytes.
     std::string stored;
-    if (fast && IsAscii(*text)) stored = *text;
-    else if (!codec->FromUtf8(*text, stored)) Lacking(c, table, *codec, *text);
-    if (c.type == col_type::kText && stored.size() > c.length) TooLong(c, table, stored.size(), c.length, "characters");
+    if (fast && IsAscii(*text))
+      stored = *text;
+    else if (!codec->FromUtf8(*text, stored))
+      Lacking(c, table, *codec, *text);
+    if (c.type == col_type::kText && stored.size() > c.length)
+      TooLong(c, table, stored.size(), c.length, "characters");
     b.assign(stored.begin(), stored.end());
     return;
   }
@@ -465,11 +504,13 @@ void TextBytes(const ColumnDef& c, const qv::Value& v, const std::string& table,
   b = fast ? EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid)
            : general::EncodeJet4Text(*text, (c.extFlags & 0x01) != 0, units, valid);
   if (!valid) Mismatch(c, v, table, "the text is not valid UTF-8");
-  if (c.type == col_type::kText && units > c.length / 2u) TooLong(c, table, units, c.length / 2u, "characters");
+  if (c.type == col_type::kText && units > c.length / 2u)
+    TooLong(c, table, units, c.length / 2u, "characters");
 }
 
 void BinaryBytes(const ColumnDef& c, const qv::Value& v, const std::string& table, Bytes& b) {
-  if (auto p = std::get_if<Bytes>(&v)) b = *p;
+  if (auto p = std::get_if<Bytes>(&v))
+    b = *p;
   else if (auto q10 = std::get_if<std::string>(&v)) {
     if (!FromHex(*q10, b)) Mismatch(c, v, table, "binary values are written as hexadecimal");
   } else if (auto q11 = std::get_if<Guid>(&v)) {
@@ -487,7 +528,8 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
   // Literal text of a non-text column: the empty text is NULL, as in a statement.
   const qv::Value noValue;
   const qv::Value* given = &in;
-  if (auto s = std::get_if<std::string>(&in); s && s->empty() && c.type != col_type::kText && c.type != col_type::kMemo)
+  if (auto s = std::get_if<std::string>(&in);
+      s && s->empty() && c.type != col_type::kText && c.type != col_type::kMemo)
     given = &noValue;
   const qv::Value& v = *given;
   if (c.type == col_type::kBoolean) {
@@ -501,12 +543,24 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
   out.null = false;
   Bytes& b = out.bytes;
   switch (c.type) {
-    case col_type::kByte: IntegerBytes(c, v, table, fast, 0, 255, 1, b); break;
-    case col_type::kInt16: IntegerBytes(c, v, table, fast, -32768, 32767, 2, b); break;
-    case col_type::kInt32: IntegerBytes(c, v, table, fast, INT32_MIN, INT32_MAX, 4, b); break;
-    case col_type::kBigInt: IntegerBytes(c, v, table, fast, INT64_MIN, INT64_MAX, 8, b); break;
-    case col_type::kCurrency: CurrencyBytes(c, v, table, fast, b); break;
-    case col_type::kSingle: SingleBytes(c, v, table, fast, b); break;
+    case col_type::kByte:
+      IntegerBytes(c, v, table, fast, 0, 255, 1, b);
+      break;
+    case col_type::kInt16:
+      IntegerBytes(c, v, table, fast, -32768, 32767, 2, b);
+      break;
+    case col_type::kInt32:
+      IntegerBytes(c, v, table, fast, INT32_MIN, INT32_MAX, 4, b);
+      break;
+    case col_type::kBigInt:
+      IntegerBytes(c, v, table, fast, INT64_MIN, INT64_MAX, 8, b);
+      break;
+    case col_type::kCurrency:
+      CurrencyBytes(c, v, table, fast, b);
+      break;
+    case col_type::kSingle:
+      SingleBytes(c, v, table, fast, b);
+      break;
     case col_type::kDouble: {
       auto d = AsDouble(v, fast);
       if (!d) Mismatch(c, v, table, "not a number");
@@ -514,13 +568,23 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
       StoreF64(b.data(), *d);
       break;
     }
-    case col_type::kDateTime: DateTimeBytes(c, v, table, fast, b); break;
-    case col_type::kGuid: GuidBytes(c, v, table, b); break;
-    case col_type::kNumeric: NumericBytes(c, v, table, b); break;
+    case col_type::kDateTime:
+      DateTimeBytes(c, v, table, fast, b);
+      break;
+    case col_type::kGuid:
+      GuidBytes(c, v, table, b);
+      break;
+    case col_type::kNumeric:
+      NumericBytes(c, v, table, b);
+      break;
     case col_type::kText:
-    case col_type::kMemo: TextBytes(c, v, table, fast, codec, b); break;
+    case col_type::kMemo:
+      TextBytes(c, v, table, fast, codec, b);
+      break;
     case col_type::kBinary:
-    case col_type::kOle: BinaryBytes(c, v, table, b); break;
+    case col_type::kOle:
+      BinaryBytes(c, v, table, b);
+      break;
     default:
       throw Error(errc::kNotSupported,
                   "Column '" + c.name + "' of table '" + table + "' has a type (" + TypeName(c.type) +
@@ -532,7 +596,8 @@ EncodedValue Encode(const ColumnDef& c, const qv::Value& in, const std::string& 
 
 }  // namespace
 
-EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table, const TextCodec* codec) {
+EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table,
+                         const TextCodec* codec) {
   return Encode(c, in, table, true, codec);
 }
 
@@ -543,7 +608,8 @@ std::unique_ptr<TextCodec> Jet3TextCodec(const DatabaseHeader& header) {
 
 namespace general {
 
-EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table, const TextCodec* codec) {
+EncodedValue EncodeValue(const ColumnDef& c, const qv::Value& in, const std::string& table,
+                         const TextCodec* codec) {
   return Encode(c, in, table, false, codec);
 }
 

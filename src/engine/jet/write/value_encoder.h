@@ -20,8 +20,8 @@ namespace qv::jet {
 
 struct EncodedValue {
   bool null = true;
-  bool flag = false;   // Yes/No: the bit kept in the null mask
-  Bytes bytes;         // the stored bytes; for memo/OLE the whole long value (not yet placed)
+  bool flag = false;  // Yes/No: the bit kept in the null mask
+  Bytes bytes;        // the stored bytes; for memo/OLE the whole long value (not yet placed)
 };
 
 // `table` names the table in errors. `codec`, for Jet3 files, is the file's code page: text and
