@@ -16,7 +16,59 @@
 
 namespace qv::jet {
 
+namespace collation {
+
+std::string CharName(std::uint32_t cp) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
+  return buf;
+}
+
+[[noreturn]] void CannotKey(const std::string& what, const std::string& where) {
+  throw Error(errc::kNotSupported, what, where);
+}
+
+// Code points of `utf8`; throws 3251 for bytes that are not UTF-8.
+std::vector<std::uint32_t> CodePoints(std::string_view s, const std::string& where) {
+  std::vector<std::uint32_t> out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    std::uint32_t cp = 0;
+    std::size_t n = 0;
+    if (b < 0x80) {
+      cp = b;
+      n = 1;
+    } else if ((b & 0xe0) == 0xc0) {
+      cp = b & 0x1f;
+      n = 2;
+    } else if ((b & 0xf0) == 0xe0) {
+      cp = b & 0x0f;
+      n = 3;
+    } else if ((b & 0xf8) == 0xf0) {
+      cp = b & 0x07;
+      n = 4;
+    } else
+      CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
+    if (i + n > s.size()) CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
+    for (std::size_t k = 1; k < n; ++k) {
+      const auto c = static_cast<unsigned char>(s[i + k]);
+      if ((c & 0xc0) != 0x80)
+        CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
+      cp = (cp << 6) | (c & 0x3f);
+    }
+    out.push_back(cp);
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace collation
+
 namespace {
+
+using collation::CannotKey;
+using collation::CharName;
+using collation::CodePoints;
 
 using collation::CharCode;
 
@@ -552,50 +604,6 @@ constexpr std::uint8_t kEndExtra = 0x00;
 constexpr std::uint8_t kAccentPlaceholder = 0x02;
 constexpr std::uint8_t kUnprintableMidfix = 0x06;
 constexpr std::size_t kMaxIndexedChars = 255;
-
-std::string CharName(std::uint32_t cp) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
-  return buf;
-}
-
-[[noreturn]] void CannotKey(const std::string& what, const std::string& where) {
-  throw Error(errc::kNotSupported, what, where);
-}
-
-// Code points of `utf8`; throws 3251 for bytes that are not UTF-8.
-std::vector<std::uint32_t> CodePoints(std::string_view s, const std::string& where) {
-  std::vector<std::uint32_t> out;
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp = 0;
-    std::size_t n = 0;
-    if (b < 0x80) {
-      cp = b;
-      n = 1;
-    } else if ((b & 0xe0) == 0xc0) {
-      cp = b & 0x1f;
-      n = 2;
-    } else if ((b & 0xf0) == 0xe0) {
-      cp = b & 0x0f;
-      n = 3;
-    } else if ((b & 0xf8) == 0xf0) {
-      cp = b & 0x07;
-      n = 4;
-    } else
-      CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
-    if (i + n > s.size()) CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
-    for (std::size_t k = 1; k < n; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xc0) != 0x80)
-        CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
-      cp = (cp << 6) | (c & 0x3f);
-    }
-    out.push_back(cp);
-    i += n;
-  }
-  return out;
-}
 
 // One character's code, whichever table it comes from.
 struct CharKey {

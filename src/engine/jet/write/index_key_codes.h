@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace qv::jet::collation {
 
@@ -55,5 +58,11 @@ struct CodeRun {
 
 // The runs of sort version 0 or 1, sorted by `first`.
 std::span<const CodeRun> BlockRuns(int version);
+
+// Helpers of both key makers (index_key.cpp): "U+XXXX"; the 3251 refusal of a key; the code
+// points of UTF-8 text (3251 for bytes that are not UTF-8).
+std::string CharName(std::uint32_t cp);
+[[noreturn]] void CannotKey(const std::string& what, const std::string& where);
+std::vector<std::uint32_t> CodePoints(std::string_view s, const std::string& where);
 
 }  // namespace qv::jet::collation

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/core/error.h"
+#include "engine/jet/write/index_key_codes.h"
 
 namespace qv::jet::collation {
 
@@ -305,16 +306,6 @@ constexpr std::uint8_t kFirstDigit = 0x56;   // the code of 0; codes below are p
 constexpr std::uint8_t kFirstLetter = 0x60;  // the code of A
 constexpr std::size_t kMaxIndexedChars = 255;
 
-std::string CharName(std::uint32_t cp) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
-  return buf;
-}
-
-[[noreturn]] void CannotKey(const std::string& what, const std::string& where) {
-  throw Error(errc::kNotSupported, what, where);
-}
-
 // The Windows-1252 byte of `cp`, or -1 when code page 1252 has no such character (U+0080..U+009F
 // are control characters there, not characters of the code page).
 int Cp1252Byte(std::uint32_t cp) {
@@ -322,39 +313,6 @@ int Cp1252Byte(std::uint32_t cp) {
   for (const auto& e : kCp1252Extras)
     if (e.cp == cp) return e.byte;
   return -1;
-}
-
-std::vector<std::uint32_t> CodePoints(std::string_view s, const std::string& where) {
-  std::vector<std::uint32_t> out;
-  const char* bad = "An index key cannot be made of text that is not valid UTF-8.";
-  for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp = 0;
-    std::size_t n = 0;
-    if (b < 0x80) {
-      cp = b;
-      n = 1;
-    } else if ((b & 0xe0) == 0xc0) {
-      cp = b & 0x1f;
-      n = 2;
-    } else if ((b & 0xf0) == 0xe0) {
-      cp = b & 0x0f;
-      n = 3;
-    } else if ((b & 0xf8) == 0xf0) {
-      cp = b & 0x07;
-      n = 4;
-    } else
-      CannotKey(bad, where);
-    if (i + n > s.size()) CannotKey(bad, where);
-    for (std::size_t k = 1; k < n; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xc0) != 0x80) CannotKey(bad, where);
-      cp = (cp << 6) | (c & 0x3f);
-    }
-    out.push_back(cp);
-    i += n;
-  }
-  return out;
 }
 
 }  // namespace
