@@ -120,27 +120,15 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
         }
         for (const auto& e : leaf) {
           ++keys;
-          auto row = rows.find(e.row);
-          if (row == rows.end()) {
-            // an entry names the slot; a row moved to another page is found through it
-            PagePtr page = ps.ReadPage(e.row.page);
-            if ((*page)[0] == page_type::kData) {
-              DataPageReader reader(ps, db->header().layout, e.row.page, *page);
-              if (e.row.row < reader.rowCount()) {
-                RowSlot slot = reader.Slot(e.row.row);
-                if (slot.overflow && !slot.deleted && slot.end - slot.start >= 4)
-                  row = rows.find(RowPointer::Decode(LoadU32(page->data() + slot.start)));
-              }
-            }
-          }
-          if (row == rows.end()) {
+          const Row* row = testing::EntryRow(ps, db->header().layout, rows, e.row);
+          if (!row) {
             ++rowMissing;
             ++missingBy[path.substr(path.find("access/") + 7) + " " + entry.name];
             continue;
           }
           Bytes key;
           try {
-            key = IndexKey(def, ri, row->second, sort);
+            key = IndexKey(def, ri, *row, sort);
           } catch (const Error& err) {
             ++refused;
             ++refusals[err.description().substr(0, 90)];
@@ -152,7 +140,7 @@ TEST(IndexKey, EveryKeyOfTheCorpusIsRecomputedFromItsRow) {
             for (const auto& part : def.realIndexes[ri].columns)
               for (std::size_t i = 0; i < def.columns.size(); ++i)
                 if (def.columns[i].number == part.columnNumber)
-                  if (auto s = std::get_if<std::string>(&row->second[i]))
+                  if (auto s = std::get_if<std::string>(&(*row)[i]))
                     for (std::uint32_t ch : CodePoints(*s)) characters[sort.version ? 1 : 0].insert(ch);
           }
           if (key == e.key) {

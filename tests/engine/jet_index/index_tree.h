@@ -13,12 +13,29 @@
 #include "../jet_write/test_files.h"
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
+#include "engine/core/value.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/format.h"
 #include "engine/jet/page_store.h"
 #include "engine/jet/table_definition.h"
 
 namespace qv::jet::testing {
+
+// The row an index entry names among `rows` (a table's rows by the slot each lives in): the slot's
+// own row, or the row its overflow slot points to; nullptr when neither is there.
+inline const Row* EntryRow(PageStore& ps, const Layout& layout, const std::map<RowPointer, Row>& rows,
+                           RowPointer p) {
+  if (auto it = rows.find(p); it != rows.end()) return &it->second;
+  if (p.page >= ps.pageCount()) return nullptr;
+  PagePtr page = ps.ReadPage(p.page);
+  if ((*page)[0] != page_type::kData) return nullptr;
+  DataPageReader reader(ps, layout, p.page, *page);
+  if (p.row >= reader.rowCount()) return nullptr;
+  RowSlot slot = reader.Slot(p.row);
+  if (!slot.overflow || slot.deleted || slot.end - slot.start < 4) return nullptr;
+  auto it = rows.find(RowPointer::Decode(LoadU32(page->data() + slot.start)));
+  return it == rows.end() ? nullptr : &it->second;
+}
 
 inline std::vector<std::string> CorpusDatabases() {
   std::vector<std::string> out;

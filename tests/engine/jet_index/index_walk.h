@@ -75,19 +75,7 @@ inline void WalkTableIndexes(Database& db, const std::string& name, IndexWalkRep
     report.unread.push_back(name + ": " + e.description());
     return;
   }
-  // The row an entry names: the slot itself, or the row its overflow slot points to.
-  auto rowOf = [&](RowPointer p) -> const Row* {
-    if (auto it = rows.find(p); it != rows.end()) return &it->second;
-    if (p.page >= ps.pageCount()) return nullptr;
-    PagePtr page = ps.ReadPage(p.page);
-    if ((*page)[0] != page_type::kData) return nullptr;
-    DataPageReader reader(ps, db.header().layout, p.page, *page);
-    if (p.row >= reader.rowCount()) return nullptr;
-    RowSlot slot = reader.Slot(p.row);
-    if (!slot.overflow || slot.deleted || slot.end - slot.start < 4) return nullptr;
-    auto it = rows.find(RowPointer::Decode(LoadU32(page->data() + slot.start)));
-    return it == rows.end() ? nullptr : &it->second;
-  };
+  auto rowOf = [&](RowPointer p) { return EntryRow(ps, db.header().layout, rows, p); };
   for (std::size_t ri = 0; ri < def.realIndexes.size(); ++ri) {
     ++report.indexes;
     const RealIndexDef& index = def.realIndexes[ri];
