@@ -54,6 +54,11 @@ void RunJournal::Removed(int tag) {
     tables_[static_cast<std::size_t>(tag)].removed = true;
 }
 
+void RunJournal::Listed(const QString& entry) {
+  for (TableRecord& table : tables_)
+    if (table.removed && table.listed.compare(entry, Qt::CaseInsensitive) == 0) table.removed = false;
+}
+
 const TableRecord* RunJournal::current() const {
   return current_ >= 0 ? &tables_[static_cast<std::size_t>(current_)] : nullptr;
 }

@@ -54,6 +54,9 @@ class RunJournal {
   void WrittenAs(const QString& listed, const QString& target);
   void AddedToTarget();
   void Removed(int tag);
+  // The source list, filled afresh from its place, shows `entry`: a table taken out of it earlier
+  // is there after all (its deletion was not saved), so it no longer counts as removed.
+  void Listed(const QString& entry);
   // The closing message said the database could not be saved: the tables this run wrote into it
   // may not be there, so none of them counts as done.
   void NotSaved() { not_saved_ = true; }

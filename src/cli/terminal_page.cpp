@@ -15,7 +15,11 @@ QString TerminalList::text(int row) const {
 
 void TerminalList::Add(const QString& text) {
   MemoryTableList::Add(text);
-  if (additions_count_) journal_.AddedToTarget();
+  if (additions_count_) {
+    journal_.AddedToTarget();
+  } else {
+    journal_.Listed(text);
+  }
 }
 
 void TerminalList::RemoveAt(int row) {

@@ -1,9 +1,11 @@
 // The Access side: "Send Table/s To Access", deletion and renaming of Access tables, on copies of
 // real Access files and Paradox tables written by the Paradox engine.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
+#include <csignal>
 
 #include "engine/core/value_text.h"
 #include "operations/handlers.h"
@@ -354,6 +356,25 @@ TEST_F(AccessTablesTest, DeletionDropsOnlyTheSelectedTables) {
   EXPECT_EQ(page.access.texts(), (QStringList{"A", "C"}));
   EXPECT_TRUE(AccessHas("A"));
   EXPECT_FALSE(AccessHas("B"));
+  EXPECT_TRUE(AccessHas("C"));
+
+  // The saves fail (no file may grow past 4 KiB, and a save's journal is larger): C is dropped
+  // and taken out of the list, the drop of A fails saving it, and the close fails too. The
+  // database is as it was, and so is the list, filled afresh from it.
+  TestPage::Fill(page.access, {"A", "C"}, {"A", "C"});
+  page.windows.Clear();
+  rlimit old_limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old_limit;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  DeleteAccessTables(page.context, objects);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(page.reports().empty());
+  EXPECT_EQ(page.access.texts(), (QStringList{"A", "C"})) << page.messageTexts().join("|").toStdString();
+  EXPECT_TRUE(AccessHas("A"));
   EXPECT_TRUE(AccessHas("C"));
 }
 
