@@ -58,100 +58,97 @@ bool CheckOperands(const CommandLine& line, UsageError* error) {
   return true;
 }
 
+// An option after the subcommand (`arg`, at position `i`, which moves past a value given as the
+// next argument). False, with `error` set, for an option that is wrong here.
+bool ApplyOption(const QString& arg, const QStringList& arguments, qsizetype& i, CommandLine& line,
+                 bool& overwrite_given, UsageError* error) {
+  if (!arg.startsWith(QStringLiteral("--")))
+    return Fail(error, QStringLiteral("unknown option '%1'").arg(arg), line.command);
+  QString option = arg;
+  QString value;
+  bool has_value = false;
+  if (const qsizetype eq = arg.indexOf(QLatin1Char('=')); eq > 0) {
+    option = arg.left(eq);
+    value = arg.mid(eq + 1);
+    has_value = true;
+  }
+  if (option == QStringLiteral("--password"))
+    return Fail(error,
+                QStringLiteral("a password is never taken from the command line; use --password-file, "
+                               "--ask-password or QUORVELLA_PASSWORD"),
+                line.command);
+  if (!Takes(line.command, option))
+    return Fail(error, QStringLiteral("%1 does not take the option '%2'").arg(line.command, option),
+                line.command);
+  if (option == QStringLiteral("--password-file")) {
+    if (!has_value) {
+      if (i + 1 >= arguments.size())
+        return Fail(error, QStringLiteral("--password-file needs a file"), line.command);
+      value = arguments[++i];
+    }
+    line.password_file = value;
+    return true;
+  }
+  if (has_value)
+    return Fail(error, QStringLiteral("the option '%1' takes no value").arg(option), line.command);
+  if (option == QStringLiteral("--help")) line.help = true;
+  if (option == QStringLiteral("--ask-password")) line.ask_password = true;
+  if (option == QStringLiteral("--json")) line.json = true;
+  if (option == QStringLiteral("--all")) line.all = true;
+  if (option == QStringLiteral("--overwrite") || option == QStringLiteral("--no-overwrite")) {
+    const OverwritePolicy policy =
+        option == QStringLiteral("--overwrite") ? OverwritePolicy::kYes : OverwritePolicy::kNo;
+    if (overwrite_given && policy != line.overwrite)
+      return Fail(error, QStringLiteral("give --overwrite or --no-overwrite, not both"), line.command);
+    overwrite_given = true;
+    line.overwrite = policy;
+  }
+  return true;
+}
+
+// The general help or the version, asked for in place of a subcommand.
+std::optional<CommandLine> HelpOrVersion(const QStringList& arguments) {
+  if (arguments.isEmpty()) return std::nullopt;
+  CommandLine line;
+  const QString& first = arguments[0];
+  if (first == QStringLiteral("--help") || first == QStringLiteral("-h") || first == QStringLiteral("help")) {
+    line.help = true;
+    if (first == QStringLiteral("help") && arguments.size() > 1) line.command = arguments[1];
+    return line;
+  }
+  if (first == QStringLiteral("--version")) {
+    line.version = true;
+    return line;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<CommandLine> ParseCommandLine(const QStringList& arguments, UsageError* error) {
-  CommandLine line;
-  qsizetype i = 0;
-  if (i < arguments.size()) {
-    const QString& first = arguments[i];
-    if (first == QStringLiteral("--help") || first == QStringLiteral("-h") ||
-        first == QStringLiteral("help")) {
-      line.help = true;
-      if (first == QStringLiteral("help") && i + 1 < arguments.size()) line.command = arguments[i + 1];
-      return line;
-    }
-    if (first == QStringLiteral("--version")) {
-      line.version = true;
-      return line;
-    }
-  }
-  if (i >= arguments.size()) {
+  if (std::optional<CommandLine> asked = HelpOrVersion(arguments)) return asked;
+  if (arguments.isEmpty()) {
     Fail(error, QStringLiteral("no command given"), QString());
     return std::nullopt;
   }
-  line.command = arguments[i++];
+  CommandLine line;
+  line.command = arguments[0];
   if (!kCommands.contains(line.command)) {
     Fail(error, QStringLiteral("unknown command '%1'").arg(line.command), QString());
     return std::nullopt;
   }
   bool options_end = false;
   bool overwrite_given = false;
-  for (; i < arguments.size(); ++i) {
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
     if (options_end || arg == QStringLiteral("-") || !arg.startsWith(QLatin1Char('-'))) {
       line.operands << arg;
-      continue;
-    }
-    if (arg == QStringLiteral("-h")) {
+    } else if (arg == QStringLiteral("-h")) {
       line.help = true;
-      continue;
-    }
-    if (!arg.startsWith(QStringLiteral("--"))) {
-      Fail(error, QStringLiteral("unknown option '%1'").arg(arg), line.command);
-      return std::nullopt;
-    }
-    if (arg == QStringLiteral("--")) {
+    } else if (arg == QStringLiteral("--")) {
       options_end = true;
-      continue;
-    }
-    QString option = arg;
-    QString value;
-    bool has_value = false;
-    if (const qsizetype eq = arg.indexOf(QLatin1Char('=')); eq > 0) {
-      option = arg.left(eq);
-      value = arg.mid(eq + 1);
-      has_value = true;
-    }
-    if (option == QStringLiteral("--password")) {
-      Fail(error,
-           QStringLiteral("a password is never taken from the command line; use --password-file, "
-                          "--ask-password or QUORVELLA_PASSWORD"),
-           line.command);
+    } else if (!ApplyOption(arg, arguments, i, line, overwrite_given, error)) {
       return std::nullopt;
-    }
-    if (!Takes(line.command, option)) {
-      Fail(error, QStringLiteral("%1 does not take the option '%2'").arg(line.command, option), line.command);
-      return std::nullopt;
-    }
-    if (option == QStringLiteral("--password-file")) {
-      if (!has_value) {
-        if (i + 1 >= arguments.size()) {
-          Fail(error, QStringLiteral("--password-file needs a file"), line.command);
-          return std::nullopt;
-        }
-        value = arguments[++i];
-      }
-      line.password_file = value;
-      continue;
-    }
-    if (has_value) {
-      Fail(error, QStringLiteral("the option '%1' takes no value").arg(option), line.command);
-      return std::nullopt;
-    }
-    if (option == QStringLiteral("--help")) line.help = true;
-    if (option == QStringLiteral("--ask-password")) line.ask_password = true;
-    if (option == QStringLiteral("--json")) line.json = true;
-    if (option == QStringLiteral("--all")) line.all = true;
-    if (option == QStringLiteral("--overwrite") || option == QStringLiteral("--no-overwrite")) {
-      const OverwritePolicy policy =
-          option == QStringLiteral("--overwrite") ? OverwritePolicy::kYes : OverwritePolicy::kNo;
-      if (overwrite_given && policy != line.overwrite) {
-        Fail(error, QStringLiteral("give --overwrite or --no-overwrite, not both"), line.command);
-        return std::nullopt;
-      }
-      overwrite_given = true;
-      line.overwrite = policy;
     }
   }
   if (line.help) return line;
