@@ -324,6 +324,9 @@ TEST(CliTest, ARunWhereSomeTablesFailSaysWhichWithTheirNumbersAndExitsOne) {
         QStringList{QStringLiteral("to-access"), folder, db},
         QStringList{QStringLiteral("to-access"), folder, db, QStringLiteral("--all"), QStringLiteral("X")},
         QStringList{QStringLiteral("tables"), QStringLiteral("--password=secret"), db},
+        QStringList{QStringLiteral("tables"), QStringLiteral("--json=yes"), db},
+        QStringList{QStringLiteral("tables"), db, QStringLiteral("--password-file")},
+        QStringList{QStringLiteral("tables"), QStringLiteral("-x"), db},
         QStringList{QStringLiteral("to-paradox"), QStringLiteral("--overwrite"),
                     QStringLiteral("--no-overwrite"), db, folder, QStringLiteral("--all")},
         QStringList{QStringLiteral("delete"), QStringLiteral("--overwrite"), db, QStringLiteral("X")}}) {
