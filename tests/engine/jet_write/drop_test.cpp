@@ -182,6 +182,14 @@ TEST(Drop, RefusedCasesChangeNothing) {
         EXPECT_EQ(e.number(), c.number) << c.name << ": " << e.description();
       }
     }
+    // A table in a relationship keeps its name too.
+    try {
+      RenameTable(*db, "Daddy", "Father", false);
+      ADD_FAILURE() << "renamed Daddy";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), errc::kRelationship) << e.description();
+      EXPECT_NE(e.description().find("before renaming the table"), std::string::npos) << e.description();
+    }
     EXPECT_EQ(db->pages().dirtyCount(), 0u);
   }
   EXPECT_EQ(testing::ReadFileBytes(path), original);

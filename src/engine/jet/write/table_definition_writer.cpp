@@ -209,111 +209,119 @@ void AppendJet4Indexes(Bytes& b, const TableDefinition& t) {
   for (const auto& ix : t.indexes) AppendJet4Name(b, ix.name, "Index");
 }
 
+// The type, length and precision of column `c` in the definition; `fixedLength` is set to the
+// bytes it takes in the fixed part of a row (0 for a variable-length column and for Yes/No,
+// which lives in the null mask).
+ColumnDef DescribeColumn(const qv::Column& c, const Layout& layout, std::uint16_t& fixedLength) {
+  ColumnDef d;
+  d.name = c.name;
+  d.flags = col_flag::kNullable;  // 0x02: set on every column Access makes
+  fixedLength = 0;
+  switch (c.type) {
+    case ColumnType::Boolean:
+      d.type = col_type::kBoolean;
+      d.length = 1;
+      break;
+    case ColumnType::Byte:
+      d.type = col_type::kByte;
+      fixedLength = 1;
+      break;
+    case ColumnType::Int16:
+      d.type = col_type::kInt16;
+      fixedLength = 2;
+      break;
+    case ColumnType::Int32:
+      d.type = col_type::kInt32;
+      fixedLength = 4;
+      break;
+    case ColumnType::Int64:
+      if (layout.jet3)
+        throw Error(errc::kNotSupported,
+                    "Column '" + c.name + "': an Access 97 database has no Large Number columns.");
+      d.type = col_type::kBigInt;
+      fixedLength = 8;
+      break;
+    case ColumnType::Single:
+      d.type = col_type::kSingle;
+      fixedLength = 4;
+      break;
+    case ColumnType::Double:
+      d.type = col_type::kDouble;
+      fixedLength = 8;
+      break;
+    case ColumnType::Currency:
+      d.type = col_type::kCurrency;
+      fixedLength = 8;
+      break;
+    case ColumnType::DateTime:
+    case ColumnType::Date:
+    case ColumnType::Time:
+      d.type = col_type::kDateTime;
+      fixedLength = 8;
+      break;
+    case ColumnType::Guid:
+      d.type = col_type::kGuid;
+      fixedLength = 16;
+      break;
+    case ColumnType::Decimal:
+      if (layout.jet3)
+        throw Error(errc::kNotSupported,
+                    "Column '" + c.name + "': an Access 97 database has no Decimal columns.");
+      d.type = col_type::kNumeric;
+      fixedLength = 17;
+      d.precision = c.precision ? c.precision : 18;
+      d.scale = c.scale;
+      if (d.precision > 28 || d.scale > d.precision)
+        throw Error(errc::kInvalidArgument, "Column '" + c.name + "': DECIMAL(" +
+                                                std::to_string(d.precision) + "," + std::to_string(d.scale) +
+                                                ") is not a valid precision and scale.");
+      break;
+    case ColumnType::Text: {
+      std::uint32_t size = c.size ? c.size : 255;
+      if (size > 255)
+        throw Error(errc::kInvalidArgument, "Column '" + c.name + "': TEXT(" + std::to_string(size) +
+                                                ") is longer than 255 characters (use MEMO).");
+      d.type = col_type::kText;
+      // Jet3 keeps one byte per character; later formats two, "compressed" as Access makes them.
+      d.length = static_cast<std::uint16_t>(layout.jet3 ? size : size * 2);
+      d.extFlags = layout.jet3 ? 0 : 0x01;
+      break;
+    }
+    case ColumnType::Memo:
+      d.type = col_type::kMemo;
+      d.extFlags = layout.jet3 ? 0 : 0x01;
+      break;
+    case ColumnType::Binary: {
+      std::uint32_t size = c.size ? c.size : 255;
+      if (size > 255)
+        throw Error(errc::kInvalidArgument, "Column '" + c.name + "': BINARY(" + std::to_string(size) +
+                                                ") is longer than 255 bytes.");
+      d.type = col_type::kBinary;
+      d.length = static_cast<std::uint16_t>(size);
+      break;
+    }
+    case ColumnType::LongBinary:
+      d.type = col_type::kOle;
+      break;
+  }
+  if (c.autoIncrement) {
+    if (d.type != col_type::kInt32)
+      throw Error(errc::kNotSupported,
+                  "Column '" + c.name + "': only a Long column can count automatically.");
+    d.flags |= col_flag::kAutoLong;
+  }
+  return d;
+}
+
 }  // namespace
 
 std::vector<ColumnDef> LayoutColumns(const std::vector<qv::Column>& columns, const Layout& layout) {
   std::vector<ColumnDef> out;
   std::uint16_t fixedOffset = 0, varIndex = 0;
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    const qv::Column& c = columns[i];
-    ColumnDef d;
-    d.name = c.name;
-    d.number = static_cast<std::uint16_t>(i);
-    d.flags = col_flag::kNullable;  // 0x02: set on every column Access makes
     std::uint16_t fixedLength = 0;
-    switch (c.type) {
-      case ColumnType::Boolean:
-        d.type = col_type::kBoolean;
-        d.length = 1;
-        break;
-      case ColumnType::Byte:
-        d.type = col_type::kByte;
-        fixedLength = 1;
-        break;
-      case ColumnType::Int16:
-        d.type = col_type::kInt16;
-        fixedLength = 2;
-        break;
-      case ColumnType::Int32:
-        d.type = col_type::kInt32;
-        fixedLength = 4;
-        break;
-      case ColumnType::Int64:
-        if (layout.jet3)
-          throw Error(errc::kNotSupported,
-                      "Column '" + c.name + "': an Access 97 database has no Large Number columns.");
-        d.type = col_type::kBigInt;
-        fixedLength = 8;
-        break;
-      case ColumnType::Single:
-        d.type = col_type::kSingle;
-        fixedLength = 4;
-        break;
-      case ColumnType::Double:
-        d.type = col_type::kDouble;
-        fixedLength = 8;
-        break;
-      case ColumnType::Currency:
-        d.type = col_type::kCurrency;
-        fixedLength = 8;
-        break;
-      case ColumnType::DateTime:
-      case ColumnType::Date:
-      case ColumnType::Time:
-        d.type = col_type::kDateTime;
-        fixedLength = 8;
-        break;
-      case ColumnType::Guid:
-        d.type = col_type::kGuid;
-        fixedLength = 16;
-        break;
-      case ColumnType::Decimal:
-        if (layout.jet3)
-          throw Error(errc::kNotSupported,
-                      "Column '" + c.name + "': an Access 97 database has no Decimal columns.");
-        d.type = col_type::kNumeric;
-        fixedLength = 17;
-        d.precision = c.precision ? c.precision : 18;
-        d.scale = c.scale;
-        if (d.precision > 28 || d.scale > d.precision)
-          throw Error(errc::kInvalidArgument,
-                      "Column '" + c.name + "': DECIMAL(" + std::to_string(d.precision) + "," +
-                          std::to_string(d.scale) + ") is not a valid precision and scale.");
-        break;
-      case ColumnType::Text: {
-        std::uint32_t size = c.size ? c.size : 255;
-        if (size > 255)
-          throw Error(errc::kInvalidArgument, "Column '" + c.name + "': TEXT(" + std::to_string(size) +
-                                                  ") is longer than 255 characters (use MEMO).");
-        d.type = col_type::kText;
-        // Jet3 keeps one byte per character; later formats two, "compressed" as Access makes them.
-        d.length = static_cast<std::uint16_t>(layout.jet3 ? size : size * 2);
-        d.extFlags = layout.jet3 ? 0 : 0x01;
-        break;
-      }
-      case ColumnType::Memo:
-        d.type = col_type::kMemo;
-        d.extFlags = layout.jet3 ? 0 : 0x01;
-        break;
-      case ColumnType::Binary: {
-        std::uint32_t size = c.size ? c.size : 255;
-        if (size > 255)
-          throw Error(errc::kInvalidArgument, "Column '" + c.name + "': BINARY(" + std::to_string(size) +
-                                                  ") is longer than 255 bytes.");
-        d.type = col_type::kBinary;
-        d.length = static_cast<std::uint16_t>(size);
-        break;
-      }
-      case ColumnType::LongBinary:
-        d.type = col_type::kOle;
-        break;
-    }
-    if (c.autoIncrement) {
-      if (d.type != col_type::kInt32)
-        throw Error(errc::kNotSupported,
-                    "Column '" + c.name + "': only a Long column can count automatically.");
-      d.flags |= col_flag::kAutoLong;
-    }
+    ColumnDef d = DescribeColumn(columns[i], layout, fixedLength);
+    d.number = static_cast<std::uint16_t>(i);
     if (fixedLength) {
       d.flags |= col_flag::kFixedLength;
       d.length = fixedLength;

@@ -114,7 +114,7 @@ void DeleteSystemRows(FileWriter& w, const TableDefinition& t, const std::vector
 }
 
 // Relationships name their tables in MSysRelationships: a table in one is not dropped.
-void RefuseRelatedTable(Database& db, const std::string& name) {
+void RefuseRelatedTable(Database& db, const std::string& name, const char* action) {
   SharedFile& f = *db.sharedFile();
   PageStore& ps = *f.pages;
   for (const auto& c : db.catalog()) {
@@ -129,7 +129,7 @@ void RefuseRelatedTable(Database& db, const std::string& name) {
     if (!rows.empty())
       throw Error(errc::kRelationship,
                   "Table '" + name + "' is part of the relationship '" + TextOf(rows[0].values[cRel]) +
-                      "': delete the relationship before dropping the table.",
+                      "': delete the relationship before " + action + " the table.",
                   f.path);
   }
 }
@@ -194,18 +194,14 @@ void AddEmptyMapRowPages(PageStore& ps, const Layout& l, const std::set<std::uin
   }
 }
 
-// The drop itself, inside the caller's operation (which commits it).
-void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
-  SharedFile& f = *db.sharedFile();
-  PageStore& ps = *f.pages;
-  const Layout& l = f.header.layout;
-  const std::string file = f.path;
-
-  // Which table: the catalog as it is now (another connection may have changed it).
-  TableDefinition objects = ReadTableDefinition(ps, f.header, 2, "MSysObjects");
+// The catalog row of the table `name` to drop, as the catalog is now (another connection may
+// have changed it), and its entry; refuses links and system tables.
+const SystemRow& FindTableToDrop(SharedFile& f, const TableDefinition& objects,
+                                 const std::vector<SystemRow>& all, const std::string& name,
+                                 CatalogEntry& e) {
+  const std::string& file = f.path;
   const std::size_t cId = SystemColumn(objects, "Id"), cName = SystemColumn(objects, "Name"),
                     cType = SystemColumn(objects, "Type"), cFlags = SystemColumn(objects, "Flags");
-  std::vector<SystemRow> all = ReadSystemRows(f, objects);
   const SystemRow* target = nullptr;
   for (const auto& r : all) {
     int type = static_cast<int>(IntOf(r.values[cType]) & 0x7f);
@@ -215,7 +211,6 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   }
   if (!target)
     throw Error(errc::kNoSuchTable, "Table '" + name + "' does not exist in '" + file + "'.", file);
-  CatalogEntry e;
   e.id = static_cast<std::int32_t>(IntOf(target->values[cId]));
   e.name = TextOf(target->values[cName]);
   e.type = static_cast<int>(IntOf(target->values[cType]) & 0x7f);
@@ -229,27 +224,16 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
   const bool hidden_temporary = e.name.starts_with('~') && !e.systemFlagged();
   if (!IsUserTable(e) && !hidden_temporary)
     throw Error(errc::kNotSupported, "'" + e.name + "' is a system table and cannot be dropped.", file);
+  return *target;
+}
 
-  RefuseRelatedTable(db, e.name);
-
-  TableDefinition aces;
-  std::vector<SystemRow> aceRows;
-  for (const auto& c : db.catalog()) {
-    if (c.name != "MSysACEs" || !c.isTable()) continue;
-    aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
-    const std::size_t cObject = SystemColumn(aces, "ObjectId");
-    aceRows = FindRows(f, aces, [&](const SystemRow& r) { return IntOf(r.values[cObject]) == e.id; });
-  }
-  CheckIndexTrees(ps, objects);
-  if (!aces.columns.empty()) CheckIndexTrees(ps, aces);
-
-  TableDefinition t = ReadTableDefinition(ps, f.header, e.tablePage(), e.name);
-
-  // Everything is known and checked: now the changes.
-  DeleteSystemRows(op.writer(), objects, {*target});
-  if (!aceRows.empty()) DeleteSystemRows(op.writer(), aces, aceRows);
-
-  // The table's pages.
+// Every page the dropped table `t` (catalog row `target`) leaves unused: its data and index
+// pages, its long values' pages, its usage maps' pages; the map rows themselves are deleted.
+std::set<std::uint32_t> TablePagesToFree(Database& db, const TableDefinition& objects,
+                                         const SystemRow& target, const TableDefinition& t) {
+  SharedFile& f = *db.sharedFile();
+  PageStore& ps = *f.pages;
+  const Layout& l = f.header.layout;
   std::set<std::uint32_t> toFree(t.pages.begin(), t.pages.end());
   auto mapPages = [&](std::uint32_t ptr, auto accept) {
     RowPointer at = RowPointer::Decode(ptr);
@@ -273,7 +257,7 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
     return (p[0] == page_type::kIndexLeaf || p[0] == page_type::kIndexNode) &&
            LoadU32(p.data() + 4) == t.firstPage;
   };
-  const std::set<std::uint32_t> lvalToFree = DropLongValues(db, objects, *target, t);
+  const std::set<std::uint32_t> lvalToFree = DropLongValues(db, objects, target, t);
   toFree.insert(lvalToFree.begin(), lvalToFree.end());
   std::vector<std::uint32_t> mapRows{t.usedPagesPointer, t.freePagesPointer};
   // ACE: each long-value column's owned-pages and free-space maps (their LVAL pages were found
@@ -299,7 +283,57 @@ void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
     mapRowPages.insert(RowPointer::Decode(ptr).page);
   }
   AddEmptyMapRowPages(ps, l, mapRowPages, toFree);
-  for (std::uint32_t p : toFree) op.writer().FreePage(p);
+  return toFree;
+}
+
+// The drop itself, inside the caller's operation (which commits it).
+void DropTableIn(Database& db, WriteOperation& op, const std::string& name) {
+  SharedFile& f = *db.sharedFile();
+  PageStore& ps = *f.pages;
+
+  TableDefinition objects = ReadTableDefinition(ps, f.header, 2, "MSysObjects");
+  std::vector<SystemRow> all = ReadSystemRows(f, objects);
+  CatalogEntry e;
+  const SystemRow& target = FindTableToDrop(f, objects, all, name, e);
+  RefuseRelatedTable(db, e.name, "dropping");
+  TableDefinition aces;
+  std::vector<SystemRow> aceRows;
+  for (const auto& c : db.catalog()) {
+    if (c.name != "MSysACEs" || !c.isTable()) continue;
+    aces = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
+    const std::size_t cObject = SystemColumn(aces, "ObjectId");
+    aceRows = FindRows(f, aces, [&](const SystemRow& r) { return IntOf(r.values[cObject]) == e.id; });
+  }
+  CheckIndexTrees(ps, objects);
+  if (!aces.columns.empty()) CheckIndexTrees(ps, aces);
+
+  TableDefinition t = ReadTableDefinition(ps, f.header, e.tablePage(), e.name);
+
+  // Everything is known and checked: now the changes.
+  DeleteSystemRows(op.writer(), objects, {target});
+  if (!aceRows.empty()) DeleteSystemRows(op.writer(), aces, aceRows);
+
+  for (std::uint32_t p : TablePagesToFree(db, objects, target, t)) op.writer().FreePage(p);
+}
+
+// The catalog row `source` as bytes again, with the values `row`. Long values (the properties,
+// LvProp) stay where they are: the new row keeps their stored fields as they were.
+Bytes EncodeCatalogRow(SharedFile& f, const TableDefinition& objects, const SystemRow& source,
+                       const qv::Row& row) {
+  const std::unique_ptr<TextCodec> codec = Jet3TextCodec(f.header);
+  std::vector<EncodedValue> cells;
+  for (std::size_t i = 0; i < objects.columns.size(); ++i) {
+    auto stored = source.longFields.find(i);
+    if (stored != source.longFields.end()) {
+      EncodedValue kept;
+      kept.null = false;
+      kept.bytes = stored->second;
+      cells.push_back(std::move(kept));
+    } else {
+      cells.push_back(EncodeValue(objects.columns[i], row[i], objects.name, codec.get()));
+    }
+  }
+  return BuildRow(objects, cells, f.header.layout);
 }
 
 }  // namespace
@@ -375,36 +409,12 @@ void RenameTable(Database& db, const std::string& from, const std::string& to, b
   }
   const std::string oldName = TextOf(source->values[cName]);
   // Relationships name their tables: a table in one keeps its name.
-  for (const auto& c : db.catalog()) {
-    if (c.name != "MSysRelationships" || !c.isTable()) continue;
-    TableDefinition rel = ReadTableDefinition(ps, f.header, c.tablePage(), c.name);
-    const std::size_t cObj = SystemColumn(rel, "szObject"), cRef = SystemColumn(rel, "szReferencedObject");
-    for (const auto& r : ReadSystemRows(f, rel))
-      if (EqualIgnoringLetterCase(TextOf(r.values[cObj]), oldName) ||
-          EqualIgnoringLetterCase(TextOf(r.values[cRef]), oldName))
-        throw Error(errc::kRelationship,
-                    "Table '" + oldName + "' is part of a relationship and cannot be renamed.", file);
-  }
+  RefuseRelatedTable(db, oldName, "renaming");
   CheckIndexTrees(ps, objects);
 
-  // The catalog row again with the new name. Long values (the properties, LvProp) stay where they
-  // are: the new row keeps their stored fields as they were.
   qv::Row row = source->values;
   row[cName] = to;
-  const std::unique_ptr<TextCodec> codec = Jet3TextCodec(f.header);
-  std::vector<EncodedValue> cells;
-  for (std::size_t i = 0; i < objects.columns.size(); ++i) {
-    auto stored = source->longFields.find(i);
-    if (stored != source->longFields.end()) {
-      EncodedValue kept;
-      kept.null = false;
-      kept.bytes = stored->second;
-      cells.push_back(std::move(kept));
-    } else {
-      cells.push_back(EncodeValue(objects.columns[i], row[i], objects.name, codec.get()));
-    }
-  }
-  const Bytes bytes = BuildRow(objects, cells, f.header.layout);
+  const Bytes bytes = EncodeCatalogRow(f, objects, *source, row);
 
   // The old row and its index entries go first (the unique index on Id would refuse the new row
   // beside it); a key that cannot be made undoes the whole change with the operation.
