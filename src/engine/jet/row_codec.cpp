@@ -356,30 +356,61 @@ bool ValueDecoder::AppendText(const ColumnDef& c, const Cell& cell, const Place&
   return true;
 }
 
+namespace {
+
+// The civil date and time of a Date/Time Extended value.
+Timestamp TimestampOf(const ExtendedDate& e) {
+  std::int64_t y;
+  unsigned m, d;
+  CivilFromDays(e.days + DaysFromCivil(1, 1, 1), y, m, d);
+  Timestamp t;
+  t.year = static_cast<std::int32_t>(y);
+  t.month = static_cast<std::uint8_t>(m);
+  t.day = static_cast<std::uint8_t>(d);
+  t.hour = static_cast<std::uint8_t>(e.seconds / 3600);
+  t.minute = static_cast<std::uint8_t>(e.seconds / 60 % 60);
+  t.second = static_cast<std::uint8_t>(e.seconds % 60);
+  t.millisecond = static_cast<std::uint16_t>(e.ticks / 10000);
+  t.tick = static_cast<std::uint16_t>(e.ticks % 10000);
+  return t;
+}
+
+// A GUID stored as a little-endian Data1/Data2/Data3 followed by 8 bytes in order.
+Guid GuidOf(std::span<const std::uint8_t> b) {
+  Guid g;
+  const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  for (int i = 0; i < 16; ++i) g.bytes[static_cast<std::size_t>(i)] = b[static_cast<std::size_t>(order[i])];
+  return g;
+}
+
+}  // namespace
+
+qv::Value ValueDecoder::DecodeCalculated(const ColumnDef& c, const Cell& cell, const Place& where) const {
+  // The column's type is the expression's result type; the wrapper holds the result stored as
+  // that type stores it, except Yes/No (one byte, not zero for Yes) and Decimal (a format of
+  // its own, CalculatedDecimalText). A text result longer than a text column is typed text
+  // of length 0 and kept as a long value.
+  if (c.type == col_type::kText && c.length > 0) return DecodeText(UnwrapCalculated(cell.bytes, where));
+  if (c.type == col_type::kText || c.type == col_type::kMemo) {
+    Bytes raw = ReadLongValue(cell.bytes, where);
+    return DecodeText(UnwrapCalculated(raw, where));
+  }
+  const auto inner = UnwrapCalculated(cell.bytes, where);
+  if (inner.empty()) return std::monostate{};
+  if (c.type == col_type::kBoolean) return inner[0] != 0;
+  if (c.type == col_type::kNumeric) return Decimal{CalculatedDecimalText(inner, c.scale, where)};
+  ColumnDef plain = c;
+  plain.extFlags = 0;
+  Cell stored;
+  stored.null = false;
+  stored.bytes = inner;
+  return Decode(plain, stored, where);
+}
+
 qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place& where) const {
   if (c.maskBoolean()) return cell.flag;
   if (cell.null) return std::monostate{};
-  if (c.calculated()) {
-    // The column's type is the expression's result type; the wrapper holds the result stored as
-    // that type stores it, except Yes/No (one byte, not zero for Yes) and Decimal (a format of
-    // its own, CalculatedDecimalText). A text result longer than a text column is typed text
-    // of length 0 and kept as a long value.
-    if (c.type == col_type::kText && c.length > 0) return DecodeText(UnwrapCalculated(cell.bytes, where));
-    if (c.type == col_type::kText || c.type == col_type::kMemo) {
-      Bytes raw = ReadLongValue(cell.bytes, where);
-      return DecodeText(UnwrapCalculated(raw, where));
-    }
-    const auto inner = UnwrapCalculated(cell.bytes, where);
-    if (inner.empty()) return std::monostate{};
-    if (c.type == col_type::kBoolean) return inner[0] != 0;
-    if (c.type == col_type::kNumeric) return Decimal{CalculatedDecimalText(inner, c.scale, where)};
-    ColumnDef plain = c;
-    plain.extFlags = 0;
-    Cell stored;
-    stored.null = false;
-    stored.bytes = inner;
-    return Decode(plain, stored, where);
-  }
+  if (c.calculated()) return DecodeCalculated(c, cell, where);
   auto b = cell.bytes;
   auto need = [&](std::size_t len) {
     if (b.size() < len)
@@ -413,31 +444,11 @@ qv::Value ValueDecoder::Decode(const ColumnDef& c, const Cell& cell, const Place
     case col_type::kDateTime:
       need(8);
       return DateFromDouble(LoadF64(b.data()), where);
-    case col_type::kDateTimeExt: {
-      ExtendedDate e = ParseExtendedDate(b, where);
-      std::int64_t y;
-      unsigned m, d;
-      CivilFromDays(e.days + DaysFromCivil(1, 1, 1), y, m, d);
-      Timestamp t;
-      t.year = static_cast<std::int32_t>(y);
-      t.month = static_cast<std::uint8_t>(m);
-      t.day = static_cast<std::uint8_t>(d);
-      t.hour = static_cast<std::uint8_t>(e.seconds / 3600);
-      t.minute = static_cast<std::uint8_t>(e.seconds / 60 % 60);
-      t.second = static_cast<std::uint8_t>(e.seconds % 60);
-      t.millisecond = static_cast<std::uint16_t>(e.ticks / 10000);
-      t.tick = static_cast<std::uint16_t>(e.ticks % 10000);
-      return t;
-    }
-    case col_type::kGuid: {
+    case col_type::kDateTimeExt:
+      return TimestampOf(ParseExtendedDate(b, where));
+    case col_type::kGuid:
       need(16);
-      Guid g;
-      // Stored as a little-endian Data1/Data2/Data3 followed by 8 bytes in order.
-      const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-      for (int i = 0; i < 16; ++i)
-        g.bytes[static_cast<std::size_t>(i)] = b[static_cast<std::size_t>(order[i])];
-      return g;
-    }
+      return GuidOf(b);
     case col_type::kNumeric:
       need(17);
       return Decimal{NumericText(b, c.scale)};

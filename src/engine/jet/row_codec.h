@@ -86,6 +86,9 @@ class ValueDecoder {
   std::string DecodeText(std::span<const std::uint8_t> bytes) const;
 
  private:
+  // A calculated column's stored result, typed as its expression's result.
+  qv::Value DecodeCalculated(const ColumnDef& column, const Cell& cell, const Place& where) const;
+
   PageStore& store_;
   const DatabaseHeader& header_;
   std::unique_ptr<TextCodec> codec_;  // Jet3 code page
