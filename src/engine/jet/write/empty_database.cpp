@@ -226,12 +226,14 @@ void SystemTableAces(Rows& rows, const Version& v, const char* id) {
     for (const char* sid : {v.owner, v.admins, v.users}) rows.push_back(Ace(id, sid, "1048319", true));
   } else if (table == "{id:MSysAccessObjects}") {
     for (const char* sid : {v.owner, v.admins, v.users}) rows.push_back(Ace(id, sid, "1048575"));
+  } else {
+    throw Error(errc::kGeneric, "No access rows are described for the system table " + table + ".");
   }
 }
 
 // --- The tables ACE added (Access 2007 and 2010) -----------------------------------------------
 
-// The nine MSysComplexType tables, one Value column each, in Access's order.
+// The MSysComplexType tables with one Value column each, in Access's order.
 struct ComplexType {
   const char* name;
   const char* id;  // its catalog id placeholder
@@ -249,7 +251,7 @@ constexpr ComplexType kComplexTypes[] = {
     {"MSysComplexType_GUID", "{id:MSysComplexType_GUID}", 0x0f, 16, 0x03, 0x0409},
     {"MSysComplexType_Decimal", "{id:MSysComplexType_Decimal}", 0x10, 9, 0x02, 0x0012},  // precision 18, scale 0
     {"MSysComplexType_Text", "{id:MSysComplexType_Text}", 0x0a, 510, 0x02, 0x0409},
-    // MSysComplexType_Attachment has columns of its own (AceTables)
+    // MSysComplexType_Attachment, the last, has columns of its own (ComplexTables)
 };
 
 // MSysComplexColumns and the complex-type tables, as every ACE version has them.
@@ -489,8 +491,8 @@ void AsJet3(TableDescription& t) {
 }
 
 // Access 2010 puts its sort version into byte 14 of the column descriptors: of every column of
-// the tables the engine makes (the core system tables, MSysComplexColumns and the
-// MSysComplexType tables), and of the text and memo columns of the others.
+// the core system tables, MSysComplexColumns and the MSysComplexType tables, and of the text and
+// memo columns of the other tables.
 void StampSortVersion(TableDescription& t, std::uint8_t version) {
   const bool everyColumn = t.tableType == 0x53 || t.name.rfind("MSysComplex", 0) == 0;
   for (auto& c : t.columns)
