@@ -26,25 +26,6 @@
 
 namespace qv::jet {
 
-const DatabaseDescription& Jet4EmptyDescription();
-const DatabaseDescription& Ace2007EmptyDescription();
-const DatabaseDescription& Ace2010EmptyDescription();
-const DatabaseDescription& Jet3EmptyDescription();
-
-const DatabaseDescription& EmptyDatabaseDescription(DatabaseFormat format) {
-  switch (format) {
-    case DatabaseFormat::Jet4:
-      return Jet4EmptyDescription();
-    case DatabaseFormat::Ace2007:
-      return Ace2007EmptyDescription();
-    case DatabaseFormat::Ace2010:
-      return Ace2010EmptyDescription();
-    case DatabaseFormat::Jet3:
-      return Jet3EmptyDescription();
-  }
-  throw Error(errc::kInvalidArgument, "Unknown database format.");
-}
-
 namespace {
 
 constexpr std::uint8_t kHeaderMask[4] = {0xc7, 0xda, 0x39, 0x6b};
