@@ -469,7 +469,7 @@ TableWriter::~TableWriter() {
   RemoveQuietly(tempMb_);
 }
 
-void TableWriter::RemoveQuietly(const fs::path& path) noexcept {
+void TableWriter::RemoveQuietly(const fs::path& path) {
   try {
     files_.Remove(path.string());
   } catch (const Error&) {

@@ -148,7 +148,7 @@ class TableWriter {
   Error ExistsError(const std::filesystem::path& existing) const;
   // Gives the finished file `from` the name `to` unless a file has that name (false then).
   bool Publish(const std::filesystem::path& from, const std::filesystem::path& to, const char* what);
-  void RemoveQuietly(const std::filesystem::path& path) noexcept;
+  void RemoveQuietly(const std::filesystem::path& path);
 
   FileSystem& files_;
   std::filesystem::path folder_;
