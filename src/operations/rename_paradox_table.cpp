@@ -3,6 +3,7 @@
 // .MB, indexes and the rest), so memo and blob values stay with their table. The new name must be a plain
 // file name; a table already under that name is replaced only when the user says so, as on the Access side.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "operations/handlers.h"
@@ -17,6 +18,144 @@
 #include "sources/paradox_source.h"
 
 namespace qv::ops {
+namespace {
+
+// The folder part with which the list shows a table of a subfolder ("archive/" of
+// "archive/ORDERLOG"); empty for a table of the folder itself.
+QString ListedFolderPart(const QString& listed) {
+  return listed.left(listed.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Step 120 of the handler, the renaming of one listed table's files, in its phases: the new name,
+// the table's files, the folder settled and the overwrite question, the copy under a temporary
+// name, and the swap that gives the copy the new name.
+class TableRename {
+ public:
+  TableRename(shell::TablePageContext& page, QString old_name, QString answer)
+      : page_(page),
+        old_name_(std::move(old_name)),
+        prefix_(ListedFolderPart(old_name_)),
+        answer_(std::move(answer)) {}
+
+  void Run() {
+    if (!TakeNewName()) return;
+    FindFiles();
+    if (!SettleFolderAndAsk()) return;
+    const QString temporary = CopyUnderTemporaryName();
+    const QStringList old_files_now = FamilyFiles(folder_, stem_);
+    try {
+      ReplaceParadoxTable(folder_, temporary, answer_);
+    } catch (...) {
+      replaced_ = false;
+      throw;
+    }
+    renamed_ = true;
+    // Where only the letter case changes the old files were the replaced ones.
+    if (!case_only_)
+      for (const QString& file : old_files_now) DeleteFileQuietly(page_.windows, file);
+  }
+
+  bool renamed() const { return renamed_; }
+  bool replaced() const { return replaced_; }
+  // The new name as the list shows it.
+  QString listed() const { return prefix_ + answer_; }
+
+ private:
+  // The new name, checked; false when nothing changes (the table stays as it is).
+  bool TakeNewName() {
+    // A table of a subfolder is listed with its folder; the new name may keep that folder part,
+    // and the table stays in its folder.
+    if (!prefix_.isEmpty() && answer_.startsWith(prefix_, Qt::CaseInsensitive))
+      answer_ = answer_.mid(prefix_.size());
+    CheckParadoxName(answer_);
+    return prefix_ + answer_ != old_name_;
+  }
+
+  // The folder the list found the table in (one listed from a subfolder is renamed in that
+  // subfolder) and the stem of its .DB.
+  void FindFiles() {
+    ParadoxTableLocator tables(page_.fields.paradoxFolder(), page_.windows);
+    const auto table = tables.Find(old_name_);
+    const QStringList old_files = table ? TableFiles(table->folder, table->providerName()) : QStringList();
+    if (old_files.isEmpty())
+      shell::Fail(errc::kRuntimeFileNotFound,
+                  QStringLiteral("The table %1 has no file in the folder '%2' or its subfolders, so it keeps "
+                                 "its name.")
+                      .arg(old_name_, page_.fields.paradoxFolder()));
+    folder_ = table->folder;
+    stem_ = QFileInfo(old_files.front()).completeBaseName();
+    case_only_ = listed().compare(old_name_, Qt::CaseInsensitive) == 0;
+  }
+
+  // Settles what an interrupted earlier run left half done in the folder, then asks before a
+  // table of the new name is replaced; false when the user keeps it.
+  bool SettleFolderAndAsk() {
+    CleanUpParadoxFolder(folder_);
+    if (case_only_ || TableFiles(folder_, answer_).isEmpty()) return true;
+    if (!shell::AskYesNo(page_.windows,
+                         QStringLiteral("Would you like to overwrite ") + answer_ + QStringLiteral("?"),
+                         QStringLiteral("Overwrite?")))
+      return false;
+    replaced_ = true;
+    return true;
+  }
+
+  // The table's files are copied under a temporary name, and the copy then takes the new name in
+  // one written-down swap (table_replacement.h), replacing a table of that name only then; the
+  // old files go last. A failure or a crash on the way leaves the old table, and the table that
+  // was to be replaced, as they were.
+  QString CopyUnderTemporaryName() {
+    const QString temporary = TemporaryParadoxName(folder_);
+    QStringList copies;
+    for (const QString& from : FamilyFiles(folder_, stem_)) {
+      const QString to = QDir(folder_).filePath(temporary + QLatin1Char('.') + QFileInfo(from).suffix());
+      if (!QFile::copy(from, to)) {
+        for (const QString& made : copies) QFile::remove(made);
+        replaced_ = false;
+        shell::Fail(errc::kPathFileAccess,
+                    QStringLiteral("Could not copy '%1' to '%2'; the table %3 keeps its name.")
+                        .arg(from, to, old_name_));
+      }
+      copies << to;
+    }
+    return temporary;
+  }
+
+  shell::TablePageContext& page_;
+  const QString old_name_;
+  const QString prefix_;
+  QString answer_;
+  QString folder_;
+  QString stem_;
+  bool case_only_ = false;
+  bool renamed_ = false;
+  bool replaced_ = false;
+};
+
+// Steps 114 to 128 for the selected item `i`: the new name asked for, the files renamed, and the
+// list brought up to date.
+void RenameListedTable(shell::ErrorTrap& trap, shell::TablePageContext& page, int i) {
+  shell::TableList& list = page.page.paradox_list;
+  QString old_name;
+  QString answer;
+  trap.Step(114, [&] { old_name = list.text(i); });
+  trap.Step(116, [&] {
+    answer = shell::InputBox(page.windows,
+                             QStringLiteral("Enter new name of ") + old_name + QStringLiteral(":"), old_name);
+  });
+  if (!trap.Test(118, [&] { return !answer.isEmpty(); })) return;
+  TableRename rename(page, old_name, answer);
+  trap.Step(120, [&] { rename.Run(); });
+  if (!rename.renamed() && !rename.replaced()) return;
+  if (rename.renamed()) trap.Step(124, [&] { list.RemoveAt(i); });
+  if (rename.replaced()) trap.Step(124, [&] { RemoveFromListbox(list, rename.listed()); });
+  if (rename.renamed()) trap.Step(126, [&] { list.Add(rename.listed()); });
+  trap.Step(128, [&] {
+    if (list.count() > 0) list.SetCurrentRow(0);
+  });
+}
+
+}  // namespace
 
 void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects& objects) {
   shell::ErrorTrap trap(page.windows, QString::fromLatin1(kRenameParadoxLocation));
@@ -35,88 +174,7 @@ void RenameParadoxTable(shell::TablePageContext& page, sources::DatabaseObjects&
     const int count = trap.Value(110, 0, [&] { return list.count(); });
     for (int i = count - 1; i >= 0; --i) {
       if (!trap.Test(112, [&] { return list.isSelected(i); })) continue;
-      QString old_name;
-      QString answer;
-      trap.Step(114, [&] { old_name = list.text(i); });
-      trap.Step(116, [&] {
-        answer = shell::InputBox(
-            page.windows, QStringLiteral("Enter new name of ") + old_name + QStringLiteral(":"), old_name);
-      });
-      if (trap.Test(118, [&] { return !answer.isEmpty(); })) {
-        bool renamed = false;
-        bool replaced = false;
-        trap.Step(120, [&] {
-          // A table of a subfolder is listed with its folder ("archive/ORDERLOG"); the new name
-          // may keep that folder part, and the table stays in its folder.
-          const QString prefix = old_name.left(old_name.lastIndexOf(QLatin1Char('/')) + 1);
-          if (!prefix.isEmpty() && answer.startsWith(prefix, Qt::CaseInsensitive))
-            answer = answer.mid(prefix.size());
-          CheckParadoxName(answer);
-          if (prefix + answer == old_name) return;  // nothing changes; the table stays as it is
-          // The table keeps its folder: one listed from a subfolder is renamed in that subfolder.
-          ParadoxTableLocator tables(page.fields.paradoxFolder(), page.windows);
-          const auto table = tables.Find(old_name);
-          const QStringList old_files =
-              table ? TableFiles(table->folder, table->providerName()) : QStringList();
-          if (old_files.isEmpty())
-            shell::Fail(
-                errc::kRuntimeFileNotFound,
-                QStringLiteral("The table %1 has no file in the folder '%2' or its subfolders, so it keeps "
-                               "its name.")
-                    .arg(old_name, page.fields.paradoxFolder()));
-          const QString folder = table->folder;
-          const QString source = old_files.front();
-          const bool case_only = (prefix + answer).compare(old_name, Qt::CaseInsensitive) == 0;
-          // What an interrupted earlier run left half done in this folder is settled first.
-          CleanUpParadoxFolder(folder);
-          if (!case_only && !TableFiles(folder, answer).isEmpty()) {
-            if (!shell::AskYesNo(
-                    page.windows,
-                    QStringLiteral("Would you like to overwrite ") + answer + QStringLiteral("?"),
-                    QStringLiteral("Overwrite?")))
-              return;
-            replaced = true;
-          }
-          // The table's files are copied under a temporary name, and the copy then takes the
-          // new name in one written-down swap (table_replacement.h), replacing a table of that
-          // name only then; the old files go last. A failure or a crash on the way leaves the old
-          // table, and the table that was to be replaced, as they were.
-          const QString stem = QFileInfo(source).completeBaseName();
-          const QString temporary = TemporaryParadoxName(folder);
-          QStringList copies;
-          for (const QString& from : FamilyFiles(folder, stem)) {
-            const QString to = QDir(folder).filePath(temporary + QLatin1Char('.') + QFileInfo(from).suffix());
-            if (!QFile::copy(from, to)) {
-              for (const QString& made : copies) QFile::remove(made);
-              replaced = false;
-              shell::Fail(errc::kPathFileAccess,
-                          QStringLiteral("Could not copy '%1' to '%2'; the table %3 keeps its name.")
-                              .arg(from, to, old_name));
-            }
-            copies << to;
-          }
-          const QStringList old_files_now = FamilyFiles(folder, stem);
-          try {
-            ReplaceParadoxTable(folder, temporary, answer);
-          } catch (...) {
-            replaced = false;
-            throw;
-          }
-          renamed = true;
-          // Where only the letter case changes the old files were the replaced ones.
-          if (!case_only)
-            for (const QString& file : old_files_now) DeleteFileQuietly(page.windows, file);
-        });
-        const QString listed = old_name.left(old_name.lastIndexOf(QLatin1Char('/')) + 1) + answer;
-        if (renamed || replaced) {
-          if (renamed) trap.Step(124, [&] { list.RemoveAt(i); });
-          if (replaced) trap.Step(124, [&] { RemoveFromListbox(list, listed); });
-          if (renamed) trap.Step(126, [&] { list.Add(listed); });
-          trap.Step(128, [&] {
-            if (list.count() > 0) list.SetCurrentRow(0);
-          });
-        }
-      }
+      RenameListedTable(trap, page, i);
       break;  // one table is selected; the rest of the walk would find nothing
     }
   }

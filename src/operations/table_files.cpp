@@ -21,18 +21,25 @@ bool SplitName(const QString& file_name, QString& stem, QString& extension) {
   return true;
 }
 
-QStringList MatchingFiles(const QString& folder, const QString& name, bool family) {
+QStringList MatchingFiles(const QString& folder, const QString& name, bool family, FileSystem& files) {
   QStringList out;
+  std::vector<FolderEntry> entries;
+  try {
+    entries = files.Entries(QFile::encodeName(folder).toStdString());
+  } catch (const Error&) {
+    return out;  // a folder that cannot be read holds no table
+  }
   const QDir dir(folder);
-  const QFileInfoList entries =
-      dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QFileInfo& info : entries) {
+  for (const FolderEntry& entry : entries) {
+    // Links that lead nowhere are names of the family too; folders never are.
+    if (entry.folder) continue;
     QString stem, extension;
-    if (!SplitName(info.fileName(), stem, extension)) continue;
+    if (!SplitName(QFile::decodeName(entry.name.c_str()), stem, extension)) continue;
     if (stem.compare(name, Qt::CaseInsensitive) != 0) continue;
     const bool is_table = extension.compare(QStringLiteral(".db"), Qt::CaseInsensitive) == 0;
-    if (family ? IsFamilyExtension(extension) : is_table) out << info.filePath();
+    if (family ? IsFamilyExtension(extension) : is_table) out << dir.filePath(stem + extension);
   }
+  out.sort();
   return out;
 }
 
@@ -42,12 +49,12 @@ bool IsFamilyExtension(const QString& extension) {
   return paradox::IsFamilyExtension(extension.toStdString());
 }
 
-QStringList TableFiles(const QString& folder, const QString& name) {
-  return MatchingFiles(folder, name, false);
+QStringList TableFiles(const QString& folder, const QString& name, FileSystem& files) {
+  return MatchingFiles(folder, name, false, files);
 }
 
-QStringList FamilyFiles(const QString& folder, const QString& name) {
-  return MatchingFiles(folder, name, true);
+QStringList FamilyFiles(const QString& folder, const QString& name, FileSystem& files) {
+  return MatchingFiles(folder, name, true, files);
 }
 
 void DeleteFileQuietly(shell::WindowSystem& windows, const QString& path) {

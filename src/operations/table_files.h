@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/core/file_system.h"
 #include "shell/window_system.h"
 
 namespace qv::ops {
@@ -21,10 +22,11 @@ bool IsFamilyExtension(const QString& extension);
 
 // Paths of the table files directly in `folder` whose name is `name` + ".db" in any letter case,
 // in name order. Empty when the folder has none (or cannot be read).
-QStringList TableFiles(const QString& folder, const QString& name);
+QStringList TableFiles(const QString& folder, const QString& name, FileSystem& files = PosixFileSystem());
 
-// Every family file of the table `name` directly in `folder`, the .DB among them, in name order.
-QStringList FamilyFiles(const QString& folder, const QString& name);
+// Every family file of the table `name` directly in `folder`, the .DB among them, in name order
+// (paradox::FamilyFiles).
+QStringList FamilyFiles(const QString& folder, const QString& name, FileSystem& files = PosixFileSystem());
 
 // Lets the window system handle pending events, then deletes the file. Every failure (missing,
 // read-only, in use, bad path) is ignored without a message.

@@ -18,6 +18,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/core/file_system.h"
 #include "sources/database_access.h"
 
 namespace qv::ops {
@@ -28,19 +29,22 @@ inline constexpr char kTemporaryTablePrefix[] = "~qvtemp";
 bool IsTemporaryName(const QString& name);
 
 // "~qvtemp" + the smallest number >= 1 for which the folder has no file of that stem.
-QString TemporaryParadoxName(const QString& folder);
+QString TemporaryParadoxName(const QString& folder, FileSystem& files = PosixFileSystem());
 // "~qvtemp" + the smallest number >= 1 that no name of `taken` has (letter case ignored).
 QString TemporaryAccessName(const QStringList& taken);
 
 // The Paradox table `temporary` (complete, in `folder`) takes the place of the table `name` there,
 // which need not exist. Throws qv::Error when the swap cannot be started (the old table is then as
 // it was and the temporary table is deleted) or cannot be finished (the next run finishes it).
-void ReplaceParadoxTable(const QString& folder, const QString& temporary, const QString& name);
+// Every file of the new table, the marker and the folder are synced before the swap goes on; a
+// failed sync is a failure like any other.
+void ReplaceParadoxTable(const QString& folder, const QString& temporary, const QString& name,
+                         FileSystem& files = PosixFileSystem());
 
 // Finishes or undoes what an interrupted run left in `folder` (see the file comment), and deletes
 // the temporary files the Paradox table writer leaves when it is killed ("~qv...-NAME.db-tmp").
 // Never fails: what cannot be cleaned now is tried again by the next run.
-void CleanUpParadoxFolder(const QString& folder);
+void CleanUpParadoxFolder(const QString& folder, FileSystem& files = PosixFileSystem());
 
 // The names of the user tables and other objects the Access connection lists.
 QStringList AccessTableNames(sources::Connection& access);

@@ -9,9 +9,12 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "engine/core/error.h"
+#include "engine/core/file_system.h"
 #include "engine/paradox/table_name.h"
 #include "engine/sql/parser.h"
 #include "operations/list_box.h"
@@ -25,10 +28,6 @@
 
 namespace qv::ops {
 namespace {
-
-QStringList testing_files(const QString& folder) {
-  return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
 
 TEST(ListBox, FindsAndRemovesNamesWithoutRegardToCase) {
   shell::MemoryTableList list;
@@ -284,54 +283,85 @@ TEST(StatementTexts, NamesStayNamesWhateverTheyHold) {
   }
 }
 
-// A replacement interrupted at each of its steps: the next run's clean-up leaves either the old
+// Files in memory whose changes stop working after a given number of them, as a run stopped by
+// a crash or a failing disk stops: every rename, removal, file made or folder synced counts.
+class StoppingFileSystem : public MemoryFileSystem {
+ public:
+  int changes_left = -1;  // none left at 0; no limit below 0
+
+  std::unique_ptr<File> Open(const std::string& path, OpenMode mode) override {
+    if (mode != OpenMode::kRead) Change(path);
+    return MemoryFileSystem::Open(path, mode);
+  }
+  void Rename(const std::string& from, const std::string& to) override {
+    Change(from);
+    MemoryFileSystem::Rename(from, to);
+  }
+  bool Remove(const std::string& path) override {
+    Change(path);
+    return MemoryFileSystem::Remove(path);
+  }
+  void SyncFolder(const std::string& folder) override { Change(folder); }
+
+ private:
+  void Change(const std::string& path) {
+    if (changes_left == 0) throw Error(errc::kDiskIo, "Stopped at '" + path + "'.", path);
+    if (changes_left > 0) --changes_left;
+  }
+};
+
+// A replacement stopped after each of its steps: the next run's clean-up leaves either the old
 // table whole (before the marker) or the new one whole (after it), and nothing temporary.
 TEST(TableReplacement, AnInterruptionAtAnyStepLeavesOneWholeTable) {
-  auto write = [](const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
+  const QString folder = QStringLiteral("/px");
+  auto bytes = [](const char* text) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(text), std::strlen(text));
   };
-  auto read = [](const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+  auto read = [](StoppingFileSystem& files, const char* name) {
+    const std::vector<std::uint8_t> b = files.Get(std::string("/px/") + name);
+    return std::string(b.begin(), b.end());
   };
-  // Steps: 0 temporary table written; 1 marker written; 2 old index deleted; 3 new .MB moved;
-  // 4 new .DB moved; 5 complete.
-  for (int step = 0; step <= 5; ++step) {
-    QTemporaryDir dir;
-    const QDir d(dir.path());
-    write(d.filePath("ORDERS.DB"), "old db");
-    write(d.filePath("ORDERS.MB"), "old mb");
-    write(d.filePath("ORDERS.PX"), "old px");
-    write(d.filePath("~qvtemp1.DB"), "new db");
-    write(d.filePath("~qvtemp1.MB"), "new mb");
-    if (step == 5) {
-      ReplaceParadoxTable(dir.path(), "~qvtemp1", "ORDERS");
-    } else if (step >= 1) {
-      write(d.filePath("~qvtemp1.rpl"), "ORDERS\n.DB .MB\n");
-      if (step >= 2) QFile::remove(d.filePath("ORDERS.PX"));
-      if (step >= 3) {
-        QFile::remove(d.filePath("ORDERS.MB"));
-        QFile::rename(d.filePath("~qvtemp1.MB"), d.filePath("ORDERS.MB"));
-      }
-      if (step >= 4) {
-        QFile::remove(d.filePath("ORDERS.DB"));
-        QFile::rename(d.filePath("~qvtemp1.DB"), d.filePath("ORDERS.DB"));
-      }
+  auto listed = [&](StoppingFileSystem& files) {
+    QStringList names;
+    for (const std::string& name : files.List("/px")) names << QString::fromStdString(name);
+    names.sort();
+    return names;
+  };
+  bool kept_old = false;
+  for (int stop = 0;; ++stop) {
+    StoppingFileSystem files;
+    files.Put("/px/ORDERS.DB", bytes("old db"));
+    files.Put("/px/ORDERS.MB", bytes("old mb"));
+    files.Put("/px/ORDERS.PX", bytes("old px"));
+    files.Put("/px/~qvtemp1.DB", bytes("new db"));
+    files.Put("/px/~qvtemp1.MB", bytes("new mb"));
+    files.Put("/px/~qv123-ORDERS.db-tmp", bytes("half written"));  // the table writer's, after a kill
+    EXPECT_EQ(TemporaryParadoxName(folder, files), QStringLiteral("~qvtemp2"));
+    files.changes_left = stop;
+    bool stopped = false;
+    try {
+      ReplaceParadoxTable(folder, QStringLiteral("~qvtemp1"), QStringLiteral("ORDERS"), files);
+    } catch (const Error& e) {
+      stopped = true;
+      EXPECT_TRUE(e.description().find("ORDERS") != std::string::npos) << e.description();
     }
-    write(d.filePath("~qv123-ORDERS.db-tmp"), "half written");  // the table writer's, after a kill
-    CleanUpParadoxFolder(dir.path());
-    if (step == 0) {
-      EXPECT_EQ(testing_files(dir.path()), (QStringList{"ORDERS.DB", "ORDERS.MB", "ORDERS.PX"}));
-      EXPECT_EQ(read(d.filePath("ORDERS.DB")), "old db");
-      EXPECT_EQ(read(d.filePath("ORDERS.MB")), "old mb");
-    } else {
-      EXPECT_EQ(testing_files(dir.path()), (QStringList{"ORDERS.DB", "ORDERS.MB"})) << step;
-      EXPECT_EQ(read(d.filePath("ORDERS.DB")), "new db") << step;
-      EXPECT_EQ(read(d.filePath("ORDERS.MB")), "new mb") << step;
+    files.changes_left = -1;
+    CleanUpParadoxFolder(folder, files);
+    if (listed(files).size() == 3) {  // stopped before the marker was in place
+      ASSERT_TRUE(stopped) << stop;
+      EXPECT_EQ(listed(files), (QStringList{"ORDERS.DB", "ORDERS.MB", "ORDERS.PX"})) << stop;
+      EXPECT_EQ(read(files, "ORDERS.DB"), "old db") << stop;
+      EXPECT_EQ(read(files, "ORDERS.MB"), "old mb") << stop;
+      kept_old = true;
+      continue;
     }
+    EXPECT_EQ(listed(files), (QStringList{"ORDERS.DB", "ORDERS.MB"})) << stop;
+    EXPECT_EQ(read(files, "ORDERS.DB"), "new db") << stop;
+    EXPECT_EQ(read(files, "ORDERS.MB"), "new mb") << stop;
+    if (!stopped) break;
+    ASSERT_LT(stop, 20) << "the replacement never finishes";
   }
+  EXPECT_TRUE(kept_old);
 }
 
 TEST(ParadoxName, PathsAndControlCharactersAreRefused) {

@@ -26,6 +26,17 @@ std::size_t File::ReadScattered(std::uint64_t offset, std::span<const std::span<
   return done;
 }
 
+std::vector<std::string> FileSystem::List(const std::string& folder) const {
+  std::vector<std::string> names;
+  try {
+    for (FolderEntry& entry : Entries(folder))
+      if (entry.regular) names.push_back(std::move(entry.name));
+  } catch (const Error&) {
+    names.clear();  // a folder that cannot be read lists nothing
+  }
+  return names;
+}
+
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -50,6 +61,12 @@ namespace {
               std::string(creating ? "Could not create file '" : "Could not open file '") + path +
                   "': " + std::strerror(errnum) + ".",
               path);
+}
+
+[[noreturn]] void FailList(const std::string& folder, int errnum) {
+  if (errnum == ENOENT || errnum == ENOTDIR)
+    throw Error(errc::kFileNotFound, "Could not find the folder '" + folder + "'.", folder);
+  throw Error(errc::kDiskIo, "Disk error listing '" + folder + "': " + std::strerror(errnum), folder);
 }
 
 // Open-file-description locks where the kernel has them (Linux 3.15 on), process locks otherwise.
@@ -178,8 +195,11 @@ class PosixFile : public File {
     return fl.l_type != F_UNLCK;
   }
 
-  void LockWhole() override {
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
+  LockResult LockWhole() override {
+    for (;;) {
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return LockResult::kTaken;
+      if (errno == EINTR) continue;
+      return errno == EWOULDBLOCK ? LockResult::kHeld : LockResult::kUnsupported;
     }
   }
 
@@ -230,22 +250,31 @@ class PosixFileSystemImpl : public FileSystem {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   }
 
-  std::vector<std::string> List(const std::string& folder) const override {
-    std::vector<std::string> names;
+  std::vector<FolderEntry> Entries(const std::string& folder) const override {
     DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return names;
-    while (const dirent* e = ::readdir(dir)) {
-      const std::string name = e->d_name;
-      if (name == "." || name == "..") continue;
-      bool regular = e->d_type == DT_REG;
-      if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+    if (dir == nullptr) FailList(folder, errno);
+    std::vector<FolderEntry> entries;
+    for (;;) {
+      errno = 0;
+      const dirent* e = ::readdir(dir);
+      if (e == nullptr) break;
+      FolderEntry entry{e->d_name};
+      if (entry.name == "." || entry.name == "..") continue;
+      entry.regular = e->d_type == DT_REG;
+      entry.folder = e->d_type == DT_DIR;
+      if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {  // what a link leads to, if anything
         struct stat st {};
-        regular = ::stat((folder + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        if (::stat((folder + "/" + entry.name).c_str(), &st) == 0) {
+          entry.regular = S_ISREG(st.st_mode);
+          entry.folder = S_ISDIR(st.st_mode);
+        }
       }
-      if (regular) names.push_back(name);
+      entries.push_back(std::move(entry));
     }
+    const int errnum = errno;
     ::closedir(dir);
-    return names;
+    if (errnum != 0) FailList(folder, errnum);
+    return entries;
   }
 
   void Rename(const std::string& from, const std::string& to) override {
@@ -311,6 +340,7 @@ struct MemoryFileSystem::Node {
     std::int64_t length;
   };
   std::vector<Lock> locks;
+  const File* wholeOwner = nullptr;  // the open file holding the whole-file lock
 };
 
 namespace {
@@ -326,6 +356,7 @@ class MemoryFile : public File {
   ~MemoryFile() override {
     std::lock_guard lock(node_->mu);
     std::erase_if(node_->locks, [this](const auto& l) { return l.owner == this; });
+    if (node_->wholeOwner == this) node_->wholeOwner = nullptr;
   }
 
   FileId id() const override { return node_->id; }
@@ -391,7 +422,12 @@ class MemoryFile : public File {
     return false;
   }
 
-  void LockWhole() override {}
+  LockResult LockWhole() override {
+    std::lock_guard lock(node_->mu);
+    if (node_->wholeOwner != nullptr && node_->wholeOwner != this) return LockResult::kHeld;
+    node_->wholeOwner = this;
+    return LockResult::kTaken;
+  }
 
  private:
   void CheckWritable(std::uint64_t offset) const {
@@ -454,12 +490,20 @@ bool MemoryFileSystem::IsFolder(const std::string& path) const {
   return path == "." || path == "/";
 }
 
-std::vector<std::string> MemoryFileSystem::List(const std::string& folder) const {
+std::vector<FolderEntry> MemoryFileSystem::Entries(const std::string& folder) const {
+  if (!IsFolder(folder)) FailList(folder, ENOENT);
   std::lock_guard lock(mu_);
-  std::vector<std::string> names;
-  for (const auto& [name, node] : files_)
-    if (FolderOf(name) == folder) names.push_back(name.substr(name.find_last_of('/') + 1));
-  return names;
+  std::vector<FolderEntry> entries;
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  for (const auto& [name, node] : files_) {
+    if (FolderOf(name) == folder) {
+      entries.push_back({name.substr(name.find_last_of('/') + 1), true, false});
+    } else if (name.compare(0, prefix.size(), prefix) == 0) {  // a file of a folder inside
+      const std::string inner = name.substr(prefix.size(), name.find('/', prefix.size()) - prefix.size());
+      if (entries.empty() || entries.back().name != inner) entries.push_back({inner, false, true});
+    }
+  }
+  return entries;
 }
 
 void MemoryFileSystem::Rename(const std::string& from, const std::string& to) {

@@ -64,8 +64,9 @@ class File {
   // True when another open of the file holds a lock on the range.
   virtual bool LockedByOther(std::int64_t offset, std::int64_t length) const = 0;
   // A lock on the whole file, held until it is closed, that tells other processes the file is
-  // being written; none (silently) where the file system takes none.
-  virtual void LockWhole() = 0;
+  // being written: kHeld when another open of the file holds it already, kUnsupported where the
+  // file system takes none.
+  virtual LockResult LockWhole() = 0;
 
  protected:
   File(std::string path, FileSystem& files) : path_(std::move(path)), files_(files) {}
@@ -82,6 +83,13 @@ enum class OpenMode {
   kOpenOrCreate,  // for reading and writing, made empty when there is none
 };
 
+// A name in a folder, with what it leads to (through links).
+struct FolderEntry {
+  std::string name;
+  bool regular = false;  // a regular file
+  bool folder = false;   // a folder; neither for a device, a pipe, a link that dangles or loops
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -92,9 +100,12 @@ class FileSystem {
   virtual bool IsFolder(const std::string& path) const = 0;
   // A regular file (not a folder, a device or a pipe).
   virtual bool IsFile(const std::string& path) const = 0;
+  // Every name in `folder` ("." and ".." aside), in no particular order. 3024 when there is no
+  // such folder, 3043 when it cannot be read.
+  virtual std::vector<FolderEntry> Entries(const std::string& folder) const = 0;
   // The names (not paths) of the regular files in `folder`, in no particular order; none when
   // the folder cannot be read.
-  virtual std::vector<std::string> List(const std::string& folder) const = 0;
+  std::vector<std::string> List(const std::string& folder) const;
   // Replaces `to` when it exists.
   virtual void Rename(const std::string& from, const std::string& to) = 0;
   // Gives `from` the name `to` only while no file (nor link) has that name: false, with nothing
@@ -129,7 +140,7 @@ class MemoryFileSystem : public FileSystem {
   bool Exists(const std::string& path) const override;
   bool IsFolder(const std::string& path) const override;
   bool IsFile(const std::string& path) const override { return Exists(path); }
-  std::vector<std::string> List(const std::string& folder) const override;
+  std::vector<FolderEntry> Entries(const std::string& folder) const override;
   void Rename(const std::string& from, const std::string& to) override;
   bool RenameNoReplace(const std::string& from, const std::string& to) override;
   bool Remove(const std::string& path) override;

@@ -23,8 +23,9 @@ namespace qv::paradox {
 
 class ParadoxFolder {
  public:
-  // Throws kFileNotFound when `folder` is not an existing directory.
-  explicit ParadoxFolder(std::filesystem::path folder);
+  // Throws kFileNotFound when `folder` is not an existing directory. `files` must outlive the
+  // folder and the tables it opens.
+  explicit ParadoxFolder(std::filesystem::path folder, FileSystem& files = PosixFileSystem());
 
   const std::filesystem::path& path() const { return folder_; }
   // Names of the tables directly in the folder (file name without ".db"), sorted without regard
@@ -41,6 +42,7 @@ class ParadoxFolder {
 
  private:
   std::filesystem::path folder_;
+  FileSystem& files_;
 };
 
 }  // namespace qv::paradox

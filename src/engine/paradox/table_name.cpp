@@ -23,9 +23,15 @@ std::string TableNameProblem(std::string_view name) {
   return {};
 }
 
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
 bool IsFamilyExtension(std::string_view extension) {
-  std::string ext;
-  for (char c : extension) ext += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string ext = UpperAscii(extension);
   if (ext == ".DB" || ext == ".MB" || ext == ".PX" || ext == ".VAL" || ext == ".TV") return true;
   if (ext.size() != 4 || ext[0] != '.' || (ext[1] != 'X' && ext[1] != 'Y')) return false;
   auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };

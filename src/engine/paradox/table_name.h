@@ -22,4 +22,7 @@ std::string TableNameProblem(std::string_view name);
 // settings), .Xnn/.Ynn (secondary indexes, nn hexadecimal) and .XGn/.YGn (composite ones).
 bool IsFamilyExtension(std::string_view extension);
 
+// `text` with its ASCII letters in upper case: how names of tables and files are compared.
+std::string UpperAscii(std::string_view text);
+
 }  // namespace qv::paradox

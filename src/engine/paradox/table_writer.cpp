@@ -1,8 +1,5 @@
 #include "engine/paradox/table_writer.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,11 +21,6 @@ namespace fs = std::filesystem;
 namespace qv::paradox {
 
 namespace {
-
-std::string Upper(std::string s) {
-  for (auto& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // Characters of a UTF-8 string (lead bytes), for the 25-character rule.
 std::size_t Utf8Length(const std::string& s) {
@@ -107,72 +99,6 @@ void CollectCharacters(std::string_view utf8, std::set<char32_t>& out) {
 
 namespace {
 
-std::string BaseName(const std::string& tableName) {
-  std::string base = tableName;
-  if (base.size() > 3 && Upper(base.substr(base.size() - 3)) == ".DB") base.resize(base.size() - 3);
-  return base;
-}
-
-std::vector<fs::path> FamilyFiles(const fs::path& folder, const std::string& base) {
-  std::vector<fs::path> out;
-  std::error_code ec;
-  const std::string want = Upper(base);
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const fs::path p = it->path();
-    // A link that leads nowhere (dangling, a loop) is still a name of the family: it goes too.
-    std::error_code kind;
-    if (Upper(p.stem().string()) == want && IsFamilyExtension(p.extension().string()) &&
-        !it->is_directory(kind))
-      out.push_back(p);
-  }
-  return out;
-}
-
-// A table's .DB: a regular file, reached through links when there are any. A link that dangles
-// or loops, a folder or a device is no table.
-bool IsTableFileEntry(const fs::directory_entry& entry) {
-  std::error_code ec;
-  return entry.is_regular_file(ec) && !ec;
-}
-
-// The temporary files of a writer are "~qv<pid>.<random>-NAME.db-tmp" and ".mb-tmp"; the
-// writer holds an exclusive flock on its .db-tmp while it writes it. A pair belongs to a live
-// writer when that lock is held (a writer on any machine sharing the folder) or when the process
-// named by <pid> runs on this machine (the moments before the lock is taken and after the
-// finished file is closed, before its rename). Names without a pid (older writers) count on the
-// lock alone.
-bool TempFileInUse(const fs::path& folder, const std::string& name) {
-  const std::string digits = name.substr(3, name.find_first_not_of("0123456789", 3) - 3);
-  if (!digits.empty() && name.size() > 3 + digits.size() && name[3 + digits.size()] == '.') {
-    const long pid = std::strtol(digits.c_str(), nullptr, 10);
-    if (pid > 0 && pid <= 0x7fffffff && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM))
-      return true;
-  }
-  const fs::path db = folder / (name.substr(0, name.size() - 7) + ".db-tmp");
-  const int fd = ::open(db.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return false;  // an .mb-tmp without its .db-tmp: no writer has it any more
-  const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  ::close(fd);
-  return locked;
-}
-
-// Removes the temporary files that writers which stopped (killed, crashed, a power cut) left in
-// `folder`; called whenever the folder is written. Failures are left for the next time.
-void RemoveStaleTempFiles(const fs::path& folder) {
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    const auto endsWith = [&](const char* tail) {
-      const std::size_t n = std::strlen(tail);
-      return name.size() > n && name.compare(name.size() - n, n, tail) == 0;
-    };
-    if (name.rfind("~qv", 0) != 0 || !(endsWith(".db-tmp") || endsWith(".mb-tmp"))) continue;
-    if (TempFileInUse(folder, name)) continue;
-    std::error_code ignored;
-    fs::remove(it->path(), ignored);
-  }
-}
-
 // True when every byte is 1 to 127: ASCII without NUL, eight bytes at a time. Per byte b,
 // (b - 1) | b has bit 7 set exactly when b is 0 or above 127; a borrow out of a byte happens
 // only for a zero byte, which is already caught, so whole words can be tested at once.
@@ -215,7 +141,7 @@ std::string DescribeCharacter(char32_t c) {
 // slots (16-byte paragraphs) for smaller ones (docs/formats/paradox.md, "Blob file").
 class BlobWriter {
  public:
-  explicit BlobWriter(const fs::path& path) : file_(path) {
+  BlobWriter(const fs::path& path, FileSystem& files) : file_(path, files) {
     Bytes head(kBlobBlockSize, 0);
     // Header block as BDE writes it: type 0, one chunk, the change count, then fixed bytes.
     static const std::uint8_t fixed[] = {0x00, 0x82, 0x73, 0x02, 0x00, 0x29, 0x00, 0x00, 0x10,
@@ -409,7 +335,7 @@ std::vector<std::string> FieldNamesFor(const std::vector<Column>& columns) {
     if (Utf8Length(name) > kMaxFieldNameLength) name = Utf8Prefix(name, kMaxFieldNameLength);
     auto taken = [&](const std::string& n) {
       return std::any_of(names.begin(), names.end(),
-                         [&](const std::string& o) { return Upper(o) == Upper(n); });
+                         [&](const std::string& o) { return UpperAscii(o) == UpperAscii(n); });
     };
     if (taken(name)) {
       for (int k = 2;; ++k) {
@@ -427,56 +353,20 @@ std::vector<std::string> FieldNamesFor(const std::vector<Column>& columns) {
   return names;
 }
 
-std::optional<fs::path> FindTableFile(const fs::path& folder, const std::string& tableName) {
-  const std::string want = Upper(BaseName(tableName) + ".DB");
-  std::error_code ec;
-  std::optional<fs::path> loose;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (Upper(name) != want || !IsTableFileEntry(*it)) continue;
-    if (name == BaseName(tableName) + ".DB" || name == BaseName(tableName) + ".db") return it->path();
-    if (!loose) loose = it->path();
-  }
-  return loose;
-}
-
-void DropTableFiles(const fs::path& folder, const std::string& tableName) {
-  const std::string base = BaseName(tableName);
-  RemoveStaleTempFiles(folder);
-  auto db = FindTableFile(folder, base);
-  if (!db)
-    throw Error(errc::kNoSuchTable, "Table '" + base + "' does not exist in '" + folder.string() + "'.",
-                folder.string());
-  std::error_code ec;
-  // The .DB goes first: if it cannot be removed the table stays whole.
-  if (!fs::remove(*db, ec) || ec)
-    throw Error(errc::kFileInUse, "Could not delete '" + db->string() + "': " + ec.message() + ".",
-                db->string());
-  std::string failed;
-  for (const auto& p : FamilyFiles(folder, base)) {
-    if (!fs::remove(p, ec) || ec) failed += (failed.empty() ? "" : ", ") + p.filename().string();
-  }
-  if (!failed.empty())
-    throw Error(
-        errc::kFileInUse,
-        "Table '" + base + "' was dropped but these files of it could not be deleted: " + failed + ".",
-        folder.string());
-}
-
 TableWriter::TableWriter(const fs::path& folder, const std::string& tableName,
                          const std::vector<Column>& columns, const WriteOptions& options)
-    : folder_(folder), tableName_(BaseName(tableName)), columns_(columns), codec_("CP437") {
+    : files_(options.files ? *options.files : PosixFileSystem()),
+      folder_(folder),
+      tableName_(TableBaseName(tableName)),
+      columns_(columns),
+      codec_("CP437") {
   if (const std::string problem = TableNameProblem(tableName_); !problem.empty())
     throw Error(errc::kInvalidArgument,
                 "'" + tableName + "' is not a usable Paradox table name: it " + problem + ".");
-  std::error_code ec;
-  if (!fs::is_directory(folder_, ec))
+  if (!files_.IsFolder(folder_.string()))
     throw Error(errc::kFileNotFound, "Could not find folder '" + folder_.string() + "'.", folder_.string());
-  RemoveStaleTempFiles(folder_);
-  if (auto existing = FindTableFile(folder_, tableName_))
-    throw Error(errc::kTableExists,
-                "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
-                existing->string());
+  RemoveStaleTempFiles(folder_, files_);
+  if (auto existing = FindTableFile(folder_, tableName_, files_)) throw ExistsError(*existing);
   if (columns_.empty() || columns_.size() > 255)
     throw Error(errc::kInvalidArgument, "A Paradox table has 1 to 255 fields; '" + tableName_ +
                                             "' would have " + std::to_string(columns_.size()) + ".");
@@ -534,16 +424,16 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName,
   tempMb_ = folder_ / (tag + ".mb-tmp");
   const Bytes head = BuildHeader();
   header_.headerSize = static_cast<std::uint16_t>(head.size());
-  db_ = std::make_unique<WriteOnlyFile>(tempDb_);
+  db_ = std::make_unique<WriteOnlyFile>(tempDb_, files_);
   db_->LockExclusive();  // tells RemoveStaleTempFiles in other processes that the files are in use
   db_->Write(head);
   if (std::any_of(header_.fields.begin(), header_.fields.end(),
                   [](const FieldDef& f) { return IsBlobType(f.type); })) {
     try {
-      mb_ = std::make_unique<BlobWriter>(tempMb_);
+      mb_ = std::make_unique<BlobWriter>(tempMb_, files_);
     } catch (...) {
       db_.reset();
-      fs::remove(tempDb_, ec);
+      RemoveQuietly(tempDb_);
       throw;
     }
   }
@@ -554,13 +444,37 @@ TableWriter::TableWriter(const fs::path& folder, const std::string& tableName,
   blocks_.assign(std::size_t{blocksPerWrite_ + 1} * blockSize_, 0);
 }
 
+Error TableWriter::ExistsError(const fs::path& existing) const {
+  return Error(errc::kTableExists,
+               "Table '" + tableName_ + "' already exists (" + existing.filename().string() + ").",
+               existing.string());
+}
+
+bool TableWriter::Publish(const fs::path& from, const fs::path& to, const char* what) {
+  try {
+    return files_.RenameNoReplace(from.string(), to.string());
+  } catch (const Error& e) {
+    throw Error(
+        e.number(),
+        "Could not rename the " + std::string(what) + " into '" + to.string() + "': " + e.description() + ".",
+        to.string());
+  }
+}
+
 TableWriter::~TableWriter() {
   if (closed_) return;
   mb_.reset();
   db_.reset();
-  std::error_code ec;
-  fs::remove(tempDb_, ec);
-  fs::remove(tempMb_, ec);
+  RemoveQuietly(tempDb_);
+  RemoveQuietly(tempMb_);
+}
+
+void TableWriter::RemoveQuietly(const fs::path& path) {
+  try {
+    files_.Remove(path.string());
+  } catch (const Error&) {
+    // A temporary file that stays is removed by the next write of the folder.
+  }
 }
 
 Bytes TableWriter::BuildHeader() const {
@@ -1008,28 +922,15 @@ void TableWriter::Close() {
   if (mb_) mb_->Close();
   // Files of an earlier table of this name whose .DB is gone (an index, a stale .MB) would be
   // taken for parts of the new table: they go before the new files take the name.
-  if (auto existing = FindTableFile(folder_, tableName_))
-    throw Error(errc::kTableExists,
-                "Table '" + tableName_ + "' already exists (" + existing->filename().string() + ").",
-                existing->string());
-  std::error_code ec;
-  for (const auto& p : FamilyFiles(folder_, tableName_)) fs::remove(p, ec);
+  if (auto existing = FindTableFile(folder_, tableName_, files_)) throw ExistsError(*existing);
+  for (const auto& p : FamilyFiles(folder_, tableName_, files_)) RemoveQuietly(p);
+  // Neither file replaces one of the same name that another process made meanwhile.
   const fs::path finalDb = folder_ / (tableName_ + ".DB");
   const fs::path finalMb = folder_ / (tableName_ + ".MB");
-  if (mb_) {
-    fs::rename(tempMb_, finalMb, ec);
-    if (ec)
-      throw Error(errc::kDiskIo,
-                  "Could not rename the blob file into '" + finalMb.string() + "': " + ec.message() + ".",
-                  finalMb.string());
-  }
-  fs::rename(tempDb_, finalDb, ec);
-  if (ec) {
-    std::error_code ignored;
-    if (mb_) fs::remove(finalMb, ignored);
-    throw Error(errc::kDiskIo,
-                "Could not rename the table into '" + finalDb.string() + "': " + ec.message() + ".",
-                finalDb.string());
+  if (mb_ && !Publish(tempMb_, finalMb, "blob file")) throw ExistsError(finalMb);
+  if (!Publish(tempDb_, finalDb, "table")) {
+    if (mb_) RemoveQuietly(finalMb);
+    throw ExistsError(finalDb);
   }
   closed_ = true;
 }

@@ -27,6 +27,7 @@
 #include "engine/core/file_io.h"
 #include "engine/core/text_codec.h"
 #include "engine/core/value.h"
+#include "engine/paradox/table_family.h"
 #include "engine/paradox/table_header.h"
 
 namespace qv::paradox {
@@ -60,6 +61,9 @@ struct WriteOptions {
   std::vector<std::size_t> columnsAsText;
   // Keep the non-ASCII characters that the table's text holds (seenCharacters()).
   bool noteCharacters = false;
+  // Where the folder is: the disk when null. A memory file system (tests) must outlive the
+  // writer.
+  FileSystem* files = nullptr;
 };
 
 // Why the last Append failed, when starting the table again with other options would store the
@@ -108,7 +112,8 @@ class TableWriter {
   // Appends one row (one value per column). Throws qv::Error naming the row (1-based) and field
   // when a value cannot be stored exactly; the table can still be closed or abandoned.
   void Append(const Row& row);
-  // Finishes both files and renames them into place.
+  // Finishes both files and renames them into place. Throws kTableExists when a table of the
+  // name appeared meanwhile (nothing of it is replaced).
   void Close();
 
   // Set when the last Append failed for a reason another code page, or the column written as
@@ -139,7 +144,13 @@ class TableWriter {
   char32_t LackingCharacter(const std::string& utf8) const;
   Error LackingError(std::size_t field, const std::string& utf8);
   Bytes BuildHeader() const;
+  // 3010 for the table's name, taken by `existing`.
+  Error ExistsError(const std::filesystem::path& existing) const;
+  // Gives the finished file `from` the name `to` unless a file has that name (false then).
+  bool Publish(const std::filesystem::path& from, const std::filesystem::path& to, const char* what);
+  void RemoveQuietly(const std::filesystem::path& path);
 
+  FileSystem& files_;
   std::filesystem::path folder_;
   std::string tableName_;
   std::vector<Column> columns_;
@@ -172,12 +183,5 @@ class TableWriter {
   std::uint32_t inBlock_ = 0;
   bool closed_ = false;
 };
-
-// Deletes every file of a table's family (.DB .MB .PX .VAL .TV .Xnn .Ynn .XGn .YGn), compared
-// without regard to letter case. Throws kNoSuchTable when there is no .DB.
-void DropTableFiles(const std::filesystem::path& folder, const std::string& tableName);
-// The table's .DB in `folder`, found without regard to letter case; `tableName` may carry ".db".
-std::optional<std::filesystem::path> FindTableFile(const std::filesystem::path& folder,
-                                                   const std::string& tableName);
 
 }  // namespace qv::paradox

@@ -20,6 +20,7 @@ TEST(WriteOnlyFile, RewritesLandWhereTheModelSays) {
   char tmpl[] = "/tmp/qv-fileio-XXXXXX";
   const fs::path dir = mkdtemp(tmpl);
   MemoryFileSystem memory;
+  fs::create_directory(dir / "sub");  // in memory a folder is there while files are in it
   for (FileSystem* files : {&PosixFileSystem(), static_cast<FileSystem*>(&memory)}) {
     const fs::path path = dir / "f.bin";
     Bytes model;
@@ -62,11 +63,30 @@ TEST(WriteOnlyFile, RewritesLandWhereTheModelSays) {
     EXPECT_EQ(two->TryLock(0x10000000, 1), LockResult::kTaken);
     two.reset();  // closing a file lets its locks go
     EXPECT_FALSE(one->LockedByOther(0x10000000, 1));
+    // The whole-file lock tells a writer's file from one left behind.
+    auto reader = files->Open(path.string(), OpenMode::kRead);
+    EXPECT_EQ(one->LockWhole(), LockResult::kTaken);
+    EXPECT_EQ(reader->LockWhole(), LockResult::kHeld);
     one.reset();
+    EXPECT_EQ(reader->LockWhole(), LockResult::kTaken);
+    reader.reset();
 
     const std::string moved = (dir / "g.bin").string();
     files->Rename(path.string(), moved);
     EXPECT_EQ(files->List(dir.string()), std::vector<std::string>{"g.bin"});
+    files->Open((dir / "sub" / "h.bin").string(), OpenMode::kCreate);
+    const auto entries = files->Entries(dir.string());
+    ASSERT_EQ(entries.size(), 2u);
+    for (const FolderEntry& e : entries) EXPECT_EQ(e.folder, e.name == "sub") << e.name;
+    for (const FolderEntry& e : entries) EXPECT_EQ(e.regular, e.name == "g.bin") << e.name;
+    EXPECT_TRUE(files->Remove((dir / "sub" / "h.bin").string()));
+    try {
+      files->Entries((dir / "none").string());
+      ADD_FAILURE();
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), errc::kFileNotFound);
+    }
+    EXPECT_TRUE(files->List((dir / "none").string()).empty());
     EXPECT_THROW(files->Open(path.string(), OpenMode::kRead), Error);
     EXPECT_TRUE(files->Remove(moved));
     EXPECT_FALSE(files->Remove(moved));

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "engine/core/error.h"
+#include "engine/core/file_system.h"
 #include "engine/core/text_codec.h"
 #include "engine/core/value_text.h"
 #include "engine/paradox/paradox_folder.h"
@@ -589,6 +591,40 @@ TEST(ParadoxFolderApi, ListOpenAndDropIgnoreCase) {
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), errc::kNoSuchTable);
   }
+}
+
+// Files in memory where another process makes "/px/RACE.DB" just as the writer publishes its own.
+class RacingFileSystem : public MemoryFileSystem {
+ public:
+  bool RenameNoReplace(const std::string& from, const std::string& to) override {
+    if (to == "/px/RACE.DB") Put(to, std::vector<std::uint8_t>{'o', 't', 'h', 'e', 'r'});
+    return MemoryFileSystem::RenameNoReplace(from, to);
+  }
+};
+
+TEST(ParadoxFolderApi, WorksInMemoryAndNeverReplacesATableMadeMeanwhile) {
+  RacingFileSystem files;
+  files.Put("/px/old.mb", std::vector<std::uint8_t>{1});  // stale: goes with the new table's close
+  ParadoxFolder db("/px", files);
+  auto out = db.CreateTable("Old", {Col("M", ColumnType::Memo)});
+  out->Append({std::string(3000, 'm')});
+  out->Close();
+  EXPECT_EQ(std::get<std::string>(ReadAll(*db.OpenTable("OLD"))[0][0]), std::string(3000, 'm'));
+  auto race = db.CreateTable("RACE", {Col("M", ColumnType::Memo)});
+  race->Append({std::string("x")});
+  try {
+    race->Close();
+    ADD_FAILURE();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), errc::kTableExists);
+  }
+  race.reset();
+  EXPECT_EQ(files.Get("/px/RACE.DB"), (std::vector<std::uint8_t>{'o', 't', 'h', 'e', 'r'}));
+  auto names = files.List("/px");
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Old.DB", "Old.MB", "RACE.DB"}));  // nothing temporary
+  db.DropTable("old");
+  EXPECT_EQ(files.List("/px"), std::vector<std::string>{"RACE.DB"});
 }
 
 TEST(ParadoxWriter, FailedRowsLeaveNoTraceAtBlockEdges) {
