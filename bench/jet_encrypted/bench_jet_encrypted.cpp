@@ -27,7 +27,6 @@
 #include "engine/jet/crypto/encryption.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/database.h"
-#include "engine/jet/office_cipher.h"
 #include "engine/jet/usage_map.h"
 #include "engine/providers/provider.h"
 #include "grown_table.h"
@@ -143,7 +142,6 @@ int main(int argc, char** argv) {
       OpenOptions plainOptions;
       OpenOptions encOptions;
       encOptions.password = d.password;
-      encOptions.cipherFactory = qv::jet::DefaultOfficeCipherFactory();
       // Best CPU and best wall time of each side, taken apart (the best of one need not be the
       // best of the other). Alternating the sides spreads the neighbours' load over all three.
       Pass bestPlain, bestEnc, bestOne;

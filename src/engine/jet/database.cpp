@@ -8,14 +8,33 @@
 #include "engine/core/secrets.h"
 #include "engine/core/text_codec.h"
 #include "engine/jet/jet_text.h"
-#include "engine/jet/office_cipher.h"
-#include "engine/jet/rc4_page_cipher.h"
 
 namespace qv::jet {
 
 namespace {
+
 constexpr std::uint32_t kCatalogPage = 2;
+
+// The page cipher of a file whose header says that its pages are encrypted.
+std::unique_ptr<crypto::PageCodec> OpenCipher(const PageStore& pages, const DatabaseHeader& h,
+                                              const OpenOptions& options, const std::string& path) {
+  const Bytes page0 = pages.ReadRaw(0, h.layout.pageSize);
+  std::unique_ptr<crypto::PageCodec> codec;
+  try {
+    codec = options.codecFactory ? options.codecFactory(page0, options.password, h.layout.pageSize, path)
+                                 : crypto::OpenEncryption(page0, options.password, h.layout.pageSize, path);
+  } catch (const Error& e) {
+    // The library answers a wrong password with Access' words alone; the engine's error also
+    // names the file (as the Jet password check does), and still nothing else.
+    if (e.number() == errc::kWrongPassword) throw Error(errc::kWrongPassword, e.description(), path);
+    throw;
+  }
+  if (!codec)
+    throw Error(errc::kEncrypted, "No page cipher for the encrypted database '" + path + "'.", path);
+  return codec;
 }
+
+}  // namespace
 
 std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOptions& options) {
   // The password (and the page keys made from it) must not reach a core dump.
@@ -44,32 +63,14 @@ std::unique_ptr<Database> Database::Open(const std::string& path, const OpenOpti
       if (options.password.empty())
         throw Error(errc::kWrongPassword,
                     "Not a valid password: the database '" + path + "' is encrypted with a password.", path);
-      PageCipherFactory factory =
-          options.cipherFactory ? options.cipherFactory : DefaultOfficeCipherFactory();
-      if (!factory)
-        throw Error(
-            errc::kEncrypted,
-            "The database '" + path +
-                "' is encrypted with a password (Office page encryption), which this version cannot open.",
-            path);
-      PageCipherRequest req;
-      req.fileName = path;
-      Bytes raw = file->pages->ReadRaw(0, h.layout.pageSize);
-      req.rawHeaderPage = raw;
-      req.headerPage = h.plainPage;
-      req.pageSize = h.layout.pageSize;
-      req.versionByte = static_cast<std::uint8_t>(h.version);
-      req.password = options.password;
-      // Every connection proves the password, even when the cipher is already installed.
-      std::shared_ptr<const PageCipher> cipher = factory(req);
-      if (!cipher)
-        throw Error(errc::kEncrypted, "No page cipher for the encrypted database '" + path + "'.", path);
-      file->pages->SetCipher(std::move(cipher));
     } else {
       CheckPassword(h, options.password, path);
-      if (h.rc4Encoded() && !file->pages->hasCipher())
-        file->pages->SetCipher(std::make_shared<Rc4PageCipher>(h.databaseKey));
     }
+    // Every connection to an .accdb proves its password with a cipher of its own, also when the
+    // file's cipher is installed already (the store keeps the first one). The RC4 page encoding
+    // of an .mdb has no password: its cipher is made once.
+    if (h.officeEncrypted() || (h.rc4Encoded() && !file->pages->hasCipher()))
+      file->pages->SetCipher(OpenCipher(*file->pages, h, options, path));
   }
   std::unique_ptr<Database> db(new Database(std::move(file)));
   db->LoadCatalog();

@@ -15,8 +15,8 @@
 
 #include "engine/core/row_reader.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/crypto/encryption.h"
 #include "engine/jet/file_registry.h"
-#include "engine/jet/page_cipher.h"
 #include "engine/jet/table_cursor.h"
 #include "engine/jet/table_definition.h"
 
@@ -24,9 +24,9 @@ namespace qv::jet {
 
 struct OpenOptions {
   std::string password;  // UTF-8; the connection string's "Jet OLEDB:Database Password"
-  // Builds the page cipher of an encrypted .accdb. Empty: the page-encryption library's own
-  // (DefaultOfficeCipherFactory).
-  PageCipherFactory cipherFactory;
+  // Opens the page cipher of a file whose pages are encrypted (.mdb RC4 page encoding, .accdb
+  // page encryption). Empty: crypto::OpenEncryption.
+  crypto::PageCodecFactory codecFactory;
   // Access 97 (Jet3) files: the code page of their text (names, values, the password) when the
   // header's is wrong; 0: the header's. Every connection to one file reads it in one code page.
   int textCodePage = 0;
@@ -38,7 +38,8 @@ struct OpenOptions {
 class Database {
  public:
   // Throws qv::Error: 3024 missing file, 3343 not an Access file (or truncated header), 3031
-  // wrong or missing password, 3033 encrypted .accdb without a cipher, 3049 damaged catalog.
+  // wrong or missing password, 3033 page encryption it cannot open, 3049 damaged catalog or
+  // encryption header.
   static std::unique_ptr<Database> Open(const std::string& path, const OpenOptions& options = {});
 
   const std::string& path() const { return file_->path; }

@@ -5,15 +5,14 @@
 
 #include "engine/core/error.h"
 #include "engine/core/text_codec.h"
+#include "engine/jet/crypto/encryption_header.h"
+#include "engine/jet/crypto/primitives.h"
 #include "engine/jet/jet_text.h"
-#include "engine/jet/rc4_page_cipher.h"
 
 namespace qv::jet {
 namespace {
 
 constexpr std::size_t kVersionOffset = 0x14;
-constexpr std::size_t kMaskStart = 0x18;
-constexpr std::array<std::uint8_t, 4> kHeaderMaskKey{0xc7, 0xda, 0x39, 0x6b};
 constexpr std::size_t kCodePageOffset = 0x3c;
 constexpr std::size_t kDatabaseKeyOffset = 0x3e;
 constexpr std::size_t kPasswordOffset = 0x42;
@@ -82,8 +81,8 @@ DatabaseHeader DecodeHeader(std::span<const std::uint8_t> page0, const std::stri
   if (page0.size() < h.layout.pageSize)
     NotADatabase(fileName, "the file is shorter than one page (truncated)");
   h.plainPage.assign(page0.begin(), page0.begin() + h.layout.pageSize);
-  Rc4Apply(kHeaderMaskKey,
-           std::span<std::uint8_t>(h.plainPage.data() + kMaskStart, h.layout.headerMaskLength));
+  crypto::Rc4(crypto::kHeaderMaskKey, std::span<std::uint8_t>(h.plainPage.data() + crypto::kHeaderMaskOffset,
+                                                              h.layout.headerMaskLength));
   const auto* p = h.plainPage.data();
   h.codePage = h.storedCodePage = LoadU16(p + kCodePageOffset);
   std::memcpy(h.databaseKey.data(), p + kDatabaseKeyOffset, 4);

@@ -25,7 +25,7 @@ PageStore::~PageStore() {
   }
 }
 
-void PageStore::SetCipher(std::shared_ptr<const PageCipher> cipher) {
+void PageStore::SetCipher(std::shared_ptr<const crypto::PageCodec> cipher) {
   std::lock_guard lock(mu_);
   if (!cipher_) cipher_ = std::move(cipher);
 }
@@ -79,7 +79,7 @@ PagePtr PageStore::ReadPage(std::uint32_t n) {
   // all. One system call per eight pages instead of one per page; each page is still decrypted
   // and cached on its own.
   std::uint32_t run = 1;
-  const std::shared_ptr<const PageCipher> cipher = cipher_;
+  const std::shared_ptr<const crypto::PageCodec> cipher = cipher_;
   const bool sequential = n != 0 && n == lastMiss_ + 1;
   if (sequential) {
     const std::uint32_t end = ReadableEndLocked();
@@ -184,7 +184,7 @@ std::uint32_t PageStore::pageCount() const {
 }
 
 void PageStore::EncodeForDisk(std::uint32_t n, Bytes& page) const {
-  std::shared_ptr<const PageCipher> cipher;
+  std::shared_ptr<const crypto::PageCodec> cipher;
   {
     std::lock_guard lock(mu_);
     cipher = cipher_;

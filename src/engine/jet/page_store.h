@@ -1,9 +1,10 @@
 // The pager: every page of a database file is read through here, once per cache miss (a miss
-// right after a miss of the page before reads the next few pages along), and
-// decoded through the file's PageCipher (old RC4 page encoding or .accdb page encryption) before
-// anyone sees it. Pages come back as shared, immutable buffers, so a reader can hold a page while
-// the cache moves on. One PageStore per open file, shared by all connections to that file (see
-// FileRegistry); it is safe to use from several threads.
+// right after a miss of the page before reads the next few pages along), and decoded through the
+// file's page cipher (a crypto::PageCodec: the old RC4 page encoding of .mdb files or the page
+// encryption of .accdb files) before anyone sees it. Pages come back as shared, immutable
+// buffers, so a reader can hold a page while the cache moves on. One PageStore per open file,
+// shared by all connections to that file (see FileRegistry); it is safe to use from several
+// threads.
 //
 // Writing: PutPage keeps new page content in memory (shared by every connection); the write side
 // checkpoints it to disk through the rollback journal (docs/formats/jet-writing.md).
@@ -32,8 +33,8 @@
 
 #include "engine/core/bytes.h"
 #include "engine/core/file_system.h"
+#include "engine/jet/crypto/page_codec.h"
 #include "engine/jet/page_cache.h"
-#include "engine/jet/page_cipher.h"
 
 namespace qv::jet {
 
@@ -52,7 +53,7 @@ class PageStore {
 
   // Installs the page decoder. Page 0 is never decoded. Later calls replace nothing: the first
   // cipher stays (all connections share the decoded cache).
-  void SetCipher(std::shared_ptr<const PageCipher> cipher);
+  void SetCipher(std::shared_ptr<const crypto::PageCodec> cipher);
   bool hasCipher() const;
 
   // Page `n` in plain form. Throws kCorrupt naming the file and page when the page lies beyond
@@ -119,7 +120,7 @@ class PageStore {
   std::uint32_t pageSize_;
   std::uint32_t pageCount_;
   mutable std::mutex mu_;
-  std::shared_ptr<const PageCipher> cipher_;
+  std::shared_ptr<const crypto::PageCodec> cipher_;
   // Reads the file from `offset` into `parts` (one buffer per page, filled in order; the
   // entries are used up); returns the bytes read, fewer at the end of the file.
   std::size_t ReadPagesInto(std::uint64_t offset, std::vector<std::span<std::uint8_t>>& parts) const;

@@ -64,7 +64,7 @@ void PageStore::WorkerLoop() {
     flightLo_ = s;
     flightHi_ = e;
     const std::uint64_t epoch = epoch_;
-    const std::shared_ptr<const PageCipher> cipher = cipher_;
+    const std::shared_ptr<const crypto::PageCodec> cipher = cipher_;
     lock.unlock();
     // Any failure (a read error, a short read, a cipher that refuses a page) ends the batch at
     // the page it hit: that page stays uncached, so the reader reads it itself and gets the

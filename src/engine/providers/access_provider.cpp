@@ -215,7 +215,7 @@ std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs
   qv::jet::OpenOptions open;
   open.password = cs.password;
   open.textCodePage = cs.codePage;
-  open.cipherFactory = options.cipherFactory;  // empty: the engine's own page-encryption adapter
+  open.codecFactory = options.codecFactory;  // empty: the page-encryption library's own
   return std::make_unique<AccessProvider>(qv::jet::Database::Open(cs.dataSource, open));
 }
 

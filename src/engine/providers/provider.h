@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/core/row_reader.h"
-#include "engine/jet/page_cipher.h"
+#include "engine/jet/crypto/encryption.h"
 
 namespace qv::providers {
 
@@ -41,8 +41,8 @@ class Provider {
 };
 
 struct ProviderOptions {
-  // Builds the page cipher of an encrypted .accdb; empty: the page-encryption library's.
-  qv::jet::PageCipherFactory cipherFactory;
+  // Opens the page cipher of an encrypted Access file; empty: qv::jet::crypto::OpenEncryption.
+  qv::jet::crypto::PageCodecFactory codecFactory;
 };
 
 // Opens the database a connection string names. Throws qv::Error: 3001 malformed string, 3706

@@ -13,8 +13,6 @@
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
 #include "engine/jet/jet_text.h"
-#include "engine/jet/office_cipher.h"
-#include "engine/jet/rc4_page_cipher.h"
 #include "engine/jet/row_codec.h"
 #include "test_support.h"
 
@@ -201,26 +199,23 @@ TEST(JetPassword, EncryptedAccdbIsRecognisedAndRefused) {
   EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path); }), errc::kWrongPassword);
   OpenOptions o;
   o.password = "password";
-  if (!DefaultOfficeCipherFactory()) {
-    // A build without the page-encryption library refuses the file clearly.
-    std::string text;
-    EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, o); }, &text), errc::kEncrypted);
-    EXPECT_NE(text.find("encrypted"), std::string::npos);
-  } else {
+  {
     auto db = Database::Open(path, o);
     EXPECT_EQ(db->UserTableNames().size(), 1u);
     OpenOptions wrong;
     wrong.password = "Password";
     EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, wrong); }), errc::kWrongPassword);
   }
-  // With a cipher factory the request reaches it with the header and the password.
+  // With a codec factory the request reaches it with page 0 as stored and the password.
   bool called = false;
-  o.cipherFactory = [&](const PageCipherRequest& req) -> std::unique_ptr<PageCipher> {
+  o.codecFactory = [&](std::span<const std::uint8_t> page0, std::string_view password, std::uint32_t pageSize,
+                       std::string_view file) -> std::unique_ptr<crypto::PageCodec> {
     called = true;
-    EXPECT_EQ(req.password, "password");
-    EXPECT_EQ(req.pageSize, 4096u);
-    EXPECT_EQ(req.versionByte, 3);
-    EXPECT_EQ(req.headerPage.size(), 4096u);
+    EXPECT_EQ(password, "password");
+    EXPECT_EQ(pageSize, 4096u);
+    EXPECT_EQ(page0.size(), 4096u);
+    EXPECT_EQ(page0[0x14], 3) << "the version byte of an ACE14 file";
+    EXPECT_EQ(file, path);
     throw Error(errc::kWrongPassword, "test cipher refuses");
   };
   EXPECT_EQ(ErrorNumberOf([&] { Database::Open(path, o); }), errc::kWrongPassword);
@@ -685,11 +680,6 @@ TEST(JetRows, OldPageEncodingIsDecoded) {
     ASSERT_EQ(names.size(), 1u);
     EXPECT_EQ(AllRows(*db, names[0]).size(), 2u);
   }
-  // RC4 itself, against the published test vector.
-  const std::uint8_t key[] = {'K', 'e', 'y'};
-  std::uint8_t data[] = {'P', 'l', 'a', 'i', 'n', 't', 'e', 'x', 't'};
-  Rc4Apply(key, data);
-  EXPECT_EQ(ToHex(data), "bbf316e8d940af0ad3");
 }
 
 }  // namespace

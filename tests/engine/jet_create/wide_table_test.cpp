@@ -24,7 +24,6 @@
 #include "engine/core/error.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/database.h"
-#include "engine/jet/office_cipher.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/database_creator.h"
 #include "engine/jet/write/definition_pages.h"
@@ -48,7 +47,6 @@ using testing::ScratchDir;
 OpenOptions WithPassword(const std::string& password) {
   OpenOptions o;
   o.password = password;
-  o.cipherFactory = DefaultOfficeCipherFactory();
   return o;
 }
 

@@ -13,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "counting_codec.h"
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
+#include "engine/jet/crypto/encryption.h"
 #include "engine/jet/database.h"
 #include "engine/jet/file_registry.h"
-#include "engine/jet/office_cipher.h"
 #include "engine/jet/page_store.h"
 #include "test_support.h"
 
@@ -26,43 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace qv::jet::testing;
-
-// Counts the decryptions of each page (the worker and the caller decrypt on different threads).
-struct DecryptCounts {
-  std::mutex mu;
-  std::map<std::uint32_t, int> times;
-};
-
-class CountingCipher final : public PageCipher {
- public:
-  CountingCipher(std::unique_ptr<PageCipher> inner, DecryptCounts& counts)
-      : inner_(std::move(inner)), counts_(counts) {}
-  void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
-    {
-      std::lock_guard lock(counts_.mu);
-      ++counts_.times[pageNo];
-    }
-    inner_->DecryptPage(pageNo, page);
-  }
-  void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
-    inner_->EncryptPage(pageNo, page);
-  }
-
- private:
-  std::unique_ptr<PageCipher> inner_;
-  DecryptCounts& counts_;
-};
-
-OpenOptions Counted(const std::string& password, DecryptCounts& counts) {
-  OpenOptions options;
-  options.password = password;
-  options.cipherFactory = [&counts](const PageCipherRequest& request) -> std::unique_ptr<PageCipher> {
-    auto inner = DefaultOfficeCipherFactory()(request);
-    if (!inner) return nullptr;
-    return std::make_unique<CountingCipher>(std::move(inner), counts);
-  };
-  return options;
-}
 
 std::string ErrorText(const Error& e) {
   return std::to_string(e.number()) + " " + e.description() + " @ " + e.where();
@@ -242,13 +206,7 @@ TEST(BackgroundDecrypt, FileShrunkDuringASequentialReadFailsAtTheSamePage) {
     PageStore store(qv::PosixFileSystem().Open(path, qv::OpenMode::kRead), 4096);
     const PageStore& view = store;
     Bytes head = view.ReadRaw(0, 4096);
-    PageCipherRequest request;
-    request.fileName = path;
-    request.rawHeaderPage = head;
-    request.headerPage = head;
-    request.pageSize = 4096;
-    request.password = password;
-    store.SetCipher(std::shared_ptr<const PageCipher>(DefaultOfficeCipherFactory()(request)));
+    store.SetCipher(crypto::OpenEncryption(head, password, 4096, path));
     store.SetBackgroundDecrypt(worker);
     auto& pages = got[worker];
     try {

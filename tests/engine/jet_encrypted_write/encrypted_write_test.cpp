@@ -31,9 +31,8 @@
 #include "engine/core/bytes.h"
 #include "engine/core/error.h"
 #include "engine/jet/crypto/encryption.h"
+#include "engine/jet/crypto/primitives.h"
 #include "engine/jet/database.h"
-#include "engine/jet/office_cipher.h"
-#include "engine/jet/rc4_page_cipher.h"
 #include "engine/jet/rollback_journal.h"
 #include "engine/jet/write/file_writer.h"
 #include "engine/jet/write/table_dropper.h"
@@ -81,7 +80,6 @@ class Scratch {
 OpenOptions WithPassword(const std::string& password) {
   OpenOptions options;
   options.password = password;
-  options.cipherFactory = DefaultOfficeCipherFactory();
   return options;
 }
 
@@ -398,11 +396,11 @@ Bytes StandardAesDonor() {
   const std::array<std::uint8_t, 4> maskKey = {0xc7, 0xda, 0x39, 0x6b};
   std::span<std::uint8_t> masked(page0.data() + 0x18, 128);
   Bytes fixtureArea(fixture.begin() + 0x18, fixture.begin() + 0x18 + 128);
-  Rc4Apply(maskKey, masked);
-  Rc4Apply(maskKey, fixtureArea);
+  crypto::Rc4(maskKey, masked);
+  crypto::Rc4(maskKey, fixtureArea);
   std::copy(fixtureArea.begin() + (0x3e - 0x18), fixtureArea.begin() + (0x42 - 0x18),
             masked.begin() + (0x3e - 0x18));
-  Rc4Apply(maskKey, masked);
+  crypto::Rc4(maskKey, masked);
   const std::size_t length = 2 + LoadU16(fixture.data() + 0x299);
   std::copy(fixture.begin() + 0x299, fixture.begin() + 0x299 + static_cast<std::ptrdiff_t>(length),
             page0.begin() + 0x299);

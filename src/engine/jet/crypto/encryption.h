@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -56,5 +57,12 @@ EncryptionInfo DescribeEncryption(std::span<const std::uint8_t> page0, std::stri
 // kInvalidArgument for a page size of 0.
 std::unique_ptr<PageCodec> OpenEncryption(std::span<const std::uint8_t> page0, std::string_view password,
                                           std::uint32_t pageSize, std::string_view file = {});
+
+// Opens the page cipher of a file with OpenEncryption's arguments and errors. Database::Open
+// takes one in its options and uses OpenEncryption itself when none is given; tests wrap the
+// codecs it makes to count the pages they decrypt or to watch their keys being wiped.
+using PageCodecFactory =
+    std::function<std::unique_ptr<PageCodec>(std::span<const std::uint8_t> page0, std::string_view password,
+                                             std::uint32_t pageSize, std::string_view file)>;
 
 }  // namespace qv::jet::crypto

@@ -9,9 +9,6 @@
 namespace qv::jet::crypto {
 namespace {
 
-// The fixed key of the RC4 mask over page 0's header area (the same in every Jet and ACE file).
-constexpr std::array<std::uint8_t, 4> kHeaderMaskKey = {0xc7, 0xda, 0x39, 0x6b};
-
 constexpr std::uint32_t kAgileReserved = 0x40;
 constexpr std::uint32_t kBinaryHeaderFixedSize = 32;  // eight u32 fields before the CSP name
 constexpr std::uint32_t kVerifierSaltSize = 16;

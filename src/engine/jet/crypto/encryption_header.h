@@ -17,8 +17,10 @@
 namespace qv::jet::crypto {
 
 // Page 0 places.
-inline constexpr std::size_t kVersionOffset = 0x14;      // 0 Jet3, 1 Jet4, 2 and up ACE
-inline constexpr std::size_t kHeaderMaskOffset = 0x18;   // start of the RC4-masked header area
+inline constexpr std::size_t kVersionOffset = 0x14;     // 0 Jet3, 1 Jet4, 2 and up ACE
+inline constexpr std::size_t kHeaderMaskOffset = 0x18;  // start of the RC4-masked header area
+// The fixed RC4 key of that mask, the same in every Jet and ACE file.
+inline constexpr std::array<std::uint8_t, 4> kHeaderMaskKey = {0xc7, 0xda, 0x39, 0x6b};
 inline constexpr std::size_t kEncodingKeyOffset = 0x3e;  // 4 bytes, inside the masked area
 inline constexpr std::size_t kCryptInfoOffset = 0x299;   // u16 length, then the Office structure
 inline constexpr std::uint8_t kFirstAceVersion = 2;

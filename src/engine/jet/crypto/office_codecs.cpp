@@ -50,11 +50,11 @@ class CodecBase : public PageCodec {
     }
   }
 
-  void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) override {
+  void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
     if (Skip(pageNo, page)) return;
     Transform(false, pageNo, page);
   }
-  void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) override {
+  void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const override {
     if (Skip(pageNo, page)) return;
     Transform(true, pageNo, page);
   }

@@ -1,6 +1,13 @@
-// The page cipher of an encrypted Access database: the one object the page cache needs to turn
-// pages as stored into pages as read, and back. docs/formats/jet-encryption.md describes the
-// schemes and how each one keys a page by its number.
+// The page cipher of an Access database: the one object through which the pager turns pages as
+// stored into pages as read, and back. It covers every kind of page encryption a file can carry:
+// the old password-less RC4 page encoding of Jet3/Jet4 ".mdb" files and the Office schemes of
+// password-protected ".accdb" files. OpenEncryption (encryption.h) makes the right one from
+// page 0; docs/formats/jet-encryption.md describes the schemes and how each keys a page by its
+// number.
+//
+// A codec sees nothing but whole pages and their numbers, so it needs to know nothing about
+// tables or rows. Page 0 (the database header) is never encrypted: its masked header region is
+// the header decoder's business, and the encryption header inside it must be readable first.
 #pragma once
 
 #include <cstdint>
@@ -26,14 +33,16 @@ class PageCodec {
  public:
   virtual ~PageCodec() = default;
 
-  // Decrypts one whole page in place. `pageNo` is the page's number in the file (its byte offset
-  // divided by the page size); the key of every page depends on it. Page 0 is never encrypted and
-  // is left as it is. A span that is not exactly one page gives kInvalidArgument.
-  virtual void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) = 0;
+  // Decrypts one whole page in place, right after the disk read. `pageNo` is the page's number in
+  // the file (its byte offset divided by the page size); the key of every page depends on it.
+  // Page 0 is never encrypted and is left as it is. A span that is not exactly one page (2048
+  // bytes for Jet3, 4096 otherwise) gives kInvalidArgument.
+  virtual void DecryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const = 0;
 
-  // The exact inverse of DecryptPage: EncryptPage(n, p) after DecryptPage(n, p) gives back the
-  // bytes that were stored.
-  virtual void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) = 0;
+  // The exact inverse of DecryptPage, right before the disk write: EncryptPage(n, p) after
+  // DecryptPage(n, p) gives back the bytes that were stored. The write side calls it for every
+  // page a checkpoint writes, new pages past the old end included.
+  virtual void EncryptPage(std::uint32_t pageNo, std::span<std::uint8_t> page) const = 0;
 
   virtual Scheme scheme() const = 0;
 
@@ -41,11 +50,13 @@ class PageCodec {
   // the password-derived secret) lives in one buffer, wiped with OPENSSL_cleanse in the codec's
   // destructor; `observer` is then called once with that buffer, after the wipe and before it is
   // freed, so a test can check that nothing is left. Per-page keys live on the stack of one call
-  // and are wiped before it returns.
+  // and are wiped before it returns. The pager's codec is destroyed when the last connection to
+  // the file closes (the shared page store owns it).
   using WipeObserver = std::function<void(std::span<const std::uint8_t> wipedKeys)>;
   virtual void ObserveWipe(WipeObserver observer) = 0;
 
-  // Codecs hold only key material fixed at opening; both calls may run on several threads at once.
+  // Codecs hold only key material fixed at opening; DecryptPage and EncryptPage may run on
+  // several threads at once (the pager's read-ahead worker decrypts beside the reader).
 };
 
 }  // namespace qv::jet::crypto

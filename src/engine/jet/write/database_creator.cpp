@@ -12,8 +12,9 @@
 #include "engine/core/file_system.h"
 #include "engine/core/local_time.h"
 #include "engine/core/text_codec.h"
+#include "engine/jet/crypto/encryption_header.h"
+#include "engine/jet/crypto/primitives.h"
 #include "engine/jet/format.h"
-#include "engine/jet/rc4_page_cipher.h"
 #include "engine/jet/table_definition.h"
 #include "engine/jet/write/data_page_writer.h"
 #include "engine/jet/write/index_key.h"
@@ -28,8 +29,6 @@ namespace qv::jet {
 
 namespace {
 
-constexpr std::uint8_t kHeaderMask[4] = {0xc7, 0xda, 0x39, 0x6b};
-constexpr std::size_t kMaskStart = 0x18;
 // An inline usage-map row: u8 kind 0 | u32 first page 0 | the bits (64 bytes; 128 in Jet3).
 std::size_t UsageMapRowSize(const Layout& l) {
   return 5 + (l.jet3 ? 128 : 64);
@@ -456,8 +455,8 @@ class Builder {
     StoreU16(h.data() + 0x3a, d_.sortOrder);
     StoreU16(h.data() + 0x3c, kJet3CodePage);
     StoreU16(h.data() + 0x56, static_cast<std::uint16_t>(d_.headerUnknown6a));
-    Rc4Apply(std::span<const std::uint8_t>(kHeaderMask, 4),
-             std::span<std::uint8_t>(h.data() + kMaskStart, layout_.headerMaskLength));
+    crypto::Rc4(crypto::kHeaderMaskKey,
+                std::span<std::uint8_t>(h.data() + crypto::kHeaderMaskOffset, layout_.headerMaskLength));
     for (std::size_t at = layout_.pageSize - 512; at + 1 < layout_.pageSize; at += 2) h[at + 1] = 0x01;
   }
 
@@ -483,8 +482,8 @@ class Builder {
     StoreU16(h.data() + 0x6e, d_.sortOrder);
     h[0x71] = d_.sortVersion;
     StoreF64(h.data() + 0x72, nowDays_);
-    Rc4Apply(std::span<const std::uint8_t>(kHeaderMask, 4),
-             std::span<std::uint8_t>(h.data() + kMaskStart, layout_.headerMaskLength));
+    crypto::Rc4(crypto::kHeaderMaskKey,
+                std::span<std::uint8_t>(h.data() + crypto::kHeaderMaskOffset, layout_.headerMaskLength));
     // After the masked region: 1620 and the text "4.0", then from 0xe00 to the end of the page
     // pairs (u8, 1); Access's first pairs vary between files of one version, we write (0, 1).
     StoreU32(h.data() + 0x98, 1620);
