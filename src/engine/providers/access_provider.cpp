@@ -210,12 +210,10 @@ class AccessProvider final : public Provider {
 
 }  // namespace
 
-std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs,
-                                             const ProviderOptions& options) {
+std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs) {
   qv::jet::OpenOptions open;
   open.password = cs.password;
   open.textCodePage = cs.codePage;
-  open.codecFactory = options.codecFactory;  // empty: the page-encryption library's own
   return std::make_unique<AccessProvider>(qv::jet::Database::Open(cs.dataSource, open));
 }
 

@@ -12,8 +12,7 @@
 
 namespace qv::providers {
 
-std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs,
-                                             const ProviderOptions& options);
+std::unique_ptr<Provider> OpenAccessProvider(const qv::sql::ConnectionString& cs);
 std::unique_ptr<Provider> OpenParadoxProvider(const qv::sql::ConnectionString& cs);
 
 // The text of a statement for error descriptions: at most 200 characters.

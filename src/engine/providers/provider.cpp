@@ -4,12 +4,12 @@
 
 namespace qv::providers {
 
-std::unique_ptr<Provider> OpenProvider(std::string_view connectionString, const ProviderOptions& options) {
+std::unique_ptr<Provider> OpenProvider(std::string_view connectionString) {
   const qv::sql::ConnectionString cs = qv::sql::ParseConnectionString(connectionString);
   switch (cs.provider) {
     case qv::sql::Provider::AccessJet4:
     case qv::sql::Provider::AccessAce12:
-      return OpenAccessProvider(cs, options);
+      return OpenAccessProvider(cs);
     case qv::sql::Provider::Paradox:
       return OpenParadoxProvider(cs);
   }

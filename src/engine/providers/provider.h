@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "engine/core/row_reader.h"
-#include "engine/jet/crypto/encryption.h"
 
 namespace qv::providers {
 
@@ -40,16 +39,10 @@ class Provider {
   virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
-struct ProviderOptions {
-  // Opens the page cipher of an encrypted Access file; empty: qv::jet::crypto::OpenEncryption.
-  qv::jet::crypto::PageCodecFactory codecFactory;
-};
-
 // Opens the database a connection string names. Throws qv::Error: 3001 malformed string, 3706
 // unknown provider or driver, and the engine's errors for the database (3024 missing file or
 // folder, 3031 wrong password, 3343 not a database, 3049 damaged).
-std::unique_ptr<Provider> OpenProvider(std::string_view connectionString,
-                                       const ProviderOptions& options = {});
+std::unique_ptr<Provider> OpenProvider(std::string_view connectionString);
 
 // The schema rows as a stream with the columns TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME and
 // TABLE_TYPE (the first two always NULL, as for a file database).
