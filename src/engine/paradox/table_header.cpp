@@ -138,7 +138,12 @@ int TableHeader::releaseTimesTen() const {
   return 0;
 }
 
-TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::string& file) {
+namespace {
+
+// The fixed part at the start of every header, checked against itself and the file's size;
+// `fieldCount` is the number of fields it announces.
+TableHeader ReadFixedPart(ByteView bytes, std::uint64_t fileSize, const std::string& file,
+                          std::uint16_t& fieldCount) {
   if (bytes.size() < kFixedPartV3) Bad("the file is shorter than a table header", file, bytes.size());
   TableHeader h;
   h.recordSize = bytes.U16(kRecordSize);
@@ -155,7 +160,7 @@ TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::
   h.writeProtected = bytes.U8(kWriteProtected);
   h.version = bytes.U8(kVersion);
   h.autoIncrement = bytes.U32(kAutoIncrement);
-  const std::uint16_t fieldCount = bytes.U16(kFieldCount);
+  fieldCount = bytes.U16(kFieldCount);
 
   if (h.version < 3 || h.version > 12)
     Bad("unknown file version " + std::to_string(h.version), file, kVersion);
@@ -186,19 +191,19 @@ TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::
   if (h.keyFields > fieldCount) Bad("more key fields than fields", file, kKeyFields);
 
   const std::uint32_t enc1 = bytes.U32(kEncryption1);
-  std::size_t pos = kFixedPartV3;
   if (h.hasDataHeader()) {
     if (h.headerSize < kFixedPartV4) Bad("header too short for its version", file, kHeaderSize);
     h.codePage = bytes.U16(kCodePage);
     h.encryption = enc1 == kEncryptedElsewhere ? bytes.U32(kEncryption2) : enc1;
-    pos = kFixedPartV4;
   } else {
     h.encryption = enc1;
   }
+  return h;
+}
 
-  ByteView header = bytes.Sub(0, h.headerSize);
-  const std::size_t fieldListEnd = pos + std::size_t{fieldCount} * 2;
-  if (fieldListEnd > h.headerSize) Bad("the field list runs past the header", file, pos);
+// The field list (type and size of each field) at `pos`; the fields must fill a record exactly.
+void ReadFieldList(TableHeader& h, ByteView header, std::size_t pos, std::uint16_t fieldCount,
+                   const std::string& file) {
   std::uint32_t offset = 0;
   for (std::uint16_t i = 0; i < fieldCount; ++i) {
     const std::uint8_t code = header.U8(pos + i * 2u);
@@ -230,9 +235,14 @@ TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::
     Bad("the fields take " + std::to_string(offset) + " bytes but records have " +
             std::to_string(h.recordSize),
         file, kRecordSize);
+}
 
+// The table name and the field names after the field list (which ends at `fieldListEnd`), and in
+// version 4 and later the language driver's name.
+void ReadNames(TableHeader& h, ByteView header, std::size_t fieldListEnd, std::uint16_t fieldCount,
+               const std::string& file) {
   // Table name pointer, one name pointer per field, then the table name in a fixed-size slot.
-  pos = fieldListEnd + 4 + std::size_t{fieldCount} * 4;
+  std::size_t pos = fieldListEnd + 4 + std::size_t{fieldCount} * 4;
   const std::size_t nameSlot = h.version >= kVersion70 ? 261 : 79;
   if (pos + nameSlot > h.headerSize) Bad("the table name runs past the header", file, pos);
   for (std::size_t i = 0; i < nameSlot && header.U8(pos + i) != 0; ++i)
@@ -254,6 +264,19 @@ TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::
     if (end < h.headerSize)
       h.sortOrderName.assign(reinterpret_cast<const char*>(header.data() + pos), end - pos);
   }
+}
+
+}  // namespace
+
+TableHeader ParseTableHeader(ByteView bytes, std::uint64_t fileSize, const std::string& file) {
+  std::uint16_t fieldCount = 0;
+  TableHeader h = ReadFixedPart(bytes, fileSize, file, fieldCount);
+  const std::size_t pos = h.hasDataHeader() ? kFixedPartV4 : kFixedPartV3;
+  ByteView header = bytes.Sub(0, h.headerSize);
+  const std::size_t fieldListEnd = pos + std::size_t{fieldCount} * 2;
+  if (fieldListEnd > h.headerSize) Bad("the field list runs past the header", file, pos);
+  ReadFieldList(h, header, pos, fieldCount, file);
+  ReadNames(h, header, fieldListEnd, fieldCount, file);
   return h;
 }
 

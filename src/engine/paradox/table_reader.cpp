@@ -248,6 +248,23 @@ std::optional<Bytes> TableReader::ReadBlobBytes(std::size_t i) const {
   }
 }
 
+namespace {
+
+// A stored timestamp: milliseconds since day 0 (the days and the time of day split so that the
+// time is never negative).
+Timestamp TimestampFromMilliseconds(double total) {
+  auto ms = static_cast<std::int64_t>(total);
+  std::int64_t days = ms / kMillisecondsPerDay;
+  ms %= kMillisecondsPerDay;
+  if (ms < 0) {
+    ms += kMillisecondsPerDay;
+    --days;
+  }
+  return TimestampFromDays(days, ms);
+}
+
+}  // namespace
+
 Value TableReader::DecodeField(std::size_t i) const {
   const FieldDef& f = header_.fields[i];
   const std::uint8_t* p = record().data() + f.offset;
@@ -296,15 +313,7 @@ Value TableReader::DecodeField(std::size_t i) const {
       auto v = DecodeDouble(p);
       if (!v) return {};
       if (!std::isfinite(*v) || std::fabs(*v) > 1e17) throw bad("timestamp out of range");
-      const double total = std::nearbyint(*v);
-      auto ms = static_cast<std::int64_t>(total);
-      std::int64_t days = ms / kMillisecondsPerDay;
-      ms %= kMillisecondsPerDay;
-      if (ms < 0) {
-        ms += kMillisecondsPerDay;
-        --days;
-      }
-      return TimestampFromDays(days, ms);
+      return TimestampFromMilliseconds(std::nearbyint(*v));
     }
     case FieldType::Logical:
       if (p[0] == 0) return {};
