@@ -121,6 +121,30 @@ char Lexer::NextListSeparator() {
   return text_[pos_++];
 }
 
+// Digits, an optional fraction and an optional exponent; a number that runs into a name or
+// another dot is refused.
+std::size_t Lexer::NumberEnd() const {
+  std::size_t p = pos_;
+  while (p < text_.size() && IsDigit(static_cast<unsigned char>(text_[p]))) ++p;
+  if (p < text_.size() && text_[p] == '.') {
+    ++p;
+    while (p < text_.size() && IsDigit(static_cast<unsigned char>(text_[p]))) ++p;
+  }
+  if (p < text_.size() && (text_[p] == 'e' || text_[p] == 'E')) {
+    std::size_t q = p + 1;
+    if (q < text_.size() && (text_[q] == '+' || text_[q] == '-')) ++q;
+    if (q >= text_.size() || !IsDigit(static_cast<unsigned char>(text_[q]))) {
+      Fail("a number's exponent has no digits", p);
+    }
+    while (q < text_.size() && IsDigit(static_cast<unsigned char>(text_[q]))) ++q;
+    p = q;
+  }
+  if (p < text_.size() && (IsNamePart(static_cast<unsigned char>(text_[p])) || text_[p] == '.')) {
+    Fail("a number runs into other characters", pos_);
+  }
+  return p;
+}
+
 Token Lexer::Next() {
   while (pos_ < text_.size() && IsBlank(static_cast<unsigned char>(text_[pos_]))) ++pos_;
   Token t;
@@ -189,24 +213,7 @@ Token Lexer::Next() {
   }
 
   if (IsDigit(c) || c == '.') {
-    std::size_t p = pos_;
-    while (p < text_.size() && IsDigit(static_cast<unsigned char>(text_[p]))) ++p;
-    if (p < text_.size() && text_[p] == '.') {
-      ++p;
-      while (p < text_.size() && IsDigit(static_cast<unsigned char>(text_[p]))) ++p;
-    }
-    if (p < text_.size() && (text_[p] == 'e' || text_[p] == 'E')) {
-      std::size_t q = p + 1;
-      if (q < text_.size() && (text_[q] == '+' || text_[q] == '-')) ++q;
-      if (q >= text_.size() || !IsDigit(static_cast<unsigned char>(text_[q]))) {
-        Fail("a number's exponent has no digits", p);
-      }
-      while (q < text_.size() && IsDigit(static_cast<unsigned char>(text_[q]))) ++q;
-      p = q;
-    }
-    if (p < text_.size() && (IsNamePart(static_cast<unsigned char>(text_[p])) || text_[p] == '.')) {
-      Fail("a number runs into other characters", pos_);
-    }
+    const std::size_t p = NumberEnd();
     t.kind = TokenKind::Number;
     t.text.assign(text_.substr(pos_, p - pos_));
     pos_ = p;

@@ -72,6 +72,7 @@ class Lexer {
   [[noreturn]] void Fail(std::string_view problem, std::size_t offset) const;
   std::size_t CheckedCharLength(std::size_t pos) const;  // throws on bytes that are not UTF-8
   void ScanText(std::string& out);  // from the opening apostrophe at pos_ to past the closing one
+  std::size_t NumberEnd() const;    // where the number starting at pos_ ends
 
   std::string_view text_;
   std::size_t pos_ = 0;
