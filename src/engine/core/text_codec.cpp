@@ -215,30 +215,29 @@ char32_t FoldLetterCase(char32_t c) {
   return c;
 }
 
-namespace {
-
-// One UTF-8 character at `i`, moving past it; false on invalid UTF-8.
-bool NextUtf8(std::string_view s, std::size_t& i, char32_t& cp) {
+bool DecodeUtf8(std::string_view s, std::size_t& i, char32_t& cp) {
   const unsigned char c = static_cast<unsigned char>(s[i]);
   const std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
   if (extra == 4 || i + extra >= s.size()) return false;
-  cp = extra == 0 ? c : static_cast<char32_t>(c & (0x3f >> extra));
+  char32_t value = extra == 0 ? c : static_cast<char32_t>(c & (0x3f >> extra));
   for (std::size_t k = 1; k <= extra; ++k) {
     const unsigned char d = static_cast<unsigned char>(s[i + k]);
     if ((d & 0xc0) != 0x80) return false;
-    cp = (cp << 6) | (d & 0x3f);
+    value = (value << 6) | (d & 0x3f);
   }
+  // The shortest form only, and no surrogate or value past U+10FFFF.
+  constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  if (value < kLeast[extra] || value > 0x10ffff || (value >= 0xd800 && value <= 0xdfff)) return false;
+  cp = value;
   i += extra + 1;
   return true;
 }
-
-}  // namespace
 
 bool EqualIgnoringLetterCase(std::string_view a, std::string_view b) {
   std::size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {
     char32_t x = 0, y = 0;
-    const bool okA = NextUtf8(a, i, x), okB = NextUtf8(b, j, y);
+    const bool okA = DecodeUtf8(a, i, x), okB = DecodeUtf8(b, j, y);
     if (!okA || !okB) return a == b;
     if (FoldLetterCase(x) != FoldLetterCase(y)) return false;
   }

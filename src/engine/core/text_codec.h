@@ -58,6 +58,11 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
 // itself otherwise.
 char32_t FoldLetterCase(char32_t c);
 
+// One character of UTF-8 text `s` at `i` (which must be inside it): its code point in `cp`, and
+// `i` moved past it. False, with `i` and `cp` unchanged, for bytes that are not well-formed UTF-8
+// (a cut or overlong sequence, a surrogate, a value past U+10FFFF). The one decoder of the engines.
+bool DecodeUtf8(std::string_view s, std::size_t& i, char32_t& cp);
+
 // `a` and `b` (UTF-8) equal with the letters FoldLetterCase knows compared without regard to
 // case: how Access matches the names of tables and fields. Invalid UTF-8 compares bytewise.
 bool EqualIgnoringLetterCase(std::string_view a, std::string_view b);

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/core/value_text.h"
 #include "engine/paradox/blob_file.h"
 #include "engine/paradox/field_codec.h"
@@ -56,16 +57,10 @@ constexpr std::uint16_t kDecimalTextLength = 40;
 // U+FFFD (the codec refuses such text anyway).
 bool NextCharacter(std::string_view s, std::size_t& i, char32_t& c) {
   if (i >= s.size()) return false;
-  const auto b = static_cast<unsigned char>(s[i]);
-  std::size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
-  if (n == 0 || i + n > s.size()) {
+  if (!DecodeUtf8(s, i, c)) {
     ++i;
     c = 0xFFFD;
-    return true;
   }
-  c = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
-  for (std::size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
-  i += n;
   return true;
 }
 

@@ -35,5 +35,32 @@ TEST(TextCodec, UnknownCharsetIsAnError) {
   EXPECT_THROW(TextCodec("NO-SUCH-CHARSET-42"), Error);
 }
 
+// The one UTF-8 decoder of the engines (names, index keys, Access and Paradox text): well-formed
+// text only, and on a refusal nothing moves.
+TEST(TextCodec, DecodeUtf8TakesOnlyWellFormedCharacters) {
+  struct Case {
+    std::string_view bytes;
+    char32_t cp;  // 0: refused
+  };
+  for (const Case& c : {Case{"A", U'A'}, Case{"\xc3\xa9", U'\u00e9'}, Case{"\xe0\xa4\x96", U'\u0916'},
+                        Case{"\xf0\x9f\x98\x80", U'\U0001f600'}, Case{"\xc0\xaf", 0}, Case{"\xe0\x80\xaf", 0},
+                        Case{"\xed\xa0\x80", 0}, Case{"\xf4\x90\x80\x80", 0}, Case{"\xc3", 0},
+                        Case{"\xc3"
+                             "A",
+                             0},
+                        Case{"\xff", 0}}) {
+    std::size_t i = 0;
+    char32_t cp = 0;
+    EXPECT_EQ(DecodeUtf8(c.bytes, i, cp), c.cp != 0) << testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(cp, c.cp);
+    EXPECT_EQ(i, c.cp != 0 ? c.bytes.size() : 0u);
+  }
+  EXPECT_TRUE(
+      EqualIgnoringLetterCase("V\xc3\xbd"
+                              "daje",
+                              "V\xc3\x9d"
+                              "DAJE"));
+}
+
 }  // namespace
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/core/value_text.h"
 #include "engine/jet/format.h"
 #include "engine/jet/write/index_key_codes.h"
@@ -32,32 +33,10 @@ std::string CharName(std::uint32_t cp) {
 std::vector<std::uint32_t> CodePoints(std::string_view s, const std::string& where) {
   std::vector<std::uint32_t> out;
   for (std::size_t i = 0; i < s.size();) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp = 0;
-    std::size_t n = 0;
-    if (b < 0x80) {
-      cp = b;
-      n = 1;
-    } else if ((b & 0xe0) == 0xc0) {
-      cp = b & 0x1f;
-      n = 2;
-    } else if ((b & 0xf0) == 0xe0) {
-      cp = b & 0x0f;
-      n = 3;
-    } else if ((b & 0xf8) == 0xf0) {
-      cp = b & 0x07;
-      n = 4;
-    } else
+    char32_t cp = 0;
+    if (!DecodeUtf8(s, i, cp))
       CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
-    if (i + n > s.size()) CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
-    for (std::size_t k = 1; k < n; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c & 0xc0) != 0x80)
-        CannotKey("An index key cannot be made of text that is not valid UTF-8.", where);
-      cp = (cp << 6) | (c & 0x3f);
-    }
     out.push_back(cp);
-    i += n;
   }
   return out;
 }

@@ -8,6 +8,7 @@
 
 #include "engine/core/error.h"
 #include "engine/core/local_time.h"
+#include "engine/core/text_codec.h"
 #include "engine/jet/row_codec.h"
 #include "engine/jet/usage_map.h"
 #include "engine/jet/write/data_page_writer.h"
@@ -39,21 +40,6 @@ int ErrDuplicateField() {
 }
 int ErrTooManyFields() {
   return 3190;
-}
-
-// Decodes one UTF-8 character at `i` and moves past it; false on invalid UTF-8.
-bool NextCodePoint(const std::string& s, std::size_t& i, char32_t& cp) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
-  if (extra == 4 || i + extra >= s.size()) return false;
-  cp = extra == 0 ? c : static_cast<char32_t>(c & (0x3f >> extra));
-  for (std::size_t k = 1; k <= extra; ++k) {
-    const unsigned char d = static_cast<unsigned char>(s[i + k]);
-    if ((d & 0xc0) != 0x80) return false;
-    cp = (cp << 6) | (d & 0x3f);
-  }
-  i += extra + 1;
-  return cp <= 0x10ffff && !(cp >= 0xd800 && cp <= 0xdfff);
 }
 
 // A row for a system table from values by column name (missing columns are NULL).
@@ -175,7 +161,7 @@ void CheckAccessName(const std::string& name, const char* what) {
   std::size_t i = 0, units = 0;
   while (i < name.size()) {
     char32_t c = 0;
-    if (!NextCodePoint(name, i, c)) bad("it is not valid UTF-8");
+    if (!DecodeUtf8(name, i, c)) bad("it is not valid UTF-8");
     if (c < 0x20 || c == 0x7f) bad("it holds a control character");
     if (c == '.' || c == '!' || c == '`' || c == '[' || c == ']')
       bad(std::string("it holds the character '") + static_cast<char>(c) + "'");

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "engine/core/error.h"
+#include "engine/core/text_codec.h"
 #include "engine/core/value_text.h"
 
 namespace qv::jet {
@@ -228,34 +229,9 @@ void AppendUtf16(std::vector<std::uint16_t>& out, std::uint32_t cp) {
 
 bool Utf8ToUtf16(const std::string& s, std::vector<std::uint16_t>& out) {
   for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp;
-    std::size_t len;
-    if (c < 0x80) {
-      cp = c;
-      len = 1;
-    } else if ((c & 0xe0) == 0xc0) {
-      cp = c & 0x1f;
-      len = 2;
-    } else if ((c & 0xf0) == 0xe0) {
-      cp = c & 0x0f;
-      len = 3;
-    } else if ((c & 0xf8) == 0xf0) {
-      cp = c & 0x07;
-      len = 4;
-    } else
-      return false;
-    if (i + len > s.size()) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xc0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3f);
-    }
-    if ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) ||
-        (len == 4 && (cp < 0x10000 || cp > 0x10ffff)) || (cp >= 0xd800 && cp <= 0xdfff))
-      return false;
+    char32_t cp = 0;
+    if (!DecodeUtf8(s, i, cp)) return false;
     AppendUtf16(out, cp);
-    i += len;
   }
   return true;
 }
